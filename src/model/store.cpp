@@ -1,0 +1,280 @@
+#include "model/store.h"
+
+#include "model/checks.h"
+#include "shell/context.h"
+#include "util/numfmt.h"
+
+namespace molv {
+
+namespace {
+constexpr std::int32_t kInt16Max = 32767;
+
+template <class T>
+void resetOne(std::vector<T>& v) {
+    v.clear();
+    v.resize(1);
+    v.shrink_to_fit();
+}
+}  // namespace
+
+void ModelStore::ClearModel() {
+    meshRange = MeshRange{0, 0, -1};
+    meshCount = 0;
+    resetOne(Meshes);
+    resetOne(Materials);
+    resetOne(FaceGrps);
+    resetOne(Vertices);
+    resetOne(Normals);
+    resetOne(VFaces);
+    ttlnum_Vertices = ttlnum_Faces = nFaceGrps = nMaterials = 0;
+    maxVert = num_Normals = num_TexVerts = nSubMeshes = 0;
+    meshFaceCount = meshVtxCount = meshFgCount = meshTexVtxCount = meshColladaCount = 0;
+    fg_face_count = 0;
+    MeshNdx = currFgnum = currVtxNdx = currVtxBase = 0;
+    currMtlID = -1;
+    readPos = 0;
+    badFaceReports = 0;
+    minPos = maxPos = ctrPos = spanPos = Vec3{};
+    minZup = maxZup = ctrZup = spanZup = Vec3{};
+    maxSpan = 0;
+}
+
+void ModelStore::growVertices(std::size_t n) {
+    if (Vertices.size() < n) Vertices.resize(n);
+    if (Normals.size() < n) Normals.resize(n);
+}
+
+bool ModelStore::detailWanted(std::int32_t perMeshCount, int level) const {
+    if (ctx_.app.dbgLevel < level) return false;
+    return detailLimit == 0 || perMeshCount < detailLimit;
+}
+
+std::int16_t ModelStore::dssAddMesh(const std::string& name, std::int32_t n) {
+    if (meshCount >= kInt16Max) {
+        ctx_.msgBox("Too many meshes: at most " + std::to_string(kInt16Max) + " are supported");
+        return -1;
+    }
+    MeshNdx = meshCount;
+    meshCount += 1;
+    Meshes.resize(static_cast<std::size_t>(meshCount) + 1);
+    currVtxBase = ttlnum_Vertices;
+    meshFaceCount = meshVtxCount = meshFgCount = meshTexVtxCount = meshColladaCount = 0;
+    Mesh& m = Meshes[static_cast<std::size_t>(MeshNdx)];
+    m = Mesh{};
+    m.vtx_ndx_stt = ttlnum_Vertices;
+    m.vtx_ndx_end = ttlnum_Vertices - 1;
+    m.face_ndx_stt = ttlnum_Faces;
+    m.face_ndx_end = ttlnum_Faces - 1;
+    m.face_grp_ndx_stt = nFaceGrps;
+    m.face_grp_ndx_end = nFaceGrps - 1;
+    AddMeshVertices(MeshNdx, n);
+    m.parent = -1;
+    m.scale = Vec3{1, 1, 1};
+    m.name = name;
+    meshRange.count += 1;
+    meshRange.last += 1;
+    if (ctx_.app.dbgLevel == 2) {
+        ctx_.logFileIfDebug("---------------\r\ndssAddMesh: MeshNdx " + std::to_string(MeshNdx) +
+                            ", face_ndx_stt=" + std::to_string(m.face_ndx_stt) + ", face_grp_ndx_stt " +
+                            std::to_string(m.face_grp_ndx_stt) + ", vtx_ndx_stt " + std::to_string(m.vtx_ndx_stt));
+    }
+    return static_cast<std::int16_t>(MeshNdx);
+}
+
+std::int32_t ModelStore::AddMeshVertices(std::int32_t mesh, std::int32_t n) {
+    if (n < 0) n = 0;
+    Mesh& m = Meshes[static_cast<std::size_t>(mesh)];
+    if (m.num_Vertices == 0) m.vtx_ndx_stt = ttlnum_Vertices;
+    m.num_UVsets = 0;
+    m.num_Vertices += n;
+    m.vtx_ndx_end = m.vtx_ndx_stt + m.num_Vertices - 1;
+    std::int32_t first = ttlnum_Vertices;
+    ttlnum_Vertices += n;
+    // Block adds size exactly (one spare element), but never shrink.
+    growVertices(static_cast<std::size_t>(ttlnum_Vertices) + 1);
+    return first;
+}
+
+void ModelStore::SetMeshRanges(std::int32_t mesh, std::int32_t nV, std::int32_t nF, std::int32_t nG,
+                               std::int32_t sV, std::int32_t sF, std::int32_t sG) {
+    Mesh& m = Meshes[static_cast<std::size_t>(mesh)];
+    auto run = [](std::int32_t n, std::int32_t s, std::int32_t& cnt, std::int32_t& stt, std::int32_t& end) {
+        if (n < 0) return;
+        if (s > 0) stt = s;
+        cnt = n;
+        end = stt + cnt - 1;
+    };
+    run(nV, sV, m.num_Vertices, m.vtx_ndx_stt, m.vtx_ndx_end);
+    run(nF, sF, m.num_Faces, m.face_ndx_stt, m.face_ndx_end);
+    run(nG, sG, m.num_FaceGrps, m.face_grp_ndx_stt, m.face_grp_ndx_end);
+}
+
+std::int32_t ModelStore::AddMaterial(const std::string& name) {
+    std::int32_t i = nMaterials;
+    nMaterials += 1;
+    Materials.resize(static_cast<std::size_t>(nMaterials) + 1);
+    Material& mt = Materials[static_cast<std::size_t>(i)];
+    mt.id = i;
+    mt.name = name;
+    if (ctx_.logWanted(1)) ctx_.logMsg("Material: [" + std::to_string(i) + "]  ID: " + name, 1);
+    return i;
+}
+
+std::int32_t ModelStore::AddFaceGroup(bool flag, std::int32_t material, std::int32_t faceBase) {
+    Mesh& m = Meshes[static_cast<std::size_t>(MeshNdx)];
+    if (m.num_FaceGrps == 0) m.face_grp_ndx_stt = nFaceGrps;
+    m.num_FaceGrps += 1;
+    m.face_grp_ndx_end = m.face_grp_ndx_stt + m.num_FaceGrps - 1;
+    std::int32_t i = nFaceGrps;
+    currFgnum = i;
+    nFaceGrps += 1;
+    meshFgCount += 1;
+    FaceGrps.resize(static_cast<std::size_t>(nFaceGrps) + 1);
+    ctx_.showStatus("FaceGrp: " + std::to_string(i));
+    if (material >= 0) SetFaceGroupMaterial(i, material);
+    FaceGroup& g = FaceGrps[static_cast<std::size_t>(i)];
+    if (flag) g.num_maps = 1;
+    g.face_base = faceBase;
+    g.gFgID = i;
+    g.FgFaces.assign(2, 0);
+    g.FgGlblFaces.assign(2, 0);
+    fg_face_count = 0;
+    return i;
+}
+
+bool ModelStore::SetFaceGroupMaterial(std::int32_t group, std::int32_t material) {
+    if (group < 0 || group >= nFaceGrps || material < 0 || material >= nMaterials) return false;
+    Material& mt = Materials[static_cast<std::size_t>(material)];
+    if (mt.use_count < kInt16Max) mt.use_count += 1;
+    FaceGroup& g = FaceGrps[static_cast<std::size_t>(group)];
+    if (g.MtlID != material) {
+        g.MtlID = material;
+        return true;
+    }
+    return false;
+}
+
+void ModelStore::AddFaceToGroup(std::int32_t mesh, std::int32_t group, bool flag, std::int32_t face,
+                                std::int32_t global) {
+    if (group < 0 || group >= nFaceGrps) return;
+    if (global == -1) global = Meshes[static_cast<std::size_t>(mesh)].face_ndx_stt + face;
+    if (face > ttlnum_Faces) {
+        ReportFaceError(ctx_, "Face# " + std::to_string(face) + " in facegroup " + std::to_string(group) +
+                                  " exceeds ttlnum_Faces  " + std::to_string(ttlnum_Faces));
+    }
+    FaceGroup& g = FaceGrps[static_cast<std::size_t>(group)];
+    if (static_cast<std::size_t>(g.nFcs) + 1 >= g.FgFaces.size() - 1 || g.FgFaces.size() < 2) {
+        g.FgFaces.resize(static_cast<std::size_t>(g.nFcs) + 101);
+        g.FgGlblFaces.resize(static_cast<std::size_t>(g.nFcs) + 101);
+    }
+    g.FgFaces[static_cast<std::size_t>(g.nFcs)] = face;
+    g.FgGlblFaces[static_cast<std::size_t>(g.nFcs)] = global;
+    g.nFcs += 1;
+    if (flag) g.num_maps = 1;
+}
+
+std::int32_t ModelStore::AddFace(std::int32_t mesh, std::int32_t base, std::int32_t a, std::int32_t b,
+                                 std::int32_t c) {
+    Mesh& m = Meshes[static_cast<std::size_t>(mesh)];
+    if (m.num_Faces == 0) m.face_ndx_stt = ttlnum_Faces;
+    m.num_Faces += 1;
+    m.face_ndx_end = m.face_ndx_stt + m.num_Faces - 1;
+    if (static_cast<std::size_t>(ttlnum_Faces) + 1 >= VFaces.size() - 1)
+        VFaces.resize(static_cast<std::size_t>(ttlnum_Faces) + 1001);
+    Face& f = VFaces[static_cast<std::size_t>(ttlnum_Faces)];
+    f.vtx[0] = base + c;
+    f.vtx[1] = base + b;
+    f.vtx[2] = base + a;
+    for (int k = 0; k < 3; ++k)
+        if (f.vtx[k] > maxVert) maxVert = f.vtx[k];
+    if (maxVert > ttlnum_Vertices) {
+        // Reported once per read with the box; later ones are counted (the
+        // writers leave such faces out).
+        if (badFaceReports++ == 0) {
+            ctx_.msgBox("Vertex " + std::to_string(maxVert) + " > ttlnum_Vertices " + std::to_string(ttlnum_Vertices) +
+                        " @ line " + std::to_string(ctx_.xml.xmlLineNo) + "\r\nMesh=" + std::to_string(MeshNdx) +
+                        ", ttlnum_Faces=" + std::to_string(ttlnum_Faces) + ", currFgnum=" + std::to_string(currFgnum) +
+                        "\r\n" + ctx_.xml.xmlLine);
+        }
+    }
+    if (ctx_.app.dbgLevel == 2 && (detailLimit == 0 || meshFaceCount < detailLimit)) {
+        ctx_.logFileIfDebug("F:      " + hexOf(readPos, 6) + ":[" + padIntLeft(ttlnum_Faces, 6) + "]f          " +
+                            padIntLeft(a, 6) + "   " + padIntLeft(b, 6) + "   " + padIntLeft(c, 6) + " " +
+                            ctx_.xml.xmlLine);
+    }
+    meshFaceCount += 1;
+    std::int32_t r = fg_face_count;
+    fg_face_count += 1;
+    ttlnum_Faces += 1;
+    return r;
+}
+
+std::int32_t ModelStore::AddVertex(std::int32_t& index, float x, float y, float z, float zx, float zy, float zz,
+                                   std::int32_t srcNum, bool log) {
+    if (index < 0) {
+        index = ttlnum_Vertices;
+        ttlnum_Vertices += 1;
+        meshVtxCount += 1;
+        Mesh& m = Meshes[static_cast<std::size_t>(MeshNdx)];
+        m.num_Vertices += 1;
+        m.vtx_ndx_end = m.vtx_ndx_stt + m.num_Vertices - 1;
+    }
+    if (log && ctx_.app.dbgLevel >= 2 && (detailLimit == 0 || ttlnum_Vertices < detailLimit)) {
+        ctx_.logFileIfDebug("V:    " + hexOf(readPos, 4) + ":[" + std::to_string(srcNum) + "] " + fmt2(x) + " " +
+                            fmt2(y) + " " + fmt2(z));
+    }
+    if (static_cast<std::size_t>(index) + 1 > Vertices.size() - 1)
+        growVertices(static_cast<std::size_t>(index) + 1001);
+    Vertex& v = Vertices[static_cast<std::size_t>(index)];
+    v.UVs.clear();
+    v.UVs.resize(1);
+    const bool yz = ctx_.settings.switch_obj_yz, xz = ctx_.settings.switch_xz;
+    if (yz && xz)
+        v.pos = Vec3{-y, -z, x};
+    else if (yz)
+        v.pos = Vec3{x, -z, y};
+    else if (xz)
+        v.pos = Vec3{-z, y, x};
+    else
+        v.pos = Vec3{x, y, z};
+    v.zup_pos = Vec3{zx, zy, zz};
+    v.mark = -1;
+    v.uv_id = -1;
+    return index;
+}
+
+std::int32_t ModelStore::SetVertexUV(std::int32_t base, std::int32_t n, std::int32_t t, UV uv) {
+    currVtxNdx = base + n;
+    if (currVtxNdx < 0 || currVtxNdx >= ttlnum_Vertices) return currVtxNdx;  // caller checks; never index outside
+    if (Vertices[static_cast<std::size_t>(currVtxNdx)].uv_id == t) return currVtxNdx;
+    if (Vertices[static_cast<std::size_t>(currVtxNdx)].uv_id != -1) {
+        if (static_cast<std::size_t>(ttlnum_Vertices) + 1 > Vertices.size() - 1)
+            growVertices(static_cast<std::size_t>(ttlnum_Vertices) + 1001);
+        std::int32_t copy = ttlnum_Vertices;
+        Vertices[static_cast<std::size_t>(copy)] = Vertices[static_cast<std::size_t>(currVtxNdx)];
+        Vertices[static_cast<std::size_t>(copy)].num_UVs = 0;
+        Normals[static_cast<std::size_t>(copy)] = Vec3{};
+        currVtxNdx = copy;
+        ttlnum_Vertices += 1;
+        meshVtxCount += 1;
+        if (ctx_.app.dbgLevel >= 2 && (detailLimit == 0 || meshVtxCount < detailLimit)) {
+            const Vec3& p = Vertices[static_cast<std::size_t>(copy)].pos;
+            ctx_.logFileIfDebug("               +V:" + hexOf(readPos, 4) + "[" + std::to_string(copy) + "]v " +
+                                fmt2(p.x) + " " + fmt2(p.y) + " " + fmt2(p.z));
+        }
+    }
+    Vertex& v = Vertices[static_cast<std::size_t>(currVtxNdx)];
+    v.num_UVs += 1;
+    v.uv_id = t;
+    // Earlier pairs are dropped; only the newest pair is meaningful.
+    v.UVs.clear();
+    v.UVs.resize(static_cast<std::uint32_t>(v.num_UVs));
+    v.UVs[static_cast<std::uint32_t>(v.num_UVs - 1)] = uv;
+    return currVtxNdx;
+}
+
+std::int16_t ModelStore::GetFaceCount() const {
+    return static_cast<std::int16_t>(ttlnum_Faces > kInt16Max ? kInt16Max : ttlnum_Faces);
+}
+
+}  // namespace molv

@@ -1,0 +1,150 @@
+// The one in-memory model every reader fills and every writer reads.
+// Vertices, faces and face groups are numbered globally from 0; each mesh
+// owns one contiguous run of each. Arrays are kept ahead of their content,
+// so loops run to the counters, never to the arrays' sizes.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "model/vec3.h"
+#include "util/smallvec.h"
+
+namespace molv {
+
+struct Context;
+
+struct UV {
+    float u = 0, v = 0;
+};
+
+struct Influence {
+    std::int32_t boneId = 0;
+    float weight = 0;
+};
+
+struct Colour {
+    std::uint8_t r = 0, g = 0, b = 0, a = 0;
+    friend bool operator==(const Colour&, const Colour&) = default;
+};
+
+struct Mesh {
+    std::int32_t num_Vertices = 0, vtx_ndx_stt = 0, vtx_ndx_end = -1;
+    std::int32_t num_Faces = 0, face_ndx_stt = 0, face_ndx_end = -1;
+    std::int32_t num_FaceGrps = 0, face_grp_ndx_stt = 0, face_grp_ndx_end = -1;
+    std::int32_t num_UVsets = 0;
+    Vec3 scale{1, 1, 1};
+    Vec3 rotation;
+    Vec3 position;
+    std::int16_t parent = -1;
+    std::string name;
+    std::int32_t cmf_version = 0;
+};
+
+struct FaceGroup {
+    std::int32_t gFgID = 0;
+    std::int32_t MtlID = 0;
+    std::int32_t nFcs = 0;
+    std::vector<std::int32_t> FgFaces;      // relative to the mesh's face_ndx_stt
+    std::vector<std::int32_t> FgGlblFaces;  // global face indices
+    std::int32_t num_maps = 0;
+    std::int32_t num_lod_steps = 0, num_springs = 0;
+    std::string MatlSymbol;  // Collada material symbol
+    std::int32_t face_base = 0;
+};
+
+struct Material {
+    std::int32_t id = 0;
+    std::string name;
+    Colour ambient, diffuse, specular;
+    float shininess = 0;
+    float transparency = 0;
+    std::int32_t nMaps = 0;
+    std::vector<std::string> maps;
+    std::int16_t use_count = 0;
+    std::int32_t version = 0;  // material file version, set by the material reader
+};
+
+// A zeroed record is what the arrays hold ahead of their content; AddVertex
+// sets mark and uv_id to -1.
+struct Vertex {
+    Vec3 zup_pos;
+    Vec3 pos;
+    std::int32_t mark = 0;
+    std::int32_t uv_id = 0;
+    std::int32_t num_Influences = 0;
+    std::int16_t num_UVs = 0;
+    std::int32_t collapse_id = 0, face_collapse_count = 0;
+    SmallVec<UV, 1> UVs;
+    SmallVec<Influence, 4> Influences;
+};
+
+struct Face {
+    std::int32_t vtx[3] = {0, 0, 0};
+};
+
+struct MeshRange {
+    std::int16_t first = 0, count = 0, last = -1;
+};
+
+class ModelStore {
+public:
+    explicit ModelStore(Context& ctx) : ctx_(ctx) { ClearModel(); }
+    ModelStore(const ModelStore&) = delete;
+    ModelStore& operator=(const ModelStore&) = delete;
+
+    std::vector<Mesh> Meshes;
+    std::vector<Material> Materials;
+    std::vector<FaceGroup> FaceGrps;
+    std::vector<Vertex> Vertices;
+    std::vector<Vec3> Normals;
+    std::vector<Face> VFaces;
+
+    std::int32_t nMaterials = 0, ttlnum_Vertices = 0, nFaceGrps = 0, ttlnum_Faces = 0;
+    MeshRange meshRange;
+    std::int32_t meshCount = 0;
+    std::int32_t MeshNdx = 0, currFgnum = 0, currMtlID = -1, currVtxNdx = 0, currVtxBase = 0;
+    std::int32_t maxVert = 0;  // highest vertex index any face referenced
+    std::int32_t badFaceReports = 0;  // faces naming missing vertices, this read
+    // Per-mesh counters, zeroed by dssAddMesh.
+    std::int32_t meshFaceCount = 0, meshVtxCount = 0, meshFgCount = 0;
+    std::int32_t meshTexVtxCount = 0;   // 3DS texture vertices of the current mesh
+    std::int32_t meshColladaCount = 0;  // kept by the Collada reader
+    std::int32_t fg_face_count = 0;
+    std::int32_t num_Normals = 0, num_TexVerts = 0, nSubMeshes = 0;
+    std::int32_t readPos = 0;
+    std::int32_t detailLimit = 0;  // detail log lines per mesh; 0 = no limit
+
+    // Extents (Part of the geometry routines), measured by SetMaxMinsM.
+    Vec3 minPos, maxPos, ctrPos, spanPos;
+    Vec3 minZup, maxZup, ctrZup, spanZup;
+    float maxSpan = 0;
+    bool modelCentred = false;
+
+    void ClearModel();
+    std::int16_t dssAddMesh(const std::string& name, std::int32_t n);
+    std::int32_t AddMeshVertices(std::int32_t mesh, std::int32_t n);
+    void SetMeshRanges(std::int32_t mesh, std::int32_t nV, std::int32_t nF, std::int32_t nG, std::int32_t sV,
+                       std::int32_t sF, std::int32_t sG);
+    std::int32_t AddMaterial(const std::string& name);
+    std::int32_t AddFaceGroup(bool flag, std::int32_t material, std::int32_t faceBase);
+    bool SetFaceGroupMaterial(std::int32_t group, std::int32_t material);
+    void AddFaceToGroup(std::int32_t mesh, std::int32_t group, bool flag, std::int32_t face, std::int32_t global);
+    std::int32_t AddFace(std::int32_t mesh, std::int32_t base, std::int32_t a, std::int32_t b, std::int32_t c);
+    std::int32_t AddVertex(std::int32_t& index, float x, float y, float z, float zx, float zy, float zz,
+                           std::int32_t srcNum, bool log);
+    std::int32_t SetVertexUV(std::int32_t base, std::int32_t n, std::int32_t t, UV uv);
+    std::int16_t GetFaceCount() const;
+
+    // Whether per-item detail lines are wanted for the current mesh
+    // (dbgLevel 2 and under the detail-line limit); test before building text.
+    bool detailWanted(std::int32_t perMeshCount, int level = 2) const;
+
+    // Grows Vertices and Normals together to at least n elements.
+    void growVertices(std::size_t n);
+
+private:
+    Context& ctx_;
+};
+
+}  // namespace molv

@@ -1,0 +1,40 @@
+// The one door to the window system. The core never talks to a terminal or
+// a widget directly: the console, the Qt window and the tests' scripted
+// answerer each implement this.
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace molv {
+
+enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class Answer { Ok, Cancel, Yes, No };
+
+class UI {
+public:
+    virtual ~UI() = default;
+    // Modal message box; returns the button pressed. `dflt` is the answer a
+    // non-interactive run takes.
+    virtual Answer messageBox(const std::string& text, Buttons buttons, Answer dflt) = 0;
+    // Input box; nullopt when cancelled.
+    virtual std::optional<std::string> inputBox(const std::string& prompt, const std::string& title,
+                                                const std::string& dflt) = 0;
+    // A line added to / removed from the log list (the core keeps the list).
+    virtual void logAppend(const std::string& entry) = 0;
+    virtual void logRemoveAt(int index) = 0;
+    virtual void logClear() {}
+    // The menu-bar status text, already bracketed.
+    virtual void status(const std::string& text) = 0;
+    virtual void progress(std::int64_t done, std::int64_t total) = 0;
+    virtual void pumpEvents() = 0;
+    // Whether anybody sees status and progress; when false callers may skip
+    // building the text at all.
+    virtual bool showsStatus() const { return true; }
+};
+
+// Default answer of a box when nobody can be asked: OK for OK boxes, OK for
+// OK/Cancel, Yes for Yes/No and Yes/No/Cancel, unless the caller names one.
+Answer defaultAnswer(Buttons b);
+
+}  // namespace molv

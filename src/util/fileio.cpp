@@ -1,0 +1,120 @@
+#include "util/fileio.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+namespace molv {
+
+char pathSep() {
+#ifdef _WIN32
+    return '\\';
+#else
+    return '/';
+#endif
+}
+
+bool readWholeFile(const std::string& path, std::string& out, std::string& err) {
+    out.clear();
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        err = std::strerror(errno);
+        return false;
+    }
+    if (std::fseek(f, 0, SEEK_END) == 0) {
+        long n = std::ftell(f);
+        if (n > 0) out.reserve(static_cast<std::size_t>(n));
+        std::fseek(f, 0, SEEK_SET);
+    }
+    char buf[1 << 16];
+    std::size_t got;
+    while ((got = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, got);
+    bool bad = std::ferror(f) != 0;
+    std::fclose(f);
+    if (bad) {
+        err = "read error";
+        return false;
+    }
+    return true;
+}
+
+bool writeFileAtomic(const std::string& path, std::string_view bytes, std::string& err) {
+    std::string tmp = path + ".tmp" + std::to_string(static_cast<long>(::getpid()));
+    std::FILE* f = std::fopen(tmp.c_str(), "wb");
+    if (!f) {
+        err = std::strerror(errno);
+        return false;
+    }
+    bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    if (!ok) err = std::strerror(errno);
+    if (std::fflush(f) != 0 && ok) {
+        ok = false;
+        err = std::strerror(errno);
+    }
+    if (std::fclose(f) != 0 && ok) {
+        ok = false;
+        err = std::strerror(errno);
+    }
+    if (ok && std::rename(tmp.c_str(), path.c_str()) != 0) {
+        ok = false;
+        err = std::strerror(errno);
+    }
+    if (!ok) std::remove(tmp.c_str());
+    return ok;
+}
+
+bool appendLineToFile(const std::string& path, std::string_view line) {
+    std::FILE* f = std::fopen(path.c_str(), "ab");
+    if (!f) return false;
+    bool ok = std::fwrite(line.data(), 1, line.size(), f) == line.size() && std::fwrite("\r\n", 1, 2, f) == 2;
+    return std::fclose(f) == 0 && ok;
+}
+
+bool fileExists(const std::string& path) {
+    struct stat st;
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool folderExists(const std::string& path) {
+    if (path.empty() || path.find_first_of("*?") != std::string::npos) return false;
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+long long fileSize(const std::string& path) {
+    struct stat st;
+    if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return 0;
+    return static_cast<long long>(st.st_size);
+}
+
+void deleteFile(const std::string& path) {
+    if (!path.empty()) std::remove(path.c_str());
+}
+
+bool makeFolder(const std::string& path, std::string& err) {
+    std::error_code ec;
+    std::filesystem::create_directories(path, ec);
+    if (ec && !folderExists(path)) {
+        err = ec.message();
+        return false;
+    }
+    return true;
+}
+
+bool LineCursor::next(std::string_view& line) {
+    if (p_ >= end_) return false;
+    const char* s = p_;
+    const char* nl = static_cast<const char*>(std::memchr(s, '\n', static_cast<std::size_t>(end_ - s)));
+    const char* e = nl ? nl : end_;
+    p_ = nl ? nl + 1 : end_;
+    if (e > s && e[-1] == '\r') --e;
+    line = std::string_view(s, static_cast<std::size_t>(e - s));
+    ++lineNo_;
+    return true;
+}
+
+}  // namespace molv

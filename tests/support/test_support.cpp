@@ -1,0 +1,66 @@
+#include "support/test_support.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+namespace molv::test {
+
+namespace {
+struct Cleanup {
+    std::vector<std::string> dirs;
+    ~Cleanup() {
+        std::error_code ec;
+        for (auto& d : dirs) std::filesystem::remove_all(d, ec);
+    }
+};
+Cleanup& cleanup() {
+    static Cleanup c;
+    return c;
+}
+}  // namespace
+
+std::string tempDir(const std::string& tag) {
+    static int n = 0;
+    auto base = std::filesystem::temp_directory_path() /
+                ("molvtest_" + std::to_string(::getpid()) + "_" + tag + "_" + std::to_string(n++));
+    std::filesystem::remove_all(base);
+    std::filesystem::create_directories(base);
+    cleanup().dirs.push_back(base.string());
+    return base.string() + "/";
+}
+
+std::string firstDifference(std::string_view want, std::string_view got) {
+    std::size_t n = std::min(want.size(), got.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        if (want[i] != got[i]) {
+            char buf[128];
+            std::snprintf(buf, sizeof buf, "first difference at byte %zu: want %02X, got %02X", i,
+                          static_cast<unsigned char>(want[i]), static_cast<unsigned char>(got[i]));
+            return buf;
+        }
+    }
+    if (want.size() != got.size())
+        return "sizes differ: want " + std::to_string(want.size()) + ", got " + std::to_string(got.size());
+    return "";
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
+
+void writeFile(const std::string& path, std::string_view bytes) {
+    std::ofstream f(path, std::ios::binary);
+    f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string dataPath(const std::string& rel) { return std::string(MOLV_TESTDATA) + "/" + rel; }
+
+}  // namespace molv::test

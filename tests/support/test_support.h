@@ -1,0 +1,18 @@
+// Shared test helpers.
+#pragma once
+#include <string>
+#include <string_view>
+#include <algorithm>
+
+namespace molv::test {
+
+// A fresh empty folder under the system's temporary folder, removed at exit.
+std::string tempDir(const std::string& tag);
+// Hex dump of the first difference between two byte strings ("" when equal).
+std::string firstDifference(std::string_view want, std::string_view got);
+std::string readFile(const std::string& path);
+void writeFile(const std::string& path, std::string_view bytes);
+// Path of a file under tests/data.
+std::string dataPath(const std::string& rel);
+
+}  // namespace molv::test
