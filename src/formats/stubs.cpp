@@ -1,0 +1,17 @@
+// Placeholders until each reader and writer lands; each owner deletes its
+// line here when adding the real one.
+#include "cal3d/cal3d_set.h"
+#include "formats/dae_reader.h"
+#include "formats/obj_reader.h"
+#include "formats/tds_reader.h"
+#include "shell/context.h"
+
+namespace molv {
+bool LoadObj(Context& ctx, const std::string&) { ctx.msgBox("Unknown filetype: .obj"); ctx.app.readAbort = true; return false; }
+bool Read3DS(Context& ctx, const std::string&) { ctx.msgBox("Unknown filetype: .3ds"); return false; }
+bool LoadDae(Context& ctx, const std::string&) { ctx.msgBox("Unknown filetype: .dae"); ctx.app.readAbort = true; return false; }
+bool writeCal3d(Context&, const std::string&, bool) { return false; }
+bool writeMaterialCrf(Context&, int, const std::string&) { return false; }
+bool writeSkeletonCsf(Context&, const std::string&, bool) { return false; }
+bool writeCaf(Context&, const std::string&) { return false; }
+}  // namespace molv
