@@ -1,0 +1,233 @@
+#include "support/cal3d_check.h"
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unordered_set>
+
+#include "model/store.h"
+
+#ifdef MOLV_HAVE_CAL3D
+#include <cal3d/cal3d.h>
+#endif
+
+namespace molv::test {
+
+namespace {
+
+std::string folderOf(const std::string& path) {
+    auto p = path.find_last_of("/\\");
+    return p == std::string::npos ? std::string() : path.substr(0, p + 1);
+}
+
+std::string resolveBeside(const std::string& base, const std::string& name) {
+    if (name.empty()) return name;
+    if (std::filesystem::path(name).is_absolute()) return name;
+    return folderOf(base) + name;
+}
+
+void addError(std::string& err, const std::string& text) {
+    if (!err.empty()) err += "; ";
+    err += text;
+}
+
+bool readCfg(const std::string& path, Cal3dSetInfo& info) {
+    std::ifstream f(path, std::ios::binary);
+    if (!f) return false;
+    std::string line;
+    while (std::getline(f, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        auto eq = line.find('=');
+        if (line.empty() || line[0] == '#' || eq == std::string::npos) continue;
+        std::string key = line.substr(0, eq), value = line.substr(eq + 1);
+        if (key == "skeleton") info.cfgSkeleton = value;
+        else if (key == "mesh") info.cfgMesh = value;
+        else if (key == "material") info.cfgMaterials.push_back(value);
+    }
+    return true;
+}
+
+#ifdef MOLV_HAVE_CAL3D
+std::string calError(const std::string& what, const std::string& path) {
+    std::string t = what + " " + path + ": " + CalError::getLastErrorDescription();
+    if (!CalError::getLastErrorText().empty()) t += " (" + CalError::getLastErrorText() + ")";
+    return t;
+}
+
+void copyColour(const CalCoreMaterial::Color& c, std::uint8_t out[4]) {
+    out[0] = c.red;
+    out[1] = c.green;
+    out[2] = c.blue;
+    out[3] = c.alpha;
+}
+#endif
+
+}  // namespace
+
+bool cal3dAvailable() {
+#ifdef MOLV_HAVE_CAL3D
+    return true;
+#else
+    return false;
+#endif
+}
+
+Cal3dSetInfo loadCal3dSet(const std::string& outBase) {
+    Cal3dSetInfo info;
+#ifndef MOLV_HAVE_CAL3D
+    info.error = "built without Cal3D";
+    (void)outBase;
+    return info;
+#else
+    info.available = true;
+    const std::string cfg = outBase + ".cfg", csf = outBase + ".csf", cmf = outBase + ".cmf";
+    info.cfgRead = readCfg(cfg, info);
+    if (!info.cfgRead) addError(info.error, "cannot read " + cfg);
+
+    CalCoreModel model("molv-check");
+    info.skeletonLoaded = model.loadCoreSkeleton(csf);
+    if (!info.skeletonLoaded) {
+        addError(info.error, calError("loadCoreSkeleton", csf));
+    } else if (auto* sk = model.getCoreSkeleton()) {
+        auto& bones = sk->getVectorCoreBone();
+        info.boneCount = static_cast<int>(bones.size());
+        for (auto* b : bones) info.boneNames.push_back(b ? b->getName() : std::string());
+    }
+
+    int meshId = model.loadCoreMesh(cmf);
+    info.meshLoaded = meshId >= 0;
+    if (!info.meshLoaded) {
+        addError(info.error, calError("loadCoreMesh", cmf));
+    } else {
+        CalCoreMesh* mesh = model.getCoreMesh(meshId);
+        int nSub = mesh ? mesh->getCoreSubmeshCount() : 0;
+        for (int s = 0; s < nSub; ++s) {
+            CalCoreSubmesh* sm = mesh->getCoreSubmesh(s);
+            if (!sm) continue;
+            Cal3dSubmeshInfo si;
+            si.materialThreadId = sm->getCoreMaterialThreadId();
+            si.vertexCount = sm->getVertexCount();
+            si.faceCount = sm->getFaceCount();
+            si.lodCount = sm->getLodCount();
+            si.springCount = sm->getSpringCount();
+            si.mapCount = static_cast<int>(sm->getVectorVectorTextureCoordinate().size());
+            info.totalVertices += si.vertexCount;
+            info.totalTriangles += si.faceCount;
+            for (auto& f : sm->getVectorFace()) {
+                for (int k = 0; k < 3; ++k) {
+                    long long id = static_cast<long long>(f.vertexId[k]);
+                    if (id < 0 || id >= si.vertexCount) info.facesInRange = false;
+                }
+            }
+            if (info.skeletonLoaded) {
+                for (auto& v : sm->getVectorVertex())
+                    for (auto& inf : v.vectorInfluence)
+                        if (inf.boneId < 0 || inf.boneId >= info.boneCount) info.influencesInRange = false;
+            }
+            info.submeshes.push_back(si);
+        }
+        if (!info.facesInRange) addError(info.error, "a face of " + cmf + " names a vertex outside its submesh");
+        if (!info.influencesInRange) addError(info.error, "an influence of " + cmf + " names a missing bone");
+    }
+
+    for (auto& name : info.cfgMaterials) {
+        Cal3dMaterialInfo mi;
+        mi.path = resolveBeside(outBase, name);
+        int id = model.loadCoreMaterial(mi.path);
+        mi.loaded = id >= 0;
+        if (!mi.loaded) {
+            info.materialsLoaded = false;
+            addError(info.error, calError("loadCoreMaterial", mi.path));
+        } else if (CalCoreMaterial* m = model.getCoreMaterial(id)) {
+            copyColour(m->getAmbientColor(), mi.ambient);
+            copyColour(m->getDiffuseColor(), mi.diffuse);
+            copyColour(m->getSpecularColor(), mi.specular);
+            mi.shininess = m->getShininess();
+            for (int k = 0; k < m->getMapCount(); ++k) mi.maps.push_back(m->getMapFilename(k));
+        }
+        info.materials.push_back(std::move(mi));
+    }
+    return info;
+#endif
+}
+
+bool resaveCal3dMesh(const std::string& cmfPath, const std::string& savedPath, std::string& err) {
+#ifndef MOLV_HAVE_CAL3D
+    (void)cmfPath;
+    (void)savedPath;
+    err = "built without Cal3D";
+    return false;
+#else
+    CalCoreMeshPtr mesh = CalLoader::loadCoreMesh(cmfPath);
+    if (!mesh) {
+        err = calError("loadCoreMesh", cmfPath);
+        return false;
+    }
+    if (!CalSaver::saveCoreMesh(savedPath, mesh.get())) {
+        err = calError("saveCoreMesh", savedPath);
+        return false;
+    }
+    return true;
+#endif
+}
+
+std::vector<Cal3dSubmeshInfo> expectedSubmeshes(const ModelStore& m) {
+    std::vector<Cal3dSubmeshInfo> out;
+    const auto nMeshes = std::min<std::size_t>(static_cast<std::size_t>(std::max(0, m.meshCount)), m.Meshes.size());
+    std::unordered_set<std::int32_t> used;
+    for (std::size_t mi = 0; mi < nMeshes; ++mi) {
+        const Mesh& mesh = m.Meshes[mi];
+        for (std::int32_t g = mesh.face_grp_ndx_stt; g <= mesh.face_grp_ndx_end; ++g) {
+            if (g < 0 || g >= m.nFaceGrps || static_cast<std::size_t>(g) >= m.FaceGrps.size()) continue;
+            const FaceGroup& fg = m.FaceGrps[static_cast<std::size_t>(g)];
+            if (fg.nFcs <= 0) continue;
+            used.clear();
+            int faces = 0;
+            const auto n = std::min<std::size_t>(static_cast<std::size_t>(fg.nFcs), fg.FgGlblFaces.size());
+            for (std::size_t i = 0; i < n; ++i) {
+                std::int32_t f = fg.FgGlblFaces[i];
+                if (f < 0 || f >= m.ttlnum_Faces || static_cast<std::size_t>(f) >= m.VFaces.size()) continue;
+                const Face& face = m.VFaces[static_cast<std::size_t>(f)];
+                bool good = true;
+                for (int k = 0; k < 3; ++k)
+                    if (face.vtx[k] < 0 || face.vtx[k] >= m.ttlnum_Vertices) good = false;
+                if (!good) continue;
+                ++faces;
+                for (int k = 0; k < 3; ++k) used.insert(face.vtx[k]);
+            }
+            if (faces == 0) continue;
+            Cal3dSubmeshInfo si;
+            si.materialThreadId = fg.MtlID;
+            si.vertexCount = static_cast<int>(used.size());
+            si.faceCount = faces;
+            si.lodCount = fg.num_lod_steps;
+            si.springCount = fg.num_springs;
+            si.mapCount = fg.num_maps;
+            out.push_back(si);
+        }
+    }
+    return out;
+}
+
+::testing::AssertionResult cal3dMatchesStore(const ModelStore& model, const Cal3dSetInfo& info) {
+    if (!info.meshLoaded) return ::testing::AssertionFailure() << "Cal3D did not load the mesh: " << info.error;
+    auto want = expectedSubmeshes(model);
+    if (want.size() != info.submeshes.size())
+        return ::testing::AssertionFailure() << "submesh count: store " << want.size() << ", Cal3D read "
+                                             << info.submeshes.size();
+    for (std::size_t i = 0; i < want.size(); ++i) {
+        const auto& w = want[i];
+        const auto& g = info.submeshes[i];
+        if (w.vertexCount != g.vertexCount || w.faceCount != g.faceCount ||
+            w.materialThreadId != g.materialThreadId || w.mapCount != g.mapCount) {
+            return ::testing::AssertionFailure()
+                   << "submesh " << i << ": store (thread " << w.materialThreadId << ", " << w.vertexCount
+                   << " vertices, " << w.faceCount << " faces, " << w.mapCount << " maps), Cal3D read (thread "
+                   << g.materialThreadId << ", " << g.vertexCount << " vertices, " << g.faceCount << " faces, "
+                   << g.mapCount << " maps)";
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+}  // namespace molv::test

@@ -1,0 +1,94 @@
+// Interop check of a written prop set with the real Cal3D library: the
+// skeleton, mesh and every material the viewer configuration names are
+// loaded through CalCoreModel, and what Cal3D read is handed back.
+//
+// Typical use in a test:
+//   if (!molv::test::cal3dAvailable()) GTEST_SKIP() << "built without Cal3D";
+//   auto info = molv::test::loadCal3dSet(dir + "model");   // model.csf/.cmf/.cfg
+//   ASSERT_TRUE(info.ok()) << info.error;
+//   EXPECT_TRUE(molv::test::cal3dMatchesStore(ctx.model, info));
+#pragma once
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace molv {
+class ModelStore;
+}
+
+namespace molv::test {
+
+struct Cal3dSubmeshInfo {
+    int materialThreadId = 0;
+    int vertexCount = 0;
+    int faceCount = 0;
+    int lodCount = 0;
+    int springCount = 0;
+    int mapCount = 0;  // texture coordinate sets per vertex
+};
+
+struct Cal3dMaterialInfo {
+    std::string path;  // as resolved from the configuration's material= line
+    bool loaded = false;
+    std::uint8_t ambient[4] = {0, 0, 0, 0};
+    std::uint8_t diffuse[4] = {0, 0, 0, 0};
+    std::uint8_t specular[4] = {0, 0, 0, 0};
+    float shininess = 0;
+    std::vector<std::string> maps;
+};
+
+struct Cal3dSetInfo {
+    bool available = false;  // false when the tests were built without Cal3D
+    // The viewer configuration (outBase + ".cfg").
+    bool cfgRead = false;
+    std::string cfgSkeleton, cfgMesh;      // values of skeleton= and mesh=
+    std::vector<std::string> cfgMaterials;  // values of the material= lines
+    // Skeleton (outBase + ".csf").
+    bool skeletonLoaded = false;
+    int boneCount = 0;
+    std::vector<std::string> boneNames;
+    // Mesh (outBase + ".cmf").
+    bool meshLoaded = false;
+    std::vector<Cal3dSubmeshInfo> submeshes;
+    long long totalVertices = 0;
+    long long totalTriangles = 0;
+    // Every face corner names a vertex of its submesh and every influence a
+    // bone of the loaded skeleton (checked here; Cal3D itself does not).
+    bool facesInRange = true;
+    bool influencesInRange = true;
+    // Materials, in the configuration's order.
+    std::vector<Cal3dMaterialInfo> materials;
+    bool materialsLoaded = true;
+    // Every failure, each naming its file and Cal3D's error text.
+    std::string error;
+
+    bool ok() const {
+        return available && cfgRead && skeletonLoaded && meshLoaded && materialsLoaded && facesInRange &&
+               influencesInRange;
+    }
+};
+
+bool cal3dAvailable();
+
+// Loads outBase + ".csf", outBase + ".cmf" and the .crf files named by
+// outBase + ".cfg" (bare names resolve beside outBase).
+Cal3dSetInfo loadCal3dSet(const std::string& outBase);
+
+// Loads one mesh with Cal3D and saves it with CalSaver::saveCoreMesh to
+// savedPath; false (err set) when either step fails.
+bool resaveCal3dMesh(const std::string& cmfPath, const std::string& savedPath, std::string& err);
+
+// What the store says the mesh file must hold, computed independently of the
+// writer: one submesh per face group with faces (groups in mesh order),
+// counting the distinct vertices its faces use. Faces naming a face or
+// vertex that does not exist are not counted, and a group left with no
+// faces is not a submesh.
+std::vector<Cal3dSubmeshInfo> expectedSubmeshes(const ModelStore& model);
+
+// Compares Cal3D's submesh count and, per submesh, vertex count, face count
+// and material thread id with expectedSubmeshes.
+::testing::AssertionResult cal3dMatchesStore(const ModelStore& model, const Cal3dSetInfo& info);
+
+}  // namespace molv::test
