@@ -1,0 +1,80 @@
+// File-name parts, one-line text files, name=value files and small text
+// edits. Paths may use "/" or "\" (sources written on either system);
+// paths built here use the platform separator (pathSep in fileio.h).
+#pragma once
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "util/binio.h"
+
+namespace molv {
+
+struct Context;
+class AssocArray;
+
+// drive: up to and including the first ":", or "\\server\share" for a UNC
+// name; folder: the rest up to and including the last separator; name: the
+// last component without its extension; ext: the text after the last "."
+// of the last component (no dot).
+struct PathParts {
+    std::string drive, folder, name, ext;
+};
+// sep 0: "/" when the path holds one, else "\". A path that starts with a
+// double quote is taken up to the next double quote.
+PathParts splitPath(std::string_view path, char sep = 0);
+
+enum PathMask : int { kDrive = 1, kFolder = 2, kName = 4, kExt = 8 };
+// Joins the chosen parts in the order drive, folder, name, ext; when the
+// extension is chosen and something precedes it, a "." goes before it (even
+// when the extension is empty).
+std::string pathPart(std::string_view path, int mask);
+inline std::string folderOf(std::string_view path) { return pathPart(path, kDrive | kFolder); }
+inline std::string extOf(std::string_view path) { return pathPart(path, kExt); }
+inline std::string pathNoExt(std::string_view path) { return pathPart(path, kDrive | kFolder | kName); }
+inline std::string baseName(std::string_view path) { return pathPart(path, kName); }
+inline std::string fileNameOf(std::string_view path) { return pathPart(path, kName | kExt); }
+// folder + name with the platform separator between them unless folder is
+// empty or already ends with a separator.
+std::string joinPath(std::string_view folder, std::string_view name);
+
+// Writes one line (CR LF unless noNewline) to path, appending or replacing
+// the file. A replaced file is written whole or not at all. False on any
+// error (ctx->lastErrText says why when ctx is given).
+bool writeLineTo(const std::string& path, std::string_view line, bool noNewline, bool append,
+                 Context* ctx = nullptr);
+inline bool appendLine(const std::string& path, std::string_view line, bool noNewline = false,
+                       Context* ctx = nullptr) {
+    return writeLineTo(path, line, noNewline, true, ctx);
+}
+inline bool writeLine(const std::string& path, std::string_view line, bool noNewline = false,
+                      Context* ctx = nullptr) {
+    return writeLineTo(path, line, noNewline, false, ctx);
+}
+
+// Reads NAME=value lines into pairs (see AssocArray::load); echo writes
+// each trimmed line to the log file, escape passes values through
+// xmlEscape. False when the file cannot be read.
+bool readNameValueFile(const std::string& path, AssocArray& pairs, Context* ctx = nullptr, bool echo = false,
+                       bool escape = false);
+
+// In-place edits at 1-based positions; positions and lengths beyond the
+// text are clipped.
+void deleteChars(std::string& text, std::size_t pos, std::size_t len);
+void insertChars(std::string& text, std::size_t pos, std::string_view insert);
+// Replaces every occurrence left to right, continuing after each inserted
+// replacement. Returns the number of replacements (0 for an empty find).
+int replaceAll(std::string& text, std::string_view find, std::string_view replacement);
+// Sorts entries ascending by character code (stable): entries 1..count, or
+// 0..count-1 with fromZero (the layout readTextLines produces). count is
+// clipped to the vector.
+void bubbleSortStrings(std::vector<std::string>& lines, int count, bool fromZero = false);
+
+// Fixed string field of `length` bytes; NUL bytes are dropped unless
+// keepNuls. A short read gives what was there and leaves r failed.
+std::string getFixedString(ByteReader& r, std::size_t length, bool keepNuls = false);
+// Fixed string field of width w: at most w-1 characters, blank padded, NUL.
+inline void putFixedString(ByteWriter& w, std::string_view text, int width) { w.fixedString(text, width); }
+
+}  // namespace molv

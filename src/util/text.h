@@ -1,0 +1,123 @@
+// Text tokenisers, XML-safe escaping and line readers over bytes in memory.
+//
+// Positions are 1-based character positions (0 is taken as 1 where a
+// position is passed in). Token arrays keep index 0 empty and hold their
+// tokens at 1..count, so count == tokens.size() - 1.
+//
+// Separator / delimiter arguments may begin with option codes, each "!"
+// plus one code, read from the front and removed; the rest is the set of
+// separator characters:
+//   "! "  no effect                 "!q"  quote characters stay in the token
+//   "!rq" quote characters are dropped and end the token, never quote
+//   "!'"  "!`" "!^" "!!"  that character quotes too
+//   "!k"  non-blank separators come back as tokens of their own
+// Which codes a routine honours is listed with it; other codes end the
+// option list and count as separator characters.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace molv {
+
+struct Context;
+
+// Splits at separator characters. Blanks and tabs between tokens are
+// skipped; a double quote (plus "!'", "!`", "!^", "!!") quotes separators
+// into the token and is dropped unless "!q". Consecutive non-blank
+// separators give empty tokens. Options: all of the above.
+std::vector<std::string> splitTokens(std::string_view text, std::string_view separators,
+                                     bool keepSeparators = false);
+inline std::vector<std::string> tokenize(std::string_view text, std::string_view separators) {
+    return splitTokens(text, separators, false);
+}
+// Splits a command line into words (empty separators mean one blank), so a
+// quoted path with blanks stays one word.
+std::vector<std::string> splitCommandLine(std::string_view text, std::string_view separators = {});
+
+// Takes the token starting at pos (1-based) up to the first delimiter
+// character or endPos (inclusive; 0 = end of text), trims it and strips one
+// quote character at each end. pos moves past the delimiter; lastDelim gets
+// the delimiter met ("" at the end). False when pos is beyond endPos.
+// Quote characters: double quote and back-quote. Options "!q" (a token that
+// starts with a double quote runs to the next double quote), "!^", "!!".
+bool nextToken(std::string_view text, std::string& token, std::size_t& pos, std::size_t endPos,
+               std::string_view delimiters, std::string* lastDelim = nullptr);
+
+// Field fieldNo (1-based; 0 counts as 1; -1 is the last field) of text split
+// at any delimiter character, trimmed, with surrounding quotes removed.
+// Consecutive delimiters give empty fields. Returns the field's 1-based
+// start position, or 0 when the text has no such field (field is then
+// empty). Options "!^", "!!".
+std::size_t findField(std::string_view text, std::string& field, int fieldNo, std::string_view delims);
+std::string getField(std::string_view text, int fieldNo, std::string_view delims);
+
+// Entities for " ' & < >; a blank next to an escaped character becomes
+// "&nbsp;" so it survives attribute whitespace rules.
+std::string xmlEscape(std::string_view text);
+// The text from its first character above a blank; the last character is
+// always kept.
+std::string skipLeadingControls(std::string_view text);
+// Quotes and apostrophes removed; blank, "&" and "," become "_".
+std::string cleanFileName(std::string_view name);
+
+// True when text begins with prefix (exact / ASCII case-insensitive).
+bool startsWith(std::string_view text, std::string_view prefix);
+bool startsWithNoCase(std::string_view text, std::string_view prefix);
+
+// ASCII-only case mapping and blank trimming (blank, tab, CR, LF), locale
+// independent.
+std::string toUpperAscii(std::string_view s);
+std::string toLowerAscii(std::string_view s);
+std::string_view trimView(std::string_view s);
+inline std::string trim(std::string_view s) { return std::string(trimView(s)); }
+
+// Writes one byte per blank-separated hexadecimal word of hexText ("00 1A
+// ff"). The file is replaced whole. An empty or invalid word is reported
+// through ctx ("empyt value" / the word) and written as 0. False when the
+// file could not be written (ctx->lastErrText says why).
+bool writeHexBytes(const std::string& path, std::string_view hexText, Context* ctx = nullptr);
+
+// Sequential reader over bytes in memory (a file read with readWholeFile).
+// A line ends after a line feed; CR, LF, NUL and character 26 are read but
+// not kept. No length limit unless a maximum is given.
+class TextReader {
+public:
+    TextReader() = default;
+    explicit TextReader(std::string_view bytes) : p_(bytes.data()), begin_(bytes.data()), end_(bytes.data() + bytes.size()) {}
+
+    // Next line into `line` (its capacity is reused). Stops after a line
+    // feed, at the end, or after `max` characters when max > 0. False only
+    // when nothing was left to read.
+    bool readLineText(std::string& line, std::size_t max = 0);
+    bool readLineBin(std::string& line, std::size_t max = 0) { return readLineText(line, max); }
+    // Like readLineText, but also stops at any character of `stops`; returns
+    // the character that ended the piece (a stop character or '\n', not kept
+    // in `out`), or '\0' at the end of the bytes or at the maximum.
+    char readUntil(std::string& out, std::string_view stops, std::size_t max = 0);
+
+    bool atEnd() const { return p_ >= end_; }
+    // Byte offset of the next unread byte.
+    std::size_t offset() const { return static_cast<std::size_t>(p_ - begin_); }
+    // Number of the line the last consumed byte belongs to (1-based; 0
+    // before the first read). After readLineText it is the number of the
+    // line just read.
+    std::int64_t lineNo() const;
+
+private:
+    const char* p_ = nullptr;
+    const char* begin_ = nullptr;
+    const char* end_ = nullptr;
+    std::int64_t lineFeeds_ = 0;
+};
+
+// Reads a file's lines (trimmed; empty ones skipped with skipEmpty) into
+// lines: from index 0 with fromZero, else from index 1 with lines[0] empty.
+// maxLines 0 means no limit. Returns the number of lines stored; 0 also
+// when the file could not be read (then ctx->lastErrText says why).
+int readTextLines(const std::string& path, std::vector<std::string>& lines, int maxLines, bool fromZero,
+                  bool skipEmpty, Context* ctx = nullptr);
+
+}  // namespace molv
