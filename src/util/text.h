@@ -75,9 +75,10 @@ std::string_view trimView(std::string_view s);
 inline std::string trim(std::string_view s) { return std::string(trimView(s)); }
 
 // Writes one byte per blank-separated hexadecimal word of hexText ("00 1A
-// ff"). The file is replaced whole. An empty or invalid word is reported
-// through ctx ("empyt value" / the word) and written as 0. False when the
-// file could not be written (ctx->lastErrText says why).
+// ff"). The file is replaced whole, never left longer than the new bytes.
+// A word that is not one or two hexadecimal digits is reported through ctx
+// and written as 0. False when the file could not be written
+// (ctx->lastErrText says why).
 bool writeHexBytes(const std::string& path, std::string_view hexText, Context* ctx = nullptr);
 
 // Sequential reader over bytes in memory (a file read with readWholeFile).

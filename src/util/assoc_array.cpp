@@ -1,0 +1,372 @@
+#include "util/assoc_array.h"
+
+#include <cfloat>
+#include <cmath>
+
+#include "shell/context.h"
+#include "util/fileio.h"
+#include "util/numfmt.h"
+#include "util/text.h"
+
+namespace molv {
+
+namespace {
+
+inline char upperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// Compares a stored (upper-case) name with a sought name as if the sought
+// one were upper-cased, by character code; no copy is made.
+int compareUpper(const std::string& stored, std::string_view sought) {
+    const std::size_t n = stored.size() < sought.size() ? stored.size() : sought.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        unsigned char a = static_cast<unsigned char>(stored[i]);
+        unsigned char b = static_cast<unsigned char>(upperAscii(sought[i]));
+        if (a != b) return a < b ? -1 : 1;
+    }
+    if (stored.size() == sought.size()) return 0;
+    return stored.size() < sought.size() ? -1 : 1;
+}
+
+bool startsWithUpper(const std::string& stored, std::string_view prefix) {
+    if (stored.size() < prefix.size()) return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i)
+        if (stored[i] != upperAscii(prefix[i])) return false;
+    return true;
+}
+
+// The leading numeric part of s (blanks before it allowed), like "12.5cm".
+// False when s does not start with a finite number.
+bool leadingDouble(std::string_view s, double& out) {
+    std::size_t i = 0;
+    while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
+    std::size_t j = i;
+    if (j < s.size() && (s[j] == '+' || s[j] == '-')) ++j;
+    bool digits = false;
+    while (j < s.size() && s[j] >= '0' && s[j] <= '9') ++j, digits = true;
+    if (j < s.size() && s[j] == '.') {
+        ++j;
+        while (j < s.size() && s[j] >= '0' && s[j] <= '9') ++j, digits = true;
+    }
+    if (!digits) return false;
+    if (j < s.size() && (s[j] == 'e' || s[j] == 'E')) {
+        std::size_t e = j + 1;
+        if (e < s.size() && (s[e] == '+' || s[e] == '-')) ++e;
+        if (e < s.size() && s[e] >= '0' && s[e] <= '9') {
+            while (e < s.size() && s[e] >= '0' && s[e] <= '9') ++e;
+            j = e;
+        }
+    }
+    auto v = parseNumber(s.substr(i, j - i));
+    if (!v) return false;
+    out = *v;
+    return true;
+}
+
+}  // namespace
+
+void AssocArray::clear() {
+    // Entries keep their string capacity for reuse: the XML reader clears
+    // and refills one object per tag.
+    count_ = 0;
+    head_ = 0;
+    cursor_ = 0;
+    previous_ = 0;
+    following_ = 0;
+    ndxCount_ = 0;
+    step_ = 1;
+    countAtRebuild_ = 0;
+    if (entries_.empty()) entries_.resize(10);
+    if (ndx_.empty()) {
+        ndx_.resize(kIndexSlots + 1);
+        ndx_[0].entry = -1;
+    }
+}
+
+std::int32_t AssocArray::nextInOrder(std::int32_t i) const {
+    return (i >= 1 && i <= count_) ? entries_[static_cast<std::size_t>(i)].next : 0;
+}
+
+std::int32_t AssocArray::indexEntry(int slot) const {
+    return (slot >= 1 && slot <= ndxCount_) ? ndx_[static_cast<std::size_t>(slot)].entry : 0;
+}
+
+void AssocArray::rebuild_Ndx() const {
+    // count / 100 rounded to nearest (halves to even), at least 1.
+    std::int32_t step = static_cast<std::int32_t>(std::nearbyint(count_ / 100.0));
+    if (step < 1) step = 1;
+    step_ = step;
+    ndxCount_ = 0;
+    std::int32_t run = 0;
+    for (std::int32_t e = head_; e != 0 && ndxCount_ < kIndexSlots; e = entries_[static_cast<std::size_t>(e)].next) {
+        if (++run == step) {
+            ++ndxCount_;
+            Slot& s = ndx_[static_cast<std::size_t>(ndxCount_)];
+            s.name = entries_[static_cast<std::size_t>(e)].name;
+            s.entry = e;
+            run = 0;
+        }
+    }
+    countAtRebuild_ = count_;
+}
+
+std::int32_t AssocArray::getNameNdx(std::string_view nam, bool noRebuild) const {
+    // Entries added after a rebuild lengthen the walk; rebuilding whenever
+    // the count has about doubled keeps the walk near count / 100 while the
+    // rebuilds cost O(1) per insertion on average.
+    if (!noRebuild && (ndxCount_ == 0 || count_ >= 2 * countAtRebuild_ + 8)) rebuild_Ndx();
+
+    std::int32_t cur = head_;
+    std::int32_t prev = 0;
+    if (ndxCount_ >= 11) {
+        // Last slot whose name does not come after nam.
+        int lo = 1, hi = ndxCount_, found = 0;
+        while (lo <= hi) {
+            int mid = (lo + hi) / 2;
+            if (compareUpper(ndx_[static_cast<std::size_t>(mid)].name, nam) <= 0) {
+                found = mid;
+                lo = mid + 1;
+            } else {
+                hi = mid - 1;
+            }
+        }
+        if (found > 0) cur = ndx_[static_cast<std::size_t>(found)].entry;
+    }
+    int c = 1;
+    while (cur != 0) {
+        c = compareUpper(entries_[static_cast<std::size_t>(cur)].name, nam);
+        if (c >= 0) break;
+        prev = cur;
+        cur = entries_[static_cast<std::size_t>(cur)].next;
+    }
+    previous_ = prev;
+    if (cur == 0) {
+        cursor_ = 0;
+        following_ = 0;
+    } else {
+        cursor_ = c == 0 ? cur : -cur;
+        following_ = entries_[static_cast<std::size_t>(cur)].next;
+    }
+    return cursor_;
+}
+
+bool AssocArray::NameExists(std::string_view nam) const { return getNameNdx(nam) > 0; }
+
+std::string AssocArray::getPartialName(std::string_view nam, std::string& valu, bool cont) const {
+    std::int32_t cand;
+    if (cont) {
+        cand = following_;
+    } else {
+        std::int32_t c = getNameNdx(nam);
+        cand = c < 0 ? -c : c;
+    }
+    if (cand < 1 || cand > count_ || !startsWithUpper(entries_[static_cast<std::size_t>(cand)].name, nam)) {
+        following_ = 0;
+        return {};
+    }
+    const Entry& e = entries_[static_cast<std::size_t>(cand)];
+    following_ = e.next;
+    valu = e.value;
+    return e.name;
+}
+
+bool AssocArray::add(std::string_view nam, std::string_view valu, bool newOnly) {
+    std::int32_t c = getNameNdx(nam);
+    if (c > 0) {
+        if (!newOnly) entries_[static_cast<std::size_t>(c)].value.assign(valu);
+        return false;
+    }
+    ++count_;
+    if (static_cast<std::size_t>(count_) >= entries_.size()) entries_.resize(entries_.size() + 10);
+    Entry& e = entries_[static_cast<std::size_t>(count_)];
+    e.name.assign(nam);
+    for (char& ch : e.name) ch = upperAscii(ch);
+    e.value.assign(valu);
+    e.next = c < 0 ? -c : 0;
+    if (previous_ != 0)
+        entries_[static_cast<std::size_t>(previous_)].next = count_;
+    else
+        head_ = count_;
+    cursor_ = count_;
+    return true;
+}
+
+std::string AssocArray::getOrAdd(std::string_view nam, std::string_view valu) {
+    add(nam, valu, true);
+    return entries_[static_cast<std::size_t>(cursor_)].value;
+}
+
+bool AssocArray::get_NameValue(std::int32_t i, std::string& name, std::string& value) const {
+    if (i < 1 || i > count_) return false;
+    const Entry& e = entries_[static_cast<std::size_t>(i)];
+    name = e.name;
+    value = e.value;
+    return true;
+}
+
+bool AssocArray::get_NameValueSeq(std::int32_t& i, std::string& name, std::string& value) const {
+    if (i < 0) i = head_;
+    if (i == 0 || i > count_) return false;
+    const Entry& e = entries_[static_cast<std::size_t>(i)];
+    name = e.name;
+    value = e.value;
+    i = e.next;
+    return true;
+}
+
+std::string AssocArray::adebug(std::int32_t ndx) const {
+    if (ndx < 1 || ndx > count_) return {};
+    const Entry& e = entries_[static_cast<std::size_t>(ndx)];
+    return e.name + ": " + e.value;
+}
+
+const std::string* AssocArray::findValue(std::string_view nam) const {
+    std::int32_t c = getNameNdx(nam);
+    return c > 0 ? &entries_[static_cast<std::size_t>(c)].value : nullptr;
+}
+
+std::string AssocArray::getValue(std::string_view nam) const {
+    const std::string* v = findValue(nam);
+    return v ? *v : std::string();
+}
+
+double AssocArray::getValueN(std::string_view nam) const {
+    const std::string* v = findValue(nam);
+    double d = 0;
+    if (!v || !leadingDouble(*v, d)) return 0;
+    return d;
+}
+
+bool AssocArray::getIfNotMT(std::string_view nam, std::string& dst) const {
+    const std::string* v = findValue(nam);
+    if (!v || v->empty()) return false;
+    dst = *v;
+    return true;
+}
+
+bool AssocArray::getIfNotMTB(std::string_view nam, bool& dst) const {
+    const std::string* v = findValue(nam);
+    if (!v || v->empty()) return false;
+    std::string u = toUpperAscii(trimView(*v));
+    if (u == "Y" || u == "TRUE" || u == "1") {
+        dst = true;
+        return true;
+    }
+    if (u == "N" || u == "FALSE" || u == "0") {
+        dst = false;
+        return true;
+    }
+    return false;
+}
+
+bool AssocArray::getIfNotMTL(std::string_view nam, std::int32_t& dst) const {
+    const std::string* v = findValue(nam);
+    double d;
+    if (!v || v->empty() || !leadingDouble(*v, d)) return false;
+    double r = std::nearbyint(d);
+    if (r > 2147483647.0 || r < -2147483648.0) return false;
+    dst = static_cast<std::int32_t>(r);
+    return true;
+}
+
+bool AssocArray::getIfNotMTD(std::string_view nam, double& dst) const {
+    const std::string* v = findValue(nam);
+    double d;
+    if (!v || v->empty() || !leadingDouble(*v, d)) return false;
+    dst = d;
+    return true;
+}
+
+bool AssocArray::getIfNotMTS(std::string_view nam, float& dst) const {
+    const std::string* v = findValue(nam);
+    double d;
+    if (!v || v->empty() || !leadingDouble(*v, d) || std::fabs(d) > FLT_MAX) return false;
+    dst = static_cast<float>(d);
+    return true;
+}
+
+bool AssocArray::setvalue(std::string_view nam, std::string_view valu) {
+    std::int32_t c = getNameNdx(nam);
+    if (c <= 0) return false;
+    entries_[static_cast<std::size_t>(c)].value.assign(valu);
+    return true;
+}
+
+bool AssocArray::load(const std::string& path, std::string_view endMarker, bool encrypted, bool echo, bool escape,
+                      Context* ctx) {
+    std::string bytes, err;
+    if (!readWholeFile(path, bytes, err)) {
+        if (ctx) ctx->lastErrText = path + ": " + err;
+        return false;
+    }
+    if (encrypted && ctx) ctx->msgBox("Encryption compilation not enabled ");
+    TextReader rd(bytes);
+    std::string raw;
+    while (rd.readLineText(raw)) {
+        std::string_view line = trimView(raw);
+        if (echo && ctx) ctx->logFile(std::string(line));
+        if (line.empty()) continue;
+        if (!endMarker.empty() && line == endMarker) break;
+        if (line.front() == ';') continue;
+        std::size_t eq = line.find('=');
+        if (eq == std::string_view::npos || eq == 0) continue;
+        std::string_view name = trimView(line.substr(0, eq));
+        std::string_view value = trimView(line.substr(eq + 1));
+        if (escape)
+            add(name, xmlEscape(value));
+        else
+            add(name, value);
+    }
+    return true;
+}
+
+bool AssocArray::save(const std::string& path, std::string_view endMarker, bool, Context* ctx) const {
+    std::string out;
+    for (std::int32_t e = head_; e != 0; e = entries_[static_cast<std::size_t>(e)].next) {
+        const Entry& en = entries_[static_cast<std::size_t>(e)];
+        out += en.name;
+        out += '=';
+        out += en.value;
+        out += "\r\n";
+    }
+    if (!endMarker.empty()) {
+        out += endMarker;
+        out += "\r\n";
+    }
+    std::string err;
+    if (!writeFileAtomic(path, out, err)) {
+        if (ctx) ctx->lastErrText = path + ": " + err;
+        return false;
+    }
+    return true;
+}
+
+std::vector<std::string> AssocArray::dumpLines(bool dbg) const {
+    std::vector<std::string> lines;
+    if (dbg) {
+        lines.emplace_back("----------- Data: link pts fwd to next alpha sorted element");
+        lines.push_back("Cnt: " + std::to_string(count_) + "  Link0: " + std::to_string(head_));
+    }
+    for (std::int32_t i = 1; i <= count_; ++i) {
+        const Entry& e = entries_[static_cast<std::size_t>(i)];
+        std::string l;
+        if (dbg) l = std::to_string(i) + ": N: ";
+        l += e.name + " = " + e.value;
+        if (dbg) l += "  L: " + std::to_string(e.next);
+        lines.push_back(std::move(l));
+    }
+    if (dbg) {
+        lines.emplace_back("----------- Index: link pts to data array element");
+        for (int k = 1; k <= ndxCount_; ++k) {
+            const Slot& s = ndx_[static_cast<std::size_t>(k)];
+            lines.push_back(std::to_string(k) + ":  N:" + s.name + " L: " + std::to_string(s.entry));
+        }
+    }
+    return lines;
+}
+
+void AssocArray::dump(Context* ctx, bool dbg, int level) const {
+    if (!ctx || !ctx->logWanted(level)) return;
+    for (const std::string& l : dumpLines(dbg)) ctx->logMsg(l, level);
+}
+
+}  // namespace molv

@@ -1,0 +1,179 @@
+#include "util/paths.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cerrno>
+#include <cstring>
+
+#include "shell/context.h"
+#include "util/assoc_array.h"
+#include "util/fileio.h"
+
+namespace molv {
+
+PathParts splitPath(std::string_view path, char sep) {
+    PathParts p;
+    if (!path.empty() && path.front() == '"') {
+        path.remove_prefix(1);
+        std::size_t q = path.find('"');
+        if (q != std::string_view::npos) path = path.substr(0, q);
+    }
+    if (path.empty()) return p;
+    // Without a given separator both kinds split: sources written on either
+    // system name their files either way, sometimes mixed.
+    auto isSep = [sep](char c) { return sep ? c == sep : (c == '/' || c == '\\'); };
+    auto findSep = [&](std::string_view s, std::size_t from) -> std::size_t {
+        for (std::size_t i = from; i < s.size(); ++i)
+            if (isSep(s[i])) return i;
+        return std::string_view::npos;
+    };
+
+    std::string_view rest = path;
+    // A drive ("C:") only when its colon comes before any separator.
+    std::size_t colon = rest.find(':');
+    if (colon != std::string_view::npos && findSep(rest, 0) > colon) {
+        p.drive.assign(rest.substr(0, colon + 1));
+        rest.remove_prefix(colon + 1);
+    }
+    if (rest.size() >= 2 && isSep(rest[0]) && isSep(rest[1])) {
+        // Server and share: "\\server\share" (after a drive letter only the
+        // server part).
+        std::size_t afterServer = findSep(rest, 2);
+        std::size_t cut = afterServer;
+        if (p.drive.empty() && afterServer != std::string_view::npos) cut = findSep(rest, afterServer + 1);
+        if (cut == std::string_view::npos) cut = rest.size();
+        p.drive.append(rest.substr(0, cut));
+        rest.remove_prefix(cut);
+    }
+    std::size_t last = std::string_view::npos;
+    for (std::size_t i = rest.size(); i > 0; --i)
+        if (isSep(rest[i - 1])) {
+            last = i - 1;
+            break;
+        }
+    std::string_view file = rest;
+    if (last != std::string_view::npos) {
+        p.folder.assign(rest.substr(0, last + 1));
+        file = rest.substr(last + 1);
+    }
+    std::size_t dot = file.rfind('.');
+    if (dot == std::string_view::npos) {
+        p.name.assign(file);
+    } else {
+        p.name.assign(file.substr(0, dot));
+        p.ext.assign(file.substr(dot + 1));
+    }
+    return p;
+}
+
+std::string pathPart(std::string_view path, int mask) {
+    PathParts p = splitPath(path);
+    std::string out;
+    if (mask & kDrive) out += p.drive;
+    if (mask & kFolder) out += p.folder;
+    if (mask & kName) out += p.name;
+    // No dot before an empty extension: "wood" must not become "wood.",
+    // which names a different file outside Windows.
+    if ((mask & kExt) && !p.ext.empty()) {
+        if (!out.empty()) out += '.';
+        out += p.ext;
+    }
+    return out;
+}
+
+std::string joinPath(std::string_view folder, std::string_view name) {
+    std::string out(folder);
+    if (!out.empty() && out.back() != '/' && out.back() != '\\') out += pathSep();
+    out += name;
+    return out;
+}
+
+bool writeLineTo(const std::string& path, std::string_view line, bool noNewline, bool append, Context* ctx) {
+    std::string err;
+    bool ok;
+    if (append) {
+        std::FILE* f = std::fopen(path.c_str(), "ab");
+        if (!f) {
+            err = std::strerror(errno);
+            ok = false;
+        } else {
+            ok = std::fwrite(line.data(), 1, line.size(), f) == line.size();
+            if (ok && !noNewline) ok = std::fwrite("\r\n", 1, 2, f) == 2;
+            if (std::fclose(f) != 0) ok = false;
+            if (!ok) err = "write error";
+        }
+    } else {
+        std::string bytes(line);
+        if (!noNewline) bytes += "\r\n";
+        ok = writeFileAtomic(path, bytes, err);
+    }
+    if (!ok && ctx) ctx->lastErrText = path + ": " + err;
+    return ok;
+}
+
+bool readNameValueFile(const std::string& path, AssocArray& pairs, Context* ctx, bool echo, bool escape) {
+    return pairs.load(path, {}, false, echo, escape, ctx);
+}
+
+void deleteChars(std::string& text, std::size_t pos, std::size_t len) {
+    if (pos == 0) pos = 1;
+    if (pos > text.size()) return;
+    text.erase(pos - 1, len);
+}
+
+void insertChars(std::string& text, std::size_t pos, std::string_view insert) {
+    if (pos == 0) pos = 1;
+    if (pos > text.size() + 1) pos = text.size() + 1;
+    text.insert(pos - 1, insert);
+}
+
+int replaceAll(std::string& text, std::string_view find, std::string_view replacement) {
+    if (find.empty()) return 0;
+    int n = 0;
+    std::size_t at = 0;
+    std::string out;
+    std::size_t hit = text.find(find, at);
+    if (hit == std::string::npos) return 0;
+    out.reserve(text.size());
+    while (hit != std::string::npos) {
+        out.append(text, at, hit - at);
+        out.append(replacement);
+        at = hit + find.size();
+        ++n;
+        hit = text.find(find, at);
+    }
+    out.append(text, at, std::string::npos);
+    text.swap(out);
+    return n;
+}
+
+void bubbleSortStrings(std::vector<std::string>& lines, int count, bool fromZero) {
+    if (count <= 0) return;
+    std::size_t first = fromZero ? 0 : 1;
+    if (first >= lines.size()) return;
+    std::size_t last = std::min(lines.size(), first + static_cast<std::size_t>(count));
+    // Same order as neighbour-swap passes (stable, by character code) in
+    // n log n.
+    std::stable_sort(lines.begin() + static_cast<std::ptrdiff_t>(first),
+                     lines.begin() + static_cast<std::ptrdiff_t>(last),
+                     [](const std::string& a, const std::string& b) {
+                         return std::string_view(a).compare(b) < 0;
+                     });
+}
+
+std::string getFixedString(ByteReader& r, std::size_t length, bool keepNuls) {
+    std::string_view raw;
+    if (r.left() >= length) {
+        raw = r.bytes(length);
+    } else {
+        raw = r.bytes(r.left());
+        r.skip(1);  // marks the short read
+    }
+    std::string out;
+    out.reserve(raw.size());
+    for (char c : raw)
+        if (keepNuls || c != '\0') out.push_back(c);
+    return out;
+}
+
+}  // namespace molv

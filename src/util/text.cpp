@@ -1,0 +1,379 @@
+#include "util/text.h"
+
+#include <cstring>
+
+#include "shell/context.h"
+#include "util/fileio.h"
+
+namespace molv {
+
+namespace {
+
+inline bool isBlankOrTab(char c) { return c == ' ' || c == '\t'; }
+
+inline char upperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+struct TokenOptions {
+    bool keepQuotes = false;    // "!q"
+    bool dropQuotes = false;    // "!rq"
+    bool keepSeparators = false;  // "!k"
+    std::string quotes;
+    std::string_view seps;
+};
+
+// Strips the option codes `allowed` names from the front of arg. Unknown
+// codes end the option list; the remainder is the separator set.
+TokenOptions parseOptions(std::string_view arg, std::string_view allowed, std::string_view defaultQuotes) {
+    TokenOptions o;
+    o.quotes.assign(defaultQuotes);
+    auto allows = [&](char c) { return allowed.find(c) != std::string_view::npos; };
+    while (arg.size() >= 2 && arg[0] == '!') {
+        char c = arg[1];
+        if (c == 'r' && arg.size() >= 3 && arg[2] == 'q' && allows('r')) {
+            o.dropQuotes = true;
+            arg.remove_prefix(3);
+            continue;
+        }
+        if (!allows(c)) break;
+        switch (c) {
+            case ' ': break;
+            case 'q': o.keepQuotes = true; break;
+            case 'k': o.keepSeparators = true; break;
+            default:
+                if (o.quotes.find(c) == std::string::npos) o.quotes.push_back(c);
+                break;
+        }
+        arg.remove_prefix(2);
+    }
+    o.seps = arg;
+    return o;
+}
+
+inline bool isIn(std::string_view set, char c) {
+    return !set.empty() && std::memchr(set.data(), c, set.size()) != nullptr;
+}
+
+std::string_view trimBlanks(std::string_view s) {
+    std::size_t b = 0, e = s.size();
+    while (b < e && isBlankOrTab(s[b])) ++b;
+    while (e > b && isBlankOrTab(s[e - 1])) --e;
+    return s.substr(b, e - b);
+}
+
+}  // namespace
+
+std::vector<std::string> splitTokens(std::string_view text, std::string_view separators, bool keepSeparators) {
+    TokenOptions o = parseOptions(separators, " qrk'`^!", "\"");
+    if (keepSeparators) o.keepSeparators = true;
+    std::vector<std::string> tokens(1);
+    const std::size_t n = text.size();
+    std::size_t i = 0;
+    while (true) {
+        while (i < n && isBlankOrTab(text[i])) ++i;
+        if (i >= n) break;
+        tokens.emplace_back();
+        bool inQuote = false;
+        bool quoteTest = true;  // false for the character right after a dropped quote
+        while (i < n) {
+            const char c = text[i];
+            if (quoteTest && isIn(o.quotes, c)) {
+                if (o.dropQuotes) {
+                    ++i;
+                    break;
+                }
+                inQuote = !inQuote;
+                ++i;
+                if (o.keepQuotes) {
+                    tokens.back().push_back(c);
+                } else {
+                    quoteTest = false;
+                }
+                continue;
+            }
+            quoteTest = true;
+            if (!inQuote && isIn(o.seps, c)) {
+                ++i;
+                if (o.keepSeparators && c != ' ') {
+                    if (tokens.back().empty())
+                        tokens.back().push_back(c);
+                    else
+                        tokens.emplace_back(1, c);
+                }
+                break;
+            }
+            tokens.back().push_back(c);
+            ++i;
+        }
+    }
+    return tokens;
+}
+
+std::vector<std::string> splitCommandLine(std::string_view text, std::string_view separators) {
+    return splitTokens(text, separators.empty() ? std::string_view(" ") : separators, false);
+}
+
+bool nextToken(std::string_view text, std::string& token, std::size_t& pos, std::size_t endPos,
+               std::string_view delimiters, std::string* lastDelim) {
+    TokenOptions o = parseOptions(delimiters, "q^!", "\"`");
+    if (pos == 0) pos = 1;
+    if (endPos == 0 || endPos > text.size()) endPos = text.size();
+    if (pos > endPos) return false;
+    std::size_t i = pos - 1;  // 0-based cursor
+    const std::size_t end = endPos;  // exclusive, 0-based
+    while (i < end && isBlankOrTab(text[i])) ++i;
+    std::string_view delims = o.seps;
+    if (o.keepQuotes && i < end && text[i] == '"') {
+        ++i;
+        delims = "\"";
+    }
+    std::size_t j = i;
+    while (j < end && !isIn(delims, text[j])) ++j;
+    std::string_view tok = text.substr(i, j - i);
+    if (lastDelim) {
+        if (j < end)
+            lastDelim->assign(1, text[j]);
+        else
+            lastDelim->clear();
+    }
+    pos = (j < end ? j + 1 : end) + 1;
+    tok = trimBlanks(tok);
+    if (!tok.empty() && isIn(o.quotes, tok.front())) tok.remove_prefix(1);
+    if (!tok.empty() && isIn(o.quotes, tok.back())) tok.remove_suffix(1);
+    token.assign(trimBlanks(tok));
+    return true;
+}
+
+std::size_t findField(std::string_view text, std::string& field, int fieldNo, std::string_view delims) {
+    TokenOptions o = parseOptions(delims, "^!", "\"`");
+    field.clear();
+    const std::size_t n = text.size();
+    std::size_t start = 0;  // 0-based
+    if (fieldNo == -1) {
+        std::size_t k = n;
+        while (k > 0 && !isIn(o.seps, text[k - 1])) --k;
+        start = k;
+    } else if (fieldNo < -1) {
+        return 0;
+    } else if (fieldNo > 1) {
+        int seen = 0;
+        std::size_t k = 0;
+        for (; k < n && seen < fieldNo - 1; ++k)
+            if (isIn(o.seps, text[k])) ++seen;
+        if (seen < fieldNo - 1) return 0;
+        start = k;
+    }
+    std::size_t e = start;
+    while (e < n && !isIn(o.seps, text[e])) ++e;
+    std::string_view f = trimBlanks(text.substr(start, e - start));
+    if (!f.empty() && isIn(o.quotes, f.front())) {
+        f.remove_prefix(1);
+        // An unclosed quote keeps its last character.
+        if (!f.empty() && isIn(o.quotes, f.back())) f.remove_suffix(1);
+        f = trimBlanks(f);
+    }
+    field.assign(f);
+    return start + 1;
+}
+
+std::string getField(std::string_view text, int fieldNo, std::string_view delims) {
+    std::string f;
+    findField(text, f, fieldNo, delims);
+    return f;
+}
+
+std::string xmlEscape(std::string_view text) {
+    auto entity = [](char c) -> const char* {
+        switch (c) {
+            case '"': return "&quot;";
+            case '\'': return "&#039;";
+            case '&': return "&amp;";
+            case '>': return "&gt;";
+            case '<': return "&lt;";
+            default: return nullptr;
+        }
+    };
+    std::string out;
+    out.reserve(text.size());
+    bool prevEscaped = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (const char* e = entity(c)) {
+            out += e;
+            prevEscaped = true;
+            continue;
+        }
+        if (c == ' ' && (prevEscaped || (i + 1 < text.size() && entity(text[i + 1])))) {
+            out += "&nbsp;";
+        } else {
+            out.push_back(c);
+        }
+        prevEscaped = false;
+    }
+    return out;
+}
+
+std::string skipLeadingControls(std::string_view text) {
+    if (text.empty()) return {};
+    std::size_t i = 0;
+    while (i + 1 < text.size() && static_cast<unsigned char>(text[i]) <= 32) ++i;
+    return std::string(text.substr(i));
+}
+
+std::string cleanFileName(std::string_view name) {
+    std::string out;
+    out.reserve(name.size());
+    for (char c : name) {
+        if (c == '"' || c == '\'') continue;
+        out.push_back((c == ' ' || c == '&' || c == ',') ? '_' : c);
+    }
+    return out;
+}
+
+bool startsWith(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
+}
+
+bool startsWithNoCase(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size()) return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i)
+        if (upperAscii(text[i]) != upperAscii(prefix[i])) return false;
+    return true;
+}
+
+std::string toUpperAscii(std::string_view s) {
+    std::string r(s);
+    for (char& c : r) c = upperAscii(c);
+    return r;
+}
+
+std::string toLowerAscii(std::string_view s) {
+    std::string r(s);
+    for (char& c : r)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return r;
+}
+
+std::string_view trimView(std::string_view s) {
+    std::size_t b = 0, e = s.size();
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (b < e && blank(s[b])) ++b;
+    while (e > b && blank(s[e - 1])) --e;
+    return s.substr(b, e - b);
+}
+
+bool writeHexBytes(const std::string& path, std::string_view hexText, Context* ctx) {
+    std::string bytes;
+    bytes.reserve(hexText.size() / 3 + 1);
+    std::size_t i = 0;
+    const std::size_t n = hexText.size();
+    while (i < n) {
+        while (i < n && isBlankOrTab(hexText[i])) ++i;
+        if (i >= n) break;
+        std::size_t j = i;
+        while (j < n && !isBlankOrTab(hexText[j])) ++j;
+        std::string_view word = hexText.substr(i, j - i);
+        i = j;
+        unsigned v = 0;
+        bool ok = !word.empty() && word.size() <= 2;
+        for (char c : word) {
+            int d = (c >= '0' && c <= '9') ? c - '0'
+                    : (c >= 'A' && c <= 'F') ? c - 'A' + 10
+                    : (c >= 'a' && c <= 'f') ? c - 'a' + 10
+                                              : -1;
+            if (d < 0) ok = false;
+            v = v * 16 + static_cast<unsigned>(d < 0 ? 0 : d);
+        }
+        if (!ok) {
+            v = 0;
+            if (ctx) ctx->msgBox("not a hexadecimal byte: " + std::string(word) + " in " + path);
+        }
+        bytes.push_back(static_cast<char>(v & 0xFF));
+    }
+    std::string err;
+    if (!writeFileAtomic(path, bytes, err)) {
+        if (ctx) ctx->lastErrText = path + ": " + err;
+        return false;
+    }
+    return true;
+}
+
+// ---- TextReader ----
+
+std::int64_t TextReader::lineNo() const {
+    if (p_ == begin_) return 0;
+    return lineFeeds_ + (p_[-1] == '\n' ? 0 : 1);
+}
+
+namespace {
+// Appends [s,e) to out without CR, NUL and character 26.
+inline void appendKept(std::string& out, const char* s, const char* e) {
+    while (s < e) {
+        const char* r = s;
+        while (r < e && *r != '\r' && *r != '\0' && *r != 26) ++r;
+        out.append(s, static_cast<std::size_t>(r - s));
+        s = r < e ? r + 1 : e;
+    }
+}
+}  // namespace
+
+bool TextReader::readLineText(std::string& line, std::size_t max) {
+    line.clear();
+    if (p_ >= end_) return false;
+    std::size_t avail = static_cast<std::size_t>(end_ - p_);
+    std::size_t span = (max > 0 && max < avail) ? max : avail;
+    const char* nl = static_cast<const char*>(std::memchr(p_, '\n', span));
+    const char* stop = nl ? nl : p_ + span;
+    appendKept(line, p_, stop);
+    if (nl) {
+        p_ = nl + 1;
+        ++lineFeeds_;
+    } else {
+        p_ = stop;
+    }
+    return true;
+}
+
+char TextReader::readUntil(std::string& out, std::string_view stops, std::size_t max) {
+    out.clear();
+    if (p_ >= end_) return '\0';
+    bool table[256] = {};
+    for (char c : stops) table[static_cast<unsigned char>(c)] = true;
+    table[static_cast<unsigned char>('\n')] = true;
+    std::size_t avail = static_cast<std::size_t>(end_ - p_);
+    const char* lim = p_ + ((max > 0 && max < avail) ? max : avail);
+    const char* q = p_;
+    while (q < lim && !table[static_cast<unsigned char>(*q)]) ++q;
+    appendKept(out, p_, q);
+    if (q < lim) {
+        char c = *q;
+        p_ = q + 1;
+        if (c == '\n') ++lineFeeds_;
+        // A stop set that holds CR, NUL or 26 reports them as met.
+        return c;
+    }
+    p_ = q;
+    return '\0';
+}
+
+int readTextLines(const std::string& path, std::vector<std::string>& lines, int maxLines, bool fromZero,
+                  bool skipEmpty, Context* ctx) {
+    lines.clear();
+    if (!fromZero) lines.emplace_back();
+    std::string bytes, err;
+    if (!readWholeFile(path, bytes, err)) {
+        if (ctx) ctx->lastErrText = path + ": " + err;
+        return 0;
+    }
+    TextReader rd(bytes);
+    std::string line;
+    int stored = 0;
+    while ((maxLines <= 0 || stored < maxLines) && rd.readLineBin(line)) {
+        std::string_view t = trimView(line);
+        if (skipEmpty && t.empty()) continue;
+        lines.emplace_back(t);
+        ++stored;
+    }
+    return stored;
+}
+
+}  // namespace molv
