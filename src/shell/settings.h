@@ -55,12 +55,20 @@ struct SettingsMenu {
 void applyDefaults(Context& ctx);
 void showSettingsInMenus(Context& ctx);
 void syncSettingsFromMenus(Context& ctx, bool devPanel);
-void saveSettings(Context& ctx);
-// Writes the configuration file whole; a failure is logged, never silent.
+// Syncs from the menu (without the developer panel) and writes the file.
+bool saveSettings(Context& ctx);
+// Writes the configuration file whole; a failure is logged, never silent,
+// and leaves settingsDirty set.
 bool writeSettingsFile(Context& ctx);
+// configDir + "molvconv.cfg".
+std::string settingsFilePath(const Context& ctx);
 void loadSettings(Context& ctx);
 void askResizeSize(Context& ctx);
 void askBoneID(Context& ctx);
+// Menu commands: invert a check mark (the value follows at the next sync);
+// Default settings.
+void toggleMenuItem(Context& ctx, bool SettingsMenu::*item);
+void defaultSettings(Context& ctx);
 // The exact text of the configuration file for the current values.
 std::string settingsFileText(const Settings& s);
 

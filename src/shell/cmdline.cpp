@@ -1,0 +1,117 @@
+#include "shell/cmdline.h"
+
+#include "shell/context.h"
+#include "util/text.h"
+
+namespace molv {
+
+std::string quoteWord(const std::string& word) {
+    if (word.find_first_of(" \t\"") == std::string::npos) return word;
+    // Inside quotes blanks and tabs stay; a quote in the word is written
+    // doubled, which the splitter reads as one literal quote that leaves
+    // the quoted run, so a quote opens the run again after it.
+    std::string q = "\"";
+    for (std::size_t i = 0; i < word.size(); ++i) {
+        if (word[i] == '"') {
+            q += "\"\"";
+            if (i + 1 < word.size()) q += '"';
+        } else {
+            q += word[i];
+        }
+    }
+    if (word.back() != '"') q += '"';
+    return q;
+}
+
+std::string joinArguments(const std::vector<std::string>& args) {
+    std::string line;
+    for (const std::string& a : args) {
+        if (a.empty()) continue;
+        if (!line.empty()) line += ' ';
+        line += quoteWord(a);
+    }
+    return line;
+}
+
+CmdLineOptions parseCommandLine(const std::string& cmdLine) {
+    CmdLineOptions o;
+    std::vector<std::string> words = splitCommandLine(cmdLine, " ");
+    bool switchesEnded = false;
+    for (std::size_t i = 1; i < words.size(); ++i) {
+        const std::string& w = words[i];
+        if (w.empty()) continue;
+        if (w[0] == '-' && !switchesEnded) {
+            if (w == "-dbg") o.dbgExact = true;
+            std::string s = toLowerAscii(w);
+            if (s == "--") {
+                switchesEnded = true;
+            } else if (s == "-dbg") {
+                o.dbg = true;
+            } else if (s == "--help" || s == "-h") {
+                o.help = true;
+            } else if (s == "--version") {
+                o.version = true;
+            } else if (s == "--yes" || s == "-y") {
+                o.yes = true;
+            } else if (s == "--quiet" || s == "-q") {
+                o.quiet = true;
+            } else if (s == "-o" || s == "--output") {
+                if (i + 1 < words.size() && !words[i + 1].empty()) {
+                    o.outFile = words[++i];
+                } else {
+                    o.error = "option " + w + " needs an output file name";
+                }
+            } else if (s.rfind("--output=", 0) == 0) {
+                o.outFile = w.substr(9);
+                if (o.outFile.empty()) o.error = "option --output= needs an output file name";
+            }
+            // "-molv" and every other switch: accepted, nothing to do.
+            continue;
+        }
+        if (!o.srcFile.empty()) o.srcFile += ' ';
+        o.srcFile += w;
+    }
+    return o;
+}
+
+std::string helpText(const std::string& programName) {
+    std::string p = programName.empty() ? "molvconv" : programName;
+    return std::string(kTitle) +
+           "\n"
+           "Converts a 3D model mesh (.3ds, .obj with its .mtl, .dae) into the Cal3D prop set\n"
+           "that Vantamo uses: .cmf mesh, one .crf per material, .cfg viewer configuration\n"
+           "and .csf skeleton.\n"
+           "\n"
+           "Usage: " +
+           p +
+           " [options] SOURCE\n"
+           "\n"
+           "SOURCE is converted at once. Its words are joined with single blanks, so a name\n"
+           "with blanks works with or without quotes. A relative name is taken from the\n"
+           "current folder when the file is there, else from the work folder.\n"
+           "The output goes beside the source: same base name, extension .cmf (blanks, \"&\"\n"
+           "and \",\" become \"_\"); a Cal3D source gets \"_1\" added so it is never overwritten.\n"
+           "\n"
+           "Options:\n"
+           "  -o, --output NAME  write NAME instead; its extension picks the writer:\n"
+           "                     .cmf or .cfg (Cal3D set), .crf, .csf, .ans, .an8, .obj\n"
+           "  -y, --yes          ask nothing: every question takes its default answer\n"
+           "                     (always so when standard input is not a terminal)\n"
+           "  -q, --quiet        do not print the log lines\n"
+           "  -dbg               trace start-up to the log file 0molvconv.log in the\n"
+           "                     current folder\n"
+           "  -molv              accepted, no effect\n"
+           "  -h, --help         show this text\n"
+           "      --version      show the version\n"
+           "  --                 all further words are the source name\n"
+           "Other words beginning with \"-\" are ignored.\n"
+           "\n"
+           "Settings are read from molvconv.cfg in the configuration folder (on Linux\n"
+           "$XDG_CONFIG_HOME/molvconv/ or ~/.config/molvconv/); the work folder \"work\" and\n"
+           "the log file 0molvconv.log are beneath it.\n"
+           "\n"
+           "Exit status: 0 when the conversion succeeded, 1 when it failed, 2 for a usage\n"
+           "error.\n";
+}
+
+}  // namespace molv

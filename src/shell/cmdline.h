@@ -1,0 +1,36 @@
+// The command line: switches, the source name made of the remaining words,
+// and the options a user of a terminal expects (--help, --version, -o).
+#pragma once
+#include <string>
+#include <vector>
+
+namespace molv {
+
+struct CmdLineOptions {
+    std::string srcFile;  // remaining words joined with single blanks
+    std::string outFile;  // -o / --output; empty: the derived name
+    bool dbg = false;       // -dbg in any case
+    bool dbgExact = false;  // -dbg exactly: the log file goes to the current folder
+    bool help = false;
+    bool version = false;
+    bool yes = false;
+    bool quiet = false;
+    std::string error;  // a usage error; empty when the line is sound
+};
+
+// Rejoins the process's arguments (argv[1..]) into one command line text.
+// Words that splitCommandLine would cut or alter are quoted so that each
+// comes back as it was given.
+std::string joinArguments(const std::vector<std::string>& args);
+// The quoted form of one word (unchanged when it needs no quoting).
+std::string quoteWord(const std::string& word);
+
+// Parses a command line text. Words beginning with "-" are switches,
+// compared lower-cased: -dbg, -molv, the long options below; any other
+// switch is ignored. "--" ends the switches.
+CmdLineOptions parseCommandLine(const std::string& cmdLine);
+
+// The text of --help.
+std::string helpText(const std::string& programName);
+
+}  // namespace molv

@@ -1,0 +1,242 @@
+#include "shell/startup.h"
+
+#include <cstdlib>
+#include <exception>
+#include <filesystem>
+#include <stdexcept>
+
+#include "shell/context.h"
+#include "shell/driver.h"
+#include "shell/settings.h"
+#include "util/fileio.h"
+#include "util/paths.h"
+
+namespace molv {
+
+namespace {
+
+bool isSep(char c) { return c == '/' || c == '\\'; }
+
+std::optional<std::string> envValue(const char* name) {
+    const char* v = std::getenv(name);
+    if (!v || !*v) return std::nullopt;
+    return std::string(v);
+}
+
+bool isAbsolute(const std::string& p) {
+    if (p.empty()) return false;
+    if (isSep(p[0])) return true;
+    return p.size() >= 2 && p[1] == ':';  // drive letter
+}
+
+// The folder that start-up cannot create ends start-up.
+void ensureFolder(const std::string& dir) {
+    if (folderExists(dir)) return;
+    std::string err;
+    if (!makeFolder(dir, err)) throw std::runtime_error("cannot create folder " + dir + ": " + err);
+}
+
+}  // namespace
+
+ProcessEnv ProcessEnv::current() {
+    ProcessEnv e;
+    e.userProfile = envValue("USERPROFILE");
+    e.temp = envValue("TEMP");
+    e.xdgConfigHome = envValue("XDG_CONFIG_HOME");
+    e.home = envValue("HOME");
+    return e;
+}
+
+std::string subFolder(const std::string& dir, const std::string& name) {
+    std::string r = dir;
+    if (!r.empty() && !isSep(r.back())) r += pathSep();
+    r += name;
+    r += pathSep();
+    return r;
+}
+
+std::string platformConfigBase(const ProcessEnv& env) {
+#ifdef _WIN32
+    if (env.home) return subFolder(*env.home, "AppData");
+    return "c:\\";
+#else
+    // A relative XDG_CONFIG_HOME is invalid and to be ignored.
+    if (env.xdgConfigHome && isSep((*env.xdgConfigHome)[0])) return subFolder(*env.xdgConfigHome, "");
+    if (env.home) return subFolder(*env.home, ".config");
+    std::error_code ec;
+    std::string tmp = std::filesystem::temp_directory_path(ec).string();
+    return subFolder(ec || tmp.empty() ? std::string("/tmp") : tmp, "");
+#endif
+}
+
+std::string configDirFor(const ProcessEnv& env) {
+    if (env.userProfile) return subFolder(subFolder(*env.userProfile, "application data"), "molvconv");
+    if (env.temp) return subFolder(*env.temp, "molvconv");
+    return subFolder(platformConfigBase(env), "molvconv");
+}
+
+std::string devMarkerPath(const ProcessEnv& env) {
+#ifdef _WIN32
+    (void)env;
+    return "c:\\molv.id";
+#else
+    return subFolder(platformConfigBase(env), "molvconv") + kDevMarkerName;
+#endif
+}
+
+std::string devFolderFor(const ProcessEnv& env) {
+#ifdef _WIN32
+    (void)env;
+    return "v:\\";
+#else
+    // Beside the marker, apart from the ordinary configuration so that a
+    // developer's work folder never leaks into a user's settings.
+    return subFolder(subFolder(platformConfigBase(env), "molvconv"), "dev");
+#endif
+}
+
+std::string programBaseName(const std::string& programPath) {
+    std::size_t s = programPath.find_last_of("/\\");
+    std::string name = s == std::string::npos ? programPath : programPath.substr(s + 1);
+    std::size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot > 0) name.resize(dot);
+    return name;
+}
+
+bool isDevProgramName(const std::string& baseName) { return baseName == "vtm3" || baseName == "mc"; }
+
+std::string fatalStartupMessage(const std::string& title, const std::string& phase,
+                                const std::string& description, const std::string& configDir) {
+    std::string m = "Please report the following: \rError in " + title + " code " + phase + "\r" + description + "\r";
+    if (phase == "P3") m += "Probably a problem with the following path: \r";
+    return m + configDir;
+}
+
+StartupResult startUp(Context& ctx, const std::string& cmdLine, const std::string& programPath,
+                      const ProcessEnv& env) {
+    StartupResult r;
+    AppState& a = ctx.app;
+    auto trace = [&](const char* line) {
+        if (a.dbgTrace) ctx.logFile(line);
+    };
+    try {
+        r.phase = "P1";
+        a.cmdLine = cmdLine;
+        // Only the exact word moves the log file; a source name that merely
+        // contains "-dbg" leaves it alone.
+        CmdLineOptions early = parseCommandLine(cmdLine);
+        if (early.dbgExact) {
+            a.dbgTrace = true;
+            a.logFileName = kLogFileName;
+        }
+        std::string prog = programBaseName(programPath);
+        if (isDevProgramName(prog) && fileExists(devMarkerPath(env))) {
+            a.devMode = true;
+            a.workdir = devFolderFor(env);
+            a.configDir = a.workdir;
+            a.logFileName = a.workdir + kLogFileName;
+        } else {
+            a.configDir = configDirFor(env);
+        }
+
+        r.phase = "P2";
+        a.version = kVersion;
+        a.title = kTitle;
+        trace(kTitle);
+        if (a.dbgTrace) ctx.logFile("ConfigDir=" + a.configDir);
+
+        r.phase = "P3";
+        ensureFolder(a.configDir);
+        if (a.workdir.empty()) a.workdir = subFolder(a.configDir, "work");
+        ctx.settings.workdir = a.workdir;
+        trace("L1");
+
+        r.phase = "P4";
+        applyDefaults(ctx);
+        trace("L2");
+
+        r.phase = "P5";
+        loadSettings(ctx);
+        trace("L3");
+
+        r.phase = "P6";
+        ensureFolder(a.workdir);
+        if (a.logFileName.empty()) a.logFileName = a.workdir + kLogFileName;
+
+        r.phase = "P7";
+        trace("L4");
+        a.srcFile.clear();
+        r.opts = parseCommandLine(cmdLine);
+        if (r.opts.dbg) a.dbgTrace = true;
+        a.srcFile = r.opts.srcFile;
+
+        r.phase = "P8";
+        trace("L5");
+        a.knownTypes = "*.3ds;*.obj;*.dae";
+
+        // What loading the window does: the Settings menu shows the values.
+        trace("L11");
+        if (a.dbgTrace) ctx.logMsg("Debug Log: " + a.logFileName);
+        showSettingsInMenus(ctx);
+        trace("L13");
+    } catch (const std::exception& e) {
+        r.ok = false;
+        r.message = fatalStartupMessage(a.title, r.phase, e.what(), a.configDir);
+    } catch (...) {
+        r.ok = false;
+        r.message = fatalStartupMessage(a.title, r.phase, "unknown error", a.configDir);
+    }
+    if (!r.ok) ctx.msgBox(r.message);
+    return r;
+}
+
+int runConversion(Context& ctx, const CmdLineOptions& opts, const std::string& cwd) {
+    AppState& a = ctx.app;
+    std::string src = opts.srcFile;
+    if (!isAbsolute(src)) {
+        std::string here = joinPath(cwd, src);
+        src = fileExists(here) ? here : a.workdir + src;
+    }
+    std::string out = opts.outFile;
+    if (!out.empty() && !isAbsolute(out)) out = joinPath(cwd, out);
+    a.srcFile = src;
+    if (a.devMode) {
+        // No window carries the developer panel here: the panel's source box
+        // holds the command line's source, and every reader is open.
+        ctx.menu.tSrcFile = src;
+        a.knownTypes.clear();
+    }
+    a.readAbort = false;
+    bool ok = false;
+    try {
+        ok = convertFile(ctx, src, out);
+    } catch (const std::exception& e) {
+        ctx.msgBox(std::string("Unexpected error: ") + e.what());
+        ok = false;
+    }
+    if (a.readAbort) {
+        ctx.msgBox("Conversion abandoned: could not read " + src);
+        return kExitFailed;
+    }
+    if (!ok) {
+        ctx.msgBox("Conversion failed: " + src);
+        return kExitFailed;
+    }
+    ctx.msgBox(kConversionComplete);
+    return kExitOk;
+}
+
+void finishStartupWithoutSource(Context& ctx) {
+    AppState& a = ctx.app;
+    if (a.devMode) {
+        a.knownTypes.clear();
+        ctx.logMsg("logfile=" + a.logFileName);
+    } else {
+        if (a.dbgTrace) ctx.logFile("L6");
+        a.fileFilter = "Known files|" + a.knownTypes +
+                       "|3D Studio .3ds|*.3ds|Wavefront .obj|*.obj|Collada .dae|*.dae|All Files (*.*)|*.*";
+    }
+    ctx.model.ClearModel();
+}
+
+}  // namespace molv
