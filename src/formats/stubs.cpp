@@ -15,8 +15,3 @@ bool writeMaterialCrf(Context&, int, const std::string&) { return false; }
 bool writeSkeletonCsf(Context&, const std::string&, bool) { return false; }
 bool writeCaf(Context&, const std::string&) { return false; }
 }  // namespace molv
-
-#include "shell/driver.h"
-namespace molv {
-bool convertFile(Context&, const std::string&, const std::string&) { return false; }
-}  // namespace molv

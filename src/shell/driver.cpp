@@ -1,0 +1,298 @@
+#include "shell/driver.h"
+
+#include "cal3d/cal3d_set.h"
+#include "formats/dae_reader.h"
+#include "formats/obj_reader.h"
+#include "formats/tds_reader.h"
+#include "model/checks.h"
+#include "model/extents.h"
+#include "shell/context.h"
+#include "shell/settings.h"
+#include "util/fileio.h"
+#include "util/numfmt.h"
+#include "util/paths.h"
+#include "util/text.h"
+
+namespace molv {
+
+namespace {
+
+using ReadFn = bool (*)(Context&, const std::string&);
+
+// One row per source type the dispatch knows. A row without a reader is a
+// type whose reader is not built: it is refused like an unknown type.
+struct ReadRow {
+    const char* ext;
+    ReadFn reader;
+    bool geometry;  // fills the model store: fix-ups and summary follow
+};
+
+constexpr ReadRow kReaders[] = {
+    {"3ds", &Read3DS, true},   {"an8", nullptr, true},     {"cmf", nullptr, true},
+    {"xmf", nullptr, true},    {"obj", &LoadObj, true},    {"cfg", nullptr, true},
+    {"dae", &LoadDae, true},   {"csf", nullptr, false},    {"crf", nullptr, false},
+    {"txm", nullptr, false},   {"bodypart", nullptr, false}, {"template", nullptr, false},
+    {"quodex", nullptr, false},
+};
+
+const ReadRow* readRowFor(const std::string& ext) {
+    for (const ReadRow& r : kReaders)
+        if (ext == r.ext) return &r;
+    return nullptr;
+}
+
+using WriteFn = bool (*)(Context&, const std::string&);
+
+bool writeCrfOut(Context& ctx, const std::string& path) { return writeMaterialCrf(ctx, 0, path); }
+bool writeCsfOut(Context& ctx, const std::string& path) { return writeSkeletonCsf(ctx, path, false); }
+
+// Single-file writers by output extension; the Cal3D set ("cmf", "cfg") has
+// its own path. A row without a writer is refused as unhandled.
+struct WriteRow {
+    const char* ext;
+    WriteFn writer;
+};
+
+constexpr WriteRow kWriters[] = {
+    {"caf", &writeCaf}, {"crf", &writeCrfOut}, {"csf", &writeCsfOut},
+    {"ans", nullptr},   {"an8", nullptr},      {"obj", nullptr},
+};
+
+const WriteRow* writeRowFor(const std::string& ext) {
+    for (const WriteRow& r : kWriters)
+        if (ext == r.ext) return &r;
+    return nullptr;
+}
+
+bool hasSeparator(const std::string& path) {
+    return path.find('/') != std::string::npos || path.find('\\') != std::string::npos;
+}
+
+std::string lowerExt(const std::string& path) { return toLowerAscii(extOf(path)); }
+
+bool oneOf(const std::string& s, std::initializer_list<const char*> list) {
+    for (const char* e : list)
+        if (s == e) return true;
+    return false;
+}
+
+void refuseUnknown(Context& ctx, const std::string& ext) { ctx.msgBox("Unknown filetype: ." + ext); }
+
+// The Cal3D set: centring and span questions, then the writer. False when
+// the user abandoned the write or nothing could be written.
+enum class SetResult { Written, Failed, Abandoned, NotWritten };
+
+SetResult writeCal3dSet(Context& ctx) {
+    AppState& a = ctx.app;
+    ModelStore& m = ctx.model;
+    if (m.maxSpan == 0) SetMaxMinsM(ctx);
+    if (!m.modelCentred) {
+        Answer ans = ctx.msgBox("Model not centred LR/FB: centre?", Buttons::YesNoCancel, Answer::Yes);
+        if (ans == Answer::Cancel) return SetResult::Abandoned;
+        // Middle of the model at height 80.
+        if (ans == Answer::Yes) CentreModel(ctx, true, 80.0f - m.spanPos.y / 2.0f);
+    }
+    if (m.maxSpan < 20 || m.maxSpan > 200) {
+        auto span = ctx.inputBox("Max Span is " + numText(m.maxSpan) + ", enter new span ('=' to retain)", "", "50");
+        if (!span || span->empty()) return SetResult::Abandoned;
+        if (*span != "=") ResizeModel(ctx, *span, false, false);
+    }
+    if (!oneOf(a.srcExt, {"dae", "obj", "3ds", "cmf", "cfg"})) {
+        ctx.msgBox("need to setup write_" + a.srcExt + "_cmf()");
+        return SetResult::NotWritten;
+    }
+    bool ok = writeCal3d(ctx, a.outFile, true);
+    return ok && !a.writeFailed ? SetResult::Written : SetResult::Failed;
+}
+
+}  // namespace
+
+bool knownTypeListed(const std::string& knownTypes, const std::string& ext) {
+    if (ext.empty()) return false;
+    for (const std::string& entry : splitTokens(knownTypes, ";")) {
+        std::string e = toLowerAscii(trimView(entry));
+        if (e == "*." + ext) return true;
+    }
+    return false;
+}
+
+std::string faceCountVerdict(std::int32_t faces) {
+    if (faces > 30000) return "just getting silly";
+    if (faces > 20000) return "impractically large";
+    if (faces > 10000) return "larger than recommended";
+    return "";
+}
+
+void logReadComplete(Context& ctx) {
+    const ModelStore& m = ctx.model;
+    ctx.logMsg("Read complete: " + numText(m.ttlnum_Vertices) + " Vertices," + numText(m.ttlnum_Faces) + " Faces");
+    ctx.logMsg(" ");
+    std::string verdict = faceCountVerdict(m.ttlnum_Faces);
+    if (!verdict.empty())
+        ctx.logMsg(std::string(10, ' ') + " ********** " + "WARNING - " + numText(m.ttlnum_Faces) + " faces is " +
+                   verdict + " ********** ");
+}
+
+std::string outputNameFor(Context& ctx, const std::string& source) {
+    AppState& a = ctx.app;
+    a.srcBase = pathNoExt(source);
+    a.srcExt = lowerExt(source);
+    a.outFile.clear();
+    std::string newExt = ".cmf";
+    if (a.srcExt == "txm") {
+        newExt = ".crf";
+    } else if (a.srcExt == "csf") {
+        newExt = ".ans";
+    } else if (oneOf(a.srcExt, {"caf", "cmf", "crf", "cfg"})) {
+        // A Cal3D source is never overwritten.
+        a.outFile = a.srcBase + "_1." + a.srcExt;
+        newExt.clear();
+    } else if (a.srcExt == "bodypart") {
+        newExt.clear();
+    }
+    if (!newExt.empty()) a.outFile = a.srcBase + newExt;
+    if (!a.outFile.empty()) a.outFile = folderOf(a.outFile) + cleanFileName(fileNameOf(a.outFile));
+    return a.outFile;
+}
+
+bool LoadFile(Context& ctx) {
+    AppState& a = ctx.app;
+    ctx.deleteLogFile();
+    ctx.model.ClearModel();
+    a.srcLineNo = 0;
+    syncSettingsFromMenus(ctx, false);
+    a.srcExt = lowerExt(a.srcFile);
+    if (!knownTypeListed(a.knownTypes, a.srcExt)) {
+        refuseUnknown(ctx, a.srcExt);
+        return false;
+    }
+    return readDispatch(ctx);
+}
+
+bool readDispatch(Context& ctx) {
+    AppState& a = ctx.app;
+    ModelStore& m = ctx.model;
+    a.cmfAbort = false;
+    a.readAbort = false;
+    m.ClearModel();
+    a.srcExt = lowerExt(a.srcFile);
+    if (!a.knownTypes.empty() && !knownTypeListed(a.knownTypes, a.srcExt)) {
+        ctx.msgBox("Unrecognised filetype: " + a.srcExt);
+        return false;
+    }
+    writeSettingsFile(ctx);
+    syncSettingsFromMenus(ctx, a.devMode);
+    a.srcExt = lowerExt(a.srcFile);  // the developer panel may name another source
+    if (a.srcFile.find('=') != std::string::npos) return false;
+    // A bare name is taken from the current folder when it is there, else
+    // from the work folder.
+    if (!hasSeparator(a.srcFile) && !fileExists(a.srcFile)) a.srcFile = a.workdir + a.srcFile;
+    if (!fileExists(a.srcFile) || fileSize(a.srcFile) <= 0) {
+        ctx.msgBox("Not found: " + a.srcFile);
+        return false;
+    }
+    // Companion files (materials, textures) are looked for beside the
+    // source, wherever the bare name was found.
+    a.srcFolder = folderOf(a.srcFile);
+    a.srcBase = pathNoExt(a.srcFile);
+    a.modelName = baseName(a.srcFile);
+    for (char& c : a.modelName)
+        if (c == ' ') c = '_';
+    ctx.currentFolder = a.srcFolder;
+
+    ctx.logMsg("-- READ: " + a.srcFile + "--");
+    m.modelCentred = false;
+    ctx.xml.xmlLineNo = 0;
+
+    if (a.srcFile.find("descriptors.rtml") != std::string::npos ||
+        a.srcFile.find("bodyparts.rtml") != std::string::npos) {
+        refuseUnknown(ctx, a.srcExt);
+        return false;
+    }
+    if (a.modelName == "StateMachine") return false;
+
+    bool geometry = false;
+    if (a.srcExt != "caf") {  // an animation has no reader; only its name is used
+        const ReadRow* row = readRowFor(a.srcExt);
+        if (!row || !row->reader) {
+            refuseUnknown(ctx, a.srcExt);
+            return false;
+        }
+        bool ok = row->reader(ctx, a.srcFile);
+        if (!ok || a.readAbort) return false;
+        geometry = row->geometry;
+    }
+    if (geometry) {
+        runAutos(ctx, false);
+        SetMaxMinsM(ctx);
+    }
+    logReadComplete(ctx);
+    ctx.showStatus("Complete");
+    return true;
+}
+
+void runAutos(Context& ctx, bool fromWrite) {
+    const AppState& a = ctx.app;
+    const Settings& s = ctx.settings;
+    if (!fromWrite && !s.forceAuto && (a.srcExt == "cmf" || a.srcExt == "cfg")) {
+        ctx.logMsg("Srctype " + a.srcExt + ", AUTOS not run");
+        return;
+    }
+    if (s.autoResize) ResizeModel(ctx, numText(s.dflt_autosize), false, true);
+    if (s.autoZeroBsHt)
+        CentreModel(ctx, true, 0.0f);
+    else if (s.autoCentre)
+        CentreModel(ctx, false, 0.0f);
+}
+
+bool writeDispatch(Context& ctx) {
+    AppState& a = ctx.app;
+    if (a.outFile.empty()) outputNameFor(ctx, a.srcFile);
+    ctx.deleteLogFile();
+    ctx.logMsg("-- WRITE " + a.outFile + " --");
+    syncSettingsFromMenus(ctx, a.devMode);
+    a.outBase = pathNoExt(a.outFile);
+    a.outName = baseName(a.outFile);
+    a.outExt = lowerExt(a.outFile);
+    a.writeFailed = false;
+
+    bool ok = false;
+    if (a.outExt == "cmf" || a.outExt == "cfg") {
+        switch (writeCal3dSet(ctx)) {
+            case SetResult::Abandoned: return false;
+            case SetResult::Failed: ok = false; break;
+            case SetResult::NotWritten: ctx.logMsg("Write complete"); return false;
+            case SetResult::Written: ok = true; break;
+        }
+    } else if (const WriteRow* row = writeRowFor(a.outExt); row && row->writer) {
+        ok = row->writer(ctx, a.outFile) && !a.writeFailed;
+    } else {
+        ctx.msgBox("Save: unhandled extension(" + a.outExt + ")");
+        ctx.logMsg("Write complete");
+        return false;
+    }
+    if (!ok) {
+        a.writeFailed = true;
+        ctx.logMsg("Write FAILED: " + a.outFile);
+        return false;
+    }
+    ctx.logMsg("Write complete");
+    return true;
+}
+
+bool convertFile(Context& ctx, const std::string& srcFile, const std::string& outFile) {
+    AppState& a = ctx.app;
+    a.srcFile = srcFile;
+    a.outFile = outFile;
+    a.readAbort = false;
+    if (!readDispatch(ctx) || a.readAbort) return false;
+    // A geometry source that gave no face would become an empty prop.
+    const ReadRow* row = readRowFor(a.srcExt);
+    if (row && row->geometry && ctx.model.ttlnum_Faces <= 0) {
+        ctx.msgBox("Nothing to convert: no faces read from " + a.srcFile);
+        return false;
+    }
+    return writeDispatch(ctx);
+}
+
+}  // namespace molv
