@@ -8,7 +8,6 @@
 
 namespace molv {
 bool LoadObj(Context& ctx, const std::string&) { ctx.msgBox("Unknown filetype: .obj"); ctx.app.readAbort = true; return false; }
-bool Read3DS(Context& ctx, const std::string&) { ctx.msgBox("Unknown filetype: .3ds"); return false; }
 bool LoadDae(Context& ctx, const std::string&) { ctx.msgBox("Unknown filetype: .dae"); ctx.app.readAbort = true; return false; }
 bool writeCal3d(Context&, const std::string&, bool) { return false; }
 bool writeMaterialCrf(Context&, int, const std::string&) { return false; }

@@ -1,0 +1,991 @@
+// 3D Studio reader: walks the chunk tree of a .3ds file held in memory.
+// Every chunk gets its own bounded cursor, so a length or count that lies
+// can cut a chunk short but never lets a read leave its chunk or the file.
+#include "formats/tds_reader.h"
+
+#include <cmath>
+#include <filesystem>
+#include <unordered_map>
+#include <vector>
+
+#include "model/store.h"
+#include "model/transform.h"
+#include "shell/context.h"
+#include "util/binio.h"
+#include "util/fileio.h"
+#include "util/numfmt.h"
+
+namespace molv {
+
+namespace {
+
+struct ChunkInfo {
+    std::uint16_t id;
+    const char* name;
+    int indent;
+};
+
+// Sorted by id for the binary search in lookup().
+constexpr ChunkInfo kChunks[] = {
+    {0x0002, "3DS_VERSION", 8},
+    {0x0010, "COL_RGB", 8},
+    {0x0011, "COL_TRU", 12},
+    {0x0013, "COL_UNK", 8},
+    {0x0030, "?Percentage", 12},
+    {0x0100, "EDIT_CONFIG1", 8},
+    {0x1100, "EDIT_UNKNW01", 8},
+    {0x1200, "EDIT_BACKGR", 8},
+    {0x1201, "EDIT_UNKNW02", 8},
+    {0x1300, "EDIT_UNKNW03", 8},
+    {0x1400, "EDIT_UNKNW04", 8},
+    {0x1420, "EDIT_UNKNW05", 8},
+    {0x1450, "EDIT_UNKNW06", 8},
+    {0x1500, "EDIT_UNKNW07", 8},
+    {0x2100, "EDIT_AMBIENT", 8},
+    {0x2200, "EDIT_UNKNW08", 8},
+    {0x2201, "EDIT_UNKNW09", 8},
+    {0x2210, "EDIT_UNKNW10", 8},
+    {0x2300, "EDIT_UNKNW11", 8},
+    {0x2302, "EDIT_UNKNW12", 8},
+    {0x3000, "EDIT_UNKNW13", 8},
+    {0x3D3D, "EDIT3DS", 4},
+    {0x3E3D, "EDIT_CONFIG2", 8},
+    {0x4000, "EDIT_OBJECT", 8},
+    {0x4010, "OBJ_UNKNWN01", 8},
+    {0x4012, "OBJ_UNKNWN02", 8},
+    {0x4100, "OBJ_TRIMESH", 8},
+    {0x4110, "TRI_VERTEXL vertices", 8},
+    {0x4111, "TRI_FACEL2 point flags", 8},
+    {0x4120, "TRI_FACEL1 faces", 8},
+    {0x4130, "Material face group", 8},
+    {0x4140, "UV_MAPPING text verts", 8},
+    {0x4150, "TRI_SMOOTH ??normals", 8},
+    {0x4160, "TRI_LOCAL_Axis/Origin", 8},
+    {0x4165, "TRI_VISIBLE", 8},
+    {0x4600, "OBJ_LIGHT", 8},
+    {0x4610, "LIT_SPOT", 8},
+    {0x4620, "LIT_OFF", 8},
+    {0x465A, "LIT_UNKNWN01", 8},
+    {0x4700, "OBJ_CAMERA", 8},
+    {0x4710, "CAM_UNKNWN01", 8},
+    {0x4720, "CAM_UNKNWN02", 8},
+    {0x4D4D, "MAIN", 0},
+    {0x7001, "EDIT_VIEW1", 8},
+    {0x7011, "EDIT_VIEW_P2", 8},
+    {0x7012, "EDIT_VIEW_P1", 8},
+    {0x7020, "EDIT_VIEW_P3", 8},
+    {0xA000, "Material name", 8},
+    {0xA010, "Ambient color", 8},
+    {0xA020, "Diffuse color", 8},
+    {0xA030, "Specular color", 8},
+    {0xA040, "Shininess percent", 8},
+    {0xA041, "Shininess strength percent", 8},
+    {0xA050, "Transparency percent", 8},
+    {0xA052, "Transparency falloff percent", 8},
+    {0xA053, "Reflection blur percent", 8},
+    {0xA081, "2 sided", 8},
+    {0xA083, "Add trans", 8},
+    {0xA084, "Self illum", 8},
+    {0xA085, "Wire frame on", 8},
+    {0xA087, "Wire thickness", 8},
+    {0xA088, "Face map", 8},
+    {0xA08A, "In tranc", 8},
+    {0xA08C, "Soften", 8},
+    {0xA08E, "Wire in units", 8},
+    {0xAFFF, "EDIT_MATERIAL", 8},
+    {0xB000, "KEYF3DS", 8},
+    {0xB002, "KEYF_OBJDES", 8},
+    {0xB008, "KEYF_FRAMES", 8},
+    {0xB009, "KEYF_UNKNWN01", 8},
+    {0xB00A, "KEYF_UNKNWN02", 8},
+};
+
+const ChunkInfo* lookup(std::uint16_t id) {
+    std::size_t lo = 0, hi = sizeof kChunks / sizeof kChunks[0];
+    while (lo < hi) {
+        std::size_t mid = (lo + hi) / 2;
+        if (kChunks[mid].id < id)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo < sizeof kChunks / sizeof kChunks[0] && kChunks[lo].id == id ? &kChunks[lo] : nullptr;
+}
+
+// Chunk IDs the reader acts on.
+enum : std::uint16_t {
+    kMain = 0x4D4D,
+    kEditor = 0x3D3D,
+    kMeshVersion = 0x3D3E,
+    kMaterial = 0xAFFF,
+    kMatName = 0xA000,
+    kMatAmbient = 0xA010,
+    kMatDiffuse = 0xA020,
+    kMatSpecular = 0xA030,
+    kMatShininess = 0xA040,
+    kMatShinStrength = 0xA041,
+    kMatTransparency = 0xA050,
+    kMatTransFalloff = 0xA052,
+    kMatReflectBlur = 0xA053,
+    kMatSelfIllum = 0xA084,
+    kMatTexMap = 0xA200,
+    kMatMapFile = 0xA300,
+    kColourFloat = 0x0010,
+    kColourBytes = 0x0011,
+    kPercentInt = 0x0030,
+    kPercentFloat = 0x0031,
+    kObject = 0x4000,
+    kTriMesh = 0x4100,
+    kVertices = 0x4110,
+    kFaces = 0x4120,
+    kFaceGroup = 0x4130,
+    kTexVerts = 0x4140,
+    kSmoothing = 0x4150,
+    kLocalAxis = 0x4160,
+    kKeyframer = 0xB000,
+    kNodeFirst = 0xB001,  // object, camera, target, light, ... descriptions
+    kNodeObject = 0xB002,
+    kNodeLast = 0xB007,
+    kNodeHeader = 0xB010,
+    kNodeId = 0xB030,
+};
+
+std::string hexPos(std::size_t v, int width = 6) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string s;
+    do {
+        s.insert(s.begin(), digits[v & 15]);
+        v >>= 4;
+    } while (v != 0);
+    if (static_cast<int>(s.size()) < width) s.insert(0, static_cast<std::size_t>(width) - s.size(), '0');
+    return s;
+}
+
+std::string hexId(std::uint16_t id) { return hexPos(id, 4); }
+
+char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string lowerCopy(std::string_view s) {
+    std::string r(s);
+    for (char& c : r) c = lowerAscii(c);
+    return r;
+}
+
+bool sameNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
+    return true;
+}
+
+std::uint8_t colourByte(float f) {
+    if (!std::isfinite(f)) return 0;
+    double v = std::nearbyint(static_cast<double>(f) * 255.0);
+    return static_cast<std::uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
+}
+
+struct Chunk {
+    std::uint16_t id = 0;
+    std::uint32_t len = 0;
+    std::size_t at = 0;      // file offset of the header
+    std::size_t dataAt = 0;  // file offset of the data
+    ByteReader data;         // the data and sub-chunks, cut to what the file holds
+    std::size_t end() const { return dataAt + data.size(); }
+    std::size_t pos() const { return dataAt + data.pos(); }
+};
+
+struct KfNode {
+    std::uint16_t id = 0;
+    std::uint16_t parent = 0xFFFF;
+    std::string name;
+    bool object = false;
+    bool hasHeader = false;
+};
+
+class Reader3DS {
+public:
+    Reader3DS(Context& ctx, std::string_view bytes, const std::string& source)
+        : ctx_(ctx), m_(ctx.model), bytes_(bytes), source_(source) {}
+
+    bool run();
+
+private:
+    // Reporting.
+    void damage(std::size_t at, const std::string& what);
+    void chunkDamage(const Chunk& ck, const std::string& what) {
+        damage(ck.at, "chunk 0x" + hexId(ck.id) + " (" + ChunkName(ck.id) + "): " + what);
+    }
+    void tell(const std::string& text);
+    void log(int level, const std::string& text) { ctx_.logMsg(text, level); }
+
+    bool next(ByteReader& parent, std::size_t parentAt, Chunk& ck);
+    void skipped(const Chunk&) {
+        if (ctx_.logWanted(2)) log(2, indent_ + "SkipChunk");
+    }
+
+    void readMain(Chunk& ck);
+    void readEditor(Chunk& ck);
+    void readVersion(Chunk& ck);
+    void readMaterial(Chunk& ck);
+    void readColour(Chunk& ck, Colour& c);
+    bool readPercent(Chunk& ck, float& out);
+    void readMapContainer(Chunk& ck, Material& mt);
+    void readObject(Chunk& ck);
+    void readMesh(Chunk& ck, const std::string& name);
+    void readVertices(Chunk& ck);
+    void readFaces(Chunk& ck);
+    void readFaceGroup(Chunk& ck);
+    void readTexVertices(Chunk& ck);
+    void readLocalAxis(Chunk& ck);
+    void finishMesh();
+    void readKeyframer(Chunk& ck);
+    void linkHierarchy(const std::vector<KfNode>& nodes);
+    void bindMaterials();
+
+    std::int32_t findMaterial(std::string_view name) const;
+    std::int32_t defaultMaterial();
+    bool textureExists(const std::string& name) const;
+    Vec3 toStore(float x, float y, float z) const;
+
+    Context& ctx_;
+    ModelStore& m_;
+    std::string_view bytes_;
+    std::string source_;
+    std::string indent_;
+    bool aborted_ = false;
+    bool boxedDamage_ = false;
+    int damageLines_ = 0;
+    int boxes_ = 0;
+
+    // Current mesh.
+    std::int32_t mesh_ = -1;
+    std::vector<std::int32_t> faceMap_;  // file face number -> store face number in the mesh, -1 = skipped
+    std::vector<std::uint8_t> claimed_;  // per file face: a group holds it
+    bool haveOrigin_ = false;
+    Vec3 origin_;
+
+    // Face groups whose material is bound once the whole file is read.
+    struct Pending {
+        std::int32_t group;
+        std::string name;  // empty: the default material
+    };
+    std::vector<Pending> pending_;
+    std::int32_t dfltMtl_ = -1;
+};
+
+void Reader3DS::damage(std::size_t at, const std::string& what) {
+    std::string text = source_ + ": byte offset 0x" + hexPos(at) + ": " + what;
+    if (damageLines_ < 50)
+        log(0, text);
+    else if (damageLines_ == 50)
+        log(0, source_ + ": further problems not listed");
+    ++damageLines_;
+    if (!boxedDamage_) {
+        boxedDamage_ = true;
+        if (ctx_.msgBox(text, Buttons::OkCancel) == Answer::Cancel) aborted_ = true;
+    }
+}
+
+// Messages the user sees in a box; a file full of them stops boxing after
+// a few and only logs the rest.
+void Reader3DS::tell(const std::string& text) {
+    log(0, text);
+    if (boxes_ < 10) ctx_.msgBox(text);
+    ++boxes_;
+}
+
+// Reads the next chunk header inside parent. A length below 6 ends the
+// parent's reading; a length past the parent's end is cut to it. Either way
+// the user is told where.
+bool Reader3DS::next(ByteReader& parent, std::size_t parentAt, Chunk& ck) {
+    if (aborted_ || parent.atEnd()) return false;
+    const std::size_t at = parentAt + parent.pos();
+    if (parent.left() < 6) {
+        damage(at, std::to_string(parent.left()) + " bytes left where a chunk header of 6 was expected");
+        parent.skip(parent.left());
+        return false;
+    }
+    ck.id = parent.u16();
+    ck.len = parent.u32();
+    ck.at = at;
+    ck.dataAt = at + 6;
+    if (ck.len < 6) {
+        chunkDamage(ck, "length " + std::to_string(ck.len) + " is below the header's 6 bytes; rest of the enclosing chunk skipped");
+        parent.skip(parent.left());
+        return false;
+    }
+    std::size_t dataLen = ck.len - 6;
+    if (dataLen > parent.left()) {
+        chunkDamage(ck, "length " + std::to_string(ck.len) + " runs past the end of its enclosing chunk or the file (at 0x" +
+                            hexPos(parentAt + parent.size()) + "); read up to there");
+        dataLen = parent.left();
+    }
+    ck.data = parent.sub(dataLen);
+    const ChunkInfo* info = lookup(ck.id);
+    indent_.assign(static_cast<std::size_t>(info ? info->indent : 8), ' ');
+    m_.readPos = static_cast<std::int32_t>(std::min<std::size_t>(at, 0x7FFFFFFF));
+    if (ctx_.logWanted(1)) {
+        if (ck.id == kKeyframer || ck.id == kObject) log(1, "=================");
+        log(1, indent_ + hexPos(at) + ": ChunkTyp: x" + hexId(ck.id) + " " + (info ? info->name : "") + " L=" +
+                   std::to_string(ck.len) + " DL=" + std::to_string(ck.len - 6) + " (L=x" + hexPos(ck.len) + " -> " +
+                   hexPos(at + ck.len) + ")");
+    }
+    return true;
+}
+
+bool Reader3DS::run() {
+    if (bytes_.empty()) {
+        ctx_.msgBox("The 3DS file " + source_ + " is empty");
+        ctx_.app.readAbort = true;
+        return false;
+    }
+    if (ctx_.logWanted(1)) log(1, "FileSize=" + hexPos(bytes_.size()));
+    ByteReader file(bytes_);
+    bool sawMain = false;
+    while (!aborted_ && !file.atEnd()) {
+        const std::size_t at = file.pos();
+        if (!sawMain) {
+            // Before MAIN a bad header means this is no 3DS file; say that
+            // once below rather than report the garbage.
+            if (file.left() < 6) break;
+            ByteReader peek = file;
+            peek.u16();
+            std::uint32_t len = peek.u32();
+            if (len < 6 || len - 6 > peek.left()) {
+                if (static_cast<std::uint16_t>(static_cast<unsigned char>(bytes_[at]) |
+                                               (static_cast<unsigned char>(bytes_[at + 1]) << 8)) != kMain)
+                    break;
+            }
+        }
+        Chunk ck;
+        if (!next(file, 0, ck)) break;
+        if (ck.id == kMain) {
+            sawMain = true;
+            readMain(ck);
+        } else {
+            skipped(ck);
+        }
+    }
+    if (aborted_) {
+        log(0, "Reading of " + source_ + " cancelled");
+        ctx_.app.readAbort = true;
+        return false;
+    }
+    if (!sawMain) {
+        ctx_.msgBox("The file " + source_ + " is not a 3DS file: it holds no MAIN chunk (0x4D4D)");
+        ctx_.app.readAbort = true;
+        return false;
+    }
+    bindMaterials();
+    if (ctx_.logWanted(2)) log(2, "=================");
+    return true;
+}
+
+void Reader3DS::readMain(Chunk& ck) {
+    if (ctx_.logWanted(2)) log(2, "Readck_Main: limit=" + hexPos(ck.end()));
+    Chunk c;
+    while (next(ck.data, ck.dataAt, c)) {
+        switch (c.id) {
+            case kKeyframer: readKeyframer(c); break;
+            case kEditor: readEditor(c); break;
+            case kMeshVersion: readVersion(c); break;
+            default: skipped(c);
+        }
+    }
+}
+
+void Reader3DS::readEditor(Chunk& ck) {
+    if (ctx_.logWanted(2)) log(2, "Readck_Editor: limit=" + hexPos(ck.end()));
+    Chunk c;
+    while (next(ck.data, ck.dataAt, c)) {
+        switch (c.id) {
+            case kMaterial: readMaterial(c); break;
+            case kMeshVersion: readVersion(c); break;
+            case kObject: readObject(c); break;
+            default: skipped(c);
+        }
+    }
+}
+
+void Reader3DS::readVersion(Chunk& ck) {
+    ck.data.i32();  // not used
+    if (!ck.data.ok()) chunkDamage(ck, "shorter than its 4-byte version");
+}
+
+// ---------------------------------------------------------------- materials
+
+void Reader3DS::readMaterial(Chunk& ck) {
+    const std::int32_t idx = m_.nMaterials;
+    m_.currMtlID = idx;
+    m_.nMaterials += 1;
+    m_.Materials.resize(static_cast<std::size_t>(m_.nMaterials) + 1);
+    {
+        Material& mt = m_.Materials[static_cast<std::size_t>(idx)];
+        mt = Material{};
+        mt.id = idx;
+        mt.use_count = 0;
+    }
+    if (ctx_.logWanted(2)) log(2, "Readck_Material: " + std::to_string(idx) + " limit=" + hexPos(ck.end()));
+    Chunk c;
+    while (next(ck.data, ck.dataAt, c)) {
+        // Re-fetched each time: nothing below grows Materials, but keep the
+        // reference short-lived all the same.
+        Material& mt = m_.Materials[static_cast<std::size_t>(idx)];
+        switch (c.id) {
+            case kMatName: {
+                std::string_view raw = c.data.bytes(c.data.left());
+                mt.name.clear();
+                for (char ch : raw)
+                    if (ch != '\0') mt.name.push_back(ch);
+                if (ctx_.logWanted(2)) log(2, indent_ + "Material name=" + mt.name);
+                break;
+            }
+            case kMatAmbient: readColour(c, mt.ambient); break;
+            case kMatDiffuse: readColour(c, mt.diffuse); break;
+            case kMatSpecular: readColour(c, mt.specular); break;
+            case kMatShininess: readPercent(c, mt.shininess); break;
+            case kMatTransparency: readPercent(c, mt.transparency); break;
+            case kMatShinStrength:
+            case kMatTransFalloff:
+            case kMatReflectBlur:
+            case kMatSelfIllum: {
+                float unused = 0;
+                readPercent(c, unused);
+                break;
+            }
+            case kMatTexMap: readMapContainer(c, mt); break;
+            default: skipped(c);
+        }
+    }
+}
+
+// A colour container: the 24-bit colour when there is one, else the float
+// colour (some exporters write only that).
+void Reader3DS::readColour(Chunk& ck, Colour& colour) {
+    bool haveBytes = false;
+    Chunk c;
+    while (next(ck.data, ck.dataAt, c)) {
+        if (c.id == kColourBytes) {
+            std::uint8_t r = c.data.u8(), g = c.data.u8(), b = c.data.u8();
+            if (!c.data.ok()) {
+                chunkDamage(c, "shorter than its three colour bytes");
+                continue;
+            }
+            colour.r = r;
+            colour.g = g;
+            colour.b = b;
+            haveBytes = true;
+        } else if (c.id == kColourFloat && !haveBytes) {
+            float r = c.data.f32(), g = c.data.f32(), b = c.data.f32();
+            if (!c.data.ok()) {
+                chunkDamage(c, "shorter than its three colour floats");
+                continue;
+            }
+            colour.r = colourByte(r);
+            colour.g = colourByte(g);
+            colour.b = colourByte(b);
+        } else {
+            skipped(c);
+            continue;
+        }
+        if (ctx_.logWanted(2))
+            log(2, indent_ + "Colour: " + std::to_string(colour.r) + " " + std::to_string(colour.g) + " " +
+                       std::to_string(colour.b));
+    }
+}
+
+// A percentage container: the 16-bit percentage, or a float fraction
+// (kept as a percentage like the 16-bit form).
+bool Reader3DS::readPercent(Chunk& ck, float& out) {
+    bool got = false;
+    Chunk c;
+    while (next(ck.data, ck.dataAt, c)) {
+        float v = 0;
+        if (c.id == kPercentInt) {
+            std::int16_t p = c.data.i16();
+            if (!c.data.ok()) {
+                chunkDamage(c, "shorter than its 16-bit percentage");
+                continue;
+            }
+            v = static_cast<float>(p);
+        } else if (c.id == kPercentFloat) {
+            float f = c.data.f32();
+            if (!c.data.ok() || !std::isfinite(f)) {
+                chunkDamage(c, "no valid float percentage");
+                continue;
+            }
+            v = static_cast<float>(static_cast<double>(f) * 100.0);
+        } else {
+            skipped(c);
+            continue;
+        }
+        out = v;
+        got = true;
+        if (ctx_.logWanted(2)) log(2, indent_ + "Percentage: " + numText(v));
+    }
+    return got;
+}
+
+void Reader3DS::readMapContainer(Chunk& ck, Material& mt) {
+    Chunk c;
+    while (next(ck.data, ck.dataAt, c)) {
+        if (c.id != kMatMapFile) {
+            skipped(c);
+            continue;
+        }
+        // Up to the NUL or the end of the chunk.
+        std::string_view raw = c.data.bytes(c.data.left());
+        std::string name(raw.substr(0, raw.find('\0')));
+        if (ctx_.logWanted(2)) log(2, indent_ + "TEX_FILENAME: " + name);
+        if (!textureExists(name)) log(0, "*** Texture file not found: " + name + " ***");
+        mt.nMaps += 1;
+        mt.maps.resize(static_cast<std::size_t>(mt.nMaps) + 1);
+        mt.maps[static_cast<std::size_t>(mt.nMaps - 1)] = name;
+        if (mt.nMaps > 1) {
+            std::string w = "Warning 101: More than one Map in a material: ";
+            for (std::int32_t i = 0; i < mt.nMaps; ++i) w += "(" + mt.maps[static_cast<std::size_t>(i)] + ") ";
+            log(0, w);
+        }
+    }
+}
+
+bool Reader3DS::textureExists(const std::string& name) const {
+    if (name.empty()) return false;
+    namespace fs = std::filesystem;
+    std::string folder = ctx_.currentFolder;
+    if (folder.empty()) folder = fs::path(source_).parent_path().string();
+    auto tryName = [&](const std::string& n) {
+        fs::path p(n);
+        if (p.is_relative() && !folder.empty()) p = fs::path(folder) / p;
+        return fileExists(p.string());
+    };
+    if (tryName(name)) return true;
+    // Names written on Windows use backslashes.
+    std::string slashed = name;
+    for (char& ch : slashed)
+        if (ch == '\\') ch = '/';
+    return slashed != name && tryName(slashed);
+}
+
+std::int32_t Reader3DS::findMaterial(std::string_view name) const {
+    for (std::int32_t i = 0; i < m_.nMaterials; ++i)
+        if (sameNoCase(m_.Materials[static_cast<std::size_t>(i)].name, name)) return i;
+    return -1;
+}
+
+// The material for faces no named material claims: the file's own "Default"
+// if it has one, else a synthesised grey one.
+std::int32_t Reader3DS::defaultMaterial() {
+    if (dfltMtl_ >= 0) return dfltMtl_;
+    dfltMtl_ = findMaterial("Default");
+    if (dfltMtl_ >= 0) return dfltMtl_;
+    const std::int32_t idx = m_.nMaterials;
+    m_.nMaterials += 1;
+    m_.Materials.resize(static_cast<std::size_t>(m_.nMaterials) + 1);
+    Material& mt = m_.Materials[static_cast<std::size_t>(idx)];
+    mt = Material{};
+    mt.id = idx;
+    mt.name = "Default";
+    mt.ambient = Colour{178, 178, 178, 0};
+    mt.diffuse = Colour{178, 178, 178, 0};
+    mt.specular = Colour{255, 255, 255, 0};
+    mt.shininess = 10.0f;
+    mt.transparency = 0;
+    mt.use_count = 0;
+    log(0, "    Synthesising Material " + std::to_string(idx) + " Default");
+    dfltMtl_ = idx;
+    return idx;
+}
+
+// Face groups are bound after the whole file is read, so a material
+// defined after the object that uses it is still found.
+void Reader3DS::bindMaterials() {
+    std::vector<std::string> told;
+    for (const Pending& p : pending_) {
+        std::int32_t mtl = p.name.empty() ? -1 : findMaterial(p.name);
+        if (mtl < 0 && !p.name.empty()) {
+            std::string key = lowerCopy(p.name);
+            bool already = false;
+            for (auto& t : told) already = already || t == key;
+            if (!already) {
+                told.push_back(key);
+                tell("Cannot find material(" + p.name + ")");
+            }
+        }
+        if (mtl < 0) mtl = defaultMaterial();
+        m_.SetFaceGroupMaterial(p.group, mtl);
+    }
+    pending_.clear();
+}
+
+// ---------------------------------------------------------------- objects
+
+void Reader3DS::readObject(Chunk& ck) {
+    std::string name = ck.data.cstring();
+    if (!ck.data.ok()) {
+        chunkDamage(ck, "object name has no terminating zero byte");
+        return;
+    }
+    if (ctx_.logWanted(1)) log(1, "Readck_Object: (" + name + ") limit=" + hexPos(ck.end()));
+    Chunk c;
+    while (next(ck.data, ck.dataAt, c)) {
+        if (c.id == kTriMesh)
+            readMesh(c, name);
+        else
+            skipped(c);
+    }
+}
+
+void Reader3DS::readMesh(Chunk& ck, const std::string& name) {
+    const std::int16_t idx = m_.dssAddMesh(name, 0);
+    if (idx < 0) {
+        aborted_ = true;  // the store said why
+        return;
+    }
+    mesh_ = idx;
+    faceMap_.clear();
+    claimed_.clear();
+    haveOrigin_ = false;
+    if (ctx_.logWanted(1))
+        log(1, "Readck_Mesh#: " + std::to_string(idx) + "  fPos=" + hexPos(ck.at) + " limit=" + hexPos(ck.end()));
+    Chunk c;
+    while (next(ck.data, ck.dataAt, c)) {
+        switch (c.id) {
+            case kVertices: readVertices(c); break;
+            case kFaces: readFaces(c); break;
+            case kFaceGroup: readFaceGroup(c); break;
+            case kTexVerts: readTexVertices(c); break;
+            case kLocalAxis: readLocalAxis(c); break;
+            default: skipped(c);
+        }
+    }
+    finishMesh();
+}
+
+void Reader3DS::readVertices(Chunk& ck) {
+    ctx_.showStatus("M:" + std::to_string(mesh_) + " V");
+    std::uint32_t n = ck.data.u16();
+    if (!ck.data.ok()) {
+        chunkDamage(ck, "no vertex count");
+        return;
+    }
+    const std::uint32_t fits = static_cast<std::uint32_t>(ck.data.left() / 12);
+    if (n > fits) {
+        chunkDamage(ck, "vertex count " + std::to_string(n) + " runs past the chunk's end; " + std::to_string(fits) +
+                            " vertices read");
+        n = fits;
+    }
+    const std::int32_t first = m_.AddMeshVertices(mesh_, static_cast<std::int32_t>(n));
+    const bool detail = ctx_.app.extraLog;
+    for (std::uint32_t i = 0; i < n; ++i) {
+        const std::size_t at = ck.pos();
+        const float x = ck.data.f32(), y = ck.data.f32(), z = ck.data.f32();
+        std::int32_t v = first + static_cast<std::int32_t>(i);
+        m_.readPos = static_cast<std::int32_t>(at);
+        m_.AddVertex(v, x, z, y, x, y, z, static_cast<std::int32_t>(i), detail);
+        m_.Vertices[static_cast<std::size_t>(v)].collapse_id = -1;
+    }
+}
+
+void Reader3DS::readFaces(Chunk& ck) {
+    ctx_.showStatus("M:" + std::to_string(mesh_) + " F");
+    std::uint32_t n = ck.data.u16();
+    if (!ck.data.ok()) {
+        chunkDamage(ck, "no face count");
+        return;
+    }
+    const std::uint32_t fits = static_cast<std::uint32_t>(ck.data.left() / 8);
+    if (n > fits) {
+        chunkDamage(ck, "face count " + std::to_string(n) + " runs past the chunk's end; " + std::to_string(fits) +
+                            " faces read");
+        n = fits;
+    }
+    const Mesh& ms = m_.Meshes[static_cast<std::size_t>(mesh_)];
+    const std::uint32_t nv = static_cast<std::uint32_t>(ms.num_Vertices);
+    const std::int32_t base = ms.vtx_ndx_stt;
+    if (ctx_.logWanted(1))
+        log(1, indent_ + "Readck_Faces: mesh " + std::to_string(mesh_) + " nFaces=" + std::to_string(n) + " from " +
+                   std::to_string(m_.ttlnum_Faces) + " limit=" + hexPos(ck.end()));
+    // A second face list in one mesh continues the numbering.
+    faceMap_.reserve(faceMap_.size() + n);
+    claimed_.resize(claimed_.size() + n, 0);
+    std::uint32_t bad = 0;
+    std::size_t firstBadAt = 0;
+    for (std::uint32_t i = 0; i < n; ++i) {
+        const std::size_t at = ck.pos();
+        const std::uint32_t a = ck.data.u16(), b = ck.data.u16(), c = ck.data.u16();
+        ck.data.u16();  // edge flags, not used
+        if (a >= nv || b >= nv || c >= nv) {
+            if (bad++ == 0) firstBadAt = at;
+            faceMap_.push_back(-1);
+            continue;
+        }
+        faceMap_.push_back(m_.Meshes[static_cast<std::size_t>(mesh_)].num_Faces);
+        m_.readPos = static_cast<std::int32_t>(at);
+        m_.AddFace(mesh_, base, static_cast<std::int32_t>(a), static_cast<std::int32_t>(b), static_cast<std::int32_t>(c));
+    }
+    if (bad > 0)
+        damage(firstBadAt, "mesh " + std::to_string(mesh_) + " (" + ms.name + "): " + std::to_string(bad) +
+                               " face(s) name a vertex beyond its " + std::to_string(nv) + " vertices; skipped");
+    // Material groups and smoothing follow the face list inside this chunk.
+    Chunk c;
+    while (next(ck.data, ck.dataAt, c)) {
+        if (c.id == kFaceGroup)
+            readFaceGroup(c);
+        else
+            skipped(c);
+    }
+}
+
+void Reader3DS::readFaceGroup(Chunk& ck) {
+    ctx_.showStatus("M:" + std::to_string(mesh_) + " FG");
+    std::string name = ck.data.cstring();
+    if (!ck.data.ok()) {
+        chunkDamage(ck, "material name has no terminating zero byte");
+        return;
+    }
+    std::uint32_t n = ck.data.u16();
+    if (!ck.data.ok()) {
+        chunkDamage(ck, "no face count after the material name");
+        return;
+    }
+    const std::uint32_t fits = static_cast<std::uint32_t>(ck.data.left() / 2);
+    if (n > fits) {
+        chunkDamage(ck, "face count " + std::to_string(n) + " runs past the chunk's end; " + std::to_string(fits) +
+                            " read");
+        n = fits;
+    }
+    const std::int32_t mtl = findMaterial(name);
+    m_.currMtlID = mtl;
+    if (n == 0) tell("Zero faces in FaceGroup " + std::to_string(m_.nFaceGrps));
+    const Mesh& ms = m_.Meshes[static_cast<std::size_t>(mesh_)];
+    const bool uv = m_.meshTexVtxCount >= 1;
+    const std::int32_t g = m_.AddFaceGroup(uv, mtl, ms.face_ndx_stt);
+    if (mtl < 0) pending_.push_back({g, name});
+    std::uint32_t outside = 0, twice = 0;
+    std::size_t firstBadAt = 0;
+    for (std::uint32_t i = 0; i < n; ++i) {
+        const std::size_t at = ck.pos();
+        const std::uint32_t f = ck.data.u16();
+        if (f >= faceMap_.size()) {
+            if (outside++ == 0 && twice == 0) firstBadAt = at;
+            continue;
+        }
+        if (faceMap_[f] < 0) continue;  // a face already reported and skipped
+        if (claimed_[f]) {
+            if (twice++ == 0 && outside == 0) firstBadAt = at;
+            continue;
+        }
+        claimed_[f] = 1;
+        m_.AddFaceToGroup(mesh_, g, uv, faceMap_[f], -1);
+    }
+    if (outside > 0)
+        damage(firstBadAt, "face group (" + name + ") of mesh " + std::to_string(mesh_) + ": " +
+                               std::to_string(outside) + " face number(s) beyond the mesh's " +
+                               std::to_string(faceMap_.size()) + " faces; skipped");
+    if (twice > 0)
+        log(0, source_ + ": face group (" + name + ") of mesh " + std::to_string(mesh_) + ": " + std::to_string(twice) +
+                   " face(s) already in another group; kept in the first");
+}
+
+void Reader3DS::readTexVertices(Chunk& ck) {
+    ctx_.showStatus("M:" + std::to_string(mesh_) + " TV");
+    std::uint32_t n = ck.data.u16();
+    if (!ck.data.ok()) {
+        chunkDamage(ck, "no texture vertex count");
+        return;
+    }
+    m_.meshTexVtxCount = static_cast<std::int32_t>(n);
+    if (ctx_.logWanted(1)) log(1, indent_ + std::to_string(n) + "  ##### Readck_TextVertices ##### : ");
+    Mesh& ms = m_.Meshes[static_cast<std::size_t>(mesh_)];
+    if (static_cast<std::int32_t>(n) != ms.num_Vertices)
+        tell("Num tex verts (" + std::to_string(n) + ") <> Verts (" + std::to_string(ms.num_Vertices) + ")");
+    const std::uint32_t fits = static_cast<std::uint32_t>(ck.data.left() / 8);
+    if (n > fits) {
+        chunkDamage(ck, "texture vertex count " + std::to_string(n) + " runs past the chunk's end; " +
+                            std::to_string(fits) + " read");
+        n = fits;
+    }
+    ms.num_UVsets += 1;
+    if (ms.num_UVsets > 1) tell("More than one UV set");
+    const std::uint32_t sets = static_cast<std::uint32_t>(ms.num_UVsets);
+    const bool flip = ctx_.settings.flip_3DS_UV_Vs;
+    // Every vertex of the mesh gets the set; vertices the list does not
+    // reach keep (0, 0).
+    for (std::int32_t i = 0; i < ms.num_Vertices; ++i) {
+        Vertex& v = m_.Vertices[static_cast<std::size_t>(ms.vtx_ndx_stt + i)];
+        v.num_UVs = static_cast<std::int16_t>(sets);
+        v.UVs.resize(sets);
+        UV uv;
+        if (static_cast<std::uint32_t>(i) < n) {
+            uv.u = ck.data.f32();
+            uv.v = ck.data.f32();
+            if (flip) uv.v = 1.0f - uv.v;
+        }
+        v.UVs[sets - 1] = uv;
+    }
+}
+
+Vec3 Reader3DS::toStore(float x, float y, float z) const {
+    // The file is z-up; the store y-up, with the same axis switches that
+    // AddVertex applies to every vertex.
+    const float sx = x, sy = z, sz = y;
+    const bool yz = ctx_.settings.switch_obj_yz, xz = ctx_.settings.switch_xz;
+    if (yz && xz) return Vec3{-sy, -sz, sx};
+    if (yz) return Vec3{sx, -sz, sy};
+    if (xz) return Vec3{-sz, sy, sx};
+    return Vec3{sx, sy, sz};
+}
+
+void Reader3DS::readLocalAxis(Chunk& ck) {
+    float f[12];
+    for (float& v : f) v = ck.data.f32();
+    if (!ck.data.ok()) {
+        chunkDamage(ck, "shorter than its 48 bytes of axes and origin");
+        return;
+    }
+    // The three axis vectors are not used: vertices are stored in world
+    // space already.
+    origin_ = toStore(f[9], f[10], f[11]);
+    haveOrigin_ = std::isfinite(origin_.x) && std::isfinite(origin_.y) && std::isfinite(origin_.z);
+    if (ctx_.logWanted(1))
+        log(1, indent_ + " Set Origin : " + " x:y:z: " + fmt2(origin_.x) + "  " + fmt2(origin_.y) + "  " +
+                   fmt2(origin_.z));
+}
+
+void Reader3DS::finishMesh() {
+    // Applied once the mesh is complete, so the origin holds for its
+    // vertices whatever order the chunks came in.
+    if (haveOrigin_ && !ctx_.settings.ignore_3ds_ofs) MoveMeshOrigin(m_, mesh_, origin_);
+    const Mesh& ms = m_.Meshes[static_cast<std::size_t>(mesh_)];
+    std::int32_t loose = 0;
+    for (std::size_t f = 0; f < faceMap_.size(); ++f)
+        if (faceMap_[f] >= 0 && !claimed_[f]) ++loose;
+    if (loose > 0) {
+        const bool uv = ms.num_UVsets > 0;
+        const std::int32_t g = m_.AddFaceGroup(uv, -1, ms.face_ndx_stt);
+        pending_.push_back({g, std::string()});
+        for (std::size_t f = 0; f < faceMap_.size(); ++f)
+            if (faceMap_[f] >= 0 && !claimed_[f]) m_.AddFaceToGroup(mesh_, g, uv, faceMap_[f], -1);
+        log(0, "Mesh " + std::to_string(mesh_) + " (" + ms.name + "): " + std::to_string(loose) +
+                   " face(s) in no material group; given the default material");
+    }
+    // Texture coordinates may follow the face groups in the file.
+    if (ms.num_UVsets > 0) {
+        for (std::int32_t g = ms.face_grp_ndx_stt; g <= ms.face_grp_ndx_end; ++g) {
+            FaceGroup& fg = m_.FaceGrps[static_cast<std::size_t>(g)];
+            if (fg.num_maps < 1) fg.num_maps = 1;
+        }
+    }
+    faceMap_.clear();
+    claimed_.clear();
+}
+
+// ---------------------------------------------------------------- keyframer
+
+void Reader3DS::readKeyframer(Chunk& ck) {
+    if (ctx_.logWanted(1)) log(1, "Readck_KeyFramer: limit=" + hexPos(ck.end()));
+    std::vector<KfNode> nodes;
+    Chunk c;
+    while (next(ck.data, ck.dataAt, c)) {
+        if (c.id < kNodeFirst || c.id > kNodeLast) {
+            skipped(c);
+            continue;
+        }
+        // Without an explicit node number, nodes count in file order.
+        KfNode node;
+        node.id = static_cast<std::uint16_t>(nodes.size());
+        node.object = c.id == kNodeObject;
+        Chunk s;
+        while (next(c.data, c.dataAt, s)) {
+            if (s.id == kNodeId) {
+                std::uint16_t id = s.data.u16();
+                if (s.data.ok()) node.id = id;
+            } else if (s.id == kNodeHeader) {
+                std::string name = s.data.cstring();
+                s.data.u16();
+                s.data.u16();
+                std::uint16_t parent = s.data.u16();
+                if (!s.data.ok()) {
+                    chunkDamage(s, "node header cut short");
+                    continue;
+                }
+                node.name = std::move(name);
+                node.parent = parent;
+                node.hasHeader = true;
+            } else {
+                skipped(s);
+            }
+        }
+        nodes.push_back(std::move(node));
+    }
+    linkHierarchy(nodes);
+}
+
+void Reader3DS::linkHierarchy(const std::vector<KfNode>& nodes) {
+    std::unordered_map<std::string, std::int32_t> meshByName;
+    for (std::int32_t i = m_.meshCount - 1; i >= 0; --i)
+        meshByName[lowerCopy(m_.Meshes[static_cast<std::size_t>(i)].name)] = i;
+    std::unordered_map<std::uint16_t, std::size_t> nodeById;
+    for (std::size_t i = 0; i < nodes.size(); ++i) nodeById.emplace(nodes[i].id, i);
+    auto meshOf = [&](const KfNode& n) -> std::int32_t {
+        if (!n.object || !n.hasHeader) return -1;
+        auto it = meshByName.find(lowerCopy(n.name));
+        return it == meshByName.end() ? -1 : it->second;
+    };
+    std::vector<std::uint8_t> linked(static_cast<std::size_t>(m_.meshCount), 0);
+    for (const KfNode& n : nodes) {
+        const std::int32_t m = meshOf(n);
+        if (m < 0 || linked[static_cast<std::size_t>(m)]) continue;  // no mesh, or a further instance
+        linked[static_cast<std::size_t>(m)] = 1;
+        // Up the node chain to the nearest node that is a mesh; dummies and
+        // other nodes in between are passed through.
+        std::int32_t parentMesh = -1;
+        std::uint16_t p = n.parent;
+        for (std::size_t steps = 0; p != 0xFFFF; ++steps) {
+            auto it = nodeById.find(p);
+            if (it == nodeById.end()) {
+                log(0, source_ + ": keyframer node (" + n.name + "): parent number " + std::to_string(p) +
+                           " names no node; no parent");
+                break;
+            }
+            if (steps >= nodes.size()) {
+                log(0, source_ + ": keyframer node (" + n.name + "): parent numbers form a cycle; no parent");
+                break;
+            }
+            parentMesh = meshOf(nodes[it->second]);
+            if (parentMesh >= 0) break;
+            p = nodes[it->second].parent;
+        }
+        if (parentMesh < 0) continue;
+        if (!SetMeshParent(m_, m, parentMesh))
+            log(0, source_ + ": keyframer node (" + n.name + "): parent (" + nodes[nodeById[p]].name +
+                       ") would close a cycle; no parent");
+        else if (ctx_.logWanted(1))
+            log(1, indent_ + "Mesh " + std::to_string(m) + " (" + n.name + ") parent " + std::to_string(parentMesh));
+    }
+}
+
+}  // namespace
+
+const char* ChunkName(std::uint16_t id) {
+    const ChunkInfo* info = lookup(id);
+    return info ? info->name : "";
+}
+
+bool Read3DSBytes(Context& ctx, std::string_view bytes, const std::string& sourceName) {
+    Reader3DS r(ctx, bytes, sourceName);
+    return r.run();
+}
+
+bool Read3DS(Context& ctx, const std::string& path) {
+    std::string bytes, err;
+    if (!readWholeFile(path, bytes, err)) {
+        ctx.msgBox("Cannot read 3DS file " + path + ": " + err);
+        ctx.app.readAbort = true;
+        return false;
+    }
+    return Read3DSBytes(ctx, bytes, path);
+}
+
+}  // namespace molv
