@@ -9,8 +9,4 @@
 namespace molv {
 bool LoadObj(Context& ctx, const std::string&) { ctx.msgBox("Unknown filetype: .obj"); ctx.app.readAbort = true; return false; }
 bool LoadDae(Context& ctx, const std::string&) { ctx.msgBox("Unknown filetype: .dae"); ctx.app.readAbort = true; return false; }
-bool writeCal3d(Context&, const std::string&, bool) { return false; }
-bool writeMaterialCrf(Context&, int, const std::string&) { return false; }
-bool writeSkeletonCsf(Context&, const std::string&, bool) { return false; }
-bool writeCaf(Context&, const std::string&) { return false; }
 }  // namespace molv

@@ -1,0 +1,313 @@
+#include "cal3d/cal3d_set.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "cal3d/cmf_writer.h"
+#include "cal3d/prop_template.h"
+#include "cal3d/skeleton.h"
+#include "model/store.h"
+#include "shell/context.h"
+#include "util/binio.h"
+#include "util/fileio.h"
+#include "util/numfmt.h"
+
+namespace molv {
+
+namespace {
+
+// The default prop skeleton: one root bone "Bone01", a quarter turn about y.
+constexpr const char* kDefaultCsfHex =
+    "43 53 46 00 E8 03 00 00 01 00 00 00 07 00 00 00 42 6F 6E 65 30 31 00 "
+    "00 00 00 00 00 00 00 00 00 00 00 00 "
+    "B7 15 93 B5 F4 04 35 3F E6 17 93 B5 F3 04 35 3F "
+    "00 00 00 80 00 00 00 80 00 00 00 00 "
+    "B7 15 93 35 F4 04 35 BF E6 17 93 35 F3 04 35 3F "
+    "FF FF FF FF 00 00 00 00";
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+// Path pieces: the separator is "/" when the path holds one, else "\".
+std::string bareName(const std::string& path) {
+    const char sep = path.find('/') != std::string::npos ? '/' : '\\';
+    const auto p = path.rfind(sep);
+    return p == std::string::npos ? path : path.substr(p + 1);
+}
+
+std::string withoutExt(const std::string& path) {
+    const char sep = path.find('/') != std::string::npos ? '/' : '\\';
+    const auto s = path.rfind(sep);
+    const auto d = path.rfind('.');
+    if (d == std::string::npos || (s != std::string::npos && d < s)) return path;
+    return path.substr(0, d);
+}
+
+std::string cfgRef(Context& ctx, const std::string& path) {
+    return ctx.settings.full_paths_in_cfg ? path : bareName(path);
+}
+
+void replaceAllIn(std::string& s, std::string_view find, std::string_view with) {
+    std::string out;
+    out.reserve(s.size());
+    std::size_t i = 0;
+    while (i < s.size()) {
+        if (s.compare(i, find.size(), find) == 0) {
+            out.append(with);
+            i += find.size();
+        } else {
+            out.push_back(s[i++]);
+        }
+    }
+    s.swap(out);
+}
+
+bool writeWhole(Context& ctx, const std::string& path, std::string_view bytes) {
+    std::string err;
+    if (writeFileAtomic(path, bytes, err)) return true;
+    ctx.lastErrText = err;
+    ctx.app.writeFailed = true;
+    ctx.msgBox("Cannot write " + path + ": " + err);
+    return false;
+}
+
+std::string colourText(Colour c) {
+    return std::to_string(c.r) + " " + std::to_string(c.g) + " " + std::to_string(c.b) + " " + std::to_string(c.a);
+}
+
+bool writeMaterialFile(Context& ctx, int m, const std::string& path, const std::string& templatePath) {
+    ModelStore& st = ctx.model;
+    if (m < 0 || m >= st.nMaterials || static_cast<std::size_t>(m) >= st.Materials.size()) {
+        ctx.msgBox("No material [" + std::to_string(m) + "] to write to " + path);
+        ctx.app.writeFailed = true;
+        return false;
+    }
+    const Material& mt = st.Materials[static_cast<std::size_t>(m)];
+    ctx.logMsg("Write Material[" + std::to_string(m) + "] CRF: " + path);
+    writePropTemplate(ctx, templatePath, TemplateBlock::MaterialStart, withoutExt(bareName(path)));
+    writePropTemplate(ctx, templatePath, TemplateBlock::Colour, "ambient", mt.ambient);
+    writePropTemplate(ctx, templatePath, TemplateBlock::Colour, "diffuse", mt.diffuse);
+    writePropTemplate(ctx, templatePath, TemplateBlock::Colour, "specular", mt.specular);
+    writePropTemplate(ctx, templatePath, TemplateBlock::Shininess, numText(mt.shininess));
+    if (ctx.app.extraLog && ctx.app.dbgLevel >= 2) {
+        ctx.logFileIfDebug("Ambient: " + colourText(mt.ambient), 2);
+        ctx.logFileIfDebug("Diffuse: " + colourText(mt.diffuse), 2);
+        ctx.logFileIfDebug("Specular: " + colourText(mt.specular), 2);
+        ctx.logFileIfDebug("Shininess=" + numText(mt.shininess), 2);
+        ctx.logFileIfDebug("nMaps=" + std::to_string(mt.nMaps), 2);
+    }
+    const std::string bytes = materialCrfBytes(mt);
+    const std::size_t nMaps = std::min<std::size_t>(static_cast<std::size_t>(std::max(0, mt.nMaps)), mt.maps.size());
+    for (std::size_t k = 0; k < nMaps; ++k) {
+        const std::string& map = mt.maps[k];
+        std::string line = "   ( texture file: " + map;
+        if (!fileExists(ctx.app.srcFolder + map)) line += "  -  Not Found in " + ctx.app.srcFolder;
+        ctx.logMsg(line + " )");
+        writePropTemplate(ctx, templatePath, TemplateBlock::Map, map);
+    }
+    if (nMaps == 0) writePropTemplate(ctx, templatePath, TemplateBlock::NoMap);
+    return writeWhole(ctx, path, bytes);
+}
+
+}  // namespace
+
+Vec3 faceNormal(const ModelStore& m, std::int32_t face) {
+    if (face < 0 || face >= m.ttlnum_Faces || static_cast<std::size_t>(face) >= m.VFaces.size()) return {};
+    const Face& f = m.VFaces[static_cast<std::size_t>(face)];
+    const std::size_t nV = std::min<std::size_t>(static_cast<std::size_t>(std::max(0, m.ttlnum_Vertices)), m.Vertices.size());
+    for (std::int32_t v : f.vtx)
+        if (v < 0 || static_cast<std::size_t>(v) >= nV) return {};
+    const Vec3& a = m.Vertices[static_cast<std::size_t>(f.vtx[0])].pos;
+    const Vec3& b = m.Vertices[static_cast<std::size_t>(f.vtx[1])].pos;
+    const Vec3& c = m.Vertices[static_cast<std::size_t>(f.vtx[2])].pos;
+    const float ax = b.x - a.x, ay = b.y - a.y, az = b.z - a.z;
+    const float bx = c.x - a.x, by = c.y - a.y, bz = c.z - a.z;
+    return Vec3{ay * bz - az * by, -(ax * bz - az * bx), ax * by - ay * bx};
+}
+
+void calcVertexNormals(Context& ctx) {
+    ModelStore& m = ctx.model;
+    ctx.logMsg("Calculating Vertex Normals", 1);
+    const std::int32_t nV = std::max(0, m.ttlnum_Vertices);
+    m.num_Normals = nV;
+    m.growVertices(static_cast<std::size_t>(nV) + 1);
+    std::fill(m.Normals.begin(), m.Normals.end(), Vec3{});
+    for (std::int32_t f = 0; f < m.ttlnum_Faces; ++f) {
+        const Vec3 n = faceNormal(m, f);
+        if (n == Vec3{}) continue;  // also a face naming a missing vertex
+        for (std::int32_t v : m.VFaces[static_cast<std::size_t>(f)].vtx) {
+            Vec3& t = m.Normals[static_cast<std::size_t>(v)];
+            t.x += n.x;
+            t.y += n.y;
+            t.z += n.z;
+        }
+    }
+    for (std::int32_t v = 0; v < nV; ++v) {
+        Vec3& t = m.Normals[static_cast<std::size_t>(v)];
+        const double len = std::sqrt(static_cast<double>(t.x) * t.x + static_cast<double>(t.y) * t.y +
+                                     static_cast<double>(t.z) * t.z);
+        if (len != 0) {
+            t.x = static_cast<float>(t.x / len);
+            t.y = static_cast<float>(t.y / len);
+            t.z = static_cast<float>(t.z / len);
+        }
+    }
+    ctx.logMsg("Vertex Normals Done", 1);
+}
+
+std::string defaultCsfBytes() {
+    ByteWriter w;
+    w.reserve(87);
+    const std::string_view hex(kDefaultCsfHex);
+    for (std::size_t i = 0; i + 1 < hex.size(); ++i) {
+        const int hi = hexDigit(hex[i]), lo = hexDigit(hex[i + 1]);
+        if (hi < 0 || lo < 0) continue;
+        w.u8(static_cast<std::uint8_t>(hi * 16 + lo));
+        ++i;
+    }
+    return std::move(w.bytes());
+}
+
+std::string writeDefaultCsf(Context& ctx, const std::string& outBase) {
+    const std::string path = outBase + ".csf";
+    if (!writeWhole(ctx, path, defaultCsfBytes())) return {};
+    ctx.logMsg("Write Skeleton CSF: " + path);
+    return bareName(path);
+}
+
+std::string skeletonCsfBytes(const SkeletonStore& sk) {
+    ByteWriter w;
+    const std::size_t nB = std::min<std::size_t>(static_cast<std::size_t>(std::max(0, sk.num_Bones)), sk.Bones.size());
+    w.raw(std::string_view("CSF\0", 4));
+    w.i32(sk.skl_version);
+    w.i32(static_cast<std::int32_t>(nB));
+    for (std::size_t i = 0; i < nB; ++i) {
+        const Bone& b = sk.Bones[i];
+        // writeCsfBone: the name as exactly name_len bytes, NUL last. A
+        // length that cannot hold the NUL is taken from the name instead.
+        const std::int32_t len = b.name_len >= 1 ? b.name_len : static_cast<std::int32_t>(b.name.size() + 1);
+        w.i32(len);
+        w.fixedString(b.name, len);
+        for (float f : b.TrXYZ) w.f32(f);
+        for (float f : b.RotXYZW) w.f32(f);
+        for (float f : b.LocTrXYZ) w.f32(f);
+        for (float f : b.LocRotXYZ) w.f32(f);
+        w.i32(b.PBID);
+        const std::size_t nC = std::min<std::size_t>(static_cast<std::size_t>(std::max(0, b.num_chldrn)), b.chldrn.size());
+        w.i32(static_cast<std::int32_t>(nC));
+        for (std::size_t c = 0; c < nC; ++c) w.i32(b.chldrn[c]);
+    }
+    return std::move(w.bytes());
+}
+
+bool writeSkeletonCsf(Context& ctx, const std::string& path, bool) {
+    if (!writeWhole(ctx, path, skeletonCsfBytes(ctx.skel))) return false;
+    ctx.logMsg("Done");
+    return true;
+}
+
+std::string materialCrfBytes(const Material& mt) {
+    ByteWriter w;
+    w.raw(std::string_view("CRF\0", 4));
+    w.i32(700);
+    for (const Colour& c : {mt.ambient, mt.diffuse, mt.specular}) {
+        w.u8(c.r);
+        w.u8(c.g);
+        w.u8(c.b);
+        w.u8(c.a);
+    }
+    w.f32(mt.shininess);
+    const std::size_t nMaps = std::min<std::size_t>(static_cast<std::size_t>(std::max(0, mt.nMaps)), mt.maps.size());
+    w.i32(static_cast<std::int32_t>(nMaps));
+    for (std::size_t k = 0; k < nMaps; ++k) w.lenString(mt.maps[k]);
+    return std::move(w.bytes());
+}
+
+bool writeMaterialCrf(Context& ctx, int material, const std::string& path) {
+    // Written on its own: the template of an earlier set is left alone.
+    return writeMaterialFile(ctx, material, path, {});
+}
+
+std::string cleanMaterialName(const std::string& name) {
+    std::string s = name;
+    std::replace(s.begin(), s.end(), '-', '_');
+    std::replace(s.begin(), s.end(), ' ', '_');
+    replaceAllIn(s, "__", "_");
+    replaceAllIn(s, "__", "_");
+    // The name comes from the source file; it must not steer the file
+    // elsewhere or break the configuration's lines.
+    for (char& c : s) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F || std::string_view("/\\:*?\"<>|").find(c) != std::string_view::npos) c = '_';
+    }
+    replaceAllIn(s, "..", "_");
+    return s;
+}
+
+std::string materialFileFor(const std::string& outBase, const Material& mt) {
+    return outBase + "_" + cleanMaterialName(mt.name) + "[" + std::to_string(mt.id) + "].crf";
+}
+
+bool writeViewerCfg(Context& ctx, const std::string& outBase, const std::string& skeletonName,
+                    const std::string& templatePath) {
+    const std::string cfgPath = outBase + ".cfg";
+    ctx.logMsg("Write c3d viewer CFG: " + cfgPath);
+    std::string text = "# cal3d model configuration file\r\nscale=1.0\r\n";
+    text += "skeleton=" + cfgRef(ctx, skeletonName) + "\r\n";
+    text += "mesh=" + cfgRef(ctx, outBase + ".cmf") + "\r\n";
+    ModelStore& m = ctx.model;
+    const std::int32_t n = std::min<std::int32_t>(m.nMaterials, static_cast<std::int32_t>(m.Materials.size()));
+    for (std::int32_t i = 0; i < n; ++i) {
+        const Material& mt = m.Materials[static_cast<std::size_t>(i)];
+        if (mt.id < 0) continue;
+        const std::string path = materialFileFor(outBase, mt);
+        text += "material=" + cfgRef(ctx, path) + "\r\n";
+        if (!writeMaterialFile(ctx, i, path, templatePath)) return false;
+    }
+    return writeWhole(ctx, cfgPath, text);
+}
+
+bool writeCal3d(Context& ctx, const std::string& outFile, bool) {
+    if (!outFile.empty()) {
+        ctx.app.outBase = withoutExt(outFile);
+        ctx.app.outName = bareName(ctx.app.outBase);
+    }
+    const std::string outBase = ctx.app.outBase;
+    ctx.logMsg("================================", 1);
+    ctx.logMsg("Write CAL3D: " + ctx.app.outName);
+    if (ctx.model.num_Normals == 0 || ctx.settings.reCalcNormals) calcVertexNormals(ctx);
+
+    std::string skeletonName;
+    if (ctx.skel.num_Bones == 0) {
+        skeletonName = writeDefaultCsf(ctx, outBase);
+        if (skeletonName.empty()) return false;
+    } else {
+        skeletonName = outBase + ".csf";
+        if (!writeSkeletonCsf(ctx, skeletonName, false)) return false;
+    }
+
+    const std::string templatePath = outBase + ".template";
+    writePropTemplate(ctx, templatePath, TemplateBlock::Header, ctx.app.outName);
+    if (!writeViewerCfg(ctx, outBase, skeletonName, templatePath)) return false;
+    if (!writeCmf(ctx, outBase)) return false;
+    writePropTemplate(ctx, templatePath, TemplateBlock::Footer);
+    ctx.showStatus("Done");
+    return true;
+}
+
+bool writeCaf(Context& ctx, const std::string& path) {
+    ByteWriter w;
+    w.raw(std::string_view("   \0", 4));
+    w.i32(0);
+    w.i32(0);
+    w.i32(0);
+    if (!writeWhole(ctx, path, w.bytes())) return false;
+    ctx.msgBox(path + " saved");
+    return true;
+}
+
+}  // namespace molv

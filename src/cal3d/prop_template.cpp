@@ -1,0 +1,13 @@
+#include "cal3d/prop_template.h"
+
+#include "shell/context.h"
+
+namespace molv {
+
+// The template's text is not produced yet; the writers already call the hook
+// at every point a block belongs, so the text can land without touching them.
+void writePropTemplate(Context& ctx, const std::string& templatePath, TemplateBlock, const std::string&, Colour) {
+    if (!ctx.app.devMode || templatePath.empty()) return;
+}
+
+}  // namespace molv

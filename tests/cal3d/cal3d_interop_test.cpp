@@ -1,0 +1,164 @@
+// Every prop set written here is loaded by the real Cal3D library; its mesh,
+// saved again by Cal3D, must give our bytes but for the version field.
+#include <gtest/gtest.h>
+
+#include "cal3d/cal3d_set.h"
+#include "cal3d_test_models.h"
+#include "support/cal3d_check.h"
+
+using namespace molv;
+using namespace molv::test;
+
+namespace {
+
+struct Cal3dInterop : ModelFixture {
+    std::string dir = tempDir("c3dinterop");
+
+    void SetUp() override {
+        if (!cal3dAvailable()) GTEST_SKIP() << "built without Cal3D";
+    }
+
+    // Writes the set, loads it with Cal3D and compares with the store.
+    Cal3dSetInfo writeAndLoad(const std::string& name = "model") {
+        EXPECT_TRUE(writeCal3d(ctx, dir + name + ".cmf", true));
+        auto info = loadCal3dSet(dir + name);
+        EXPECT_TRUE(info.ok()) << info.error;
+        EXPECT_TRUE(cal3dMatchesStore(m, info));
+        return info;
+    }
+
+    void expectResaveGivesOurBytes(const std::string& name = "model") {
+        std::string err;
+        ASSERT_TRUE(resaveCal3dMesh(dir + name + ".cmf", dir + name + "_resaved.cmf", err)) << err;
+        std::string ours = readFile(dir + name + ".cmf");
+        std::string theirs = readFile(dir + name + "_resaved.cmf");
+        ASSERT_GE(ours.size(), 12u);
+        ASSERT_GE(theirs.size(), 12u);
+        theirs.replace(4, 4, ours.substr(4, 4));  // Cal3D writes its own version
+        EXPECT_EQ(firstDifference(ours, theirs), "");
+    }
+};
+
+TEST_F(Cal3dInterop, OneGroupOneMaterial) {
+    m.dssAddMesh("plate", 0);
+    material("wood", Colour{51, 51, 51, 255}, {"wood.bmp"});
+    grid(3, 0);
+    auto info = writeAndLoad();
+    ASSERT_EQ(info.submeshes.size(), 1u);
+    EXPECT_EQ(info.submeshes[0].vertexCount, 16);
+    EXPECT_EQ(info.submeshes[0].faceCount, 18);
+    ASSERT_EQ(info.materials.size(), 1u);
+    EXPECT_EQ(info.materials[0].maps, (std::vector<std::string>{"wood.bmp"}));
+    EXPECT_EQ(info.materials[0].ambient[0], 51);
+    expectResaveGivesOurBytes();
+}
+
+TEST_F(Cal3dInterop, SeveralMeshesGroupsAndMaterials) {
+    for (int k = 0; k < 4; ++k) material("mat " + std::to_string(k), Colour{static_cast<std::uint8_t>(k), 0, 0, 255});
+    m.dssAddMesh("a", 0);
+    grid(2, 2);
+    grid(1, 0);
+    m.AddFaceGroup(false, 1, 0);  // empty group: no submesh
+    m.dssAddMesh("b", 0);
+    grid(4, 3);
+    grid(2, 2);
+    auto info = writeAndLoad();
+    ASSERT_EQ(info.submeshes.size(), 4u);
+    EXPECT_EQ(info.submeshes[0].materialThreadId, 2);
+    EXPECT_EQ(info.submeshes[2].materialThreadId, 3);
+    EXPECT_EQ(info.totalTriangles, 8 + 2 + 32 + 8);
+    EXPECT_EQ(info.materials.size(), 4u);
+    expectResaveGivesOurBytes();
+}
+
+TEST_F(Cal3dInterop, VertexSharedByGroupsAndInterleavedVertices) {
+    m.dssAddMesh("m", 0);
+    material("x");
+    material("y");
+    for (int i = 0; i < 12; ++i) vertex(static_cast<float>(i), static_cast<float>(i % 3), static_cast<float>(i % 5));
+    m.AddFaceGroup(false, 0, 0);
+    face(0, 2, 4);
+    face(4, 6, 8);
+    face(8, 10, 5);  // vertex 5 also in the other group
+    m.AddFaceGroup(false, 1, 0);
+    face(1, 3, 5);
+    face(5, 7, 9);
+    face(9, 11, 1);
+    auto info = writeAndLoad();
+    ASSERT_EQ(info.submeshes.size(), 2u);
+    EXPECT_EQ(info.submeshes[0].vertexCount, 7);
+    EXPECT_EQ(info.submeshes[1].vertexCount, 6);
+    expectResaveGivesOurBytes();
+}
+
+TEST_F(Cal3dInterop, InfluencesOfALoadedSkeleton) {
+    SkeletonStore& s = ctx.skel;
+    s.skl_version = 1000;
+    s.num_Bones = 2;
+    s.Bones.assign(3, Bone{});
+    s.Bones[0] = Bone{5, "Root", {0, 0, 0}, {0, 0, 0, 1}, {0, 0, 0}, {0, 0, 0, 1}, -1, 1, {1}};
+    s.Bones[1] = Bone{4, "Arm", {1, 0, 0}, {0, 0, 0, 1}, {-1, 0, 0}, {0, 0, 0, 1}, 0, 0, {}};
+    ctx.settings.dflt_boneID = 1;
+    m.dssAddMesh("m", 0);
+    grid(2, -1);
+    Vertex& v = m.Vertices[4];
+    v.Influences.push_back(Influence{0, 0.5f});
+    v.Influences.push_back(Influence{1, 0.5f});
+    v.num_Influences = 2;
+    auto info = writeAndLoad();
+    EXPECT_EQ(info.boneNames, (std::vector<std::string>{"Root", "Arm"}));
+    expectResaveGivesOurBytes();
+}
+
+TEST_F(Cal3dInterop, CollapseAndLodValuesOfACal3dSource) {
+    m.dssAddMesh("m", 0);
+    grid(2, -1);
+    m.Meshes[0].cmf_version = 1000;
+    m.FaceGrps[0].num_lod_steps = 3;
+    m.FaceGrps[0].num_maps = 2;  // the vertices hold one pair: the second is zeros
+    for (std::int32_t i = 0; i < m.ttlnum_Vertices; ++i) {
+        m.Vertices[static_cast<std::size_t>(i)].collapse_id = i / 2;
+        m.Vertices[static_cast<std::size_t>(i)].face_collapse_count = i % 3;
+    }
+    auto info = writeAndLoad();
+    ASSERT_EQ(info.submeshes.size(), 1u);
+    EXPECT_EQ(info.submeshes[0].lodCount, 3);
+    EXPECT_EQ(info.submeshes[0].mapCount, 2);
+    expectResaveGivesOurBytes();
+}
+
+TEST_F(Cal3dInterop, FacesNamingMissingVerticesLeaveAValidMesh) {
+    m.dssAddMesh("m", 0);
+    grid(3, -1);
+    face(0, 1, 999);
+    face(-7, 1, 2);
+    auto info = writeAndLoad();
+    EXPECT_EQ(info.totalTriangles, 18);
+    expectResaveGivesOurBytes();
+}
+
+TEST_F(Cal3dInterop, SpringCountsDoNotBreakTheMesh) {
+    m.dssAddMesh("m", 0);
+    grid(2, -1);
+    m.FaceGrps[0].num_springs = 6;
+    EXPECT_TRUE(writeCal3d(ctx, dir + "model.cmf", true));
+    auto info = loadCal3dSet(dir + "model");
+    ASSERT_TRUE(info.ok()) << info.error;
+    ASSERT_EQ(info.submeshes.size(), 1u);
+    EXPECT_EQ(info.submeshes[0].springCount, 0);
+    EXPECT_EQ(info.submeshes[0].vertexCount, 9);
+    EXPECT_TRUE(ui.sawLog("springs"));
+    expectResaveGivesOurBytes();
+}
+
+TEST_F(Cal3dInterop, ManyGroupsOverALargeStore) {
+    for (int k = 0; k < 40; ++k) material("m" + std::to_string(k));
+    m.dssAddMesh("m", 0);
+    for (int k = 0; k < 40; ++k) grid(6, k, static_cast<float>(k));
+    auto info = writeAndLoad();
+    EXPECT_EQ(info.submeshes.size(), 40u);
+    EXPECT_EQ(info.totalVertices, 40 * 49);
+    expectResaveGivesOurBytes();
+}
+
+}  // namespace

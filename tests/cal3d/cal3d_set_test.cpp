@@ -1,0 +1,329 @@
+// The prop set as files: skeleton, materials, viewer configuration and the
+// mesh written by writeCal3d, with their names and failures.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+
+#include "cal3d/cal3d_set.h"
+#include "cal3d_test_models.h"
+#include "support/cal3d_check.h"
+#include "util/binio.h"
+
+using namespace molv;
+using namespace molv::test;
+
+namespace {
+
+const std::string kDefaultCsf = hexBytes({
+    0x43, 0x53, 0x46, 0x00, 0xE8, 0x03, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x07, 0x00, 0x00, 0x00,
+    0x42, 0x6F, 0x6E, 0x65, 0x30, 0x31, 0x00,
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0xB7, 0x15, 0x93, 0xB5, 0xF4, 0x04, 0x35, 0x3F, 0xE6, 0x17, 0x93, 0xB5, 0xF3, 0x04, 0x35, 0x3F,
+    0x00, 0x00, 0x00, 0x80, 0x00, 0x00, 0x00, 0x80, 0x00, 0x00, 0x00, 0x00,
+    0xB7, 0x15, 0x93, 0x35, 0xF4, 0x04, 0x35, 0xBF, 0xE6, 0x17, 0x93, 0x35, 0xF3, 0x04, 0x35, 0x3F,
+    0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x00,
+});
+
+struct Cal3dSet : ModelFixture {
+    std::string dir = tempDir("c3dset");
+
+    std::string cfgText(const std::string& base) { return readFile(dir + base + ".cfg"); }
+
+    void twoBoneSkeleton() {
+        SkeletonStore& s = ctx.skel;
+        s.skl_version = 1000;
+        s.num_Bones = 2;
+        s.Bones.assign(3, Bone{});
+        s.Bones[0].name = "Root";
+        s.Bones[0].name_len = 5;
+        s.Bones[0].RotXYZW[3] = 1;
+        s.Bones[0].LocRotXYZ[3] = 1;
+        s.Bones[0].PBID = -1;
+        s.Bones[0].num_chldrn = 1;
+        s.Bones[0].chldrn = {1};
+        s.Bones[1].name = "Arm";
+        s.Bones[1].name_len = 6;  // longer than the name: blank padded
+        s.Bones[1].TrXYZ[0] = 2.5f;
+        s.Bones[1].RotXYZW[3] = 1;
+        s.Bones[1].LocRotXYZ[3] = 1;
+        s.Bones[1].PBID = 0;
+    }
+};
+
+TEST_F(Cal3dSet, DefaultSkeletonIsTheFixed87Bytes) {
+    EXPECT_EQ(firstDifference(kDefaultCsf, defaultCsfBytes()), "");
+    EXPECT_EQ(writeDefaultCsf(ctx, dir + "model"), "model.csf");
+    EXPECT_EQ(firstDifference(kDefaultCsf, readFile(dir + "model.csf")), "");
+}
+
+TEST_F(Cal3dSet, DefaultSkeletonReadsBackWithCal3d) {
+    if (!cal3dAvailable()) GTEST_SKIP() << "built without Cal3D";
+    m.dssAddMesh("m", 0);
+    grid(1, -1);
+    ASSERT_TRUE(writeCal3d(ctx, dir + "model.cmf", true));
+    auto info = loadCal3dSet(dir + "model");
+    ASSERT_TRUE(info.ok()) << info.error;
+    ASSERT_EQ(info.boneCount, 1);
+    EXPECT_EQ(info.boneNames[0], "Bone01");
+}
+
+TEST_F(Cal3dSet, SkeletonStoreIsWrittenFieldByField) {
+    twoBoneSkeleton();
+    ByteWriter w;
+    w.raw(std::string_view("CSF\0", 4));
+    w.i32(1000);
+    w.i32(2);
+    w.i32(5);
+    w.raw(std::string_view("Root\0", 5));
+    for (float f : {0.f, 0.f, 0.f, 0.f, 0.f, 0.f, 1.f, 0.f, 0.f, 0.f, 0.f, 0.f, 0.f, 1.f}) w.f32(f);
+    w.i32(-1);
+    w.i32(1);
+    w.i32(1);
+    w.i32(6);
+    w.raw(std::string_view("Arm  \0", 6));
+    for (float f : {2.5f, 0.f, 0.f, 0.f, 0.f, 0.f, 1.f, 0.f, 0.f, 0.f, 0.f, 0.f, 0.f, 1.f}) w.f32(f);
+    w.i32(0);
+    w.i32(0);
+    ASSERT_TRUE(writeSkeletonCsf(ctx, dir + "s.csf", false));
+    EXPECT_EQ(firstDifference(w.bytes(), readFile(dir + "s.csf")), "");
+}
+
+TEST_F(Cal3dSet, LoadedSkeletonGoesIntoTheSetByFullPath) {
+    twoBoneSkeleton();
+    ctx.settings.full_paths_in_cfg = true;
+    m.dssAddMesh("m", 0);
+    grid(1, -1);
+    ASSERT_TRUE(writeCal3d(ctx, dir + "model.cmf", true));
+    const std::string cfg = cfgText("model");
+    EXPECT_NE(cfg.find("skeleton=" + dir + "model.csf\r\n"), std::string::npos) << cfg;
+    EXPECT_NE(cfg.find("mesh=" + dir + "model.cmf\r\n"), std::string::npos) << cfg;
+    if (!cal3dAvailable()) return;
+    auto info = loadCal3dSet(dir + "model");
+    ASSERT_TRUE(info.ok()) << info.error;
+    EXPECT_EQ(info.boneNames, (std::vector<std::string>{"Root", "Arm  "}));
+}
+
+TEST_F(Cal3dSet, DefaultSkeletonIsNamedBareEvenWithFullPaths) {
+    ctx.settings.full_paths_in_cfg = true;
+    m.dssAddMesh("m", 0);
+    grid(1, -1);
+    ASSERT_TRUE(writeCal3d(ctx, dir + "model.cmf", true));
+    EXPECT_NE(cfgText("model").find("skeleton=model.csf\r\n"), std::string::npos);
+}
+
+TEST_F(Cal3dSet, ConfigurationNamesEveryFile) {
+    m.dssAddMesh("chair", 0);
+    material("Red Metal-2");
+    material("a - b");
+    material("skipped");
+    m.Materials[2].id = -1;
+    material("Red Metal-2");  // same name, own ID: own file
+    grid(1, 0);
+    grid(1, 3);
+    ASSERT_TRUE(writeCal3d(ctx, dir + "chair.cmf", true));
+    EXPECT_EQ(cfgText("chair"),
+              "# cal3d model configuration file\r\nscale=1.0\r\nskeleton=chair.csf\r\nmesh=chair.cmf\r\n"
+              "material=chair_Red_Metal_2[0].crf\r\nmaterial=chair_a_b[1].crf\r\n"
+              "material=chair_Red_Metal_2[3].crf\r\n");
+    EXPECT_TRUE(std::filesystem::exists(dir + "chair_a_b[1].crf"));
+    EXPECT_FALSE(std::filesystem::exists(dir + "chair_skipped[-1].crf"));
+}
+
+TEST_F(Cal3dSet, ACal3dConfigurationOutputNamesItsOwnMesh) {
+    m.dssAddMesh("m", 0);
+    grid(1, -1);
+    ASSERT_TRUE(writeCal3d(ctx, dir + "chair_1.cfg", true));
+    EXPECT_NE(cfgText("chair_1").find("mesh=chair_1.cmf\r\n"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(dir + "chair_1.cmf"));
+}
+
+TEST_F(Cal3dSet, MaterialFileGoldenBytes) {
+    m.dssAddMesh("m", 0);
+    std::int32_t i = material("wood", Colour{51, 51, 51, 255}, {"wood.bmp"});
+    Material& mt = m.Materials[static_cast<std::size_t>(i)];
+    mt.diffuse = Colour{204, 204, 204, 255};
+    mt.specular = Colour{0, 0, 0, 255};
+    mt.shininess = 25;
+    material("plain");
+    const std::string want = hexBytes({
+        0x43, 0x52, 0x46, 0x00, 0xBC, 0x02, 0x00, 0x00,  // "CRF", 700
+        0x33, 0x33, 0x33, 0xFF, 0xCC, 0xCC, 0xCC, 0xFF, 0x00, 0x00, 0x00, 0xFF,
+        0x00, 0x00, 0xC8, 0x41,                          // 25.0
+        0x01, 0x00, 0x00, 0x00, 0x09, 0x00, 0x00, 0x00,  // 1 map, length 9
+        0x77, 0x6F, 0x6F, 0x64, 0x2E, 0x62, 0x6D, 0x70, 0x00,
+    });
+    ASSERT_TRUE(writeMaterialCrf(ctx, 0, dir + "w.crf"));
+    EXPECT_EQ(firstDifference(want, readFile(dir + "w.crf")), "");
+    ASSERT_TRUE(writeMaterialCrf(ctx, 1, dir + "p.crf"));
+    const std::string plain = readFile(dir + "p.crf");
+    ASSERT_EQ(plain.size(), 28u);
+    EXPECT_EQ(plain.substr(24), std::string(4, '\0'));  // nMaps 0, nothing after it
+}
+
+TEST_F(Cal3dSet, TextureFilesAreLookedUpInTheSourceFolder) {
+    m.dssAddMesh("m", 0);
+    material("wood", {}, {"wood.bmp", "gone.bmp"});
+    writeFile(dir + "wood.bmp", "x");
+    ctx.app.srcFolder = dir;
+    ASSERT_TRUE(writeMaterialCrf(ctx, 0, dir + "w.crf"));
+    EXPECT_TRUE(ui.sawLog("   ( texture file: wood.bmp )"));
+    EXPECT_TRUE(ui.sawLog("   ( texture file: gone.bmp  -  Not Found in " + dir + " )"));
+}
+
+// Old bytes of a longer file must not survive behind the new end.
+TEST_F(Cal3dSet, RewrittenFilesKeepNoOldBytes) {
+    m.dssAddMesh("m", 0);
+    material("w");
+    writeFile(dir + "w.crf", std::string(500, 'x'));
+    writeFile(dir + "model.csf", std::string(500, 'x'));
+    ASSERT_TRUE(writeMaterialCrf(ctx, 0, dir + "w.crf"));
+    EXPECT_EQ(readFile(dir + "w.crf").size(), 28u);
+    EXPECT_EQ(writeDefaultCsf(ctx, dir + "model"), "model.csf");
+    EXPECT_EQ(readFile(dir + "model.csf").size(), 87u);
+}
+
+TEST_F(Cal3dSet, AMissingMaterialIsReportedNotWritten) {
+    EXPECT_FALSE(writeMaterialCrf(ctx, 0, dir + "none.crf"));
+    EXPECT_FALSE(std::filesystem::exists(dir + "none.crf"));
+    EXPECT_TRUE(ui.sawBox("none.crf"));
+}
+
+TEST_F(Cal3dSet, UnwritableOutputIsReportedAsFailure) {
+    m.dssAddMesh("m", 0);
+    grid(1, -1);
+    EXPECT_FALSE(writeCal3d(ctx, dir + "no/such/folder/model.cmf", true));
+    EXPECT_TRUE(ui.sawBox("model.csf"));
+    EXPECT_TRUE(ctx.app.writeFailed);
+}
+
+TEST_F(Cal3dSet, AFailedMeshWriteLeavesWhatStoodThere) {
+    m.dssAddMesh("m", 0);
+    grid(1, -1);
+    std::filesystem::create_directory(dir + "model.cmf");  // the mesh cannot take its name
+    EXPECT_FALSE(writeCal3d(ctx, dir + "model.cmf", true));
+    EXPECT_TRUE(ui.sawBox(dir + "model.cmf"));
+    EXPECT_TRUE(std::filesystem::is_directory(dir + "model.cmf"));
+    for (auto& e : std::filesystem::directory_iterator(dir))  // no temporary left behind
+        EXPECT_EQ(e.path().filename().string().find(".tmp"), std::string::npos) << e.path();
+}
+
+// Material names come from the source file: they must not steer a file out
+// of the output folder or add lines to the configuration.
+TEST_F(Cal3dSet, MaterialNamesCannotLeaveTheOutputFolder) {
+    EXPECT_EQ(cleanMaterialName("Red Metal-2"), "Red_Metal_2");
+    EXPECT_EQ(cleanMaterialName("a - b"), "a_b");
+    EXPECT_EQ(cleanMaterialName("../../evil"), "____evil");
+    EXPECT_EQ(cleanMaterialName("..\\x"), "__x");
+    EXPECT_EQ(cleanMaterialName("a\r\nmesh=b"), "a__mesh=b");
+    EXPECT_EQ(cleanMaterialName("c:<>|?*\"q"), "c_______q");
+    m.dssAddMesh("m", 0);
+    material("../../evil");
+    material("x\r\nmaterial=/etc/passwd");
+    grid(1, 0);
+    ASSERT_TRUE(writeCal3d(ctx, dir + "model.cmf", true));
+    EXPECT_TRUE(std::filesystem::exists(dir + "model_____evil[0].crf"));
+    std::size_t lines = 0;
+    for (char c : cfgText("model")) lines += c == '\n';
+    EXPECT_EQ(lines, 6u);
+    std::size_t files = 0;
+    for (auto& e : std::filesystem::directory_iterator(dir)) ++files, (void)e;
+    EXPECT_EQ(files, 5u);  // csf, cfg, cmf and the two materials
+}
+
+TEST_F(Cal3dSet, NormalsAreComputedWhenMissing) {
+    ctx.settings.reCalcNormals = false;
+    m.dssAddMesh("m", 0);
+    vertex(0, 0, 0);
+    vertex(1, 0, 0);
+    vertex(0, 0, 1);
+    vertex(5, 5, 5);  // used by no face
+    m.AddFaceGroup(false, -1, 0);
+    face(0, 1, 2);
+    ASSERT_EQ(m.num_Normals, 0);
+    ASSERT_TRUE(writeCal3d(ctx, dir + "model.cmf", true));
+    EXPECT_EQ(m.num_Normals, 4);
+    EXPECT_EQ(m.Normals[0], (Vec3{0, 1, 0}));
+    EXPECT_EQ(m.Normals[3], (Vec3{0, 0, 0}));
+}
+
+TEST_F(Cal3dSet, LargerFacesWeighMoreInVertexNormals) {
+    m.dssAddMesh("m", 0);
+    vertex(0, 0, 0);
+    vertex(2, 0, 0);
+    vertex(0, 0, 2);  // floor triangle, area 2, normal up
+    vertex(0, 1, 0);  // wall triangle x=0 plane, area 1
+    m.AddFaceGroup(false, -1, 0);
+    face(0, 1, 2);
+    face(0, 2, 3);
+    calcVertexNormals(ctx);
+    EXPECT_EQ(faceNormal(m, 0), (Vec3{0, 4, 0}));
+    EXPECT_EQ(faceNormal(m, 1), (Vec3{2, 0, 0}));
+    const Vec3 n = m.Normals[0];
+    EXPECT_NEAR(n.x, 2 / std::sqrt(20.0), 1e-6);
+    EXPECT_NEAR(n.y, 4 / std::sqrt(20.0), 1e-6);
+    EXPECT_EQ(m.Normals[1], (Vec3{0, 1, 0}));
+    EXPECT_EQ(m.Normals[3], (Vec3{1, 0, 0}));
+}
+
+TEST_F(Cal3dSet, NormalsIgnoreFacesNamingMissingVertices) {
+    m.dssAddMesh("m", 0);
+    vertex(0, 0, 0);
+    vertex(1, 0, 0);
+    vertex(0, 0, 1);
+    m.AddFaceGroup(false, -1, 0);
+    face(0, 1, 2);
+    face(0, 1, 1000000);
+    face(-1, 1, 2);
+    calcVertexNormals(ctx);
+    EXPECT_EQ(m.Normals[0], (Vec3{0, 1, 0}));
+    EXPECT_EQ(faceNormal(m, 1), (Vec3{}));
+    EXPECT_EQ(faceNormal(m, 99), (Vec3{}));
+}
+
+TEST_F(Cal3dSet, BadFacesAreReportedOncePerFile) {
+    m.dssAddMesh("m", 0);
+    grid(2, -1);
+    face(0, 1, 50);
+    face(0, 1, 60);
+    ASSERT_TRUE(writeCal3d(ctx, dir + "model.cmf", true));
+    int reports = 0;
+    for (auto& l : ui.log) reports += l.find("missing vertex") != std::string::npos;
+    EXPECT_EQ(reports, 1);
+    EXPECT_TRUE(ui.sawLog(dir + "model.cmf: 2 faces"));
+    if (!cal3dAvailable()) return;
+    auto info = loadCal3dSet(dir + "model");
+    ASSERT_TRUE(info.ok()) << info.error;
+    EXPECT_TRUE(cal3dMatchesStore(m, info));
+    EXPECT_EQ(info.totalTriangles, 8);
+}
+
+TEST_F(Cal3dSet, NoTemplateOutsideDeveloperMode) {
+    m.dssAddMesh("m", 0);
+    grid(1, -1);
+    ASSERT_TRUE(writeCal3d(ctx, dir + "model.cmf", true));
+    EXPECT_FALSE(std::filesystem::exists(dir + "model.template"));
+}
+
+TEST_F(Cal3dSet, WritesTheSetInOrder) {
+    m.dssAddMesh("m", 0);
+    material("w");
+    grid(1, 0);
+    ASSERT_TRUE(writeCal3d(ctx, dir + "model.cmf", true));
+    std::vector<std::string> order;
+    for (auto& l : ui.log)
+        for (const char* k : {"Write CAL3D: model", "Write Skeleton CSF: ", "Write c3d viewer CFG: ",
+                              "Write Material[0] CRF: ", "Write Mesh CMF: "})
+            if (l.rfind(k, 0) == 0) order.push_back(k);
+    EXPECT_EQ(order, (std::vector<std::string>{"Write CAL3D: model", "Write Skeleton CSF: ", "Write c3d viewer CFG: ",
+                                               "Write Material[0] CRF: ", "Write Mesh CMF: "}));
+    EXPECT_TRUE(ui.sawLog("Write Mesh CMF: " + dir + "model.cmf, 4 vertices, 2 triangles."));
+}
+
+TEST_F(Cal3dSet, AnimationHeader) {
+    ASSERT_TRUE(writeCaf(ctx, dir + "a.caf"));
+    EXPECT_EQ(readFile(dir + "a.caf"), std::string("   \0", 4) + std::string(12, '\0'));
+    EXPECT_TRUE(ui.sawBox(dir + "a.caf saved"));
+}
+
+}  // namespace

@@ -1,0 +1,70 @@
+// Small models built through the store's add operations, as a reader would.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "model/store.h"
+#include "shell/context.h"
+#include "shell/scripted_ui.h"
+#include "support/test_support.h"
+
+namespace molv::test {
+
+struct ModelFixture : ::testing::Test {
+    ScriptedUI ui;
+    Context ctx{ui};
+    ModelStore& m = ctx.model;
+
+    std::int32_t vertex(float x, float y, float z) {
+        std::int32_t i = -1;
+        return m.AddVertex(i, x, y, z, x, z, y, 0, false);
+    }
+    void uv(std::int32_t v, float u, float w) {
+        Vertex& vx = m.Vertices[static_cast<std::size_t>(v)];
+        vx.UVs.clear();
+        vx.UVs.push_back(UV{u, w});
+        vx.num_UVs = 1;
+    }
+    // A triangle stored with corners (c, b, a), as AddFace does, added to
+    // the current group.
+    void face(std::int32_t a, std::int32_t b, std::int32_t c, bool maps = false) {
+        std::int32_t mesh = m.MeshNdx;
+        std::int32_t rel = m.Meshes[static_cast<std::size_t>(mesh)].num_Faces;
+        m.AddFace(mesh, 0, a, b, c);
+        m.AddFaceToGroup(mesh, m.currFgnum, maps, rel, -1);
+    }
+    std::int32_t material(const std::string& name, Colour amb = {}, std::vector<std::string> maps = {}) {
+        std::int32_t i = m.AddMaterial(name);
+        Material& mt = m.Materials[static_cast<std::size_t>(i)];
+        mt.ambient = amb;
+        mt.maps = maps;
+        mt.nMaps = static_cast<std::int32_t>(maps.size());
+        return i;
+    }
+    // A grid of (n+1)^2 vertices and 2n^2 faces in one face group.
+    void grid(int n, std::int32_t mtl, float z = 0) {
+        std::int32_t base = m.ttlnum_Vertices;
+        for (int j = 0; j <= n; ++j)
+            for (int i = 0; i <= n; ++i) {
+                std::int32_t v = vertex(static_cast<float>(i), static_cast<float>(j), z);
+                uv(v, static_cast<float>(i) / n, static_cast<float>(j) / n);
+            }
+        m.AddFaceGroup(true, mtl, m.Meshes[static_cast<std::size_t>(m.MeshNdx)].face_ndx_stt);
+        auto at = [&](int i, int j) { return base + j * (n + 1) + i; };
+        for (int j = 0; j < n; ++j)
+            for (int i = 0; i < n; ++i) {
+                face(at(i, j), at(i + 1, j), at(i + 1, j + 1), true);
+                face(at(i, j), at(i + 1, j + 1), at(i, j + 1), true);
+            }
+    }
+};
+
+inline std::string hexBytes(std::initializer_list<int> v) {
+    std::string s;
+    for (int b : v) s.push_back(static_cast<char>(b));
+    return s;
+}
+
+}  // namespace molv::test

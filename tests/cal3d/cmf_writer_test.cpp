@@ -1,0 +1,235 @@
+// The mesh file byte for byte, and its vertex numbering per face group.
+#include <gtest/gtest.h>
+
+#include "cal3d/cmf_writer.h"
+#include "cal3d_test_models.h"
+#include "util/binio.h"
+
+using namespace molv;
+using namespace molv::test;
+
+namespace {
+
+struct CmfWriter : ModelFixture {
+    // One mesh, one material, two faces over three vertices with UVs and
+    // hand-set normals.
+    void twoFaces() {
+        m.dssAddMesh("box", 0);
+        material("wood");
+        std::int32_t a = vertex(1, 2, 3), b = vertex(4, 5, 6), c = vertex(0, 0, 0);
+        uv(a, 0.5f, 0.25f);
+        uv(b, 1, 0);
+        uv(c, 0, 1);
+        m.Normals[0] = Vec3{0, 1, 0};
+        m.Normals[1] = Vec3{1, 0, 0};
+        m.Normals[2] = Vec3{0, 0, 1};
+        m.num_Normals = 3;
+        m.AddFaceGroup(true, 0, 0);
+        face(0, 1, 2, true);  // stored (2, 1, 0), written third..first: 0 1 2
+        face(0, 2, 1, true);  // stored (1, 2, 0): 0 2 1
+    }
+};
+
+TEST_F(CmfWriter, GoldenBytesOfOneSubmesh) {
+    twoFaces();
+    const std::string want = hexBytes({
+        0x43, 0x4D, 0x46, 0x00, 0x0A, 0x03, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00,  // "CMF", 778, 1 submesh
+        0x00, 0x00, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00,  // thread 0, 3 vertices, 2 faces
+        0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00,  // lod 0, springs 0, 1 map
+        // vertex 0: (1, 2, 3) as x z y; normal (0, 1, 0) as 0 0 1
+        0x00, 0x00, 0x80, 0x3F, 0x00, 0x00, 0x40, 0x40, 0x00, 0x00, 0x00, 0x40,
+        0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x80, 0x3F,
+        0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,                          // collapse id, count
+        0x00, 0x00, 0x00, 0x3F, 0x00, 0x00, 0x80, 0x3E,                          // uv 0.5 0.25
+        0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x80, 0x3F,  // 1 influence: bone 0, 1.0
+        // vertex 1: (4, 5, 6); normal (1, 0, 0)
+        0x00, 0x00, 0x80, 0x40, 0x00, 0x00, 0xC0, 0x40, 0x00, 0x00, 0xA0, 0x40,
+        0x00, 0x00, 0x80, 0x3F, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+        0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+        0x00, 0x00, 0x80, 0x3F, 0x00, 0x00, 0x00, 0x00,
+        0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x80, 0x3F,
+        // vertex 2: (0, 0, 0); normal (0, 0, 1) as 0 1 0
+        0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+        0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x80, 0x3F, 0x00, 0x00, 0x00, 0x00,
+        0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+        0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x80, 0x3F,
+        0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x80, 0x3F,
+        // faces
+        0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00,
+        0x00, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00,
+    });
+    const std::string got = buildCmf(ctx);
+    EXPECT_EQ(firstDifference(want, got), "");
+}
+
+TEST_F(CmfWriter, EmptyStoreIsTwelveBytes) {
+    m.dssAddMesh("empty", 0);
+    m.AddFaceGroup(false, -1, 0);  // a group without faces is neither written nor counted
+    const std::string want = hexBytes({0x43, 0x4D, 0x46, 0x00, 0x0A, 0x03, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00});
+    EXPECT_EQ(firstDifference(want, buildCmf(ctx)), "");
+}
+
+TEST_F(CmfWriter, VersionOfACal3dSourceIsKept) {
+    twoFaces();
+    m.Meshes[0].cmf_version = 1000;
+    const std::string bytes = buildCmf(ctx);
+    ByteReader r(bytes);
+    r.skip(4);
+    EXPECT_EQ(r.i32(), 1000);
+}
+
+TEST_F(CmfWriter, VerticesAreNumberedInStoreOrderPerGroup) {
+    m.dssAddMesh("m", 0);
+    for (int i = 0; i < 13; ++i) vertex(static_cast<float>(i), 0, 0);
+    m.AddFaceGroup(false, -1, 0);
+    face(11, 12, 10);  // stored (10, 12, 11) -> written 1 2 0
+    m.AddFaceGroup(false, -1, 0);
+    face(12, 3, 4);  // vertex 12 again, in another group: its own local number
+    CmfResult res;
+    const std::string bytes = buildCmf(ctx, &res);
+    ByteReader r(bytes);
+    EXPECT_EQ(res.submeshes, 2);
+    r.skip(12 + 4);
+    ASSERT_EQ(r.i32(), 3);
+    r.skip(16);
+    std::vector<float> xs;
+    for (int k = 0; k < 3; ++k) {
+        xs.push_back(r.f32());
+        r.skip(8 + 12 + 8 + 4 + 8);  // y z, normal, collapse, influence
+    }
+    EXPECT_EQ(xs, (std::vector<float>{10, 11, 12}));
+    EXPECT_EQ(r.i32(), 1);
+    EXPECT_EQ(r.i32(), 2);
+    EXPECT_EQ(r.i32(), 0);
+    // second submesh: vertices 3, 4, 12 -> 0, 1, 2; face stored (4, 3, 12)
+    r.skip(4);
+    ASSERT_EQ(r.i32(), 3);
+    r.skip(16 + 3 * 44);
+    EXPECT_EQ(r.i32(), 2);
+    EXPECT_EQ(r.i32(), 0);
+    EXPECT_EQ(r.i32(), 1);
+    EXPECT_TRUE(r.ok());
+    EXPECT_TRUE(r.atEnd());
+}
+
+TEST_F(CmfWriter, InfluencesAndThePropBone) {
+    m.dssAddMesh("m", 0);
+    vertex(0, 0, 0);
+    vertex(1, 0, 0);
+    vertex(0, 1, 0);
+    Vertex& v1 = m.Vertices[1];
+    v1.Influences.push_back(Influence{3, 0.25f});
+    v1.Influences.push_back(Influence{4, 0.75f});
+    v1.num_Influences = 2;
+    ctx.settings.dflt_boneID = 5;
+    m.AddFaceGroup(false, -1, 0);
+    face(0, 1, 2);
+    const std::string bytes = buildCmf(ctx);
+    ByteReader r(bytes);
+    r.skip(12 + 24);
+    r.skip(32);
+    EXPECT_EQ(r.i32(), 1);
+    EXPECT_EQ(r.i32(), 5);
+    EXPECT_EQ(r.f32(), 1.0f);
+    r.skip(32);
+    EXPECT_EQ(r.i32(), 2);
+    EXPECT_EQ(r.i32(), 3);
+    EXPECT_EQ(r.f32(), 0.25f);
+    EXPECT_EQ(r.i32(), 4);
+    EXPECT_EQ(r.f32(), 0.75f);
+}
+
+TEST_F(CmfWriter, GroupWithoutMapsWritesNoUVs) {
+    twoFaces();
+    m.FaceGrps[0].num_maps = 0;
+    const std::string got = buildCmf(ctx);
+    EXPECT_EQ(got.size(), 12u + 24u + 3u * 44u + 2u * 12u);
+}
+
+// A face naming a vertex that does not exist is left out and counted; the
+// file stays consistent.
+TEST_F(CmfWriter, FacesNamingMissingVerticesAreLeftOut) {
+    m.dssAddMesh("m", 0);
+    vertex(0, 0, 0);
+    vertex(1, 0, 0);
+    vertex(0, 1, 0);
+    m.AddFaceGroup(false, -1, 0);
+    face(0, 1, 2);
+    face(0, 1, 7);   // beyond ttlnum_Vertices
+    face(-4, 1, 2);  // negative
+    m.AddFaceGroup(false, -1, 0);
+    face(0, 1, 9);  // a group left with no usable face is not a submesh
+    CmfResult res;
+    const std::string bytes = buildCmf(ctx, &res);
+    ByteReader r(bytes);
+    EXPECT_EQ(res.skippedFaces, 3);
+    EXPECT_EQ(res.submeshes, 1);
+    r.skip(8);
+    EXPECT_EQ(r.i32(), 1);
+    r.skip(4);
+    EXPECT_EQ(r.i32(), 3);
+    EXPECT_EQ(r.i32(), 1);
+}
+
+TEST_F(CmfWriter, FaceListEntriesNamingMissingFacesAreLeftOut) {
+    twoFaces();
+    m.FaceGrps[0].FgGlblFaces[1] = 5000;
+    m.FaceGrps[0].FgGlblFaces[0] = -1;
+    CmfResult res;
+    const std::string got = buildCmf(ctx, &res);
+    EXPECT_EQ(res.skippedFaces, 2);
+    EXPECT_EQ(res.submeshes, 0);
+    EXPECT_EQ(got.size(), 12u);
+}
+
+// A spring count with no spring records would make a reader take vertex
+// bytes for springs; the count goes out as 0.
+TEST_F(CmfWriter, SpringCountWithoutSpringsIsNotWritten) {
+    twoFaces();
+    m.FaceGrps[0].num_springs = 4;
+    m.FaceGrps[0].num_lod_steps = 2;
+    CmfResult res;
+    const std::string bytes = buildCmf(ctx, &res);
+    ByteReader r(bytes);
+    EXPECT_EQ(res.droppedSprings, 1);
+    r.skip(12 + 12);
+    EXPECT_EQ(r.i32(), 2);
+    EXPECT_EQ(r.i32(), 0);
+}
+
+TEST_F(CmfWriter, ShortUVAndInfluenceListsStillGiveWholeRecords) {
+    twoFaces();
+    m.FaceGrps[0].num_maps = 2;            // vertices hold one pair each
+    m.Vertices[0].num_Influences = 3;      // but no entries
+    const std::string got = buildCmf(ctx);
+    EXPECT_EQ(got.size(), 12u + 24u + 3u * 60u + 2u * 12u);
+}
+
+TEST(GroupVertexNumbering, SparseAndDenseGroupsNumberAlike) {
+    ScriptedUI ui;
+    Context ctx(ui);
+    ModelStore& m = ctx.model;
+    m.dssAddMesh("m", 0);
+    for (int i = 0; i < 20000; ++i) {
+        std::int32_t k = -1;
+        m.AddVertex(k, static_cast<float>(i), 0, 0, 0, 0, 0, 0, false);
+    }
+    m.AddFaceGroup(false, -1, 0);
+    m.AddFace(0, 0, 19999, 5, 7);  // spread over the store: sorted
+    m.AddFaceToGroup(0, 0, false, 0, -1);
+    m.AddFaceGroup(false, -1, 0);
+    m.AddFace(0, 0, 8, 6, 7);  // dense: scanned
+    m.AddFaceToGroup(0, 1, false, 1, -1);
+    GroupVertexNumbering num;
+    num.collect(m, 0);
+    EXPECT_EQ(num.vertices(), (std::vector<std::int32_t>{5, 7, 19999}));
+    EXPECT_EQ(num.localOf(19999), 2);
+    num.collect(m, 1);
+    EXPECT_EQ(num.vertices(), (std::vector<std::int32_t>{6, 7, 8}));
+    EXPECT_EQ(num.localOf(6), 0);
+    EXPECT_EQ(num.localOf(7), 1);
+    EXPECT_EQ(num.localOf(5), -1);  // the earlier group's marks are cleared
+    EXPECT_EQ(num.localOf(19999), -1);
+}
+
+}  // namespace
