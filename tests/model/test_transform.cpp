@@ -1,0 +1,158 @@
+// Mesh transform: world origins along parent chains, origin moves and the
+// hierarchy links, including chains that are broken or cyclic.
+#include <gtest/gtest.h>
+
+#include "model/transform.h"
+#include "shell/context.h"
+#include "shell/scripted_ui.h"
+
+using namespace molv;
+
+namespace {
+
+struct Fixture {
+    ScriptedUI ui;
+    Context ctx{ui};
+    ModelStore& m = ctx.model;
+    // A mesh with the vertices given as store positions.
+    std::int32_t addMesh(std::initializer_list<Vec3> pts) {
+        std::int32_t idx = m.dssAddMesh("m" + std::to_string(m.meshCount), 0);
+        std::int32_t first = m.AddMeshVertices(idx, static_cast<std::int32_t>(pts.size()));
+        for (const Vec3& p : pts) {
+            std::int32_t v = first++;
+            m.AddVertex(v, p.x, p.y, p.z, p.x, p.z, p.y, 0, false);
+        }
+        return idx;
+    }
+    Mesh& mesh(std::int32_t i) { return m.Meshes[static_cast<std::size_t>(i)]; }
+    const Vec3& pos(std::int32_t v) { return m.Vertices[static_cast<std::size_t>(v)].pos; }
+};
+
+void expectVec(const Vec3& v, float x, float y, float z) {
+    EXPECT_NEAR(v.x, x, 1e-5);
+    EXPECT_NEAR(v.y, y, 1e-5);
+    EXPECT_NEAR(v.z, z, 1e-5);
+}
+
+}  // namespace
+
+TEST(MeshTransform, FreshMeshIsTheIdentity) {
+    Fixture f;
+    std::int32_t a = f.addMesh({{1, 2, 3}});
+    EXPECT_EQ(MeshTransform(f.mesh(a)), MatIdentity());
+    expectVec(MeshWorldOrigin(f.m, a), 0, 0, 0);
+}
+
+TEST(MeshTransform, ScaleRotateThenTranslate) {
+    Fixture f;
+    std::int32_t a = f.addMesh({});
+    f.mesh(a).scale = Vec3{2, 2, 2};
+    f.mesh(a).rotation = Vec3{static_cast<float>(kPi / 2), 0, 0};  // about z
+    f.mesh(a).position = Vec3{10, 0, 0};
+    // (1, 0, 0) scaled to (2, 0, 0), turned to (0, 2, 0), moved to (10, 2, 0).
+    expectVec(TransformPoint(Vec3{1, 0, 0}, MeshTransform(f.mesh(a))), 10, 2, 0);
+}
+
+TEST(MeshTransform, MoveOriginMovesVerticesAndBack) {
+    Fixture f;
+    std::int32_t a = f.addMesh({{10, 20, 30}, {11, 22, 33}});
+    const Vec3 zup = f.m.Vertices[0].zup_pos;
+    MoveMeshOrigin(f.m, a, Vec3{10, 20, 30});
+    expectVec(f.pos(0), 0, 0, 0);
+    expectVec(f.pos(1), 1, 2, 3);
+    expectVec(f.mesh(a).position, 10, 20, 30);
+    EXPECT_EQ(f.m.Vertices[0].zup_pos, zup);  // only pos moves
+    MoveMeshOrigin(f.m, a, Vec3{0, 0, 0});
+    expectVec(f.pos(0), 10, 20, 30);
+    expectVec(f.pos(1), 11, 22, 33);
+    expectVec(f.mesh(a).position, 0, 0, 0);
+}
+
+TEST(MeshTransform, MoveTouchesOnlyItsOwnMesh) {
+    Fixture f;
+    std::int32_t a = f.addMesh({{1, 1, 1}});
+    std::int32_t b = f.addMesh({{5, 5, 5}});
+    MoveMeshOrigin(f.m, b, Vec3{5, 5, 5});
+    expectVec(f.pos(0), 1, 1, 1);
+    expectVec(f.pos(1), 0, 0, 0);
+    (void)a;
+}
+
+TEST(MeshTransform, WorldOriginFollowsTheParentChain) {
+    Fixture f;
+    std::int32_t parent = f.addMesh({});
+    std::int32_t child = f.addMesh({});
+    f.mesh(parent).position = Vec3{5, 0, 0};
+    f.mesh(child).position = Vec3{1, 0, 0};
+    f.mesh(child).parent = static_cast<std::int16_t>(parent);
+    expectVec(MeshWorldOrigin(f.m, child), 6, 0, 0);
+}
+
+TEST(MeshTransform, SetParentReexpressesPositionAndKeepsTheWorldOrigin) {
+    Fixture f;
+    std::int32_t a = f.addMesh({{0, 0, 0}});
+    std::int32_t b = f.addMesh({{0, 0, 0}});
+    std::int32_t c = f.addMesh({{0, 0, 0}});
+    f.mesh(a).position = Vec3{1, 0, 0};
+    f.mesh(b).position = Vec3{3, 1, 0};
+    f.mesh(c).position = Vec3{6, 1, 2};
+    // Child linked before its own parent is linked: order does not matter.
+    ASSERT_TRUE(SetMeshParent(f.m, c, b));
+    ASSERT_TRUE(SetMeshParent(f.m, b, a));
+    EXPECT_EQ(f.mesh(c).parent, b);
+    expectVec(f.mesh(b).position, 2, 1, 0);
+    expectVec(f.mesh(c).position, 3, 0, 2);
+    expectVec(MeshWorldOrigin(f.m, c), 6, 1, 2);
+    expectVec(MeshWorldOrigin(f.m, b), 3, 1, 0);
+    expectVec(f.pos(2), 0, 0, 0);  // vertices stay
+}
+
+TEST(MeshTransform, LinksThatCloseACycleAreRefused) {
+    Fixture f;
+    std::int32_t a = f.addMesh({});
+    std::int32_t b = f.addMesh({});
+    std::int32_t c = f.addMesh({});
+    f.mesh(a).position = Vec3{1, 2, 3};
+    EXPECT_FALSE(SetMeshParent(f.m, a, a));
+    ASSERT_TRUE(SetMeshParent(f.m, b, a));
+    ASSERT_TRUE(SetMeshParent(f.m, c, b));
+    EXPECT_FALSE(SetMeshParent(f.m, a, c));
+    EXPECT_EQ(f.mesh(a).parent, -1);
+    expectVec(f.mesh(a).position, 1, 2, 3);
+}
+
+TEST(MeshTransform, IndicesOutsideTheStoreChangeNothing) {
+    Fixture f;
+    std::int32_t a = f.addMesh({{1, 1, 1}});
+    EXPECT_FALSE(SetMeshParent(f.m, a, 7));
+    EXPECT_FALSE(SetMeshParent(f.m, -1, a));
+    EXPECT_FALSE(SetMeshParent(f.m, a, -1));
+    MoveMeshOrigin(f.m, 3, Vec3{1, 1, 1});
+    TransformMeshVertices(f.m, -2, MatTranslate(Vec3{1, 1, 1}));
+    expectVec(f.pos(0), 1, 1, 1);
+    expectVec(MeshWorldOrigin(f.m, 9), 0, 0, 0);
+}
+
+TEST(MeshTransform, WalkEndsOnBrokenOrCyclicParentsSetByHand) {
+    Fixture f;
+    std::int32_t a = f.addMesh({});
+    std::int32_t b = f.addMesh({});
+    f.mesh(a).position = Vec3{1, 0, 0};
+    f.mesh(b).position = Vec3{2, 0, 0};
+    f.mesh(a).parent = static_cast<std::int16_t>(b);
+    f.mesh(b).parent = static_cast<std::int16_t>(a);
+    // Bounded by the mesh count: two steps, then it stops.
+    expectVec(MeshWorldOrigin(f.m, a), 3, 0, 0);
+    EXPECT_TRUE(MeshHasAncestor(f.m, a, b));
+    EXPECT_FALSE(MeshHasAncestor(f.m, a, 5));
+    f.mesh(b).parent = 300;  // names no mesh
+    expectVec(MeshWorldOrigin(f.m, a), 3, 0, 0);
+}
+
+TEST(MeshTransform, TransformAppliesToTheWholeRun) {
+    Fixture f;
+    std::int32_t a = f.addMesh({{1, 0, 0}, {0, 1, 0}});
+    TransformMeshVertices(f.m, a, MatRotate(3, kPi / 2));
+    expectVec(f.pos(0), 0, 1, 0);
+    expectVec(f.pos(1), -1, 0, 0);
+}
