@@ -2,6 +2,7 @@
 // settings, the log, the model store and the skeleton store. One context is
 // handed to every reader and writer; tests and batch runs make fresh ones.
 #pragma once
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -49,6 +50,9 @@ struct XmlState {
     std::string xmlLine;
     std::int32_t xmlLineNo = 0;
     std::string xmlPath;
+    // Names of the elements readXmlElement has open, at 1..xmlDepth.
+    std::array<std::string, 21> xmlStack;
+    std::int16_t xmlDepth = 0;
 };
 
 // The log list: wraps at 120, keeps at most 100 entries, drops the eleventh
