@@ -7,6 +7,5 @@
 #include "shell/context.h"
 
 namespace molv {
-bool LoadObj(Context& ctx, const std::string&) { ctx.msgBox("Unknown filetype: .obj"); ctx.app.readAbort = true; return false; }
 bool LoadDae(Context& ctx, const std::string&) { ctx.msgBox("Unknown filetype: .dae"); ctx.app.readAbort = true; return false; }
 }  // namespace molv
