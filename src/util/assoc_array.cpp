@@ -2,6 +2,7 @@
 
 #include <cfloat>
 #include <cmath>
+#include <iterator>
 
 #include "shell/context.h"
 #include "util/fileio.h"
@@ -74,7 +75,7 @@ void AssocArray::clear() {
     following_ = 0;
     ndxCount_ = 0;
     step_ = 1;
-    countAtRebuild_ = 0;
+    ordered_.clear();
     if (entries_.empty()) entries_.resize(10);
     if (ndx_.empty()) {
         ndx_.resize(kIndexSlots + 1);
@@ -106,37 +107,44 @@ void AssocArray::rebuild_Ndx() const {
             run = 0;
         }
     }
-    countAtRebuild_ = count_;
 }
 
 std::int32_t AssocArray::getNameNdx(std::string_view nam, bool noRebuild) const {
-    // Entries added after a rebuild lengthen the walk; rebuilding whenever
-    // the count has about doubled keeps the walk near count / 100 while the
-    // rebuilds cost O(1) per insertion on average.
-    if (!noRebuild && (ndxCount_ == 0 || count_ >= 2 * countAtRebuild_ + 8)) rebuild_Ndx();
+    if (!noRebuild && ndxCount_ == 0) rebuild_Ndx();
 
-    std::int32_t cur = head_;
+    std::int32_t cur = 0;
     std::int32_t prev = 0;
-    if (ndxCount_ >= 11) {
-        // Last slot whose name does not come after nam.
-        int lo = 1, hi = ndxCount_, found = 0;
-        while (lo <= hi) {
-            int mid = (lo + hi) / 2;
-            if (compareUpper(ndx_[static_cast<std::size_t>(mid)].name, nam) <= 0) {
-                found = mid;
-                lo = mid + 1;
-            } else {
-                hi = mid - 1;
-            }
-        }
-        if (found > 0) cur = ndx_[static_cast<std::size_t>(found)].entry;
-    }
     int c = 1;
-    while (cur != 0) {
-        c = compareUpper(entries_[static_cast<std::size_t>(cur)].name, nam);
-        if (c >= 0) break;
-        prev = cur;
-        cur = entries_[static_cast<std::size_t>(cur)].next;
+    if (!ordered_.empty()) {
+        std::string up = toUpperAscii(nam);
+        auto it = ordered_.lower_bound(up);
+        if (it != ordered_.begin()) prev = std::prev(it)->second;
+        if (it != ordered_.end()) {
+            cur = it->second;
+            c = it->first == up ? 0 : 1;
+        }
+    } else {
+        cur = head_;
+        if (ndxCount_ >= 11) {
+            // Last slot whose name does not come after nam.
+            int lo = 1, hi = ndxCount_, found = 0;
+            while (lo <= hi) {
+                int mid = (lo + hi) / 2;
+                if (compareUpper(ndx_[static_cast<std::size_t>(mid)].name, nam) <= 0) {
+                    found = mid;
+                    lo = mid + 1;
+                } else {
+                    hi = mid - 1;
+                }
+            }
+            if (found > 0) cur = ndx_[static_cast<std::size_t>(found)].entry;
+        }
+        while (cur != 0) {
+            c = compareUpper(entries_[static_cast<std::size_t>(cur)].name, nam);
+            if (c >= 0) break;
+            prev = cur;
+            cur = entries_[static_cast<std::size_t>(cur)].next;
+        }
     }
     previous_ = prev;
     if (cur == 0) {
@@ -187,6 +195,11 @@ bool AssocArray::add(std::string_view nam, std::string_view valu, bool newOnly) 
     else
         head_ = count_;
     cursor_ = count_;
+    if (!ordered_.empty()) {
+        ordered_.emplace(e.name, count_);
+    } else if (count_ > kOrderedFrom) {
+        for (std::int32_t i = 1; i <= count_; ++i) ordered_.emplace(entries_[static_cast<std::size_t>(i)].name, i);
+    }
     return true;
 }
 

@@ -6,10 +6,18 @@
 // order) shortens searches to a binary search plus a short walk. Names are
 // stored upper-cased (ASCII).
 //
+// That index cannot keep walks short once thousands of names arrive (and
+// not at all when they arrive in order), so beyond kOrderedFrom entries an
+// ordered map of the names takes over the searches. Small sets (the
+// attributes of one XML tag) never allocate it, and clearing keeps the
+// entries' storage for reuse.
+//
 // The typed getters (getIfNotMT*) leave their destination untouched when
 // the name is missing, its value is empty or not a usable number.
 #pragma once
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +29,7 @@ struct Context;
 class AssocArray {
 public:
     static constexpr int kIndexSlots = 100;
+    static constexpr std::int32_t kOrderedFrom = 64;
 
     AssocArray() { clear(); }
 
@@ -125,7 +134,8 @@ private:
     mutable std::vector<Slot> ndx_;  // slot 0 holds entry -1
     mutable int ndxCount_ = 0;
     mutable std::int32_t step_ = 1;
-    mutable std::int32_t countAtRebuild_ = 0;
+    // Upper-case name -> entry number, once count passes kOrderedFrom.
+    std::map<std::string, std::int32_t, std::less<>> ordered_;
 };
 
 }  // namespace molv

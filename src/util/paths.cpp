@@ -73,9 +73,10 @@ std::string pathPart(std::string_view path, int mask) {
     if (mask & kFolder) out += p.folder;
     if (mask & kName) out += p.name;
     // No dot before an empty extension: "wood" must not become "wood.",
-    // which names a different file outside Windows.
+    // which names a different file outside Windows. With the name chosen the
+    // dot stays even when the name is empty (".cfg").
     if ((mask & kExt) && !p.ext.empty()) {
-        if (!out.empty()) out += '.';
+        if (!out.empty() || (mask & kName)) out += '.';
         out += p.ext;
     }
     return out;

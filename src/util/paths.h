@@ -26,9 +26,9 @@ struct PathParts {
 PathParts splitPath(std::string_view path, char sep = 0);
 
 enum PathMask : int { kDrive = 1, kFolder = 2, kName = 4, kExt = 8 };
-// Joins the chosen parts in the order drive, folder, name, ext; when the
-// extension is chosen and something precedes it, a "." goes before it (even
-// when the extension is empty).
+// Joins the chosen parts in the order drive, folder, name, ext; a "." goes
+// before a non-empty extension when something precedes it or the name is
+// chosen ("chair" gives "chair", ".cfg" gives ".cfg" for name + ext).
 std::string pathPart(std::string_view path, int mask);
 inline std::string folderOf(std::string_view path) { return pathPart(path, kDrive | kFolder); }
 inline std::string extOf(std::string_view path) { return pathPart(path, kExt); }

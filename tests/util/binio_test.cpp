@@ -1,0 +1,171 @@
+#include "util/binio.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+
+#include "support/test_support.h"
+#include "util/paths.h"
+
+namespace molv {
+namespace {
+
+std::string bytesOf(std::initializer_list<int> v) {
+    std::string s;
+    for (int b : v) s.push_back(static_cast<char>(b));
+    return s;
+}
+
+TEST(ByteWriter, LittleEndianGoldenBytes) {
+    ByteWriter w;
+    w.u8(0xAB);
+    w.i16(-2);
+    w.i16(0x1234);
+    w.i32(0x01020304);
+    w.i32(-1);
+    w.u32(0x80000000u);
+    w.f32(1.0f);
+    w.f32(-2.5f);
+    const std::string want = bytesOf({0xAB, 0xFE, 0xFF, 0x34, 0x12, 0x04, 0x03, 0x02, 0x01, 0xFF, 0xFF, 0xFF,
+                                      0xFF, 0x00, 0x00, 0x00, 0x80, 0x00, 0x00, 0x80, 0x3F, 0x00, 0x00, 0x20,
+                                      0xC0});
+    EXPECT_EQ(test::firstDifference(want, w.bytes()), "");
+}
+
+TEST(ByteWriter, FixedStringFields) {
+    ByteWriter w;
+    w.fixedString("CMF", 4);
+    EXPECT_EQ(w.bytes(), std::string("CMF\0", 4));
+
+    ByteWriter pad;
+    pad.fixedString("ab", 6);
+    EXPECT_EQ(pad.bytes(), std::string("ab   \0", 6));
+
+    ByteWriter cut;
+    cut.fixedString("abcdefgh", 4);  // cut to width-1, still NUL-terminated
+    EXPECT_EQ(cut.bytes(), std::string("abc\0", 4));
+
+    ByteWriter one;
+    one.fixedString("abc", 1);
+    EXPECT_EQ(one.bytes(), std::string("\0", 1));
+
+    ByteWriter none;
+    none.fixedString("abc", 0);
+    none.fixedString("abc", -5);
+    EXPECT_TRUE(none.bytes().empty());
+
+    ByteWriter via;
+    putFixedString(via, "CMF", 4);
+    EXPECT_EQ(via.bytes(), std::string("CMF\0", 4));
+}
+
+TEST(ByteWriter, LenStringAndPatch) {
+    ByteWriter w;
+    w.lenString("ab");
+    EXPECT_EQ(w.bytes(), bytesOf({3, 0, 0, 0, 'a', 'b', 0}));
+    ByteWriter p;
+    p.i32(0);
+    p.i32(7);
+    p.patchI32(0, 0x0A0B0C0D);
+    EXPECT_EQ(p.bytes(), bytesOf({0x0D, 0x0C, 0x0B, 0x0A, 7, 0, 0, 0}));
+    p.patchI32(6, 1);  // would run past the end: ignored
+    EXPECT_EQ(p.size(), 8u);
+    EXPECT_EQ(p.bytes(), bytesOf({0x0D, 0x0C, 0x0B, 0x0A, 7, 0, 0, 0}));
+}
+
+TEST(ByteReader, ReadsWhatTheWriterWrote) {
+    ByteWriter w;
+    w.u8(200);
+    w.i16(-12345);
+    w.i32(std::numeric_limits<std::int32_t>::min());
+    w.u32(0xDEADBEEFu);
+    w.f32(3.25f);
+    w.f32(std::numeric_limits<float>::infinity());
+    ByteReader r(w.bytes());
+    EXPECT_EQ(r.u8(), 200);
+    EXPECT_EQ(r.i16(), -12345);
+    EXPECT_EQ(r.i32(), std::numeric_limits<std::int32_t>::min());
+    EXPECT_EQ(r.u32(), 0xDEADBEEFu);
+    EXPECT_EQ(r.f32(), 3.25f);
+    EXPECT_TRUE(std::isinf(r.f32()));
+    EXPECT_TRUE(r.ok());
+    EXPECT_TRUE(r.atEnd());
+}
+
+TEST(ByteReader, RefusesToReadPastItsEnd) {
+    const std::string data = bytesOf({1, 2, 3});
+    ByteReader r(data);
+    EXPECT_EQ(r.i16(), 0x0201);
+    EXPECT_EQ(r.i32(), 0);  // only one byte left
+    EXPECT_FALSE(r.ok());
+    EXPECT_EQ(r.pos(), 2u);  // a failed read does not move
+    EXPECT_EQ(r.u8(), 0);    // failure sticks, even though a byte is left
+    EXPECT_FALSE(r.ok());
+
+    ByteReader s(data);
+    EXPECT_TRUE(s.bytes(4).empty());
+    EXPECT_FALSE(s.ok());
+
+    ByteReader k(data);
+    EXPECT_FALSE(k.skip(static_cast<std::size_t>(-1)));  // huge count must not wrap
+    EXPECT_FALSE(k.ok());
+
+    ByteReader e;
+    EXPECT_EQ(e.u8(), 0);
+    EXPECT_FALSE(e.ok());
+}
+
+TEST(ByteReader, SeekBeyondEndFails) {
+    const std::string data = bytesOf({1, 2, 3, 4});
+    ByteReader r(data);
+    r.seek(4);
+    EXPECT_TRUE(r.ok());
+    EXPECT_TRUE(r.atEnd());
+    r.seek(5);
+    EXPECT_FALSE(r.ok());
+}
+
+TEST(ByteReader, SubCursorIsBoundedToItsChunk) {
+    const std::string data = bytesOf({1, 0, 2, 0, 0, 0, 9});
+    ByteReader r(data);
+    EXPECT_EQ(r.i16(), 1);
+    ByteReader chunk = r.sub(4);
+    EXPECT_EQ(r.pos(), 6u);
+    EXPECT_EQ(chunk.size(), 4u);
+    EXPECT_EQ(chunk.i32(), 2);
+    EXPECT_EQ(chunk.u8(), 0);  // the parent's next byte is outside the chunk
+    EXPECT_FALSE(chunk.ok());
+    EXPECT_TRUE(r.ok());
+    EXPECT_EQ(r.u8(), 9);
+
+    ByteReader big(data);
+    ByteReader none = big.sub(8);
+    EXPECT_FALSE(big.ok());
+    EXPECT_EQ(none.size(), 0u);
+    EXPECT_EQ(none.i32(), 0);
+    EXPECT_FALSE(none.ok());
+}
+
+TEST(ByteReader, CStringNeedsItsNul) {
+    const std::string data = std::string("ab\0cd", 5);
+    ByteReader r(data);
+    EXPECT_EQ(r.cstring(), "ab");
+    EXPECT_TRUE(r.ok());
+    EXPECT_EQ(r.cstring(), "cd");
+    EXPECT_FALSE(r.ok());
+}
+
+TEST(ByteReader, GetFixedString) {
+    const std::string data = std::string("CMF\0ab\0d", 8);
+    ByteReader r(data);
+    EXPECT_EQ(getFixedString(r, 4), "CMF");
+    EXPECT_EQ(getFixedString(r, 3, true), std::string("ab\0", 3));
+    EXPECT_TRUE(r.ok());
+    EXPECT_EQ(getFixedString(r, 5), "d");  // short read: what was there, and failed
+    EXPECT_FALSE(r.ok());
+}
+
+}  // namespace
+}  // namespace molv
