@@ -37,6 +37,7 @@ public:
     }
     // Overwrite a 32-bit field written earlier (for counts known later).
     void patchI32(std::size_t at, std::int32_t v) {
+        if (at > buf_.size() || buf_.size() - at < 4) return;
         for (int i = 0; i < 4; ++i) buf_[at + i] = static_cast<char>((static_cast<std::uint32_t>(v) >> (8 * i)) & 0xFF);
     }
 

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <stdexcept>
 
 namespace molv {
 
@@ -25,15 +26,28 @@ bool readWholeFile(const std::string& path, std::string& out, std::string& err) 
         err = std::strerror(errno);
         return false;
     }
-    if (std::fseek(f, 0, SEEK_END) == 0) {
-        long n = std::ftell(f);
-        if (n > 0) out.reserve(static_cast<std::size_t>(n));
-        std::fseek(f, 0, SEEK_SET);
+    // A folder opens fine but reports a nonsense size: refuse it before
+    // sizing the buffer from it.
+    struct stat st {};
+    const bool known = ::fstat(::fileno(f), &st) == 0;
+    if (known && S_ISDIR(st.st_mode)) {
+        std::fclose(f);
+        err = "is a folder";
+        return false;
     }
-    char buf[1 << 16];
-    std::size_t got;
-    while ((got = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, got);
-    bool bad = std::ferror(f) != 0;
+    bool bad = false;
+    try {
+        if (known && S_ISREG(st.st_mode) && st.st_size > 0) out.reserve(static_cast<std::size_t>(st.st_size));
+        char buf[1 << 16];
+        std::size_t got;
+        while ((got = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, got);
+        bad = std::ferror(f) != 0;
+    } catch (const std::exception&) {  // bad_alloc, length_error
+        std::fclose(f);
+        out.clear();
+        err = "too large to read";
+        return false;
+    }
     std::fclose(f);
     if (bad) {
         err = "read error";

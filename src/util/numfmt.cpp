@@ -19,7 +19,7 @@ std::string numText(float v) {
 }
 
 std::string fmt2(double v, int width) {
-    char buf[64];
+    char buf[400];  // room for the largest double in fixed notation
     auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 2);
     std::string s = r.ec == std::errc() ? std::string(buf, r.ptr) : std::string("0.00");
     if (s == "-0.00") s = "0.00";
@@ -87,9 +87,10 @@ bool parseDoubleAt(const char*& p, const char* end, double& out) {
     const char* q = p;
     while (q < end && (*q == ' ' || *q == '\t')) ++q;
     const char* start = q;
-    if (q < end && *q == '+') ++q, ++start;  // from_chars rejects a leading '+'
+    bool plus = false;
+    if (q < end && *q == '+') ++q, ++start, plus = true;  // from_chars rejects a leading '+'
     const char* s = q;
-    if (s < end && *s == '-') ++s;
+    if (!plus && s < end && *s == '-') ++s;
     bool digits = false;
     while (s < end && *s >= '0' && *s <= '9') ++s, digits = true;
     if (s < end && *s == '.') {
@@ -128,7 +129,10 @@ bool parseFloatAt(const char*& p, const char* end, float& out) {
 bool parseIntAt(const char*& p, const char* end, long long& out) {
     const char* q = p;
     while (q < end && (*q == ' ' || *q == '\t')) ++q;
-    if (q < end && *q == '+') ++q;
+    if (q < end && *q == '+') {
+        ++q;
+        if (q < end && *q == '-') return false;  // "+-5" is no number
+    }
     long long v = 0;
     auto r = std::from_chars(q, end, v, 10);
     if (r.ec != std::errc()) return false;

@@ -49,8 +49,9 @@ public:
         size_ = n;
     }
     void push_back(const T& v) {
+        const T copy = v;  // v may live in the storage that reserve frees
         if (size_ == capacity()) reserve(size_ < 4 ? 8 : size_ * 2);
-        data()[size_++] = v;
+        data()[size_++] = copy;
     }
     void reserve(std::uint32_t n) {
         if (n <= capacity()) return;
