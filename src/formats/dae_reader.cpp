@@ -206,6 +206,28 @@ enum class TextUse { None, Collect, Floats, Ints, Vcount };
 
 inline bool isWs(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
+// Some exporters wrote numbers in their user's locale ("34,693176"). Array
+// items are separated by blanks only, so one comma without a point can only
+// be a decimal comma.
+bool commaDecimal(const char* a, const char* b, float& f) {
+    char buf[48];
+    const std::size_t n = static_cast<std::size_t>(b - a);
+    if (n == 0 || n >= sizeof buf) return false;
+    int commas = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        char c = a[i];
+        if (c == '.') return false;
+        if (c == ',') {
+            ++commas;
+            c = '.';
+        }
+        buf[i] = c;
+    }
+    if (commas != 1) return false;
+    const char* p = buf;
+    return parseFloatAt(p, buf + n, f) && p == buf + n;
+}
+
 void parseFloats(std::string_view t, std::vector<float>& out, std::int64_t& bad) {
     const char* p = t.data();
     const char* e = p + t.size();
@@ -217,7 +239,12 @@ void parseFloats(std::string_view t, std::vector<float>& out, std::int64_t& bad)
             out.push_back(f);
             continue;
         }
+        const char* t0 = p;
         while (p < e && !isWs(*p)) ++p;
+        if (commaDecimal(t0, p, f)) {
+            out.push_back(f);
+            continue;
+        }
         out.push_back(0.0f);
         ++bad;
     }
@@ -240,7 +267,8 @@ void parseInts(std::string_view t, std::vector<std::int32_t>& out, std::int64_t&
     }
 }
 
-// Up to n numbers of a short text.
+// Up to n numbers of a short text (a colour, a transform); stops at the
+// first item that is not a number.
 int smallFloats(std::string_view t, double* out, int n) {
     const char* p = t.data();
     const char* e = p + t.size();
@@ -248,8 +276,11 @@ int smallFloats(std::string_view t, double* out, int n) {
     while (k < n) {
         while (p < e && isWs(*p)) ++p;
         if (p >= e) break;
+        const char* t0 = p;
+        while (p < e && !isWs(*p)) ++p;
+        const char* q = t0;
         float f;
-        if (!parseFloatAt(p, e, f)) break;
+        if (!(parseFloatAt(q, p, f) && q == p) && !commaDecimal(t0, p, f)) break;
         out[k++] = f;
     }
     return k;
@@ -863,7 +894,10 @@ void DaeReader::onEnd(K k) {
             break;
         case K::Float:
             if (use == TextUse::Collect && floatWhich_ >= 0 && !effects_.empty()) {
-                std::optional<double> v = parseNumber(text);
+                double num = 0;
+                std::optional<double> v;
+                if (smallFloats(text, &num, 1) == 1 && trimView(text).find_first_of(" \t\r\n") == std::string_view::npos)
+                    v = num;
                 if (v) {
                     Effect& e = effects_.back();
                     if (floatWhich_ == 0) {
