@@ -1,25 +1,197 @@
 #include "model/checks.h"
 
+#include <algorithm>
+
+#include "model/extents.h"
+#include "model/vecmath.h"
 #include "shell/context.h"
+#include "util/numfmt.h"
 
 namespace molv {
 
+namespace {
+
+constexpr std::int32_t kUnused = -999999;
+
+std::string colourText(const Colour& c) {
+    return ":" + hexOf(c.r, 2) + ":" + hexOf(c.g, 2) + ":" + hexOf(c.b, 2) + ":" + hexOf(c.a, 2);
+}
+
+// Index range [first, end) of a run clipped to what exists.
+struct Span {
+    std::int64_t first, end;
+};
+Span clip(std::int64_t first, std::int64_t last, std::int64_t limit) {
+    return Span{std::max<std::int64_t>(first, 0), std::min<std::int64_t>(last + 1, limit)};
+}
+
+Span meshSpan(const ModelStore& m) {
+    return clip(m.meshRange.first, m.meshRange.last, static_cast<std::int64_t>(m.Meshes.size()));
+}
+
+Span groupSpan(const ModelStore& m, const Mesh& mesh) {
+    return clip(mesh.face_grp_ndx_stt, mesh.face_grp_ndx_end,
+                std::min<std::int64_t>(m.nFaceGrps, static_cast<std::int64_t>(m.FaceGrps.size())));
+}
+
+}  // namespace
+
 void ReportFaceError(Context& ctx, const std::string& message, std::int32_t mesh, std::int32_t face,
                      std::int32_t count, std::int32_t group) {
-    ModelStore& m = ctx.model;
+    const ModelStore& m = ctx.model;
+    const bool meshOk = m.validMesh(mesh);
+    const bool groupOk = group >= 0 && group < m.nFaceGrps && static_cast<std::size_t>(group) < m.FaceGrps.size();
+    const FaceGroup* g = groupOk ? &m.FaceGrps[static_cast<std::size_t>(group)] : nullptr;
     std::string text = message + "\r\nVFace# " + std::to_string(face) + " (FG-Face# " + std::to_string(count) +
-                       ", face_ndx_stt ";
-    text += (mesh >= 0 && mesh < m.meshCount) ? std::to_string(m.Meshes[static_cast<std::size_t>(mesh)].face_ndx_stt) : "?";
-    text += ", Facegrp# " + std::to_string(group);
-    if (group >= 0 && group < m.nFaceGrps) {
-        const FaceGroup& g = m.FaceGrps[static_cast<std::size_t>(group)];
-        text += " (GlblFgID " + std::to_string(g.gFgID) + "), Mesh# " + std::to_string(mesh) + "\r\nFaces in FG = " +
-                std::to_string(g.nFcs) + ", Matl-ID=" + std::to_string(g.MtlID) + ", Matl-symbol=" + g.MatlSymbol;
-    } else {
-        text += ", Mesh# " + std::to_string(mesh);
-    }
+                       ", face_ndx_stt " +
+                       (meshOk ? std::to_string(m.Meshes[static_cast<std::size_t>(mesh)].face_ndx_stt) : "?") +
+                       ", Facegrp# " + std::to_string(group) + " (GlblFgID " +
+                       (g ? std::to_string(g->gFgID) : "?") + "), Mesh# " + std::to_string(mesh) +
+                       "\r\nFaces in FG = " + (g ? std::to_string(g->nFcs) : "?") +
+                       ", Matl-ID=" + (g ? std::to_string(g->MtlID) : "?") +
+                       ", Matl-symbol=" + (g ? g->MatlSymbol : "");
     ctx.logFileIfDebug(text);
     ctx.msgBox(text);
+}
+
+void ReportBadFaceSummary(Context& ctx) {
+    const ModelStore& m = ctx.model;
+    if (m.badFaceReports > 1) {
+        const std::string t = std::to_string(m.badFaceReports) +
+                              " faces name vertices that do not exist; only the first was shown";
+        ctx.logMsg(t);
+        ctx.logFileIfDebug(t);
+    }
+    if (m.badGroupFaceReports > 1) {
+        const std::string t = std::to_string(m.badGroupFaceReports) +
+                              " face group members name faces that do not exist; only the first was shown";
+        ctx.logMsg(t);
+        ctx.logFileIfDebug(t);
+    }
+}
+
+CheckResult CheckModel(Context& ctx) {
+    ModelStore& m = ctx.model;
+    CheckResult r;
+    // The spare element after the last vertex is marked and counted too.
+    const std::int64_t markEnd =
+        std::min<std::int64_t>(std::int64_t{std::max(m.ttlnum_Vertices, 0)} + 1, static_cast<std::int64_t>(m.Vertices.size()));
+    for (std::int64_t i = 0; i < markEnd; ++i) m.Vertices[static_cast<std::size_t>(i)].mark = kUnused;
+
+    const std::int64_t nFaces = std::min<std::int64_t>(m.ttlnum_Faces, static_cast<std::int64_t>(m.VFaces.size()));
+    const std::int64_t nVerts = std::min<std::int64_t>(m.ttlnum_Vertices, static_cast<std::int64_t>(m.Vertices.size()));
+    const Span meshes = meshSpan(m);
+    for (std::int64_t i = meshes.first; i < meshes.end; ++i) {
+        const Mesh& mesh = m.Meshes[static_cast<std::size_t>(i)];
+        const std::int64_t b = mesh.face_ndx_stt;
+        const Span groups = groupSpan(m, mesh);
+        for (std::int64_t gi = groups.first; gi < groups.end; ++gi) {
+            const FaceGroup& g = m.FaceGrps[static_cast<std::size_t>(gi)];
+            const std::int64_t members =
+                std::min<std::int64_t>(g.nFcs, static_cast<std::int64_t>(g.FgFaces.size()));
+            for (std::int64_t k = 0; k < members; ++k) {
+                const std::int64_t f = g.FgFaces[static_cast<std::size_t>(k)] + b;
+                if (f < 0 || f >= nFaces) {
+                    if (r.badFaces++ == 0) {
+                        ReportFaceError(ctx,
+                                        "Face# " + std::to_string(f) + " in facegroup exceeds ttlnum_Faces  " +
+                                            std::to_string(m.ttlnum_Faces),
+                                        static_cast<std::int32_t>(i), static_cast<std::int32_t>(f),
+                                        static_cast<std::int32_t>(k), static_cast<std::int32_t>(gi));
+                    }
+                    continue;
+                }
+                const Face& face = m.VFaces[static_cast<std::size_t>(f)];
+                for (int c : {0, 2, 1}) {
+                    const std::int32_t v = face.vtx[c];
+                    if (v < 0 || v >= nVerts) {
+                        if (r.badCorners++ == 0) {
+                            ReportFaceError(ctx,
+                                            "Vertex# " + std::to_string(v) + " in VFaces exceeds ttlnum_Vertices  " +
+                                                std::to_string(m.ttlnum_Vertices),
+                                            static_cast<std::int32_t>(i), static_cast<std::int32_t>(f),
+                                            static_cast<std::int32_t>(k), static_cast<std::int32_t>(gi));
+                        }
+                        continue;
+                    }
+                    m.Vertices[static_cast<std::size_t>(v)].mark = 1;
+                }
+            }
+        }
+    }
+    if (r.badFaces > 1 || r.badCorners > 1) {
+        std::string t;
+        if (r.badFaces > 1) t += std::to_string(r.badFaces) + " face group members name faces that do not exist";
+        if (r.badCorners > 1) {
+            if (!t.empty()) t += "\r\n";
+            t += std::to_string(r.badCorners) + " face corners name vertices that do not exist";
+        }
+        t += "\r\n(only the first of each was shown)";
+        ctx.logMsg(t);
+        ctx.logFileIfDebug(t);
+        ctx.msgBox(t);
+    }
+
+    for (std::int64_t i = 0; i < markEnd; ++i) {
+        const Vertex& v = m.Vertices[static_cast<std::size_t>(i)];
+        if (v.mark == kUnused) ++r.unused;
+        if (v.num_UVs > 0) ++r.withUVs;
+    }
+    ctx.logMsg("ttlnum_Vertices=" + std::to_string(m.ttlnum_Vertices) + ", " + std::to_string(r.withUVs) +
+               " with UVs, " + std::to_string(r.unused) + " unused");
+    return r;
+}
+
+void DumpModel(Context& ctx) {
+    if (!ctx.app.devMode) return;
+    ModelStore& m = ctx.model;
+    if (m.meshCount < 1) {
+        ctx.logMsg("Meshes.Length=0");
+        return;
+    }
+    ctx.logMsg("-----------------------");
+    ctx.logMsg("Meshes: " + std::to_string(m.meshCount) + ". maxVert# = " + std::to_string(m.maxVert) +
+               " nFaceGrps=" + std::to_string(m.nFaceGrps));
+    ctx.logMsg("nMaterials=" + std::to_string(m.nMaterials) + "  ttlnum_Vertices=" + std::to_string(m.ttlnum_Vertices) +
+               "  ttlnum_Faces=" + std::to_string(m.ttlnum_Faces));
+    SetMaxMinsM(ctx);
+    ctx.logMsg("");
+    ctx.logMsg("All Maxs/Mins");
+    ctx.logMsg(ExtentsText(ctx, true));
+    CheckModel(ctx);
+
+    const std::int64_t nMat = std::min<std::int64_t>(m.nMaterials, static_cast<std::int64_t>(m.Materials.size()));
+    for (std::int64_t k = 0; k < nMat; ++k) {
+        const Material& mt = m.Materials[static_cast<std::size_t>(k)];
+        std::string line = "Material [" + std::to_string(k) + "] FGrpID " + std::to_string(mt.id) + " :" +
+                           (mt.use_count != 0 ? " OK" : " not referenced") + " : " + "   Am " +
+                           colourText(mt.ambient) + "   Df " + colourText(mt.diffuse) + "   Sp " +
+                           colourText(mt.specular) + "   Sh :" + fmt2(mt.shininess) + " : " + mt.name;
+        const std::int64_t maps = std::min<std::int64_t>(mt.nMaps, static_cast<std::int64_t>(mt.maps.size()));
+        for (std::int64_t j = 0; j < maps; ++j) line += " : " + mt.maps[static_cast<std::size_t>(j)];
+        ctx.logMsg(line);
+    }
+
+    const Span meshes = meshSpan(m);
+    for (std::int64_t i = meshes.first; i < meshes.end; ++i) {
+        const Span groups = groupSpan(m, m.Meshes[static_cast<std::size_t>(i)]);
+        for (std::int64_t g = groups.first; g < groups.end; ++g) {
+            const FaceGroup& fg = m.FaceGrps[static_cast<std::size_t>(g)];
+            ctx.logMsg("Msh[" + std::to_string(i) + "] Fgrp[" + std::to_string(g) + "]  gFgID=" +
+                       std::to_string(fg.gFgID) + "   MtlID=" + std::to_string(fg.MtlID) +
+                       "  nFcs=" + std::to_string(fg.nFcs));
+        }
+    }
+    ctx.logMsg(" - ");
+    ctx.logMsg("BASE HEIGHT=" + fmt2(m.minPos.y) + "    MAX SPAN=" + numText(m.maxSpan));
+}
+
+std::string XYZText(float x, float y, float z) { return " x:y:z: " + fmt2(x) + "  " + fmt2(y) + "  " + fmt2(z); }
+
+std::string XYText(float x, float y) { return " x:" + fmt2(x) + " y:" + fmt2(y); }
+
+std::string RPYText(float r, float p, float y) {
+    return " r:p:y: " + fmt2(RadToDeg(r), 6) + "  " + fmt2(RadToDeg(p), 6) + "  " + fmt2(RadToDeg(y), 6);
 }
 
 }  // namespace molv

@@ -1,15 +1,47 @@
-// Consistency checks and text dumps of the model store.
+// Consistency checks and text dumps of the model store, and the short
+// vector texts the readers put into their log lines.
 #pragma once
 #include <cstdint>
 #include <string>
 
+#include "model/vec3.h"
+
 namespace molv {
 
 struct Context;
-struct Vec3;
+
+// Developer-mode summary of the store (counts, extents, materials, face
+// groups), ending with CheckModel. Writes nothing outside developer mode.
+void DumpModel(Context& ctx);
+
+struct CheckResult {
+    std::int64_t badFaces = 0;    // face-group members naming no face
+    std::int64_t badCorners = 0;  // face corners naming no vertex
+    std::int32_t withUVs = 0;     // over 0..ttlnum_Vertices, spare included
+    std::int32_t unused = 0;
+};
+
+// Verifies face-group members and face corners, marks used vertices
+// (mark 1, unused -999999) and logs the vertex usage line. Broken
+// references are reported, never followed: the first of each kind with
+// its face's context, the rest as one count.
+CheckResult CheckModel(Context& ctx);
 
 // Logs and shows a broken reference with the face's context; changes nothing.
 void ReportFaceError(Context& ctx, const std::string& message, std::int32_t mesh = 0, std::int32_t face = 0,
                      std::int32_t count = 0, std::int32_t group = 0);
+
+// After a read: one log line for each kind of broken reference that the
+// add operations counted beyond the one they showed.
+void ReportBadFaceSummary(Context& ctx);
+
+// " x:y:z: 1.00  2.50  -3.00"
+std::string XYZText(float x, float y, float z);
+inline std::string XYZText(const Vec3& v) { return XYZText(v.x, v.y, v.z); }
+// " x:1.00 y:2.00"
+std::string XYText(float x, float y);
+// " r:p:y: " and the three angles in degrees, each padded to width 6.
+std::string RPYText(float r, float p, float y);
+inline std::string RPYText(const Vec3& a) { return RPYText(a.x, a.y, a.z); }
 
 }  // namespace molv

@@ -1,5 +1,7 @@
 #include "model/store.h"
 
+#include <algorithm>
+
 #include "model/checks.h"
 #include "shell/context.h"
 #include "util/numfmt.h"
@@ -9,11 +11,28 @@ namespace molv {
 namespace {
 constexpr std::int32_t kInt16Max = 32767;
 
+constexpr std::int32_t kInt32Max = 2147483647;
+
 template <class T>
 void resetOne(std::vector<T>& v) {
     v.clear();
     v.resize(1);
     v.shrink_to_fit();
+}
+
+// Re-sizes to n elements, keeping contents. When the storage must move it
+// grows by a quarter (not the library's doubling): a million-face model then
+// carries at most a fifth of spare room, and the many small steps of the
+// readers still cost amortised constant time.
+template <class T>
+void growTo(std::vector<T>& v, std::size_t n) {
+    if (n > v.capacity()) v.reserve(std::max(n, v.capacity() + v.capacity() / 4));
+    v.resize(n);
+}
+
+template <class T>
+std::size_t bytesOf(const std::vector<T>& v) {
+    return v.capacity() * sizeof(T);
 }
 }  // namespace
 
@@ -34,14 +53,36 @@ void ModelStore::ClearModel() {
     currMtlID = -1;
     readPos = 0;
     badFaceReports = 0;
+    badGroupFaceReports = 0;
     minPos = maxPos = ctrPos = spanPos = Vec3{};
     minZup = maxZup = ctrZup = spanZup = Vec3{};
     maxSpan = 0;
 }
 
 void ModelStore::growVertices(std::size_t n) {
-    if (Vertices.size() < n) Vertices.resize(n);
-    if (Normals.size() < n) Normals.resize(n);
+    if (Vertices.size() < n) growTo(Vertices, n);
+    if (Normals.size() < n) growTo(Normals, n);
+}
+
+bool ModelStore::validMesh(std::int32_t mesh) const {
+    return mesh >= 0 && static_cast<std::size_t>(mesh) < Meshes.size();
+}
+
+std::size_t ModelStore::memoryEstimate() const {
+    std::size_t n = bytesOf(Meshes) + bytesOf(Materials) + bytesOf(FaceGrps) + bytesOf(Vertices) +
+                    bytesOf(Normals) + bytesOf(VFaces);
+    for (const Mesh& m : Meshes) n += m.name.capacity();
+    for (const Material& mt : Materials) {
+        n += mt.name.capacity() + bytesOf(mt.maps);
+        for (const std::string& s : mt.maps) n += s.capacity();
+    }
+    for (const FaceGroup& g : FaceGrps) n += bytesOf(g.FgFaces) + bytesOf(g.FgGlblFaces) + g.MatlSymbol.capacity();
+    // Inline pairs and influences are inside sizeof(Vertex); count only spills.
+    for (const Vertex& v : Vertices) {
+        if (v.UVs.size() > 1) n += v.UVs.size() * sizeof(UV);
+        if (v.Influences.size() > 4) n += v.Influences.size() * sizeof(Influence);
+    }
+    return n;
 }
 
 bool ModelStore::detailWanted(std::int32_t perMeshCount, int level) const {
@@ -56,7 +97,7 @@ std::int16_t ModelStore::dssAddMesh(const std::string& name, std::int32_t n) {
     }
     MeshNdx = meshCount;
     meshCount += 1;
-    Meshes.resize(static_cast<std::size_t>(meshCount) + 1);
+    growTo(Meshes, static_cast<std::size_t>(meshCount) + 1);
     currVtxBase = ttlnum_Vertices;
     meshFaceCount = meshVtxCount = meshFgCount = meshTexVtxCount = meshColladaCount = 0;
     Mesh& m = Meshes[static_cast<std::size_t>(MeshNdx)];
@@ -83,11 +124,19 @@ std::int16_t ModelStore::dssAddMesh(const std::string& name, std::int32_t n) {
 
 std::int32_t ModelStore::AddMeshVertices(std::int32_t mesh, std::int32_t n) {
     if (n < 0) n = 0;
-    Mesh& m = Meshes[static_cast<std::size_t>(mesh)];
-    if (m.num_Vertices == 0) m.vtx_ndx_stt = ttlnum_Vertices;
-    m.num_UVsets = 0;
-    m.num_Vertices += n;
-    m.vtx_ndx_end = m.vtx_ndx_stt + m.num_Vertices - 1;
+    // Counts come from files; one that would overflow the 32-bit total adds nothing.
+    if (n > kInt32Max - 1001 - ttlnum_Vertices) {
+        ctx_.msgBox("Too many vertices: " + std::to_string(n) + " more than the " + std::to_string(ttlnum_Vertices) +
+                    " held");
+        n = 0;
+    }
+    if (validMesh(mesh)) {
+        Mesh& m = Meshes[static_cast<std::size_t>(mesh)];
+        if (m.num_Vertices == 0) m.vtx_ndx_stt = ttlnum_Vertices;
+        m.num_UVsets = 0;
+        m.num_Vertices += n;
+        m.vtx_ndx_end = m.vtx_ndx_stt + m.num_Vertices - 1;
+    }
     std::int32_t first = ttlnum_Vertices;
     ttlnum_Vertices += n;
     // Block adds size exactly (one spare element), but never shrink.
@@ -97,6 +146,7 @@ std::int32_t ModelStore::AddMeshVertices(std::int32_t mesh, std::int32_t n) {
 
 void ModelStore::SetMeshRanges(std::int32_t mesh, std::int32_t nV, std::int32_t nF, std::int32_t nG,
                                std::int32_t sV, std::int32_t sF, std::int32_t sG) {
+    if (!validMesh(mesh)) return;
     Mesh& m = Meshes[static_cast<std::size_t>(mesh)];
     auto run = [](std::int32_t n, std::int32_t s, std::int32_t& cnt, std::int32_t& stt, std::int32_t& end) {
         if (n < 0) return;
@@ -112,7 +162,7 @@ void ModelStore::SetMeshRanges(std::int32_t mesh, std::int32_t nV, std::int32_t 
 std::int32_t ModelStore::AddMaterial(const std::string& name) {
     std::int32_t i = nMaterials;
     nMaterials += 1;
-    Materials.resize(static_cast<std::size_t>(nMaterials) + 1);
+    growTo(Materials, static_cast<std::size_t>(nMaterials) + 1);
     Material& mt = Materials[static_cast<std::size_t>(i)];
     mt.id = i;
     mt.name = name;
@@ -129,7 +179,7 @@ std::int32_t ModelStore::AddFaceGroup(bool flag, std::int32_t material, std::int
     currFgnum = i;
     nFaceGrps += 1;
     meshFgCount += 1;
-    FaceGrps.resize(static_cast<std::size_t>(nFaceGrps) + 1);
+    growTo(FaceGrps, static_cast<std::size_t>(nFaceGrps) + 1);
     ctx_.showStatus("FaceGrp: " + std::to_string(i));
     if (material >= 0) SetFaceGroupMaterial(i, material);
     FaceGroup& g = FaceGrps[static_cast<std::size_t>(i)];
@@ -157,16 +207,21 @@ bool ModelStore::SetFaceGroupMaterial(std::int32_t group, std::int32_t material)
 void ModelStore::AddFaceToGroup(std::int32_t mesh, std::int32_t group, bool flag, std::int32_t face,
                                 std::int32_t global) {
     if (group < 0 || group >= nFaceGrps) return;
-    if (global == -1) global = Meshes[static_cast<std::size_t>(mesh)].face_ndx_stt + face;
-    if (face > ttlnum_Faces) {
-        ReportFaceError(ctx_, "Face# " + std::to_string(face) + " in facegroup " + std::to_string(group) +
-                                  " exceeds ttlnum_Faces  " + std::to_string(ttlnum_Faces));
-    }
+    if (global == -1) global = (validMesh(mesh) ? Meshes[static_cast<std::size_t>(mesh)].face_ndx_stt : 0) + face;
     FaceGroup& g = FaceGrps[static_cast<std::size_t>(group)];
-    if (static_cast<std::size_t>(g.nFcs) + 1 >= g.FgFaces.size() - 1 || g.FgFaces.size() < 2) {
-        g.FgFaces.resize(static_cast<std::size_t>(g.nFcs) + 101);
-        g.FgGlblFaces.resize(static_cast<std::size_t>(g.nFcs) + 101);
+    // A member that names no face is kept (the check reports it again), but
+    // only the first one per read raises a box; the rest are counted.
+    if (face > ttlnum_Faces || global < 0 || global >= ttlnum_Faces) {
+        if (badGroupFaceReports++ == 0) {
+            ReportFaceError(ctx_,
+                            "Face# " + std::to_string(face) + " in facegroup " + std::to_string(group) +
+                                " exceeds ttlnum_Faces  " + std::to_string(ttlnum_Faces),
+                            mesh, global, g.nFcs, group);
+        }
     }
+    const std::size_t need = static_cast<std::size_t>(g.nFcs) + 1;
+    if (g.FgFaces.size() < 2 || need >= g.FgFaces.size() - 1) growTo(g.FgFaces, need + 100);
+    if (g.FgGlblFaces.size() < g.FgFaces.size()) growTo(g.FgGlblFaces, g.FgFaces.size());
     g.FgFaces[static_cast<std::size_t>(g.nFcs)] = face;
     g.FgGlblFaces[static_cast<std::size_t>(g.nFcs)] = global;
     g.nFcs += 1;
@@ -175,24 +230,37 @@ void ModelStore::AddFaceToGroup(std::int32_t mesh, std::int32_t group, bool flag
 
 std::int32_t ModelStore::AddFace(std::int32_t mesh, std::int32_t base, std::int32_t a, std::int32_t b,
                                  std::int32_t c) {
-    Mesh& m = Meshes[static_cast<std::size_t>(mesh)];
-    if (m.num_Faces == 0) m.face_ndx_stt = ttlnum_Faces;
-    m.num_Faces += 1;
-    m.face_ndx_end = m.face_ndx_stt + m.num_Faces - 1;
+    if (validMesh(mesh)) {
+        Mesh& m = Meshes[static_cast<std::size_t>(mesh)];
+        if (m.num_Faces == 0) m.face_ndx_stt = ttlnum_Faces;
+        m.num_Faces += 1;
+        m.face_ndx_end = m.face_ndx_stt + m.num_Faces - 1;
+    }
     if (static_cast<std::size_t>(ttlnum_Faces) + 1 >= VFaces.size() - 1)
-        VFaces.resize(static_cast<std::size_t>(ttlnum_Faces) + 1001);
+        growTo(VFaces, static_cast<std::size_t>(ttlnum_Faces) + 1001);
     Face& f = VFaces[static_cast<std::size_t>(ttlnum_Faces)];
-    f.vtx[0] = base + c;
-    f.vtx[1] = base + b;
-    f.vtx[2] = base + a;
-    for (int k = 0; k < 3; ++k)
+    // Sums of file values: computed wide so a wild number cannot overflow.
+    const std::int64_t corner[3] = {std::int64_t{base} + c, std::int64_t{base} + b, std::int64_t{base} + a};
+    std::int64_t bad = 0;
+    bool faceBad = false;
+    for (int k = 0; k < 3; ++k) {
+        const std::int64_t v = corner[k];
+        f.vtx[k] = v < -kInt32Max ? -kInt32Max : v > kInt32Max ? kInt32Max : static_cast<std::int32_t>(v);
         if (f.vtx[k] > maxVert) maxVert = f.vtx[k];
-    if (maxVert > ttlnum_Vertices) {
-        // Reported once per read with the box; later ones are counted (the
-        // writers leave such faces out).
+        // The element at ttlnum_Vertices is the spare, not a vertex.
+        if (v < 0 || v >= ttlnum_Vertices) {
+            if (!faceBad || v < 0) bad = v;
+            faceBad = true;
+        }
+    }
+    if (faceBad) {
+        // The face is kept; only the first per read raises the box, the
+        // rest are counted for the summary.
         if (badFaceReports++ == 0) {
-            ctx_.msgBox("Vertex " + std::to_string(maxVert) + " > ttlnum_Vertices " + std::to_string(ttlnum_Vertices) +
-                        " @ line " + std::to_string(ctx_.xml.xmlLineNo) + "\r\nMesh=" + std::to_string(MeshNdx) +
+            const std::string head = bad < 0 ? "Vertex " + std::to_string(bad) + " < 0"
+                                             : "Vertex " + std::to_string(maxVert) + " > ttlnum_Vertices " +
+                                                   std::to_string(ttlnum_Vertices);
+            ctx_.msgBox(head + " @ line " + std::to_string(ctx_.xml.xmlLineNo) + "\r\nMesh=" + std::to_string(MeshNdx) +
                         ", ttlnum_Faces=" + std::to_string(ttlnum_Faces) + ", currFgnum=" + std::to_string(currFgnum) +
                         "\r\n" + ctx_.xml.xmlLine);
         }

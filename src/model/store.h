@@ -106,6 +106,7 @@ public:
     std::int32_t MeshNdx = 0, currFgnum = 0, currMtlID = -1, currVtxNdx = 0, currVtxBase = 0;
     std::int32_t maxVert = 0;  // highest vertex index any face referenced
     std::int32_t badFaceReports = 0;  // faces naming missing vertices, this read
+    std::int32_t badGroupFaceReports = 0;  // face-group members naming missing faces, this read
     // Per-mesh counters, zeroed by dssAddMesh.
     std::int32_t meshFaceCount = 0, meshVtxCount = 0, meshFgCount = 0;
     std::int32_t meshTexVtxCount = 0;   // 3DS texture vertices of the current mesh
@@ -142,6 +143,13 @@ public:
 
     // Grows Vertices and Normals together to at least n elements.
     void growVertices(std::size_t n);
+
+    // Whether `mesh` indexes an element of Meshes (the spare included).
+    bool validMesh(std::int32_t mesh) const;
+
+    // Bytes held by the store: array capacities times element sizes, plus
+    // strings, member lists and spilled UV and influence lists.
+    std::size_t memoryEstimate() const;
 
 private:
     Context& ctx_;
