@@ -7,19 +7,29 @@ namespace molv {
 
 std::string quoteWord(const std::string& word) {
     if (word.find_first_of(" \t\"") == std::string::npos) return word;
-    // Inside quotes blanks and tabs stay; a quote in the word is written
-    // doubled, which the splitter reads as one literal quote that leaves
-    // the quoted run, so a quote opens the run again after it.
+    // The splitter drops a quote, flips the quoted state and lets the next
+    // character pass without a quote test; blanks end a word only outside
+    // quotes. Track both so every character comes back as given.
     std::string q = "\"";
-    for (std::size_t i = 0; i < word.size(); ++i) {
-        if (word[i] == '"') {
-            q += "\"\"";
-            if (i + 1 < word.size()) q += '"';
+    bool inQuote = true;
+    bool freePass = true;
+    for (char c : word) {
+        if (c == '"') {
+            if (freePass) {
+                q += c;
+            } else {
+                q += "\"\"";
+                inQuote = !inQuote;
+            }
+        } else if (c == ' ' && !inQuote && !freePass) {
+            q += "\" ";
+            inQuote = true;
         } else {
-            q += word[i];
+            q += c;
         }
+        freePass = false;
     }
-    if (word.back() != '"') q += '"';
+    if (inQuote) q += '"';
     return q;
 }
 

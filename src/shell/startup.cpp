@@ -50,6 +50,7 @@ ProcessEnv ProcessEnv::current() {
 std::string subFolder(const std::string& dir, const std::string& name) {
     std::string r = dir;
     if (!r.empty() && !isSep(r.back())) r += pathSep();
+    if (name.empty()) return r;
     r += name;
     r += pathSep();
     return r;

@@ -44,7 +44,8 @@ std::string programBaseName(const std::string& programPath);
 // "vtm3" or "mc", exact case.
 bool isDevProgramName(const std::string& baseName);
 
-// "dir" + "name" + separator, with one separator between them.
+// "dir" + "name" + separator, with one separator between them; an empty
+// name gives dir with its closing separator.
 std::string subFolder(const std::string& dir, const std::string& name);
 
 std::string fatalStartupMessage(const std::string& title, const std::string& phase,

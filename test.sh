@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Builds everything and runs the test suite, then builds and runs it again
+# under AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+jobs=$(nproc 2>/dev/null || echo 2)
+
+"$root/scripts/deps.sh" build-essential cmake ninja-build pkg-config libgtest-dev libcal3d12-dev
+
+echo "== build and test" >&2
+cmake -S "$root" -B "$root/build-test" -G Ninja >/dev/null
+cmake --build "$root/build-test"
+ctest --test-dir "$root/build-test" --output-on-failure -j "$jobs"
+
+echo "== build and test with AddressSanitizer + UndefinedBehaviorSanitizer" >&2
+cmake -S "$root" -B "$root/build-asan" -G Ninja -DMOLV_SANITIZE=ON >/dev/null
+cmake --build "$root/build-asan"
+ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0} \
+UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1} \
+    ctest --test-dir "$root/build-asan" --output-on-failure -j "$jobs"
