@@ -138,7 +138,7 @@ struct Geometry {
 struct ColourOp {
     int which = 0;  // 0 ambient, 1 diffuse, 2 specular
     bool texture = false;
-    float rgb[3] = {0, 0, 0};
+    double rgb[3] = {0, 0, 0};
 };
 
 struct Effect {
@@ -209,7 +209,7 @@ inline bool isWs(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r
 // Some exporters wrote numbers in their user's locale ("34,693176"). Array
 // items are separated by blanks only, so one comma without a point can only
 // be a decimal comma.
-bool commaDecimal(const char* a, const char* b, float& f) {
+bool commaDecimal(const char* a, const char* b, double& d) {
     char buf[48];
     const std::size_t n = static_cast<std::size_t>(b - a);
     if (n == 0 || n >= sizeof buf) return false;
@@ -224,8 +224,17 @@ bool commaDecimal(const char* a, const char* b, float& f) {
         buf[i] = c;
     }
     if (commas != 1) return false;
-    const char* p = buf;
-    return parseFloatAt(p, buf + n, f) && p == buf + n;
+    std::optional<double> v = parseNumber(std::string_view(buf, n));
+    if (!v) return false;
+    d = *v;
+    return true;
+}
+
+bool commaDecimal(const char* a, const char* b, float& f) {
+    double d;
+    if (!commaDecimal(a, b, d) || std::fabs(d) > 3.4e38) return false;
+    f = static_cast<float>(d);
+    return true;
 }
 
 void parseFloats(std::string_view t, std::vector<float>& out, std::int64_t& bad) {
@@ -235,11 +244,12 @@ void parseFloats(std::string_view t, std::vector<float>& out, std::int64_t& bad)
         while (p < e && isWs(*p)) ++p;
         if (p >= e) return;
         float f;
+        const char* t0 = p;
         if (parseFloatAt(p, e, f) && (p == e || isWs(*p))) {
             out.push_back(f);
             continue;
         }
-        const char* t0 = p;
+        p = t0;
         while (p < e && !isWs(*p)) ++p;
         if (commaDecimal(t0, p, f)) {
             out.push_back(f);
@@ -278,10 +288,13 @@ int smallFloats(std::string_view t, double* out, int n) {
         if (p >= e) break;
         const char* t0 = p;
         while (p < e && !isWs(*p)) ++p;
-        const char* q = t0;
-        float f;
-        if (!(parseFloatAt(q, p, f) && q == p) && !commaDecimal(t0, p, f)) break;
-        out[k++] = f;
+        double d;
+        std::optional<double> v = parseNumber(std::string_view(t0, static_cast<std::size_t>(p - t0)));
+        if (v)
+            d = *v;
+        else if (!commaDecimal(t0, p, d))
+            break;
+        out[k++] = d;
     }
     return k;
 }
@@ -878,7 +891,7 @@ void DaeReader::onEnd(K k) {
                 op.which = colourWhich_;
                 double v[3] = {0, 0, 0};
                 smallFloats(text, v, 3);
-                for (int i = 0; i < 3; ++i) op.rgb[i] = static_cast<float>(v[i]);
+                for (int i = 0; i < 3; ++i) op.rgb[i] = v[i];
                 effects_.back().colours.push_back(op);
             }
             break;

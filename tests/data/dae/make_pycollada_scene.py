@@ -1,0 +1,45 @@
+import numpy, collada
+from collada import material, source, geometry, scene
+m = collada.Collada()
+img = material.CImage("brick-img", "textures/brick wall.png")
+surf = material.Surface("brick-surface", img)
+samp = material.Sampler2D("brick-sampler", surf)
+tex = material.Map(samp, "UVSET0")
+eff = material.Effect("brick-effect", [surf, samp], "phong", diffuse=tex, ambient=(0.1,0.1,0.1), specular=(0.3,0.3,0.3), shininess=20.0)
+eff2 = material.Effect("plain-effect", [], "lambert", diffuse=(0.2,0.4,0.9))
+mat = material.Material("brick-mat", "brick", eff)
+mat2 = material.Material("plain-mat", "plain", eff2)
+m.images.append(img); m.effects.append(eff); m.effects.append(eff2); m.materials.append(mat); m.materials.append(mat2)
+# A unit square pyramid: 5 positions, 2 uv, triangles.
+pos = numpy.array([0,0,0, 1,0,0, 1,1,0, 0,1,0, 0.5,0.5,1], dtype=float)
+uv = numpy.array([0,0, 1,0, 1,1, 0,1, 0.5,0.5], dtype=float)
+vs = source.FloatSource("pyr-pos", pos, ('X','Y','Z'))
+ts = source.FloatSource("pyr-tex", uv, ('S','T'))
+g = geometry.Geometry(m, "pyramid", "pyramid", [vs, ts])
+il = source.InputList(); il.addInput(0, 'VERTEX', '#pyr-pos'); il.addInput(1, 'TEXCOORD', '#pyr-tex', set='0')
+idx = numpy.array([0,0, 2,2, 1,1,  0,0, 3,3, 2,2,  0,0, 1,1, 4,4,  1,1, 2,2, 4,4,  2,2, 3,3, 4,4,  3,3, 0,0, 4,4])
+ts1 = g.createTriangleSet(idx[:12], il, "brickref")
+ts2 = g.createTriangleSet(idx[12:], il, "plainref")
+g.primitives.append(ts1); g.primitives.append(ts2)
+m.geometries.append(g)
+# A quad strip geometry as polylist
+qpos = numpy.array([0,0,0, 2,0,0, 2,2,0, 0,2,0, 4,0,0, 4,2,0], dtype=float)
+qs = source.FloatSource("quad-pos", qpos, ('X','Y','Z'))
+q = geometry.Geometry(m, "quads", "quads", [qs])
+il2 = source.InputList(); il2.addInput(0, 'VERTEX', '#quad-pos')
+pl = q.createPolylist(numpy.array([0,1,2,3, 1,4,5,2]), numpy.array([4,4]), il2, "plainref")
+q.primitives.append(pl)
+m.geometries.append(q)
+def binds():
+    return [scene.MaterialNode("brickref", mat, inputs=[('UVSET0','TEXCOORD','0')]), scene.MaterialNode("plainref", mat2, inputs=[])]
+gn1 = scene.GeometryNode(g, binds())
+gn2 = scene.GeometryNode(g, binds())
+qn = scene.GeometryNode(q, [scene.MaterialNode("plainref", mat2, inputs=[])])
+n1 = scene.Node("pyr1", children=[gn1], transforms=[scene.TranslateTransform(10, 0, 0)])
+n2 = scene.Node("pyr2", children=[gn2], transforms=[scene.RotateTransform(0, 0, 1, 90), scene.ScaleTransform(2, 2, 2)])
+parent = scene.Node("group", children=[n2], transforms=[scene.TranslateTransform(0, 0, 5)])
+n3 = scene.Node("quadnode", children=[qn])
+myscene = scene.Scene("myscene", [n1, parent, n3])
+m.scenes.append(myscene); m.scene = myscene
+m.assetInfo.upaxis = collada.asset.UP_AXIS.Z_UP
+m.write("pycollada_scene.dae")
