@@ -299,6 +299,14 @@ int smallFloats(std::string_view t, double* out, int n) {
     return k;
 }
 
+// A count attribute, kept within what any document could hold; -1 when it
+// is not a number.
+std::int64_t countOf(std::string_view s) {
+    std::optional<double> v = parseNumber(s);
+    if (!v) return -1;
+    return static_cast<std::int64_t>(std::clamp(*v, -1.0, 1e15));
+}
+
 std::string stripHash(std::string s) {
     if (!s.empty() && s[0] == '#') s.erase(0, 1);
     return s;
@@ -671,12 +679,11 @@ void DaeReader::onStart(K k, std::string_view name, std::string_view a, bool sel
             if (grand == K::Source && great == K::Mesh && !sources_.empty()) {
                 Source& s = sources_.back();
                 std::string v = attr(a, "count");
-                s.accCount = v.empty() ? -1 : static_cast<std::int64_t>(leadingNumber(v));
+                s.accCount = v.empty() ? -1 : countOf(v);
                 v = attr(a, "stride");
                 s.accStride = v.empty() ? 0 : static_cast<std::int32_t>(std::clamp(leadingNumber(v), 0.0, 1e6));
                 v = attr(a, "offset");
-                s.accOffset = v.empty() ? 0 : static_cast<std::int64_t>(std::max(0.0, leadingNumber(v)));
-                if (s.accCount < 0) s.accCount = 0;
+                s.accOffset = v.empty() ? 0 : std::max<std::int64_t>(0, countOf(v));
             }
             break;
         case K::Param:
@@ -695,7 +702,7 @@ void DaeReader::onStart(K k, std::string_view name, std::string_view a, bool sel
                 pr.kind = k;
                 pr.material = attr(a, "material");
                 std::string c = attr(a, "count");
-                if (!c.empty()) pr.count = static_cast<std::int64_t>(leadingNumber(c));
+                if (!c.empty()) pr.count = countOf(c);
                 pr.where = here();
                 geoms_.back().prims.push_back(std::move(pr));
             } else {
