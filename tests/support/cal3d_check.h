@@ -77,8 +77,10 @@ bool cal3dAvailable();
 Cal3dSetInfo loadCal3dSet(const std::string& outBase);
 
 // Loads one mesh with Cal3D and saves it with CalSaver::saveCoreMesh to
-// savedPath; false (err set) when either step fails.
-bool resaveCal3dMesh(const std::string& cmfPath, const std::string& savedPath, std::string& err);
+// savedPath; false (err set) when a step fails. Cal3D wants a skeleton
+// first: skeletonPath, or by default the .csf beside the mesh.
+bool resaveCal3dMesh(const std::string& cmfPath, const std::string& savedPath, std::string& err,
+                     const std::string& skeletonPath = {});
 
 // What the store says the mesh file must hold, computed independently of the
 // writer: one submesh per face group with faces (groups in mesh order),
