@@ -305,45 +305,95 @@ std::int64_t TextReader::lineNo() const {
 }
 
 namespace {
-// Appends [s,e) to out without CR, NUL and character 26.
-inline void appendKept(std::string& out, const char* s, const char* e) {
-    while (s < e) {
-        const char* r = s;
-        while (r < e && *r != '\r' && *r != '\0' && *r != 26) ++r;
-        out.append(s, static_cast<std::size_t>(r - s));
-        s = r < e ? r + 1 : e;
+// Appends [s, s+n) to out without CR, NUL and character 26.
+void appendKept(std::string& out, const char* s, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) {
+        const char c = s[i];
+        if (c != '\r' && c != '\0' && c != 26) out.push_back(c);
     }
 }
 }  // namespace
 
-bool TextReader::readLineText(std::string& line, std::size_t max) {
-    line.clear();
-    if (p_ >= end_) return false;
-    std::size_t avail = static_cast<std::size_t>(end_ - p_);
-    std::size_t span = (max > 0 && max < avail) ? max : avail;
+TextReader::TextReader(std::string_view bytes)
+    : p_(bytes.data()), begin_(bytes.data()), end_(bytes.data() + bytes.size()) {
+    nextCr_ = find('\r');
+    nextNul_ = find('\0');
+    nextSub_ = find(26);
+}
+
+const char* TextReader::find(char c) const {
+    const void* r = p_ < end_ ? std::memchr(p_, c, static_cast<std::size_t>(end_ - p_)) : nullptr;
+    return r ? static_cast<const char*>(r) : end_;
+}
+
+// The piece [p_, p_+n) as kept: a view of the bytes themselves when nothing
+// is dropped (the usual case, a CR before the line feed aside), else a copy
+// in scratch_. The positions of the next CR, NUL and 26 are found lazily,
+// each byte of the input searched once per kind, so clean lines cost no scan
+// of their own.
+std::string_view TextReader::kept(std::size_t n) {
+    if (nextCr_ < p_) nextCr_ = find('\r');
+    if (nextNul_ < p_) nextNul_ = find('\0');
+    if (nextSub_ < p_) nextSub_ = find(26);
+    if (n > 0 && p_[n - 1] == '\r') --n;
+    const char* e = p_ + n;
+    if (nextCr_ >= e && nextNul_ >= e && nextSub_ >= e) return std::string_view(p_, n);
+    scratch_.clear();
+    appendKept(scratch_, p_, n);
+    return scratch_;
+}
+
+bool TextReader::readLineView(std::string_view& line, std::size_t max) {
+    if (p_ >= end_) {
+        line = {};
+        return false;
+    }
+    const std::size_t avail = static_cast<std::size_t>(end_ - p_);
+    const std::size_t span = (max > 0 && max < avail) ? max : avail;
     const char* nl = static_cast<const char*>(std::memchr(p_, '\n', span));
-    const char* stop = nl ? nl : p_ + span;
-    appendKept(line, p_, stop);
+    const std::size_t n = nl ? static_cast<std::size_t>(nl - p_) : span;
+    line = kept(n);
     if (nl) {
         p_ = nl + 1;
         ++lineFeeds_;
     } else {
-        p_ = stop;
+        p_ += n;
     }
+    return true;
+}
+
+bool TextReader::readLineText(std::string& line, std::size_t max) {
+    std::string_view v;
+    if (!readLineView(v, max)) {
+        line.clear();
+        return false;
+    }
+    line.assign(v.data(), v.size());
     return true;
 }
 
 char TextReader::readUntil(std::string& out, std::string_view stops, std::size_t max) {
     out.clear();
     if (p_ >= end_) return '\0';
-    bool table[256] = {};
-    for (char c : stops) table[static_cast<unsigned char>(c)] = true;
-    table[static_cast<unsigned char>('\n')] = true;
     std::size_t avail = static_cast<std::size_t>(end_ - p_);
     const char* lim = p_ + ((max > 0 && max < avail) ? max : avail);
     const char* q = p_;
-    while (q < lim && !table[static_cast<unsigned char>(*q)]) ++q;
-    appendKept(out, p_, q);
+    // The scan stops at a line feed too. Short stop sets (the usual ">")
+    // compare directly; longer ones use a table.
+    if (stops.size() == 1) {
+        const char a = stops[0];
+        while (q < lim && *q != a && *q != '\n') ++q;
+    } else if (stops.size() == 2) {
+        const char a = stops[0], b = stops[1];
+        while (q < lim && *q != a && *q != b && *q != '\n') ++q;
+    } else {
+        bool table[256] = {};
+        for (char c : stops) table[static_cast<unsigned char>(c)] = true;
+        table[static_cast<unsigned char>('\n')] = true;
+        while (q < lim && !table[static_cast<unsigned char>(*q)]) ++q;
+    }
+    std::string_view piece = kept(static_cast<std::size_t>(q - p_));
+    out.assign(piece.data(), piece.size());
     if (q < lim) {
         char c = *q;
         p_ = q + 1;

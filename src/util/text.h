@@ -87,12 +87,16 @@ bool writeHexBytes(const std::string& path, std::string_view hexText, Context* c
 class TextReader {
 public:
     TextReader() = default;
-    explicit TextReader(std::string_view bytes) : p_(bytes.data()), begin_(bytes.data()), end_(bytes.data() + bytes.size()) {}
+    explicit TextReader(std::string_view bytes);
 
     // Next line into `line` (its capacity is reused). Stops after a line
     // feed, at the end, or after `max` characters when max > 0. False only
     // when nothing was left to read.
     bool readLineText(std::string& line, std::size_t max = 0);
+    // The same without a copy: line views the bytes (or, when bytes had to
+    // be dropped, a buffer of this reader) and stays valid until the next
+    // read.
+    bool readLineView(std::string_view& line, std::size_t max = 0);
     bool readLineBin(std::string& line, std::size_t max = 0) { return readLineText(line, max); }
     // Like readLineText, but also stops at any character of `stops`; returns
     // the character that ended the piece (a stop character or '\n', not kept
@@ -108,10 +112,19 @@ public:
     std::int64_t lineNo() const;
 
 private:
+    const char* find(char c) const;
+    std::string_view kept(std::size_t n);
+
     const char* p_ = nullptr;
     const char* begin_ = nullptr;
     const char* end_ = nullptr;
+    // Next CR, NUL and character 26 at or after the last search (end_ when
+    // none): lines before them need no copy.
+    const char* nextCr_ = nullptr;
+    const char* nextNul_ = nullptr;
+    const char* nextSub_ = nullptr;
     std::int64_t lineFeeds_ = 0;
+    std::string scratch_;
 };
 
 // Reads a file's lines (trimmed; empty ones skipped with skipEmpty) into

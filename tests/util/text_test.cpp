@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -238,6 +239,70 @@ TEST(TextReader, LineEndsAndDroppedBytes) {
     EXPECT_EQ(readAll(std::string_view("a\0b\x1A" "c\r\r\n", 8)), std::vector<std::string>{"abc"});
     // A lone CR does not end a line.
     EXPECT_EQ(readAll("a\rb\n"), std::vector<std::string>{"ab"});
+}
+
+TEST(TextReader, LineViewPointsIntoCleanBytes) {
+    const std::string bytes("clean\r\nwith\0nul\nlast", 20);
+    TextReader r(bytes);
+    std::string_view v;
+    ASSERT_TRUE(r.readLineView(v));
+    EXPECT_EQ(v, "clean");
+    EXPECT_EQ(v.data(), bytes.data());  // no copy
+    ASSERT_TRUE(r.readLineView(v));
+    EXPECT_EQ(v, "withnul");
+    ASSERT_TRUE(r.readLineView(v));
+    EXPECT_EQ(v, "last");
+    EXPECT_EQ(v.data(), bytes.data() + 16);
+    EXPECT_FALSE(r.readLineView(v));
+    EXPECT_TRUE(v.empty());
+}
+
+// Reference reader: one byte at a time, as the format describes it.
+struct RefReader {
+    std::string_view b;
+    std::size_t i = 0;
+    char until(std::string& out, std::string_view stops, std::size_t max) {
+        out.clear();
+        std::size_t taken = 0;
+        while (i < b.size() && (max == 0 || taken < max)) {
+            char c = b[i++];
+            ++taken;
+            if (c == '\n' || stops.find(c) != std::string_view::npos) return c;
+            if (c != '\r' && c != '\0' && c != 26) out.push_back(c);
+        }
+        return '\0';
+    }
+};
+
+TEST(TextReader, MatchesByteAtATimeReferenceOnNoisyInput) {
+    std::mt19937 rng(12345);
+    const char alphabet[] = {'a', 'b', '>', '<', '\r', '\n', '\0', 26, ' '};
+    for (int round = 0; round < 300; ++round) {
+        std::string bytes;
+        const int len = static_cast<int>(rng() % 200);
+        for (int k = 0; k < len; ++k) bytes.push_back(alphabet[rng() % sizeof alphabet]);
+        const std::size_t max = rng() % 3 == 0 ? rng() % 7 : 0;
+        const bool useUntil = rng() % 2 == 0;
+        TextReader r(bytes);
+        RefReader ref{bytes};
+        std::string got, want;
+        int guard = 0;
+        while (ref.i < bytes.size()) {
+            ASSERT_LT(++guard, 1000);
+            if (useUntil) {
+                char w = ref.until(want, "<>", max);
+                char g = r.readUntil(got, "<>", max);
+                ASSERT_EQ(g, w) << round;
+            } else {
+                ref.until(want, {}, max);
+                ASSERT_TRUE(r.readLineText(got, max));
+            }
+            ASSERT_EQ(got, want) << round;
+            ASSERT_EQ(r.offset(), ref.i) << round;
+        }
+        EXPECT_TRUE(r.atEnd());
+        EXPECT_FALSE(r.readLineText(got));
+    }
 }
 
 TEST(TextReader, MaximumCutsLinesAndZeroMeansNoLimit) {
