@@ -249,10 +249,20 @@ TEST_F(Program, OutputNameChoosesTheWriter) {
     std::filesystem::copy_file(dataPath("shell/box.obj"), cwd + "box.obj");
     std::filesystem::copy_file(dataPath("shell/box.mtl"), cwd + "box.mtl");
     std::filesystem::create_directories(cwd + "out");
-    RunResult r = run({"box.obj", "-o", "out/copy.obj"});
+    RunResult r = run({"box.obj", "-o", "out/only.crf"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(std::filesystem::exists(cwd + "out/copy.obj"));
+    EXPECT_TRUE(std::filesystem::exists(cwd + "out/only.crf"));
+    r = run({"box.obj", "--output=out/only.csf"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(std::filesystem::exists(cwd + "out/only.csf"));
     EXPECT_FALSE(std::filesystem::exists(cwd + "box.cmf"));
+    EXPECT_FALSE(std::filesystem::exists(cwd + "out/only.cmf"));
+
+    // An extension no writer takes is a failure, not a silent success.
+    r = run({"box.obj", "-o", "out/x.xyz"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("xyz"), std::string::npos) << r.err;
 }
 
 TEST_F(Program, UnwritableOutputFails) {
