@@ -225,6 +225,7 @@ bool readDispatch(Context& ctx) {
     if (geometry) {
         runAutos(ctx, false);
         SetMaxMinsM(ctx);
+        DumpModel(ctx);
     }
     logReadComplete(ctx);
     ctx.showStatus("Complete");
