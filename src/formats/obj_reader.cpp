@@ -309,6 +309,48 @@ private:
     char eol_;
 };
 
+inline unsigned byteAt(std::string_view s, std::size_t i) { return static_cast<unsigned char>(s[i]); }
+
+// Some tools save text as UTF-16 with a byte order mark.
+bool isUtf16(std::string_view s) {
+    return s.size() >= 2 && ((byteAt(s, 0) == 0xFE && byteAt(s, 1) == 0xFF) || (byteAt(s, 0) == 0xFF && byteAt(s, 1) == 0xFE));
+}
+
+// UTF-16 text (after its mark) as UTF-8; a lone surrogate becomes "?".
+std::string fromUtf16(std::string_view s) {
+    const bool be = byteAt(s, 0) == 0xFE;
+    std::string out;
+    out.reserve(s.size() / 2);
+    for (std::size_t i = 2; i + 1 < s.size(); i += 2) {
+        unsigned c = be ? (byteAt(s, i) << 8 | byteAt(s, i + 1)) : (byteAt(s, i + 1) << 8 | byteAt(s, i));
+        if (c >= 0xD800 && c < 0xDC00 && i + 3 < s.size()) {
+            unsigned lo = be ? (byteAt(s, i + 2) << 8 | byteAt(s, i + 3)) : (byteAt(s, i + 3) << 8 | byteAt(s, i + 2));
+            if (lo >= 0xDC00 && lo < 0xE000) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (lo - 0xDC00);
+                i += 2;
+            }
+        }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c >= 0xD800 && c < 0xE000) {
+            out += '?';
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
 std::string_view stripBom(std::string_view s) {
     if (s.size() >= 3 && static_cast<unsigned char>(s[0]) == 0xEF && static_cast<unsigned char>(s[1]) == 0xBB &&
         static_cast<unsigned char>(s[2]) == 0xBF)
@@ -329,6 +371,12 @@ public:
         if (!f_) return false;
         std::setvbuf(f_, nullptr, _IONBF, 0);
         return true;
+    }
+    // The first bytes of the file, leaving it at its start.
+    std::size_t peek(char* out, std::size_t n) {
+        std::size_t got = std::fread(out, 1, n, f_);
+        std::rewind(f_);
+        return got;
     }
     void rewind() {
         std::rewind(f_);
@@ -461,6 +509,8 @@ public:
     MtlReader(Context& ctx, std::int32_t& dfltMtlID) : ctx_(ctx), m_(ctx.model), dfltMtlID_(dfltMtlID) {}
 
     void read(std::string_view text) {
+        std::string wide;
+        if (isUtf16(text)) text = wide = fromUtf16(text);
         text = stripBom(text);
         Lines lc(text, eolOf(text));
         std::string_view line;
@@ -976,6 +1026,8 @@ bool outOfMemory(Context& ctx, const std::string& path) {
 bool LoadObjText(Context& ctx, std::string_view text, const std::string& path) {
     ctx.app.readAbort = false;
     try {
+        std::string wide;
+        if (isUtf16(text)) text = wide = fromUtf16(text);
         text = stripBom(text);
         ObjCounts counts;
         const char eol = eolOf(text);
@@ -1004,6 +1056,16 @@ bool LoadObj(Context& ctx, const std::string& path) {
         return false;
     }
     try {
+        char head[2] = {0, 0};
+        if (file.peek(head, 2) == 2 && isUtf16(std::string_view(head, 2))) {
+            std::string text, err;
+            if (!readWholeFile(path, text, err)) {
+                ctx.msgBox("Cannot read " + path + ": " + err);
+                ctx.app.readAbort = true;
+                return false;
+            }
+            return LoadObjText(ctx, text, path);
+        }
         ObjCounts counts;
         {
             CountPass cp(counts);

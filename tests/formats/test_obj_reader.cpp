@@ -1,0 +1,465 @@
+// The Wavefront reader's store contents: geometry, texture splitting, face
+// numbering forms, face groups and materials.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <string>
+
+#include "formats/obj_reader.h"
+#include "shell/context.h"
+#include "shell/scripted_ui.h"
+#include "support/test_support.h"
+
+namespace molv {
+namespace {
+
+using test::tempDir;
+using test::writeFile;
+
+struct ObjTest : ::testing::Test {
+    ScriptedUI ui;
+    Context ctx{ui};
+    std::string dir;
+    ModelStore& m = ctx.model;
+
+    void SetUp() override { dir = tempDir("obj"); }
+    bool load(std::string_view text, const std::string& name = "m.obj") { return LoadObjText(ctx, text, dir + name); }
+    bool loadFile(std::string_view text, const std::string& name = "m.obj") {
+        writeFile(dir + name, text);
+        return LoadObj(ctx, dir + name);
+    }
+    void lib(std::string_view text, const std::string& name = "m.mtl") { writeFile(dir + name, text); }
+    std::array<int, 3> face(int i) const {
+        const Face& f = m.VFaces[static_cast<std::size_t>(i)];
+        return {f.vtx[0], f.vtx[1], f.vtx[2]};
+    }
+    const Vertex& vtx(int i) const { return m.Vertices[static_cast<std::size_t>(i)]; }
+    const FaceGroup& group(int i) const { return m.FaceGrps[static_cast<std::size_t>(i)]; }
+    const Material& mtl(int i) const { return m.Materials[static_cast<std::size_t>(i)]; }
+    std::vector<int> groupFaces(int g) const {
+        const FaceGroup& fg = group(g);
+        return std::vector<int>(fg.FgGlblFaces.begin(), fg.FgGlblFaces.begin() + fg.nFcs);
+    }
+};
+
+using A3 = std::array<int, 3>;
+
+const char* const kSquare = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\n";
+
+// --- geometry ----------------------------------------------------------
+
+TEST_F(ObjTest, QuadBecomesTwoReversedTrianglesAndPentagonAFan) {
+    ASSERT_TRUE(load(std::string(kSquare) + "v 0 2 0\nf 1 2 3 4\nf 1 2 3 4 5\n"));
+    ASSERT_EQ(m.ttlnum_Faces, 5);
+    EXPECT_EQ(face(0), (A3{2, 1, 0}));
+    EXPECT_EQ(face(1), (A3{3, 2, 0}));
+    EXPECT_EQ(face(2), (A3{2, 1, 0}));
+    EXPECT_EQ(face(3), (A3{3, 2, 0}));
+    EXPECT_EQ(face(4), (A3{4, 3, 0}));
+    const Mesh& me = m.Meshes[0];
+    EXPECT_EQ(me.name, "OBJ_Mesh_0");
+    EXPECT_EQ(me.num_Vertices, 5);
+    EXPECT_EQ(me.vtx_ndx_end, 4);
+    EXPECT_EQ(me.num_Faces, 5);
+    EXPECT_EQ(me.face_ndx_end, 4);
+}
+
+TEST_F(ObjTest, PositionsTakeZNegatedAndKeepTheZUpForm) {
+    ASSERT_TRUE(load("v 1 2 3\nv -1.5e2 .25 4.\n"));
+    ASSERT_EQ(m.ttlnum_Vertices, 2);
+    EXPECT_EQ(vtx(0).pos, (Vec3{1, 2, -3}));
+    EXPECT_EQ(vtx(0).zup_pos, (Vec3{1, -3, 2}));
+    EXPECT_EQ(vtx(1).pos, (Vec3{-150, 0.25f, -4}));
+    EXPECT_EQ(vtx(0).uv_id, -1);
+}
+
+TEST_F(ObjTest, AxisSwitchSettingsApplyToPositionsOnly) {
+    ctx.settings.switch_obj_yz = true;
+    ASSERT_TRUE(load("v 1 2 3\n"));
+    EXPECT_EQ(vtx(0).pos, (Vec3{1, 3, 2}));
+    EXPECT_EQ(vtx(0).zup_pos, (Vec3{1, -3, 2}));
+}
+
+TEST_F(ObjTest, NumbersAreReadExactlyAsTheGeneralParserWould) {
+    // Short forms take the fast path, long ones the general parser; both
+    // must give the nearest float.
+    ASSERT_TRUE(load("v 0.1 -0.30000001 123456.789\nv 1.00000000000000000001 1e-30 3.4028234e38\n"
+                     "v 0.000000000000000000000000000001 7e22 -0\n"));
+    EXPECT_EQ(vtx(0).pos.x, 0.1f);
+    EXPECT_EQ(vtx(0).pos.y, -0.30000001f);
+    EXPECT_EQ(vtx(0).pos.z, -123456.789f);
+    EXPECT_EQ(vtx(1).pos.x, 1.0f);
+    EXPECT_EQ(vtx(1).pos.y, 1e-30f);
+    EXPECT_EQ(vtx(1).pos.z, -3.4028234e38f);
+    EXPECT_EQ(vtx(2).pos.x, 1e-30f);
+    EXPECT_EQ(vtx(2).pos.y, 7e22f);
+}
+
+TEST_F(ObjTest, FieldsThatAreNotNumbersReadAsZero) {
+    ASSERT_TRUE(load("v 1,5 2x nan\nv 1e99 inf 4\nv 7\n"));
+    EXPECT_EQ(vtx(0).pos, (Vec3{0, 0, 0}));
+    EXPECT_EQ(vtx(1).pos, (Vec3{0, 0, -4}));
+    EXPECT_EQ(vtx(2).pos, (Vec3{7, 0, 0}));
+}
+
+TEST_F(ObjTest, RunsOfBlanksAndTabsSeparateFieldsAndIndentedLinesCount) {
+    ASSERT_TRUE(load("v  1   2\t\t3\n\t v\t4 5 6 \n   f 1  2\t 2\n"));
+    ASSERT_EQ(m.ttlnum_Vertices, 2);
+    EXPECT_EQ(vtx(0).pos, (Vec3{1, 2, -3}));
+    EXPECT_EQ(vtx(1).pos, (Vec3{4, 5, -6}));
+    EXPECT_EQ(m.ttlnum_Faces, 1);
+}
+
+// --- face numbering ----------------------------------------------------
+
+TEST_F(ObjTest, NegativeNumbersCountBackFromTheLastRead) {
+    ASSERT_TRUE(load("v 0 0 0\nv 1 0 0\nv 1 1 0\nf -3 -2 -1\n"
+                     "v 5 5 5\nvt 0 0\nvt 1 0\nvt 1 1\nf -4/-3 -3/-2 -1/-1\n"));
+    ASSERT_EQ(m.ttlnum_Faces, 2);
+    EXPECT_EQ(face(0), (A3{2, 1, 0}));
+    EXPECT_EQ(face(1), (A3{3, 1, 0}));
+    EXPECT_EQ(vtx(0).uv_id, 1);
+    EXPECT_EQ(vtx(3).uv_id, 3);
+    EXPECT_EQ(vtx(3).UVs[0].u, 1.0f);
+}
+
+TEST_F(ObjTest, FileUsingVertexZeroCountsFromZeroWhateverItsName) {
+    ASSERT_TRUE(load("v 0 0 0\nv 1 0 0\nv 1 1 0\nf 1 2 0\n", "mesh.obj"));
+    ASSERT_EQ(m.ttlnum_Faces, 1);
+    EXPECT_EQ(face(0), (A3{0, 2, 1}));
+    EXPECT_TRUE(ui.boxes.empty());
+}
+
+TEST_F(ObjTest, FileNamedBunnyThatCountsFromOneReadsNormally) {
+    ASSERT_TRUE(loadFile("v 0 0 0\nv 1 0 0\nv 1 1 0\nf 1 2 3\n", "bunny.obj"));
+    ASSERT_EQ(m.ttlnum_Faces, 1);
+    EXPECT_EQ(face(0), (A3{2, 1, 0}));
+    EXPECT_FALSE(ui.sawBox("face skipped"));
+}
+
+TEST_F(ObjTest, OutOfRangeNumbersSkipTheFaceAndNameFileAndLine) {
+    ASSERT_TRUE(load(std::string(kSquare) + "vt 0 0\nvn 0 0 1\n"
+                     "f 1 2 3\n"      // line 7: fine
+                     "f 1 2 9\n"      // line 8: vertex 9 of 4
+                     "f 1/2 2/1 3/1\n"  // line 9: texture vertex 2 of 1
+                     "f 1//2 2//1 3//1\n"  // line 10: normal 2 of 1
+                     "f -5 1 2\n"     // line 11: relative before the first
+                     "f 1 2 x\n"      // line 12: not a number
+                     "f 2 3 4\n"));
+    EXPECT_EQ(m.ttlnum_Faces, 2);
+    EXPECT_EQ(face(1), (A3{3, 2, 1}));
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_NE(ui.boxes[0].text.find(dir + "m.obj line 8"), std::string::npos) << ui.boxes[0].text;
+    EXPECT_NE(ui.boxes[0].text.find("\"9\""), std::string::npos);
+    EXPECT_TRUE(ui.sawLog("line 9: face skipped, texture vertex number \"2\""));
+    EXPECT_TRUE(ui.sawLog("line 10: face skipped, normal number \"2\""));
+    EXPECT_TRUE(ui.sawLog("line 11:"));
+    EXPECT_TRUE(ui.sawLog("line 12:"));
+    EXPECT_TRUE(ui.sawLog("5 faces skipped"));
+    for (int f = 0; f < m.ttlnum_Faces; ++f)
+        for (int c : face(f)) EXPECT_LT(c, m.ttlnum_Vertices);
+}
+
+TEST_F(ObjTest, ForwardReferencesAreOutOfRange) {
+    ASSERT_TRUE(load("v 0 0 0\nv 1 0 0\nf 1 2 3\nv 1 1 0\n"));
+    EXPECT_EQ(m.ttlnum_Faces, 0);
+    EXPECT_TRUE(ui.sawBox("line 3"));
+}
+
+TEST_F(ObjTest, ManyBadFacesGiveOneBoxAndACount) {
+    std::string text = kSquare;
+    for (int i = 0; i < 500; ++i) text += "f 1 2 99\n";
+    ASSERT_TRUE(load(text));
+    EXPECT_EQ(ui.boxes.size(), 1u);
+    EXPECT_LE(ui.log.size(), 15u);
+    EXPECT_TRUE(ui.sawLog("500 faces skipped"));
+}
+
+TEST_F(ObjTest, TextureNumberZeroInAFileCountingFromOneMeansNone) {
+    ASSERT_TRUE(load(std::string(kSquare) + "vt 0 0\nf 1/0 2/0 3/0\n"));
+    EXPECT_EQ(m.ttlnum_Faces, 1);
+    EXPECT_EQ(group(0).num_maps, 0);
+    EXPECT_EQ(vtx(0).uv_id, -1);
+}
+
+TEST_F(ObjTest, DegenerateFacesAddNothing) {
+    ASSERT_TRUE(load(std::string(kSquare) + "f\nf 1\nf 1 2\n"));
+    EXPECT_EQ(m.ttlnum_Faces, 0);
+    EXPECT_EQ(m.nFaceGrps, 0);
+}
+
+// --- texture coordinates -----------------------------------------------
+
+TEST_F(ObjTest, VertexUsedWithTwoTextureVerticesIsSplitOnceEach) {
+    std::string text = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 2 2 2\nv 3 0 0\n";
+    for (int i = 1; i <= 9; ++i) text += "vt 0." + std::to_string(i) + " 0.5\n";
+    text += "f 5/7 1/1 2/2\n"   // vertex 4 takes texture 7
+            "f 5/9 2/2 3/3\n"   // a copy of vertex 4 carries texture 9
+            "f 5/9 3/3 4/4\n"   // the same pair again: that copy, not a new one
+            "f 5/7 4/4 6/5\n";  // the original again
+    ASSERT_TRUE(load(text));
+    ASSERT_EQ(m.ttlnum_Vertices, 7);
+    EXPECT_EQ(vtx(4).uv_id, 7);
+    EXPECT_EQ(vtx(4).UVs[0].u, 0.7f);
+    EXPECT_EQ(vtx(6).uv_id, 9);
+    EXPECT_EQ(vtx(6).num_UVs, 1);
+    EXPECT_EQ(vtx(6).UVs[0].u, 0.9f);
+    EXPECT_EQ(vtx(6).pos, vtx(4).pos);
+    EXPECT_EQ(face(0)[2], 4);
+    EXPECT_EQ(face(1)[2], 6);
+    EXPECT_EQ(face(2)[2], 6);
+    EXPECT_EQ(face(3)[2], 4);
+    EXPECT_EQ(m.Meshes[0].num_Vertices, 7);
+    EXPECT_EQ(m.Meshes[0].vtx_ndx_end, 6);
+    EXPECT_EQ(group(0).num_maps, 1);
+}
+
+TEST_F(ObjTest, SplitCopiesDoNotShiftTheNumbersOfLaterVertices) {
+    // Object files of several parts define vertices after faces that split
+    // earlier ones; the later numbers must still name the file's vertices.
+    ASSERT_TRUE(load("v 0 0 0\nv 1 0 0\nv 1 1 0\nvt 0 0\nvt 1 0\nvt 1 1\n"
+                     "f 1/1 2/2 3/3\nf 1/2 3/3 2/1\n"
+                     "v 7 7 7\nv 8 8 8\nv 9 9 9\nf 4/1 5/2 6/3\n"));
+    ASSERT_EQ(m.ttlnum_Faces, 3);
+    const A3 last = face(2);
+    EXPECT_EQ(vtx(last[0]).pos, (Vec3{9, 9, -9}));
+    EXPECT_EQ(vtx(last[1]).pos, (Vec3{8, 8, -8}));
+    EXPECT_EQ(vtx(last[2]).pos, (Vec3{7, 7, -7}));
+}
+
+TEST_F(ObjTest, NormalOnlyCornersLeaveVerticesAndGroupUntextured) {
+    ASSERT_TRUE(load(std::string(kSquare) + "vn 0 0 1\nf 1//1 2//1 3//1\n"));
+    EXPECT_EQ(m.ttlnum_Vertices, 4);
+    EXPECT_EQ(group(0).num_maps, 0);
+    EXPECT_EQ(vtx(0).uv_id, -1);
+    // Normals come from the writer's computation, not from the file.
+    EXPECT_EQ(m.num_Normals, 0);
+}
+
+TEST_F(ObjTest, UnusualCornerFormsStillRead) {
+    ASSERT_TRUE(load(std::string(kSquare) + "vt 0 0\nvt 1 1\nvn 0 0 1\n"
+                     "f +1/+1/+1 2.0/2/1 3/1/1/7\n"));
+    ASSERT_EQ(m.ttlnum_Faces, 1);
+    EXPECT_EQ(face(0), (A3{2, 1, 0}));
+    EXPECT_EQ(vtx(1).uv_id, 2);
+}
+
+// --- face groups -------------------------------------------------------
+
+TEST_F(ObjTest, RunsOfFacesShareAGroupAndOtherLinesStartANewOne) {
+    ASSERT_TRUE(load(std::string(kSquare) +
+                     "f 1 2 3\n# note\n\nf 1 3 4\n"  // one run, comment inside
+                     "s 1\nf 1 2 4\n"                // any other keyword ends it
+                     "g part\nf 2 3 4\n"));
+    ASSERT_EQ(m.nFaceGrps, 3);
+    EXPECT_EQ(groupFaces(0), (std::vector<int>{0, 1}));
+    EXPECT_EQ(groupFaces(1), (std::vector<int>{2}));
+    EXPECT_EQ(groupFaces(2), (std::vector<int>{3}));
+    EXPECT_EQ(group(2).FgFaces[0], 3);
+    EXPECT_EQ(m.Meshes[0].num_FaceGrps, 3);
+}
+
+TEST_F(ObjTest, KeywordsAreReadWithoutRegardToCase) {
+    ASSERT_TRUE(load("V 0 0 0\nV 1 0 0\nV 1 1 0\nF 1 2 3\nf 1 2 3\n"));
+    EXPECT_EQ(m.ttlnum_Faces, 2);
+    EXPECT_EQ(m.nFaceGrps, 1);
+}
+
+// --- materials ---------------------------------------------------------
+
+const char* const kLib =
+    "# two materials\n"
+    "newmtl Red Metal\n"
+    "Ka 0.2 0.2 0.2\n"
+    "Kd 1 0 0\n"
+    "Ks 0.5 0.5 0.5\n"
+    "Ns 96\n"
+    "d 0.75\n"
+    "map_Kd red metal.png\n"
+    "newmtl Red Wood\n"
+    "Kd 0.6 0.3 0.1\n";
+
+TEST_F(ObjTest, LibraryMaterialsAndTheSynthesisedDefault) {
+    lib(kLib);
+    ASSERT_TRUE(load(std::string("mtllib m.mtl\n") + kSquare + "usemtl Red Wood\nf 1 2 3\nusemtl red metal\nf 1 3 4\n"));
+    ASSERT_EQ(m.nMaterials, 3);
+    const Material& a = mtl(0);
+    EXPECT_EQ(a.name, "Red Metal");
+    EXPECT_EQ(a.id, 0);
+    EXPECT_EQ(a.ambient, (Colour{51, 51, 51, 0}));
+    EXPECT_EQ(a.diffuse, (Colour{255, 0, 0, 0}));
+    EXPECT_EQ(a.specular, (Colour{128, 128, 128, 0}));  // 127.5 rounds to even
+    EXPECT_FLOAT_EQ(a.shininess, 9.6f);
+    EXPECT_FLOAT_EQ(a.transparency, 0.25f);
+    ASSERT_EQ(a.nMaps, 1);
+    EXPECT_EQ(a.maps[0], "red metal.png");
+    EXPECT_EQ(mtl(1).name, "Red Wood");
+    const Material& d = mtl(2);
+    EXPECT_EQ(d.name, "Default");
+    EXPECT_EQ(d.ambient, (Colour{178, 178, 178, 0}));
+    EXPECT_EQ(d.diffuse, (Colour{178, 178, 178, 0}));
+    EXPECT_EQ(d.specular, (Colour{255, 255, 255, 0}));
+    EXPECT_FLOAT_EQ(d.shininess, 10.0f);
+    ASSERT_EQ(m.nFaceGrps, 2);
+    EXPECT_EQ(group(0).MtlID, 1);
+    EXPECT_EQ(group(1).MtlID, 0);
+    EXPECT_EQ(mtl(0).use_count, 1);
+    EXPECT_EQ(mtl(1).use_count, 1);
+    EXPECT_TRUE(ui.boxes.empty());
+    EXPECT_TRUE(ui.sawLog("Material: 0 : Red Metal"));
+    EXPECT_TRUE(ui.sawLog("Synthesising Material 2 Default"));
+}
+
+TEST_F(ObjTest, FacesBeforeAnyUsemtlTakeTheSynthesisedDefault) {
+    lib(kLib);
+    ASSERT_TRUE(load(std::string("mtllib m.mtl\n") + kSquare + "f 1 2 3\n"));
+    EXPECT_EQ(group(0).MtlID, 2);
+    EXPECT_EQ(mtl(2).use_count, 1);
+}
+
+TEST_F(ObjTest, DefaultNamesAndOffFallBackToTheSynthesisedDefault) {
+    lib(kLib);
+    ASSERT_TRUE(load(std::string("mtllib m.mtl\n") + kSquare +
+                     "usemtl red wood\nf 1 2 3\nusemtl DEFAULT_grey\nf 1 3 4\nusemtl off\nf 2 3 4\n"));
+    EXPECT_EQ(group(0).MtlID, 1);
+    EXPECT_EQ(group(1).MtlID, 2);
+    EXPECT_EQ(group(2).MtlID, 2);
+    EXPECT_TRUE(ui.boxes.empty());
+}
+
+TEST_F(ObjTest, LibraryWithItsOwnDefaultGetsNoSynthesisedOne) {
+    lib("newmtl my_default\nKd 1 1 1\nnewmtl other\n");
+    ASSERT_TRUE(load(std::string("mtllib m.mtl\n") + kSquare + "f 1 2 3\n"));
+    ASSERT_EQ(m.nMaterials, 2);
+    EXPECT_FALSE(ui.sawLog("Synthesising"));
+}
+
+TEST_F(ObjTest, UnknownMaterialAsksOnceAndTakesMaterialZeroByDefault) {
+    lib(kLib);
+    ASSERT_TRUE(load(std::string("mtllib m.mtl\n") + kSquare +
+                     "usemtl chrome\nf 1 2 3\nusemtl Red Wood\nf 1 3 4\nusemtl chrome\nf 2 3 4\n"));
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text, "Material not found (chrome)");
+    EXPECT_EQ(ui.boxes[0].buttons, Buttons::OkCancel);
+    EXPECT_EQ(ui.boxes[0].answer, Answer::Ok);
+    EXPECT_EQ(group(0).MtlID, 0);
+    EXPECT_EQ(group(2).MtlID, 0);
+}
+
+TEST_F(ObjTest, CancelOnUnknownMaterialGivesUpTheRead) {
+    lib(kLib);
+    ui.answers.push_back(Answer::Cancel);
+    EXPECT_FALSE(load(std::string("mtllib m.mtl\n") + kSquare + "usemtl chrome\nf 1 2 3\n"));
+    EXPECT_TRUE(ctx.app.readAbort);
+    EXPECT_EQ(m.ttlnum_Faces, 0);
+}
+
+TEST_F(ObjTest, MissingLibraryAsksAndOkGoesOnWithADefaultMaterial) {
+    ASSERT_TRUE(load(std::string("mtllib nowhere.mtl\n") + kSquare + "usemtl a\nf 1 2 3\n"));
+    ASSERT_GE(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text, "Cannot find material file: (" + dir + "nowhere.mtl)");
+    EXPECT_EQ(ui.boxes[0].buttons, Buttons::OkCancel);
+    // No group may point at a material that is not there.
+    ASSERT_EQ(m.nMaterials, 1);
+    EXPECT_EQ(mtl(0).name, "Default");
+    EXPECT_EQ(group(0).MtlID, 0);
+    EXPECT_EQ(mtl(0).use_count, 1);
+}
+
+TEST_F(ObjTest, CancelOnMissingLibraryEndsTheReadBeforeTheNextLine) {
+    ui.answers.push_back(Answer::Cancel);
+    EXPECT_FALSE(load(std::string("mtllib nowhere.mtl\n") + kSquare));
+    EXPECT_TRUE(ctx.app.readAbort);
+    EXPECT_EQ(m.ttlnum_Vertices, 0);
+}
+
+TEST_F(ObjTest, ModelWithoutLibraryGetsTheDefaultMaterial) {
+    ASSERT_TRUE(load(std::string(kSquare) + "f 1 2 3\ng b\nf 1 3 4\n"));
+    ASSERT_EQ(m.nMaterials, 1);
+    EXPECT_EQ(mtl(0).name, "Default");
+    EXPECT_EQ(mtl(0).use_count, 2);
+    EXPECT_TRUE(ui.boxes.empty());
+}
+
+TEST_F(ObjTest, LibraryFoundBesideTheObjectWhateverFolderItNames) {
+    lib("newmtl a\n", "lib one.mtl");
+    lib("newmtl b\n", "two.mtl");
+    lib("newmtl c\n", "three.mtl");
+    ASSERT_TRUE(load("mtllib lib one.mtl\nmtllib C:\\Users\\me\\models\\two.mtl\nmtllib three.mtl m.mtl\n"));
+    // "m.mtl" of the last line does not exist: one box for it alone.
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text, "Cannot find material file: (" + dir + "m.mtl)");
+    ASSERT_EQ(m.nMaterials, 4);  // a, Default (synthesised once), b, c
+    EXPECT_EQ(mtl(0).name, "a");
+    EXPECT_EQ(mtl(1).name, "Default");
+    EXPECT_EQ(mtl(2).name, "b");
+    EXPECT_EQ(mtl(3).name, "c");
+}
+
+TEST_F(ObjTest, ColoursAreClampedAndOneValueStandsForThree) {
+    ASSERT_TRUE(LoadMtlText(ctx, "newmtl x\nKa 1.5 -0.2 0.5\n  Kd\t0.5\nKs  0.2  0.4 0.6\n", "x.mtl"));
+    EXPECT_EQ(mtl(0).ambient, (Colour{255, 0, 128, 0}));
+    EXPECT_EQ(mtl(0).diffuse, (Colour{128, 128, 128, 0}));
+    EXPECT_EQ(mtl(0).specular, (Colour{51, 102, 153, 0}));
+}
+
+TEST_F(ObjTest, TextureOptionsAreSkippedBeforeTheMapName) {
+    ASSERT_TRUE(LoadMtlText(ctx,
+                            "newmtl x\nmap_Kd -s 2 2 1 -o 0.5 -clamp on -mm 0 1 maps\\wood grain.jpg\n"
+                            "map_Kd -s 2 tex.png\nmap_Kd\nmap_Kd -bogus.png\n",
+                            "x.mtl"));
+    ASSERT_EQ(mtl(0).nMaps, 3);
+    EXPECT_EQ(mtl(0).maps[0], "maps\\wood grain.jpg");
+    EXPECT_EQ(mtl(0).maps[1], "tex.png");
+    EXPECT_EQ(mtl(0).maps[2], "-bogus.png");
+}
+
+TEST_F(ObjTest, UnhandledLibraryKeywordsAreShownOncePerKeyword) {
+    ASSERT_TRUE(LoadMtlText(ctx, "newmtl a\nTf 1 1 1\nillum 2\nNi 1.5\nKe 0 0 0\nnewmtl b\n\tTf 1 1 1\nmap_Bump n.png\n",
+                            "x.mtl"));
+    ASSERT_EQ(ui.boxes.size(), 2u);
+    EXPECT_EQ(ui.boxes[0].text, "Unhandled Material parameter:(Tf 1 1 1)");
+    EXPECT_EQ(ui.boxes[1].text, "Unhandled Material parameter:(map_Bump n.png)");
+    EXPECT_TRUE(ui.sawLog("Unhandled Material parameter:(Tf 1 1 1)"));
+}
+
+TEST_F(ObjTest, LibraryLinesBeforeTheFirstMaterialAreIgnored) {
+    ASSERT_TRUE(LoadMtlText(ctx, "Kd 1 0 0\nmap_Kd a.png\nnewmtl a\nKd 0 1 0\n", "x.mtl"));
+    EXPECT_EQ(mtl(0).diffuse, (Colour{0, 255, 0, 0}));
+    EXPECT_EQ(mtl(0).nMaps, 0);
+}
+
+// --- messages and logs -------------------------------------------------
+
+TEST_F(ObjTest, MissingSourceIsAFailure) {
+    EXPECT_FALSE(LoadObj(ctx, dir + "absent.obj"));
+    EXPECT_TRUE(ctx.app.readAbort);
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text, "Can't find: " + dir + "absent.obj");
+}
+
+TEST_F(ObjTest, SummaryAndSectionLinesAtLevelOne) {
+    ctx.app.dbgLevel = 1;
+    lib(kLib);
+    ASSERT_TRUE(load(std::string("mtllib m.mtl\n") + kSquare + "vt 0 0\nvn 0 0 1\nusemtl Red Wood\nf 1/1 2/1 3/1\n"));
+    EXPECT_TRUE(ui.sawLog("  #####        Vertices ##### : "));
+    EXPECT_TRUE(ui.sawLog("  ##### Vertex UVs ##### : "));
+    EXPECT_TRUE(ui.sawLog("  ##### Vertex Normals ##### : "));
+    EXPECT_TRUE(ui.sawLog("  #####   Faces    ##### : "));
+    EXPECT_TRUE(ui.sawLog("  #####   Use Material ##### : Red Wood"));
+    // The list wraps at 120 characters.
+    std::string all;
+    for (auto& l : ui.log) all += l;
+    EXPECT_NE(all.find("nSubMeshes=0   ttlnum_Vertices=4   num_texverts=1   num_normals=1   num_faces=1"
+                       "   material_fname=m.mtl   material_name=Red Wood   group_name="),
+              std::string::npos);
+}
+
+TEST_F(ObjTest, QuietRunsLogNoDetail) {
+    ASSERT_TRUE(load(std::string(kSquare) + "f 1 2 3\n"));
+    EXPECT_FALSE(ui.sawLog("#####"));
+    EXPECT_FALSE(ui.sawLog("nSubMeshes"));
+}
+
+}  // namespace
+}  // namespace molv
