@@ -64,6 +64,21 @@ void ModelStore::growVertices(std::size_t n) {
     if (Normals.size() < n) growTo(Normals, n);
 }
 
+void ModelStore::reserveFor(std::int64_t vertices, std::int64_t faces) {
+    // The step rules grow the arrays up to 1000 past the last item; room for
+    // that too saves the last move.
+    auto room = [](std::int64_t have, std::int64_t more) {
+        more = std::clamp<std::int64_t>(more, 0, kInt32Max);
+        return static_cast<std::size_t>(std::min<std::int64_t>(have + more + 1001, kInt32Max));
+    };
+    if (vertices > 0) {
+        const std::size_t n = room(ttlnum_Vertices, vertices);
+        Vertices.reserve(n);
+        Normals.reserve(n);
+    }
+    if (faces > 0) VFaces.reserve(room(ttlnum_Faces, faces));
+}
+
 bool ModelStore::validMesh(std::int32_t mesh) const {
     return mesh >= 0 && static_cast<std::size_t>(mesh) < Meshes.size();
 }

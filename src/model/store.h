@@ -144,6 +144,11 @@ public:
     // Grows Vertices and Normals together to at least n elements.
     void growVertices(std::size_t n);
 
+    // Room for this many more vertices and faces, for a reader that knows
+    // (or has counted) them: the arrays then never move while it adds them.
+    // Only a hint: growth works the same without it.
+    void reserveFor(std::int64_t vertices, std::int64_t faces);
+
     // Whether `mesh` indexes an element of Meshes (the spare included).
     bool validMesh(std::int32_t mesh) const;
 

@@ -427,13 +427,9 @@ TEST_F(StoreTest, DetailLinesStopAtTheLimit) {
 
 // A grid of about half a million vertices and a million triangles, built
 // the way a reader builds it, must stay well inside 100 MB.
-TEST_F(StoreTest, MillionTriangleGridFitsInUnderHundredMegabytes) {
-#if defined(__SANITIZE_ADDRESS__)
-    const int n = 240;  // same shape, smaller: the sanitizers are slow
-#else
-    const int n = 708;
-#endif
+std::size_t buildGrid(ModelStore& m, int n, bool reserve) {
     m.dssAddMesh("grid", 0);
+    if (reserve) m.reserveFor(std::int64_t{n} * n, 2LL * (n - 1) * (n - 1));
     const std::int32_t mat = m.AddMaterial("m");
     const std::int32_t g = m.AddFaceGroup(true, mat, 0);
     for (int y = 0; y < n; ++y)
@@ -454,14 +450,30 @@ TEST_F(StoreTest, MillionTriangleGridFitsInUnderHundredMegabytes) {
     const std::int64_t faces = 2LL * (n - 1) * (n - 1);
     EXPECT_EQ(m.ttlnum_Faces, faces);
     EXPECT_EQ(m.FaceGrps[g].nFcs, faces);
+    return m.memoryEstimate();
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int kGrid = 240;  // same shape, smaller: the sanitizers are slow
+#else
+constexpr int kGrid = 708;  // 501264 vertices, 999698 triangles
+#endif
+constexpr std::size_t kGridFaces = 2u * (kGrid - 1) * (kGrid - 1);
+
+TEST_F(StoreTest, MillionTriangleGridFitsInUnderHundredMegabytes) {
+    const std::size_t bytes = buildGrid(m, kGrid, false);
     EXPECT_TRUE(ui.boxes.empty());
-    const std::size_t bytes = m.memoryEstimate();
     // Under 100 bytes a triangle, i.e. under 100 MB for a million.
-    EXPECT_LT(bytes, static_cast<std::size_t>(faces) * 100) << bytes;
-    if (n == 708) {
-        EXPECT_LT(bytes, 100u * 1000 * 1000);
-    }
-    std::printf("grid of %lld faces: %.1f MB\n", static_cast<long long>(faces), double(bytes) / 1e6);
+    EXPECT_LT(bytes, kGridFaces * 100) << bytes;
+    std::printf("grid of %zu faces: %.1f MB\n", kGridFaces, double(bytes) / 1e6);
+}
+
+TEST_F(StoreTest, ReservedGridCarriesNoSpareRoom) {
+    const std::size_t bytes = buildGrid(m, kGrid, true);
+    EXPECT_EQ(m.Vertices.capacity(), std::size_t{kGrid} * kGrid + 1001);
+    EXPECT_EQ(m.VFaces.capacity(), kGridFaces + 1001);
+    EXPECT_LT(bytes, kGridFaces * 90) << bytes;
+    std::printf("reserved grid of %zu faces: %.1f MB\n", kGridFaces, double(bytes) / 1e6);
 }
 
 }  // namespace
