@@ -162,3 +162,62 @@ TEST_F(Cal3dInterop, ManyGroupsOverALargeStore) {
 }
 
 }  // namespace
+
+namespace {
+
+// Cal3D's reading of the default skeleton, written back from the skeleton
+// store, gives the same 87 bytes.
+TEST(Cal3dSkeletonInterop, DefaultSkeletonRoundTripsThroughCal3d) {
+    if (!cal3dAvailable()) GTEST_SKIP() << "built without Cal3D";
+    ScriptedUI ui;
+    Context ctx(ui);
+    const std::string dir = tempDir("c3dskel");
+    writeFile(dir + "d.csf", defaultCsfBytes());
+    std::string err;
+    ASSERT_TRUE(loadCal3dSkeleton(dir + "d.csf", ctx.skel, err)) << err;
+    ASSERT_EQ(ctx.skel.num_Bones, 1);
+    EXPECT_EQ(ctx.skel.Bones[0].name, "Bone01");
+    EXPECT_EQ(ctx.skel.Bones[0].PBID, -1);
+    ctx.skel.skl_version = 1000;
+    ASSERT_TRUE(writeSkeletonCsf(ctx, dir + "again.csf", false));
+    EXPECT_EQ(firstDifference(defaultCsfBytes(), readFile(dir + "again.csf")), "");
+}
+
+TEST(Cal3dSkeletonInterop, BoneTreeRoundTripsThroughCal3d) {
+    if (!cal3dAvailable()) GTEST_SKIP() << "built without Cal3D";
+    ScriptedUI ui;
+    Context ctx(ui);
+    const std::string dir = tempDir("c3dskel");
+    SkeletonStore& s = ctx.skel;
+    s.skl_version = 1000;
+    s.num_Bones = 4;
+    s.Bones.assign(5, Bone{});
+    const char* names[] = {"Hips", "Spine", "LeftLeg", "RightLeg"};
+    const int parents[] = {-1, 0, 0, 0};
+    for (int i = 0; i < 4; ++i) {
+        Bone& b = s.Bones[static_cast<std::size_t>(i)];
+        b.name = names[i];
+        b.name_len = static_cast<std::int32_t>(b.name.size() + 1);
+        b.TrXYZ[0] = static_cast<float>(i) * 0.5f;
+        b.TrXYZ[2] = -1.25f;
+        b.RotXYZW[1] = 0.6f;
+        b.RotXYZW[3] = 0.8f;
+        b.LocTrXYZ[1] = static_cast<float>(-i);
+        b.LocRotXYZ[1] = -0.6f;
+        b.LocRotXYZ[3] = 0.8f;
+        b.PBID = parents[i];
+    }
+    s.Bones[0].chldrn = {1, 2, 3};
+    s.Bones[0].num_chldrn = 3;
+    ASSERT_TRUE(writeSkeletonCsf(ctx, dir + "s.csf", false));
+    const std::string first = readFile(dir + "s.csf");
+    SkeletonStore back;
+    std::string err;
+    ASSERT_TRUE(loadCal3dSkeleton(dir + "s.csf", back, err)) << err;
+    back.skl_version = 1000;
+    ctx.skel = back;
+    ASSERT_TRUE(writeSkeletonCsf(ctx, dir + "t.csf", false));
+    EXPECT_EQ(firstDifference(first, readFile(dir + "t.csf")), "");
+}
+
+}  // namespace

@@ -89,6 +89,25 @@ TEST_F(Cal3dSet, SkeletonStoreIsWrittenFieldByField) {
     EXPECT_EQ(firstDifference(w.bytes(), readFile(dir + "s.csf")), "");
 }
 
+TEST_F(Cal3dSet, BoneNameLengths) {
+    twoBoneSkeleton();
+    ctx.skel.Bones[0].name_len = 3;  // shorter than the name: cut, NUL last
+    ctx.skel.Bones[1].name_len = 0;  // cannot hold the NUL: taken from the name
+    ctx.skel.Bones[1].num_chldrn = 5;  // no entries to back the count
+    ASSERT_TRUE(writeSkeletonCsf(ctx, dir + "s.csf", false));
+    const std::string got = readFile(dir + "s.csf");
+    ByteReader r(got);
+    r.skip(12);
+    EXPECT_EQ(r.i32(), 3);
+    EXPECT_EQ(r.bytes(3), std::string_view("Ro\0", 3));
+    r.skip(56 + 4 + 4 + 4);
+    EXPECT_EQ(r.i32(), 4);
+    EXPECT_EQ(r.bytes(4), std::string_view("Arm\0", 4));
+    r.skip(56 + 4);
+    EXPECT_EQ(r.i32(), 0);
+    EXPECT_TRUE(r.atEnd());
+}
+
 TEST_F(Cal3dSet, LoadedSkeletonGoesIntoTheSetByFullPath) {
     twoBoneSkeleton();
     ctx.settings.full_paths_in_cfg = true;

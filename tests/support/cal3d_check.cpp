@@ -5,6 +5,7 @@
 #include <sstream>
 #include <unordered_set>
 
+#include "cal3d/skeleton.h"
 #include "model/store.h"
 
 #ifdef MOLV_HAVE_CAL3D
@@ -189,6 +190,42 @@ MOLV_NO_VPTR_CHECK bool resaveCal3dMesh(const std::string& cmfPath, const std::s
 #endif
 }
 
+MOLV_NO_VPTR_CHECK bool loadCal3dSkeleton(const std::string& csfPath, SkeletonStore& out, std::string& err) {
+#ifndef MOLV_HAVE_CAL3D
+    (void)csfPath;
+    (void)out;
+    err = "built without Cal3D";
+    return false;
+#else
+    CalCoreModel model("molv-skeleton");
+    if (!model.loadCoreSkeleton(csfPath) || !model.getCoreSkeleton()) {
+        err = calError("loadCoreSkeleton", csfPath);
+        return false;
+    }
+    auto& bones = model.getCoreSkeleton()->getVectorCoreBone();
+    out.num_Bones = static_cast<std::int32_t>(bones.size());
+    out.Bones.assign(bones.size() + 1, Bone{});
+    for (std::size_t i = 0; i < bones.size(); ++i) {
+        CalCoreBone* cb = bones[i];
+        Bone& b = out.Bones[i];
+        b.name = cb->getName();
+        b.name_len = static_cast<std::int32_t>(b.name.size() + 1);
+        const CalVector& t = cb->getTranslation();
+        const CalQuaternion& r = cb->getRotation();
+        const CalVector& lt = cb->getTranslationBoneSpace();
+        const CalQuaternion& lr = cb->getRotationBoneSpace();
+        b.TrXYZ[0] = t.x, b.TrXYZ[1] = t.y, b.TrXYZ[2] = t.z;
+        b.RotXYZW[0] = r.x, b.RotXYZW[1] = r.y, b.RotXYZW[2] = r.z, b.RotXYZW[3] = r.w;
+        b.LocTrXYZ[0] = lt.x, b.LocTrXYZ[1] = lt.y, b.LocTrXYZ[2] = lt.z;
+        b.LocRotXYZ[0] = lr.x, b.LocRotXYZ[1] = lr.y, b.LocRotXYZ[2] = lr.z, b.LocRotXYZ[3] = lr.w;
+        b.PBID = cb->getParentId();
+        b.chldrn.assign(cb->getListChildId().begin(), cb->getListChildId().end());
+        b.num_chldrn = static_cast<std::int32_t>(b.chldrn.size());
+    }
+    return true;
+#endif
+}
+
 std::vector<Cal3dSubmeshInfo> expectedSubmeshes(const ModelStore& m) {
     std::vector<Cal3dSubmeshInfo> out;
     const auto nMeshes = std::min<std::size_t>(static_cast<std::size_t>(std::max(0, m.meshCount)), m.Meshes.size());
@@ -220,7 +257,7 @@ std::vector<Cal3dSubmeshInfo> expectedSubmeshes(const ModelStore& m) {
             si.faceCount = faces;
             si.lodCount = fg.num_lod_steps;
             si.springCount = fg.num_springs;
-            si.mapCount = fg.num_maps;
+            si.mapCount = std::max(0, fg.num_maps);
             out.push_back(si);
         }
     }

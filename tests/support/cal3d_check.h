@@ -16,6 +16,7 @@
 
 namespace molv {
 class ModelStore;
+struct SkeletonStore;
 }
 
 namespace molv::test {
@@ -81,6 +82,11 @@ Cal3dSetInfo loadCal3dSet(const std::string& outBase);
 // first: skeletonPath, or by default the .csf beside the mesh.
 bool resaveCal3dMesh(const std::string& cmfPath, const std::string& savedPath, std::string& err,
                      const std::string& skeletonPath = {});
+
+// Cal3D's reading of a skeleton file as a skeleton store: names, the four
+// transforms, parents and children; skl_version is left as it was (Cal3D
+// does not keep it) and name_len is the name's length plus its NUL.
+bool loadCal3dSkeleton(const std::string& csfPath, SkeletonStore& out, std::string& err);
 
 // What the store says the mesh file must hold, computed independently of the
 // writer: one submesh per face group with faces (groups in mesh order),
