@@ -431,6 +431,22 @@ TEST_F(DriverTest, ReadSavesTheSettingsAndTakesThemFromTheMenu) {
     EXPECT_EQ(ctx.app.modelName, "tri");
 }
 
+TEST_F(DriverTest, DeveloperModeSummarisesEveryGeometryRead) {
+    ctx.app.devMode = true;
+    ctx.app.knownTypes.clear();
+    writeFile(dir + "tri.obj", "v 0 0 0\nv 10 0 0\nv 0 10 0\nf 1 2 3\n");
+    ctx.app.srcFile = dir + "tri.obj";
+    ctx.menu.tSrcFile = ctx.app.srcFile;  // the developer panel names the source
+    EXPECT_TRUE(readDispatch(ctx));
+    EXPECT_TRUE(ui.sawLog("All Maxs/Mins"));
+    EXPECT_TRUE(ui.sawLog("ttlnum_Vertices=3"));
+    ui.log.clear();
+    writeFile(dir + "walk.caf", "CAF");
+    ctx.app.srcFile = ctx.menu.tSrcFile = dir + "walk.caf";
+    EXPECT_TRUE(readDispatch(ctx));
+    EXPECT_FALSE(ui.sawLog("All Maxs/Mins"));
+}
+
 TEST_F(DriverTest, BareNameComesFromTheWorkFolder) {
     const std::string name = "driver_bare_name_test_model.obj";
     ASSERT_FALSE(fileExists(name));
