@@ -186,10 +186,12 @@ std::int32_t ModelStore::AddMaterial(const std::string& name) {
 }
 
 std::int32_t ModelStore::AddFaceGroup(bool flag, std::int32_t material, std::int32_t faceBase) {
-    Mesh& m = Meshes[static_cast<std::size_t>(MeshNdx)];
-    if (m.num_FaceGrps == 0) m.face_grp_ndx_stt = nFaceGrps;
-    m.num_FaceGrps += 1;
-    m.face_grp_ndx_end = m.face_grp_ndx_stt + m.num_FaceGrps - 1;
+    if (validMesh(MeshNdx)) {
+        Mesh& m = Meshes[static_cast<std::size_t>(MeshNdx)];
+        if (m.num_FaceGrps == 0) m.face_grp_ndx_stt = nFaceGrps;
+        m.num_FaceGrps += 1;
+        m.face_grp_ndx_end = m.face_grp_ndx_stt + m.num_FaceGrps - 1;
+    }
     std::int32_t i = nFaceGrps;
     currFgnum = i;
     nFaceGrps += 1;
@@ -298,9 +300,11 @@ std::int32_t ModelStore::AddVertex(std::int32_t& index, float x, float y, float 
         index = ttlnum_Vertices;
         ttlnum_Vertices += 1;
         meshVtxCount += 1;
-        Mesh& m = Meshes[static_cast<std::size_t>(MeshNdx)];
-        m.num_Vertices += 1;
-        m.vtx_ndx_end = m.vtx_ndx_stt + m.num_Vertices - 1;
+        if (validMesh(MeshNdx)) {
+            Mesh& m = Meshes[static_cast<std::size_t>(MeshNdx)];
+            m.num_Vertices += 1;
+            m.vtx_ndx_end = m.vtx_ndx_stt + m.num_Vertices - 1;
+        }
     }
     if (log && ctx_.app.dbgLevel >= 2 && (detailLimit == 0 || ttlnum_Vertices < detailLimit)) {
         ctx_.logFileIfDebug("V:    " + hexOf(readPos, 4) + ":[" + std::to_string(srcNum) + "] " + fmt2(x) + " " +

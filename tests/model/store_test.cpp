@@ -347,6 +347,13 @@ TEST_F(StoreTest, BadMeshIndicesNeverReachOutsideTheArrays) {
     EXPECT_EQ(m.ttlnum_Vertices, 7);
     m.AddFaceToGroup(-9, g, false, 0, -1);
     EXPECT_EQ(m.FaceGrps[g].FgGlblFaces[0], 0);
+    // A current mesh set from outside to nothing valid.
+    m.MeshNdx = 1234;
+    m.AddFaceGroup(false, -1, 0);
+    std::int32_t i = -1;
+    m.AddVertex(i, 1, 2, 3, 1, 3, 2, 0, false);
+    EXPECT_EQ(i, 7);
+    EXPECT_EQ(m.nFaceGrps, 2);
 }
 
 TEST_F(StoreTest, VertexCountThatWouldOverflowAddsNothing) {
