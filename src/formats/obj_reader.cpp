@@ -961,7 +961,12 @@ private:
             if (eqNoCase(m_.Materials[static_cast<std::size_t>(i)].name, name)) id = i;
         if (id < 0) {
             std::string low = lowerCopy(name);
-            if (low.find("default") != std::string::npos || low == "off") id = dfltMtlID_;
+            if (low.find("default") != std::string::npos || low == "off") {
+                // Files without a library often still name a default
+                // material: that is the synthesised one.
+                if (dfltMtlID_ < 0 && m_.nMaterials == 0) MtlReader(ctx_, dfltMtlID_).read("");
+                id = dfltMtlID_;
+            }
         }
         if (id < 0) {
             // A name already answered is not asked again.

@@ -381,6 +381,16 @@ TEST_F(ObjTest, ModelWithoutLibraryGetsTheDefaultMaterial) {
     EXPECT_TRUE(ui.boxes.empty());
 }
 
+TEST_F(ObjTest, DefaultNamedWithoutAnyLibraryIsTheSynthesisedDefault) {
+    ASSERT_TRUE(load(std::string(kSquare) + "usemtl Default\nf 1 2 3\nusemtl wood\nf 1 3 4\n"));
+    ASSERT_EQ(m.nMaterials, 1);
+    EXPECT_EQ(mtl(0).name, "Default");
+    EXPECT_EQ(group(0).MtlID, 0);
+    ASSERT_EQ(ui.boxes.size(), 1u);  // only for the name that is nowhere
+    EXPECT_EQ(ui.boxes[0].text, "Material not found (wood)");
+    EXPECT_EQ(group(1).MtlID, 0);
+}
+
 TEST_F(ObjTest, LibraryFoundBesideTheObjectWhateverFolderItNames) {
     lib("newmtl a\n", "lib one.mtl");
     lib("newmtl b\n", "two.mtl");
