@@ -173,6 +173,28 @@ TEST(AssocArray, EntriesAddedAfterRebuildAreFound) {
     EXPECT_TRUE(std::is_sorted(names.begin(), names.end()));
 }
 
+TEST(AssocArray, SmallSetSearchesThroughTheIndex) {
+    // Below the size where the ordered map takes over, searches start from
+    // the sparse index; entries added after its rebuild must still be found
+    // and linked in order.
+    AssocArray a;
+    for (int i = 0; i < 60; i += 2) a.add(key(i), "even");
+    a.rebuild_Ndx();
+    EXPECT_EQ(a.indexCount(), 30);
+    for (int i = 1; i < 60; i += 2) EXPECT_TRUE(a.add(key(i), "odd"));
+    EXPECT_TRUE(a.add("a", "first"));
+    EXPECT_TRUE(a.add("z", "last"));
+    EXPECT_EQ(a.count(), 62);
+    for (int i = 0; i < 60; ++i) ASSERT_EQ(a.getValue(key(i)), i % 2 ? "odd" : "even") << i;
+    EXPECT_EQ(a.getValue("A"), "first");
+    EXPECT_EQ(a.getNameNdx("k00005x"), -a.getNameNdx("k00006"));
+    std::vector<std::string> names = inOrder(a);
+    ASSERT_EQ(names.size(), 62u);
+    EXPECT_TRUE(std::is_sorted(names.begin(), names.end()));
+    EXPECT_EQ(names.front(), "A");
+    EXPECT_EQ(names.back(), "Z");
+}
+
 TEST(AssocArray, ManyEntriesStayFast) {
     // Ids of a large Collada file: insertions and lookups must not walk the
     // whole list each time.
