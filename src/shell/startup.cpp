@@ -24,9 +24,11 @@ std::optional<std::string> envValue(const char* name) {
 }
 
 bool isAbsolute(const std::string& p) {
-    if (p.empty()) return false;
-    if (isSep(p[0])) return true;
-    return p.size() >= 2 && p[1] == ':';  // drive letter
+#ifdef _WIN32
+    return !p.empty() && (isSep(p[0]) || (p.size() >= 2 && p[1] == ':'));
+#else
+    return !p.empty() && p[0] == '/';
+#endif
 }
 
 // The folder that start-up cannot create ends start-up.

@@ -199,6 +199,11 @@ TEST(CommandLineConversion, RelativeSourceFromCurrentFolderElseWorkFolder) {
     o.outFile = "out.cmf";
     runConversion(ctx, o, cwd);
     EXPECT_EQ(ctx.app.srcFile, cwd + "here.obj");
+    // A colon is an ordinary character of a file name here, no drive.
+    writeFile(cwd + "a:b.obj", "v 0 0 0\n");
+    o.srcFile = "a:b.obj";
+    runConversion(ctx, o, cwd);
+    EXPECT_EQ(ctx.app.srcFile, cwd + "a:b.obj");
 
     ScriptedUI ui2;
     Context ctx2(ui2);
