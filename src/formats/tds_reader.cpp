@@ -3,6 +3,7 @@
 // can cut a chunk short but never lets a read leave its chunk or the file.
 #include "formats/tds_reader.h"
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <unordered_map>
@@ -202,6 +203,29 @@ struct KfNode {
     bool hasHeader = false;
 };
 
+// Adds up the vertices and faces the mesh chunks announce (cut to what
+// their chunks hold), so the store can make room once instead of moving
+// its arrays as they grow. Damage is left for the real walk to report.
+void countGeometry(ByteReader r, int level, std::int64_t& vertices, std::int64_t& faces) {
+    // Only the path MAIN > EDIT3DS > EDIT_OBJECT > OBJ_TRIMESH is followed,
+    // so nesting in a hostile file cannot deepen the recursion.
+    static constexpr std::uint16_t kPath[] = {kMain, kEditor, kObject, kTriMesh};
+    while (r.left() >= 6) {
+        const std::uint16_t id = r.u16();
+        const std::uint32_t len = r.u32();
+        if (len < 6) return;
+        ByteReader c = r.sub(std::min<std::size_t>(len - 6, r.left()));
+        if (level < 4 && id == kPath[level]) {
+            if (id == kObject) c.cstring();
+            if (c.ok()) countGeometry(c, level + 1, vertices, faces);
+        } else if (level == 4 && id == kVertices) {
+            vertices += std::min<std::size_t>(c.u16(), c.left() / 12);
+        } else if (level == 4 && id == kFaces) {
+            faces += std::min<std::size_t>(c.u16(), c.left() / 8);
+        }
+    }
+}
+
 class Reader3DS {
 public:
     Reader3DS(Context& ctx, std::string_view bytes, const std::string& source)
@@ -340,6 +364,9 @@ bool Reader3DS::run() {
         return false;
     }
     if (ctx_.logWanted(1)) log(1, "FileSize=" + hexPos(bytes_.size()));
+    std::int64_t vertices = 0, faces = 0;
+    countGeometry(ByteReader(bytes_), 0, vertices, faces);
+    m_.reserveFor(vertices, faces);
     ByteReader file(bytes_);
     bool sawMain = false;
     while (!aborted_ && !file.atEnd()) {

@@ -295,3 +295,19 @@ TEST(Read3DSHostile, RandomByteNoiseNeverBreaksTheStore) {
         ASSERT_TRUE(storeIsSound(f.m)) << "round " << round;
     }
 }
+
+TEST(Read3DSHostile, DeepNestingDoesNotDeepenTheReader) {
+    // 50000 containers inside each other: a reader that followed any
+    // container anywhere would run out of stack.
+    const std::string inner = triangleObject("T");
+    const int depth = 50001;
+    std::string bytes;
+    for (int i = 0; i < depth; ++i) {
+        const auto len = static_cast<std::uint32_t>(6 * (depth - i) + inner.size());
+        bytes += u16(i % 2 ? 0x3D3D : 0x4D4D) + u32(len);
+    }
+    bytes += inner;
+    Fixture f;
+    EXPECT_TRUE(f.read(bytes));
+    EXPECT_EQ(f.m.meshCount, 0);
+}

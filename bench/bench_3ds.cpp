@@ -1,0 +1,263 @@
+// 3DS benchmark: a generated model of several objects and well over 100k
+// triangles, converted whole (read, fix-ups, Cal3D set written) and, in the
+// same run, imported by assimp from the same file.
+//
+//   bench_3ds [objects] [quads-per-side] [repeats] [keep]
+// With "keep" the generated model and its output stay in the temp folder.
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "formats/tds_reader.h"
+#include "shell/context.h"
+#include "shell/driver.h"
+#include "shell/scripted_ui.h"
+#include "util/binio.h"
+#include "util/fileio.h"
+
+#ifdef MOLV_HAVE_ASSIMP
+#include <assimp/Importer.hpp>
+#include <assimp/scene.h>
+#endif
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Chunks are written with a placeholder length, patched when closed.
+struct Writer {
+    molv::ByteWriter w;
+    std::vector<std::size_t> open;
+    void begin(std::uint16_t id) {
+        w.i16(static_cast<std::int16_t>(id));
+        open.push_back(w.size());
+        w.u32(0);
+    }
+    void end() {
+        std::size_t at = open.back();
+        open.pop_back();
+        w.patchI32(at, static_cast<std::int32_t>(w.size() - at + 2));
+    }
+    void u16(std::uint16_t v) { w.i16(static_cast<std::int16_t>(v)); }
+    void cstr(const std::string& s) {
+        w.raw(s);
+        w.u8(0);
+    }
+};
+
+// objects x (n x n quads, 2 triangles each) on a wavy sheet, two
+// materials per object, texture coordinates, an origin per object and a
+// keyframer chain.
+std::string makeModel(int objects, int n, long& triangles) {
+    Writer k;
+    k.begin(0x4D4D);
+    k.begin(0x0002);
+    k.w.u32(3);
+    k.end();
+    k.begin(0x3D3D);
+    const char* mats[2] = {"Stone", "Moss"};
+    for (int i = 0; i < 2; ++i) {
+        k.begin(0xAFFF);
+        k.begin(0xA000);
+        k.cstr(mats[i]);
+        k.end();
+        k.begin(0xA020);
+        k.begin(0x0011);
+        k.w.u8(static_cast<std::uint8_t>(100 + 50 * i));
+        k.w.u8(120);
+        k.w.u8(90);
+        k.end();
+        k.end();
+        k.begin(0xA040);
+        k.begin(0x0030);
+        k.u16(30);
+        k.end();
+        k.end();
+        k.begin(0xA200);
+        k.begin(0xA300);
+        k.cstr(std::string(mats[i]) + ".png");
+        k.end();
+        k.end();
+        k.end();
+    }
+    triangles = 0;
+    const int side = n + 1;
+    for (int o = 0; o < objects; ++o) {
+        const float ox = static_cast<float>(o % 4) * 12.0f, oy = static_cast<float>(o / 4) * 12.0f;
+        k.begin(0x4000);
+        k.cstr("Sheet" + std::to_string(o));
+        k.begin(0x4100);
+        k.begin(0x4110);
+        k.u16(static_cast<std::uint16_t>(side * side));
+        for (int y = 0; y < side; ++y)
+            for (int x = 0; x < side; ++x) {
+                const float fx = static_cast<float>(x) * 10.0f / static_cast<float>(n);
+                const float fy = static_cast<float>(y) * 10.0f / static_cast<float>(n);
+                k.w.f32(ox + fx);
+                k.w.f32(oy + fy);
+                k.w.f32(std::sin(fx) * std::cos(fy));
+            }
+        k.end();
+        k.begin(0x4140);
+        k.u16(static_cast<std::uint16_t>(side * side));
+        for (int y = 0; y < side; ++y)
+            for (int x = 0; x < side; ++x) {
+                k.w.f32(static_cast<float>(x) / static_cast<float>(n));
+                k.w.f32(static_cast<float>(y) / static_cast<float>(n));
+            }
+        k.end();
+        k.begin(0x4160);
+        for (float v : {1.f, 0.f, 0.f, 0.f, 1.f, 0.f, 0.f, 0.f, 1.f}) k.w.f32(v);
+        k.w.f32(ox);
+        k.w.f32(oy);
+        k.w.f32(0);
+        k.end();
+        const int nf = 2 * n * n;
+        triangles += nf;
+        k.begin(0x4120);
+        k.u16(static_cast<std::uint16_t>(nf));
+        for (int y = 0; y < n; ++y)
+            for (int x = 0; x < n; ++x) {
+                const auto a = static_cast<std::uint16_t>(y * side + x);
+                const auto b = static_cast<std::uint16_t>(a + 1);
+                const auto c = static_cast<std::uint16_t>(a + side);
+                const auto d = static_cast<std::uint16_t>(c + 1);
+                k.u16(a), k.u16(b), k.u16(d), k.u16(7);
+                k.u16(a), k.u16(d), k.u16(c), k.u16(7);
+            }
+        // Left half of the sheet in one material, right half in the other.
+        for (int i = 0; i < 2; ++i) {
+            k.begin(0x4130);
+            k.cstr(mats[i]);
+            std::vector<std::uint16_t> members;
+            for (int f = 0; f < nf; ++f)
+                if (((f / 2) % n < n / 2) == (i == 0)) members.push_back(static_cast<std::uint16_t>(f));
+            k.u16(static_cast<std::uint16_t>(members.size()));
+            for (auto f : members) k.u16(f);
+            k.end();
+        }
+        k.end();  // faces
+        k.end();  // trimesh
+        k.end();  // object
+    }
+    k.end();  // editor
+    k.begin(0xB000);
+    for (int o = 0; o < objects; ++o) {
+        k.begin(0xB002);
+        k.begin(0xB030);
+        k.u16(static_cast<std::uint16_t>(o));
+        k.end();
+        k.begin(0xB010);
+        k.cstr("Sheet" + std::to_string(o));
+        k.u16(0x4000);
+        k.u16(0);
+        k.u16(o == 0 ? 0xFFFF : static_cast<std::uint16_t>(o - 1));
+        k.end();
+        k.end();
+    }
+    k.end();
+    k.end();
+    return k.w.bytes();
+}
+
+double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int objects = argc > 1 ? std::atoi(argv[1]) : 8;
+    const int n = argc > 2 ? std::atoi(argv[2]) : 120;
+    const int repeats = argc > 3 ? std::atoi(argv[3]) : 7;
+    if (objects < 1 || n < 2 || (n + 1) * (n + 1) > 65535 || 2 * n * n > 65535 || repeats < 1) {
+        std::fprintf(stderr, "usage: bench_3ds [objects] [quads-per-side <= 180] [repeats]\n");
+        return 2;
+    }
+    long triangles = 0;
+    const std::string bytes = makeModel(objects, n, triangles);
+    const auto dir = std::filesystem::temp_directory_path() / ("bench_3ds_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string src = (dir / "sheets.3ds").string();
+    std::string err;
+    if (!molv::writeFileAtomic(src, bytes, err)) {
+        std::fprintf(stderr, "cannot write %s: %s\n", src.c_str(), err.c_str());
+        return 1;
+    }
+    std::printf("model: %d objects, %ld triangles, %d vertices, %.1f MB\n", objects, triangles,
+                objects * (n + 1) * (n + 1), static_cast<double>(bytes.size()) / 1e6);
+
+    std::vector<double> readT, convT, assimpT;
+    for (int r = 0; r < repeats; ++r) {
+        {
+            molv::ScriptedUI ui;
+            molv::Context ctx(ui);
+            auto t0 = Clock::now();
+            bool ok = molv::Read3DS(ctx, src);
+            readT.push_back(ms(Clock::now() - t0));
+            if (!ok || ctx.model.ttlnum_Faces != triangles) {
+                std::fprintf(stderr, "read failed: %d faces\n", ctx.model.ttlnum_Faces);
+                return 1;
+            }
+        }
+        {
+            molv::ScriptedUI ui;
+            molv::Context ctx(ui);
+            ctx.app.workdir = dir.string() + "/";
+            auto t0 = Clock::now();
+            bool ok = molv::convertFile(ctx, src, "");
+            convT.push_back(ms(Clock::now() - t0));
+            if (!ok) {
+                std::fprintf(stderr, "conversion failed%s%s\n", ui.boxes.empty() ? "" : ": ",
+                             ui.boxes.empty() ? "" : ui.boxes.back().text.c_str());
+                return 1;
+            }
+        }
+#ifdef MOLV_HAVE_ASSIMP
+        {
+            Assimp::Importer imp;
+            auto t0 = Clock::now();
+            const aiScene* sc = imp.ReadFile(src, 0);
+            assimpT.push_back(ms(Clock::now() - t0));
+            if (!sc) {
+                std::fprintf(stderr, "assimp: %s\n", imp.GetErrorString());
+                return 1;
+            }
+            if (r == 0) {
+                long at = 0;
+                for (unsigned i = 0; i < sc->mNumMeshes; ++i) at += sc->mMeshes[i]->mNumFaces;
+                std::printf("assimp read %u meshes, %ld faces\n", sc->mNumMeshes, at);
+            }
+        }
+#endif
+    }
+    const long long cmf = static_cast<long long>(std::filesystem::file_size(dir / "sheets.cmf"));
+    std::printf("molvConv read only        : median %8.2f ms (min %.2f)\n", median(readT),
+                *std::min_element(readT.begin(), readT.end()));
+    std::printf("molvConv whole conversion : median %8.2f ms (min %.2f), .cmf %lld bytes\n", median(convT),
+                *std::min_element(convT.begin(), convT.end()), cmf);
+#ifdef MOLV_HAVE_ASSIMP
+    std::printf("assimp ReadFile (no flags): median %8.2f ms (min %.2f)\n", median(assimpT),
+                *std::min_element(assimpT.begin(), assimpT.end()));
+    std::printf("assimp import / molvConv conversion = %.2fx\n", median(assimpT) / median(convT));
+#else
+    std::printf("assimp not available: no comparison\n");
+#endif
+    if (argc > 4 && std::string(argv[4]) == "keep") {
+        std::printf("kept in %s\n", dir.string().c_str());
+    } else {
+        std::error_code ec;
+        std::filesystem::remove_all(dir, ec);
+    }
+    return 0;
+}
