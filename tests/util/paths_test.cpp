@@ -59,7 +59,7 @@ TEST(SplitPath, UncServerAndShare) {
 }
 
 TEST(SplitPath, ColonAfterSeparatorIsNoDrive) {
-    expectParts("/tmp/a:b.txt", "", "/tmp/", "a:b", "txt");
+    expectParts("/data/a:b.txt", "", "/data/", "a:b", "txt");
 }
 
 TEST(PathPart, MasksAndShorthands) {
