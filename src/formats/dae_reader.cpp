@@ -237,25 +237,67 @@ bool commaDecimal(const char* a, const char* b, float& f) {
     return true;
 }
 
+// Exact powers of ten a double holds.
+constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                             1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// The common case of array items, "-12.375" with at most 15 significant
+// digits and no exponent: the digits make an exact integer and dividing by
+// an exact power of ten rounds once, so the double is the correctly rounded
+// one that parseFloatAt would give. Anything else is left to parseFloatAt.
+inline bool quickFloat(const char*& p, const char* e, float& f) {
+    const char* q = p;
+    bool neg = false;
+    if (q < e && (*q == '-' || *q == '+')) neg = *q++ == '-';
+    std::uint64_t m = 0;
+    int digits = 0, frac = 0;
+    const char* d0 = q;
+    while (q < e && static_cast<unsigned>(*q - '0') < 10u) m = m * 10 + static_cast<unsigned>(*q++ - '0'), ++digits;
+    if (q < e && *q == '.') {
+        ++q;
+        while (q < e && static_cast<unsigned>(*q - '0') < 10u)
+            m = m * 10 + static_cast<unsigned>(*q++ - '0'), ++digits, ++frac;
+    }
+    if (q == d0 || digits == 0 || digits > 15 || (q < e && !isWs(*q))) return false;
+    double v = static_cast<double>(m) / kPow10[frac];
+    f = static_cast<float>(neg ? -v : v);
+    p = q;
+    return true;
+}
+
+// Items of a text run appended to out, room made once for the usual item
+// length (growth still works for runs of one-digit items).
+template <class T>
+struct Appender {
+    std::vector<T>& out;
+    Appender(std::vector<T>& o, std::size_t textLen) : out(o) { out.reserve(out.size() + textLen / 5 + 16); }
+    void operator()(T v) { out.push_back(v); }
+};
+
 void parseFloats(std::string_view t, std::vector<float>& out, std::int64_t& bad) {
     const char* p = t.data();
     const char* e = p + t.size();
+    Appender<float> put(out, t.size());
     for (;;) {
         while (p < e && isWs(*p)) ++p;
         if (p >= e) return;
         float f;
+        if (quickFloat(p, e, f)) {
+            put(f);
+            continue;
+        }
         const char* t0 = p;
         if (parseFloatAt(p, e, f) && (p == e || isWs(*p))) {
-            out.push_back(f);
+            put(f);
             continue;
         }
         p = t0;
         while (p < e && !isWs(*p)) ++p;
         if (commaDecimal(t0, p, f)) {
-            out.push_back(f);
+            put(f);
             continue;
         }
-        out.push_back(0.0f);
+        put(0.0f);
         ++bad;
     }
 }
@@ -263,16 +305,26 @@ void parseFloats(std::string_view t, std::vector<float>& out, std::int64_t& bad)
 void parseInts(std::string_view t, std::vector<std::int32_t>& out, std::int64_t& bad) {
     const char* p = t.data();
     const char* e = p + t.size();
+    Appender<std::int32_t> put(out, t.size());
     for (;;) {
         while (p < e && isWs(*p)) ++p;
         if (p >= e) return;
+        // Plain digits, the usual index.
+        const char* q = p;
+        std::uint32_t u = 0;
+        while (q < e && static_cast<unsigned>(*q - '0') < 10u && q - p < 9) u = u * 10 + static_cast<unsigned>(*q++ - '0');
+        if (q > p && (q == e || isWs(*q))) {
+            put(static_cast<std::int32_t>(u));
+            p = q;
+            continue;
+        }
         long long v;
         if (parseIntAt(p, e, v) && (p == e || isWs(*p)) && v >= INT32_MIN && v <= INT32_MAX) {
-            out.push_back(static_cast<std::int32_t>(v));
+            put(static_cast<std::int32_t>(v));
             continue;
         }
         while (p < e && !isWs(*p)) ++p;
-        out.push_back(-1);
+        put(-1);
         ++bad;
     }
 }
@@ -401,6 +453,17 @@ private:
     void emitPrimitive(Geometry& g, Primitive& pr, int posSrc, std::int64_t nPos, bool mirrored);
     const std::vector<UV>* uvTable(int src);
     void bindGroups(std::int32_t firstGroup, std::int32_t lastGroup, const InstanceRef* inst);
+    // The vertices' POSITION input, else a source named "-position".
+    int positionSource(const Geometry& g) const {
+        for (const Input& in : g.vertexInputs)
+            if (in.semantic == "POSITION") {
+                int si = findSource(in.source);
+                if (si >= 0) return si;
+            }
+        for (int si : g.sources)
+            if (toLowerAscii(sources_[static_cast<std::size_t>(si)].id).find("-position") != std::string::npos) return si;
+        return -1;
+    }
     int findSource(const std::string& id) const {
         auto it = sourceById_.find(id);
         return it == sourceById_.end() ? -1 : it->second;
@@ -667,11 +730,6 @@ void DaeReader::onStart(K k, std::string_view name, std::string_view a, bool sel
             break;
         case K::FloatArray:
             if (parent == K::Source && grand == K::Mesh && !sources_.empty()) {
-                Source& s = sources_.back();
-                double n = leadingNumber(attr(a, "count"));
-                // Never more than the bytes left could hold.
-                const double room = static_cast<double>(total_ - std::min(total_, cur_.offset())) / 2 + 1;
-                if (n > 0) s.values.reserve(static_cast<std::size_t>(std::min(n, room)));
                 collect(TextUse::Floats);
             }
             break;
@@ -1409,15 +1467,7 @@ bool DaeReader::emitGeometry(int gi, const Placement* pl, int instanceNo) {
     Geometry& g = geoms_[static_cast<std::size_t>(gi)];
     if (!g.hasMesh) return true;
     setWhere(g.where);
-    // Positions: the vertices' POSITION input, else a "-position" source.
-    int posSrc = -1;
-    for (const Input& in : g.vertexInputs)
-        if (in.semantic == "POSITION" && posSrc < 0) posSrc = findSource(in.source);
-    if (posSrc < 0)
-        for (int si : g.sources)
-            if (toLowerAscii(sources_[static_cast<std::size_t>(si)].id).find("-position") != std::string::npos &&
-                posSrc < 0)
-                posSrc = si;
+    const int posSrc = positionSource(g);
     if (posSrc < 0) {
         if (instanceNo == 0) daeMessage("Geometry " + g.id + " has no positions; it is left out", g.where);
         return true;
@@ -1469,6 +1519,19 @@ bool DaeReader::run() {
     applyEffects();
     std::vector<std::vector<Placement>> byGeometry;
     placeGeometries(byGeometry);
+    // Room for what is coming, so the store's arrays never move meanwhile.
+    std::int64_t vertices = 0, faces = 0;
+    for (std::size_t gi = 0; gi < geoms_.size(); ++gi) {
+        const std::int64_t times = std::max<std::int64_t>(1, static_cast<std::int64_t>(byGeometry[gi].size()));
+        const int ps = positionSource(geoms_[gi]);
+        std::int64_t v = ps < 0 ? 0 : static_cast<std::int64_t>(sources_[static_cast<std::size_t>(ps)].values.size() / 3);
+        std::int64_t f = 0;  // corners: a bound on the triangles
+        for (const Primitive& pr : geoms_[gi].prims)
+            f += static_cast<std::int64_t>(pr.idx.size() / std::max<std::size_t>(1, pr.inputs.size()));
+        vertices += times * v;
+        faces += times * f;
+    }
+    m_.reserveFor(std::min<std::int64_t>(vertices, 50000000), std::min<std::int64_t>(faces, 50000000));
     for (std::size_t gi = 0; gi < geoms_.size(); ++gi) {
         const auto& pls = byGeometry[gi];
         if (pls.empty()) {
