@@ -78,6 +78,7 @@ struct Vertex {
     SmallVec<UV, 1> UVs;
     SmallVec<Influence, 4> Influences;
 };
+static_assert(sizeof(Vertex) <= 104, "a vertex record is on the hot path of a million-vertex model");
 
 struct Face {
     std::int32_t vtx[3] = {0, 0, 0};

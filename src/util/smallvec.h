@@ -32,8 +32,8 @@ public:
 
     std::uint32_t size() const { return size_; }
     bool empty() const { return size_ == 0; }
-    T* data() { return heap_ ? heap_ : inline_; }
-    const T* data() const { return heap_ ? heap_ : inline_; }
+    T* data() { return cap_ ? heap_ : inline_; }
+    const T* data() const { return cap_ ? heap_ : inline_; }
     T& operator[](std::uint32_t i) { return data()[i]; }
     const T& operator[](std::uint32_t i) const { return data()[i]; }
     T* begin() { return data(); }
@@ -63,10 +63,10 @@ public:
     }
 
 private:
-    std::uint32_t capacity() const { return heap_ ? cap_ : N; }
+    // cap_ == 0: the elements live inline; otherwise heap_ holds cap_ of them.
+    std::uint32_t capacity() const { return cap_ ? cap_ : N; }
     void release() {
-        if (heap_) ::operator delete(heap_);
-        heap_ = nullptr;
+        if (cap_) ::operator delete(heap_);
         cap_ = 0;
     }
     void assign(const SmallVec& o) {
@@ -75,8 +75,10 @@ private:
         size_ = o.size_;
     }
     void steal(SmallVec& o) {
-        if (o.heap_) {
-            heap_ = o.heap_; cap_ = o.cap_; o.heap_ = nullptr; o.cap_ = 0;
+        if (o.cap_) {
+            heap_ = o.heap_;
+            cap_ = o.cap_;
+            o.cap_ = 0;
         } else {
             std::copy(o.inline_, o.inline_ + o.size_, inline_);
         }
@@ -84,10 +86,13 @@ private:
         o.size_ = 0;
     }
 
-    T* heap_ = nullptr;
     std::uint32_t size_ = 0;
     std::uint32_t cap_ = 0;
-    T inline_[N] = {};
+    // The heap pointer shares the inline room: a vertex record stays small.
+    union {
+        T inline_[N] = {};
+        T* heap_;
+    };
 };
 
 }  // namespace molv
