@@ -219,6 +219,7 @@ bool readDispatch(Context& ctx) {
             return false;
         }
         bool ok = row->reader(ctx, a.srcFile);
+        ReportBadFaceSummary(ctx);
         if (!ok || a.readAbort) return false;
         geometry = row->geometry;
     }
