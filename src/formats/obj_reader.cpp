@@ -8,8 +8,15 @@
 // is checked on its own.
 #include "formats/obj_reader.h"
 
+#include <atomic>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
+#include <deque>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -28,12 +35,22 @@ constexpr std::int32_t kInt32Max = std::numeric_limits<std::int32_t>::max();
 // Room the store keeps above its counters (it grows in steps of 1000).
 constexpr std::int64_t kStoreSlack = 2002;
 constexpr int kReportedFacesMax = 10;
+// Files larger than this are counted and read with a second thread.
+constexpr long long kThreadedFrom = 2LL << 20;
 
 // Field separators: runs of blanks and tabs; a stray CR, NUL or Ctrl-Z
 // (old DOS end of file) separates too.
-inline bool isSep(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\0' || c == '\x1a' || c == '\v' || c == '\f';
+constexpr bool sepByte(unsigned c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\0' || c == 0x1a || c == '\v' || c == '\f';
 }
+struct SepTable {
+    bool is[256];
+    constexpr SepTable() : is() {
+        for (unsigned c = 0; c < 256; ++c) is[c] = sepByte(c);
+    }
+};
+constexpr SepTable kSep;
+inline bool isSep(char c) { return kSep.is[static_cast<unsigned char>(c)]; }
 inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
 inline char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -104,24 +121,20 @@ const double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1
 inline bool fastFloat(const char* p, const char* e, const char*& q, float& out) {
     bool neg = false;
     if (p < e && (*p == '-' || *p == '+')) neg = *p++ == '-';
+    // At most 19 digits in all, so m cannot overflow; longer forms (and
+    // the digits of an overflowed m) go to the general parser.
     std::uint64_t m = 0;
-    int sig = 0, exp10 = 0;
+    int exp10 = 0;
     const char* d0 = p;
-    for (; p < e && isDigit(*p); ++p) {
-        m = m * 10 + static_cast<unsigned>(*p - '0');
-        if (m) ++sig;
-    }
-    bool any = p != d0;
+    for (; p < e && isDigit(*p); ++p) m = m * 10 + static_cast<unsigned>(*p - '0');
+    std::ptrdiff_t digits = p - d0;
     if (p < e && *p == '.') {
         const char* f0 = ++p;
-        for (; p < e && isDigit(*p); ++p) {
-            m = m * 10 + static_cast<unsigned>(*p - '0');
-            if (m) ++sig;
-        }
+        for (; p < e && isDigit(*p); ++p) m = m * 10 + static_cast<unsigned>(*p - '0');
         exp10 = -static_cast<int>(p - f0);
-        any = any || p != f0;
+        digits += p - f0;
     }
-    if (!any || sig > 19) return false;
+    if (digits == 0 || digits > 19) return false;
     if (p < e && (*p == 'e' || *p == 'E')) {
         const char* x = p + 1;
         bool eneg = false;
@@ -193,57 +206,6 @@ bool partInt(std::string_view f, std::int64_t& out) {
     auto d = parseNumber(f);
     if (!d) return false;
     out = roundToInt32(*d);
-    return true;
-}
-
-// One face corner: its vertex, texture and normal parts as written.
-struct CornerText {
-    std::string_view part[3];
-    bool present[3];  // given and not empty
-    bool numeric[3];
-    std::int64_t value[3];
-};
-
-// The next corner of a face line; false at the line end. Plain "v", "v/t",
-// "v//n" and "v/t/n" corners are split in one pass over their bytes.
-bool nextCorner(Fields& fl, CornerText& c) {
-    if (!fl.skip()) return false;
-    const char* const start = fl.p;
-    const char* p = start;
-    const char* const e = fl.e;
-    for (int k = 0;; ++k) {
-        const char* s = p;
-        bool neg = false;
-        if (p < e && (*p == '-' || *p == '+')) neg = *p++ == '-';
-        const char* d = p;
-        std::int64_t v = 0;
-        while (p < e && isDigit(*p) && p - d < 18) v = v * 10 + (*p++ - '0');
-        if (p == d && p != s) break;  // a sign alone
-        c.part[k] = std::string_view(s, static_cast<std::size_t>(p - s));
-        c.present[k] = c.numeric[k] = p != d;
-        c.value[k] = neg ? -v : v;
-        if (p == e || isSep(*p)) {
-            for (int j = k + 1; j < 3; ++j) {
-                c.part[j] = {};
-                c.present[j] = c.numeric[j] = false;
-            }
-            fl.p = p;
-            return true;
-        }
-        if (*p != '/' || k == 2) break;
-        ++p;
-    }
-    // Anything unusual: split the whole field and read each part as a number.
-    fl.p = start;
-    std::string_view f;
-    fl.next(f);
-    for (int k = 0; k < 3; ++k) {
-        std::size_t slash = f.find('/');
-        c.part[k] = f.substr(0, slash);
-        c.present[k] = !c.part[k].empty();
-        c.numeric[k] = c.present[k] && partInt(c.part[k], c.value[k]);
-        f = slash == std::string_view::npos ? std::string_view() : f.substr(slash + 1);
-    }
     return true;
 }
 
@@ -372,6 +334,35 @@ public:
         std::setvbuf(f_, nullptr, _IONBF, 0);
         return true;
     }
+    // Opens the file at a byte offset inside it, with its line end known.
+    bool openAt(const std::string& path, long long offset, char eol) {
+        if (!open(path) || std::fseek(f_, static_cast<long>(offset), SEEK_SET) != 0) return false;
+        bufPos_ = offset;
+        started_ = offset > 0;
+        eol_ = eol;
+        eolKnown_ = true;
+        return true;
+    }
+    void setEol(char eol) {
+        eol_ = eol;
+        eolKnown_ = true;
+    }
+    // As next, but the block's bytes move to `out` (whose old buffer this
+    // file takes over), so the caller may keep them while reading on.
+    bool nextInto(std::string& out, std::string_view& block) {
+        if (!next(block)) return false;
+        const auto off = static_cast<std::size_t>(block.data() - buf_.data());
+        out.swap(buf_);
+        if (buf_.size() < out.size()) buf_.resize(out.size());
+        std::memcpy(buf_.data(), out.data() + next_, have_ - next_);
+        have_ -= next_;
+        bufPos_ += static_cast<long long>(next_);
+        next_ = 0;
+        block = std::string_view(out.data() + off, block.size());
+        return true;
+    }
+    // File offset of the block last handed out.
+    long long blockPos() const { return blockPos_; }
     // The first bytes of the file, leaving it at its start.
     std::size_t peek(char* out, std::size_t n) {
         std::size_t got = std::fread(out, 1, n, f_);
@@ -381,7 +372,9 @@ public:
     void rewind() {
         std::rewind(f_);
         have_ = next_ = 0;
+        bufPos_ = 0;
         eof_ = failed_ = false;
+        started_ = false;
     }
     bool failed() const { return failed_; }
     char eol() const { return eol_; }
@@ -390,6 +383,7 @@ public:
         if (next_ > 0) {
             std::memmove(buf_.data(), buf_.data() + next_, have_ - next_);
             have_ -= next_;
+            bufPos_ += static_cast<long long>(next_);
             next_ = 0;
         }
         std::size_t searched = 0;
@@ -415,14 +409,14 @@ public:
                 }
             if (nl) {
                 next_ = static_cast<std::size_t>(nl - base) + 1;
-                block = std::string_view(base, next_);
+                block = firstBlock(std::string_view(base, next_));
                 return true;
             }
             searched = have_;
             if (eof_) {
                 if (have_ == 0) return false;
                 next_ = have_;
-                block = std::string_view(base, have_);
+                block = firstBlock(std::string_view(base, have_));
                 return true;
             }
             if (have_ == buf_.size()) buf_.resize(buf_.size() * 2);
@@ -436,7 +430,22 @@ private:
     std::size_t have_ = 0, next_ = 0;
     bool eof_ = false, failed_ = false;
     bool eolKnown_ = false;
+    bool started_ = false;
     char eol_ = '\n';
+
+    long long bufPos_ = 0, blockPos_ = 0;
+
+    // The byte order mark is not part of the first line.
+    std::string_view firstBlock(std::string_view b) {
+        if (started_) {
+            blockPos_ = bufPos_;
+            return b;
+        }
+        started_ = true;
+        std::string_view r = stripBom(b);
+        blockPos_ = bufPos_ + static_cast<long long>(r.data() - b.data());
+        return r;
+    }
 };
 
 std::string folderOf(const std::string& path) {
@@ -454,12 +463,21 @@ struct ObjCounts {
 class CountPass {
 public:
     explicit CountPass(ObjCounts& c) : c_(c) {}
-    void block(std::string_view text, char eol) {
+    // Counts lines that start before `limit` bytes from the block's start
+    // (all when negative); with skipFirst the block begins inside a line
+    // that belongs to someone else.
+    void block(std::string_view text, char eol, long long limit = -1, bool skipFirst = false) {
         const char* p = text.data();
         const char* e = p + text.size();
+        if (limit >= 0 && static_cast<long long>(text.size()) > limit) e = p + limit;
+        if (skipFirst) {
+            const void* q = std::memchr(p, eol, static_cast<std::size_t>(e - p));
+            p = q ? static_cast<const char*>(q) + 1 : e;
+        }
         while (p < e) {
-            Fields fl(p, e, eol);
+            Fields fl(p, text.data() + text.size(), eol);
             Kw k = lineKind(fl);
+            if (k != Kw::None && first_ == Kw::None) first_ = k;
             switch (k) {
                 case Kw::None: break;
                 case Kw::V: ++c_.v; break;
@@ -472,21 +490,32 @@ public:
             p = fl.nextLine();
         }
     }
+    Kw first() const { return first_; }
+    Kw last() const { return prev_; }
 
 private:
+    // Corners, corners with a "/" and a vertex number 0, in one sweep over
+    // the line's bytes.
     void face(Fields& fl) {
         if (prev_ != Kw::F) c_.runTris.push_back(0);
-        std::int64_t n = 0;
-        std::string_view f;
-        while (fl.next(f)) {
+        std::int64_t n = 0, tex = 0;
+        const char* p = fl.p;
+        const char* const e = fl.e;
+        for (;;) {
+            while (p < e && *p != fl.eol && isSep(*p)) ++p;
+            if (p == e || *p == fl.eol) break;
             ++n;
-            std::size_t slash = f.find('/');
-            if (slash != std::string_view::npos) ++c_.texCorners;
-            if (f[0] == '0' && !c_.zeroBased) {
-                std::string_view vpart = f.substr(0, slash);
-                c_.zeroBased = vpart.find_first_not_of('0') == std::string_view::npos;
+            if (*p == '0' && !c_.zeroBased) {
+                const char* q = p;
+                while (q < e && *q == '0') ++q;
+                c_.zeroBased = q == e || *q == '/' || isSep(*q);
             }
+            bool slash = false;
+            for (; p < e && !isSep(*p); ++p) slash = slash || *p == '/';
+            tex += slash;
         }
+        fl.p = p;
+        c_.texCorners += tex;
         if (n >= 3) {
             c_.tris += n - 2;
             std::int32_t& r = c_.runTris.back();
@@ -495,6 +524,279 @@ private:
     }
     ObjCounts& c_;
     Kw prev_ = Kw::None;
+    Kw first_ = Kw::None;
+};
+
+// Counts the lines of a file that start in [from, to) (to < 0: the end).
+void countRange(const std::string& path, long long from, long long to, char eol, ObjCounts& c, Kw& first, Kw& last,
+                bool& failed) {
+    BlockFile f;
+    if (!f.openAt(path, from > 0 ? from - 1 : 0, eol)) {
+        failed = true;
+        return;
+    }
+    CountPass cp(c);
+    std::string_view block;
+    bool skip = from > 0;
+    while (f.next(block)) {
+        long long limit = to < 0 ? -1 : to - f.blockPos();
+        if (limit == 0 && !skip) break;
+        cp.block(block, eol, limit, skip);
+        skip = false;
+        if (limit >= 0 && limit <= static_cast<long long>(block.size())) break;
+    }
+    failed = f.failed();
+    first = cp.first();
+    last = cp.last();
+}
+
+// The counts of a whole file, counted in pieces by two threads side by
+// side; pieces rather than halves, as face lines cost more to count than
+// the rest and often fill one end of the file.
+bool countFile(const std::string& path, long long size, char eol, ObjCounts& c) {
+    struct Piece {
+        ObjCounts counts;
+        Kw first = Kw::None, last = Kw::None;
+        bool failed = false;
+    };
+    constexpr long long kPiece = 4LL << 20;
+    const auto nPieces = static_cast<std::size_t>(std::max<long long>(2, (size + kPiece - 1) / kPiece));
+    std::vector<Piece> pieces(nPieces);
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
+        for (std::size_t i; (i = next.fetch_add(1)) < nPieces;) {
+            const long long from = size * static_cast<long long>(i) / static_cast<long long>(nPieces);
+            const long long to = i + 1 == nPieces ? -1 : size * static_cast<long long>(i + 1) / static_cast<long long>(nPieces);
+            Piece& pc = pieces[i];
+            countRange(path, from, to, eol, pc.counts, pc.first, pc.last, pc.failed);
+        }
+    };
+    std::exception_ptr error;
+    std::thread t([&] {
+        try {
+            work();
+        } catch (...) {
+            error = std::current_exception();
+            next = nPieces;
+        }
+    });
+    try {
+        work();
+    } catch (...) {
+        next = nPieces;
+        t.join();
+        throw;
+    }
+    t.join();
+    if (error) std::rethrow_exception(error);
+    Kw last = Kw::None;
+    for (Piece& pc : pieces) {
+        if (pc.failed) return false;
+        const ObjCounts& p = pc.counts;
+        c.v += p.v;
+        c.vt += p.vt;
+        c.vn += p.vn;
+        c.tris += p.tris;
+        c.texCorners += p.texCorners;
+        c.zeroBased = c.zeroBased || p.zeroBased;
+        std::size_t from = 0;
+        // A run of faces that goes on over a piece's start is one run.
+        if (last == Kw::F && pc.first == Kw::F && !c.runTris.empty() && !p.runTris.empty()) {
+            c.runTris.back() =
+                static_cast<std::int32_t>(std::min<std::int64_t>(kInt32Max, std::int64_t{c.runTris.back()} + p.runTris[0]));
+            from = 1;
+        }
+        c.runTris.insert(c.runTris.end(), p.runTris.begin() + static_cast<std::ptrdiff_t>(from), p.runTris.end());
+        if (pc.last != Kw::None) last = pc.last;
+    }
+    return true;
+}
+
+// --- tokenising: text to numbers, no store, no messages ------------------
+//
+// This part is pure so that it can run on a worker thread while the main
+// thread fills the store with the block before.
+
+// One face corner's numbers as written (positive or relative).
+struct RawCorner {
+    std::int32_t v, t, n;
+    std::uint8_t has;  // kHasT, kHasN: that part is given
+};
+constexpr std::uint8_t kHasT = 1, kHasN = 2;
+
+enum class OpKind : std::uint8_t { V, VT, VN, F, BadFace, MtlLib, UseMtl, Other };
+
+// One line that matters, in file order.
+struct Op {
+    OpKind kind;
+    std::uint8_t part;    // BadFace: 0 vertex, 1 texture vertex, 2 normal
+    std::uint32_t n = 0;  // F: corners in the block's corner list; V, VT, VN, Other: lines in a row
+    long lineNo = 0;
+    std::uint32_t off = 0, len = 0;  // MtlLib, UseMtl: the name; BadFace: the number as written
+};
+
+struct TokBlock {
+    std::string own;        // the bytes, when they came from a file
+    std::string_view text;  // the block the offsets refer to
+    std::vector<Op> ops;
+    std::vector<float> nums;  // v: x y z; vt: u v; vn: x y z when kept
+    std::vector<RawCorner> corners;
+    void reset() {
+        ops.clear();
+        nums.clear();
+        corners.clear();
+    }
+};
+
+// A part of a corner: 0 empty, 1 a whole number (at most 10 digits),
+// 2 anything else.
+inline int fastPart(const char*& p, const char* e, std::int64_t& v) {
+    const char* s = p;
+    bool neg = false;
+    if (p < e && (*p == '-' || *p == '+')) neg = *p++ == '-';
+    const char* d = p;
+    std::int64_t x = 0;
+    while (p < e && isDigit(*p) && p - d < 10) x = x * 10 + (*p++ - '0');
+    if (p == d) return p == s ? 0 : 2;
+    if (p < e && *p != '/' && !isSep(*p)) return 2;
+    v = neg ? -x : x;
+    return 1;
+}
+
+inline bool fitsInt32(std::int64_t v) { return v >= -kInt32Max && v <= kInt32Max; }
+
+class Tokeniser {
+public:
+    Tokeniser(char eol, bool keepNormals) : eol_(eol), keepNormals_(keepNormals) {}
+
+    void block(TokBlock& b) {
+        b.reset();
+        const char* const base = b.text.data();
+        const char* p = base;
+        const char* const e = p + b.text.size();
+        while (p < e) {
+            ++lineNo_;
+            Fields fl(p, e, eol_);
+            Kw k = lineKind(fl);
+            Op op{OpKind::Other, 0, 1, lineNo_, 0, 0};
+            float c[3] = {0, 0, 0};
+            switch (k) {
+                case Kw::None: break;
+                case Kw::V:
+                    op.kind = OpKind::V;
+                    for (int i = 0; i < 3 && nextFloat(fl, c[i]); ++i) {
+                    }
+                    b.nums.push_back(c[0]);
+                    b.nums.push_back(c[1]);
+                    b.nums.push_back(c[2]);
+                    break;
+                case Kw::VT:
+                    op.kind = OpKind::VT;
+                    if (nextFloat(fl, c[0])) nextFloat(fl, c[1]);
+                    b.nums.push_back(c[0]);
+                    b.nums.push_back(c[1]);
+                    break;
+                case Kw::VN:
+                    op.kind = OpKind::VN;
+                    if (keepNormals_) {
+                        for (int i = 0; i < 3 && nextFloat(fl, c[i]); ++i) {
+                        }
+                        b.nums.insert(b.nums.end(), c, c + 3);
+                    }
+                    break;
+                case Kw::F: face(fl, b, op); break;
+                case Kw::MtlLib:
+                case Kw::UseMtl:
+                    op.kind = k == Kw::MtlLib ? OpKind::MtlLib : OpKind::UseMtl;
+                    textOf(fl.rest(), base, op);
+                    break;
+                default: break;
+            }
+            if (k != Kw::None) push(b, op);
+            p = fl.nextLine();
+        }
+    }
+
+private:
+    // Lines of one kind in a row (v, vt, vn and the ignored ones) become
+    // one op.
+    static void push(TokBlock& b, const Op& op) {
+        if (!b.ops.empty()) {
+            Op& last = b.ops.back();
+            const bool runs = op.kind == OpKind::V || op.kind == OpKind::VT || op.kind == OpKind::VN ||
+                              op.kind == OpKind::Other;
+            if (runs && last.kind == op.kind && last.lineNo + last.n == op.lineNo && last.n < 0xFFFFFFFFu) {
+                ++last.n;
+                return;
+            }
+        }
+        b.ops.push_back(op);
+    }
+
+    // Where a text of the line lies in the block (a block of 4 GB and more
+    // gives up texts beyond that).
+    static void textOf(std::string_view t, const char* base, Op& op) {
+        const auto off = static_cast<std::size_t>(t.data() - base);
+        if (off > 0xFFFFFFFFu || t.size() > 0xFFFFFFFFu - off) return;
+        op.off = static_cast<std::uint32_t>(off);
+        op.len = static_cast<std::uint32_t>(t.size());
+    }
+
+    void face(Fields& fl, TokBlock& b, Op& op) {
+        op.kind = OpKind::F;
+        const std::size_t first = b.corners.size();
+        const char* const base = b.text.data();
+        while (fl.skip()) {
+            const char* p = fl.p;
+            RawCorner c{0, 0, 0, 0};
+            std::int64_t v[3] = {0, 0, 0};
+            int r1 = 0, r2 = 0;
+            bool fast = fastPart(p, fl.e, v[0]) == 1;
+            if (fast && p < fl.e && *p == '/') {
+                r1 = fastPart(++p, fl.e, v[1]);
+                if (r1 != 2 && p < fl.e && *p == '/') r2 = fastPart(++p, fl.e, v[2]);
+                fast = r1 != 2 && r2 != 2 && (p == fl.e || isSep(*p));
+            }
+            if (fast && fitsInt32(v[0]) && fitsInt32(v[1]) && fitsInt32(v[2])) {
+                fl.p = p;
+                c.v = static_cast<std::int32_t>(v[0]);
+                c.t = static_cast<std::int32_t>(v[1]);
+                c.n = static_cast<std::int32_t>(v[2]);
+                c.has = static_cast<std::uint8_t>((r1 == 1 ? kHasT : 0) | (r2 == 1 ? kHasN : 0));
+                b.corners.push_back(c);
+                continue;
+            }
+            // Anything unusual: split the whole field and read each part.
+            std::string_view f;
+            fl.next(f);
+            for (int k = 0; k < 3; ++k) {
+                std::size_t slash = f.find('/');
+                std::string_view part = f.substr(0, slash);
+                f = slash == std::string_view::npos ? std::string_view() : f.substr(slash + 1);
+                std::int64_t x = 0;
+                if (!(part.empty() && k > 0)) {
+                    if (!partInt(part, x) || !fitsInt32(x)) {
+                        b.corners.resize(first);
+                        op.kind = OpKind::BadFace;
+                        op.part = static_cast<std::uint8_t>(k);
+                        op.n = 0;
+                        textOf(part, base, op);
+                        return;
+                    }
+                    if (k == 0) c.v = static_cast<std::int32_t>(x);
+                    if (k == 1) c.t = static_cast<std::int32_t>(x), c.has |= kHasT;
+                    if (k == 2) c.n = static_cast<std::int32_t>(x), c.has |= kHasN;
+                }
+                if (slash == std::string_view::npos) break;
+            }
+            b.corners.push_back(c);
+        }
+        op.n = static_cast<std::uint32_t>(b.corners.size() - first);
+    }
+
+    char eol_;
+    bool keepNormals_;
+    long lineNo_ = 0;
 };
 
 struct Corner {
@@ -667,7 +969,8 @@ private:
 
 class ObjReader {
 public:
-    ObjReader(Context& ctx, const std::string& path) : ctx_(ctx), m_(ctx.model), path_(path) {}
+    ObjReader(Context& ctx, const std::string& path)
+        : ctx_(ctx), m_(ctx.model), path_(path), keepNormals_(ctx.app.dbgLevel >= 2) {}
 
     // Sizes the store from the counts; false when the file is too large.
     bool prepare(ObjCounts& counts) {
@@ -695,17 +998,68 @@ public:
         return true;
     }
 
-    // Parses whole lines; false once reading was given up.
-    bool block(std::string_view text, char eol) {
-        const char* p = text.data();
-        const char* e = p + text.size();
-        while (p < e && !ctx_.app.readAbort) {
-            Fields fl(p, e, eol);
-            lineOf(fl);
-            p = fl.nextLine();
+    // Takes one tokenised block into the store; false once reading was
+    // given up.
+    bool replay(const TokBlock& b) {
+        const float* num = b.nums.data();
+        const RawCorner* cs = b.corners.data();
+        for (const Op& op : b.ops) {
+            if (ctx_.app.readAbort) break;
+            lineNo_ = op.lineNo;
+            if (ctx_.statusDue()) status();
+            Kw k = Kw::Other;
+            switch (op.kind) {
+                case OpKind::V:
+                    k = Kw::V;
+                    for (std::uint32_t i = 0; i < op.n && !ctx_.app.readAbort; ++i, num += 3) {
+                        lineNo_ = op.lineNo + i;
+                        vertex(num);
+                        prev_ = k;
+                    }
+                    break;
+                case OpKind::VT:
+                    k = Kw::VT;
+                    for (std::uint32_t i = 0; i < op.n; ++i, num += 2) {
+                        lineNo_ = op.lineNo + i;
+                        texVertex(num);
+                        prev_ = k;
+                    }
+                    break;
+                case OpKind::VN:
+                    k = Kw::VN;
+                    for (std::uint32_t i = 0; i < op.n; ++i) {
+                        lineNo_ = op.lineNo + i;
+                        normal(keepNormals_ ? num : nullptr);
+                        if (keepNormals_) num += 3;
+                        prev_ = k;
+                    }
+                    break;
+                case OpKind::F:
+                    k = Kw::F;
+                    face(cs, op.n);
+                    cs += op.n;
+                    break;
+                case OpKind::BadFace:
+                    k = Kw::F;
+                    startFaces();
+                    badFace(op.part, b.text.substr(op.off, op.len));
+                    break;
+                case OpKind::MtlLib:
+                    k = Kw::MtlLib;
+                    mtllib(b.text.substr(op.off, op.len));
+                    break;
+                case OpKind::UseMtl:
+                    k = Kw::UseMtl;
+                    usemtl(b.text.substr(op.off, op.len));
+                    break;
+                case OpKind::Other: break;
+            }
+            prev_ = k;
         }
         return !ctx_.app.readAbort;
     }
+
+    bool keepNormals() const { return keepNormals_; }
 
     void finish() {
         // The vertex run takes in the split copies too.
@@ -733,23 +1087,6 @@ public:
     }
 
 private:
-    void lineOf(Fields& fl) {
-        ++lineNo_;
-        if (ctx_.statusDue()) status();
-        Kw k = lineKind(fl);
-        if (k == Kw::None) return;
-        switch (k) {
-            case Kw::V: vertex(fl); break;
-            case Kw::VT: texVertex(fl); break;
-            case Kw::VN: normal(fl); break;
-            case Kw::F: face(fl); break;
-            case Kw::MtlLib: mtllib(fl.rest()); break;
-            case Kw::UseMtl: usemtl(fl.rest()); break;
-            default: break;
-        }
-        prev_ = k;
-    }
-
     void status() {
         switch (prev_) {
             case Kw::V: ctx_.showStatus("V: " + std::to_string(m_.ttlnum_Vertices)); break;
@@ -763,40 +1100,29 @@ private:
         if (prev_ != k && ctx_.logWanted(1)) ctx_.logMsg(text, 1);
     }
 
-    void vertex(Fields& fl) {
+    void vertex(const float* c) {
         header(Kw::V, "  #####        Vertices ##### : ");
-        float c[3] = {0, 0, 0};
-        for (int i = 0; i < 3 && nextFloat(fl, c[i]); ++i) {
-        }
-        if (m_.ttlnum_Vertices >= kInt32Max - kStoreSlack) {
-            tooLarge();
-            return;
-        }
+        if (m_.ttlnum_Vertices >= kInt32Max - kStoreSlack) return tooLarge();
         std::int32_t idx = -1;
         m_.AddVertex(idx, c[0], c[1], -c[2], c[0], -c[2], c[1], 0, false);
         srcVtx_.push_back(idx);
     }
 
-    void texVertex(Fields& fl) {
+    void texVertex(const float* c) {
         header(Kw::VT, "  ##### Vertex UVs ##### : ");
-        UV uv;
-        if (nextFloat(fl, uv.u)) nextFloat(fl, uv.v);
-        tex_.push_back(uv);
+        tex_.push_back(UV{c[0], c[1]});
         if (m_.detailWanted(static_cast<std::int32_t>(tex_.size()))) {
-            ctx_.logFileIfDebug(padIntLeft(lineNo_, 6) + ":[" + std::to_string(tex_.size() - 1) + "] " +
-                                  fmt2(uv.u) + " " + fmt2(uv.v));
+            ctx_.logFileIfDebug(padIntLeft(lineNo_, 6) + ":[" + std::to_string(tex_.size() - 1) + "] " + fmt2(c[0]) +
+                                " " + fmt2(c[1]));
         }
     }
 
-    void normal(Fields& fl) {
+    void normal(const float* c) {
         header(Kw::VN, "  ##### Vertex Normals ##### : ");
         ++nNormals_;
-        if (m_.detailWanted(static_cast<std::int32_t>(std::min<std::int64_t>(nNormals_, kInt32Max)))) {
-            float c[3] = {0, 0, 0};
-            for (int i = 0; i < 3 && nextFloat(fl, c[i]); ++i) {
-            }
-            ctx_.logFileIfDebug(padIntLeft(lineNo_, 6) + ":[" + std::to_string(nNormals_ - 1) + "] " +
-                                  fmt2(c[0]) + " " + fmt2(c[1]) + " " + fmt2(c[2]));
+        if (c && m_.detailWanted(static_cast<std::int32_t>(std::min<std::int64_t>(nNormals_, kInt32Max)))) {
+            ctx_.logFileIfDebug(padIntLeft(lineNo_, 6) + ":[" + std::to_string(nNormals_ - 1) + "] " + fmt2(c[0]) +
+                                " " + fmt2(c[1]) + " " + fmt2(c[2]));
         }
     }
 
@@ -808,32 +1134,34 @@ private:
         return (i >= 0 && i < count) ? i : -1;
     }
 
-    void face(Fields& fl) {
+    // A line of faces: a run of them shares one face group.
+    void startFaces() {
         header(Kw::F, "  #####   Faces    ##### : ");
         if (prev_ != Kw::F) {
             ++run_;
             groupOpen_ = false;
         }
+    }
+
+    void face(const RawCorner* cs, std::uint32_t n) {
+        startFaces();
         corners_.clear();
         bool textured = false;
         const auto nv = static_cast<std::int64_t>(srcVtx_.size());
         const auto nt = static_cast<std::int64_t>(tex_.size());
-        CornerText ct;
-        while (nextCorner(fl, ct)) {
-            std::int64_t vi = ct.numeric[0] ? resolve(ct.value[0], nv) : -1;
-            if (vi < 0) return badFace("vertex", ct.part[0], nv);
+        for (std::uint32_t i = 0; i < n; ++i) {
+            const RawCorner& c = cs[i];
+            std::int64_t vi = resolve(c.v, nv);
+            if (vi < 0) return badFace(0, std::to_string(c.v));
             std::int64_t ti = -1;
-            if (ct.present[1]) {
-                // In a file counting from 1 texture number 0 means none.
-                if (!(ct.numeric[1] && ct.value[1] == 0 && !zeroBased_)) {
-                    ti = ct.numeric[1] ? resolve(ct.value[1], nt) : -1;
-                    if (ti < 0) return badFace("texture vertex", ct.part[1], nt);
-                    textured = true;
-                }
+            // In a file counting from 1, number 0 means none.
+            if ((c.has & kHasT) && (c.t != 0 || zeroBased_)) {
+                ti = resolve(c.t, nt);
+                if (ti < 0) return badFace(1, std::to_string(c.t));
+                textured = true;
             }
-            if (ct.present[2] && !(ct.numeric[2] && ct.value[2] == 0 && !zeroBased_) &&
-                (!ct.numeric[2] || resolve(ct.value[2], nNormals_) < 0))
-                return badFace("normal", ct.part[2], nNormals_);
+            if ((c.has & kHasN) && (c.n != 0 || zeroBased_) && resolve(c.n, nNormals_) < 0)
+                return badFace(2, std::to_string(c.n));
             corners_.push_back(Corner{srcVtx_[static_cast<std::size_t>(vi)], static_cast<std::int32_t>(vi),
                                       static_cast<std::int32_t>(ti)});
         }
@@ -844,11 +1172,11 @@ private:
         if (textured)
             for (Corner& c : corners_)
                 if (c.tex >= 0) c.vtx = vertexWithUV(c);
-        Mesh& me = m_.Meshes[static_cast<std::size_t>(mesh_)];
+        const std::int32_t faceBase = m_.Meshes[static_cast<std::size_t>(mesh_)].face_ndx_stt;
         for (std::size_t k = 0; k + 2 < corners_.size(); ++k) {
             std::int32_t global = m_.ttlnum_Faces;
             m_.AddFace(mesh_, 0, corners_[0].vtx, corners_[k + 1].vtx, corners_[k + 2].vtx);
-            m_.AddFaceToGroup(mesh_, m_.currFgnum, textured, global - me.face_ndx_stt, global);
+            m_.AddFaceToGroup(mesh_, m_.currFgnum, textured, global - faceBase, global);
         }
     }
 
@@ -894,10 +1222,14 @@ private:
         return static_cast<std::size_t>(v) < copies_.size() ? copies_[static_cast<std::size_t>(v)] : -1;
     }
 
-    void badFace(const char* what, std::string_view number, std::int64_t count) {
+    void badFace(int part, std::string_view number) {
+        static const char* const what[] = {"vertex", "texture vertex", "normal"};
+        const std::int64_t count = part == 0   ? static_cast<std::int64_t>(srcVtx_.size())
+                                   : part == 1 ? static_cast<std::int64_t>(tex_.size())
+                                               : nNormals_;
         ++badFaces_;
         if (badFaces_ > kReportedFacesMax) return;
-        std::string text = path_ + " line " + std::to_string(lineNo_) + ": face skipped, " + what + " number \"" +
+        std::string text = path_ + " line " + std::to_string(lineNo_) + ": face skipped, " + what[part] + " number \"" +
                            std::string(number) + "\" names none of the " + std::to_string(count) + " read so far";
         if (badFaces_ == 1)
             ctx_.msgBox(text, Buttons::Ok);
@@ -1001,6 +1333,7 @@ private:
     Context& ctx_;
     ModelStore& m_;
     const std::string& path_;
+    const bool keepNormals_;  // normal values are only wanted for detail lines
     ObjCounts* counts_ = nullptr;
     std::int16_t mesh_ = 0;
     bool zeroBased_ = false;
@@ -1020,6 +1353,130 @@ private:
     std::string libName_, mtlName_;
 };
 
+// A text in memory handed out in blocks of whole lines, about
+// kTextBlock bytes each.
+class TextBlocks {
+public:
+    TextBlocks(std::string_view t, char eol) : t_(t), eol_(eol) {}
+    bool next(std::string_view& block) {
+        if (pos_ >= t_.size()) return false;
+        std::size_t end = t_.size();
+        if (t_.size() - pos_ > kTextBlock) {
+            std::size_t nl = t_.find(eol_, pos_ + kTextBlock - 1);
+            if (nl != std::string_view::npos) end = nl + 1;
+        }
+        block = t_.substr(pos_, end - pos_);
+        pos_ = end;
+        return true;
+    }
+    bool nextInto(std::string& out, std::string_view& block) {
+        if (!next(block)) return false;
+        out.assign(block);
+        block = out;
+        return true;
+    }
+
+private:
+    static constexpr std::size_t kTextBlock = std::size_t{1} << 20;
+    std::string_view t_;
+    char eol_;
+    std::size_t pos_ = 0;
+};
+
+// Tokenises the source's blocks and replays them into the store. Threaded,
+// a worker reads and tokenises the next blocks while this thread replays
+// the one before; the worker touches neither the context nor the store.
+template <class Source>
+void runBlocks(ObjReader& r, Tokeniser& tk, Source& src, bool threaded) {
+    if (!threaded) {
+        TokBlock b;
+        std::string_view v;
+        while (src.next(v)) {
+            b.text = v;
+            tk.block(b);
+            if (!r.replay(b)) break;
+        }
+        return;
+    }
+    struct Shared {
+        std::mutex mu;
+        std::condition_variable cv;
+        std::deque<TokBlock*> full;
+        std::vector<TokBlock*> spare;
+        bool done = false, stop = false;
+        std::exception_ptr error;
+    } sh;
+    constexpr int kInFlight = 3;
+    std::vector<std::unique_ptr<TokBlock>> blocks;
+    for (int i = 0; i < kInFlight; ++i) {
+        blocks.push_back(std::make_unique<TokBlock>());
+        sh.spare.push_back(blocks.back().get());
+    }
+    std::thread worker([&sh, &tk, &src] {
+        try {
+            for (;;) {
+                TokBlock* b = nullptr;
+                {
+                    std::unique_lock<std::mutex> lk(sh.mu);
+                    sh.cv.wait(lk, [&] { return sh.stop || !sh.spare.empty(); });
+                    if (sh.stop) break;
+                    b = sh.spare.back();
+                    sh.spare.pop_back();
+                }
+                std::string_view v;
+                if (!src.nextInto(b->own, v)) break;
+                b->text = v;
+                tk.block(*b);
+                {
+                    std::lock_guard<std::mutex> lk(sh.mu);
+                    sh.full.push_back(b);
+                }
+                sh.cv.notify_all();
+            }
+        } catch (...) {
+            std::lock_guard<std::mutex> lk(sh.mu);
+            sh.error = std::current_exception();
+        }
+        {
+            std::lock_guard<std::mutex> lk(sh.mu);
+            sh.done = true;
+        }
+        sh.cv.notify_all();
+    });
+    auto finish = [&] {
+        {
+            std::lock_guard<std::mutex> lk(sh.mu);
+            sh.stop = true;
+        }
+        sh.cv.notify_all();
+        worker.join();
+    };
+    try {
+        for (;;) {
+            TokBlock* b = nullptr;
+            {
+                std::unique_lock<std::mutex> lk(sh.mu);
+                sh.cv.wait(lk, [&] { return sh.done || !sh.full.empty(); });
+                if (sh.full.empty()) break;
+                b = sh.full.front();
+                sh.full.pop_front();
+            }
+            bool more = r.replay(*b);
+            {
+                std::lock_guard<std::mutex> lk(sh.mu);
+                sh.spare.push_back(b);
+            }
+            sh.cv.notify_all();
+            if (!more) break;
+        }
+    } catch (...) {
+        finish();
+        throw;
+    }
+    finish();
+    if (sh.error) std::rethrow_exception(sh.error);
+}
+
 bool outOfMemory(Context& ctx, const std::string& path) {
     ctx.msgBox("Not enough memory to read " + path);
     ctx.app.readAbort = true;
@@ -1034,15 +1491,22 @@ bool LoadObjText(Context& ctx, std::string_view text, const std::string& path) {
         std::string wide;
         if (isUtf16(text)) text = wide = fromUtf16(text);
         text = stripBom(text);
-        ObjCounts counts;
         const char eol = eolOf(text);
-        CountPass(counts).block(text, eol);
+        ObjCounts counts;
+        {
+            TextBlocks src(text, eol);
+            CountPass cp(counts);
+            std::string_view block;
+            while (src.next(block)) cp.block(block, eol);
+        }
         ObjReader r(ctx, path);
         if (!r.prepare(counts)) {
             ctx.app.readAbort = true;
             return false;
         }
-        r.block(text, eol);
+        TextBlocks src(text, eol);
+        Tokeniser tk(eol, r.keepNormals());
+        runBlocks(r, tk, src, false);
         r.finish();
     } catch (const std::bad_alloc&) {
         return outOfMemory(ctx, path);
@@ -1061,8 +1525,9 @@ bool LoadObj(Context& ctx, const std::string& path) {
         return false;
     }
     try {
-        char head[2] = {0, 0};
-        if (file.peek(head, 2) == 2 && isUtf16(std::string_view(head, 2))) {
+        std::string head(65536, '\0');
+        head.resize(file.peek(head.data(), head.size()));
+        if (isUtf16(head)) {
             std::string text, err;
             if (!readWholeFile(path, text, err)) {
                 ctx.msgBox("Cannot read " + path + ": " + err);
@@ -1072,14 +1537,20 @@ bool LoadObj(Context& ctx, const std::string& path) {
             return LoadObjText(ctx, text, path);
         }
         ObjCounts counts;
-        {
+        const long long size = fileSize(path);
+        const bool threaded = size > kThreadedFrom;
+        const char eol = eolOf(stripBom(head));
+        file.setEol(eol);
+        if (threaded) {
+            if (!countFile(path, size, eol, counts)) {
+                ctx.msgBox("Cannot read " + path + ": read error");
+                ctx.app.readAbort = true;
+                return false;
+            }
+        } else {
             CountPass cp(counts);
             std::string_view block;
-            bool first = true;
-            while (file.next(block)) {
-                cp.block(first ? stripBom(block) : block, file.eol());
-                first = false;
-            }
+            while (file.next(block)) cp.block(block, eol);
         }
         if (!file.failed()) {
             ObjReader r(ctx, path);
@@ -1088,12 +1559,9 @@ bool LoadObj(Context& ctx, const std::string& path) {
                 return false;
             }
             file.rewind();
-            std::string_view block;
-            bool first = true;
-            while (file.next(block)) {
-                if (!r.block(first ? stripBom(block) : block, file.eol())) break;
-                first = false;
-            }
+            Tokeniser tk(eol, r.keepNormals());
+            // Small files are read before a thread would have started.
+            runBlocks(r, tk, file, threaded);
             r.finish();
         }
         if (file.failed()) {

@@ -174,9 +174,9 @@ TEST_F(RobustTest, FaceLineOfSeveralMegabytesReadsWhole) {
     EXPECT_TRUE(storeConsistent(m));
 }
 
-TEST_F(RobustTest, LargeFileReadInBlocksEqualsTheTextRead) {
-    // A textured grid of about 5 MB: many block boundaries fall inside lines.
-    const int n = 200;
+// A textured grid of about 4 MB in two materials; texture numbers run in
+// another order than vertex numbers.
+std::string texturedGrid(int n) {
     std::string text = "mtllib cube.mtl\n";
     for (int j = 0; j <= n; ++j)
         for (int i = 0; i <= n; ++i) text += "v " + std::to_string(i * 0.37) + " " + std::to_string(j * 0.11) + " 0.5\n";
@@ -193,6 +193,14 @@ TEST_F(RobustTest, LargeFileReadInBlocksEqualsTheTextRead) {
                     "/" + std::to_string(td) + "\n";
         }
     }
+    return text;
+}
+
+TEST_F(RobustTest, LargeFileReadInBlocksEqualsTheTextRead) {
+    // Large files are counted in pieces and read by two threads; many block
+    // and piece boundaries fall inside lines.
+    const int n = 200;
+    const std::string text = texturedGrid(n);
     ASSERT_GT(text.size(), 3u << 20);
     Loaded file, mem;
     readFile(file, text, "grid.obj");
@@ -200,6 +208,37 @@ TEST_F(RobustTest, LargeFileReadInBlocksEqualsTheTextRead) {
     EXPECT_EQ(file.ctx.model.ttlnum_Faces, 2 * n * n);
     EXPECT_TRUE(sameModel(file.ctx.model, mem.ctx.model));
     EXPECT_TRUE(storeConsistent(file.ctx.model));
+}
+
+TEST_F(RobustTest, LargeFileWithOldMacLineEndsReadsTheSame) {
+    const std::string text = texturedGrid(200);
+    Loaded lf, cr;
+    readFile(lf, text, "lf.obj");
+    readFile(cr, replaceAll(text, "\n", "\r"), "cr.obj");
+    EXPECT_EQ(cr.ctx.model.ttlnum_Faces, 2 * 200 * 200);
+    EXPECT_TRUE(sameModel(lf.ctx.model, cr.ctx.model));
+}
+
+TEST_F(RobustTest, VertexZeroNearTheEndOfALargeFileMakesItCountFromZero) {
+    // The one face that uses vertex 0 comes last, in another piece of the
+    // count than the start of the file.
+    std::string text;
+    const int n = 120000;
+    for (int i = 0; i < n; ++i) text += "v " + std::to_string(i) + ".5 1.25 -2.75\n";
+    int faces = 1;
+    for (int i = 1; i + 2 < n; i += 3, ++faces)
+        text += "f " + std::to_string(i) + " " + std::to_string(i + 1) + " " + std::to_string(i + 2) + "\n";
+    text += "f 0 1 2\n";
+    ASSERT_GT(text.size(), 3u << 20);
+    Loaded file, mem;
+    readFile(file, text, "zero.obj");
+    ASSERT_TRUE(LoadObjText(mem.ctx, text, dir + "zero.obj"));
+    const ModelStore& m = file.ctx.model;
+    ASSERT_EQ(m.ttlnum_Faces, faces);
+    EXPECT_EQ(m.VFaces[0].vtx[2], 1);  // "f 1 2 3" names vertices 1, 2, 3 of 0..n-1
+    EXPECT_EQ(m.VFaces[static_cast<std::size_t>(m.ttlnum_Faces - 1)].vtx[2], 0);
+    EXPECT_TRUE(file.ui.boxes.empty());
+    EXPECT_TRUE(sameModel(m, mem.ctx.model));
 }
 
 TEST_F(RobustTest, HugeAndOddNumbersInFacesAreReportedNotUsed) {
