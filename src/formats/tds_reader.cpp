@@ -7,6 +7,7 @@
 #include <cmath>
 #include <filesystem>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "model/store.h"
@@ -151,6 +152,12 @@ enum : std::uint16_t {
     kNodeId = 0xB030,
 };
 
+// A 3DS mesh has one texture vertex list; a file that piles up more is
+// not allowed to multiply the memory of every vertex without end.
+constexpr std::int32_t kMaxUvSets = 8;
+// The warning lists every map; past this many it would only grow the log.
+constexpr std::int32_t kMaxMapWarnings = 8;
+
 std::string hexPos(std::size_t v, int width = 6) {
     static const char digits[] = "0123456789ABCDEF";
     std::string s;
@@ -170,13 +177,6 @@ std::string lowerCopy(std::string_view s) {
     std::string r(s);
     for (char& c : r) c = lowerAscii(c);
     return r;
-}
-
-bool sameNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
-    return true;
 }
 
 std::uint8_t colourByte(float f) {
@@ -295,6 +295,7 @@ private:
     };
     std::vector<Pending> pending_;
     std::int32_t dfltMtl_ = -1;
+    std::unordered_map<std::string, std::int32_t> mtlByName_;  // lower-cased name -> first material
 };
 
 void Reader3DS::damage(std::size_t at, const std::string& what) {
@@ -484,6 +485,8 @@ void Reader3DS::readMaterial(Chunk& ck) {
             default: skipped(c);
         }
     }
+    // The first material of a name is the one face groups find.
+    mtlByName_.emplace(lowerCopy(m_.Materials[static_cast<std::size_t>(idx)].name), idx);
 }
 
 // A colour container: the 24-bit colour when there is one, else the float
@@ -568,7 +571,7 @@ void Reader3DS::readMapContainer(Chunk& ck, Material& mt) {
         mt.nMaps += 1;
         mt.maps.resize(static_cast<std::size_t>(mt.nMaps) + 1);
         mt.maps[static_cast<std::size_t>(mt.nMaps - 1)] = name;
-        if (mt.nMaps > 1) {
+        if (mt.nMaps > 1 && mt.nMaps <= kMaxMapWarnings) {
             std::string w = "Warning 101: More than one Map in a material: ";
             for (std::int32_t i = 0; i < mt.nMaps; ++i) w += "(" + mt.maps[static_cast<std::size_t>(i)] + ") ";
             log(0, w);
@@ -595,9 +598,8 @@ bool Reader3DS::textureExists(const std::string& name) const {
 }
 
 std::int32_t Reader3DS::findMaterial(std::string_view name) const {
-    for (std::int32_t i = 0; i < m_.nMaterials; ++i)
-        if (sameNoCase(m_.Materials[static_cast<std::size_t>(i)].name, name)) return i;
-    return -1;
+    auto it = mtlByName_.find(lowerCopy(name));
+    return it == mtlByName_.end() ? -1 : it->second;
 }
 
 // The material for faces no named material claims: the file's own "Default"
@@ -620,6 +622,7 @@ std::int32_t Reader3DS::defaultMaterial() {
     mt.transparency = 0;
     mt.use_count = 0;
     log(0, "    Synthesising Material " + std::to_string(idx) + " Default");
+    mtlByName_.emplace("default", idx);
     dfltMtl_ = idx;
     return idx;
 }
@@ -627,18 +630,11 @@ std::int32_t Reader3DS::defaultMaterial() {
 // Face groups are bound after the whole file is read, so a material
 // defined after the object that uses it is still found.
 void Reader3DS::bindMaterials() {
-    std::vector<std::string> told;
+    std::unordered_set<std::string> told;
     for (const Pending& p : pending_) {
         std::int32_t mtl = p.name.empty() ? -1 : findMaterial(p.name);
-        if (mtl < 0 && !p.name.empty()) {
-            std::string key = lowerCopy(p.name);
-            bool already = false;
-            for (auto& t : told) already = already || t == key;
-            if (!already) {
-                told.push_back(key);
-                tell("Cannot find material(" + p.name + ")");
-            }
-        }
+        if (mtl < 0 && !p.name.empty() && told.insert(lowerCopy(p.name)).second)
+            tell("Cannot find material(" + p.name + ")");
         if (mtl < 0) mtl = defaultMaterial();
         m_.SetFaceGroupMaterial(p.group, mtl);
     }
@@ -833,6 +829,11 @@ void Reader3DS::readTexVertices(Chunk& ck) {
                             std::to_string(fits) + " read");
         n = fits;
     }
+    if (ms.num_UVsets >= kMaxUvSets) {
+        chunkDamage(ck, "mesh " + std::to_string(mesh_) + " already has " + std::to_string(kMaxUvSets) +
+                            " texture vertex lists; this one is skipped");
+        return;
+    }
     ms.num_UVsets += 1;
     if (ms.num_UVsets > 1) tell("More than one UV set");
     const std::uint32_t sets = static_cast<std::uint32_t>(ms.num_UVsets);
@@ -955,41 +956,88 @@ void Reader3DS::linkHierarchy(const std::vector<KfNode>& nodes) {
         meshByName[lowerCopy(m_.Meshes[static_cast<std::size_t>(i)].name)] = i;
     std::unordered_map<std::uint16_t, std::size_t> nodeById;
     for (std::size_t i = 0; i < nodes.size(); ++i) nodeById.emplace(nodes[i].id, i);
-    auto meshOf = [&](const KfNode& n) -> std::int32_t {
-        if (!n.object || !n.hasHeader) return -1;
-        auto it = meshByName.find(lowerCopy(n.name));
-        return it == meshByName.end() ? -1 : it->second;
+    std::vector<std::int32_t> meshOf(nodes.size(), -1);
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        if (!nodes[i].object || !nodes[i].hasHeader) continue;
+        auto it = meshByName.find(lowerCopy(nodes[i].name));
+        if (it != meshByName.end()) meshOf[i] = it->second;
+    }
+
+    // The mesh a parent number leads to: up the node chain to the nearest
+    // node that is a mesh, passing dummies and other nodes. Each node's
+    // answer is remembered, so long chains cost linear time in all.
+    enum Why : std::uint8_t { kUnknown, kWalking, kFound, kNone, kMissing, kCycle };
+    struct Lead {
+        Why why = kUnknown;
+        std::int32_t mesh = -1;
+        std::uint16_t missing = 0;
     };
-    std::vector<std::uint8_t> linked(static_cast<std::size_t>(m_.meshCount), 0);
-    for (const KfNode& n : nodes) {
-        const std::int32_t m = meshOf(n);
-        if (m < 0 || linked[static_cast<std::size_t>(m)]) continue;  // no mesh, or a further instance
-        linked[static_cast<std::size_t>(m)] = 1;
-        // Up the node chain to the nearest node that is a mesh; dummies and
-        // other nodes in between are passed through.
-        std::int32_t parentMesh = -1;
-        std::uint16_t p = n.parent;
-        for (std::size_t steps = 0; p != 0xFFFF; ++steps) {
+    std::vector<Lead> lead(nodes.size());
+    std::vector<std::size_t> path;
+    auto resolve = [&](std::uint16_t p) -> Lead {
+        path.clear();
+        Lead r;
+        for (;;) {
+            if (p == 0xFFFF) {
+                r.why = kNone;
+                break;
+            }
             auto it = nodeById.find(p);
             if (it == nodeById.end()) {
-                log(0, source_ + ": keyframer node (" + n.name + "): parent number " + std::to_string(p) +
-                           " names no node; no parent");
+                r.why = kMissing;
+                r.missing = p;
                 break;
             }
-            if (steps >= nodes.size()) {
-                log(0, source_ + ": keyframer node (" + n.name + "): parent numbers form a cycle; no parent");
+            const std::size_t k = it->second;
+            if (meshOf[k] >= 0) {
+                r.why = kFound;
+                r.mesh = meshOf[k];
                 break;
             }
-            parentMesh = meshOf(nodes[it->second]);
-            if (parentMesh >= 0) break;
-            p = nodes[it->second].parent;
+            if (lead[k].why == kWalking) {
+                r.why = kCycle;
+                break;
+            }
+            if (lead[k].why != kUnknown) {
+                r = lead[k];
+                break;
+            }
+            lead[k].why = kWalking;
+            path.push_back(k);
+            p = nodes[k].parent;
         }
-        if (parentMesh < 0) continue;
-        if (!SetMeshParent(m_, m, parentMesh))
-            log(0, source_ + ": keyframer node (" + n.name + "): parent (" + nodes[nodeById[p]].name +
-                       ") would close a cycle; no parent");
+        for (std::size_t k : path) lead[k] = r;
+        return r;
+    };
+
+    std::vector<std::uint8_t> linked(static_cast<std::size_t>(m_.meshCount), 0);
+    std::vector<MeshLink> links;
+    std::vector<std::size_t> linkNode;
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        const KfNode& n = nodes[i];
+        const std::int32_t m = meshOf[i];
+        if (m < 0 || linked[static_cast<std::size_t>(m)]) continue;  // no mesh, or a further instance
+        linked[static_cast<std::size_t>(m)] = 1;
+        const Lead r = resolve(n.parent);
+        if (r.why == kMissing) {
+            log(0, source_ + ": keyframer node (" + n.name + "): parent number " + std::to_string(r.missing) +
+                       " names no node; no parent");
+        } else if (r.why == kCycle) {
+            log(0, source_ + ": keyframer node (" + n.name + "): parent numbers form a cycle; no parent");
+        } else if (r.why == kFound) {
+            links.push_back({m, r.mesh});
+            linkNode.push_back(i);
+        }
+    }
+    const std::vector<bool> made = SetMeshParents(m_, links);
+    for (std::size_t k = 0; k < links.size(); ++k) {
+        const std::string& name = nodes[linkNode[k]].name;
+        if (!made[k])
+            log(0, source_ + ": keyframer node (" + name + "): parent (" +
+                       m_.Meshes[static_cast<std::size_t>(links[k].parent)].name + ") would close a cycle; no parent");
         else if (ctx_.logWanted(1))
-            log(1, indent_ + "Mesh " + std::to_string(m) + " (" + n.name + ") parent " + std::to_string(parentMesh));
+            log(1, indent_ + "Mesh " + std::to_string(links[k].mesh) + " (" + name + ") parent " +
+                       std::to_string(links[k].parent));
     }
 }
 

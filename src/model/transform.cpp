@@ -8,6 +8,11 @@ namespace molv {
 
 namespace {
 bool validMesh(const ModelStore& s, std::int32_t m) { return m >= 0 && m < s.meshCount; }
+
+bool isTranslation(const Mesh& m) {
+    return m.scale.x == 1 && m.scale.y == 1 && m.scale.z == 1 && m.rotation.x == 0 && m.rotation.y == 0 &&
+           m.rotation.z == 0;
+}
 }  // namespace
 
 Mat4 MeshTransform(const Mesh& mesh) {
@@ -22,7 +27,15 @@ Vec3 MeshWorldOrigin(const ModelStore& store, std::int32_t mesh) {
     Vec3 p = ZeroVec();
     for (std::int32_t steps = 0; validMesh(store, mesh) && steps < store.meshCount; ++steps) {
         const Mesh& m = store.Meshes[static_cast<std::size_t>(mesh)];
-        p = TransformPoint(p, MeshTransform(m));
+        if (isTranslation(m)) {
+            // The same double sum TransformPoint forms, without building
+            // the matrix: long parent chains stay cheap.
+            p = Vec3{static_cast<float>(static_cast<double>(p.x) + m.position.x),
+                     static_cast<float>(static_cast<double>(p.y) + m.position.y),
+                     static_cast<float>(static_cast<double>(p.z) + m.position.z)};
+        } else {
+            p = TransformPoint(p, MeshTransform(m));
+        }
         mesh = m.parent;
     }
     return p;
@@ -62,6 +75,55 @@ bool SetMeshParent(ModelStore& store, std::int32_t mesh, std::int32_t parent) {
     ms.parent = static_cast<std::int16_t>(parent);
     ms.position = VecSub(ms.position, MeshWorldOrigin(store, parent));
     return true;
+}
+
+std::vector<bool> SetMeshParents(ModelStore& store, const std::vector<MeshLink>& links) {
+    std::vector<bool> made(links.size(), false);
+    const auto n = static_cast<std::size_t>(std::max(store.meshCount, 0));
+    bool fast = true;
+    for (std::size_t i = 0; i < n && fast; ++i)
+        fast = store.Meshes[i].parent == -1 && isTranslation(store.Meshes[i]);
+    std::vector<std::uint8_t> child(n, 0);
+    for (std::size_t k = 0; k < links.size() && fast; ++k) {
+        const MeshLink& l = links[k];
+        if (!validMesh(store, l.mesh) || !validMesh(store, l.parent)) continue;
+        auto& c = child[static_cast<std::size_t>(l.mesh)];
+        fast = c == 0;
+        c = 1;
+    }
+    if (!fast) {
+        for (std::size_t k = 0; k < links.size(); ++k) made[k] = SetMeshParent(store, links[k].mesh, links[k].parent);
+        return made;
+    }
+    // Every mesh starts as a root, so its world origin is its position and
+    // stays so as links are made (links only re-express positions). A
+    // union-find over the growing trees answers "is the parent inside the
+    // child's own tree", which is exactly when a link would close a cycle.
+    std::vector<std::int32_t> root(n);
+    for (std::size_t i = 0; i < n; ++i) root[i] = static_cast<std::int32_t>(i);
+    auto find = [&](std::int32_t x) {
+        std::int32_t r = x;
+        while (root[static_cast<std::size_t>(r)] != r) r = root[static_cast<std::size_t>(r)];
+        while (root[static_cast<std::size_t>(x)] != r) {
+            std::int32_t up = root[static_cast<std::size_t>(x)];
+            root[static_cast<std::size_t>(x)] = r;
+            x = up;
+        }
+        return r;
+    };
+    std::vector<Vec3> origin(n);
+    for (std::size_t i = 0; i < n; ++i) origin[i] = store.Meshes[i].position;
+    for (std::size_t k = 0; k < links.size(); ++k) {
+        const MeshLink& l = links[k];
+        if (!validMesh(store, l.mesh) || !validMesh(store, l.parent)) continue;
+        if (find(l.parent) == l.mesh) continue;  // the parent hangs below the child
+        root[static_cast<std::size_t>(l.mesh)] = find(l.parent);
+        Mesh& ms = store.Meshes[static_cast<std::size_t>(l.mesh)];
+        ms.parent = static_cast<std::int16_t>(l.parent);
+        ms.position = VecSub(ms.position, origin[static_cast<std::size_t>(l.parent)]);
+        made[k] = true;
+    }
+    return made;
 }
 
 }  // namespace molv

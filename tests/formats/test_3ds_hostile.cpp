@@ -3,6 +3,7 @@
 // Run under ASan+UBSan these also prove nothing is read outside the file.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <random>
 
@@ -310,4 +311,78 @@ TEST(Read3DSHostile, DeepNestingDoesNotDeepenTheReader) {
     Fixture f;
     EXPECT_TRUE(f.read(bytes));
     EXPECT_EQ(f.m.meshCount, 0);
+}
+
+namespace {
+double secondsOf(Fixture& f, const std::string& bytes) {
+    auto t0 = std::chrono::steady_clock::now();
+    f.read(bytes);
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+}  // namespace
+
+// Sizes a small file can announce must not turn into quadratic work: each
+// case below took minutes before it was made linear.
+TEST(Read3DSHostile, KeyframerChainOfThousandsOfObjectsIsLinear) {
+    std::string objs, nodes;
+    const int n = 30000;
+    for (int i = 0; i < n; ++i) {
+        const std::string name = "o" + std::to_string(i);
+        objs += object(name, trimesh(""));
+        nodes += node(name, static_cast<std::int16_t>(i - 1));
+    }
+    // A chain of dummies between every object would be as bad.
+    Fixture f;
+    EXPECT_LT(secondsOf(f, mainChunk(editor(objs) + keyframer(nodes))), 10.0);
+    ASSERT_EQ(f.m.meshCount, n);
+    EXPECT_EQ(f.m.Meshes[n - 1].parent, n - 2);
+    EXPECT_TRUE(storeIsSound(f.m));
+}
+
+TEST(Read3DSHostile, DummyChainsAreWalkedOnce) {
+    std::string nodes;
+    const int dummies = 20000, meshes = 2000;
+    for (int i = 0; i < dummies; ++i) nodes += node("$$$DUMMY", static_cast<std::int16_t>(i - 1));
+    std::string objs;
+    for (int i = 0; i < meshes; ++i) {
+        objs += object("m" + std::to_string(i), trimesh(""));
+        nodes += node("m" + std::to_string(i), static_cast<std::int16_t>(dummies - 1));
+    }
+    Fixture f;
+    EXPECT_LT(secondsOf(f, mainChunk(editor(objs) + keyframer(nodes))), 10.0);
+    EXPECT_EQ(f.m.Meshes[5].parent, -1);
+}
+
+TEST(Read3DSHostile, ThousandsOfMaterialsAndGroupsAreLinear) {
+    std::string mats, groups;
+    const int n = 40000;
+    for (int i = 0; i < n; ++i) mats += material(matName("m" + std::to_string(i)));
+    for (int i = 0; i < n; ++i) groups += faceGroup("M" + std::to_string(n - 1 - i), {0});
+    for (int i = 0; i < n; ++i) groups += faceGroup("unknown" + std::to_string(i), {});
+    std::string obj = object("T", trimesh(vertices({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}) + faces({{0, 1, 2}}) + groups));
+    Fixture f;
+    EXPECT_LT(secondsOf(f, mainChunk(editor(mats + obj))), 10.0);
+    EXPECT_EQ(f.m.FaceGrps[0].MtlID, n - 1);
+    EXPECT_EQ(f.m.FaceGrps[0].nFcs, 1);
+    EXPECT_LE(f.ui.boxes.size(), 10u);
+    EXPECT_TRUE(storeIsSound(f.m));
+}
+
+TEST(Read3DSHostile, PiledUpUvListsAndMapsAreBounded) {
+    std::string v = u16(2000), t = u16(2000);
+    for (int i = 0; i < 2000; ++i) {
+        v += f32(0) + f32(0) + f32(0);
+        t += f32(0.5f) + f32(0.5f);
+    }
+    std::string uvs;
+    for (int i = 0; i < 300; ++i) uvs += chunk(0x4140, t);
+    std::string maps;
+    for (int i = 0; i < 20000; ++i) maps += chunk(0xA200, chunk(0xA300, cstr("x")));
+    Fixture f;
+    EXPECT_LT(secondsOf(f, mainChunk(editor(material(matName("M") + maps) + object("T", trimesh(chunk(0x4110, v) + uvs))))), 10.0);
+    EXPECT_EQ(f.m.Meshes[0].num_UVsets, 8);
+    EXPECT_EQ(f.m.Vertices[1999].num_UVs, 8);
+    EXPECT_TRUE(f.sawLog("already has 8 texture vertex lists; this one is skipped"));
+    EXPECT_EQ(f.m.Materials[0].nMaps, 20000);
+    EXPECT_LE(f.ui.log.size(), 100u);
 }

@@ -2,6 +2,8 @@
 // hierarchy links, including chains that are broken or cyclic.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "model/transform.h"
 #include "shell/context.h"
 #include "shell/scripted_ui.h"
@@ -155,4 +157,70 @@ TEST(MeshTransform, TransformAppliesToTheWholeRun) {
     TransformMeshVertices(f.m, a, MatRotate(3, kPi / 2));
     expectVec(f.pos(0), 0, 1, 0);
     expectVec(f.pos(1), -1, 0, 0);
+}
+
+namespace {
+// Positions of a forest linked one by one and in one batch agree.
+void expectSameAsOneByOne(std::initializer_list<MeshLink> links, int meshes) {
+    Fixture one, batch;
+    for (int i = 0; i < meshes; ++i) {
+        one.addMesh({});
+        batch.addMesh({});
+        const Vec3 p{static_cast<float>(i * 3 + 1), static_cast<float>(i % 5) - 2.5f, static_cast<float>(i * i % 7)};
+        one.mesh(i).position = p;
+        batch.mesh(i).position = p;
+    }
+    std::vector<bool> want;
+    for (const MeshLink& l : links) want.push_back(SetMeshParent(one.m, l.mesh, l.parent));
+    EXPECT_EQ(SetMeshParents(batch.m, std::vector<MeshLink>(links)), want);
+    for (int i = 0; i < meshes; ++i) {
+        EXPECT_EQ(batch.mesh(i).parent, one.mesh(i).parent) << i;
+        expectVec(batch.mesh(i).position, one.mesh(i).position.x, one.mesh(i).position.y, one.mesh(i).position.z);
+        const Vec3 w = MeshWorldOrigin(one.m, i);
+        expectVec(MeshWorldOrigin(batch.m, i), w.x, w.y, w.z);
+    }
+}
+}  // namespace
+
+TEST(MeshTransform, BatchLinksAgreeWithOneByOne) {
+    // Children before parents, parents before children, a branch.
+    expectSameAsOneByOne({{3, 2}, {2, 1}, {1, 0}, {4, 1}, {5, 4}}, 6);
+    expectSameAsOneByOne({{1, 0}, {2, 1}, {3, 2}}, 4);
+}
+
+TEST(MeshTransform, BatchRefusesExactlyTheLinksThatCloseCycles) {
+    // 0 -> 1 -> 2 -> 0: the third link closes the cycle; 3 -> 3 is refused.
+    expectSameAsOneByOne({{0, 1}, {1, 2}, {2, 0}, {3, 3}, {4, 0}}, 5);
+    expectSameAsOneByOne({{1, 0}, {0, 1}, {2, 1}, {7, 0}, {-1, 0}}, 3);
+}
+
+TEST(MeshTransform, BatchFallsBackWhenItCannotShortcut) {
+    // A rotated mesh and a mesh linked twice both need the one-by-one walk.
+    Fixture f;
+    for (int i = 0; i < 3; ++i) f.addMesh({});
+    f.mesh(1).position = Vec3{1, 0, 0};
+    f.mesh(2).position = Vec3{0, 2, 0};
+    f.mesh(0).rotation = Vec3{static_cast<float>(kPi / 2), 0, 0};
+    auto made = SetMeshParents(f.m, {{1, 0}, {2, 1}, {2, 0}});
+    EXPECT_EQ(made, (std::vector<bool>{true, true, true}));
+    EXPECT_EQ(f.mesh(2).parent, 0);
+    // Mesh 1 sits at x = 1 inside the turned mesh 0: world (0, 1, 0). The
+    // walk re-expressed mesh 2 against that, then against mesh 0's origin.
+    expectVec(MeshWorldOrigin(f.m, 1), 0, 1, 0);
+    expectVec(f.mesh(2).position, 0, 1, 0);
+}
+
+TEST(MeshTransform, LongChainLinksInLinearTime) {
+    Fixture f;
+    const int n = 30000;
+    std::vector<MeshLink> links;
+    for (int i = 0; i < n; ++i) {
+        f.m.dssAddMesh("c", 0);
+        f.mesh(i).position = Vec3{static_cast<float>(i), 0, 0};
+        if (i > 0) links.push_back({i, i - 1});
+    }
+    auto made = SetMeshParents(f.m, links);
+    EXPECT_TRUE(std::all_of(made.begin(), made.end(), [](bool b) { return b; }));
+    expectVec(f.mesh(n - 1).position, 1, 0, 0);
+    EXPECT_EQ(f.mesh(n - 1).parent, n - 2);
 }
