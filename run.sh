@@ -7,8 +7,8 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
 "$root/scripts/deps.sh" build-essential cmake ninja-build
-cmake -S "$root" -B "$root/build-run" -G Ninja -DCMAKE_BUILD_TYPE=Release -DMOLV_TESTS=OFF >/dev/null
-cmake --build "$root/build-run" --target molvconv >/dev/null
+cmake -S "$root" -B "$root/build-run" -G Ninja -DMOLV_TESTS=OFF >/dev/null
+cmake --build "$root/build-run" --target molvconv
 
 if [ $# -eq 0 ]; then
     mkdir -p "$root/out"
