@@ -496,6 +496,7 @@ private:
     TextUse textUse_ = TextUse::None;
     std::size_t textDepth_ = 0;
     std::string textBuf_;
+    std::size_t textSource_ = 0, textGeom_ = 0, textPrim_ = 0;
 
     Up up_ = Up::Y;
     bool upSeen_ = false;
@@ -624,10 +625,15 @@ void DaeReader::onStart(K k, std::string_view name, std::string_view a, bool sel
     depthOf_[static_cast<int>(k)] += 1;
     (void)selfClosing;
 
+    // The text goes to the element just opened, and to the records that are
+    // the newest now, whatever opens inside it.
     auto collect = [&](TextUse use) {
         textUse_ = use;
         textDepth_ = stack_.size();
         textBuf_.clear();
+        textSource_ = sources_.empty() ? 0 : sources_.size() - 1;
+        textGeom_ = geoms_.empty() ? 0 : geoms_.size() - 1;
+        textPrim_ = geoms_.empty() || geoms_.back().prims.empty() ? 0 : geoms_.back().prims.size() - 1;
     };
     const bool inEffect = inside(K::Effect);
 
@@ -886,16 +892,18 @@ void DaeReader::onText(std::string_view t) {
         case TextUse::Collect:
             if (textBuf_.size() < (1u << 20)) textBuf_.append(t);
             break;
-        case TextUse::Floats:
-            parseFloats(t, sources_.back().values, sources_.back().badNumbers);
+        case TextUse::Floats: {
+            Source& s = sources_[textSource_];
+            parseFloats(t, s.values, s.badNumbers);
             break;
+        }
         case TextUse::Ints: {
-            Primitive& pr = geoms_.back().prims.back();
+            Primitive& pr = geoms_[textGeom_].prims[textPrim_];
             parseInts(t, pr.idx, pr.badIndexTokens);
             break;
         }
         case TextUse::Vcount: {
-            Primitive& pr = geoms_.back().prims.back();
+            Primitive& pr = geoms_[textGeom_].prims[textPrim_];
             parseInts(t, pr.vcount, pr.badIndexTokens);
             break;
         }
@@ -993,8 +1001,8 @@ void DaeReader::onEnd(K k) {
             floatWhich_ = -1;
             break;
         case K::FloatArray:
-            if (use == TextUse::Floats && sources_.back().badNumbers > 0) {
-                const Source& s = sources_.back();
+            if (use == TextUse::Floats && sources_[textSource_].badNumbers > 0) {
+                const Source& s = sources_[textSource_];
                 ctx_.logMsg("float_array of source " + s.id + ": " + std::to_string(s.badNumbers) +
                             " values are not numbers and read as 0 (at line " + std::to_string(openLine) + ")");
             }

@@ -227,3 +227,18 @@ TEST(DaeHostile, StrangeStridesAndOffsets) {
     ASSERT_TRUE(l->ok);
     EXPECT_EQ(l->m().ttlnum_Faces, 0);
 }
+
+TEST(DaeHostile, ElementsOpenedInsideNumberArraysAndTriangles) {
+    std::string g = geometry("g", "0 0 0 1 0 0 <source id=\"in\"><float_array>9 9</float_array></source> 0 1 0",
+                             std::string("<triangles count=\"1\">\n") + kIn +
+                                 "<p>0 1 <geometry id=\"inner\"><mesh><triangles><p>5 5 5</p></triangles></mesh>"
+                                 "</geometry> 2</p>\n</triangles>\n");
+    auto l = load(wrapDoc(g));
+    ASSERT_TRUE(l->ok);
+    // The positions keep their own numbers; the outer p lost its text to
+    // the inner one and says so.
+    EXPECT_EQ(l->m().ttlnum_Vertices, 3);
+    EXPECT_EQ(l->m().ttlnum_Faces, 0);
+    EXPECT_TRUE(l->sawBox("p holds 0 triangles, count says 1"));
+    EXPECT_TRUE(l->sawBox("Geometry inner has no positions"));
+}
