@@ -53,8 +53,8 @@ struct Writer {
 };
 
 // objects x (n x n quads, 2 triangles each) on a wavy sheet, two
-// materials per object, texture coordinates, an origin per object and a
-// keyframer chain.
+// materials per object, texture coordinates, smoothing groups, an origin per
+// object and a keyframer chain: the chunks a 3ds Max export holds.
 std::string makeModel(int objects, int n, long& triangles) {
     Writer k;
     k.begin(0x4D4D);
@@ -143,6 +143,10 @@ std::string makeModel(int objects, int n, long& triangles) {
             for (auto f : members) k.u16(f);
             k.end();
         }
+        // Smoothing groups, as 3ds Max writes them: one smooth surface.
+        k.begin(0x4150);
+        for (int f = 0; f < nf; ++f) k.w.u32(1);
+        k.end();
         k.end();  // faces
         k.end();  // trimesh
         k.end();  // object
