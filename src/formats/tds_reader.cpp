@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <unordered_map>
 #include <unordered_set>
@@ -170,6 +171,23 @@ std::string hexPos(std::size_t v, int width = 6) {
 }
 
 std::string hexId(std::uint16_t id) { return hexPos(id, 4); }
+
+// Little-endian fields of a block the caller has already cut to size: the
+// hot loops read whole lists without a bounds test per field.
+inline std::uint16_t ld16(const unsigned char* p) {
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+inline float ldf32(const unsigned char* p) {
+    const std::uint32_t u = static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+                            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+    float f;
+    std::memcpy(&f, &u, 4);
+    return f;
+}
+// The next n records of `size` bytes of a cursor, as bytes.
+inline const unsigned char* block(ByteReader& r, std::size_t n, std::size_t size) {
+    return reinterpret_cast<const unsigned char*>(r.bytes(n * size).data());
+}
 
 char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -700,11 +718,12 @@ void Reader3DS::readVertices(Chunk& ck) {
     }
     const std::int32_t first = m_.AddMeshVertices(mesh_, static_cast<std::int32_t>(n));
     const bool detail = ctx_.app.extraLog;
-    for (std::uint32_t i = 0; i < n; ++i) {
-        const std::size_t at = ck.pos();
-        const float x = ck.data.f32(), y = ck.data.f32(), z = ck.data.f32();
+    const std::size_t at0 = ck.pos();
+    const unsigned char* p = block(ck.data, n, 12);
+    for (std::uint32_t i = 0; i < n; ++i, p += 12) {
+        const float x = ldf32(p), y = ldf32(p + 4), z = ldf32(p + 8);
         std::int32_t v = first + static_cast<std::int32_t>(i);
-        m_.readPos = static_cast<std::int32_t>(at);
+        m_.readPos = static_cast<std::int32_t>(at0 + 12 * static_cast<std::size_t>(i));
         m_.AddVertex(v, x, z, y, x, y, z, static_cast<std::int32_t>(i), detail);
         m_.Vertices[static_cast<std::size_t>(v)].collapse_id = -1;
     }
@@ -734,16 +753,19 @@ void Reader3DS::readFaces(Chunk& ck) {
     claimed_.resize(claimed_.size() + n, 0);
     std::uint32_t bad = 0;
     std::size_t firstBadAt = 0;
-    for (std::uint32_t i = 0; i < n; ++i) {
-        const std::size_t at = ck.pos();
-        const std::uint32_t a = ck.data.u16(), b = ck.data.u16(), c = ck.data.u16();
-        ck.data.u16();  // edge flags, not used
+    std::int32_t stored = ms.num_Faces;
+    const std::size_t at0 = ck.pos();
+    const unsigned char* p = block(ck.data, n, 8);
+    for (std::uint32_t i = 0; i < n; ++i, p += 8) {
+        const std::size_t at = at0 + 8 * static_cast<std::size_t>(i);
+        // The fourth field holds edge flags, not used.
+        const std::uint32_t a = ld16(p), b = ld16(p + 2), c = ld16(p + 4);
         if (a >= nv || b >= nv || c >= nv) {
             if (bad++ == 0) firstBadAt = at;
             faceMap_.push_back(-1);
             continue;
         }
-        faceMap_.push_back(m_.Meshes[static_cast<std::size_t>(mesh_)].num_Faces);
+        faceMap_.push_back(stored++);
         m_.readPos = static_cast<std::int32_t>(at);
         m_.AddFace(mesh_, base, static_cast<std::int32_t>(a), static_cast<std::int32_t>(b), static_cast<std::int32_t>(c));
     }
@@ -787,9 +809,11 @@ void Reader3DS::readFaceGroup(Chunk& ck) {
     if (mtl < 0) pending_.push_back({g, name});
     std::uint32_t outside = 0, twice = 0;
     std::size_t firstBadAt = 0;
-    for (std::uint32_t i = 0; i < n; ++i) {
-        const std::size_t at = ck.pos();
-        const std::uint32_t f = ck.data.u16();
+    const std::size_t at0 = ck.pos();
+    const unsigned char* p = block(ck.data, n, 2);
+    for (std::uint32_t i = 0; i < n; ++i, p += 2) {
+        const std::size_t at = at0 + 2 * static_cast<std::size_t>(i);
+        const std::uint32_t f = ld16(p);
         if (f >= faceMap_.size()) {
             if (outside++ == 0 && twice == 0) firstBadAt = at;
             continue;
@@ -838,6 +862,7 @@ void Reader3DS::readTexVertices(Chunk& ck) {
     if (ms.num_UVsets > 1) tell("More than one UV set");
     const std::uint32_t sets = static_cast<std::uint32_t>(ms.num_UVsets);
     const bool flip = ctx_.settings.flip_3DS_UV_Vs;
+    const unsigned char* p = block(ck.data, n, 8);
     // Every vertex of the mesh gets the set; vertices the list does not
     // reach keep (0, 0).
     for (std::int32_t i = 0; i < ms.num_Vertices; ++i) {
@@ -846,8 +871,8 @@ void Reader3DS::readTexVertices(Chunk& ck) {
         v.UVs.resize(sets);
         UV uv;
         if (static_cast<std::uint32_t>(i) < n) {
-            uv.u = ck.data.f32();
-            uv.v = ck.data.f32();
+            uv.u = ldf32(p + 8 * static_cast<std::size_t>(i));
+            uv.v = ldf32(p + 8 * static_cast<std::size_t>(i) + 4);
             if (flip) uv.v = 1.0f - uv.v;
         }
         v.UVs[sets - 1] = uv;
