@@ -419,13 +419,13 @@ double det3(const Mat4& m) {
 
 class DaeReader {
 public:
-    DaeReader(Context& ctx, std::string_view bytes) : ctx_(ctx), m_(ctx.model), cur_(bytes), total_(bytes.size()) {}
+    DaeReader(Context& ctx, std::string_view bytes) : ctx_(ctx), m_(ctx.model), cur_(bytes) {}
     bool run();
 
 private:
     // Pass over the bytes.
     bool parse();
-    void onStart(K k, std::string_view name, std::string_view attrs, bool selfClosing);
+    void onStart(K k, std::string_view name, std::string_view attrs);
     void onEnd(K k);
     void onText(std::string_view t);
     std::string attr(std::string_view raw, std::string_view name) {
@@ -450,7 +450,7 @@ private:
     void placeGeometries(std::vector<std::vector<Placement>>& byGeometry);
     void traverse(int node, const Mat4& parent, int depth, std::vector<std::vector<Placement>>& byGeometry);
     bool emitGeometry(int gi, const Placement* pl, int instanceNo);
-    void emitPrimitive(Geometry& g, Primitive& pr, int posSrc, std::int64_t nPos, bool mirrored);
+    void emitPrimitive(Geometry& g, Primitive& pr, std::int64_t nPos, bool mirrored);
     const std::vector<UV>* uvTable(int src);
     void bindGroups(std::int32_t firstGroup, std::int32_t lastGroup, const InstanceRef* inst);
     // The vertices' POSITION input, else a source named "-position".
@@ -481,7 +481,6 @@ private:
     Context& ctx_;
     ModelStore& m_;
     XmlCursor cur_;
-    std::size_t total_;
 
     struct Open {
         K kind;
@@ -529,7 +528,8 @@ private:
     std::unordered_map<int, std::vector<UV>> uvCache_;
     std::int32_t uvBase_ = 0;                       // per mesh: texture-vertex numbers in use
     std::unordered_map<int, std::int32_t> uvBaseOf_;  // per mesh: source -> first number
-    std::int64_t placementsDropped_ = 0;
+    std::size_t placements_ = 0;
+    bool placementsCapped_ = false;
     std::unordered_map<std::string, std::string> symbolTargets_;  // first binding of each symbol
     bool symbolTargetsBuilt_ = false;
     bool nodeLoopReported_ = false;
@@ -575,7 +575,7 @@ bool DaeReader::parse() {
                     fatal("elements nested deeper than " + std::to_string(kMaxDepth), cur_.line(), cur_.lineText());
                     return false;
                 }
-                onStart(k, name, cur_.rawAttrs(), cur_.selfClosing());
+                onStart(k, name, cur_.rawAttrs());
                 if (cur_.selfClosing()) onEnd(stack_.back().kind);
                 break;
             }
@@ -612,7 +612,7 @@ bool DaeReader::parse() {
     }
 }
 
-void DaeReader::onStart(K k, std::string_view name, std::string_view a, bool selfClosing) {
+void DaeReader::onStart(K k, std::string_view name, std::string_view a) {
     const K parent = parentKind(), grand = parentKind(2), great = parentKind(3);
     // A colour element's first child decides what it holds.
     if (colourWhich_ >= 0 && !colourChildSeen_ && (parent == K::Ambient || parent == K::Diffuse || parent == K::Specular)) {
@@ -623,7 +623,6 @@ void DaeReader::onStart(K k, std::string_view name, std::string_view a, bool sel
     }
     stack_.push_back(Open{k, name, cur_.line()});
     depthOf_[static_cast<int>(k)] += 1;
-    (void)selfClosing;
 
     // The text goes to the element just opened, and to the records that are
     // the newest now, whatever opens inside it.
@@ -1155,20 +1154,21 @@ void DaeReader::traverse(int ni, const Mat4& parent, int depth, std::vector<std:
             ctx_.logMsg("instance of " + gid + " at line " + std::to_string(r.where.line) + ": no geometry of that id");
             continue;
         }
-        std::size_t total = 0;
-        for (auto& v : byGeometry) total += v.size();
-        if (total >= kMaxPlacements) {
-            ++placementsDropped_;
-            continue;
+        if (placements_ >= kMaxPlacements) {
+            placementsCapped_ = true;
+            break;
         }
+        ++placements_;
         Placement p;
         p.world = w;
         p.identity = w == MatIdentity();
         p.inst = &r;
         byGeometry[static_cast<std::size_t>(g->second)].push_back(p);
     }
-    for (int c : n.children) traverse(c, world, depth + 1, byGeometry);
+    for (int c : n.children)
+        if (!placementsCapped_) traverse(c, world, depth + 1, byGeometry);
     for (const std::string& ref : n.nodeRefs) {
+        if (placementsCapped_) break;
         auto it = nodeById_.find(ref);
         if (it == nodeById_.end()) {
             ctx_.logMsg("instance_node " + ref + ": no node of that id");
@@ -1187,9 +1187,9 @@ void DaeReader::placeGeometries(std::vector<std::vector<Placement>>& byGeometry)
     if (!vs && !scenes_.empty()) vs = &scenes_.front();
     if (!vs) return;
     for (int r : vs->roots) traverse(r, MatIdentity(), 0, byGeometry);
-    if (placementsDropped_ > 0)
-        ctx_.msgBox("The scene places geometries more than " + std::to_string(kMaxPlacements) + " times; " +
-                    std::to_string(placementsDropped_) + " instances are left out");
+    if (placementsCapped_)
+        ctx_.msgBox("The scene places geometries more than " + std::to_string(kMaxPlacements) +
+                    " times; the instances after those are left out");
 }
 
 std::int64_t DaeReader::itemCount(const Source& s, int defaultStride, int& stride) const {
@@ -1305,8 +1305,7 @@ void forEachTriangle(const Primitive& pr, std::int64_t corners, int stride, F&& 
     }
 }
 
-void DaeReader::emitPrimitive(Geometry& g, Primitive& pr, int posSrc, std::int64_t nPos, bool mirrored) {
-    (void)posSrc;
+void DaeReader::emitPrimitive(Geometry& g, Primitive& pr, std::int64_t nPos, bool mirrored) {
     if (pr.pStarts.empty()) return;
     setWhere(pr.where);
     int stride = 1;
@@ -1511,7 +1510,7 @@ bool DaeReader::emitGeometry(int gi, const Placement* pl, int instanceNo) {
     }
     const bool mirrored = moved && det3(pl->world) < 0;
     const std::int32_t firstGroup = m_.nFaceGrps;
-    for (Primitive& pr : g.prims) emitPrimitive(g, pr, posSrc, nPos, mirrored);
+    for (Primitive& pr : g.prims) emitPrimitive(g, pr, nPos, mirrored);
     m_.SetMeshRanges(m_.MeshNdx, m_.meshVtxCount, m_.meshFaceCount, m_.meshFgCount, 0, 0, 0);
     bindGroups(firstGroup, m_.nFaceGrps - 1, pl ? pl->inst : nullptr);
     return true;
