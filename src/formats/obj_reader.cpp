@@ -6,25 +6,31 @@
 // in large blocks with string_views, so no line costs a heap allocation.
 // The counts only size arrays: every number the parse takes from the file
 // is checked on its own.
+//
+// Large files use a second thread: the count runs in pieces on both, and
+// during the parse a worker turns the next blocks into numbers (pure work,
+// no store, no messages) while this thread takes the last block into the
+// store. Everything the user sees happens on the calling thread.
 #include "formats/obj_reader.h"
 
 #if defined(__linux__)
 #include <sys/mman.h>
 #endif
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <condition_variable>
 #include <cstdio>
+#include <cstring>
 #include <deque>
 #include <exception>
+#include <limits>
 #include <memory>
 #include <mutex>
-#include <thread>
-#include <cstring>
-#include <limits>
 #include <new>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 #include "shell/context.h"
@@ -207,9 +213,10 @@ bool partInt(std::string_view f, std::int64_t& out) {
             return true;
         }
     }
+    // "2.0", "1e3" and numbers too long for the loop above.
     auto d = parseNumber(f);
-    if (!d) return false;
-    out = roundToInt32(*d);
+    if (!d || !(std::fabs(*d) < 9e18)) return false;
+    out = static_cast<std::int64_t>(std::nearbyint(*d));
     return true;
 }
 
@@ -547,7 +554,7 @@ void countRange(const std::string& path, long long from, long long to, char eol,
     bool skip = from > 0;
     while (f.next(block)) {
         long long limit = to < 0 ? -1 : to - f.blockPos();
-        if (limit == 0 && !skip) break;
+        if (to >= 0 && limit <= 0 && !skip) break;
         cp.block(block, eol, limit, skip);
         skip = false;
         if (limit >= 0 && limit <= static_cast<long long>(block.size())) break;

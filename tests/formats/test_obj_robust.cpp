@@ -255,6 +255,15 @@ TEST_F(RobustTest, HugeAndOddNumbersInFacesAreReportedNotUsed) {
                             dir + "odd.obj"));
     EXPECT_EQ(l.ctx.model.ttlnum_Faces, 1);  // only "1/ 2 3"
     EXPECT_TRUE(storeConsistent(l.ctx.model));
+    // The user sees each number as the file wrote it.
+    ASSERT_EQ(l.ui.boxes.size(), 1u);
+    EXPECT_NE(l.ui.boxes[0].text.find("line 4: face skipped, vertex number \"99999999999999999999999\""),
+              std::string::npos)
+        << l.ui.boxes[0].text;
+    EXPECT_TRUE(l.ui.sawLog("line 5: face skipped, vertex number \"-99999999999999999999\""));
+    EXPECT_TRUE(l.ui.sawLog("line 6: face skipped, vertex number \"2147483648\""));
+    EXPECT_TRUE(l.ui.sawLog("line 9: face skipped, texture vertex number \"99999999999\""));
+    EXPECT_TRUE(l.ui.sawLog("line 10: face skipped, vertex number \"-\""));
 }
 
 TEST_F(RobustTest, NulBytesAndControlCharactersDoNotDerailReading) {
