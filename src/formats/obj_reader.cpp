@@ -1278,7 +1278,10 @@ private:
 
     void mtllib(std::string_view names) {
         libName_ = std::string(names);
-        const std::string folder = folderOf(path_);
+        // Libraries sit beside the object file; a bare file name is in the
+        // current folder.
+        std::string folder = folderOf(path_);
+        if (folder.empty()) folder = ctx_.currentFolder;
         if (!findLibrary(folder, names).empty() || names.find_first_of(" \t") == std::string_view::npos) {
             loadLibrary(folder, names);
             return;

@@ -406,6 +406,14 @@ TEST_F(ObjTest, LibraryFoundBesideTheObjectWhateverFolderItNames) {
     EXPECT_EQ(mtl(3).name, "c");
 }
 
+TEST_F(ObjTest, BareSourceNameFindsItsLibraryInTheCurrentFolder) {
+    lib(kLib);
+    ctx.currentFolder = dir;
+    ASSERT_TRUE(LoadObjText(ctx, std::string("mtllib m.mtl\n") + kSquare + "usemtl Red Wood\nf 1 2 3\n", "m.obj"));
+    EXPECT_TRUE(ui.boxes.empty());
+    EXPECT_EQ(m.nMaterials, 3);
+}
+
 TEST_F(ObjTest, ColoursAreClampedAndOneValueStandsForThree) {
     ASSERT_TRUE(LoadMtlText(ctx, "newmtl x\nKa 1.5 -0.2 0.5\n  Kd\t0.5\nKs  0.2  0.4 0.6\n", "x.mtl"));
     EXPECT_EQ(mtl(0).ambient, (Colour{255, 0, 128, 0}));
