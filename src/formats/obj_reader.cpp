@@ -30,6 +30,7 @@
 #include <mutex>
 #include <new>
 #include <stdexcept>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -586,22 +587,27 @@ bool countFile(const std::string& path, long long size, char eol, ObjCounts& c) 
         }
     };
     std::exception_ptr error;
-    std::thread t([&] {
-        try {
-            work();
-        } catch (...) {
-            error = std::current_exception();
-            next = nPieces;
-        }
-    });
+    std::thread t;
+    try {
+        t = std::thread([&] {
+            try {
+                work();
+            } catch (...) {
+                error = std::current_exception();
+                next = nPieces;
+            }
+        });
+    } catch (const std::system_error&) {
+        // No second thread to be had: this one counts every piece.
+    }
     try {
         work();
     } catch (...) {
         next = nPieces;
-        t.join();
+        if (t.joinable()) t.join();
         throw;
     }
-    t.join();
+    if (t.joinable()) t.join();
     if (error) std::rethrow_exception(error);
     Kw last = Kw::None;
     for (Piece& pc : pieces) {
@@ -1423,17 +1429,22 @@ private:
 // a worker reads and tokenises the next blocks while this thread replays
 // the one before; the worker touches neither the context nor the store.
 template <class Source>
-void runBlocks(ObjReader& r, Tokeniser& tk, Source& src, bool threaded) {
-    if (!threaded) {
-        TokBlock b;
-        std::string_view v;
-        while (src.next(v)) {
-            b.text = v;
-            tk.block(b);
-            if (!r.replay(b)) break;
-        }
-        return;
+void runBlocks(ObjReader& r, Tokeniser& tk, Source& src, bool threaded);
+
+template <class Source>
+void runBlocksAlone(ObjReader& r, Tokeniser& tk, Source& src) {
+    TokBlock b;
+    std::string_view v;
+    while (src.next(v)) {
+        b.text = v;
+        tk.block(b);
+        if (!r.replay(b)) break;
     }
+}
+
+template <class Source>
+void runBlocks(ObjReader& r, Tokeniser& tk, Source& src, bool threaded) {
+    if (!threaded) return runBlocksAlone(r, tk, src);
     struct Shared {
         std::mutex mu;
         std::condition_variable cv;
@@ -1448,7 +1459,7 @@ void runBlocks(ObjReader& r, Tokeniser& tk, Source& src, bool threaded) {
         blocks.push_back(std::make_unique<TokBlock>());
         sh.spare.push_back(blocks.back().get());
     }
-    std::thread worker([&sh, &tk, &src] {
+    auto tokenise = [&sh, &tk, &src] {
         try {
             for (;;) {
                 TokBlock* b = nullptr;
@@ -1478,7 +1489,13 @@ void runBlocks(ObjReader& r, Tokeniser& tk, Source& src, bool threaded) {
             sh.done = true;
         }
         sh.cv.notify_all();
-    });
+    };
+    std::thread worker;
+    try {
+        worker = std::thread(tokenise);
+    } catch (const std::system_error&) {
+        return runBlocksAlone(r, tk, src);  // no second thread to be had
+    }
     auto finish = [&] {
         {
             std::lock_guard<std::mutex> lk(sh.mu);
