@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,8 @@ const Case kCases[] = {
     {"number_formats.obj", {}, 1, 1, 1, {}},
     {"testmixed.obj", {}, 12, 2, 1, {}},
 };
+
+void PrintTo(const Case& c, std::ostream* os) { *os << c.obj; }
 
 struct RealWorld : ::testing::TestWithParam<Case> {};
 
