@@ -377,6 +377,10 @@ public:
     }
     // File offset of the block last handed out.
     long long blockPos() const { return blockPos_; }
+    // Lends the file a buffer to read into, and takes it back: fresh
+    // memory is slow to come by, so a reader of many pieces keeps one.
+    void lend(std::string& buffer) { buf_.swap(buffer); }
+    void giveBack(std::string& buffer) { buf_.swap(buffer); }
     // The first bytes of the file, leaving it at its start.
     std::size_t peek(char* out, std::size_t n) {
         std::size_t got = std::fread(out, 1, n, f_);
@@ -542,14 +546,21 @@ private:
     Kw first_ = Kw::None;
 };
 
-// Counts the lines of a file that start in [from, to) (to < 0: the end).
+// Counts the lines of a file that start in [from, to) (to < 0: the end),
+// reading through the caller's buffer.
 void countRange(const std::string& path, long long from, long long to, char eol, ObjCounts& c, Kw& first, Kw& last,
-                bool& failed) {
+                bool& failed, std::string& buffer) {
     BlockFile f;
     if (!f.openAt(path, from > 0 ? from - 1 : 0, eol)) {
         failed = true;
         return;
     }
+    struct Lent {
+        BlockFile& f;
+        std::string& b;
+        ~Lent() { f.giveBack(b); }
+    } lent{f, buffer};
+    f.lend(buffer);
     CountPass cp(c);
     std::string_view block;
     bool skip = from > 0;
@@ -579,11 +590,12 @@ bool countFile(const std::string& path, long long size, char eol, ObjCounts& c) 
     std::vector<Piece> pieces(nPieces);
     std::atomic<std::size_t> next{0};
     auto work = [&] {
+        std::string buffer;
         for (std::size_t i; (i = next.fetch_add(1)) < nPieces;) {
             const long long from = size * static_cast<long long>(i) / static_cast<long long>(nPieces);
             const long long to = i + 1 == nPieces ? -1 : size * static_cast<long long>(i + 1) / static_cast<long long>(nPieces);
             Piece& pc = pieces[i];
-            countRange(path, from, to, eol, pc.counts, pc.first, pc.last, pc.failed);
+            countRange(path, from, to, eol, pc.counts, pc.first, pc.last, pc.failed, buffer);
         }
     };
     std::exception_ptr error;
