@@ -7,5 +7,4 @@
 #include "shell/context.h"
 
 namespace molv {
-bool LoadDae(Context& ctx, const std::string&) { ctx.msgBox("Unknown filetype: .dae"); ctx.app.readAbort = true; return false; }
 }  // namespace molv
