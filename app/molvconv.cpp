@@ -6,7 +6,7 @@
 
 #include "shell/cmdline.h"
 #include "shell/console_ui.h"
-#include "shell/context.h"
+#include "convert/context.h"
 #include "shell/startup.h"
 
 int main(int argc, char** argv) {

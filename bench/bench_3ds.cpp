@@ -16,9 +16,9 @@
 #include <unistd.h>
 
 #include "formats/tds_reader.h"
-#include "shell/context.h"
-#include "shell/driver.h"
-#include "shell/scripted_ui.h"
+#include "convert/context.h"
+#include "convert/driver.h"
+#include "core/scripted_ui.h"
 #include "util/binio.h"
 #include "util/fileio.h"
 

@@ -17,9 +17,9 @@
 #include <unistd.h>
 
 #include "formats/dae_reader.h"
-#include "shell/context.h"
-#include "shell/driver.h"
-#include "shell/scripted_ui.h"
+#include "convert/context.h"
+#include "convert/driver.h"
+#include "core/scripted_ui.h"
 #include "util/fileio.h"
 
 #ifdef MOLV_HAVE_ASSIMP

@@ -28,8 +28,8 @@
 #include "cal3d/cal3d_set.h"
 #include "formats/obj_reader.h"
 #include "model/extents.h"
-#include "shell/context.h"
-#include "shell/driver.h"
+#include "convert/context.h"
+#include "convert/driver.h"
 
 #ifdef MOLV_HAVE_TINYOBJ
 #include <tiny_obj_loader.h>

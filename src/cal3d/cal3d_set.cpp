@@ -5,9 +5,12 @@
 
 #include "cal3d/cmf_writer.h"
 #include "cal3d/prop_template.h"
-#include "cal3d/skeleton.h"
+#include "model/normals.h"
+#include "model/skeleton.h"
 #include "model/store.h"
-#include "shell/context.h"
+#include "core/diagnostics.h"
+#include "core/settings.h"
+#include "model/io_env.h"
 #include "util/binio.h"
 #include "util/fileio.h"
 #include "util/numfmt.h"
@@ -47,8 +50,8 @@ std::string withoutExt(const std::string& path) {
     return path.substr(0, d);
 }
 
-std::string cfgRef(Context& ctx, const std::string& path) {
-    return ctx.settings.full_paths_in_cfg ? path : bareName(path);
+std::string cfgRef(WriteEnv& env, const std::string& path) {
+    return env.settings.full_paths_in_cfg ? path : bareName(path);
 }
 
 void replaceAllIn(std::string& s, std::string_view find, std::string_view with) {
@@ -66,12 +69,12 @@ void replaceAllIn(std::string& s, std::string_view find, std::string_view with) 
     s.swap(out);
 }
 
-bool writeWhole(Context& ctx, const std::string& path, std::string_view bytes) {
+bool writeWhole(WriteEnv& env, const std::string& path, std::string_view bytes) {
     std::string err;
     if (writeFileAtomic(path, bytes, err)) return true;
-    ctx.lastErrText = err;
-    ctx.app.writeFailed = true;
-    ctx.msgBox("Cannot write " + path + ": " + err);
+    env.diag.lastErrText = err;
+    env.writeFailed = true;
+    env.diag.msgBox("Cannot write " + path + ": " + err);
     return false;
 }
 
@@ -79,85 +82,41 @@ std::string colourText(Colour c) {
     return std::to_string(c.r) + " " + std::to_string(c.g) + " " + std::to_string(c.b) + " " + std::to_string(c.a);
 }
 
-bool writeMaterialFile(Context& ctx, int m, const std::string& path, const std::string& templatePath) {
-    ModelStore& st = ctx.model;
+bool writeMaterialFile(WriteEnv& env, int m, const std::string& path, const std::string& templatePath) {
+    ModelStore& st = env.model;
     if (m < 0 || m >= st.nMaterials || static_cast<std::size_t>(m) >= st.Materials.size()) {
-        ctx.msgBox("No material [" + std::to_string(m) + "] to write to " + path);
-        ctx.app.writeFailed = true;
+        env.diag.msgBox("No material [" + std::to_string(m) + "] to write to " + path);
+        env.writeFailed = true;
         return false;
     }
     const Material& mt = st.Materials[static_cast<std::size_t>(m)];
-    ctx.logMsg("Write Material[" + std::to_string(m) + "] CRF: " + path);
-    writePropTemplate(ctx, templatePath, TemplateBlock::MaterialStart, withoutExt(bareName(path)));
-    writePropTemplate(ctx, templatePath, TemplateBlock::Colour, "ambient", mt.ambient);
-    writePropTemplate(ctx, templatePath, TemplateBlock::Colour, "diffuse", mt.diffuse);
-    writePropTemplate(ctx, templatePath, TemplateBlock::Colour, "specular", mt.specular);
-    writePropTemplate(ctx, templatePath, TemplateBlock::Shininess, numText(mt.shininess));
-    if (ctx.app.extraLog && ctx.app.dbgLevel >= 2) {
-        ctx.logFileIfDebug("Ambient: " + colourText(mt.ambient), 2);
-        ctx.logFileIfDebug("Diffuse: " + colourText(mt.diffuse), 2);
-        ctx.logFileIfDebug("Specular: " + colourText(mt.specular), 2);
-        ctx.logFileIfDebug("Shininess=" + numText(mt.shininess), 2);
-        ctx.logFileIfDebug("nMaps=" + std::to_string(mt.nMaps), 2);
+    env.diag.logMsg("Write Material[" + std::to_string(m) + "] CRF: " + path);
+    writePropTemplate(env, templatePath, TemplateBlock::MaterialStart, withoutExt(bareName(path)));
+    writePropTemplate(env, templatePath, TemplateBlock::Colour, "ambient", mt.ambient);
+    writePropTemplate(env, templatePath, TemplateBlock::Colour, "diffuse", mt.diffuse);
+    writePropTemplate(env, templatePath, TemplateBlock::Colour, "specular", mt.specular);
+    writePropTemplate(env, templatePath, TemplateBlock::Shininess, numText(mt.shininess));
+    if (env.extraLog && env.diag.dbgLevel >= 2) {
+        env.diag.logFileIfDebug("Ambient: " + colourText(mt.ambient), 2);
+        env.diag.logFileIfDebug("Diffuse: " + colourText(mt.diffuse), 2);
+        env.diag.logFileIfDebug("Specular: " + colourText(mt.specular), 2);
+        env.diag.logFileIfDebug("Shininess=" + numText(mt.shininess), 2);
+        env.diag.logFileIfDebug("nMaps=" + std::to_string(mt.nMaps), 2);
     }
     const std::string bytes = materialCrfBytes(mt);
     const std::size_t nMaps = std::min<std::size_t>(static_cast<std::size_t>(std::max(0, mt.nMaps)), mt.maps.size());
     for (std::size_t k = 0; k < nMaps; ++k) {
         const std::string& map = mt.maps[k];
         std::string line = "   ( texture file: " + map;
-        if (!fileExists(ctx.app.srcFolder + map)) line += "  -  Not Found in " + ctx.app.srcFolder;
-        ctx.logMsg(line + " )");
-        writePropTemplate(ctx, templatePath, TemplateBlock::Map, map);
+        if (!fileExists(env.srcFolder + map)) line += "  -  Not Found in " + env.srcFolder;
+        env.diag.logMsg(line + " )");
+        writePropTemplate(env, templatePath, TemplateBlock::Map, map);
     }
-    if (nMaps == 0) writePropTemplate(ctx, templatePath, TemplateBlock::NoMap);
-    return writeWhole(ctx, path, bytes);
+    if (nMaps == 0) writePropTemplate(env, templatePath, TemplateBlock::NoMap);
+    return writeWhole(env, path, bytes);
 }
 
 }  // namespace
-
-Vec3 faceNormal(const ModelStore& m, std::int32_t face) {
-    if (face < 0 || face >= m.ttlnum_Faces || static_cast<std::size_t>(face) >= m.VFaces.size()) return {};
-    const Face& f = m.VFaces[static_cast<std::size_t>(face)];
-    const std::size_t nV = std::min<std::size_t>(static_cast<std::size_t>(std::max(0, m.ttlnum_Vertices)), m.Vertices.size());
-    for (std::int32_t v : f.vtx)
-        if (v < 0 || static_cast<std::size_t>(v) >= nV) return {};
-    const Vec3& a = m.Vertices[static_cast<std::size_t>(f.vtx[0])].pos;
-    const Vec3& b = m.Vertices[static_cast<std::size_t>(f.vtx[1])].pos;
-    const Vec3& c = m.Vertices[static_cast<std::size_t>(f.vtx[2])].pos;
-    const float ax = b.x - a.x, ay = b.y - a.y, az = b.z - a.z;
-    const float bx = c.x - a.x, by = c.y - a.y, bz = c.z - a.z;
-    return Vec3{ay * bz - az * by, -(ax * bz - az * bx), ax * by - ay * bx};
-}
-
-void calcVertexNormals(Context& ctx) {
-    ModelStore& m = ctx.model;
-    ctx.logMsg("Calculating Vertex Normals", 1);
-    const std::int32_t nV = std::max(0, m.ttlnum_Vertices);
-    m.num_Normals = nV;
-    m.growVertices(static_cast<std::size_t>(nV) + 1);
-    std::fill(m.Normals.begin(), m.Normals.end(), Vec3{});
-    for (std::int32_t f = 0; f < m.ttlnum_Faces; ++f) {
-        const Vec3 n = faceNormal(m, f);
-        if (n == Vec3{}) continue;  // also a face naming a missing vertex
-        for (std::int32_t v : m.VFaces[static_cast<std::size_t>(f)].vtx) {
-            Vec3& t = m.Normals[static_cast<std::size_t>(v)];
-            t.x += n.x;
-            t.y += n.y;
-            t.z += n.z;
-        }
-    }
-    for (std::int32_t v = 0; v < nV; ++v) {
-        Vec3& t = m.Normals[static_cast<std::size_t>(v)];
-        const double len = std::sqrt(static_cast<double>(t.x) * t.x + static_cast<double>(t.y) * t.y +
-                                     static_cast<double>(t.z) * t.z);
-        if (len != 0) {
-            t.x = static_cast<float>(t.x / len);
-            t.y = static_cast<float>(t.y / len);
-            t.z = static_cast<float>(t.z / len);
-        }
-    }
-    ctx.logMsg("Vertex Normals Done", 1);
-}
 
 std::string defaultCsfBytes() {
     ByteWriter w;
@@ -172,10 +131,10 @@ std::string defaultCsfBytes() {
     return std::move(w.bytes());
 }
 
-std::string writeDefaultCsf(Context& ctx, const std::string& outBase) {
+std::string writeDefaultCsf(WriteEnv& env, const std::string& outBase) {
     const std::string path = outBase + ".csf";
-    if (!writeWhole(ctx, path, defaultCsfBytes())) return {};
-    ctx.logMsg("Write Skeleton CSF: " + path);
+    if (!writeWhole(env, path, defaultCsfBytes())) return {};
+    env.diag.logMsg("Write Skeleton CSF: " + path);
     return bareName(path);
 }
 
@@ -204,9 +163,9 @@ std::string skeletonCsfBytes(const SkeletonStore& sk) {
     return std::move(w.bytes());
 }
 
-bool writeSkeletonCsf(Context& ctx, const std::string& path, bool) {
-    if (!writeWhole(ctx, path, skeletonCsfBytes(ctx.skel))) return false;
-    ctx.logMsg("Done");
+bool writeSkeletonCsf(WriteEnv& env, const std::string& path, bool) {
+    if (!writeWhole(env, path, skeletonCsfBytes(env.skel))) return false;
+    env.diag.logMsg("Done");
     return true;
 }
 
@@ -227,9 +186,9 @@ std::string materialCrfBytes(const Material& mt) {
     return std::move(w.bytes());
 }
 
-bool writeMaterialCrf(Context& ctx, int material, const std::string& path) {
+bool writeMaterialCrf(WriteEnv& env, int material, const std::string& path) {
     // Written on its own: the template of an earlier set is left alone.
-    return writeMaterialFile(ctx, material, path, {});
+    return writeMaterialFile(env, material, path, {});
 }
 
 std::string cleanMaterialName(const std::string& name) {
@@ -252,61 +211,61 @@ std::string materialFileFor(const std::string& outBase, const Material& mt) {
     return outBase + "_" + cleanMaterialName(mt.name) + "[" + std::to_string(mt.id) + "].crf";
 }
 
-bool writeViewerCfg(Context& ctx, const std::string& outBase, const std::string& skeletonName,
+bool writeViewerCfg(WriteEnv& env, const std::string& outBase, const std::string& skeletonName,
                     const std::string& templatePath) {
     const std::string cfgPath = outBase + ".cfg";
-    ctx.logMsg("Write c3d viewer CFG: " + cfgPath);
+    env.diag.logMsg("Write c3d viewer CFG: " + cfgPath);
     std::string text = "# cal3d model configuration file\r\nscale=1.0\r\n";
-    text += "skeleton=" + cfgRef(ctx, skeletonName) + "\r\n";
-    text += "mesh=" + cfgRef(ctx, outBase + ".cmf") + "\r\n";
-    ModelStore& m = ctx.model;
+    text += "skeleton=" + cfgRef(env, skeletonName) + "\r\n";
+    text += "mesh=" + cfgRef(env, outBase + ".cmf") + "\r\n";
+    ModelStore& m = env.model;
     const std::int32_t n = std::min<std::int32_t>(m.nMaterials, static_cast<std::int32_t>(m.Materials.size()));
     for (std::int32_t i = 0; i < n; ++i) {
         const Material& mt = m.Materials[static_cast<std::size_t>(i)];
         if (mt.id < 0) continue;
         const std::string path = materialFileFor(outBase, mt);
-        text += "material=" + cfgRef(ctx, path) + "\r\n";
-        if (!writeMaterialFile(ctx, i, path, templatePath)) return false;
+        text += "material=" + cfgRef(env, path) + "\r\n";
+        if (!writeMaterialFile(env, i, path, templatePath)) return false;
     }
-    return writeWhole(ctx, cfgPath, text);
+    return writeWhole(env, cfgPath, text);
 }
 
-bool writeCal3d(Context& ctx, const std::string& outFile, bool) {
+bool writeCal3d(WriteEnv& env, const std::string& outFile, bool) {
     if (!outFile.empty()) {
-        ctx.app.outBase = withoutExt(outFile);
-        ctx.app.outName = bareName(ctx.app.outBase);
+        env.outBase = withoutExt(outFile);
+        env.outName = bareName(env.outBase);
     }
-    const std::string outBase = ctx.app.outBase;
-    ctx.logMsg("================================", 1);
-    ctx.logMsg("Write CAL3D: " + ctx.app.outName);
-    if (ctx.model.num_Normals == 0 || ctx.settings.reCalcNormals) calcVertexNormals(ctx);
+    const std::string outBase = env.outBase;
+    env.diag.logMsg("================================", 1);
+    env.diag.logMsg("Write CAL3D: " + env.outName);
+    if (env.model.num_Normals == 0 || env.settings.reCalcNormals) calcVertexNormals(env.model);
 
     std::string skeletonName;
-    if (ctx.skel.num_Bones == 0) {
-        skeletonName = writeDefaultCsf(ctx, outBase);
+    if (env.skel.num_Bones == 0) {
+        skeletonName = writeDefaultCsf(env, outBase);
         if (skeletonName.empty()) return false;
     } else {
         skeletonName = outBase + ".csf";
-        if (!writeSkeletonCsf(ctx, skeletonName, false)) return false;
+        if (!writeSkeletonCsf(env, skeletonName, false)) return false;
     }
 
     const std::string templatePath = outBase + ".template";
-    writePropTemplate(ctx, templatePath, TemplateBlock::Header, ctx.app.outName);
-    if (!writeViewerCfg(ctx, outBase, skeletonName, templatePath)) return false;
-    if (!writeCmf(ctx, outBase)) return false;
-    writePropTemplate(ctx, templatePath, TemplateBlock::Footer);
-    ctx.showStatus("Done");
+    writePropTemplate(env, templatePath, TemplateBlock::Header, env.outName);
+    if (!writeViewerCfg(env, outBase, skeletonName, templatePath)) return false;
+    if (!writeCmf(env, outBase)) return false;
+    writePropTemplate(env, templatePath, TemplateBlock::Footer);
+    env.diag.showStatus("Done");
     return true;
 }
 
-bool writeCaf(Context& ctx, const std::string& path) {
+bool writeCaf(WriteEnv& env, const std::string& path) {
     ByteWriter w;
     w.raw(std::string_view("   \0", 4));
     w.i32(0);
     w.i32(0);
     w.i32(0);
-    if (!writeWhole(ctx, path, w.bytes())) return false;
-    ctx.msgBox(path + " saved");
+    if (!writeWhole(env, path, w.bytes())) return false;
+    env.diag.msgBox(path + " saved");
     return true;
 }
 

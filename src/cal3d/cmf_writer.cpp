@@ -3,69 +3,14 @@
 #include <algorithm>
 
 #include "model/store.h"
-#include "shell/context.h"
+#include "core/diagnostics.h"
+#include "core/settings.h"
+#include "model/io_env.h"
 #include "util/binio.h"
 #include "util/fileio.h"
 #include "util/numfmt.h"
 
 namespace molv {
-
-void GroupVertexNumbering::collect(const ModelStore& m, std::int32_t g) {
-    const std::size_t nV = std::min<std::size_t>(static_cast<std::size_t>(std::max(0, m.ttlnum_Vertices)),
-                                                 std::min(m.Vertices.size(), m.Normals.size()));
-    if (local_.size() != nV) {
-        local_.assign(nV, -1);
-    } else {
-        for (std::int32_t v : verts_) local_[static_cast<std::size_t>(v)] = -1;
-    }
-    verts_.clear();
-    faces_.clear();
-    skipped_ = 0;
-    if (g < 0 || g >= m.nFaceGrps || static_cast<std::size_t>(g) >= m.FaceGrps.size()) return;
-
-    const FaceGroup& fg = m.FaceGrps[static_cast<std::size_t>(g)];
-    const std::size_t listed = static_cast<std::size_t>(std::max(0, fg.nFcs));
-    const std::size_t n = std::min(listed, fg.FgGlblFaces.size());
-    skipped_ = static_cast<std::int32_t>(listed - n);
-    const std::size_t nF = std::min<std::size_t>(static_cast<std::size_t>(std::max(0, m.ttlnum_Faces)), m.VFaces.size());
-    std::int32_t lo = 0, hi = -1;
-    for (std::size_t i = 0; i < n; ++i) {
-        const std::int32_t f = fg.FgGlblFaces[i];
-        if (f < 0 || static_cast<std::size_t>(f) >= nF) {
-            ++skipped_;
-            continue;
-        }
-        const Face& face = m.VFaces[static_cast<std::size_t>(f)];
-        bool good = true;
-        for (std::int32_t v : face.vtx)
-            if (v < 0 || static_cast<std::size_t>(v) >= nV) good = false;
-        if (!good) {
-            ++skipped_;
-            continue;
-        }
-        faces_.push_back(f);
-        for (std::int32_t v : face.vtx) {
-            std::int32_t& l = local_[static_cast<std::size_t>(v)];
-            if (l != -1) continue;
-            l = 0;  // seen; numbered below
-            if (verts_.empty()) lo = hi = v;
-            lo = std::min(lo, v);
-            hi = std::max(hi, v);
-            verts_.push_back(v);
-        }
-    }
-    // Ascending store order: a dense range is cheapest to scan, a sparse one
-    // (a group spread over a large store) to sort.
-    const std::size_t range = static_cast<std::size_t>(hi - lo + 1);
-    if (!verts_.empty() && range <= 4 * verts_.size() + 1024) {
-        verts_.clear();
-        for (std::int32_t v = lo; v <= hi; ++v)
-            if (local_[static_cast<std::size_t>(v)] != -1) verts_.push_back(v);
-    } else {
-        std::sort(verts_.begin(), verts_.end());
-    }
-    for (std::size_t k = 0; k < verts_.size(); ++k) local_[static_cast<std::size_t>(verts_[k])] = static_cast<std::int32_t>(k);
-}
 
 namespace {
 
@@ -78,8 +23,8 @@ void writeCmfHeader(ByteWriter& w, std::int32_t version, std::int32_t submeshes)
 // One vertex record. UV pairs and influences the store does not hold are
 // written as zeros / the prop bone, so the record always has the length the
 // header promises.
-void writeCmfVertex(Context& ctx, ByteWriter& w, std::int32_t v, std::int32_t maps) {
-    const ModelStore& m = ctx.model;
+void writeCmfVertex(WriteEnv& env, ByteWriter& w, std::int32_t v, std::int32_t maps) {
+    const ModelStore& m = env.model;
     const Vertex& vx = m.Vertices[static_cast<std::size_t>(v)];
     const Vec3& n = m.Normals[static_cast<std::size_t>(v)];
     w.f32(vx.pos.x);
@@ -103,7 +48,7 @@ void writeCmfVertex(Context& ctx, ByteWriter& w, std::int32_t v, std::int32_t ma
                                                         vx.Influences.size());
     if (nInfl < 1) {
         w.i32(1);
-        w.i32(ctx.settings.dflt_boneID);
+        w.i32(env.settings.dflt_boneID);
         w.f32(1.0f);
     } else {
         w.i32(static_cast<std::int32_t>(nInfl));
@@ -114,9 +59,9 @@ void writeCmfVertex(Context& ctx, ByteWriter& w, std::int32_t v, std::int32_t ma
     }
 }
 
-void traceVertex(Context& ctx, const ByteWriter& w, std::int32_t v, std::int32_t local) {
-    const Vertex& vx = ctx.model.Vertices[static_cast<std::size_t>(v)];
-    const Vec3& n = ctx.model.Normals[static_cast<std::size_t>(v)];
+void traceVertex(WriteEnv& env, const ByteWriter& w, std::int32_t v, std::int32_t local) {
+    const Vertex& vx = env.model.Vertices[static_cast<std::size_t>(v)];
+    const Vec3& n = env.model.Normals[static_cast<std::size_t>(v)];
     std::string t = hexOf(static_cast<std::int32_t>(w.size()), 6) + ": V[" + std::to_string(local) + "] " +
                     numText(vx.pos.x) + " " + numText(vx.pos.z) + " " + numText(vx.pos.y) + ": Nml " +
                     numText(n.x) + " " + numText(n.z) + " " + numText(n.y) + ": Cid/cnt " +
@@ -125,16 +70,16 @@ void traceVertex(Context& ctx, const ByteWriter& w, std::int32_t v, std::int32_t
     t += ": Ninfl " + std::to_string(vx.num_Influences);
     for (std::uint32_t k = 0; k < vx.Influences.size() && static_cast<std::int32_t>(k) < vx.num_Influences; ++k)
         t += " Bn/Wt " + std::to_string(vx.Influences[k].boneId) + " " + numText(vx.Influences[k].weight);
-    ctx.logFileIfDebug(t, 2);
+    env.diag.logFileIfDebug(t, 2);
 }
 
 // One submesh for group g; false (nothing written) when the group has no
 // usable face.
-bool writeSubmesh(Context& ctx, ByteWriter& w, GroupVertexNumbering& num, std::int32_t g, CmfResult& res) {
-    ModelStore& m = ctx.model;
+bool writeSubmesh(WriteEnv& env, ByteWriter& w, GroupVertexNumbering& num, std::int32_t g, CmfResult& res) {
+    ModelStore& m = env.model;
     const FaceGroup& fg = m.FaceGrps[static_cast<std::size_t>(g)];
     if (fg.nFcs <= 0) return false;
-    if (ctx.statusDue()) ctx.showStatus("Grp:" + std::to_string(m.nSubMeshes));
+    if (env.diag.statusDue()) env.diag.showStatus("Grp:" + std::to_string(m.nSubMeshes));
     num.collect(m, g);
     res.skippedFaces += num.skippedFaces();
     if (num.faces().empty()) return false;
@@ -154,27 +99,27 @@ bool writeSubmesh(Context& ctx, ByteWriter& w, GroupVertexNumbering& num, std::i
     w.i32(fg.num_lod_steps);
     w.i32(0);
     w.i32(maps);
-    if (ctx.logWanted(1)) {
-        ctx.logMsg("--------------------", 1);
-        ctx.logMsg("subMesh FaceGrp[" + std::to_string(g) + "]: MatThrd=" + hexOf(fg.MtlID, 0) +
+    if (env.diag.logWanted(1)) {
+        env.diag.logMsg("--------------------", 1);
+        env.diag.logMsg("subMesh FaceGrp[" + std::to_string(g) + "]: MatThrd=" + hexOf(fg.MtlID, 0) +
                        " nVtcs=" + std::to_string(nVtx) + "  nFcs=" + std::to_string(nFcs) +
                        " 0 0 nMaps=" + std::to_string(fg.num_maps),
                    1);
     }
-    if (ctx.app.extraLog && ctx.app.dbgLevel > 0) {
-        ctx.logFileIfDebug(hexOf(static_cast<std::int32_t>(w.size()), 6) + ": " + hexOf(fg.MtlID, 0) + " " +
+    if (env.extraLog && env.diag.dbgLevel > 0) {
+        env.diag.logFileIfDebug(hexOf(static_cast<std::int32_t>(w.size()), 6) + ": " + hexOf(fg.MtlID, 0) + " " +
                            std::to_string(nVtx) + " " + std::to_string(nFcs) + " 00 00 " + std::to_string(maps));
     }
-    if (ctx.statusDue()) ctx.showStatus("Grp-a:" + std::to_string(nVtx) + " Vtcs ");
+    if (env.diag.statusDue()) env.diag.showStatus("Grp-a:" + std::to_string(nVtx) + " Vtcs ");
 
-    const bool trace = ctx.app.extraLog && ctx.app.dbgLevel >= 2;
+    const bool trace = env.extraLog && env.diag.dbgLevel >= 2;
     for (std::int32_t k = 0; k < nVtx; ++k) {
         const std::int32_t v = verts[static_cast<std::size_t>(k)];
-        writeCmfVertex(ctx, w, v, maps);
-        if (trace && m.detailWanted(k)) traceVertex(ctx, w, v, k);
-        if (v % 100 == 0 && ctx.statusDue()) ctx.showStatus("V:" + std::to_string(v));
+        writeCmfVertex(env, w, v, maps);
+        if (trace && m.detailWanted(k)) traceVertex(env, w, v, k);
+        if (v % 100 == 0 && env.diag.statusDue()) env.diag.showStatus("V:" + std::to_string(v));
     }
-    if (ctx.statusDue()) ctx.showStatus("Grp-b:" + std::to_string(m.nSubMeshes));
+    if (env.diag.statusDue()) env.diag.showStatus("Grp-b:" + std::to_string(m.nSubMeshes));
 
     for (std::int32_t k = 0; k < nFcs; ++k) {
         const Face& f = m.VFaces[static_cast<std::size_t>(faces[static_cast<std::size_t>(k)])];
@@ -183,12 +128,12 @@ bool writeSubmesh(Context& ctx, ByteWriter& w, GroupVertexNumbering& num, std::i
         w.i32(b);
         w.i32(c);
         if (trace && m.detailWanted(k))
-            ctx.logFileIfDebug("F[" + std::to_string(k) + "] " + std::to_string(a) + " " + std::to_string(b) + " " +
+            env.diag.logFileIfDebug("F[" + std::to_string(k) + "] " + std::to_string(a) + " " + std::to_string(b) + " " +
                                    std::to_string(c),
                                2);
     }
-    if (ctx.logWanted(1)) {
-        ctx.logMsg("FaceGrp[" + std::to_string(g) + "] MtlID: " + std::to_string(fg.MtlID) +
+    if (env.diag.logWanted(1)) {
+        env.diag.logMsg("FaceGrp[" + std::to_string(g) + "] MtlID: " + std::to_string(fg.MtlID) +
                        " nFaces=" + std::to_string(nFcs) + " nVertices=" + std::to_string(nVtx),
                    1);
     }
@@ -197,8 +142,8 @@ bool writeSubmesh(Context& ctx, ByteWriter& w, GroupVertexNumbering& num, std::i
 
 }  // namespace
 
-std::string buildCmf(Context& ctx, CmfResult* result) {
-    ModelStore& m = ctx.model;
+std::string buildCmf(WriteEnv& env, CmfResult* result) {
+    ModelStore& m = env.model;
     CmfResult res;
     ByteWriter w;
     w.reserve(12 + static_cast<std::size_t>(std::max(0, m.nFaceGrps)) * 24 +
@@ -209,8 +154,8 @@ std::string buildCmf(Context& ctx, CmfResult* result) {
     // The count is patched once the submeshes are written, so that groups
     // left with no usable face never make the header disagree with the body.
     writeCmfHeader(w, version, 0);
-    if (ctx.app.extraLog && ctx.app.dbgLevel > 0)
-        ctx.logFileIfDebug("000000: CMF Ver=" + hexOf(version, 0));
+    if (env.extraLog && env.diag.dbgLevel > 0)
+        env.diag.logFileIfDebug("000000: CMF Ver=" + hexOf(version, 0));
 
     GroupVertexNumbering num;
     const std::int32_t nMeshes = std::min<std::int32_t>(m.meshCount, static_cast<std::int32_t>(m.Meshes.size()));
@@ -219,34 +164,34 @@ std::string buildCmf(Context& ctx, CmfResult* result) {
         const std::int32_t first = std::max(0, mesh.face_grp_ndx_stt);
         const std::int32_t last = std::min(mesh.face_grp_ndx_end, m.nFaceGrps - 1);
         for (std::int32_t g = first; g <= last; ++g)
-            if (writeSubmesh(ctx, w, num, g, res)) ++res.submeshes;
+            if (writeSubmesh(env, w, num, g, res)) ++res.submeshes;
     }
     w.patchI32(8, res.submeshes);
-    if (ctx.app.extraLog && ctx.app.dbgLevel > 0)
-        ctx.logFileIfDebug(hexOf(static_cast<std::int32_t>(w.size()), 6) + ": nSubMeshes=" + hexOf(res.submeshes, 0));
+    if (env.extraLog && env.diag.dbgLevel > 0)
+        env.diag.logFileIfDebug(hexOf(static_cast<std::int32_t>(w.size()), 6) + ": nSubMeshes=" + hexOf(res.submeshes, 0));
     if (result) *result = res;
     return std::move(w.bytes());
 }
 
-bool writeCmf(Context& ctx, const std::string& outBase) {
+bool writeCmf(WriteEnv& env, const std::string& outBase) {
     const std::string path = outBase + ".cmf";
-    ctx.logMsg("Write Mesh CMF: " + path + ", " + std::to_string(ctx.model.ttlnum_Vertices) + " vertices, " +
-               std::to_string(ctx.model.ttlnum_Faces) + " triangles.");
+    env.diag.logMsg("Write Mesh CMF: " + path + ", " + std::to_string(env.model.ttlnum_Vertices) + " vertices, " +
+               std::to_string(env.model.ttlnum_Faces) + " triangles.");
     CmfResult res;
-    const std::string bytes = buildCmf(ctx, &res);
+    const std::string bytes = buildCmf(env, &res);
     if (res.skippedFaces > 0) {
-        ctx.logMsg(path + ": " + std::to_string(res.skippedFaces) +
+        env.diag.logMsg(path + ": " + std::to_string(res.skippedFaces) +
                    " faces name a missing vertex or face; left out");
     }
     if (res.droppedSprings > 0) {
-        ctx.logMsg(path + ": springs of " + std::to_string(res.droppedSprings) +
+        env.diag.logMsg(path + ": springs of " + std::to_string(res.droppedSprings) +
                    " submeshes are not kept and were not written");
     }
     std::string err;
     if (!writeFileAtomic(path, bytes, err)) {
-        ctx.lastErrText = err;
-        ctx.app.writeFailed = true;
-        ctx.msgBox("Cannot write " + path + ": " + err);
+        env.diag.lastErrText = err;
+        env.writeFailed = true;
+        env.diag.msgBox("Cannot write " + path + ": " + err);
         return false;
     }
     return true;

@@ -8,7 +8,7 @@
 
 namespace molv {
 
-struct Context;
+struct WriteEnv;
 
 enum class TemplateBlock {
     Header = 1,         // value: the output name
@@ -22,7 +22,7 @@ enum class TemplateBlock {
 
 // Appends one block to templatePath. Does nothing outside developer mode or
 // when templatePath is empty (a material file written on its own).
-void writePropTemplate(Context& ctx, const std::string& templatePath, TemplateBlock block,
+void writePropTemplate(WriteEnv& env, const std::string& templatePath, TemplateBlock block,
                        const std::string& value = {}, Colour colour = {});
 
 }  // namespace molv

@@ -20,6 +20,7 @@ struct ReadResult {
     std::int64_t offset = -1;   // byte offset in a binary file; -1 when none
 
     bool ok() const { return status == Status::Ok; }
+    explicit operator bool() const { return ok(); }
 
     static ReadResult failed(std::string message, std::string file = {}, std::int64_t line = 0) {
         ReadResult r;

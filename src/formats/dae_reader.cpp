@@ -14,12 +14,14 @@
 
 #include "model/store.h"
 #include "model/vecmath.h"
-#include "shell/context.h"
+#include "core/diagnostics.h"
+#include "core/settings.h"
+#include "model/io_env.h"
 #include "util/fileio.h"
 #include "util/numfmt.h"
 #include "util/paths.h"
 #include "util/text.h"
-#include "util/xml_tag.h"
+#include "formats/xml_tag.h"
 
 namespace molv {
 
@@ -419,8 +421,8 @@ double det3(const Mat4& m) {
 
 class DaeReader {
 public:
-    DaeReader(Context& ctx, std::string_view bytes) : ctx_(ctx), m_(ctx.model), cur_(bytes) {}
-    bool run();
+    DaeReader(ReadEnv& env, std::string_view bytes) : env_(env), ctx_(env.diag), m_(env.model), cur_(bytes) {}
+    ReadResult run();
 
 private:
     // Pass over the bytes.
@@ -478,7 +480,8 @@ private:
         ctx_.xml.xmlLine = w.text;
     }
 
-    Context& ctx_;
+    ReadEnv& env_;
+    Diagnostics& ctx_;
     ModelStore& m_;
     XmlCursor cur_;
 
@@ -537,7 +540,7 @@ private:
 
 Answer DaeReader::daeMessage(const std::string& msg, const Where& w) {
     setWhere(w);
-    return ctx_.msgBox(msg + "\r\n(at line " + std::to_string(w.line) + " in " + ctx_.app.srcFile + ")\r\n" + w.text,
+    return ctx_.msgBox(msg + "\r\n(at line " + std::to_string(w.line) + " in " + env_.srcFile + ")\r\n" + w.text,
                        Buttons::OkCancel);
 }
 
@@ -546,7 +549,7 @@ void DaeReader::fatal(const std::string& msg, std::int32_t line, const std::stri
     ctx_.xml.xmlLineNo = line;
     ctx_.xml.xmlLine = text;
     ctx_.lastErrText = msg;
-    ctx_.msgBox("***** ERROR: " + msg + "\r\n(at line " + std::to_string(line) + " in " + ctx_.app.srcFile + ")\r\n" +
+    ctx_.msgBox("***** ERROR: " + msg + "\r\n(at line " + std::to_string(line) + " in " + env_.srcFile + ")\r\n" +
                 text);
     ctx_.logMsg("***** ERROR: " + msg + " at line " + std::to_string(line), 0);
 }
@@ -557,7 +560,7 @@ bool DaeReader::parse() {
         switch (ev) {
             case XmlCursor::StartTag: {
                 ctx_.xml.xmlLineNo = cur_.line();
-                if (ctx_.app.dbgTrace) {
+                if (env_.dbgTrace) {
                     ctx_.xml.xmlLine = cur_.lineText();
                     ctx_.logFile(std::to_string(ctx_.xml.xmlLineNo) + ": " + ctx_.xml.xmlLine);
                 }
@@ -642,7 +645,7 @@ void DaeReader::onStart(K k, std::string_view name, std::string_view a) {
             break;
         case K::Image:
             imageId_ = attr(a, "id");
-            if (ctx_.app.dbgLevel > 0) ctx_.logFile("  Image Def: " + imageId_);
+            if (ctx_.dbgLevel > 0) ctx_.logFile("  Image Def: " + imageId_);
             break;
         case K::InitFrom:
             if (parent == K::Image || parent == K::Surface) collect(TextUse::Collect);
@@ -939,7 +942,7 @@ void DaeReader::onEnd(K k) {
             if (parent == K::Image) {
                 if (!text.empty()) {
                     images_[imageId_] = text;
-                    if (ctx_.app.dbgLevel > 0) ctx_.logFile("  ImageFile: " + ctx_.app.modelName + "_" + fileNameOf(text));
+                    if (ctx_.dbgLevel > 0) ctx_.logFile("  ImageFile: " + env_.modelName + "_" + fileNameOf(text));
                 }
             } else if (parent == K::Surface && inside(K::Effect) && !effects_.empty()) {
                 Effect& e = effects_.back();
@@ -1094,9 +1097,9 @@ void DaeReader::applyEffects() {
                 ctx_.logMsg("Material " + mt.name + ": image " + key + " not found");
                 return;
             }
-            std::string file = ctx_.app.modelName + "_" + fileNameOf(percentDecoded(im->second));
+            std::string file = env_.modelName + "_" + fileNameOf(percentDecoded(im->second));
             if (std::find(mt.maps.begin(), mt.maps.begin() + mt.nMaps, file) != mt.maps.begin() + mt.nMaps) return;
-            if (ctx_.app.dbgLevel > 0)
+            if (ctx_.dbgLevel > 0)
                 ctx_.logFile("  Effect surface-2d init_from for Material[" + std::to_string(md.index) + "] Image: " +
                              file + " for key " + key);
             mt.nMaps += 1;
@@ -1214,7 +1217,7 @@ const std::vector<UV>* DaeReader::uvTable(int si) {
     std::vector<UV>& t = uvCache_[si];
     if (stride < 2) return &t;  // one number per item is not a (u, v) pair
     t.resize(static_cast<std::size_t>(n));
-    if (ctx_.app.dbgLevel > 1) ctx_.logFile(" ----- UVs -----   Mesh ID=" + m_.Meshes[static_cast<std::size_t>(m_.MeshNdx)].name);
+    if (ctx_.dbgLevel > 1) ctx_.logFile(" ----- UVs -----   Mesh ID=" + m_.Meshes[static_cast<std::size_t>(m_.MeshNdx)].name);
     float minU = 99999, minV = 99999, maxU = -99999, maxV = -99999;
     for (std::int64_t i = 0; i < n; ++i) {
         const float* v = s.values.data() + s.accOffset + i * stride;
@@ -1233,8 +1236,8 @@ const std::vector<UV>* DaeReader::uvTable(int si) {
         ctx_.msgBox("Zero UV span");
         return &t;
     }
-    const bool wrap = outOfRange && ctx_.settings.autoscale_UVs;
-    const bool flip = ctx_.settings.flip_3DS_UV_Vs;
+    const bool wrap = outOfRange && env_.settings.autoscale_UVs;
+    const bool flip = env_.settings.flip_3DS_UV_Vs;
     for (UV& uv : t) {
         if (wrap) {
             uv.u -= std::floor(uv.u);
@@ -1359,8 +1362,8 @@ void DaeReader::emitPrimitive(Geometry& g, Primitive& pr, std::int64_t nPos, boo
     const std::int32_t grp = m_.AddFaceGroup(textured, -1, m_.Meshes[static_cast<std::size_t>(m_.MeshNdx)].face_ndx_stt);
     m_.FaceGrps[static_cast<std::size_t>(grp)].MatlSymbol = pr.material;
     const std::string& meshName = m_.Meshes[static_cast<std::size_t>(m_.MeshNdx)].name;
-    if (ctx_.app.dbgLevel > 1) ctx_.logFile(" ----- Faces -----   Mesh ID=" + meshName);
-    if (ctx_.app.dbgLevel > 0)
+    if (ctx_.dbgLevel > 1) ctx_.logFile(" ----- Faces -----   Mesh ID=" + meshName);
+    if (ctx_.dbgLevel > 0)
         ctx_.logFile(meshName + " " + std::to_string(pr.count) + "  FaceGrp=" + std::to_string(grp) +
                      ", Matl Symbol=" + pr.material + " nfaces=" + std::to_string(pr.count));
 
@@ -1431,7 +1434,7 @@ void DaeReader::bindGroups(std::int32_t first, std::int32_t last, const Instance
             Material& mt = m_.Materials[static_cast<std::size_t>(mi)];
             if (toLowerAscii(mt.name) != want) continue;
             any = true;
-            if (m_.SetFaceGroupMaterial(g, mi) && ctx_.app.dbgLevel >= 1)
+            if (m_.SetFaceGroupMaterial(g, mi) && ctx_.dbgLevel >= 1)
                 ctx_.logFile("  Bind FaceGrp[" + std::to_string(g) + "] material symbol " + symbol + " to Materials[" +
                              std::to_string(mi) + "] " + mt.name);
         }
@@ -1483,7 +1486,7 @@ bool DaeReader::emitGeometry(int gi, const Placement* pl, int instanceNo) {
     if (instanceNo > 0) name += "_" + std::to_string(instanceNo + 1);
     std::int16_t mi = m_.dssAddMesh(name, 0);
     if (mi < 0) return false;
-    if (ctx_.app.dbgLevel > 0) ctx_.logFile("Mesh: " + std::to_string(mi));
+    if (ctx_.dbgLevel > 0) ctx_.logFile("Mesh: " + std::to_string(mi));
     uvBase_ = 0;
     uvBaseOf_.clear();
 
@@ -1494,8 +1497,8 @@ bool DaeReader::emitGeometry(int gi, const Placement* pl, int instanceNo) {
         daeMessage("Source " + ps.id + " counts " + std::to_string(ps.accCount) + " positions, its float_array holds " +
                        std::to_string(nPos),
                    ps.where);
-    if (ctx_.app.dbgLevel > 1) ctx_.logFile(" ----- Vertices -----   Mesh ID=" + name);
-    const bool raw = ctx_.settings.rawDataLoad;
+    if (ctx_.dbgLevel > 1) ctx_.logFile(" ----- Vertices -----   Mesh ID=" + name);
+    const bool raw = env_.settings.rawDataLoad;
     const bool moved = pl && !pl->identity;
     for (std::int64_t i = 0; i < nPos; ++i) {
         const float* v = ps.values.data() + ps.accOffset + i * stride;
@@ -1516,13 +1519,9 @@ bool DaeReader::emitGeometry(int gi, const Placement* pl, int instanceNo) {
     return true;
 }
 
-bool DaeReader::run() {
-    ctx_.app.readAbort = false;
+ReadResult DaeReader::run() {
     ctx_.xml.xmlLineNo = 1;
-    if (!parse()) {
-        ctx_.app.readAbort = true;
-        return false;
-    }
+    if (!parse()) return ReadResult::cancelled();
     applyEffects();
     std::vector<std::vector<Placement>> byGeometry;
     placeGeometries(byGeometry);
@@ -1542,54 +1541,35 @@ bool DaeReader::run() {
     for (std::size_t gi = 0; gi < geoms_.size(); ++gi) {
         const auto& pls = byGeometry[gi];
         if (pls.empty()) {
-            if (!emitGeometry(static_cast<int>(gi), nullptr, 0)) {
-                ctx_.app.readAbort = true;
-                return false;
-            }
+            if (!emitGeometry(static_cast<int>(gi), nullptr, 0)) return ReadResult::cancelled();
             continue;
         }
         for (std::size_t k = 0; k < pls.size(); ++k)
-            if (!emitGeometry(static_cast<int>(gi), &pls[k], static_cast<int>(k))) {
-                ctx_.app.readAbort = true;
-                return false;
-            }
+            if (!emitGeometry(static_cast<int>(gi), &pls[k], static_cast<int>(k))) return ReadResult::cancelled();
     }
-    if (m_.ttlnum_Faces >= kMaxFaces) {
-        ctx_.msgBox("The document holds more than " + std::to_string(kMaxFaces) + " triangles");
-        ctx_.app.readAbort = true;
-        return false;
-    }
-    return true;
+    if (m_.ttlnum_Faces >= kMaxFaces)
+        return ReadResult::failed("The document holds more than " + std::to_string(kMaxFaces) + " triangles",
+                                  env_.srcFile);
+    return {};
 }
 
 }  // namespace
 
-bool LoadDaeBytes(Context& ctx, std::string_view bytes) {
+ReadResult LoadDaeBytes(ReadEnv& env, std::string_view bytes) {
     std::string recoded;
     if (xmlNeedsRecoding(bytes)) {
         recoded.assign(bytes);
         std::string err;
-        if (!makeXmlUtf8(recoded, err)) {
-            ctx.lastErrText = ctx.app.srcFile + ": " + err;
-            ctx.msgBox("Cannot read " + ctx.app.srcFile + ": " + err);
-            ctx.app.readAbort = true;
-            return false;
-        }
+        if (!makeXmlUtf8(recoded, err)) return ReadResult::failed("Cannot read " + env.srcFile + ": " + err, env.srcFile);
         bytes = recoded;
     }
-    DaeReader r(ctx, bytes);
-    return r.run();
+    return DaeReader(env, bytes).run();
 }
 
-bool LoadDae(Context& ctx, const std::string& path) {
+ReadResult LoadDae(ReadEnv& env, const std::string& path) {
     std::string bytes, err;
-    if (!readWholeFile(path, bytes, err)) {
-        ctx.lastErrText = path + ": " + err;
-        ctx.msgBox("Cannot read " + path + ": " + err);
-        ctx.app.readAbort = true;
-        return false;
-    }
-    return LoadDaeBytes(ctx, bytes);
+    if (!readWholeFile(path, bytes, err)) return ReadResult::failed("Cannot read " + path + ": " + err, path);
+    return LoadDaeBytes(env, bytes);
 }
 
 }  // namespace molv

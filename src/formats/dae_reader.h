@@ -5,12 +5,14 @@
 #include <string>
 #include <string_view>
 
+#include "core/read_result.h"
+
 namespace molv {
-struct Context;
-// Reads the document at path. False (and ctx.app.readAbort set) when it
-// cannot be read or is not a well-formed Collada document.
-bool LoadDae(Context& ctx, const std::string& path);
-// The same from bytes in memory; ctx.app.srcFile names the document in
-// messages and ctx.app.modelName prefixes texture map names.
-bool LoadDaeBytes(Context& ctx, std::string_view bytes);
+struct ReadEnv;
+// Reads the document at path; fails when it cannot be read or is not a
+// well-formed Collada document.
+ReadResult LoadDae(ReadEnv& env, const std::string& path);
+// The same from bytes in memory; env.srcFile names the document in
+// messages and env.modelName prefixes texture map names.
+ReadResult LoadDaeBytes(ReadEnv& env, std::string_view bytes);
 }  // namespace molv

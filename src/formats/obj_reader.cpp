@@ -34,7 +34,9 @@
 #include <thread>
 #include <vector>
 
-#include "shell/context.h"
+#include "core/diagnostics.h"
+#include "model/io_env.h"
+#include "model/store.h"
 #include "util/fileio.h"
 #include "util/numfmt.h"
 
@@ -856,7 +858,7 @@ struct Corner {
 // The material library reader; shared by mtllib lines and LoadMtlText.
 class MtlReader {
 public:
-    MtlReader(Context& ctx, std::int32_t& dfltMtlID) : ctx_(ctx), m_(ctx.model), dfltMtlID_(dfltMtlID) {}
+    MtlReader(ReadEnv& env, std::int32_t& dfltMtlID) : ctx_(env.diag), m_(env.model), dfltMtlID_(dfltMtlID) {}
 
     void read(std::string_view text) {
         std::string wide;
@@ -1007,7 +1009,7 @@ private:
         ctx_.logMsg("Synthesising Material " + std::to_string(i) + " Default", 0);
     }
 
-    Context& ctx_;
+    Diagnostics& ctx_;
     ModelStore& m_;
     std::int32_t& dfltMtlID_;
     std::int32_t cur_ = -1;
@@ -1017,8 +1019,10 @@ private:
 
 class ObjReader {
 public:
-    ObjReader(Context& ctx, const std::string& path)
-        : ctx_(ctx), m_(ctx.model), path_(path), keepNormals_(ctx.app.dbgLevel >= 2) {}
+    ObjReader(ReadEnv& env, const std::string& path)
+        : env_(env), ctx_(env.diag), m_(env.model), path_(path), keepNormals_(env.diag.dbgLevel >= 2) {}
+
+    bool aborted() const { return aborted_; }
 
     // Sizes the store from the counts; false when the file is too large.
     bool prepare(ObjCounts& counts) {
@@ -1055,14 +1059,14 @@ public:
         const float* num = b.nums.data();
         const RawCorner* cs = b.corners.data();
         for (const Op& op : b.ops) {
-            if (ctx_.app.readAbort) break;
+            if (aborted_) break;
             lineNo_ = op.lineNo;
             if (ctx_.statusDue()) status();
             Kw k = Kw::Other;
             switch (op.kind) {
                 case OpKind::V:
                     k = Kw::V;
-                    for (std::uint32_t i = 0; i < op.n && !ctx_.app.readAbort; ++i, num += 3) {
+                    for (std::uint32_t i = 0; i < op.n && !aborted_; ++i, num += 3) {
                         lineNo_ = op.lineNo + i;
                         vertex(num);
                         prev_ = k;
@@ -1107,7 +1111,7 @@ public:
             }
             prev_ = k;
         }
-        return !ctx_.app.readAbort;
+        return !aborted_;
     }
 
     bool keepNormals() const { return keepNormals_; }
@@ -1291,7 +1295,7 @@ private:
     void tooLarge() {
         ctx_.msgBox(path_ + " line " + std::to_string(lineNo_) + ": too large to read (more than " +
                     std::to_string(kInt32Max) + " vertices or faces)");
-        ctx_.app.readAbort = true;
+        aborted_ = true;
     }
 
     void mtllib(std::string_view names) {
@@ -1299,7 +1303,7 @@ private:
         // Libraries sit beside the object file; a bare file name is in the
         // current folder.
         std::string folder = folderOf(path_);
-        if (folder.empty()) folder = ctx_.currentFolder;
+        if (folder.empty()) folder = env_.currentFolder;
         if (!findLibrary(folder, names).empty() || names.find_first_of(" \t") == std::string_view::npos) {
             loadLibrary(folder, names);
             return;
@@ -1307,7 +1311,7 @@ private:
         // Several libraries on one line.
         Fields fl(names);
         std::string_view one;
-        while (!ctx_.app.readAbort && fl.next(one)) loadLibrary(folder, one);
+        while (!aborted_ && fl.next(one)) loadLibrary(folder, one);
     }
 
     static std::string findLibrary(const std::string& folder, std::string_view name) {
@@ -1332,10 +1336,10 @@ private:
         if (found.empty() || !readWholeFile(found, text, err)) {
             std::string shown = (!name.empty() && name[0] == '/') ? std::string(name) : folder + std::string(name);
             Answer a = ctx_.msgBox("Cannot find material file: (" + shown + ")", Buttons::OkCancel, Answer::Ok);
-            if (a == Answer::Cancel) ctx_.app.readAbort = true;
+            if (a == Answer::Cancel) aborted_ = true;
             return false;
         }
-        MtlReader(ctx_, dfltMtlID_).read(text);
+        MtlReader(env_, dfltMtlID_).read(text);
         return true;
     }
 
@@ -1350,7 +1354,7 @@ private:
             if (low.find("default") != std::string::npos || low == "off") {
                 // Files without a library often still name a default
                 // material: that is the synthesised one.
-                if (dfltMtlID_ < 0 && m_.nMaterials == 0) MtlReader(ctx_, dfltMtlID_).read("");
+                if (dfltMtlID_ < 0 && m_.nMaterials == 0) MtlReader(env_, dfltMtlID_).read("");
                 id = dfltMtlID_;
             }
         }
@@ -1361,7 +1365,7 @@ private:
             if (!asked) {
                 Answer a = ctx_.msgBox("Material not found (" + std::string(name) + ")", Buttons::OkCancel, Answer::Ok);
                 if (a == Answer::Cancel) {
-                    ctx_.app.readAbort = true;
+                    aborted_ = true;
                     return;
                 }
                 notFound_.emplace_back(name);
@@ -1378,15 +1382,17 @@ private:
         if (unlinked_.empty()) return;
         if (m_.nMaterials == 0) {
             std::int32_t keep = m_.currMtlID;
-            MtlReader(ctx_, dfltMtlID_).read("");
+            MtlReader(env_, dfltMtlID_).read("");
             m_.currMtlID = keep;
         }
         for (std::int32_t g : unlinked_) m_.SetFaceGroupMaterial(g, 0);
     }
 
-    Context& ctx_;
+    ReadEnv& env_;
+    Diagnostics& ctx_;
     ModelStore& m_;
     const std::string& path_;
+    bool aborted_ = false;
     const bool keepNormals_;  // normal values are only wanted for detail lines
     ObjCounts* counts_ = nullptr;
     std::int16_t mesh_ = 0;
@@ -1542,16 +1548,11 @@ void runBlocks(ObjReader& r, Tokeniser& tk, Source& src, bool threaded) {
     if (sh.error) std::rethrow_exception(sh.error);
 }
 
-bool outOfMemory(Context& ctx, const std::string& path) {
-    ctx.msgBox("Not enough memory to read " + path);
-    ctx.app.readAbort = true;
-    return false;
-}
+ReadResult outOfMemory(const std::string& path) { return ReadResult::failed("Not enough memory to read " + path, path); }
 
 }  // namespace
 
-bool LoadObjText(Context& ctx, std::string_view text, const std::string& path) {
-    ctx.app.readAbort = false;
+ReadResult LoadObjText(ReadEnv& env, std::string_view text, const std::string& path) {
     try {
         std::string wide;
         if (isUtf16(text)) text = wide = fromUtf16(text);
@@ -1564,42 +1565,31 @@ bool LoadObjText(Context& ctx, std::string_view text, const std::string& path) {
             std::string_view block;
             while (src.next(block)) cp.block(block, eol);
         }
-        ObjReader r(ctx, path);
-        if (!r.prepare(counts)) {
-            ctx.app.readAbort = true;
-            return false;
-        }
+        ObjReader r(env, path);
+        if (!r.prepare(counts)) return ReadResult::cancelled();
         TextBlocks src(text, eol);
         Tokeniser tk(eol, r.keepNormals());
         runBlocks(r, tk, src, false);
         r.finish();
+        if (r.aborted()) return ReadResult::cancelled();
     } catch (const std::bad_alloc&) {
-        return outOfMemory(ctx, path);
+        return outOfMemory(path);
     } catch (const std::length_error&) {
-        return outOfMemory(ctx, path);
+        return outOfMemory(path);
     }
-    return !ctx.app.readAbort;
+    return {};
 }
 
-bool LoadObj(Context& ctx, const std::string& path) {
-    ctx.app.readAbort = false;
+ReadResult LoadObj(ReadEnv& env, const std::string& path) {
     BlockFile file;
-    if (!fileExists(path) || !file.open(path)) {
-        ctx.msgBox("Can't find: " + path);
-        ctx.app.readAbort = true;
-        return false;
-    }
+    if (!fileExists(path) || !file.open(path)) return ReadResult::failed("Can't find: " + path, path);
     try {
         std::string head(65536, '\0');
         head.resize(file.peek(head.data(), head.size()));
         if (isUtf16(head)) {
             std::string text, err;
-            if (!readWholeFile(path, text, err)) {
-                ctx.msgBox("Cannot read " + path + ": " + err);
-                ctx.app.readAbort = true;
-                return false;
-            }
-            return LoadObjText(ctx, text, path);
+            if (!readWholeFile(path, text, err)) return ReadResult::failed("Cannot read " + path + ": " + err, path);
+            return LoadObjText(env, text, path);
         }
         ObjCounts counts;
         const long long size = fileSize(path);
@@ -1607,49 +1597,39 @@ bool LoadObj(Context& ctx, const std::string& path) {
         const char eol = eolOf(stripBom(head));
         file.setEol(eol);
         if (threaded) {
-            if (!countFile(path, size, eol, counts)) {
-                ctx.msgBox("Cannot read " + path + ": read error");
-                ctx.app.readAbort = true;
-                return false;
-            }
+            if (!countFile(path, size, eol, counts)) return ReadResult::failed("Cannot read " + path + ": read error", path);
         } else {
             CountPass cp(counts);
             std::string_view block;
             while (file.next(block)) cp.block(block, eol);
         }
         if (!file.failed()) {
-            ObjReader r(ctx, path);
-            if (!r.prepare(counts)) {
-                ctx.app.readAbort = true;
-                return false;
-            }
+            ObjReader r(env, path);
+            if (!r.prepare(counts)) return ReadResult::cancelled();
             file.rewind();
             Tokeniser tk(eol, r.keepNormals());
             // Small files are read before a thread would have started.
             runBlocks(r, tk, file, threaded);
             r.finish();
+            if (r.aborted()) return ReadResult::cancelled();
         }
-        if (file.failed()) {
-            ctx.msgBox("Cannot read " + path + ": read error");
-            ctx.app.readAbort = true;
-            return false;
-        }
+        if (file.failed()) return ReadResult::failed("Cannot read " + path + ": read error", path);
     } catch (const std::bad_alloc&) {
-        return outOfMemory(ctx, path);
+        return outOfMemory(path);
     } catch (const std::length_error&) {
-        return outOfMemory(ctx, path);
+        return outOfMemory(path);
     }
-    return !ctx.app.readAbort;
+    return {};
 }
 
-bool LoadMtlText(Context& ctx, std::string_view text, const std::string& path) {
+ReadResult LoadMtlText(ReadEnv& env, std::string_view text, const std::string& path) {
     std::int32_t dflt = -1;
     try {
-        MtlReader(ctx, dflt).read(text);
+        MtlReader(env, dflt).read(text);
     } catch (const std::bad_alloc&) {
-        return outOfMemory(ctx, path);
+        return outOfMemory(path);
     }
-    return true;
+    return {};
 }
 
 }  // namespace molv

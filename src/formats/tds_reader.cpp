@@ -13,7 +13,10 @@
 
 #include "model/store.h"
 #include "model/transform.h"
-#include "shell/context.h"
+#include "core/diagnostics.h"
+#include "core/read_result.h"
+#include "core/settings.h"
+#include "model/io_env.h"
 #include "util/binio.h"
 #include "util/fileio.h"
 #include "util/numfmt.h"
@@ -246,10 +249,10 @@ void countGeometry(ByteReader r, int level, std::int64_t& vertices, std::int64_t
 
 class Reader3DS {
 public:
-    Reader3DS(Context& ctx, std::string_view bytes, const std::string& source)
-        : ctx_(ctx), m_(ctx.model), bytes_(bytes), source_(source) {}
+    Reader3DS(ReadEnv& env, std::string_view bytes, const std::string& source)
+        : env_(env), diag_(env.diag), m_(env.model), bytes_(bytes), source_(source) {}
 
-    bool run();
+    ReadResult run();
 
 private:
     // Reporting.
@@ -258,11 +261,11 @@ private:
         damage(ck.at, "chunk 0x" + hexId(ck.id) + " (" + ChunkName(ck.id) + "): " + what);
     }
     void tell(const std::string& text);
-    void log(int level, const std::string& text) { ctx_.logMsg(text, level); }
+    void log(int level, const std::string& text) { diag_.logMsg(text, level); }
 
     bool next(ByteReader& parent, std::size_t parentAt, Chunk& ck);
     void skipped(const Chunk&) {
-        if (ctx_.logWanted(2)) log(2, indent_ + "SkipChunk");
+        if (diag_.logWanted(2)) log(2, indent_ + "SkipChunk");
     }
 
     void readMain(Chunk& ck);
@@ -289,7 +292,8 @@ private:
     bool textureExists(const std::string& name) const;
     Vec3 toStore(float x, float y, float z) const;
 
-    Context& ctx_;
+    ReadEnv& env_;
+    Diagnostics& diag_;
     ModelStore& m_;
     std::string_view bytes_;
     std::string source_;
@@ -325,7 +329,7 @@ void Reader3DS::damage(std::size_t at, const std::string& what) {
     ++damageLines_;
     if (!boxedDamage_) {
         boxedDamage_ = true;
-        if (ctx_.msgBox(text, Buttons::OkCancel) == Answer::Cancel) aborted_ = true;
+        if (diag_.msgBox(text, Buttons::OkCancel) == Answer::Cancel) aborted_ = true;
     }
 }
 
@@ -333,7 +337,7 @@ void Reader3DS::damage(std::size_t at, const std::string& what) {
 // a few and only logs the rest.
 void Reader3DS::tell(const std::string& text) {
     log(0, text);
-    if (boxes_ < 10) ctx_.msgBox(text);
+    if (boxes_ < 10) diag_.msgBox(text);
     ++boxes_;
 }
 
@@ -367,7 +371,7 @@ bool Reader3DS::next(ByteReader& parent, std::size_t parentAt, Chunk& ck) {
     const ChunkInfo* info = lookup(ck.id);
     indent_.assign(static_cast<std::size_t>(info ? info->indent : 8), ' ');
     m_.readPos = static_cast<std::int32_t>(std::min<std::size_t>(at, 0x7FFFFFFF));
-    if (ctx_.logWanted(1)) {
+    if (diag_.logWanted(1)) {
         if (ck.id == kKeyframer || ck.id == kObject) log(1, "=================");
         log(1, indent_ + hexPos(at) + ": ChunkTyp: x" + hexId(ck.id) + " " + (info ? info->name : "") + " L=" +
                    std::to_string(ck.len) + " DL=" + std::to_string(ck.len - 6) + " (L=x" + hexPos(ck.len) + " -> " +
@@ -376,13 +380,9 @@ bool Reader3DS::next(ByteReader& parent, std::size_t parentAt, Chunk& ck) {
     return true;
 }
 
-bool Reader3DS::run() {
-    if (bytes_.empty()) {
-        ctx_.msgBox("The 3DS file " + source_ + " is empty");
-        ctx_.app.readAbort = true;
-        return false;
-    }
-    if (ctx_.logWanted(1)) log(1, "FileSize=" + hexPos(bytes_.size()));
+ReadResult Reader3DS::run() {
+    if (bytes_.empty()) return ReadResult::failedAt("The 3DS file " + source_ + " is empty", source_, 0);
+    if (diag_.logWanted(1)) log(1, "FileSize=" + hexPos(bytes_.size()));
     std::int64_t vertices = 0, faces = 0;
     countGeometry(ByteReader(bytes_), 0, vertices, faces);
     m_.reserveFor(vertices, faces);
@@ -414,21 +414,18 @@ bool Reader3DS::run() {
     }
     if (aborted_) {
         log(0, "Reading of " + source_ + " cancelled");
-        ctx_.app.readAbort = true;
-        return false;
+        return ReadResult::cancelled();
     }
-    if (!sawMain) {
-        ctx_.msgBox("The file " + source_ + " is not a 3DS file: it holds no MAIN chunk (0x4D4D)");
-        ctx_.app.readAbort = true;
-        return false;
-    }
+    if (!sawMain)
+        return ReadResult::failedAt("The file " + source_ + " is not a 3DS file: it holds no MAIN chunk (0x4D4D)",
+                                    source_, 0);
     bindMaterials();
-    if (ctx_.logWanted(2)) log(2, "=================");
-    return true;
+    if (diag_.logWanted(2)) log(2, "=================");
+    return {};
 }
 
 void Reader3DS::readMain(Chunk& ck) {
-    if (ctx_.logWanted(2)) log(2, "Readck_Main: limit=" + hexPos(ck.end()));
+    if (diag_.logWanted(2)) log(2, "Readck_Main: limit=" + hexPos(ck.end()));
     Chunk c;
     while (next(ck.data, ck.dataAt, c)) {
         switch (c.id) {
@@ -441,7 +438,7 @@ void Reader3DS::readMain(Chunk& ck) {
 }
 
 void Reader3DS::readEditor(Chunk& ck) {
-    if (ctx_.logWanted(2)) log(2, "Readck_Editor: limit=" + hexPos(ck.end()));
+    if (diag_.logWanted(2)) log(2, "Readck_Editor: limit=" + hexPos(ck.end()));
     Chunk c;
     while (next(ck.data, ck.dataAt, c)) {
         switch (c.id) {
@@ -471,7 +468,7 @@ void Reader3DS::readMaterial(Chunk& ck) {
         mt.id = idx;
         mt.use_count = 0;
     }
-    if (ctx_.logWanted(2)) log(2, "Readck_Material: " + std::to_string(idx) + " limit=" + hexPos(ck.end()));
+    if (diag_.logWanted(2)) log(2, "Readck_Material: " + std::to_string(idx) + " limit=" + hexPos(ck.end()));
     Chunk c;
     while (next(ck.data, ck.dataAt, c)) {
         // Re-fetched each time: nothing below grows Materials, but keep the
@@ -483,7 +480,7 @@ void Reader3DS::readMaterial(Chunk& ck) {
                 mt.name.clear();
                 for (char ch : raw)
                     if (ch != '\0') mt.name.push_back(ch);
-                if (ctx_.logWanted(2)) log(2, indent_ + "Material name=" + mt.name);
+                if (diag_.logWanted(2)) log(2, indent_ + "Material name=" + mt.name);
                 break;
             }
             case kMatAmbient: readColour(c, mt.ambient); break;
@@ -536,7 +533,7 @@ void Reader3DS::readColour(Chunk& ck, Colour& colour) {
             skipped(c);
             continue;
         }
-        if (ctx_.logWanted(2))
+        if (diag_.logWanted(2))
             log(2, indent_ + "Colour: " + std::to_string(colour.r) + " " + std::to_string(colour.g) + " " +
                        std::to_string(colour.b));
     }
@@ -569,7 +566,7 @@ bool Reader3DS::readPercent(Chunk& ck, float& out) {
         }
         out = v;
         got = true;
-        if (ctx_.logWanted(2)) log(2, indent_ + "Percentage: " + numText(v));
+        if (diag_.logWanted(2)) log(2, indent_ + "Percentage: " + numText(v));
     }
     return got;
 }
@@ -584,7 +581,7 @@ void Reader3DS::readMapContainer(Chunk& ck, Material& mt) {
         // Up to the NUL or the end of the chunk.
         std::string_view raw = c.data.bytes(c.data.left());
         std::string name(raw.substr(0, raw.find('\0')));
-        if (ctx_.logWanted(2)) log(2, indent_ + "TEX_FILENAME: " + name);
+        if (diag_.logWanted(2)) log(2, indent_ + "TEX_FILENAME: " + name);
         if (!textureExists(name)) log(0, "*** Texture file not found: " + name + " ***");
         mt.nMaps += 1;
         mt.maps.resize(static_cast<std::size_t>(mt.nMaps) + 1);
@@ -600,7 +597,7 @@ void Reader3DS::readMapContainer(Chunk& ck, Material& mt) {
 bool Reader3DS::textureExists(const std::string& name) const {
     if (name.empty()) return false;
     namespace fs = std::filesystem;
-    std::string folder = ctx_.currentFolder;
+    std::string folder = env_.currentFolder;
     if (folder.empty()) folder = fs::path(source_).parent_path().string();
     auto tryName = [&](const std::string& n) {
         fs::path p(n);
@@ -667,7 +664,7 @@ void Reader3DS::readObject(Chunk& ck) {
         chunkDamage(ck, "object name has no terminating zero byte");
         return;
     }
-    if (ctx_.logWanted(1)) log(1, "Readck_Object: (" + name + ") limit=" + hexPos(ck.end()));
+    if (diag_.logWanted(1)) log(1, "Readck_Object: (" + name + ") limit=" + hexPos(ck.end()));
     Chunk c;
     while (next(ck.data, ck.dataAt, c)) {
         if (c.id == kTriMesh)
@@ -687,7 +684,7 @@ void Reader3DS::readMesh(Chunk& ck, const std::string& name) {
     faceMap_.clear();
     claimed_.clear();
     haveOrigin_ = false;
-    if (ctx_.logWanted(1))
+    if (diag_.logWanted(1))
         log(1, "Readck_Mesh#: " + std::to_string(idx) + "  fPos=" + hexPos(ck.at) + " limit=" + hexPos(ck.end()));
     Chunk c;
     while (next(ck.data, ck.dataAt, c)) {
@@ -704,7 +701,7 @@ void Reader3DS::readMesh(Chunk& ck, const std::string& name) {
 }
 
 void Reader3DS::readVertices(Chunk& ck) {
-    ctx_.showStatus("M:" + std::to_string(mesh_) + " V");
+    diag_.showStatus("M:" + std::to_string(mesh_) + " V");
     std::uint32_t n = ck.data.u16();
     if (!ck.data.ok()) {
         chunkDamage(ck, "no vertex count");
@@ -717,7 +714,7 @@ void Reader3DS::readVertices(Chunk& ck) {
         n = fits;
     }
     const std::int32_t first = m_.AddMeshVertices(mesh_, static_cast<std::int32_t>(n));
-    const bool detail = ctx_.app.extraLog;
+    const bool detail = env_.extraLog;
     const std::size_t at0 = ck.pos();
     const unsigned char* p = block(ck.data, n, 12);
     for (std::uint32_t i = 0; i < n; ++i, p += 12) {
@@ -730,7 +727,7 @@ void Reader3DS::readVertices(Chunk& ck) {
 }
 
 void Reader3DS::readFaces(Chunk& ck) {
-    ctx_.showStatus("M:" + std::to_string(mesh_) + " F");
+    diag_.showStatus("M:" + std::to_string(mesh_) + " F");
     std::uint32_t n = ck.data.u16();
     if (!ck.data.ok()) {
         chunkDamage(ck, "no face count");
@@ -745,7 +742,7 @@ void Reader3DS::readFaces(Chunk& ck) {
     const Mesh& ms = m_.Meshes[static_cast<std::size_t>(mesh_)];
     const std::uint32_t nv = static_cast<std::uint32_t>(ms.num_Vertices);
     const std::int32_t base = ms.vtx_ndx_stt;
-    if (ctx_.logWanted(1))
+    if (diag_.logWanted(1))
         log(1, indent_ + "Readck_Faces: mesh " + std::to_string(mesh_) + " nFaces=" + std::to_string(n) + " from " +
                    std::to_string(m_.ttlnum_Faces) + " limit=" + hexPos(ck.end()));
     // A second face list in one mesh continues the numbering.
@@ -783,7 +780,7 @@ void Reader3DS::readFaces(Chunk& ck) {
 }
 
 void Reader3DS::readFaceGroup(Chunk& ck) {
-    ctx_.showStatus("M:" + std::to_string(mesh_) + " FG");
+    diag_.showStatus("M:" + std::to_string(mesh_) + " FG");
     std::string name = ck.data.cstring();
     if (!ck.data.ok()) {
         chunkDamage(ck, "material name has no terminating zero byte");
@@ -836,14 +833,14 @@ void Reader3DS::readFaceGroup(Chunk& ck) {
 }
 
 void Reader3DS::readTexVertices(Chunk& ck) {
-    ctx_.showStatus("M:" + std::to_string(mesh_) + " TV");
+    diag_.showStatus("M:" + std::to_string(mesh_) + " TV");
     std::uint32_t n = ck.data.u16();
     if (!ck.data.ok()) {
         chunkDamage(ck, "no texture vertex count");
         return;
     }
     m_.meshTexVtxCount = static_cast<std::int32_t>(n);
-    if (ctx_.logWanted(1)) log(1, indent_ + std::to_string(n) + "  ##### Readck_TextVertices ##### : ");
+    if (diag_.logWanted(1)) log(1, indent_ + std::to_string(n) + "  ##### Readck_TextVertices ##### : ");
     Mesh& ms = m_.Meshes[static_cast<std::size_t>(mesh_)];
     if (static_cast<std::int32_t>(n) != ms.num_Vertices)
         tell("Num tex verts (" + std::to_string(n) + ") <> Verts (" + std::to_string(ms.num_Vertices) + ")");
@@ -861,7 +858,7 @@ void Reader3DS::readTexVertices(Chunk& ck) {
     ms.num_UVsets += 1;
     if (ms.num_UVsets > 1) tell("More than one UV set");
     const std::uint32_t sets = static_cast<std::uint32_t>(ms.num_UVsets);
-    const bool flip = ctx_.settings.flip_3DS_UV_Vs;
+    const bool flip = env_.settings.flip_3DS_UV_Vs;
     const unsigned char* p = block(ck.data, n, 8);
     // Every vertex of the mesh gets the set; vertices the list does not
     // reach keep (0, 0).
@@ -883,7 +880,7 @@ Vec3 Reader3DS::toStore(float x, float y, float z) const {
     // The file is z-up; the store y-up, with the same axis switches that
     // AddVertex applies to every vertex.
     const float sx = x, sy = z, sz = y;
-    const bool yz = ctx_.settings.switch_obj_yz, xz = ctx_.settings.switch_xz;
+    const bool yz = env_.settings.switch_obj_yz, xz = env_.settings.switch_xz;
     if (yz && xz) return Vec3{-sy, -sz, sx};
     if (yz) return Vec3{sx, -sz, sy};
     if (xz) return Vec3{-sz, sy, sx};
@@ -901,7 +898,7 @@ void Reader3DS::readLocalAxis(Chunk& ck) {
     // space already.
     origin_ = toStore(f[9], f[10], f[11]);
     haveOrigin_ = std::isfinite(origin_.x) && std::isfinite(origin_.y) && std::isfinite(origin_.z);
-    if (ctx_.logWanted(1))
+    if (diag_.logWanted(1))
         log(1, indent_ + " Set Origin : " + " x:y:z: " + fmt2(origin_.x) + "  " + fmt2(origin_.y) + "  " +
                    fmt2(origin_.z));
 }
@@ -909,7 +906,7 @@ void Reader3DS::readLocalAxis(Chunk& ck) {
 void Reader3DS::finishMesh() {
     // Applied once the mesh is complete, so the origin holds for its
     // vertices whatever order the chunks came in.
-    if (haveOrigin_ && !ctx_.settings.ignore_3ds_ofs) MoveMeshOrigin(m_, mesh_, origin_);
+    if (haveOrigin_ && !env_.settings.ignore_3ds_ofs) MoveMeshOrigin(m_, mesh_, origin_);
     const Mesh& ms = m_.Meshes[static_cast<std::size_t>(mesh_)];
     std::int32_t loose = 0;
     for (std::size_t f = 0; f < faceMap_.size(); ++f)
@@ -937,7 +934,7 @@ void Reader3DS::finishMesh() {
 // ---------------------------------------------------------------- keyframer
 
 void Reader3DS::readKeyframer(Chunk& ck) {
-    if (ctx_.logWanted(1)) log(1, "Readck_KeyFramer: limit=" + hexPos(ck.end()));
+    if (diag_.logWanted(1)) log(1, "Readck_KeyFramer: limit=" + hexPos(ck.end()));
     std::vector<KfNode> nodes;
     Chunk c;
     while (next(ck.data, ck.dataAt, c)) {
@@ -1060,7 +1057,7 @@ void Reader3DS::linkHierarchy(const std::vector<KfNode>& nodes) {
         if (!made[k])
             log(0, source_ + ": keyframer node (" + name + "): parent (" +
                        m_.Meshes[static_cast<std::size_t>(links[k].parent)].name + ") would close a cycle; no parent");
-        else if (ctx_.logWanted(1))
+        else if (diag_.logWanted(1))
             log(1, indent_ + "Mesh " + std::to_string(links[k].mesh) + " (" + name + ") parent " +
                        std::to_string(links[k].parent));
     }
@@ -1073,19 +1070,14 @@ const char* ChunkName(std::uint16_t id) {
     return info ? info->name : "";
 }
 
-bool Read3DSBytes(Context& ctx, std::string_view bytes, const std::string& sourceName) {
-    Reader3DS r(ctx, bytes, sourceName);
-    return r.run();
+ReadResult Read3DSBytes(ReadEnv& env, std::string_view bytes, const std::string& sourceName) {
+    return Reader3DS(env, bytes, sourceName).run();
 }
 
-bool Read3DS(Context& ctx, const std::string& path) {
+ReadResult Read3DS(ReadEnv& env, const std::string& path) {
     std::string bytes, err;
-    if (!readWholeFile(path, bytes, err)) {
-        ctx.msgBox("Cannot read 3DS file " + path + ": " + err);
-        ctx.app.readAbort = true;
-        return false;
-    }
-    return Read3DSBytes(ctx, bytes, path);
+    if (!readWholeFile(path, bytes, err)) return ReadResult::failed("Cannot read 3DS file " + path + ": " + err, path);
+    return Read3DSBytes(env, bytes, path);
 }
 
 }  // namespace molv

@@ -4,7 +4,8 @@
 
 #include "model/extents.h"
 #include "model/vecmath.h"
-#include "shell/context.h"
+#include "core/diagnostics.h"
+#include "model/store.h"
 #include "util/numfmt.h"
 
 namespace molv {
@@ -36,9 +37,8 @@ Span groupSpan(const ModelStore& m, const Mesh& mesh) {
 
 }  // namespace
 
-void ReportFaceError(Context& ctx, const std::string& message, std::int32_t mesh, std::int32_t face,
+void ReportFaceError(Diagnostics& diag, const ModelStore& m, const std::string& message, std::int32_t mesh, std::int32_t face,
                      std::int32_t count, std::int32_t group) {
-    const ModelStore& m = ctx.model;
     const bool meshOk = m.validMesh(mesh);
     const bool groupOk = group >= 0 && group < m.nFaceGrps && static_cast<std::size_t>(group) < m.FaceGrps.size();
     const FaceGroup* g = groupOk ? &m.FaceGrps[static_cast<std::size_t>(group)] : nullptr;
@@ -50,28 +50,28 @@ void ReportFaceError(Context& ctx, const std::string& message, std::int32_t mesh
                        "\r\nFaces in FG = " + (g ? std::to_string(g->nFcs) : "?") +
                        ", Matl-ID=" + (g ? std::to_string(g->MtlID) : "?") +
                        ", Matl-symbol=" + (g ? g->MatlSymbol : "");
-    ctx.logFileIfDebug(text);
-    ctx.msgBox(text);
+    diag.logFileIfDebug(text);
+    diag.msgBox(text);
 }
 
-void ReportBadFaceSummary(Context& ctx) {
-    const ModelStore& m = ctx.model;
+void ReportBadFaceSummary(const ModelStore& m) {
+    Diagnostics& diag = m.diag();
     if (m.badFaceReports > 1) {
         const std::string t = std::to_string(m.badFaceReports) +
                               " faces name vertices that do not exist; only the first was shown";
-        ctx.logMsg(t);
-        ctx.logFileIfDebug(t);
+        diag.logMsg(t);
+        diag.logFileIfDebug(t);
     }
     if (m.badGroupFaceReports > 1) {
         const std::string t = std::to_string(m.badGroupFaceReports) +
                               " face group members name faces that do not exist; only the first was shown";
-        ctx.logMsg(t);
-        ctx.logFileIfDebug(t);
+        diag.logMsg(t);
+        diag.logFileIfDebug(t);
     }
 }
 
-CheckResult CheckModel(Context& ctx) {
-    ModelStore& m = ctx.model;
+CheckResult CheckModel(ModelStore& m) {
+    Diagnostics& diag = m.diag();
     CheckResult r;
     // The spare element after the last vertex is marked and counted too.
     const std::int64_t markEnd =
@@ -93,7 +93,7 @@ CheckResult CheckModel(Context& ctx) {
                 const std::int64_t f = g.FgFaces[static_cast<std::size_t>(k)] + b;
                 if (f < 0 || f >= nFaces) {
                     if (r.badFaces++ == 0) {
-                        ReportFaceError(ctx,
+                        ReportFaceError(diag, m,
                                         "Face# " + std::to_string(f) + " in facegroup exceeds ttlnum_Faces  " +
                                             std::to_string(m.ttlnum_Faces),
                                         static_cast<std::int32_t>(i), static_cast<std::int32_t>(f),
@@ -106,7 +106,7 @@ CheckResult CheckModel(Context& ctx) {
                     const std::int32_t v = face.vtx[c];
                     if (v < 0 || v >= nVerts) {
                         if (r.badCorners++ == 0) {
-                            ReportFaceError(ctx,
+                            ReportFaceError(diag, m,
                                             "Vertex# " + std::to_string(v) + " in VFaces exceeds ttlnum_Vertices  " +
                                                 std::to_string(m.ttlnum_Vertices),
                                             static_cast<std::int32_t>(i), static_cast<std::int32_t>(f),
@@ -127,9 +127,9 @@ CheckResult CheckModel(Context& ctx) {
             t += std::to_string(r.badCorners) + " face corners name vertices that do not exist";
         }
         t += "\r\n(only the first of each was shown)";
-        ctx.logMsg(t);
-        ctx.logFileIfDebug(t);
-        ctx.msgBox(t);
+        diag.logMsg(t);
+        diag.logFileIfDebug(t);
+        diag.msgBox(t);
     }
 
     for (std::int64_t i = 0; i < markEnd; ++i) {
@@ -137,28 +137,29 @@ CheckResult CheckModel(Context& ctx) {
         if (v.mark == kUnused) ++r.unused;
         if (v.num_UVs > 0) ++r.withUVs;
     }
-    ctx.logMsg("ttlnum_Vertices=" + std::to_string(m.ttlnum_Vertices) + ", " + std::to_string(r.withUVs) +
+    diag.logMsg("ttlnum_Vertices=" + std::to_string(m.ttlnum_Vertices) + ", " + std::to_string(r.withUVs) +
                " with UVs, " + std::to_string(r.unused) + " unused");
     return r;
 }
 
-void DumpModel(Context& ctx) {
-    if (!ctx.app.devMode) return;
-    ModelStore& m = ctx.model;
+void DumpModel(ModelStore& model, bool devMode) {
+    if (!devMode) return;
+    Diagnostics& diag = model.diag();
+    ModelStore& m = model;
     if (m.meshCount < 1) {
-        ctx.logMsg("Meshes.Length=0");
+        diag.logMsg("Meshes.Length=0");
         return;
     }
-    ctx.logMsg("-----------------------");
-    ctx.logMsg("Meshes: " + std::to_string(m.meshCount) + ". maxVert# = " + std::to_string(m.maxVert) +
+    diag.logMsg("-----------------------");
+    diag.logMsg("Meshes: " + std::to_string(m.meshCount) + ". maxVert# = " + std::to_string(m.maxVert) +
                " nFaceGrps=" + std::to_string(m.nFaceGrps));
-    ctx.logMsg("nMaterials=" + std::to_string(m.nMaterials) + "  ttlnum_Vertices=" + std::to_string(m.ttlnum_Vertices) +
+    diag.logMsg("nMaterials=" + std::to_string(m.nMaterials) + "  ttlnum_Vertices=" + std::to_string(m.ttlnum_Vertices) +
                "  ttlnum_Faces=" + std::to_string(m.ttlnum_Faces));
-    SetMaxMinsM(ctx);
-    ctx.logMsg("");
-    ctx.logMsg("All Maxs/Mins");
-    ctx.logMsg(ExtentsText(ctx, true));
-    CheckModel(ctx);
+    SetMaxMinsM(model);
+    diag.logMsg("");
+    diag.logMsg("All Maxs/Mins");
+    diag.logMsg(ExtentsText(model, true));
+    CheckModel(model);
 
     const std::int64_t nMat = std::min<std::int64_t>(m.nMaterials, static_cast<std::int64_t>(m.Materials.size()));
     for (std::int64_t k = 0; k < nMat; ++k) {
@@ -169,7 +170,7 @@ void DumpModel(Context& ctx) {
                            colourText(mt.specular) + "   Sh :" + fmt2(mt.shininess) + " : " + mt.name;
         const std::int64_t maps = std::min<std::int64_t>(mt.nMaps, static_cast<std::int64_t>(mt.maps.size()));
         for (std::int64_t j = 0; j < maps; ++j) line += " : " + mt.maps[static_cast<std::size_t>(j)];
-        ctx.logMsg(line);
+        diag.logMsg(line);
     }
 
     const Span meshes = meshSpan(m);
@@ -177,13 +178,13 @@ void DumpModel(Context& ctx) {
         const Span groups = groupSpan(m, m.Meshes[static_cast<std::size_t>(i)]);
         for (std::int64_t g = groups.first; g < groups.end; ++g) {
             const FaceGroup& fg = m.FaceGrps[static_cast<std::size_t>(g)];
-            ctx.logMsg("Msh[" + std::to_string(i) + "] Fgrp[" + std::to_string(g) + "]  gFgID=" +
+            diag.logMsg("Msh[" + std::to_string(i) + "] Fgrp[" + std::to_string(g) + "]  gFgID=" +
                        std::to_string(fg.gFgID) + "   MtlID=" + std::to_string(fg.MtlID) +
                        "  nFcs=" + std::to_string(fg.nFcs));
         }
     }
-    ctx.logMsg(" - ");
-    ctx.logMsg("BASE HEIGHT=" + fmt2(m.minPos.y) + "    MAX SPAN=" + numText(m.maxSpan));
+    diag.logMsg(" - ");
+    diag.logMsg("BASE HEIGHT=" + fmt2(m.minPos.y) + "    MAX SPAN=" + numText(m.maxSpan));
 }
 
 std::string XYZText(float x, float y, float z) { return " x:y:z: " + fmt2(x) + "  " + fmt2(y) + "  " + fmt2(z); }

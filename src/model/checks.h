@@ -8,11 +8,12 @@
 
 namespace molv {
 
-struct Context;
+class Diagnostics;
+class ModelStore;
 
 // Developer-mode summary of the store (counts, extents, materials, face
 // groups), ending with CheckModel. Writes nothing outside developer mode.
-void DumpModel(Context& ctx);
+void DumpModel(ModelStore& model, bool devMode);
 
 struct CheckResult {
     std::int64_t badFaces = 0;    // face-group members naming no face
@@ -25,15 +26,15 @@ struct CheckResult {
 // (mark 1, unused -999999) and logs the vertex usage line. Broken
 // references are reported, never followed: the first of each kind with
 // its face's context, the rest as one count.
-CheckResult CheckModel(Context& ctx);
+CheckResult CheckModel(ModelStore& model);
 
 // Logs and shows a broken reference with the face's context; changes nothing.
-void ReportFaceError(Context& ctx, const std::string& message, std::int32_t mesh = 0, std::int32_t face = 0,
+void ReportFaceError(Diagnostics& diag, const ModelStore& model, const std::string& message, std::int32_t mesh = 0, std::int32_t face = 0,
                      std::int32_t count = 0, std::int32_t group = 0);
 
 // After a read: one log line for each kind of broken reference that the
 // add operations counted beyond the one they showed.
-void ReportBadFaceSummary(Context& ctx);
+void ReportBadFaceSummary(const ModelStore& model);
 
 // " x:y:z: 1.00  2.50  -3.00"
 std::string XYZText(float x, float y, float z);

@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "shell/context.h"
-#include "shell/driver.h"
+#include "core/diagnostics.h"
+#include "model/store.h"
 #include "util/numfmt.h"
 
 namespace molv {
@@ -56,51 +56,11 @@ std::string extentsLine(const char* label, const Vec3& v) {
     return std::string(label) + " RT(x)= " + fmt2(v.x) + "   UP(y)= " + fmt2(v.y) + "   BK(z)= " + fmt2(v.z);
 }
 
-std::string lower(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
-
-std::string trimmed(const std::string& s) {
-    std::size_t b = s.find_first_not_of(" \t");
-    if (b == std::string::npos) return {};
-    std::size_t e = s.find_last_not_of(" \t");
-    return s.substr(b, e - b + 1);
-}
-
-std::vector<std::string> splitColon(const std::string& s) {
-    std::vector<std::string> out;
-    std::size_t start = 0;
-    for (;;) {
-        std::size_t p = s.find(':', start);
-        out.push_back(trimmed(s.substr(start, p == std::string::npos ? std::string::npos : p - start)));
-        if (p == std::string::npos) break;
-        start = p + 1;
-    }
-    return out;
-}
-
-// The fix-ups run after a resize re-place the model (centre, base height);
-// the resize among them would undo the span just chosen, so it is held off.
-class AutoResizeOff {
-public:
-    explicit AutoResizeOff(Settings& s) : s_(s), saved_(s.autoResize) { s_.autoResize = false; }
-    ~AutoResizeOff() { s_.autoResize = saved_; }
-    AutoResizeOff(const AutoResizeOff&) = delete;
-    AutoResizeOff& operator=(const AutoResizeOff&) = delete;
-
-private:
-    Settings& s_;
-    bool saved_;
-};
-
 bool fitsFloat(double v) { return std::isfinite(v) && std::fabs(v) <= FLT_MAX; }
 
 }  // namespace
 
-void SetMaxMinsM(Context& ctx, std::int32_t mesh) {
-    ModelStore& m = ctx.model;
+void SetMaxMinsM(ModelStore& m, std::int32_t mesh) {
     Vec3 mn{9e9f, 9e9f, 9e9f}, mx{-9e9f, -9e9f, -9e9f};
     Vec3 zmn = mn, zmx = mx;
     forEachVertex(m, mesh, [&](const Vertex& v) {
@@ -135,12 +95,11 @@ void SetMaxMinsM(Context& ctx, std::int32_t mesh) {
         span = z.z;
     }
     m.maxSpan = span;
-    ctx.showStatus("SetMaxMinsM Done");
+    m.diag().showStatus("SetMaxMinsM Done");
 }
 
-void CentreModel(Context& ctx, bool baseFlag, float base) {
-    ModelStore& m = ctx.model;
-    SetMaxMinsM(ctx);
+void CentreModel(ModelStore& m, bool baseFlag, float base) {
+    SetMaxMinsM(m);
     const Vec3 ctr = m.ctrPos, zctr = m.ctrZup;
     const float minY = m.minPos.y, minZ = m.minZup.z;
     forEachVertex(m, -1, [&](Vertex& v) {
@@ -152,61 +111,14 @@ void CentreModel(Context& ctx, bool baseFlag, float base) {
         v.zup_pos.z =
             static_cast<float>(baseFlag ? double(base) + v.zup_pos.z - minZ : double(v.zup_pos.z) - zctr.z);
     });
-    SetMaxMinsM(ctx);
+    SetMaxMinsM(m);
     m.modelCentred = true;
 }
 
-bool ResizeModel(Context& ctx, const std::string& spanText, bool fromWrite, bool inFixups, std::string* spanOut) {
-    ModelStore& m = ctx.model;
-    SetMaxMinsM(ctx);
-    if (m.maxSpan == 0) {
-        ctx.msgBox("No non-zero span");
-        return false;
-    }
-    std::string text = spanText;
-    if (trimmed(text).empty()) {
-        const std::string prompt =
-            "Current max span=" + fmt2(m.maxSpan) + ", Enter new max span.\r" +
-            "(with one optional constraint which will fix to that span in that dir nnn[:R|U|B]\r" +
-            (ctx.settings.autoZeroBsHt ? "This will reset Zero Base height " : "This will AFFECT Zero Base height ");
-        std::optional<std::string> answer = ctx.inputBox(prompt, "", "");
-        if (!answer || trimmed(*answer).empty()) return false;
-        text = *answer;
-    }
-    // A span typed with a direction ("6:r") is honoured whether it came from
-    // the box or from the caller.
-    const std::vector<std::string> tokens = splitColon(text);
-    const std::string span = tokens[0];
-    if (spanOut) *spanOut = span;
-    bool flag[3] = {false, false, false};
-    float maxSpan = m.maxSpan;
-    for (std::size_t i = 1; i < tokens.size(); ++i) {
-        const std::string t = lower(tokens[i]);
-        if (t == "r") {
-            flag[0] = true;
-            maxSpan = m.spanPos.x;
-        } else if (t == "u") {
-            flag[1] = true;
-            maxSpan = m.spanPos.y;
-        } else if (t == "b") {
-            flag[2] = true;
-            maxSpan = m.spanPos.z;
-        }
-    }
-    if (!flag[0] && !flag[1] && !flag[2]) flag[0] = flag[1] = flag[2] = true;
-    // A flat direction has nothing to stretch.
-    if (maxSpan == 0) {
-        ctx.msgBox("No non-zero span");
-        return false;
-    }
-    // Zero, negative or non-numeric spans would collapse or mirror the model.
-    const std::optional<double> wanted = parseNumber(span);
-    if (!wanted || !(*wanted > 0)) {
-        ctx.msgBox("Span must be a number above 0: " + span);
-        return false;
-    }
-    m.maxSpan = maxSpan;
-    const double factor = *wanted / maxSpan;
+std::optional<double> ScaleModel(ModelStore& m, double span, float current, const std::array<bool, 3>& flag,
+                                 const std::string& spanText) {
+    m.maxSpan = current;
+    const double factor = span / current;
 
     // pos y (up) is zup_pos z (height) and pos z (back) is zup_pos y (depth).
     static constexpr int kZupAxis[3] = {0, 2, 1};
@@ -220,8 +132,8 @@ bool ResizeModel(Context& ctx, const std::string& spanText, bool fromWrite, bool
                fitsFloat((double(m.maxZup[zk]) - m.ctrZup[zk]) * factor + m.ctrZup[zk]);
     }
     if (!fits) {
-        ctx.msgBox("Span " + span + " is too large for this model: the coordinates would overflow");
-        return false;
+        m.diag().msgBox("Span " + spanText + " is too large for this model: the coordinates would overflow");
+        return std::nullopt;
     }
 
     const Vec3 ctr = m.ctrPos, zctr = m.ctrZup;
@@ -233,23 +145,10 @@ bool ResizeModel(Context& ctx, const std::string& spanText, bool fromWrite, bool
             v.zup_pos[zk] = static_cast<float>((double(v.zup_pos[zk]) - zctr[zk]) * factor + zctr[zk]);
         }
     });
-
-    if (inFixups) {
-        SetMaxMinsM(ctx);
-    } else {
-        {
-            AutoResizeOff hold(ctx.settings);
-            runAutos(ctx, fromWrite);
-        }
-        SetMaxMinsM(ctx);
-        ctx.logMsg(ExtentsText(ctx, false), 0);
-    }
-    if (ctx.logWanted(1)) ctx.logMsg("Scaled " + numText(static_cast<float>(factor)), 1);
-    return true;
+    return factor;
 }
 
-std::string ExtentsText(const Context& ctx, bool crlf) {
-    const ModelStore& m = ctx.model;
+std::string ExtentsText(const ModelStore& m, bool crlf) {
     const char* br = crlf ? "\r\n" : "\r";
     return extentsLine("avg", m.ctrPos) + br + extentsLine("min", m.minPos) + br + extentsLine("max", m.maxPos) +
            br + extentsLine("Span", m.spanPos);

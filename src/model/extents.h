@@ -2,32 +2,32 @@
 // and resizing to a span. All of them walk the vertex runs of the meshes and
 // move both pos and zup_pos; vertices outside every run are left alone.
 #pragma once
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace molv {
 
-struct Context;
+class ModelStore;
 
 // Sets minPos/maxPos/ctrPos/spanPos, the zup_pos twins and maxSpan over all
 // meshes, or over one mesh when mesh >= 0.
-void SetMaxMinsM(Context& ctx, std::int32_t mesh = -1);
+void SetMaxMinsM(ModelStore& model, std::int32_t mesh = -1);
 
 // Centres x and z (and y unless baseFlag); with baseFlag the lowest point
 // goes to height `base`. Sets modelCentred.
-void CentreModel(Context& ctx, bool baseFlag, float base);
+void CentreModel(ModelStore& model, bool baseFlag, float base);
 
-// Scales the model about its centre so that its largest span becomes the
-// number in spanText; "nnn:r", ":u" or ":b" scale only x, y or z so that
-// that direction's span becomes nnn. An empty spanText asks the user.
-// Outside the fix-ups (inFixups false) the automatic fix-ups run afterwards,
-// without the resize among them. Returns true when the model was scaled;
-// spanOut, when given, receives the span part of the text used.
-bool ResizeModel(Context& ctx, const std::string& spanText, bool fromWrite, bool inFixups,
-                 std::string* spanOut = nullptr);
+// Scales the model about its centre (as last measured) by span / current
+// in the directions marked in axes (x, y, z). Returns the factor, or
+// nothing (after a message quoting spanText) when the coordinates would
+// overflow a float. current must not be 0.
+std::optional<double> ScaleModel(ModelStore& model, double span, float current, const std::array<bool, 3>& axes,
+                                 const std::string& spanText);
 
 // The four-line "avg / min / max / Span" report; lines end in CR LF when
 // crlf, else CR alone, the last without a break.
-std::string ExtentsText(const Context& ctx, bool crlf);
+std::string ExtentsText(const ModelStore& model, bool crlf);
 
 }  // namespace molv

@@ -3,7 +3,8 @@
 #include <algorithm>
 
 #include "model/checks.h"
-#include "shell/context.h"
+#include "core/diagnostics.h"
+#include "core/settings.h"
 #include "util/numfmt.h"
 
 namespace molv {
@@ -101,13 +102,13 @@ std::size_t ModelStore::memoryEstimate() const {
 }
 
 bool ModelStore::detailWanted(std::int32_t perMeshCount, int level) const {
-    if (ctx_.app.dbgLevel < level) return false;
+    if (diag_.dbgLevel < level) return false;
     return detailLimit == 0 || perMeshCount < detailLimit;
 }
 
 std::int16_t ModelStore::dssAddMesh(const std::string& name, std::int32_t n) {
     if (meshCount >= kInt16Max) {
-        ctx_.msgBox("Too many meshes: at most " + std::to_string(kInt16Max) + " are supported");
+        diag_.msgBox("Too many meshes: at most " + std::to_string(kInt16Max) + " are supported");
         return -1;
     }
     MeshNdx = meshCount;
@@ -129,8 +130,8 @@ std::int16_t ModelStore::dssAddMesh(const std::string& name, std::int32_t n) {
     m.name = name;
     meshRange.count += 1;
     meshRange.last += 1;
-    if (ctx_.app.dbgLevel == 2) {
-        ctx_.logFileIfDebug("---------------\r\ndssAddMesh: MeshNdx " + std::to_string(MeshNdx) +
+    if (diag_.dbgLevel == 2) {
+        diag_.logFileIfDebug("---------------\r\ndssAddMesh: MeshNdx " + std::to_string(MeshNdx) +
                             ", face_ndx_stt=" + std::to_string(m.face_ndx_stt) + ", face_grp_ndx_stt " +
                             std::to_string(m.face_grp_ndx_stt) + ", vtx_ndx_stt " + std::to_string(m.vtx_ndx_stt));
     }
@@ -141,7 +142,7 @@ std::int32_t ModelStore::AddMeshVertices(std::int32_t mesh, std::int32_t n) {
     if (n < 0) n = 0;
     // Counts come from files; one that would overflow the 32-bit total adds nothing.
     if (n > kInt32Max - 1001 - ttlnum_Vertices) {
-        ctx_.msgBox("Too many vertices: " + std::to_string(n) + " more than the " + std::to_string(ttlnum_Vertices) +
+        diag_.msgBox("Too many vertices: " + std::to_string(n) + " more than the " + std::to_string(ttlnum_Vertices) +
                     " held");
         n = 0;
     }
@@ -181,7 +182,7 @@ std::int32_t ModelStore::AddMaterial(const std::string& name) {
     Material& mt = Materials[static_cast<std::size_t>(i)];
     mt.id = i;
     mt.name = name;
-    if (ctx_.logWanted(1)) ctx_.logMsg("Material: [" + std::to_string(i) + "]  ID: " + name, 1);
+    if (diag_.logWanted(1)) diag_.logMsg("Material: [" + std::to_string(i) + "]  ID: " + name, 1);
     return i;
 }
 
@@ -197,7 +198,7 @@ std::int32_t ModelStore::AddFaceGroup(bool flag, std::int32_t material, std::int
     nFaceGrps += 1;
     meshFgCount += 1;
     growTo(FaceGrps, static_cast<std::size_t>(nFaceGrps) + 1);
-    ctx_.showStatus("FaceGrp: " + std::to_string(i));
+    diag_.showStatus("FaceGrp: " + std::to_string(i));
     if (material >= 0) SetFaceGroupMaterial(i, material);
     FaceGroup& g = FaceGrps[static_cast<std::size_t>(i)];
     if (flag) g.num_maps = 1;
@@ -230,7 +231,7 @@ void ModelStore::AddFaceToGroup(std::int32_t mesh, std::int32_t group, bool flag
     // only the first one per read raises a box; the rest are counted.
     if (face > ttlnum_Faces || global < 0 || global >= ttlnum_Faces) {
         if (badGroupFaceReports++ == 0) {
-            ReportFaceError(ctx_,
+            ReportFaceError(diag_, *this,
                             "Face# " + std::to_string(face) + " in facegroup " + std::to_string(group) +
                                 " exceeds ttlnum_Faces  " + std::to_string(ttlnum_Faces),
                             mesh, global, g.nFcs, group);
@@ -277,15 +278,15 @@ std::int32_t ModelStore::AddFace(std::int32_t mesh, std::int32_t base, std::int3
             const std::string head = bad < 0 ? "Vertex " + std::to_string(bad) + " < 0"
                                              : "Vertex " + std::to_string(maxVert) + " > ttlnum_Vertices " +
                                                    std::to_string(ttlnum_Vertices);
-            ctx_.msgBox(head + " @ line " + std::to_string(ctx_.xml.xmlLineNo) + "\r\nMesh=" + std::to_string(MeshNdx) +
+            diag_.msgBox(head + " @ line " + std::to_string(diag_.xml.xmlLineNo) + "\r\nMesh=" + std::to_string(MeshNdx) +
                         ", ttlnum_Faces=" + std::to_string(ttlnum_Faces) + ", currFgnum=" + std::to_string(currFgnum) +
-                        "\r\n" + ctx_.xml.xmlLine);
+                        "\r\n" + diag_.xml.xmlLine);
         }
     }
-    if (ctx_.app.dbgLevel == 2 && (detailLimit == 0 || meshFaceCount < detailLimit)) {
-        ctx_.logFileIfDebug("F:      " + hexOf(readPos, 6) + ":[" + padIntLeft(ttlnum_Faces, 6) + "]f          " +
+    if (diag_.dbgLevel == 2 && (detailLimit == 0 || meshFaceCount < detailLimit)) {
+        diag_.logFileIfDebug("F:      " + hexOf(readPos, 6) + ":[" + padIntLeft(ttlnum_Faces, 6) + "]f          " +
                             padIntLeft(a, 6) + "   " + padIntLeft(b, 6) + "   " + padIntLeft(c, 6) + " " +
-                            ctx_.xml.xmlLine);
+                            diag_.xml.xmlLine);
     }
     meshFaceCount += 1;
     std::int32_t r = fg_face_count;
@@ -306,8 +307,8 @@ std::int32_t ModelStore::AddVertex(std::int32_t& index, float x, float y, float 
             m.vtx_ndx_end = m.vtx_ndx_stt + m.num_Vertices - 1;
         }
     }
-    if (log && ctx_.app.dbgLevel >= 2 && (detailLimit == 0 || ttlnum_Vertices < detailLimit)) {
-        ctx_.logFileIfDebug("V:    " + hexOf(readPos, 4) + ":[" + std::to_string(srcNum) + "] " + fmt2(x) + " " +
+    if (log && diag_.dbgLevel >= 2 && (detailLimit == 0 || ttlnum_Vertices < detailLimit)) {
+        diag_.logFileIfDebug("V:    " + hexOf(readPos, 4) + ":[" + std::to_string(srcNum) + "] " + fmt2(x) + " " +
                             fmt2(y) + " " + fmt2(z));
     }
     if (static_cast<std::size_t>(index) + 1 > Vertices.size() - 1)
@@ -315,7 +316,7 @@ std::int32_t ModelStore::AddVertex(std::int32_t& index, float x, float y, float 
     Vertex& v = Vertices[static_cast<std::size_t>(index)];
     v.UVs.clear();
     v.UVs.resize(1);
-    const bool yz = ctx_.settings.switch_obj_yz, xz = ctx_.settings.switch_xz;
+    const bool yz = settings_.switch_obj_yz, xz = settings_.switch_xz;
     if (yz && xz)
         v.pos = Vec3{-y, -z, x};
     else if (yz)
@@ -344,9 +345,9 @@ std::int32_t ModelStore::SetVertexUV(std::int32_t base, std::int32_t n, std::int
         currVtxNdx = copy;
         ttlnum_Vertices += 1;
         meshVtxCount += 1;
-        if (ctx_.app.dbgLevel >= 2 && (detailLimit == 0 || meshVtxCount < detailLimit)) {
+        if (diag_.dbgLevel >= 2 && (detailLimit == 0 || meshVtxCount < detailLimit)) {
             const Vec3& p = Vertices[static_cast<std::size_t>(copy)].pos;
-            ctx_.logFileIfDebug("               +V:" + hexOf(readPos, 4) + "[" + std::to_string(copy) + "]v " +
+            diag_.logFileIfDebug("               +V:" + hexOf(readPos, 4) + "[" + std::to_string(copy) + "]v " +
                                 fmt2(p.x) + " " + fmt2(p.y) + " " + fmt2(p.z));
         }
     }

@@ -12,7 +12,8 @@
 
 namespace molv {
 
-struct Context;
+class Diagnostics;
+struct Settings;
 
 struct UV {
     float u = 0, v = 0;
@@ -90,7 +91,9 @@ struct MeshRange {
 
 class ModelStore {
 public:
-    explicit ModelStore(Context& ctx) : ctx_(ctx) { ClearModel(); }
+    // The store reports through diag and reads the axis-switch settings as
+    // they stand when a vertex is added.
+    ModelStore(Diagnostics& diag, const Settings& settings) : diag_(diag), settings_(settings) { ClearModel(); }
     ModelStore(const ModelStore&) = delete;
     ModelStore& operator=(const ModelStore&) = delete;
 
@@ -117,7 +120,7 @@ public:
     std::int32_t readPos = 0;
     std::int32_t detailLimit = 0;  // detail log lines per mesh; 0 = no limit
 
-    // Extents (Part of the geometry routines), measured by SetMaxMinsM.
+    // Extents, measured by SetMaxMinsM.
     Vec3 minPos, maxPos, ctrPos, spanPos;
     Vec3 minZup, maxZup, ctrZup, spanZup;
     float maxSpan = 0;
@@ -157,8 +160,12 @@ public:
     // strings, member lists and spilled UV and influence lists.
     std::size_t memoryEstimate() const;
 
+    // Where the store and the routines working on it report.
+    Diagnostics& diag() const { return diag_; }
+
 private:
-    Context& ctx_;
+    Diagnostics& diag_;
+    const Settings& settings_;
 };
 
 }  // namespace molv

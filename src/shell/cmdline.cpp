@@ -1,6 +1,7 @@
 #include "shell/cmdline.h"
 
-#include "shell/context.h"
+#include "convert/context.h"
+#include "convert/registry.h"
 #include "util/text.h"
 
 namespace molv {
@@ -103,8 +104,8 @@ std::string helpText(const std::string& programName) {
            "and \",\" become \"_\"); a Cal3D source gets \"_1\" added so it is never overwritten.\n"
            "\n"
            "Options:\n"
-           "  -o, --output NAME  write NAME instead; its extension picks the writer:\n"
-           "                     .cmf or .cfg (Cal3D set), .crf, .csf, .ans, .an8, .obj\n"
+           "  -o, --output NAME  write NAME instead; its extension picks the writer:\n" +
+           outputTypesHelp() +
            "  -y, --yes          ask nothing: every question takes its default answer\n"
            "                     (always so when standard input is not a terminal)\n"
            "  -q, --quiet        do not print the log lines\n"

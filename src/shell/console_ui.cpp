@@ -5,7 +5,6 @@
 
 #include <cctype>
 
-#include "shell/startup.h"
 #include "util/numfmt.h"
 
 namespace molv {
@@ -111,11 +110,7 @@ bool ConsoleUI::readLine(std::string& line) {
 
 Answer ConsoleUI::messageBox(const std::string& text, Buttons buttons, Answer dflt) {
     if (buttons == Buttons::Ok) {
-        // The run's result is its output; everything else is diagnostics.
-        if (text == kConversionComplete)
-            result(text);
-        else
-            printText(err_, text);
+        printText(err_, text);
         return Answer::Ok;
     }
     if (!parseAnswer(answerName(dflt), buttons)) dflt = defaultAnswer(buttons);

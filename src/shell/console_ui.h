@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "shell/ui.h"
+#include "core/ui.h"
 
 namespace molv {
 
@@ -36,6 +36,8 @@ public:
     static ConsoleOptions processOptions(bool assumeYes, bool quiet);
 
     Answer messageBox(const std::string& text, Buttons buttons, Answer dflt) override;
+    // The run's result is its output; everything else is diagnostics.
+    void notice(const std::string& text) override { result(text); }
     std::optional<std::string> inputBox(const std::string& prompt, const std::string& title,
                                         const std::string& dflt) override;
     void logAppend(const std::string& entry) override;

@@ -5,9 +5,10 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "shell/context.h"
-#include "shell/driver.h"
-#include "shell/settings.h"
+#include "convert/context.h"
+#include "convert/driver.h"
+#include "convert/registry.h"
+#include "convert/settings.h"
 #include "util/fileio.h"
 #include "util/paths.h"
 
@@ -130,14 +131,14 @@ StartupResult startUp(Context& ctx, const std::string& cmdLine, const std::strin
         CmdLineOptions early = parseCommandLine(cmdLine);
         if (early.dbgExact) {
             a.dbgTrace = true;
-            a.logFileName = kLogFileName;
+            ctx.logFileName = kLogFileName;
         }
         std::string prog = programBaseName(programPath);
         if (isDevProgramName(prog) && fileExists(devMarkerPath(env))) {
             a.devMode = true;
             a.workdir = devFolderFor(env);
             a.configDir = a.workdir;
-            a.logFileName = a.workdir + kLogFileName;
+            ctx.logFileName = a.workdir + kLogFileName;
         } else {
             a.configDir = configDirFor(env);
         }
@@ -164,7 +165,7 @@ StartupResult startUp(Context& ctx, const std::string& cmdLine, const std::strin
 
         r.phase = "P6";
         ensureFolder(a.workdir);
-        if (a.logFileName.empty()) a.logFileName = a.workdir + kLogFileName;
+        if (ctx.logFileName.empty()) ctx.logFileName = a.workdir + kLogFileName;
 
         r.phase = "P7";
         trace("L4");
@@ -175,11 +176,11 @@ StartupResult startUp(Context& ctx, const std::string& cmdLine, const std::strin
 
         r.phase = "P8";
         trace("L5");
-        a.knownTypes = "*.3ds;*.obj;*.dae";
+        a.knownTypes = userTypes();
 
         // What loading the window does: the Settings menu shows the values.
         trace("L11");
-        if (a.dbgTrace) ctx.logMsg("Debug Log: " + a.logFileName);
+        if (a.dbgTrace) ctx.logMsg("Debug Log: " + ctx.logFileName);
         showSettingsInMenus(ctx);
         trace("L13");
     } catch (const std::exception& e) {
@@ -225,7 +226,7 @@ int runConversion(Context& ctx, const CmdLineOptions& opts, const std::string& c
         ctx.msgBox("Conversion failed: " + src);
         return kExitFailed;
     }
-    ctx.msgBox(kConversionComplete);
+    ctx.ui->notice(kConversionComplete);
     return kExitOk;
 }
 
@@ -233,11 +234,11 @@ void finishStartupWithoutSource(Context& ctx) {
     AppState& a = ctx.app;
     if (a.devMode) {
         a.knownTypes.clear();
-        ctx.logMsg("logfile=" + a.logFileName);
+        a.fileFilter = fileFilter(true);
+        ctx.logMsg("logfile=" + ctx.logFileName);
     } else {
         if (a.dbgTrace) ctx.logFile("L6");
-        a.fileFilter = "Known files|" + a.knownTypes +
-                       "|3D Studio .3ds|*.3ds|Wavefront .obj|*.obj|Collada .dae|*.dae|All Files (*.*)|*.*";
+        a.fileFilter = fileFilter(false);
     }
     ctx.model.ClearModel();
 }

@@ -4,7 +4,6 @@
 #include <cmath>
 #include <iterator>
 
-#include "shell/context.h"
 #include "util/fileio.h"
 #include "util/numfmt.h"
 #include "util/text.h"
@@ -304,19 +303,20 @@ bool AssocArray::setvalue(std::string_view nam, std::string_view valu) {
     return true;
 }
 
-bool AssocArray::load(const std::string& path, std::string_view endMarker, bool encrypted, bool echo, bool escape,
-                      Context* ctx) {
+bool AssocArray::load(const std::string& path, std::string_view endMarker, bool encrypted, bool escape,
+                      std::string* errOut, std::vector<std::string>* echo) {
     std::string bytes, err;
     if (!readWholeFile(path, bytes, err)) {
-        if (ctx) ctx->lastErrText = path + ": " + err;
+        if (errOut) *errOut = path + ": " + err;
         return false;
     }
-    if (encrypted && ctx) ctx->msgBox("Encryption compilation not enabled ");
+    // Encrypted files are read as plain text; the caller hears that they are not decrypted.
+    if (encrypted && errOut) *errOut = "Encryption compilation not enabled ";
     TextReader rd(bytes);
     std::string raw;
     while (rd.readLineText(raw)) {
         std::string_view line = trimView(raw);
-        if (echo && ctx) ctx->logFile(std::string(line));
+        if (echo) echo->emplace_back(line);
         if (line.empty()) continue;
         if (!endMarker.empty() && line == endMarker) break;
         if (line.front() == ';') continue;
@@ -332,7 +332,7 @@ bool AssocArray::load(const std::string& path, std::string_view endMarker, bool 
     return true;
 }
 
-bool AssocArray::save(const std::string& path, std::string_view endMarker, bool, Context* ctx) const {
+bool AssocArray::save(const std::string& path, std::string_view endMarker, bool, std::string* errOut) const {
     std::string out;
     for (std::int32_t e = head_; e != 0; e = entries_[static_cast<std::size_t>(e)].next) {
         const Entry& en = entries_[static_cast<std::size_t>(e)];
@@ -347,7 +347,7 @@ bool AssocArray::save(const std::string& path, std::string_view endMarker, bool,
     }
     std::string err;
     if (!writeFileAtomic(path, out, err)) {
-        if (ctx) ctx->lastErrText = path + ": " + err;
+        if (errOut) *errOut = path + ": " + err;
         return false;
     }
     return true;
@@ -375,11 +375,6 @@ std::vector<std::string> AssocArray::dumpLines(bool dbg) const {
         }
     }
     return lines;
-}
-
-void AssocArray::dump(Context* ctx, bool dbg, int level) const {
-    if (!ctx || !ctx->logWanted(level)) return;
-    for (const std::string& l : dumpLines(dbg)) ctx->logMsg(l, level);
 }
 
 }  // namespace molv

@@ -24,7 +24,6 @@
 
 namespace molv {
 
-struct Context;
 
 class AssocArray {
 public:
@@ -90,16 +89,15 @@ public:
     // file with echo); reading stops at a line equal to endMarker (when not
     // empty); a line counts when its first "=" is not its first character
     // and it does not begin with ";". Later pairs replace earlier ones. With
-    // escape the values go through xmlEscape. False when the file cannot be
-    // read (ctx->lastErrText says why).
+    // escape the values go through xmlEscape; echo, when given, receives
+    // every trimmed line. False when the file cannot be read (err says why).
     bool load(const std::string& path, std::string_view endMarker = {}, bool encrypted = false,
-              bool echo = false, bool escape = false, Context* ctx = nullptr);
+              bool escape = false, std::string* err = nullptr, std::vector<std::string>* echo = nullptr);
     // Writes NAME=value lines (CR LF) in name order, then endMarker when not
     // empty. The file is replaced whole; false when it could not be written.
     bool save(const std::string& path, std::string_view endMarker = {}, bool encrypted = false,
-              Context* ctx = nullptr) const;
-    // Contents to the log list at the given level (dbg adds links and index).
-    void dump(Context* ctx, bool dbg = false, int level = 0) const;
+              std::string* err = nullptr) const;
+    // Contents as log lines (dbg adds links and index).
     std::vector<std::string> dumpLines(bool dbg = false) const;
 
     // Inspection of the search state (tests, dumps).

@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "shell/context.h"
 #include "util/assoc_array.h"
 #include "util/fileio.h"
 
@@ -89,7 +88,7 @@ std::string joinPath(std::string_view folder, std::string_view name) {
     return out;
 }
 
-bool writeLineTo(const std::string& path, std::string_view line, bool noNewline, bool append, Context* ctx) {
+bool writeLineTo(const std::string& path, std::string_view line, bool noNewline, bool append, std::string* errOut) {
     std::string err;
     bool ok;
     if (append) {
@@ -108,12 +107,12 @@ bool writeLineTo(const std::string& path, std::string_view line, bool noNewline,
         if (!noNewline) bytes += "\r\n";
         ok = writeFileAtomic(path, bytes, err);
     }
-    if (!ok && ctx) ctx->lastErrText = path + ": " + err;
+    if (!ok && errOut) *errOut = path + ": " + err;
     return ok;
 }
 
-bool readNameValueFile(const std::string& path, AssocArray& pairs, Context* ctx, bool echo, bool escape) {
-    return pairs.load(path, {}, false, echo, escape, ctx);
+bool readNameValueFile(const std::string& path, AssocArray& pairs, std::string* err, bool escape) {
+    return pairs.load(path, {}, false, escape, err);
 }
 
 void deleteChars(std::string& text, std::size_t pos, std::size_t len) {

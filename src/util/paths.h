@@ -11,7 +11,6 @@
 
 namespace molv {
 
-struct Context;
 class AssocArray;
 
 // drive: up to and including the first ":", or "\\server\share" for a UNC
@@ -41,23 +40,21 @@ std::string joinPath(std::string_view folder, std::string_view name);
 
 // Writes one line (CR LF unless noNewline) to path, appending or replacing
 // the file. A replaced file is written whole or not at all. False on any
-// error (ctx->lastErrText says why when ctx is given).
+// error (err, when given, says why).
 bool writeLineTo(const std::string& path, std::string_view line, bool noNewline, bool append,
-                 Context* ctx = nullptr);
+                 std::string* err = nullptr);
 inline bool appendLine(const std::string& path, std::string_view line, bool noNewline = false,
-                       Context* ctx = nullptr) {
-    return writeLineTo(path, line, noNewline, true, ctx);
+                       std::string* err = nullptr) {
+    return writeLineTo(path, line, noNewline, true, err);
 }
 inline bool writeLine(const std::string& path, std::string_view line, bool noNewline = false,
-                      Context* ctx = nullptr) {
-    return writeLineTo(path, line, noNewline, false, ctx);
+                      std::string* err = nullptr) {
+    return writeLineTo(path, line, noNewline, false, err);
 }
 
-// Reads NAME=value lines into pairs (see AssocArray::load); echo writes
-// each trimmed line to the log file, escape passes values through
-// xmlEscape. False when the file cannot be read.
-bool readNameValueFile(const std::string& path, AssocArray& pairs, Context* ctx = nullptr, bool echo = false,
-                       bool escape = false);
+// Reads NAME=value lines into pairs (see AssocArray::load); escape passes
+// values through xmlEscape. False when the file cannot be read.
+bool readNameValueFile(const std::string& path, AssocArray& pairs, std::string* err = nullptr, bool escape = false);
 
 // In-place edits at 1-based positions; positions and lengths beyond the
 // text are clipped.

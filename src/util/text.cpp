@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "shell/context.h"
 #include "util/fileio.h"
 
 namespace molv {
@@ -261,7 +260,7 @@ std::string_view trimView(std::string_view s) {
     return s.substr(b, e - b);
 }
 
-bool writeHexBytes(const std::string& path, std::string_view hexText, Context* ctx) {
+bool writeHexBytes(const std::string& path, std::string_view hexText, std::string* errOut) {
     std::string bytes;
     bytes.reserve(hexText.size() / 3 + 1);
     std::size_t i = 0;
@@ -285,13 +284,13 @@ bool writeHexBytes(const std::string& path, std::string_view hexText, Context* c
         }
         if (!ok) {
             v = 0;
-            if (ctx) ctx->msgBox("not a hexadecimal byte: " + std::string(word) + " in " + path);
+            if (errOut && errOut->empty()) *errOut = "not a hexadecimal byte: " + std::string(word) + " in " + path;
         }
         bytes.push_back(static_cast<char>(v & 0xFF));
     }
     std::string err;
     if (!writeFileAtomic(path, bytes, err)) {
-        if (ctx) ctx->lastErrText = path + ": " + err;
+        if (errOut) *errOut = path + ": " + err;
         return false;
     }
     return true;
@@ -406,12 +405,12 @@ char TextReader::readUntil(std::string& out, std::string_view stops, std::size_t
 }
 
 int readTextLines(const std::string& path, std::vector<std::string>& lines, int maxLines, bool fromZero,
-                  bool skipEmpty, Context* ctx) {
+                  bool skipEmpty, std::string* errOut) {
     lines.clear();
     if (!fromZero) lines.emplace_back();
     std::string bytes, err;
     if (!readWholeFile(path, bytes, err)) {
-        if (ctx) ctx->lastErrText = path + ": " + err;
+        if (errOut) *errOut = path + ": " + err;
         return 0;
     }
     TextReader rd(bytes);

@@ -22,7 +22,6 @@
 
 namespace molv {
 
-struct Context;
 
 // Splits at separator characters. Blanks and tabs between tokens are
 // skipped; a double quote (plus "!'", "!`", "!^", "!!") quotes separators
@@ -76,10 +75,10 @@ inline std::string trim(std::string_view s) { return std::string(trimView(s)); }
 
 // Writes one byte per blank-separated hexadecimal word of hexText ("00 1A
 // ff"). The file is replaced whole, never left longer than the new bytes.
-// A word that is not one or two hexadecimal digits is reported through ctx
-// and written as 0. False when the file could not be written
-// (ctx->lastErrText says why).
-bool writeHexBytes(const std::string& path, std::string_view hexText, Context* ctx = nullptr);
+// A word that is not one or two hexadecimal digits is written as 0 and named
+// in err (the first such word). False when the file could not be written
+// (err says why).
+bool writeHexBytes(const std::string& path, std::string_view hexText, std::string* err = nullptr);
 
 // Sequential reader over bytes in memory (a file read with readWholeFile).
 // A line ends after a line feed; CR, LF, NUL and character 26 are read but
@@ -130,8 +129,8 @@ private:
 // Reads a file's lines (trimmed; empty ones skipped with skipEmpty) into
 // lines: from index 0 with fromZero, else from index 1 with lines[0] empty.
 // maxLines 0 means no limit. Returns the number of lines stored; 0 also
-// when the file could not be read (then ctx->lastErrText says why).
+// when the file could not be read (then err says why).
 int readTextLines(const std::string& path, std::vector<std::string>& lines, int maxLines, bool fromZero,
-                  bool skipEmpty, Context* ctx = nullptr);
+                  bool skipEmpty, std::string* err = nullptr);
 
 }  // namespace molv

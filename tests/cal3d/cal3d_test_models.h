@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "model/store.h"
-#include "shell/context.h"
-#include "shell/scripted_ui.h"
+#include "convert/context.h"
+#include "core/scripted_ui.h"
 #include "support/test_support.h"
 
 namespace molv::test {

@@ -6,9 +6,9 @@
 #include <filesystem>
 
 #include "formats/tds_reader.h"
-#include "shell/context.h"
-#include "shell/driver.h"
-#include "shell/scripted_ui.h"
+#include "convert/context.h"
+#include "convert/driver.h"
+#include "core/scripted_ui.h"
 #include "support/cal3d_check.h"
 #include "support/test_support.h"
 
@@ -76,7 +76,7 @@ TEST_P(Real3DS, ConvertsToACal3dSetTheLibraryLoads) {
     ScriptedUI ui;
     Context ctx(ui);
     ctx.app.workdir = dir;
-    ctx.app.logFileName = dir + "0molvconv.log";
+    ctx.logFileName = dir + "0molvconv.log";
     ASSERT_TRUE(convertFile(ctx, src, "")) << (ui.boxes.empty() ? std::string() : ui.boxes.back().text);
     const std::string base = src.substr(0, src.rfind('.'));
     auto info = test::loadCal3dSet(base);

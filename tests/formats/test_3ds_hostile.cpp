@@ -9,8 +9,8 @@
 
 #include "formats/tds_reader.h"
 #include "formats/test_3ds_build.h"
-#include "shell/context.h"
-#include "shell/scripted_ui.h"
+#include "convert/context.h"
+#include "core/scripted_ui.h"
 #include "support/test_support.h"
 
 using namespace molv;
@@ -22,7 +22,7 @@ struct Fixture {
     ScriptedUI ui;
     Context ctx{ui};
     ModelStore& m = ctx.model;
-    bool read(std::string_view bytes) { return Read3DSBytes(ctx, bytes, "bad.3ds"); }
+    bool read(std::string_view bytes) { return Read3DSBytes(ctx, bytes, "bad.3ds").ok(); }
     // The log list wraps long lines at 120 characters; joined back here.
     bool sawLog(std::string_view part) const {
         std::string all;

@@ -1,10 +1,11 @@
 // 3DS reader on files built byte by byte: each chunk case and setting.
 #include <gtest/gtest.h>
 
+#include "support/context_calls.h"
 #include "formats/tds_reader.h"
 #include "formats/test_3ds_build.h"
-#include "shell/context.h"
-#include "shell/scripted_ui.h"
+#include "convert/context.h"
+#include "core/scripted_ui.h"
 
 using namespace molv;
 using namespace molv::test3ds;
@@ -15,7 +16,7 @@ struct Fixture {
     ScriptedUI ui;
     Context ctx{ui};
     ModelStore& m = ctx.model;
-    bool read(const std::string& bytes) { return Read3DSBytes(ctx, bytes, "t.3ds"); }
+    bool read(const std::string& bytes) { return Read3DSBytes(ctx, bytes, "t.3ds").ok(); }
     const Vertex& vtx(int i) const { return m.Vertices[static_cast<std::size_t>(i)]; }
     const FaceGroup& grp(int i) const { return m.FaceGrps[static_cast<std::size_t>(i)]; }
     const Material& mat(int i) const { return m.Materials[static_cast<std::size_t>(i)]; }
@@ -252,7 +253,7 @@ TEST(Read3DS, SecondUvSetIsKeptBesideTheFirst) {
 TEST(Read3DS, ObjectOriginMovesVerticesUnlessOffsetsAreIgnored) {
     for (bool ignore : {false, true}) {
         Fixture f;
-        f.ctx.app.dbgLevel = 1;
+        f.ctx.dbgLevel = 1;
         f.ctx.settings.ignore_3ds_ofs = ignore;
         std::string obj = object("T", trimesh(vertices({{10, 20, 30}, {11, 20, 30}, {10, 21, 30}}) +
                                               localAxis({10, 20, 30}) + faces({{0, 1, 2}})));
@@ -291,7 +292,7 @@ TEST(Read3DS, OriginFollowsTheAxisSwitchOfTheVertices) {
 
 TEST(Read3DS, ChunkHeadersAreLoggedWithTheirNames) {
     Fixture f;
-    f.ctx.app.dbgLevel = 2;
+    f.ctx.dbgLevel = 2;
     ASSERT_TRUE(f.read(mainChunk(editor(redMaterial("Red") + triangleObject("Tri")))));
     EXPECT_TRUE(f.ui.sawLog(": ChunkTyp: x4D4D MAIN L="));
     EXPECT_TRUE(f.ui.sawLog("    000010: ChunkTyp: x3D3D EDIT3DS L="));

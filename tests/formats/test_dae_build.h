@@ -5,9 +5,10 @@
 #include <string>
 #include <string_view>
 
+#include "support/context_calls.h"
 #include "formats/dae_reader.h"
-#include "shell/context.h"
-#include "shell/scripted_ui.h"
+#include "convert/context.h"
+#include "core/scripted_ui.h"
 
 namespace molv::daetest {
 
@@ -190,7 +191,7 @@ std::unique_ptr<Loaded> load(std::string_view doc, Setup setup) {
     l->ctx.app.srcFile = "test.dae";
     l->ctx.app.modelName = "model";
     setup(l->ctx);
-    l->ok = LoadDaeBytes(l->ctx, doc);
+    l->ok = LoadDaeBytes(l->ctx, doc).ok();
     return l;
 }
 

@@ -8,9 +8,9 @@
 #include <filesystem>
 
 #include "formats/dae_reader.h"
-#include "shell/context.h"
-#include "shell/driver.h"
-#include "shell/scripted_ui.h"
+#include "convert/context.h"
+#include "convert/driver.h"
+#include "core/scripted_ui.h"
 #include "support/cal3d_check.h"
 #include "support/test_support.h"
 
@@ -71,7 +71,7 @@ std::unique_ptr<Loaded> loadFile(const std::string& file) {
     auto l = std::make_unique<Loaded>();
     l->ctx.app.srcFile = file;
     l->ctx.app.modelName = file.substr(0, file.find('.'));
-    l->ok = LoadDae(l->ctx, test::dataPath("dae/" + file));
+    l->ok = LoadDae(l->ctx, test::dataPath("dae/" + file)).ok();
     return l;
 }
 
@@ -141,7 +141,7 @@ TEST_P(RealDae, ConvertsToACal3dSetTheLibraryLoads) {
     ScriptedUI ui;
     Context ctx(ui);
     ctx.app.workdir = dir;
-    ctx.app.logFileName = dir + "0molvconv.log";
+    ctx.logFileName = dir + "0molvconv.log";
     const bool ok = convertFile(ctx, src, "");
     if (e.triangles == 0) {
         EXPECT_FALSE(ok);  // nothing to write is a failure, not an empty set

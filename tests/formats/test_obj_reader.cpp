@@ -6,8 +6,8 @@
 #include <string>
 
 #include "formats/obj_reader.h"
-#include "shell/context.h"
-#include "shell/scripted_ui.h"
+#include "convert/context.h"
+#include "core/scripted_ui.h"
 #include "support/test_support.h"
 
 namespace molv {
@@ -23,10 +23,10 @@ struct ObjTest : ::testing::Test {
     ModelStore& m = ctx.model;
 
     void SetUp() override { dir = tempDir("obj"); }
-    bool load(std::string_view text, const std::string& name = "m.obj") { return LoadObjText(ctx, text, dir + name); }
+    bool load(std::string_view text, const std::string& name = "m.obj") { return LoadObjText(ctx, text, dir + name).ok(); }
     bool loadFile(std::string_view text, const std::string& name = "m.obj") {
         writeFile(dir + name, text);
-        return LoadObj(ctx, dir + name);
+        return LoadObj(ctx, dir + name).ok();
     }
     void lib(std::string_view text, const std::string& name = "m.mtl") { writeFile(dir + name, text); }
     std::array<int, 3> face(int i) const {
@@ -457,7 +457,7 @@ TEST_F(ObjTest, MissingSourceIsAFailure) {
 }
 
 TEST_F(ObjTest, SummaryAndSectionLinesAtLevelOne) {
-    ctx.app.dbgLevel = 1;
+    ctx.dbgLevel = 1;
     lib(kLib);
     ASSERT_TRUE(load(std::string("mtllib m.mtl\n") + kSquare + "vt 0 0\nvn 0 0 1\nusemtl Red Wood\nf 1/1 2/1 3/1\n"));
     EXPECT_TRUE(ui.sawLog("  #####        Vertices ##### : "));

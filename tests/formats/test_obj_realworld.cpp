@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "formats/obj_reader.h"
-#include "shell/context.h"
-#include "shell/driver.h"
-#include "shell/scripted_ui.h"
+#include "convert/context.h"
+#include "convert/driver.h"
+#include "core/scripted_ui.h"
 #include "support/cal3d_check.h"
 #include "support/test_support.h"
 #include "util/fileio.h"
@@ -71,7 +71,7 @@ TEST_P(RealWorld, ConvertsAndLoadsInCal3d) {
     ScriptedUI ui;
     Context ctx(ui);
     ctx.app.configDir = ctx.app.workdir = dir;
-    ctx.app.logFileName = dir + "0molvconv.log";
+    ctx.logFileName = dir + "0molvconv.log";
     ASSERT_TRUE(convertFile(ctx, src, ""));
     std::vector<std::string> boxes;
     for (auto& b : ui.boxes) boxes.push_back(b.text);
@@ -117,7 +117,7 @@ struct RealWorldStore : ::testing::Test {
     bool read(const char* name, std::vector<const char*> companions = {}) {
         std::string src = copyInto(dir, std::string("obj/assimp/") + name);
         for (const char* f : companions) copyInto(dir, std::string("obj/assimp/") + f);
-        return LoadObj(ctx, src);
+        return LoadObj(ctx, src).ok();
     }
 };
 
@@ -178,7 +178,7 @@ TEST(BundledExample, StoolConvertsWithItsTexturesFound) {
     ScriptedUI ui;
     Context ctx(ui);
     ctx.app.configDir = ctx.app.workdir = dir;
-    ctx.app.logFileName = dir + "0molvconv.log";
+    ctx.logFileName = dir + "0molvconv.log";
     ASSERT_TRUE(convertFile(ctx, dir + "stool.obj", ""));
     EXPECT_TRUE(ui.boxes.empty()) << ui.boxes[0].text;
     EXPECT_EQ(ctx.model.ttlnum_Faces, 108);

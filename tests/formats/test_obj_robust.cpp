@@ -8,8 +8,8 @@
 #include <string>
 
 #include "formats/obj_reader.h"
-#include "shell/context.h"
-#include "shell/scripted_ui.h"
+#include "convert/context.h"
+#include "core/scripted_ui.h"
 #include "support/test_support.h"
 
 namespace molv {
@@ -294,7 +294,7 @@ TEST_F(RobustTest, DamagedTextNeverBreaksTheStore) {
             }
         }
         Loaded l;
-        l.ctx.app.dbgLevel = static_cast<std::int16_t>(round % 3);
+        l.ctx.dbgLevel = static_cast<std::int16_t>(round % 3);
         LoadObjText(l.ctx, t, dir + "cube.obj");
         ASSERT_TRUE(storeConsistent(l.ctx.model)) << "round " << round << ":\n" << t;
         Loaded lm;

@@ -1,10 +1,11 @@
+#include "support/context_calls.h"
 #include "model/checks.h"
 
 #include <gtest/gtest.h>
 
 #include "model/vecmath.h"
-#include "shell/context.h"
-#include "shell/scripted_ui.h"
+#include "convert/context.h"
+#include "core/scripted_ui.h"
 
 namespace molv {
 namespace {

@@ -1,11 +1,12 @@
+#include "support/context_calls.h"
 #include "model/extents.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "shell/context.h"
-#include "shell/scripted_ui.h"
+#include "convert/context.h"
+#include "core/scripted_ui.h"
 
 namespace molv {
 namespace {
@@ -146,7 +147,7 @@ TEST_F(ExtentsTest, OverlappingRunsMoveEachVertexOnce) {
 
 TEST_F(ExtentsTest, ResizeDoublesAboutTheCentre) {
     cube();
-    ctx.app.dbgLevel = 1;
+    ctx.dbgLevel = 1;
     EXPECT_TRUE(ResizeModel(ctx, "8", false, false));
     EXPECT_EQ(m.minPos, (Vec3{-2, -2, -2}));
     EXPECT_EQ(m.maxPos, (Vec3{2, 6, 2}));
@@ -269,10 +270,10 @@ TEST_F(ExtentsTest, SpanThatWouldOverflowIsRefused) {
 
 TEST_F(ExtentsTest, ScaledLineUsesTheShortestForm) {
     cube();
-    ctx.app.dbgLevel = 1;
+    ctx.dbgLevel = 1;
     EXPECT_TRUE(ResizeModel(ctx, "10", false, true));
     EXPECT_EQ(ui.log.back(), "Scaled 2.5");
-    ctx.app.dbgLevel = 0;
+    ctx.dbgLevel = 0;
     ui.log.clear();
     EXPECT_TRUE(ResizeModel(ctx, "20", false, true));
     EXPECT_TRUE(ui.log.empty());

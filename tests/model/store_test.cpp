@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "model/checks.h"
-#include "shell/context.h"
-#include "shell/scripted_ui.h"
+#include "convert/context.h"
+#include "core/scripted_ui.h"
 #include "support/test_support.h"
 
 namespace molv {
@@ -385,7 +385,7 @@ TEST_F(StoreTest, GetFaceCountSaturatesAtSixteenBits) {
 TEST_F(StoreTest, MaterialLogLineAtLevelOne) {
     m.AddMaterial("wood");
     EXPECT_TRUE(ui.log.empty());
-    ctx.app.dbgLevel = 1;
+    ctx.dbgLevel = 1;
     m.AddMaterial("stone");
     ASSERT_EQ(ui.log.size(), 1u);
     EXPECT_EQ(ui.log[0], "Material: [1]  ID: stone");
@@ -393,8 +393,8 @@ TEST_F(StoreTest, MaterialLogLineAtLevelOne) {
 
 TEST_F(StoreTest, DetailLinesInTheLogFile) {
     const std::string dir = test::tempDir("store_detail");
-    ctx.app.logFileName = dir + "0molvconv.log";
-    ctx.app.dbgLevel = 2;
+    ctx.logFileName = dir + "0molvconv.log";
+    ctx.dbgLevel = 2;
     m.readPos = 0x1A2B;
     m.dssAddMesh("a", 0);
     std::int32_t i = -1;
@@ -404,7 +404,7 @@ TEST_F(StoreTest, DetailLinesInTheLogFile) {
     m.SetVertexUV(0, 0, 1, UV{});
     m.SetVertexUV(0, 0, 2, UV{});
     m.AddFace(0, 0, 0, 1, 2);
-    const std::string log = test::readFile(ctx.app.logFileName);
+    const std::string log = test::readFile(ctx.logFileName);
     EXPECT_NE(log.find("---------------\r\ndssAddMesh: MeshNdx 0, face_ndx_stt=0, face_grp_ndx_stt 0, vtx_ndx_stt 0\r\n"),
               std::string::npos)
         << log;
@@ -415,21 +415,21 @@ TEST_F(StoreTest, DetailLinesInTheLogFile) {
 
 TEST_F(StoreTest, DetailLinesStopAtTheLimit) {
     const std::string dir = test::tempDir("store_limit");
-    ctx.app.logFileName = dir + "0molvconv.log";
-    ctx.app.dbgLevel = 2;
+    ctx.logFileName = dir + "0molvconv.log";
+    ctx.dbgLevel = 2;
     m.detailLimit = 2;
     m.dssAddMesh("a", 3);
     for (int i = 0; i < 5; ++i) m.AddFace(0, 0, 0, 1, 2);
-    const std::string log = test::readFile(ctx.app.logFileName);
+    const std::string log = test::readFile(ctx.logFileName);
     std::size_t n = 0;
     for (std::size_t p = log.find("F:"); p != std::string::npos; p = log.find("F:", p + 1)) ++n;
     EXPECT_EQ(n, 2u);
     // Level 3 is not level 2: no face lines at all.
-    ctx.app.dbgLevel = 3;
+    ctx.dbgLevel = 3;
     m.detailLimit = 0;
     m.dssAddMesh("b", 3);
     m.AddFace(1, 3, 0, 1, 2);
-    EXPECT_EQ(test::readFile(ctx.app.logFileName).find("F:", log.size()), std::string::npos);
+    EXPECT_EQ(test::readFile(ctx.logFileName).find("F:", log.size()), std::string::npos);
 }
 
 // A grid of about half a million vertices and a million triangles, built

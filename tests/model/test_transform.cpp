@@ -5,8 +5,8 @@
 #include <algorithm>
 
 #include "model/transform.h"
-#include "shell/context.h"
-#include "shell/scripted_ui.h"
+#include "convert/context.h"
+#include "core/scripted_ui.h"
 
 using namespace molv;
 

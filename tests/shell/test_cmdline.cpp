@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "shell/cmdline.h"
-#include "shell/context.h"
+#include "convert/context.h"
 #include "support/test_support.h"
 #include "run_exe.h"
 #include "util/text.h"

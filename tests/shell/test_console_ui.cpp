@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #include "shell/console_ui.h"
-#include "shell/context.h"
+#include "convert/context.h"
 
 using namespace molv;
 
@@ -60,7 +60,7 @@ TEST(ConsoleUI, MessagesGoToStderrButTheResultToStdout) {
         Context ctx(ui);
         ctx.msgBox("Not found: x.obj");
         ctx.logMsg("Read complete: 8 Vertices,12 Faces");
-        ctx.msgBox("Conversion complete");
+        ctx.ui->notice("Conversion complete");
     }
     EXPECT_EQ(s.outText(), "Conversion complete\n");
     EXPECT_EQ(s.errText(), "Not found: x.obj\nRead complete: 8 Vertices,12 Faces\n");

@@ -5,10 +5,10 @@
 
 #include <string>
 
-#include "shell/context.h"
-#include "shell/driver.h"
+#include "convert/context.h"
+#include "convert/driver.h"
 #include "shell/run_exe.h"
-#include "shell/scripted_ui.h"
+#include "core/scripted_ui.h"
 #include "support/cal3d_check.h"
 #include "support/test_support.h"
 #include "util/fileio.h"
@@ -53,7 +53,7 @@ struct ConvertTest : ::testing::Test {
         dir = tempDir("convert");
         ctx.app.configDir = dir;
         ctx.app.workdir = dir;
-        ctx.app.logFileName = dir + "0molvconv.log";
+        ctx.logFileName = dir + "0molvconv.log";
     }
     std::string writeBox(const std::string& name) {
         writeFile(dir + name, kBoxObj);

@@ -7,9 +7,9 @@
 #include <string>
 
 #include "model/extents.h"
-#include "shell/context.h"
-#include "shell/driver.h"
-#include "shell/scripted_ui.h"
+#include "convert/context.h"
+#include "convert/driver.h"
+#include "core/scripted_ui.h"
 #include "support/test_support.h"
 #include "util/fileio.h"
 
@@ -31,7 +31,7 @@ struct DriverTest : ::testing::Test {
         ctx.app.workdir = dir + "work/";
         std::string err;
         ASSERT_TRUE(makeFolder(ctx.app.workdir, err)) << err;
-        ctx.app.logFileName = dir + "0molvconv.log";
+        ctx.logFileName = dir + "0molvconv.log";
     }
 
     // Fix-ups as the Settings menu shows them; reads and writes take them over.
@@ -490,11 +490,11 @@ TEST_F(DriverTest, LoadFileRefusesTypesOutsideTheKnownList) {
 }
 
 TEST_F(DriverTest, LoadFileClearsTheLogFileAndReads) {
-    writeFile(ctx.app.logFileName, "old line\r\n");
+    writeFile(ctx.logFileName, "old line\r\n");
     writeFile(dir + "tri.obj", "v 0 0 0\nv 10 0 0\nv 0 10 0\nf 1 2 3\n");
     ctx.app.srcFile = dir + "tri.obj";
     EXPECT_TRUE(LoadFile(ctx));
-    EXPECT_FALSE(fileExists(ctx.app.logFileName));
+    EXPECT_FALSE(fileExists(ctx.logFileName));
     EXPECT_EQ(m.ttlnum_Faces, 1);
     EXPECT_TRUE(ui.sawLog("Read complete: 3 Vertices,1 Faces"));
 }

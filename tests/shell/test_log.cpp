@@ -3,8 +3,8 @@
 // and the status text.
 #include <gtest/gtest.h>
 
-#include "shell/context.h"
-#include "shell/scripted_ui.h"
+#include "convert/context.h"
+#include "core/scripted_ui.h"
 #include "support/test_support.h"
 
 using namespace molv;
@@ -82,7 +82,7 @@ TEST(LogList, EmptyMessagesAndDeeperLevelsAddNothing) {
     ctx.logMsg("\n\n");
     ctx.logMsg("detail", 1);
     EXPECT_TRUE(ctx.logList.entries().empty());
-    ctx.app.dbgLevel = 1;
+    ctx.dbgLevel = 1;
     ctx.logMsg("detail", 1);
     ctx.logMsg("deeper", 2);
     EXPECT_EQ(entries(ctx), std::vector<std::string>{"detail"});
@@ -95,9 +95,9 @@ TEST(LogFile, LinesEndInCrLfAndTheNameIsFrozen) {
     Context ctx(ui);
     std::string dir = tempDir("logfile");
     ctx.logFile("before any name");  // nowhere to go yet: dropped, nothing frozen
-    ctx.app.logFileName = dir + "a.log";
+    ctx.logFileName = dir + "a.log";
     ctx.logFile("first");
-    ctx.app.logFileName = dir + "b.log";
+    ctx.logFileName = dir + "b.log";
     ctx.logFile("second", 3);
     EXPECT_EQ(readFile(dir + "a.log"), "first\r\nsecond\r\n");
     EXPECT_EQ(readFile(dir + "b.log"), "");
@@ -111,7 +111,7 @@ TEST(LogFile, LinesEndInCrLfAndTheNameIsFrozen) {
 TEST(LogFile, FailuresAreSwallowed) {
     ScriptedUI ui;
     Context ctx(ui);
-    ctx.app.logFileName = tempDir("nolog") + "missing/folder/x.log";
+    ctx.logFileName = tempDir("nolog") + "missing/folder/x.log";
     ctx.logFile("lost");
     ctx.deleteLogFile();
     EXPECT_TRUE(ui.boxes.empty());
@@ -122,9 +122,9 @@ TEST(LogFile, IfDebugWritesOnlyAboveLevelZero) {
     ScriptedUI ui;
     Context ctx(ui);
     std::string dir = tempDir("logdbg");
-    ctx.app.logFileName = dir + "d.log";
+    ctx.logFileName = dir + "d.log";
     ctx.logFileIfDebug("quiet", 1);
-    ctx.app.dbgLevel = 1;
+    ctx.dbgLevel = 1;
     ctx.logFileIfDebug("shown", 3);
     EXPECT_EQ(readFile(dir + "d.log"), "shown\r\n");
 }

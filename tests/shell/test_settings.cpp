@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <locale>
 
-#include "shell/context.h"
-#include "shell/scripted_ui.h"
-#include "shell/settings.h"
+#include "convert/context.h"
+#include "core/scripted_ui.h"
+#include "convert/settings.h"
 #include "support/test_support.h"
 
 using namespace molv;
@@ -308,14 +308,14 @@ TEST(SettingsMenuModel, DeveloperPanel) {
     m.tDbgLvl = "2";
     m.chDbgLog3 = true;
     syncSettingsFromMenus(f.ctx, false);
-    EXPECT_EQ(f.ctx.app.dbgLevel, 0);  // the panel is read only when asked
+    EXPECT_EQ(f.ctx.dbgLevel, 0);  // the panel is read only when asked
     syncSettingsFromMenus(f.ctx, true);
     EXPECT_EQ(f.ctx.app.srcFile, "/w/chair.3ds");
     EXPECT_EQ(m.tSrcFile, "/w/chair.3ds");
     EXPECT_TRUE(f.ctx.app.statsFlag);
     EXPECT_EQ(f.ctx.app.devNum1, 12);
     EXPECT_EQ(f.ctx.app.devNum2, 0);
-    EXPECT_EQ(f.ctx.app.dbgLevel, 2);
+    EXPECT_EQ(f.ctx.dbgLevel, 2);
     EXPECT_TRUE(f.ctx.app.extraLog);
     m.tSrcFile = "C:\\m\\a.3ds";
     syncSettingsFromMenus(f.ctx, true);

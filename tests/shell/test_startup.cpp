@@ -5,9 +5,9 @@
 
 #include <filesystem>
 
-#include "shell/context.h"
-#include "shell/scripted_ui.h"
-#include "shell/settings.h"
+#include "convert/context.h"
+#include "core/scripted_ui.h"
+#include "convert/settings.h"
 #include "shell/startup.h"
 #include "support/test_support.h"
 
@@ -81,7 +81,7 @@ TEST(StartUp, SetsUpFoldersLogFileAndSettings) {
     EXPECT_EQ(ctx.app.configDir, cfg);
     EXPECT_EQ(ctx.app.workdir, cfg + "work/");
     EXPECT_TRUE(std::filesystem::is_directory(cfg + "work"));
-    EXPECT_EQ(ctx.app.logFileName, cfg + "work/0molvconv.log");
+    EXPECT_EQ(ctx.logFileName, cfg + "work/0molvconv.log");
     EXPECT_FALSE(ctx.app.devMode);
     EXPECT_FALSE(ctx.app.dbgTrace);
     EXPECT_EQ(ctx.app.srcFile, "");
@@ -104,7 +104,7 @@ TEST(StartUp, SavedWorkFolderIsUsedAndCreated) {
     ASSERT_TRUE(startUp(ctx, "", "molvconv", homeEnv(home)).ok);
     EXPECT_EQ(ctx.app.workdir, home + "elsewhere/work/");
     EXPECT_TRUE(std::filesystem::is_directory(home + "elsewhere/work"));
-    EXPECT_EQ(ctx.app.logFileName, home + "elsewhere/work/0molvconv.log");
+    EXPECT_EQ(ctx.logFileName, home + "elsewhere/work/0molvconv.log");
 }
 
 TEST(StartUp, SourceWordsAndSwitches) {
@@ -116,8 +116,8 @@ TEST(StartUp, SourceWordsAndSwitches) {
     EXPECT_EQ(ctx.app.srcFile, "my chair.3ds");
     EXPECT_TRUE(ctx.app.dbgTrace);
     // Upper-case -DBG traces but leaves the log file in the work folder.
-    EXPECT_EQ(ctx.app.logFileName, home + ".config/molvconv/work/0molvconv.log");
-    EXPECT_NE(readFile(ctx.app.logFileName).find("L5\r\n"), std::string::npos);
+    EXPECT_EQ(ctx.logFileName, home + ".config/molvconv/work/0molvconv.log");
+    EXPECT_NE(readFile(ctx.logFileName).find("L5\r\n"), std::string::npos);
 }
 
 TEST(StartUp, DeveloperModeUsesItsOwnFolder) {
@@ -133,7 +133,7 @@ TEST(StartUp, DeveloperModeUsesItsOwnFolder) {
     EXPECT_TRUE(ctx.app.devMode);
     EXPECT_EQ(ctx.app.configDir, cfg + "dev/");
     EXPECT_EQ(ctx.app.workdir, cfg + "dev/");
-    EXPECT_EQ(ctx.app.logFileName, cfg + "dev/0molvconv.log");
+    EXPECT_EQ(ctx.logFileName, cfg + "dev/0molvconv.log");
     EXPECT_EQ(devMarkerPath(homeEnv(home)), cfg + "molv.id");
 
     finishStartupWithoutSource(ctx);

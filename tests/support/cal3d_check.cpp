@@ -5,7 +5,7 @@
 #include <sstream>
 #include <unordered_set>
 
-#include "cal3d/skeleton.h"
+#include "model/skeleton.h"
 #include "model/store.h"
 
 #ifdef MOLV_HAVE_CAL3D

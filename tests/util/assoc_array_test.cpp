@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "shell/context.h"
-#include "shell/scripted_ui.h"
+#include "convert/context.h"
+#include "core/scripted_ui.h"
 #include "support/test_support.h"
 #include "util/paths.h"
 #include "util/text.h"
@@ -333,28 +333,25 @@ TEST(AssocArray, LoadReadsNameValueLines) {
     EXPECT_TRUE(all.NameExists("after"));
     EXPECT_FALSE(all.NameExists(""));
 
-    ScriptedUI ui;
-    Context ctx(ui);
+    std::string err;
     AssocArray none;
-    EXPECT_FALSE(none.load(dir + "missing.cfg", {}, false, false, false, &ctx));
-    EXPECT_NE(ctx.lastErrText.find("missing.cfg"), std::string::npos);
+    EXPECT_FALSE(none.load(dir + "missing.cfg", {}, false, false, &err));
+    EXPECT_NE(err.find("missing.cfg"), std::string::npos);
 }
 
 TEST(AssocArray, LoadEscapesEchoesAndWarnsOfEncryption) {
     const std::string dir = test::tempDir("assoc");
     test::writeFile(dir + "e.cfg", "title=a & b\n");
-    ScriptedUI ui;
-    Context ctx(ui);
-    ctx.app.logFileName = dir + "0molvconv.log";
     AssocArray a;
-    ASSERT_TRUE(readNameValueFile(dir + "e.cfg", a, &ctx, true, true));
+    std::vector<std::string> echo;
+    ASSERT_TRUE(a.load(dir + "e.cfg", {}, false, true, nullptr, &echo));
     EXPECT_EQ(a.getValue("TITLE"), "a&nbsp;&amp;&nbsp;b");
-    EXPECT_EQ(test::readFile(dir + "0molvconv.log"), "title=a & b\r\n");
+    EXPECT_EQ(echo, std::vector<std::string>{"title=a & b"});
 
     AssocArray enc;
-    ASSERT_TRUE(enc.load(dir + "e.cfg", {}, true, false, false, &ctx));
-    EXPECT_TRUE(ui.sawBox("Encryption compilation not enabled "));
-    EXPECT_EQ(ui.boxes.size(), 1u);
+    std::string err;
+    ASSERT_TRUE(enc.load(dir + "e.cfg", {}, true, false, &err));
+    EXPECT_EQ(err, "Encryption compilation not enabled ");
     EXPECT_EQ(enc.getValue("title"), "a & b");
 }
 
@@ -387,14 +384,6 @@ TEST(AssocArray, DumpLines) {
     EXPECT_EQ(dbg[3], "2: N: A = 1  L: 1");
     EXPECT_EQ(dbg[4], "----------- Index: link pts to data array element");
 
-    ScriptedUI ui;
-    Context ctx(ui);
-    a.dump(&ctx, false, 0);
-    EXPECT_TRUE(ui.sawLog("A = 1"));
-    ui.log.clear();
-    a.dump(&ctx, false, 2);  // above dbgLevel: nothing
-    EXPECT_TRUE(ui.log.empty());
-    a.dump(nullptr);
 }
 
 }  // namespace

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "shell/context.h"
-#include "shell/scripted_ui.h"
+#include "convert/context.h"
+#include "core/scripted_ui.h"
 #include "support/test_support.h"
 #include "util/fileio.h"
 
@@ -105,10 +105,9 @@ TEST(WriteLine, CreateReplaceAndAppend) {
     ASSERT_TRUE(writeLineTo(f, "bare", true, false));
     EXPECT_EQ(test::readFile(f), "bare");
 
-    ScriptedUI ui;
-    Context ctx(ui);
-    EXPECT_FALSE(writeLine(dir + "no/such/dir/x.txt", "x", false, &ctx));
-    EXPECT_NE(ctx.lastErrText.find("x.txt"), std::string::npos);
+    std::string err;
+    EXPECT_FALSE(writeLine(dir + "no/such/dir/x.txt", "x", false, &err));
+    EXPECT_NE(err.find("x.txt"), std::string::npos);
     EXPECT_FALSE(appendLine(dir + "no/such/dir/x.txt", "x"));
 }
 

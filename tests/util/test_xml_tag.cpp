@@ -1,12 +1,12 @@
-#include "util/xml_tag.h"
+#include "formats/xml_tag.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "shell/context.h"
-#include "shell/scripted_ui.h"
+#include "convert/context.h"
+#include "core/scripted_ui.h"
 #include "util/assoc_array.h"
 
 namespace molv {
@@ -132,7 +132,7 @@ TEST(XmlTagLine, TwoOpeningTagsOnALineAreAMismatch) {
 
 TEST(XmlTagLine, ExtraTextAfterAnElementIsAWarning) {
     TagReader r("<a>1</a> trailing\n");
-    r.ctx.app.dbgLevel = 1;
+    r.ctx.dbgLevel = 1;
     Tag t = r.next();
     ASSERT_TRUE(t.ok);
     EXPECT_EQ(t.name, "a");

@@ -1,12 +1,11 @@
 // Setting values, named by their configuration keys, and the Settings menu's
-// view model (check marks and captions) that the window binds to.
+// view model (check marks and captions) that the window binds to. Plain data:
+// readers and writers take the values they need from here.
 #pragma once
 #include <cstdint>
 #include <string>
 
 namespace molv {
-
-struct Context;
 
 struct Settings {
     bool switch_obj_yz = false;
@@ -51,25 +50,5 @@ struct SettingsMenu {
     std::string tKF1, tKF2, tDbgLvl;
     bool chDbgLog = false, chDbgLog2 = false, chDbgLog3 = false;
 };
-
-void applyDefaults(Context& ctx);
-void showSettingsInMenus(Context& ctx);
-void syncSettingsFromMenus(Context& ctx, bool devPanel);
-// Syncs from the menu (without the developer panel) and writes the file.
-bool saveSettings(Context& ctx);
-// Writes the configuration file whole; a failure is logged, never silent,
-// and leaves settingsDirty set.
-bool writeSettingsFile(Context& ctx);
-// configDir + "molvconv.cfg".
-std::string settingsFilePath(const Context& ctx);
-void loadSettings(Context& ctx);
-void askResizeSize(Context& ctx);
-void askBoneID(Context& ctx);
-// Menu commands: invert a check mark (the value follows at the next sync);
-// Default settings.
-void toggleMenuItem(Context& ctx, bool SettingsMenu::*item);
-void defaultSettings(Context& ctx);
-// The exact text of the configuration file for the current values.
-std::string settingsFileText(const Settings& s);
 
 }  // namespace molv

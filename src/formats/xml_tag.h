@@ -19,7 +19,7 @@
 
 namespace molv {
 
-struct Context;
+class Diagnostics;
 class AssocArray;
 
 // Makes a document's bytes UTF-8: a UTF-8 byte order mark is removed, and
@@ -56,7 +56,7 @@ public:
     bool readLine(std::string& line);
 
 private:
-    friend bool readXmlTag(Context&, XmlSource&, std::string&, std::string&, std::string&, AssocArray&, bool);
+    friend bool readXmlTag(Diagnostics&, XmlSource&, std::string&, std::string&, std::string&, AssocArray&, bool);
     const char* begin_ = nullptr;
     const char* p_ = nullptr;
     const char* end_ = nullptr;
@@ -72,7 +72,7 @@ private:
 // Attribute values keep their entities; decodeXmlText decodes them.
 // Line mode counts a line into xmlLineNo per line read; character mode
 // sets it to the line of the tag's "<".
-bool readXmlTag(Context& ctx, XmlSource& src, std::string& tagName, std::string& tagText, std::string& closingTag,
+bool readXmlTag(Diagnostics& ctx, XmlSource& src, std::string& tagName, std::string& tagText, std::string& closingTag,
                 AssocArray& attrs, bool charMode = false);
 
 // Reads the next tag in line mode and keeps the path of open elements in
@@ -82,7 +82,7 @@ bool readXmlTag(Context& ctx, XmlSource& src, std::string& tagName, std::string&
 // ("tag nesting underflow") and on an element nested deeper than
 // kXmlMaxDepth ("tag nesting too deep").
 inline constexpr int kXmlMaxDepth = 20;
-bool readXmlElement(Context& ctx, XmlSource& src, std::string& tagName, std::string& path, std::string& tagText,
+bool readXmlElement(Diagnostics& ctx, XmlSource& src, std::string& tagName, std::string& path, std::string& tagText,
                     AssocArray& attrs);
 
 // ---------------------------------------------------------------------------

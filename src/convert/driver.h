@@ -17,7 +17,6 @@ bool LoadFile(Context& ctx);
 // Reads srcFile into the model store. True when the reader succeeded (a
 // missing file, an unknown type or a reader that gave up give false).
 bool readDispatch(Context& ctx);
-void runAutos(Context& ctx, bool fromWrite);
 // Writes the model to outFile (derived from srcFile when empty). True only
 // when a writer ran and every file it wrote was written.
 bool writeDispatch(Context& ctx);

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/ui.h"
+#include "core/ui.h"
 
 namespace molv {
 

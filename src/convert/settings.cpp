@@ -1,9 +1,9 @@
-#include "shell/settings.h"
+#include "convert/settings.h"
 
 #include <cmath>
 #include <limits>
 
-#include "shell/context.h"
+#include "convert/context.h"
 #include "util/assoc_array.h"
 #include "util/fileio.h"
 #include "util/numfmt.h"
@@ -113,7 +113,8 @@ void syncSettingsFromMenus(Context& ctx, bool devPanel) {
         a.statsFlag = m.chStats;
         a.devNum1 = roundToInt32(numOrZero(m.tKF1));
         a.devNum2 = roundToInt32(numOrZero(m.tKF2));
-        a.dbgLevel = intOrZero(m.tDbgLvl);
+        ctx.model.detailLimit = a.devNum2;  // the second number caps detail lines per mesh
+        ctx.dbgLevel = intOrZero(m.tDbgLvl);
         a.extraLog = m.chDbgLog || m.chDbgLog2 || m.chDbgLog3;
     }
     s.switch_obj_yz = m.m_s_switch_obj_yz;
@@ -168,7 +169,7 @@ bool saveSettings(Context& ctx) {
 
 void loadSettings(Context& ctx) {
     AssocArray kv;
-    if (!readNameValueFile(settingsFilePath(ctx), kv, &ctx)) return;
+    if (!readNameValueFile(settingsFilePath(ctx), kv, &ctx.lastErrText)) return;
     Settings& s = ctx.settings;
     kv.getIfNotMTB("switch_obj_yz", s.switch_obj_yz);
     kv.getIfNotMTB("switch_xz", s.switch_xz);

@@ -1,13 +1,12 @@
-#include "shell/driver.h"
+#include "convert/driver.h"
 
-#include "cal3d/cal3d_set.h"
-#include "formats/dae_reader.h"
-#include "formats/obj_reader.h"
-#include "formats/tds_reader.h"
+#include "convert/context.h"
+#include "convert/fixups.h"
+#include "convert/registry.h"
+#include "convert/settings.h"
 #include "model/checks.h"
 #include "model/extents.h"
-#include "shell/context.h"
-#include "shell/settings.h"
+#include "model/io_env.h"
 #include "util/fileio.h"
 #include "util/numfmt.h"
 #include "util/paths.h"
@@ -16,53 +15,6 @@
 namespace molv {
 
 namespace {
-
-using ReadFn = bool (*)(Context&, const std::string&);
-
-// One row per source type the dispatch knows. A row without a reader is a
-// type whose reader is not built: it is refused like an unknown type.
-struct ReadRow {
-    const char* ext;
-    ReadFn reader;
-    bool geometry;  // fills the model store: fix-ups and summary follow
-};
-
-constexpr ReadRow kReaders[] = {
-    {"3ds", &Read3DS, true},   {"an8", nullptr, true},     {"cmf", nullptr, true},
-    {"xmf", nullptr, true},    {"obj", &LoadObj, true},    {"cfg", nullptr, true},
-    {"dae", &LoadDae, true},   {"csf", nullptr, false},    {"crf", nullptr, false},
-    {"txm", nullptr, false},   {"bodypart", nullptr, false}, {"template", nullptr, false},
-    {"quodex", nullptr, false},
-};
-
-const ReadRow* readRowFor(const std::string& ext) {
-    for (const ReadRow& r : kReaders)
-        if (ext == r.ext) return &r;
-    return nullptr;
-}
-
-using WriteFn = bool (*)(Context&, const std::string&);
-
-bool writeCrfOut(Context& ctx, const std::string& path) { return writeMaterialCrf(ctx, 0, path); }
-bool writeCsfOut(Context& ctx, const std::string& path) { return writeSkeletonCsf(ctx, path, false); }
-
-// Single-file writers by output extension; the Cal3D set ("cmf", "cfg") has
-// its own path. A row without a writer is refused as unhandled.
-struct WriteRow {
-    const char* ext;
-    WriteFn writer;
-};
-
-constexpr WriteRow kWriters[] = {
-    {"caf", &writeCaf}, {"crf", &writeCrfOut}, {"csf", &writeCsfOut},
-    {"ans", nullptr},   {"an8", nullptr},      {"obj", nullptr},
-};
-
-const WriteRow* writeRowFor(const std::string& ext) {
-    for (const WriteRow& r : kWriters)
-        if (ext == r.ext) return &r;
-    return nullptr;
-}
 
 bool hasSeparator(const std::string& path) {
     return path.find('/') != std::string::npos || path.find('\\') != std::string::npos;
@@ -76,32 +28,39 @@ bool oneOf(const std::string& s, std::initializer_list<const char*> list) {
     return false;
 }
 
+bool setSource(const std::string& ext) {
+    const FormatEntry* f = formatFor(ext);
+    return f && f->setSource;
+}
+
 void refuseUnknown(Context& ctx, const std::string& ext) { ctx.msgBox("Unknown filetype: ." + ext); }
 
 // The Cal3D set: centring and span questions, then the writer. False when
 // the user abandoned the write or nothing could be written.
 enum class SetResult { Written, Failed, Abandoned, NotWritten };
 
-SetResult writeCal3dSet(Context& ctx) {
+SetResult writeCal3dSet(Context& ctx, const FormatEntry& out) {
     AppState& a = ctx.app;
     ModelStore& m = ctx.model;
-    if (m.maxSpan == 0) SetMaxMinsM(ctx);
+    if (m.maxSpan == 0) SetMaxMinsM(m);
     if (!m.modelCentred) {
         Answer ans = ctx.msgBox("Model not centred LR/FB: centre?", Buttons::YesNoCancel, Answer::Yes);
         if (ans == Answer::Cancel) return SetResult::Abandoned;
         // Middle of the model at height 80.
-        if (ans == Answer::Yes) CentreModel(ctx, true, 80.0f - m.spanPos.y / 2.0f);
+        if (ans == Answer::Yes) CentreModel(m, true, 80.0f - m.spanPos.y / 2.0f);
     }
     if (m.maxSpan < 20 || m.maxSpan > 200) {
         auto span = ctx.inputBox("Max Span is " + numText(m.maxSpan) + ", enter new span ('=' to retain)", "", "50");
         if (!span || span->empty()) return SetResult::Abandoned;
         if (*span != "=") ResizeModel(ctx, *span, false, false);
     }
-    if (!oneOf(a.srcExt, {"dae", "obj", "3ds", "cmf", "cfg"})) {
+    if (!setSource(a.srcExt)) {
         ctx.msgBox("need to setup write_" + a.srcExt + "_cmf()");
         return SetResult::NotWritten;
     }
-    bool ok = writeCal3d(ctx, a.outFile, true);
+    WriteEnv env = ctx.writeEnv();
+    const bool ok = out.write(env, a.outFile);
+    if (env.writeFailed) a.writeFailed = true;
     return ok && !a.writeFailed ? SetResult::Written : SetResult::Failed;
 }
 
@@ -162,7 +121,9 @@ bool LoadFile(Context& ctx) {
     a.srcLineNo = 0;
     syncSettingsFromMenus(ctx, false);
     a.srcExt = lowerExt(a.srcFile);
-    if (!knownTypeListed(a.knownTypes, a.srcExt)) {
+    // Developer mode has no list of accepted types: every registered one is read.
+    const bool accepted = a.devMode ? readAccepted(a.srcExt, true) : knownTypeListed(a.knownTypes, a.srcExt);
+    if (!accepted) {
         refuseUnknown(ctx, a.srcExt);
         return false;
     }
@@ -213,38 +174,29 @@ bool readDispatch(Context& ctx) {
 
     bool geometry = false;
     if (a.srcExt != "caf") {  // an animation has no reader; only its name is used
-        const ReadRow* row = readRowFor(a.srcExt);
-        if (!row || !row->reader) {
+        const FormatEntry* f = formatFor(a.srcExt);
+        if (!f || !f->read) {
             refuseUnknown(ctx, a.srcExt);
             return false;
         }
-        bool ok = row->reader(ctx, a.srcFile);
-        ReportBadFaceSummary(ctx);
-        if (!ok || a.readAbort) return false;
-        geometry = row->geometry;
+        ReadEnv env = ctx.readEnv();
+        const ReadResult r = f->read(env, a.srcFile);
+        ReportBadFaceSummary(m);
+        if (!r.ok()) {
+            a.readAbort = true;
+            if (!r.message.empty()) ctx.msgBox(r.message);
+            return false;
+        }
+        geometry = f->geometry;
     }
     if (geometry) {
         runAutos(ctx, false);
-        SetMaxMinsM(ctx);
-        DumpModel(ctx);
+        SetMaxMinsM(m);
+        DumpModel(m, a.devMode);
     }
     logReadComplete(ctx);
     ctx.showStatus("Complete");
     return true;
-}
-
-void runAutos(Context& ctx, bool fromWrite) {
-    const AppState& a = ctx.app;
-    const Settings& s = ctx.settings;
-    if (!fromWrite && !s.forceAuto && (a.srcExt == "cmf" || a.srcExt == "cfg")) {
-        ctx.logMsg("Srctype " + a.srcExt + ", AUTOS not run");
-        return;
-    }
-    if (s.autoResize) ResizeModel(ctx, numText(s.dflt_autosize), false, true);
-    if (s.autoZeroBsHt)
-        CentreModel(ctx, true, 0.0f);
-    else if (s.autoCentre)
-        CentreModel(ctx, false, 0.0f);
 }
 
 bool writeDispatch(Context& ctx) {
@@ -259,15 +211,17 @@ bool writeDispatch(Context& ctx) {
     a.writeFailed = false;
 
     bool ok = false;
-    if (a.outExt == "cmf" || a.outExt == "cfg") {
-        switch (writeCal3dSet(ctx)) {
+    const FormatEntry* out = formatFor(a.outExt);
+    if (out && out->write && out->cal3dSet) {
+        switch (writeCal3dSet(ctx, *out)) {
             case SetResult::Abandoned: return false;
             case SetResult::Failed: ok = false; break;
             case SetResult::NotWritten: ctx.logMsg("Write complete"); return false;
             case SetResult::Written: ok = true; break;
         }
-    } else if (const WriteRow* row = writeRowFor(a.outExt); row && row->writer) {
-        ok = row->writer(ctx, a.outFile) && !a.writeFailed;
+    } else if (out && out->write) {
+        WriteEnv env = ctx.writeEnv();
+        ok = out->write(env, a.outFile) && !env.writeFailed;
     } else {
         ctx.msgBox("Save: unhandled extension(" + a.outExt + ")");
         ctx.logMsg("Write complete");
@@ -289,8 +243,8 @@ bool convertFile(Context& ctx, const std::string& srcFile, const std::string& ou
     a.readAbort = false;
     if (!readDispatch(ctx) || a.readAbort) return false;
     // A geometry source that gave no face would become an empty prop.
-    const ReadRow* row = readRowFor(a.srcExt);
-    if (row && row->geometry && ctx.model.ttlnum_Faces <= 0) {
+    const FormatEntry* f = formatFor(a.srcExt);
+    if (f && f->geometry && ctx.model.ttlnum_Faces <= 0) {
         ctx.msgBox("Nothing to convert: no faces read from " + a.srcFile);
         return false;
     }

@@ -1,9 +1,9 @@
-#include "util/xml_tag.h"
+#include "formats/xml_tag.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "shell/context.h"
+#include "core/diagnostics.h"
 #include "util/assoc_array.h"
 #include "util/text.h"
 
@@ -290,7 +290,7 @@ std::size_t parseTagHead(const std::string& line, std::string& tagName, std::str
 
 }  // namespace
 
-bool readXmlTag(Context& ctx, XmlSource& src, std::string& tagName, std::string& tagText, std::string& closingTag,
+bool readXmlTag(Diagnostics& ctx, XmlSource& src, std::string& tagName, std::string& tagText, std::string& closingTag,
                 AssocArray& attrs, bool charMode) {
     std::string& xmlLine = ctx.xml.xmlLine;
     xmlLine.clear();
@@ -446,7 +446,7 @@ bool readXmlTag(Context& ctx, XmlSource& src, std::string& tagName, std::string&
     return true;
 }
 
-bool readXmlElement(Context& ctx, XmlSource& src, std::string& tagName, std::string& path, std::string& tagText,
+bool readXmlElement(Diagnostics& ctx, XmlSource& src, std::string& tagName, std::string& path, std::string& tagText,
                     AssocArray& attrs) {
     std::string name, closing;
     if (!readXmlTag(ctx, src, name, tagText, closing, attrs, false)) return false;

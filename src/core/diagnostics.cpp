@@ -1,4 +1,4 @@
-#include "shell/context.h"
+#include "core/diagnostics.h"
 
 #include "util/fileio.h"
 
@@ -13,8 +13,6 @@ Answer defaultAnswer(Buttons b) {
     }
     return Answer::Ok;
 }
-
-Context::Context(UI& u) : ui(&u), model(*this) {}
 
 void LogList::add(const std::string& message, UI* ui) {
     if (message.empty()) return;
@@ -42,34 +40,34 @@ void LogList::clear(UI* ui) {
     if (ui) ui->logClear();
 }
 
-void Context::logMsg(const std::string& message, int level) {
-    if (level <= app.dbgLevel) logList.add(message, ui);
+void Diagnostics::logMsg(const std::string& message, int level) {
+    if (level <= dbgLevel) logList.add(message, ui);
     ui->pumpEvents();
 }
 
-void Context::logFile(const std::string& message, int) {
+void Diagnostics::logFile(const std::string& message, int) {
     if (!logFrozen_) {
-        if (app.logFileName.empty()) return;  // nowhere to write yet
-        frozenLog_ = app.logFileName;
+        if (logFileName.empty()) return;  // nowhere to write yet
+        frozenLog_ = logFileName;
         logFrozen_ = true;
     }
     appendLineToFile(frozenLog_, message);
 }
 
-void Context::logFileIfDebug(const std::string& message, int level) {
-    if (app.dbgLevel > 0) logFile(message, level);
+void Diagnostics::logFileIfDebug(const std::string& message, int level) {
+    if (dbgLevel > 0) logFile(message, level);
 }
 
-void Context::deleteLogFile() {
-    deleteFile(logFrozen_ ? frozenLog_ : app.logFileName);
+void Diagnostics::deleteLogFile() {
+    deleteFile(logFrozen_ ? frozenLog_ : logFileName);
 }
 
-void Context::showStatus(const std::string& text) {
+void Diagnostics::showStatus(const std::string& text) {
     ui->status("[ " + text + " ]");
     ui->pumpEvents();
 }
 
-bool Context::statusDue() {
+bool Diagnostics::statusDue() {
     if ((++statusCalls_ & 255u) != 0) return false;
     if (!ui->showsStatus()) return false;
     auto now = std::chrono::steady_clock::now();
@@ -78,13 +76,13 @@ bool Context::statusDue() {
     return true;
 }
 
-void Context::progress(std::int64_t done, std::int64_t total) { ui->progress(done, total); }
+void Diagnostics::progress(std::int64_t done, std::int64_t total) { ui->progress(done, total); }
 
-Answer Context::msgBox(const std::string& text, Buttons b) { return ui->messageBox(text, b, defaultAnswer(b)); }
+Answer Diagnostics::msgBox(const std::string& text, Buttons b) { return ui->messageBox(text, b, defaultAnswer(b)); }
 
-Answer Context::msgBox(const std::string& text, Buttons b, Answer dflt) { return ui->messageBox(text, b, dflt); }
+Answer Diagnostics::msgBox(const std::string& text, Buttons b, Answer dflt) { return ui->messageBox(text, b, dflt); }
 
-std::optional<std::string> Context::inputBox(const std::string& prompt, const std::string& title,
+std::optional<std::string> Diagnostics::inputBox(const std::string& prompt, const std::string& title,
                                              const std::string& dflt) {
     return ui->inputBox(prompt, title, dflt);
 }

@@ -17,6 +17,9 @@ public:
     // Modal message box; returns the button pressed. `dflt` is the answer a
     // non-interactive run takes.
     virtual Answer messageBox(const std::string& text, Buttons buttons, Answer dflt) = 0;
+    // The outcome of a whole run ("Conversion complete"): the console prints
+    // it on standard output, a window shows it in a box.
+    virtual void notice(const std::string& text) { messageBox(text, Buttons::Ok, Answer::Ok); }
     // Input box; nullopt when cancelled.
     virtual std::optional<std::string> inputBox(const std::string& prompt, const std::string& title,
                                                 const std::string& dflt) = 0;

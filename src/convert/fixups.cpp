@@ -1,0 +1,118 @@
+#include "convert/fixups.h"
+
+#include <array>
+#include <optional>
+#include <vector>
+
+#include "convert/context.h"
+#include "model/extents.h"
+#include "util/numfmt.h"
+#include "util/text.h"
+
+namespace molv {
+
+namespace {
+
+std::vector<std::string> splitColon(const std::string& s) {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t p = s.find(':', start);
+        out.push_back(std::string(trimView(s.substr(start, p == std::string::npos ? std::string::npos : p - start))));
+        if (p == std::string::npos) break;
+        start = p + 1;
+    }
+    return out;
+}
+
+// The fix-ups run after a resize re-place the model (centre, base height);
+// the resize among them would undo the span just chosen, so it is held off.
+class AutoResizeOff {
+public:
+    explicit AutoResizeOff(Settings& s) : s_(s), saved_(s.autoResize) { s_.autoResize = false; }
+    ~AutoResizeOff() { s_.autoResize = saved_; }
+    AutoResizeOff(const AutoResizeOff&) = delete;
+    AutoResizeOff& operator=(const AutoResizeOff&) = delete;
+
+private:
+    Settings& s_;
+    bool saved_;
+};
+
+}  // namespace
+
+void runAutos(Context& ctx, bool fromWrite) {
+    const AppState& a = ctx.app;
+    const Settings& s = ctx.settings;
+    if (!fromWrite && !s.forceAuto && (a.srcExt == "cmf" || a.srcExt == "cfg")) {
+        ctx.logMsg("Srctype " + a.srcExt + ", AUTOS not run");
+        return;
+    }
+    if (s.autoResize) ResizeModel(ctx, numText(s.dflt_autosize), false, true);
+    if (s.autoZeroBsHt)
+        CentreModel(ctx.model, true, 0.0f);
+    else if (s.autoCentre)
+        CentreModel(ctx.model, false, 0.0f);
+}
+
+bool ResizeModel(Context& ctx, const std::string& spanText, bool fromWrite, bool inFixups, std::string* spanOut) {
+    ModelStore& m = ctx.model;
+    SetMaxMinsM(m);
+    if (m.maxSpan == 0) {
+        ctx.msgBox("No non-zero span");
+        return false;
+    }
+    std::string text = spanText;
+    if (trimView(text).empty()) {
+        const std::string prompt =
+            "Current max span=" + fmt2(m.maxSpan) + ", Enter new max span.\r" +
+            "(with one optional constraint which will fix to that span in that dir nnn[:R|U|B]\r" +
+            (ctx.settings.autoZeroBsHt ? "This will reset Zero Base height " : "This will AFFECT Zero Base height ");
+        std::optional<std::string> answer = ctx.inputBox(prompt, "", "");
+        if (!answer || trimView(*answer).empty()) return false;
+        text = *answer;
+    }
+    // A span typed with a direction ("6:r") is honoured whether it came from
+    // the box or from the caller.
+    const std::vector<std::string> tokens = splitColon(text);
+    const std::string span = tokens[0];
+    if (spanOut) *spanOut = span;
+    std::array<bool, 3> axes = {false, false, false};
+    float current = m.maxSpan;
+    for (std::size_t i = 1; i < tokens.size(); ++i) {
+        const std::string t = toLowerAscii(tokens[i]);
+        const int k = t == "r" ? 0 : t == "u" ? 1 : t == "b" ? 2 : -1;
+        if (k < 0) continue;
+        axes[static_cast<std::size_t>(k)] = true;
+        current = m.spanPos[k];
+    }
+    if (!axes[0] && !axes[1] && !axes[2]) axes = {true, true, true};
+    // A flat direction has nothing to stretch.
+    if (current == 0) {
+        ctx.msgBox("No non-zero span");
+        return false;
+    }
+    // Zero, negative or non-numeric spans would collapse or mirror the model.
+    const std::optional<double> wanted = parseNumber(span);
+    if (!wanted || !(*wanted > 0)) {
+        ctx.msgBox("Span must be a number above 0: " + span);
+        return false;
+    }
+    const std::optional<double> factor = ScaleModel(m, *wanted, current, axes, span);
+    if (!factor) return false;
+
+    if (inFixups) {
+        SetMaxMinsM(m);
+    } else {
+        {
+            AutoResizeOff hold(ctx.settings);
+            runAutos(ctx, fromWrite);
+        }
+        SetMaxMinsM(m);
+        ctx.logMsg(ExtentsText(m, false), 0);
+    }
+    if (ctx.logWanted(1)) ctx.logMsg("Scaled " + numText(static_cast<float>(*factor)), 1);
+    return true;
+}
+
+}  // namespace molv

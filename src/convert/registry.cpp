@@ -1,0 +1,85 @@
+#include "convert/registry.h"
+
+#include "cal3d/cal3d_set.h"
+#include "formats/dae_reader.h"
+#include "formats/obj_reader.h"
+#include "formats/tds_reader.h"
+#include "model/io_env.h"
+
+namespace molv {
+
+namespace {
+
+bool writeSet(WriteEnv& env, const std::string& path) { return writeCal3d(env, path, true); }
+bool writeCrfOut(WriteEnv& env, const std::string& path) { return writeMaterialCrf(env, 0, path); }
+bool writeCsfOut(WriteEnv& env, const std::string& path) { return writeSkeletonCsf(env, path, false); }
+
+// The user types come first, in the order the filter lists them.
+constexpr FormatEntry kFormats[] = {
+    // ext        description                    read      write         dev    geom   setSrc cal3dSet
+    {"3ds", "3D Studio", &Read3DS, nullptr, false, true, true, false},
+    {"obj", "Wavefront", &LoadObj, nullptr, false, true, true, false},
+    {"dae", "Collada", &LoadDae, nullptr, false, true, true, false},
+    {"cmf", "Cal3D mesh", nullptr, &writeSet, true, true, true, true},
+    {"cfg", "Cal3D viewer configuration", nullptr, &writeSet, true, true, true, true},
+    {"xmf", "Cal3D XML mesh", nullptr, nullptr, true, true, false, false},
+    {"an8", "Anim8or", nullptr, nullptr, true, true, false, false},
+    {"csf", "Cal3D skeleton", nullptr, &writeCsfOut, true, false, false, false},
+    {"crf", "Cal3D material", nullptr, &writeCrfOut, true, false, false, false},
+    {"caf", "Cal3D animation", nullptr, &writeCaf, true, false, false, false},
+    {"ans", "Anim8or figure", nullptr, nullptr, true, false, false, false},
+    {"txm", "text material", nullptr, nullptr, true, false, false, false},
+    {"bodypart", "body part", nullptr, nullptr, true, false, false, false},
+    {"template", "prop template", nullptr, nullptr, true, false, false, false},
+    {"quodex", "quodex", nullptr, nullptr, true, false, false, false},
+};
+
+}  // namespace
+
+std::span<const FormatEntry> formats() { return kFormats; }
+
+const FormatEntry* formatFor(const std::string& ext) {
+    for (const FormatEntry& f : kFormats)
+        if (ext == f.ext) return &f;
+    return nullptr;
+}
+
+std::string userTypes() {
+    std::string out;
+    for (const FormatEntry& f : kFormats) {
+        if (f.devOnly || !f.read) continue;
+        if (!out.empty()) out += ';';
+        out += std::string("*.") + f.ext;
+    }
+    return out;
+}
+
+bool readAccepted(const std::string& ext, bool devMode) {
+    const FormatEntry* f = formatFor(ext);
+    if (!f) return false;
+    return devMode || (f->read && !f->devOnly);
+}
+
+std::string fileFilter(bool devMode) {
+    std::string types, pairs;
+    for (const FormatEntry& f : kFormats) {
+        if (!f.read || (f.devOnly && !devMode)) continue;
+        const std::string pattern = std::string("*.") + f.ext;
+        if (!types.empty()) types += ';';
+        types += pattern;
+        pairs += std::string("|") + f.description + " ." + f.ext + "|" + pattern;
+    }
+    return "Known files|" + types + pairs + "|All Files (*.*)|*.*";
+}
+
+std::string outputTypesHelp() {
+    std::string out;
+    for (const FormatEntry& f : kFormats) {
+        if (!f.write) continue;
+        out += std::string("    .") + f.ext + "  " + f.description + (f.cal3dSet ? " (the whole Cal3D set)" : "") +
+               "\n";
+    }
+    return out;
+}
+
+}  // namespace molv

@@ -1,0 +1,82 @@
+// What every layer may tell the user: the log list, the log file, the
+// status text, progress and the boxes, all through the window-system
+// interface. Lower layers get this, never the whole run context.
+#pragma once
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+
+#include "core/ui.h"
+
+namespace molv {
+
+// The log list: wraps at 120, keeps at most 100 entries, drops the eleventh
+// first so the first ten stay.
+class LogList {
+public:
+    static constexpr int kWrap = 120;
+    static constexpr int kMax = 100;
+    const std::deque<std::string>& entries() const { return entries_; }
+    void add(const std::string& message, UI* ui);
+    void clear(UI* ui);
+
+private:
+    std::deque<std::string> entries_;
+};
+
+// Line state of the text being read, quoted by messages about broken
+// references (the line-mode XML reader keeps it; other readers may too).
+struct XmlState {
+    std::string xmlLine;
+    std::int32_t xmlLineNo = 0;
+    std::string xmlPath;
+    // Names of the elements readXmlElement has open, at 1..xmlDepth.
+    std::array<std::string, 21> xmlStack;
+    std::int16_t xmlDepth = 0;
+};
+
+class Diagnostics {
+public:
+    explicit Diagnostics(UI& ui) : ui(&ui) {}
+    Diagnostics(const Diagnostics&) = delete;
+    Diagnostics& operator=(const Diagnostics&) = delete;
+
+    UI* ui;
+    LogList logList;
+    std::int16_t dbgLevel = 0;    // log lines above this level are not shown
+    std::string logFileName;      // "" until start-up has chosen the folder
+    std::string lastErrText;      // text of the last file-system error
+    XmlState xml;
+
+    // Log list line when level <= dbgLevel; events are pumped either way.
+    void logMsg(const std::string& message, int level = 0);
+    bool logWanted(int level) const { return level <= dbgLevel; }
+    // One line (CR LF) appended to the log file; failures are swallowed.
+    void logFile(const std::string& message, int level = 0);
+    void logFileIfDebug(const std::string& message, int level = 0);
+    // "[ text ]" in the status area.
+    void showStatus(const std::string& text);
+    // True at most every few milliseconds: callers on per-item paths test it
+    // before building a status text.
+    bool statusDue();
+    void progress(std::int64_t done, std::int64_t total);
+    Answer msgBox(const std::string& text, Buttons b = Buttons::Ok);
+    Answer msgBox(const std::string& text, Buttons b, Answer dflt);
+    std::optional<std::string> inputBox(const std::string& prompt, const std::string& title,
+                                        const std::string& dflt);
+
+    // Name of the log file as frozen at the first line written.
+    const std::string& frozenLogFileName() const { return frozenLog_; }
+    void deleteLogFile();
+
+private:
+    std::string frozenLog_;
+    bool logFrozen_ = false;
+    std::uint32_t statusCalls_ = 0;
+    std::chrono::steady_clock::time_point lastStatus_{};
+};
+
+}  // namespace molv

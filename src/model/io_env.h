@@ -1,0 +1,40 @@
+// What a reader or a writer is handed: the store, where to report, the
+// settings, and the names of the files in play. Built by the driver from the
+// run's context; tests build one directly.
+#pragma once
+#include <string>
+
+namespace molv {
+
+class Diagnostics;
+class ModelStore;
+struct Settings;
+struct SkeletonStore;
+
+struct ReadEnv {
+    Diagnostics& diag;
+    ModelStore& model;
+    const Settings& settings;
+    std::string srcFile;        // the source, as messages name it
+    std::string srcFolder;      // companion files (materials, textures) are looked for here
+    std::string modelName;      // source name without folder and extension, blanks as "_"
+    std::string currentFolder;  // relative names inside the source resolve from here when set
+    bool devMode = false;
+    bool extraLog = false;  // the developer panel's extra logging
+    bool dbgTrace = false;  // -dbg: readers trace what they meet to the log file
+};
+
+struct WriteEnv {
+    Diagnostics& diag;
+    ModelStore& model;  // writers may recompute normals
+    const SkeletonStore& skel;
+    const Settings& settings;
+    std::string outBase;    // output name with folder, without extension
+    std::string outName;    // output name without folder and extension
+    std::string srcFolder;  // where the source's texture maps are
+    bool devMode = false;
+    bool extraLog = false;
+    bool writeFailed = false;  // set when a file could not be written
+};
+
+}  // namespace molv
