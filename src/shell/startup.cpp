@@ -180,6 +180,7 @@ StartupResult startUp(Context& ctx, const std::string& cmdLine, const std::strin
 
         // What loading the window does: the Settings menu shows the values.
         trace("L11");
+        ctx.logMsg(a.cmdLine);  // the first line of the log list
         if (a.dbgTrace) ctx.logMsg("Debug Log: " + ctx.logFileName);
         showSettingsInMenus(ctx);
         trace("L13");

@@ -483,10 +483,25 @@ TEST_F(DriverTest, LoadFileRefusesTypesOutsideTheKnownList) {
     EXPECT_EQ(ui.boxes[0].text, "Unknown filetype: .ob");
     EXPECT_FALSE(fileExists(dir + "molvconv.cfg"));  // refused before the read
 
-    ctx.app.knownTypes.clear();  // developer mode refuses every file here
-    ctx.app.srcFile = dir + "tri.obj";
+    // Developer mode has no list: every registered type is read, others refused.
+    ctx.app.devMode = true;
+    ctx.app.knownTypes.clear();
+    writeFile(dir + "tri.obj", "v 0 0 0\nv 10 0 0\nv 0 10 0\nf 1 2 3\n");
+    ctx.app.srcFile = ctx.menu.tSrcFile = dir + "tri.obj";
+    EXPECT_TRUE(LoadFile(ctx));
+    EXPECT_EQ(m.ttlnum_Faces, 1);
+    ctx.app.srcFile = dir + "thing.ob";
     EXPECT_FALSE(LoadFile(ctx));
-    EXPECT_EQ(ui.boxes.back().text, "Unknown filetype: .obj");
+    EXPECT_EQ(ui.boxes.back().text, "Unknown filetype: .ob");
+}
+
+TEST_F(DriverTest, DeveloperPanelDetailLimitReachesTheStore) {
+    ctx.app.devMode = true;
+    ctx.menu.tKF2 = "7";
+    writeFile(dir + "tri.obj", "v 0 0 0\nv 10 0 0\nv 0 10 0\nf 1 2 3\n");
+    ctx.app.srcFile = ctx.menu.tSrcFile = dir + "tri.obj";
+    EXPECT_TRUE(readDispatch(ctx));
+    EXPECT_EQ(m.detailLimit, 7);
 }
 
 TEST_F(DriverTest, LoadFileClearsTheLogFileAndReads) {

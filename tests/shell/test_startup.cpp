@@ -118,6 +118,10 @@ TEST(StartUp, SourceWordsAndSwitches) {
     // Upper-case -DBG traces but leaves the log file in the work folder.
     EXPECT_EQ(ctx.logFileName, home + ".config/molvconv/work/0molvconv.log");
     EXPECT_NE(readFile(ctx.logFileName).find("L5\r\n"), std::string::npos);
+    // The command line is the log list's first line, the debug log's name next.
+    ASSERT_GE(ctx.logList.entries().size(), 2u);
+    EXPECT_EQ(ctx.logList.entries()[0], "-DBG   my    chair.3ds -x");
+    EXPECT_EQ(ctx.logList.entries()[1], "Debug Log: " + ctx.logFileName);
 }
 
 TEST(StartUp, DeveloperModeUsesItsOwnFolder) {
