@@ -190,7 +190,7 @@ std::unique_ptr<Loaded> load(std::string_view doc, Setup setup) {
     l->ctx.app.srcFile = "test.dae";
     l->ctx.app.modelName = "model";
     setup(l->ctx);
-    l->ok = LoadDaeBytes(l->ctx, doc);
+    l->ok = LoadDaeBytes(l->ctx, doc).ok();
     return l;
 }
 

@@ -71,7 +71,7 @@ std::unique_ptr<Loaded> loadFile(const std::string& file) {
     auto l = std::make_unique<Loaded>();
     l->ctx.app.srcFile = file;
     l->ctx.app.modelName = file.substr(0, file.find('.'));
-    l->ok = LoadDae(l->ctx, test::dataPath("dae/" + file));
+    l->ok = LoadDae(l->ctx, test::dataPath("dae/" + file)).ok();
     return l;
 }
 
