@@ -9,8 +9,9 @@
 
 namespace molv {
 struct ReadEnv;
-// Reads the document at path; fails when it cannot be read or is not a
-// well-formed Collada document.
+// Reads the document at path. Fails when it cannot be read, is not a
+// well-formed Collada document, or its scene asks for more than the reader
+// follows; the message names the limit or the line.
 ReadResult LoadDae(ReadEnv& env, const std::string& path);
 // The same from bytes in memory; env.srcFile names the document in
 // messages and env.modelName prefixes texture map names.

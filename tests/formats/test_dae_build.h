@@ -181,6 +181,7 @@ struct Loaded {
     ScriptedUI ui;
     Context ctx{ui};
     bool ok = false;
+    ReadResult result;
     const ModelStore& m() const { return ctx.model; }
     bool sawBox(const std::string& s) const { return ui.sawBox(s); }
 };
@@ -191,7 +192,8 @@ std::unique_ptr<Loaded> load(std::string_view doc, Setup setup) {
     l->ctx.app.srcFile = "test.dae";
     l->ctx.app.modelName = "model";
     setup(l->ctx);
-    l->ok = LoadDaeBytes(l->ctx, doc).ok();
+    l->result = LoadDaeBytes(l->ctx, doc);
+    l->ok = l->result.ok();
     return l;
 }
 

@@ -6,6 +6,7 @@
 
 #include <chrono>
 
+#include "formats/dae_build.h"
 #include "formats/test_dae_build.h"
 #include "support/test_support.h"
 
@@ -107,7 +108,8 @@ TEST(DaeHostile, MismatchedClosingTagFailsWithItsLine) {
     EXPECT_EQ(l->m().ttlnum_Faces, 0);
     ASSERT_EQ(l->ui.boxes.size(), 1u);
     EXPECT_EQ(l->ui.boxes[0].text, "***** ERROR: Mismatched tags: source : /mesh\r\n(at line 63 in test.dae)\r\n</mesh>");
-    EXPECT_EQ(l->ctx.lastErrText, "Mismatched tags: source : /mesh");
+    EXPECT_EQ(l->result.line, 63);
+    EXPECT_EQ(l->result.where(), "test.dae line 63");
 }
 
 TEST(DaeHostile, MissingClosingTagFails) {
@@ -187,6 +189,95 @@ TEST(DaeHostile, ExplodingInstancesAreCapped) {
     EXPECT_EQ(l->m().ttlnum_Faces, 30000);
     EXPECT_TRUE(l->sawBox("The scene places geometries more than 30000 times"));
     EXPECT_LT(secs, 30.0);
+}
+
+// Node n0 places geometry g; each n<i> instances n<i-1> twice; the scene's
+// node instances n<levels>.
+std::string doublingChain(int levels, std::string_view n0, std::string_view geometryXml) {
+    std::string d = "<?xml version=\"1.0\"?>\n<COLLADA version=\"1.4.1\">\n<library_geometries>\n";
+    d += geometryXml;
+    d += "</library_geometries>\n<library_nodes>\n<node id=\"n0\">";
+    d += n0;
+    d += "</node>\n";
+    for (int i = 1; i <= levels; ++i) {
+        const std::string below = "<instance_node url=\"#n" + std::to_string(i - 1) + "\"/>";
+        d += "<node id=\"n" + std::to_string(i) + "\">" + below + below + "</node>\n";
+    }
+    d += "</library_nodes>\n<library_visual_scenes>\n<visual_scene id=\"s\">\n<node id=\"top\"><instance_node url=\"#n" +
+         std::to_string(levels) + "\"/></node>\n</visual_scene>\n</library_visual_scenes>\n"
+         "<scene><instance_visual_scene url=\"#s\"/></scene>\n</COLLADA>\n";
+    return d;
+}
+
+struct Refused {
+    ScriptedUI ui;
+    Context ctx{ui};
+    ReadResult result;
+    double secs = 0;
+};
+
+std::unique_ptr<Refused> readTimed(const std::string& doc) {
+    auto r = std::make_unique<Refused>();
+    r->ctx.app.srcFile = "hostile.dae";
+    const auto t0 = std::chrono::steady_clock::now();
+    r->result = LoadDaeBytes(r->ctx, doc);
+    r->secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    return r;
+}
+
+TEST(DaeHostile, PlacementsWhoseSizeAddsUpPastTheLimitAreRefused) {
+    // 2^15 placements, under the placement cap once capped, of 700 positions
+    // each: 21 million vertices if followed.
+    std::string zeros;
+    for (int i = 0; i < 2100; ++i) zeros += "0 ";
+    const std::string g = geometry("g", zeros, triangles("0 1 2"));
+    auto r = readTimed(doublingChain(15, "<instance_geometry url=\"#g\"/>", g));
+    EXPECT_FALSE(r->result.ok());
+    EXPECT_TRUE(r->ctx.app.readAbort);
+    const std::string limit = "more than " + std::to_string(dae::kMaxPlacedVertices) + " vertices";
+    EXPECT_NE(r->result.message.find(limit), std::string::npos) << r->result.message;
+    EXPECT_TRUE(r->ui.sawBox(limit));
+    EXPECT_EQ(r->result.file, "hostile.dae");
+    EXPECT_GT(r->result.line, 0);
+    EXPECT_EQ(r->ctx.model.ttlnum_Vertices, 0);
+    EXPECT_LT(r->ctx.model.Vertices.capacity(), 100000u);  // nothing reserved for the placements
+    EXPECT_LT(r->secs, 30.0);
+}
+
+TEST(DaeHostile, TrianglesOfAllPlacementsAreBoundedToo) {
+    // Few positions, many triangles: 1200 triangles placed 2^15 times.
+    std::string p;
+    for (int i = 0; i < 1200; ++i) p += "0 1 2 ";
+    const std::string g = geometry("g", "0 0 0 1 0 0 0 1 0", triangles(p, "1200"));
+    auto r = readTimed(doublingChain(15, "<instance_geometry url=\"#g\"/>", g));
+    EXPECT_FALSE(r->result.ok());
+    const std::string limit = "more than " + std::to_string(dae::kMaxPlacedTriangles) + " triangles";
+    EXPECT_NE(r->result.message.find(limit), std::string::npos) << r->result.message;
+    EXPECT_EQ(r->ctx.model.ttlnum_Faces, 0);
+    EXPECT_LT(r->secs, 30.0);
+}
+
+TEST(DaeHostile, DoublingChainThatPlacesNothingIsRefusedQuickly) {
+    // 2^40 paths through the nodes, none of which places a geometry.
+    auto r = readTimed(doublingChain(40, "", geometry("g", "0 0 0 1 0 0 0 1 0", triangles("0 1 2"))));
+    EXPECT_FALSE(r->result.ok());
+    EXPECT_TRUE(r->ctx.app.readAbort);
+    const std::string limit = "more than " + std::to_string(dae::kMaxSceneSteps) + " times";
+    EXPECT_NE(r->result.message.find(limit), std::string::npos) << r->result.message;
+    EXPECT_TRUE(r->ui.sawBox(limit));
+    EXPECT_GT(r->result.line, 0);
+    EXPECT_LT(r->secs, 30.0);
+}
+
+TEST(DaeHostile, ManyMissingInstancesInADoublingChainCountAsSteps) {
+    // Each visit of n0 looks at 2000 instances of nothing: the walk stops by
+    // what it looks at, not only by the nodes it enters.
+    std::string n0;
+    for (int i = 0; i < 2000; ++i) n0 += "<instance_geometry url=\"#none\"/>";
+    auto r = readTimed(doublingChain(20, n0, geometry("g", "0 0 0 1 0 0 0 1 0", triangles("0 1 2"))));
+    EXPECT_FALSE(r->result.ok());
+    EXPECT_NE(r->result.message.find(std::to_string(dae::kMaxSceneSteps)), std::string::npos);
+    EXPECT_LT(r->secs, 30.0);
 }
 
 TEST(DaeHostile, ReferencesToNothing) {
