@@ -10,6 +10,7 @@
 #include "shell/context.h"
 #include "shell/driver.h"
 #include "util/numfmt.h"
+#include "util/text.h"
 
 namespace molv {
 
@@ -56,25 +57,12 @@ std::string extentsLine(const char* label, const Vec3& v) {
     return std::string(label) + " RT(x)= " + fmt2(v.x) + "   UP(y)= " + fmt2(v.y) + "   BK(z)= " + fmt2(v.z);
 }
 
-std::string lower(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
-
-std::string trimmed(const std::string& s) {
-    std::size_t b = s.find_first_not_of(" \t");
-    if (b == std::string::npos) return {};
-    std::size_t e = s.find_last_not_of(" \t");
-    return s.substr(b, e - b + 1);
-}
-
 std::vector<std::string> splitColon(const std::string& s) {
     std::vector<std::string> out;
     std::size_t start = 0;
     for (;;) {
         std::size_t p = s.find(':', start);
-        out.push_back(trimmed(s.substr(start, p == std::string::npos ? std::string::npos : p - start)));
+        out.push_back(trim(s.substr(start, p == std::string::npos ? std::string::npos : p - start)));
         if (p == std::string::npos) break;
         start = p + 1;
     }
@@ -164,13 +152,13 @@ bool ResizeModel(Context& ctx, const std::string& spanText, bool fromWrite, bool
         return false;
     }
     std::string text = spanText;
-    if (trimmed(text).empty()) {
+    if (trimView(text).empty()) {
         const std::string prompt =
             "Current max span=" + fmt2(m.maxSpan) + ", Enter new max span.\r" +
             "(with one optional constraint which will fix to that span in that dir nnn[:R|U|B]\r" +
             (ctx.settings.autoZeroBsHt ? "This will reset Zero Base height " : "This will AFFECT Zero Base height ");
         std::optional<std::string> answer = ctx.inputBox(prompt, "", "");
-        if (!answer || trimmed(*answer).empty()) return false;
+        if (!answer || trimView(*answer).empty()) return false;
         text = *answer;
     }
     // A span typed with a direction ("6:r") is honoured whether it came from
@@ -181,7 +169,7 @@ bool ResizeModel(Context& ctx, const std::string& spanText, bool fromWrite, bool
     bool flag[3] = {false, false, false};
     float maxSpan = m.maxSpan;
     for (std::size_t i = 1; i < tokens.size(); ++i) {
-        const std::string t = lower(tokens[i]);
+        const std::string t = toLowerAscii(tokens[i]);
         if (t == "r") {
             flag[0] = true;
             maxSpan = m.spanPos.x;

@@ -19,6 +19,9 @@ namespace {
 
 using ReadFn = bool (*)(Context&, const std::string&);
 
+// The driver still reads ctx.app.readAbort; the result's message was shown.
+bool readObj(Context& ctx, const std::string& path) { return LoadObj(ctx, path).ok(); }
+
 // One row per source type the dispatch knows. A row without a reader is a
 // type whose reader is not built: it is refused like an unknown type.
 struct ReadRow {
@@ -29,7 +32,7 @@ struct ReadRow {
 
 constexpr ReadRow kReaders[] = {
     {"3ds", &Read3DS, true},   {"an8", nullptr, true},     {"cmf", nullptr, true},
-    {"xmf", nullptr, true},    {"obj", &LoadObj, true},    {"cfg", nullptr, true},
+    {"xmf", nullptr, true},    {"obj", &readObj, true},    {"cfg", nullptr, true},
     {"dae", &LoadDae, true},   {"csf", nullptr, false},    {"crf", nullptr, false},
     {"txm", nullptr, false},   {"bodypart", nullptr, false}, {"template", nullptr, false},
     {"quodex", nullptr, false},

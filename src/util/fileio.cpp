@@ -119,16 +119,4 @@ bool makeFolder(const std::string& path, std::string& err) {
     return true;
 }
 
-bool LineCursor::next(std::string_view& line) {
-    if (p_ >= end_) return false;
-    const char* s = p_;
-    const char* nl = static_cast<const char*>(std::memchr(s, '\n', static_cast<std::size_t>(end_ - s)));
-    const char* e = nl ? nl : end_;
-    p_ = nl ? nl + 1 : end_;
-    if (e > s && e[-1] == '\r') --e;
-    line = std::string_view(s, static_cast<std::size_t>(e - s));
-    ++lineNo_;
-    return true;
-}
-
 }  // namespace molv

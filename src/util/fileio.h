@@ -25,21 +25,4 @@ bool makeFolder(const std::string& path, std::string& err);
 // The platform's path separator.
 char pathSep();
 
-// Iterates the lines of a text in memory without copying: CR LF, LF and a
-// lone CR at the end of a line are handled; NUL and character 26 are kept
-// in the line for the caller to judge.
-class LineCursor {
-public:
-    explicit LineCursor(std::string_view text) : p_(text.data()), end_(text.data() + text.size()) {}
-    // Next line without its line end; false at the end of the text.
-    bool next(std::string_view& line);
-    long lineNo() const { return lineNo_; }
-    std::size_t offset(const char* base) const { return static_cast<std::size_t>(p_ - base); }
-
-private:
-    const char* p_;
-    const char* end_;
-    long lineNo_ = 0;
-};
-
 }  // namespace molv

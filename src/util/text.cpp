@@ -248,9 +248,15 @@ std::string toUpperAscii(std::string_view s) {
 
 std::string toLowerAscii(std::string_view s) {
     std::string r(s);
-    for (char& c : r)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    for (char& c : r) c = lowerAscii(c);
     return r;
+}
+
+bool equalsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
+    return true;
 }
 
 std::string_view trimView(std::string_view s) {
@@ -294,6 +300,20 @@ bool writeHexBytes(const std::string& path, std::string_view hexText, Context* c
         if (ctx) ctx->lastErrText = path + ": " + err;
         return false;
     }
+    return true;
+}
+
+// ---- LineCursor ----
+
+bool LineCursor::next(std::string_view& line) {
+    if (p_ >= end_) return false;
+    const char* s = p_;
+    const char* nl = static_cast<const char*>(std::memchr(s, eol_, static_cast<std::size_t>(end_ - s)));
+    const char* e = nl ? nl : end_;
+    p_ = nl ? nl + 1 : end_;
+    if (e > s && e[-1] == '\r') --e;
+    line = std::string_view(s, static_cast<std::size_t>(e - s));
+    ++lineNo_;
     return true;
 }
 

@@ -67,10 +67,12 @@ std::string cleanFileName(std::string_view name);
 bool startsWith(std::string_view text, std::string_view prefix);
 bool startsWithNoCase(std::string_view text, std::string_view prefix);
 
-// ASCII-only case mapping and blank trimming (blank, tab, CR, LF), locale
-// independent.
+// ASCII-only case mapping, comparison and blank trimming (blank, tab, CR,
+// LF), locale independent.
+inline char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 std::string toUpperAscii(std::string_view s);
 std::string toLowerAscii(std::string_view s);
+bool equalsNoCase(std::string_view a, std::string_view b);
 std::string_view trimView(std::string_view s);
 inline std::string trim(std::string_view s) { return std::string(trimView(s)); }
 
@@ -80,6 +82,25 @@ inline std::string trim(std::string_view s) { return std::string(trimView(s)); }
 // and written as 0. False when the file could not be written
 // (ctx->lastErrText says why).
 bool writeHexBytes(const std::string& path, std::string_view hexText, Context* ctx = nullptr);
+
+// Iterates the lines of a text in memory without copying. A line ends at
+// eol (a line feed, or CR for text from old Mac tools); one CR before the
+// end is dropped; NUL and character 26 are kept for the caller to judge.
+class LineCursor {
+public:
+    explicit LineCursor(std::string_view text, char eol = '\n')
+        : p_(text.data()), end_(text.data() + text.size()), eol_(eol) {}
+    // Next line without its line end; false at the end of the text.
+    bool next(std::string_view& line);
+    long lineNo() const { return lineNo_; }
+    std::size_t offset(const char* base) const { return static_cast<std::size_t>(p_ - base); }
+
+private:
+    const char* p_;
+    const char* end_;
+    char eol_;
+    long lineNo_ = 0;
+};
 
 // Sequential reader over bytes in memory (a file read with readWholeFile).
 // A line ends after a line feed; CR, LF, NUL and character 26 are read but
