@@ -13,10 +13,6 @@
 // calling thread.
 #include "formats/obj_reader.h"
 
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
-
 #include <algorithm>
 #include <cstdio>
 #include <limits>
@@ -46,20 +42,12 @@ constexpr int kReportedFacesMax = 10;
 // Texts larger than this are counted and tokenised with a second thread.
 constexpr std::size_t kThreadedFrom = std::size_t{2} << 20;
 
-// Asks for large memory pages under a big array's reserved storage: a
-// million vertices then cost a few dozen page faults instead of tens of
-// thousands. Only for arrays that will hold many megabytes, as the last
-// large page is resident whole. A hint; nothing depends on it being taken.
+// Large pages under a big array's reserved storage (see adviseLargePages):
+// a million vertices then cost a few dozen page faults. Only for arrays
+// that will hold many megabytes, as the last large page is resident whole.
 template <class T>
-void largePages([[maybe_unused]] std::vector<T>& v, [[maybe_unused]] std::size_t expected) {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-    constexpr std::uintptr_t kHuge = std::uintptr_t{2} << 20;
-    if (expected * sizeof(T) < 8 * kHuge) return;
-    const auto begin = reinterpret_cast<std::uintptr_t>(v.data());
-    const std::uintptr_t end = begin + v.capacity() * sizeof(T);
-    const std::uintptr_t from = (begin + kHuge - 1) & ~(kHuge - 1), to = end & ~(kHuge - 1);
-    if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
-#endif
+void largePages(std::vector<T>& v, std::size_t expected) {
+    if (expected * sizeof(T) >= (std::size_t{16} << 20)) adviseLargePages(v.data(), v.capacity() * sizeof(T));
 }
 
 struct Corner {

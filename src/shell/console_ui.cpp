@@ -3,7 +3,6 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <cctype>
 
 #include "shell/startup.h"
 #include "util/numfmt.h"
@@ -35,7 +34,7 @@ const char* choices(Buttons b) {
 
 // The answer a typed word stands for, when the box offers it.
 std::optional<Answer> parseAnswer(const std::string& word, Buttons b) {
-    std::string w = toLowerAscii(trimView(word));
+    std::string w = toLowerAscii(trimView(word, " \t"));
     if (w.empty()) return std::nullopt;
     auto is = [&](const char* full) { return w == full || (w.size() == 1 && w[0] == full[0]); };
     bool hasCancel = b == Buttons::OkCancel || b == Buttons::YesNoCancel;
@@ -124,7 +123,7 @@ Answer ConsoleUI::messageBox(const std::string& text, Buttons buttons, Answer df
             opts_.interactive = false;
             return dflt;
         }
-        if (trimView(line).empty()) return dflt;
+        if (trimView(line, " \t").empty()) return dflt;
         if (auto a = parseAnswer(line, buttons)) return *a;
     }
 }
@@ -146,7 +145,7 @@ std::optional<std::string> ConsoleUI::inputBox(const std::string& prompt, const 
         return std::nullopt;  // end of input cancels, as closing the box would
     }
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (trimView(line).empty()) return dflt;
+    if (trimView(line, " \t").empty()) return dflt;
     return line;
 }
 

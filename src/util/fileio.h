@@ -22,6 +22,12 @@ long long fileSize(const std::string& path);
 void deleteFile(const std::string& path);
 bool makeFolder(const std::string& path, std::string& err);
 
+// Asks for large memory pages under [p, p + bytes), storage not touched
+// yet: a buffer of many megabytes then costs a few dozen page faults
+// instead of thousands. Only for buffers of 16 MB and more, as the last
+// large page is resident whole. A hint; nothing depends on it being taken.
+void adviseLargePages(const void* p, std::size_t bytes);
+
 // The platform's path separator.
 char pathSep();
 

@@ -73,8 +73,12 @@ inline char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<cha
 std::string toUpperAscii(std::string_view s);
 std::string toLowerAscii(std::string_view s);
 bool equalsNoCase(std::string_view a, std::string_view b);
-std::string_view trimView(std::string_view s);
-inline std::string trim(std::string_view s) { return std::string(trimView(s)); }
+// trimView and trim take other blank characters when given (" \t" keeps
+// line ends).
+std::string_view trimView(std::string_view s, std::string_view blanks = " \t\r\n");
+inline std::string trim(std::string_view s, std::string_view blanks = " \t\r\n") {
+    return std::string(trimView(s, blanks));
+}
 
 // Writes one byte per blank-separated hexadecimal word of hexText ("00 1A
 // ff"). The file is replaced whole, never left longer than the new bytes.
