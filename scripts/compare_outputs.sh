@@ -74,7 +74,8 @@ while IFS= read -r rel; do
 done < <( (cd "$work/old/tree" && find . -type f; cd "$work/new/tree" && find . -type f) | sed 's|^\./||' | sort -u)
 
 files=$(cd "$work/old/tree/out" && find . -type f ! -name status.txt ! -name console.txt | wc -l)
+converted=$(cd "$work/old/tree/out" && grep -rlx "exit status 0" --include=status.txt . | wc -l)
 if [ "$differ" -eq 0 ]; then
-    echo "same: ${#models[@]} models, $files written files identical"
+    echo "same: ${#models[@]} models ($converted converted, the rest refused alike), $files written files identical"
 fi
 exit "$differ"

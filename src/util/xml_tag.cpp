@@ -196,13 +196,13 @@ XmlSource::XmlSource(std::string_view bytes)
 
 bool XmlSource::readLine(std::string& line) {
     line.clear();
-    if (p_ >= end_) return false;
-    const void* nl = std::memchr(p_, '\n', static_cast<std::size_t>(end_ - p_));
-    const char* e = nl ? static_cast<const char*>(nl) : end_;
-    for (const char* q = p_; q < e; ++q)
-        if (*q != '\r' && *q != '\0' && *q != 26) line += *q;
-    p_ = nl ? e + 1 : end_;
-    if (nl) ++line_;
+    LineCursor lines(std::string_view(p_, static_cast<std::size_t>(end_ - p_)));
+    std::string_view v;
+    if (!lines.next(v)) return false;
+    for (char c : v)
+        if (c != '\r' && c != '\0' && c != 26) line += c;
+    p_ += lines.offset(p_);
+    if (p_[-1] == '\n') ++line_;
     return true;
 }
 
