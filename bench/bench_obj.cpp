@@ -171,7 +171,7 @@ Result convertRun(const std::string& src, const std::string& outFile) {
     const auto t0 = Clock::now();
     auto t = t0;
     ctx.model.ClearModel();
-    r.ok = molv::LoadObj(ctx, src);
+    r.ok = molv::LoadObj(ctx, src).ok();
     r.stage[0] = secondsSince(t);
     t = Clock::now();
     molv::runAutos(ctx, false);

@@ -14,6 +14,7 @@
 #include "util/binio.h"
 #include "util/fileio.h"
 #include "util/numfmt.h"
+#include "util/paths.h"
 
 namespace molv {
 
@@ -35,38 +36,8 @@ int hexDigit(char c) {
     return -1;
 }
 
-// Path pieces: the separator is "/" when the path holds one, else "\".
-std::string bareName(const std::string& path) {
-    const char sep = path.find('/') != std::string::npos ? '/' : '\\';
-    const auto p = path.rfind(sep);
-    return p == std::string::npos ? path : path.substr(p + 1);
-}
-
-std::string withoutExt(const std::string& path) {
-    const char sep = path.find('/') != std::string::npos ? '/' : '\\';
-    const auto s = path.rfind(sep);
-    const auto d = path.rfind('.');
-    if (d == std::string::npos || (s != std::string::npos && d < s)) return path;
-    return path.substr(0, d);
-}
-
 std::string cfgRef(WriteEnv& env, const std::string& path) {
-    return env.settings.full_paths_in_cfg ? path : bareName(path);
-}
-
-void replaceAllIn(std::string& s, std::string_view find, std::string_view with) {
-    std::string out;
-    out.reserve(s.size());
-    std::size_t i = 0;
-    while (i < s.size()) {
-        if (s.compare(i, find.size(), find) == 0) {
-            out.append(with);
-            i += find.size();
-        } else {
-            out.push_back(s[i++]);
-        }
-    }
-    s.swap(out);
+    return env.settings.full_paths_in_cfg ? path : fileNameOf(path);
 }
 
 bool writeWhole(WriteEnv& env, const std::string& path, std::string_view bytes) {
@@ -91,7 +62,7 @@ bool writeMaterialFile(WriteEnv& env, int m, const std::string& path, const std:
     }
     const Material& mt = st.Materials[static_cast<std::size_t>(m)];
     env.diag.logMsg("Write Material[" + std::to_string(m) + "] CRF: " + path);
-    writePropTemplate(env, templatePath, TemplateBlock::MaterialStart, withoutExt(bareName(path)));
+    writePropTemplate(env, templatePath, TemplateBlock::MaterialStart, pathNoExt(fileNameOf(path)));
     writePropTemplate(env, templatePath, TemplateBlock::Colour, "ambient", mt.ambient);
     writePropTemplate(env, templatePath, TemplateBlock::Colour, "diffuse", mt.diffuse);
     writePropTemplate(env, templatePath, TemplateBlock::Colour, "specular", mt.specular);
@@ -135,7 +106,7 @@ std::string writeDefaultCsf(WriteEnv& env, const std::string& outBase) {
     const std::string path = outBase + ".csf";
     if (!writeWhole(env, path, defaultCsfBytes())) return {};
     env.diag.logMsg("Write Skeleton CSF: " + path);
-    return bareName(path);
+    return fileNameOf(path);
 }
 
 std::string skeletonCsfBytes(const SkeletonStore& sk) {
@@ -195,15 +166,15 @@ std::string cleanMaterialName(const std::string& name) {
     std::string s = name;
     std::replace(s.begin(), s.end(), '-', '_');
     std::replace(s.begin(), s.end(), ' ', '_');
-    replaceAllIn(s, "__", "_");
-    replaceAllIn(s, "__", "_");
+    replaceAll(s, "__", "_");
+    replaceAll(s, "__", "_");
     // The name comes from the source file; it must not steer the file
     // elsewhere or break the configuration's lines.
     for (char& c : s) {
         const auto u = static_cast<unsigned char>(c);
         if (u < 0x20 || u == 0x7F || std::string_view("/\\:*?\"<>|").find(c) != std::string_view::npos) c = '_';
     }
-    replaceAllIn(s, "..", "_");
+    replaceAll(s, "..", "_");
     return s;
 }
 
@@ -232,8 +203,8 @@ bool writeViewerCfg(WriteEnv& env, const std::string& outBase, const std::string
 
 bool writeCal3d(WriteEnv& env, const std::string& outFile, bool) {
     if (!outFile.empty()) {
-        env.outBase = withoutExt(outFile);
-        env.outName = bareName(env.outBase);
+        env.outBase = pathNoExt(outFile);
+        env.outName = fileNameOf(env.outBase);
     }
     const std::string outBase = env.outBase;
     env.diag.logMsg("================================", 1);

@@ -18,7 +18,7 @@ std::vector<std::string> splitColon(const std::string& s) {
     std::size_t start = 0;
     for (;;) {
         std::size_t p = s.find(':', start);
-        out.push_back(std::string(trimView(s.substr(start, p == std::string::npos ? std::string::npos : p - start))));
+        out.push_back(trim(s.substr(start, p == std::string::npos ? std::string::npos : p - start), " \t"));
         if (p == std::string::npos) break;
         start = p + 1;
     }
@@ -63,13 +63,13 @@ bool ResizeModel(Context& ctx, const std::string& spanText, bool fromWrite, bool
         return false;
     }
     std::string text = spanText;
-    if (trimView(text).empty()) {
+    if (trimView(text, " \t").empty()) {
         const std::string prompt =
             "Current max span=" + fmt2(m.maxSpan) + ", Enter new max span.\r" +
             "(with one optional constraint which will fix to that span in that dir nnn[:R|U|B]\r" +
             (ctx.settings.autoZeroBsHt ? "This will reset Zero Base height " : "This will AFFECT Zero Base height ");
         std::optional<std::string> answer = ctx.inputBox(prompt, "", "");
-        if (!answer || trimView(*answer).empty()) return false;
+        if (!answer || trimView(*answer, " \t").empty()) return false;
         text = *answer;
     }
     // A span typed with a direction ("6:r") is honoured whether it came from

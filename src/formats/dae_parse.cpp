@@ -98,30 +98,11 @@ bool commaDecimal(const char* a, const char* b, float& f) {
     return true;
 }
 
-// Exact powers of ten a double holds.
-constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                             1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-
-// The common case of array items, "-12.375" with at most 15 significant
-// digits and no exponent: the digits make an exact integer and dividing by
-// an exact power of ten rounds once, so the double is the correctly rounded
-// one that parseFloatAt would give. Anything else is left to parseFloatAt.
+// The common case of array items, "-12.375": util's fast path, which gives
+// the value parseFloatAt would. Anything else is left to parseFloatAt.
 inline bool quickFloat(const char*& p, const char* e, float& f) {
     const char* q = p;
-    bool neg = false;
-    if (q < e && (*q == '-' || *q == '+')) neg = *q++ == '-';
-    std::uint64_t m = 0;
-    int digits = 0, frac = 0;
-    const char* d0 = q;
-    while (q < e && static_cast<unsigned>(*q - '0') < 10u) m = m * 10 + static_cast<unsigned>(*q++ - '0'), ++digits;
-    if (q < e && *q == '.') {
-        ++q;
-        while (q < e && static_cast<unsigned>(*q - '0') < 10u)
-            m = m * 10 + static_cast<unsigned>(*q++ - '0'), ++digits, ++frac;
-    }
-    if (q == d0 || digits == 0 || digits > 15 || (q < e && !isWs(*q))) return false;
-    double v = static_cast<double>(m) / kPow10[frac];
-    f = static_cast<float>(neg ? -v : v);
+    if (!parseFloatFast(p, e, q, f) || (q < e && !isWs(*q))) return false;
     p = q;
     return true;
 }

@@ -20,6 +20,7 @@
 #include "util/binio.h"
 #include "util/fileio.h"
 #include "util/numfmt.h"
+#include "util/text.h"
 
 namespace molv {
 
@@ -190,14 +191,6 @@ inline float ldf32(const unsigned char* p) {
 // The next n records of `size` bytes of a cursor, as bytes.
 inline const unsigned char* block(ByteReader& r, std::size_t n, std::size_t size) {
     return reinterpret_cast<const unsigned char*>(r.bytes(n * size).data());
-}
-
-char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string lowerCopy(std::string_view s) {
-    std::string r(s);
-    for (char& c : r) c = lowerAscii(c);
-    return r;
 }
 
 std::uint8_t colourByte(float f) {
@@ -501,7 +494,7 @@ void Reader3DS::readMaterial(Chunk& ck) {
         }
     }
     // The first material of a name is the one face groups find.
-    mtlByName_.emplace(lowerCopy(m_.Materials[static_cast<std::size_t>(idx)].name), idx);
+    mtlByName_.emplace(toLowerAscii(m_.Materials[static_cast<std::size_t>(idx)].name), idx);
 }
 
 // A colour container: the 24-bit colour when there is one, else the float
@@ -613,7 +606,7 @@ bool Reader3DS::textureExists(const std::string& name) const {
 }
 
 std::int32_t Reader3DS::findMaterial(std::string_view name) const {
-    auto it = mtlByName_.find(lowerCopy(name));
+    auto it = mtlByName_.find(toLowerAscii(name));
     return it == mtlByName_.end() ? -1 : it->second;
 }
 
@@ -648,7 +641,7 @@ void Reader3DS::bindMaterials() {
     std::unordered_set<std::string> told;
     for (const Pending& p : pending_) {
         std::int32_t mtl = p.name.empty() ? -1 : findMaterial(p.name);
-        if (mtl < 0 && !p.name.empty() && told.insert(lowerCopy(p.name)).second)
+        if (mtl < 0 && !p.name.empty() && told.insert(toLowerAscii(p.name)).second)
             tell("Cannot find material(" + p.name + ")");
         if (mtl < 0) mtl = defaultMaterial();
         m_.SetFaceGroupMaterial(p.group, mtl);
@@ -975,13 +968,13 @@ void Reader3DS::readKeyframer(Chunk& ck) {
 void Reader3DS::linkHierarchy(const std::vector<KfNode>& nodes) {
     std::unordered_map<std::string, std::int32_t> meshByName;
     for (std::int32_t i = m_.meshCount - 1; i >= 0; --i)
-        meshByName[lowerCopy(m_.Meshes[static_cast<std::size_t>(i)].name)] = i;
+        meshByName[toLowerAscii(m_.Meshes[static_cast<std::size_t>(i)].name)] = i;
     std::unordered_map<std::uint16_t, std::size_t> nodeById;
     for (std::size_t i = 0; i < nodes.size(); ++i) nodeById.emplace(nodes[i].id, i);
     std::vector<std::int32_t> meshOf(nodes.size(), -1);
     for (std::size_t i = 0; i < nodes.size(); ++i) {
         if (!nodes[i].object || !nodes[i].hasHeader) continue;
-        auto it = meshByName.find(lowerCopy(nodes[i].name));
+        auto it = meshByName.find(toLowerAscii(nodes[i].name));
         if (it != meshByName.end()) meshOf[i] = it->second;
     }
 

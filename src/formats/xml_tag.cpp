@@ -5,6 +5,7 @@
 
 #include "core/diagnostics.h"
 #include "util/assoc_array.h"
+#include "util/encoding.h"
 #include "util/text.h"
 
 namespace molv {
@@ -12,7 +13,6 @@ namespace molv {
 namespace {
 
 inline bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-inline char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 const char* find(const char* p, const char* end, std::string_view what) {
     if (what.empty()) return p;
@@ -36,24 +36,6 @@ std::int64_t countLineFeeds(const char* a, const char* b) {
         a = static_cast<const char*>(hit) + 1;
     }
     return n;
-}
-
-void appendUtf8(std::string& out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
 }
 
 // Skips a markup declaration ("<!DOCTYPE ...>" with an optional internal
@@ -85,23 +67,14 @@ const char* skipDeclaration(const char* p, const char* end) {
 
 }  // namespace
 
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
-    return true;
-}
-
 // ---------------------------------------------------------------------------
 // Encodings and entities
 
 bool xmlNeedsRecoding(std::string_view b) {
-    if (b.size() >= 3 && static_cast<unsigned char>(b[0]) == 0xEF && static_cast<unsigned char>(b[1]) == 0xBB &&
-        static_cast<unsigned char>(b[2]) == 0xBF)
-        return true;
+    if (hasUtf8Bom(b)) return true;
     if (b.size() >= 2) {
         unsigned char c0 = static_cast<unsigned char>(b[0]), c1 = static_cast<unsigned char>(b[1]);
-        if ((c0 == 0xFF && c1 == 0xFE) || (c0 == 0xFE && c1 == 0xFF)) return true;
+        if (utf16Mark(b) != Utf16Mark::None) return true;
         if ((c0 == 0 && c1 != 0) || (c0 != 0 && c1 == 0)) return true;
     }
     return false;
@@ -110,7 +83,7 @@ bool xmlNeedsRecoding(std::string_view b) {
 bool makeXmlUtf8(std::string& bytes, std::string& err) {
     const std::size_t n = bytes.size();
     auto u = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
-    if (n >= 3 && u(0) == 0xEF && u(1) == 0xBB && u(2) == 0xBF) {
+    if (hasUtf8Bom(bytes)) {
         bytes.erase(0, 3);
         return true;
     }
@@ -121,11 +94,9 @@ bool makeXmlUtf8(std::string& bytes, std::string& err) {
     }
     bool little;
     std::size_t start = 0;
-    if (n >= 2 && u(0) == 0xFF && u(1) == 0xFE) {
-        little = true;
-        start = 2;
-    } else if (n >= 2 && u(0) == 0xFE && u(1) == 0xFF) {
-        little = false;
+    const Utf16Mark mark = utf16Mark(bytes);
+    if (mark != Utf16Mark::None) {
+        little = mark == Utf16Mark::LittleEndian;
         start = 2;
     } else if (n >= 2 && u(0) != 0 && u(1) == 0) {
         little = true;
@@ -140,26 +111,10 @@ bool makeXmlUtf8(std::string& bytes, std::string& err) {
     }
     std::string out;
     out.reserve((n - start) / 2 + 16);
-    for (std::size_t i = start; i + 1 < n; i += 2) {
-        std::uint32_t w = little ? (u(i) | (u(i + 1) << 8)) : ((u(i) << 8) | u(i + 1));
-        if (w >= 0xD800 && w <= 0xDBFF) {
-            if (i + 3 >= n) {
-                err = "broken UTF-16 text (unpaired surrogate at byte " + std::to_string(i) + ")";
-                return false;
-            }
-            std::uint32_t w2 = little ? (u(i + 2) | (u(i + 3) << 8)) : ((u(i + 2) << 8) | u(i + 3));
-            if (w2 < 0xDC00 || w2 > 0xDFFF) {
-                err = "broken UTF-16 text (unpaired surrogate at byte " + std::to_string(i) + ")";
-                return false;
-            }
-            appendUtf8(out, 0x10000 + ((w - 0xD800) << 10) + (w2 - 0xDC00));
-            i += 2;
-        } else if (w >= 0xDC00 && w <= 0xDFFF) {
-            err = "broken UTF-16 text (unpaired surrogate at byte " + std::to_string(i) + ")";
-            return false;
-        } else {
-            appendUtf8(out, w);
-        }
+    std::size_t bad = 0;
+    if (!appendUtf16(out, bytes, start, little, LoneSurrogate::Fail, &bad)) {
+        err = "broken UTF-16 text (unpaired surrogate at byte " + std::to_string(bad) + ")";
+        return false;
     }
     bytes.swap(out);
     return true;
@@ -236,20 +191,18 @@ void appendXmlDecoded(std::string& out, std::string_view t) {
 
 XmlSource::XmlSource(std::string_view bytes)
     : begin_(bytes.data()), p_(bytes.data()), end_(bytes.data() + bytes.size()) {
-    if (bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xEF &&
-        static_cast<unsigned char>(bytes[1]) == 0xBB && static_cast<unsigned char>(bytes[2]) == 0xBF)
-        p_ += 3;
+    if (hasUtf8Bom(bytes)) p_ += 3;
 }
 
 bool XmlSource::readLine(std::string& line) {
     line.clear();
-    if (p_ >= end_) return false;
-    const void* nl = std::memchr(p_, '\n', static_cast<std::size_t>(end_ - p_));
-    const char* e = nl ? static_cast<const char*>(nl) : end_;
-    for (const char* q = p_; q < e; ++q)
-        if (*q != '\r' && *q != '\0' && *q != 26) line += *q;
-    p_ = nl ? e + 1 : end_;
-    if (nl) ++line_;
+    LineCursor lines(std::string_view(p_, static_cast<std::size_t>(end_ - p_)));
+    std::string_view v;
+    if (!lines.next(v)) return false;
+    for (char c : v)
+        if (c != '\r' && c != '\0' && c != 26) line += c;
+    p_ += lines.offset(p_);
+    if (p_[-1] == '\n') ++line_;
     return true;
 }
 
@@ -495,9 +448,7 @@ bool readXmlElement(Diagnostics& ctx, XmlSource& src, std::string& tagName, std:
 
 XmlCursor::XmlCursor(std::string_view bytes)
     : begin_(bytes.data()), p_(bytes.data()), end_(bytes.data() + bytes.size()), itemStart_(bytes.data()) {
-    if (bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xEF &&
-        static_cast<unsigned char>(bytes[1]) == 0xBB && static_cast<unsigned char>(bytes[2]) == 0xBF)
-        p_ += 3;
+    if (hasUtf8Bom(bytes)) p_ += 3;
 }
 
 void XmlCursor::advanceTo(const char* q) {

@@ -17,6 +17,8 @@
 #include <string>
 #include <string_view>
 
+#include "util/text.h"  // equalsNoCase
+
 namespace molv {
 
 class Diagnostics;
@@ -144,8 +146,5 @@ bool xmlAttr(std::string_view rawAttrs, std::string_view name, std::string& valu
 // Walks the attributes in order: false when there are no more (or the text
 // is broken). pos starts at 0.
 bool nextXmlAttr(std::string_view rawAttrs, std::size_t& pos, std::string_view& name, std::string_view& rawValue);
-
-// ASCII comparison without regard to case.
-bool equalsNoCase(std::string_view a, std::string_view b);
 
 }  // namespace molv

@@ -3,25 +3,13 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <cctype>
 
 #include "util/numfmt.h"
+#include "util/text.h"
 
 namespace molv {
 
 namespace {
-
-std::string lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
-std::string trimmed(const std::string& s) {
-    std::size_t b = s.find_first_not_of(" \t");
-    if (b == std::string::npos) return "";
-    std::size_t e = s.find_last_not_of(" \t");
-    return s.substr(b, e - b + 1);
-}
 
 const char* answerName(Answer a) {
     switch (a) {
@@ -45,7 +33,7 @@ const char* choices(Buttons b) {
 
 // The answer a typed word stands for, when the box offers it.
 std::optional<Answer> parseAnswer(const std::string& word, Buttons b) {
-    std::string w = lower(trimmed(word));
+    std::string w = toLowerAscii(trimView(word, " \t"));
     if (w.empty()) return std::nullopt;
     auto is = [&](const char* full) { return w == full || (w.size() == 1 && w[0] == full[0]); };
     bool hasCancel = b == Buttons::OkCancel || b == Buttons::YesNoCancel;
@@ -118,7 +106,7 @@ Answer ConsoleUI::messageBox(const std::string& text, Buttons buttons, Answer df
         printText(err_, text + " [" + answerName(dflt) + "]");
         return dflt;
     }
-    std::string prompt = text + " (" + choices(buttons) + ", Enter for " + lower(answerName(dflt)) + "): ";
+    std::string prompt = text + " (" + choices(buttons) + ", Enter for " + toLowerAscii(answerName(dflt)) + "): ";
     for (;;) {
         clearStatusLine();
         std::fputs(prompt.c_str(), err_);
@@ -130,7 +118,7 @@ Answer ConsoleUI::messageBox(const std::string& text, Buttons buttons, Answer df
             opts_.interactive = false;
             return dflt;
         }
-        if (trimmed(line).empty()) return dflt;
+        if (trimView(line, " \t").empty()) return dflt;
         if (auto a = parseAnswer(line, buttons)) return *a;
     }
 }
@@ -152,7 +140,7 @@ std::optional<std::string> ConsoleUI::inputBox(const std::string& prompt, const 
         return std::nullopt;  // end of input cancels, as closing the box would
     }
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (trimmed(line).empty()) return dflt;
+    if (trimView(line, " \t").empty()) return dflt;
     return line;
 }
 

@@ -1,9 +1,13 @@
 #include "util/fileio.h"
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -37,7 +41,10 @@ bool readWholeFile(const std::string& path, std::string& out, std::string& err) 
     }
     bool bad = false;
     try {
-        if (known && S_ISREG(st.st_mode) && st.st_size > 0) out.reserve(static_cast<std::size_t>(st.st_size));
+        if (known && S_ISREG(st.st_mode) && st.st_size > 0) {
+            out.reserve(static_cast<std::size_t>(st.st_size));
+            adviseLargePages(out.data(), out.capacity());
+        }
         char buf[1 << 16];
         std::size_t got;
         while ((got = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, got);
@@ -54,6 +61,16 @@ bool readWholeFile(const std::string& path, std::string& out, std::string& err) 
         return false;
     }
     return true;
+}
+
+void adviseLargePages([[maybe_unused]] const void* p, [[maybe_unused]] std::size_t bytes) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    constexpr std::uintptr_t kHuge = std::uintptr_t{2} << 20;
+    if (bytes < 8 * kHuge) return;
+    const auto begin = reinterpret_cast<std::uintptr_t>(p);
+    const std::uintptr_t from = (begin + kHuge - 1) & ~(kHuge - 1), to = (begin + bytes) & ~(kHuge - 1);
+    if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+#endif
 }
 
 bool writeFileAtomic(const std::string& path, std::string_view bytes, std::string& err) {
@@ -116,18 +133,6 @@ bool makeFolder(const std::string& path, std::string& err) {
         err = ec.message();
         return false;
     }
-    return true;
-}
-
-bool LineCursor::next(std::string_view& line) {
-    if (p_ >= end_) return false;
-    const char* s = p_;
-    const char* nl = static_cast<const char*>(std::memchr(s, '\n', static_cast<std::size_t>(end_ - s)));
-    const char* e = nl ? nl : end_;
-    p_ = nl ? nl + 1 : end_;
-    if (e > s && e[-1] == '\r') --e;
-    line = std::string_view(s, static_cast<std::size_t>(e - s));
-    ++lineNo_;
     return true;
 }
 

@@ -22,24 +22,13 @@ long long fileSize(const std::string& path);
 void deleteFile(const std::string& path);
 bool makeFolder(const std::string& path, std::string& err);
 
+// Asks for large memory pages under [p, p + bytes), storage not touched
+// yet: a buffer of many megabytes then costs a few dozen page faults
+// instead of thousands. Only for buffers of 16 MB and more, as the last
+// large page is resident whole. A hint; nothing depends on it being taken.
+void adviseLargePages(const void* p, std::size_t bytes);
+
 // The platform's path separator.
 char pathSep();
-
-// Iterates the lines of a text in memory without copying: CR LF, LF and a
-// lone CR at the end of a line are handled; NUL and character 26 are kept
-// in the line for the caller to judge.
-class LineCursor {
-public:
-    explicit LineCursor(std::string_view text) : p_(text.data()), end_(text.data() + text.size()) {}
-    // Next line without its line end; false at the end of the text.
-    bool next(std::string_view& line);
-    long lineNo() const { return lineNo_; }
-    std::size_t offset(const char* base) const { return static_cast<std::size_t>(p_ - base); }
-
-private:
-    const char* p_;
-    const char* end_;
-    long lineNo_ = 0;
-};
 
 }  // namespace molv

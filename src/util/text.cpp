@@ -52,13 +52,6 @@ inline bool isIn(std::string_view set, char c) {
     return !set.empty() && std::memchr(set.data(), c, set.size()) != nullptr;
 }
 
-std::string_view trimBlanks(std::string_view s) {
-    std::size_t b = 0, e = s.size();
-    while (b < e && isBlankOrTab(s[b])) ++b;
-    while (e > b && isBlankOrTab(s[e - 1])) --e;
-    return s.substr(b, e - b);
-}
-
 }  // namespace
 
 std::vector<std::string> splitTokens(std::string_view text, std::string_view separators, bool keepSeparators) {
@@ -135,10 +128,10 @@ bool nextToken(std::string_view text, std::string& token, std::size_t& pos, std:
             lastDelim->clear();
     }
     pos = (j < end ? j + 1 : end) + 1;
-    tok = trimBlanks(tok);
+    tok = trimView(tok, " \t");
     if (!tok.empty() && isIn(o.quotes, tok.front())) tok.remove_prefix(1);
     if (!tok.empty() && isIn(o.quotes, tok.back())) tok.remove_suffix(1);
-    token.assign(trimBlanks(tok));
+    token.assign(trimView(tok, " \t"));
     return true;
 }
 
@@ -163,12 +156,12 @@ std::size_t findField(std::string_view text, std::string& field, int fieldNo, st
     }
     std::size_t e = start;
     while (e < n && !isIn(o.seps, text[e])) ++e;
-    std::string_view f = trimBlanks(text.substr(start, e - start));
+    std::string_view f = trimView(text.substr(start, e - start), " \t");
     if (!f.empty() && isIn(o.quotes, f.front())) {
         f.remove_prefix(1);
         // An unclosed quote keeps its last character.
         if (!f.empty() && isIn(o.quotes, f.back())) f.remove_suffix(1);
-        f = trimBlanks(f);
+        f = trimView(f, " \t");
     }
     field.assign(f);
     return start + 1;
@@ -247,17 +240,21 @@ std::string toUpperAscii(std::string_view s) {
 
 std::string toLowerAscii(std::string_view s) {
     std::string r(s);
-    for (char& c : r)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    for (char& c : r) c = lowerAscii(c);
     return r;
 }
 
-std::string_view trimView(std::string_view s) {
-    std::size_t b = 0, e = s.size();
-    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (b < e && blank(s[b])) ++b;
-    while (e > b && blank(s[e - 1])) --e;
-    return s.substr(b, e - b);
+bool equalsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
+    return true;
+}
+
+std::string_view trimView(std::string_view s, std::string_view blanks) {
+    const std::size_t b = s.find_first_not_of(blanks);
+    if (b == std::string_view::npos) return s.substr(s.size());
+    return s.substr(b, s.find_last_not_of(blanks) - b + 1);
 }
 
 bool writeHexBytes(const std::string& path, std::string_view hexText, std::string* errOut) {
@@ -293,6 +290,20 @@ bool writeHexBytes(const std::string& path, std::string_view hexText, std::strin
         if (errOut) *errOut = path + ": " + err;
         return false;
     }
+    return true;
+}
+
+// ---- LineCursor ----
+
+bool LineCursor::next(std::string_view& line) {
+    if (p_ >= end_) return false;
+    const char* s = p_;
+    const char* nl = static_cast<const char*>(std::memchr(s, eol_, static_cast<std::size_t>(end_ - s)));
+    const char* e = nl ? nl : end_;
+    p_ = nl ? nl + 1 : end_;
+    if (e > s && e[-1] == '\r') --e;
+    line = std::string_view(s, static_cast<std::size_t>(e - s));
+    ++lineNo_;
     return true;
 }
 

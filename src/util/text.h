@@ -66,12 +66,18 @@ std::string cleanFileName(std::string_view name);
 bool startsWith(std::string_view text, std::string_view prefix);
 bool startsWithNoCase(std::string_view text, std::string_view prefix);
 
-// ASCII-only case mapping and blank trimming (blank, tab, CR, LF), locale
-// independent.
+// ASCII-only case mapping, comparison and blank trimming (blank, tab, CR,
+// LF), locale independent.
+inline char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 std::string toUpperAscii(std::string_view s);
 std::string toLowerAscii(std::string_view s);
-std::string_view trimView(std::string_view s);
-inline std::string trim(std::string_view s) { return std::string(trimView(s)); }
+bool equalsNoCase(std::string_view a, std::string_view b);
+// trimView and trim take other blank characters when given (" \t" keeps
+// line ends).
+std::string_view trimView(std::string_view s, std::string_view blanks = " \t\r\n");
+inline std::string trim(std::string_view s, std::string_view blanks = " \t\r\n") {
+    return std::string(trimView(s, blanks));
+}
 
 // Writes one byte per blank-separated hexadecimal word of hexText ("00 1A
 // ff"). The file is replaced whole, never left longer than the new bytes.
@@ -79,6 +85,25 @@ inline std::string trim(std::string_view s) { return std::string(trimView(s)); }
 // in err (the first such word). False when the file could not be written
 // (err says why).
 bool writeHexBytes(const std::string& path, std::string_view hexText, std::string* err = nullptr);
+
+// Iterates the lines of a text in memory without copying. A line ends at
+// eol (a line feed, or CR for text from old Mac tools); one CR before the
+// end is dropped; NUL and character 26 are kept for the caller to judge.
+class LineCursor {
+public:
+    explicit LineCursor(std::string_view text, char eol = '\n')
+        : p_(text.data()), end_(text.data() + text.size()), eol_(eol) {}
+    // Next line without its line end; false at the end of the text.
+    bool next(std::string_view& line);
+    long lineNo() const { return lineNo_; }
+    std::size_t offset(const char* base) const { return static_cast<std::size_t>(p_ - base); }
+
+private:
+    const char* p_;
+    const char* end_;
+    char eol_;
+    long lineNo_ = 0;
+};
 
 // Sequential reader over bytes in memory (a file read with readWholeFile).
 // A line ends after a line feed; CR, LF, NUL and character 26 are read but

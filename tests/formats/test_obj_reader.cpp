@@ -5,6 +5,7 @@
 #include <array>
 #include <string>
 
+#include "formats/mtl_reader.h"
 #include "formats/obj_reader.h"
 #include "convert/context.h"
 #include "core/scripted_ui.h"
@@ -409,13 +410,13 @@ TEST_F(ObjTest, LibraryFoundBesideTheObjectWhateverFolderItNames) {
 TEST_F(ObjTest, BareSourceNameFindsItsLibraryInTheCurrentFolder) {
     lib(kLib);
     ctx.currentFolder = dir;
-    ASSERT_TRUE(LoadObjText(ctx, std::string("mtllib m.mtl\n") + kSquare + "usemtl Red Wood\nf 1 2 3\n", "m.obj"));
+    ASSERT_TRUE(LoadObjText(ctx, std::string("mtllib m.mtl\n") + kSquare + "usemtl Red Wood\nf 1 2 3\n", "m.obj").ok());
     EXPECT_TRUE(ui.boxes.empty());
     EXPECT_EQ(m.nMaterials, 3);
 }
 
 TEST_F(ObjTest, ColoursAreClampedAndOneValueStandsForThree) {
-    ASSERT_TRUE(LoadMtlText(ctx, "newmtl x\nKa 1.5 -0.2 0.5\n  Kd\t0.5\nKs  0.2  0.4 0.6\n", "x.mtl"));
+    ASSERT_TRUE(LoadMtlText(ctx, "newmtl x\nKa 1.5 -0.2 0.5\n  Kd\t0.5\nKs  0.2  0.4 0.6\n", "x.mtl").ok());
     EXPECT_EQ(mtl(0).ambient, (Colour{255, 0, 128, 0}));
     EXPECT_EQ(mtl(0).diffuse, (Colour{128, 128, 128, 0}));
     EXPECT_EQ(mtl(0).specular, (Colour{51, 102, 153, 0}));
@@ -425,7 +426,7 @@ TEST_F(ObjTest, TextureOptionsAreSkippedBeforeTheMapName) {
     ASSERT_TRUE(LoadMtlText(ctx,
                             "newmtl x\nmap_Kd -s 2 2 1 -o 0.5 -clamp on -mm 0 1 maps\\wood grain.jpg\n"
                             "map_Kd -s 2 tex.png\nmap_Kd\nmap_Kd -bogus.png\n",
-                            "x.mtl"));
+                            "x.mtl").ok());
     ASSERT_EQ(mtl(0).nMaps, 3);
     EXPECT_EQ(mtl(0).maps[0], "maps\\wood grain.jpg");
     EXPECT_EQ(mtl(0).maps[1], "tex.png");
@@ -434,7 +435,7 @@ TEST_F(ObjTest, TextureOptionsAreSkippedBeforeTheMapName) {
 
 TEST_F(ObjTest, UnhandledLibraryKeywordsAreShownOncePerKeyword) {
     ASSERT_TRUE(LoadMtlText(ctx, "newmtl a\nTf 1 1 1\nillum 2\nNi 1.5\nKe 0 0 0\nnewmtl b\n\tTf 1 1 1\nmap_Bump n.png\n",
-                            "x.mtl"));
+                            "x.mtl").ok());
     ASSERT_EQ(ui.boxes.size(), 2u);
     EXPECT_EQ(ui.boxes[0].text, "Unhandled Material parameter:(Tf 1 1 1)");
     EXPECT_EQ(ui.boxes[1].text, "Unhandled Material parameter:(map_Bump n.png)");
@@ -442,7 +443,7 @@ TEST_F(ObjTest, UnhandledLibraryKeywordsAreShownOncePerKeyword) {
 }
 
 TEST_F(ObjTest, LibraryLinesBeforeTheFirstMaterialAreIgnored) {
-    ASSERT_TRUE(LoadMtlText(ctx, "Kd 1 0 0\nmap_Kd a.png\nnewmtl a\nKd 0 1 0\n", "x.mtl"));
+    ASSERT_TRUE(LoadMtlText(ctx, "Kd 1 0 0\nmap_Kd a.png\nnewmtl a\nKd 0 1 0\n", "x.mtl").ok());
     EXPECT_EQ(mtl(0).diffuse, (Colour{0, 255, 0, 0}));
     EXPECT_EQ(mtl(0).nMaps, 0);
 }
@@ -450,7 +451,7 @@ TEST_F(ObjTest, LibraryLinesBeforeTheFirstMaterialAreIgnored) {
 // --- messages and logs -------------------------------------------------
 
 TEST_F(ObjTest, MissingSourceIsAFailure) {
-    EXPECT_FALSE(LoadObj(ctx, dir + "absent.obj"));
+    EXPECT_FALSE(LoadObj(ctx, dir + "absent.obj").ok());
     EXPECT_TRUE(ctx.app.readAbort);
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].text, "Can't find: " + dir + "absent.obj");

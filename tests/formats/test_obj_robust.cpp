@@ -7,6 +7,7 @@
 #include <random>
 #include <string>
 
+#include "formats/mtl_reader.h"
 #include "formats/obj_reader.h"
 #include "convert/context.h"
 #include "core/scripted_ui.h"
@@ -104,7 +105,7 @@ struct RobustTest : ::testing::Test {
     }
     void readFile(Loaded& l, std::string_view text, const std::string& name = "cube.obj") {
         writeFile(dir + name, text);
-        ASSERT_TRUE(LoadObj(l.ctx, dir + name));
+        ASSERT_TRUE(LoadObj(l.ctx, dir + name).ok());
     }
 };
 
@@ -134,7 +135,7 @@ TEST_F(RobustTest, EveryLineEndAndByteOrderMarkGivesTheSameModel) {
         readFile(file, text);
         EXPECT_TRUE(file.ui.boxes.empty()) << file.ui.boxes[0].text;
         EXPECT_TRUE(sameModel(plain.ctx.model, file.ctx.model));
-        ASSERT_TRUE(LoadObjText(mem.ctx, text, dir + "cube.obj"));
+        ASSERT_TRUE(LoadObjText(mem.ctx, text, dir + "cube.obj").ok());
         EXPECT_TRUE(sameModel(plain.ctx.model, mem.ctx.model));
     }
 }
@@ -204,7 +205,7 @@ TEST_F(RobustTest, LargeFileReadInBlocksEqualsTheTextRead) {
     ASSERT_GT(text.size(), 3u << 20);
     Loaded file, mem;
     readFile(file, text, "grid.obj");
-    ASSERT_TRUE(LoadObjText(mem.ctx, text, dir + "grid.obj"));
+    ASSERT_TRUE(LoadObjText(mem.ctx, text, dir + "grid.obj").ok());
     EXPECT_EQ(file.ctx.model.ttlnum_Faces, 2 * n * n);
     EXPECT_TRUE(sameModel(file.ctx.model, mem.ctx.model));
     EXPECT_TRUE(storeConsistent(file.ctx.model));
@@ -232,7 +233,7 @@ TEST_F(RobustTest, VertexZeroNearTheEndOfALargeFileMakesItCountFromZero) {
     ASSERT_GT(text.size(), 3u << 20);
     Loaded file, mem;
     readFile(file, text, "zero.obj");
-    ASSERT_TRUE(LoadObjText(mem.ctx, text, dir + "zero.obj"));
+    ASSERT_TRUE(LoadObjText(mem.ctx, text, dir + "zero.obj").ok());
     const ModelStore& m = file.ctx.model;
     ASSERT_EQ(m.ttlnum_Faces, faces);
     EXPECT_EQ(m.VFaces[0].vtx[2], 1);  // "f 1 2 3" names vertices 1, 2, 3 of 0..n-1
@@ -252,7 +253,7 @@ TEST_F(RobustTest, HugeAndOddNumbersInFacesAreReportedNotUsed) {
                             "f 1e3 1 2\n"
                             "f 1/99999999999 2/1 3/1\n"
                             "f - 1 2\nf / 1 2\nf // 1 2\nf 1/ 2 3\n",
-                            dir + "odd.obj"));
+                            dir + "odd.obj").ok());
     EXPECT_EQ(l.ctx.model.ttlnum_Faces, 1);  // only "1/ 2 3"
     EXPECT_TRUE(storeConsistent(l.ctx.model));
     // The user sees each number as the file wrote it.
@@ -269,7 +270,7 @@ TEST_F(RobustTest, HugeAndOddNumbersInFacesAreReportedNotUsed) {
 TEST_F(RobustTest, NulBytesAndControlCharactersDoNotDerailReading) {
     Loaded l;
     std::string text("v 0 0 0\0\nv 1\x01 0 0\nv 1 1 0\n\0\0\0\nf 1 2 3\n", 38);
-    ASSERT_TRUE(LoadObjText(l.ctx, text, dir + "nul.obj"));
+    ASSERT_TRUE(LoadObjText(l.ctx, text, dir + "nul.obj").ok());
     EXPECT_EQ(l.ctx.model.ttlnum_Vertices, 3);
     EXPECT_EQ(l.ctx.model.ttlnum_Faces, 1);
     EXPECT_TRUE(storeConsistent(l.ctx.model));

@@ -12,6 +12,7 @@
 #include "convert/context.h"
 #include "convert/fixups.h"
 #include "formats/dae_reader.h"
+#include "formats/mtl_reader.h"
 #include "formats/obj_reader.h"
 #include "formats/tds_reader.h"
 #include "model/checks.h"

@@ -1,4 +1,5 @@
 #include "util/fileio.h"
+#include "util/text.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

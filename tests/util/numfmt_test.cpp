@@ -4,6 +4,7 @@
 
 #include <clocale>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <string>
 
@@ -161,6 +162,41 @@ TEST(NumFmt, FieldParsersAdvanceAndRefuse) {
     long long v = 0;
     ASSERT_TRUE(parseIntAt(q, t.data() + t.size(), v));
     EXPECT_EQ(v, -17);
+    EXPECT_EQ(*q, '/');
+}
+
+// The fast path must give exactly what the general parser gives, since the
+// readers take either depending on the form of the number.
+TEST(NumFmt, FastFloatMatchesGeneralParser) {
+    for (const char* text : {"0", "-0.0", "+5", "1.", ".5", "0.1", "-12.375", "3.4028234e38", "1e22", "1.5e-3",
+                             "123456789012345678", "0.30000000000000004", "9007199254740993", "16777217",
+                             "2.0000001", "7e-22"}) {
+        const std::string t = text;
+        const char* end = t.data() + t.size();
+        const char* q = nullptr;
+        float fast = 0, general = 0;
+        const char* p = t.data();
+        ASSERT_TRUE(parseFloatAt(p, end, general)) << text;
+        if (parseFloatFast(t.data(), end, q, fast)) {
+            EXPECT_EQ(q, end) << text;
+            EXPECT_EQ(std::memcmp(&fast, &general, sizeof fast), 0) << text;
+        }
+    }
+    // Forms it leaves to the general parser; nothing is written then.
+    for (const char* text : {"", "-", ".", "1e", "1e23", "1e-30", "12345678901234567890", "9007199254740993.5",
+                             "1e39", "nan"}) {
+        const std::string t = text;
+        const char* q = nullptr;
+        float f = 42;
+        EXPECT_FALSE(parseFloatFast(t.data(), t.data() + t.size(), q, f)) << text;
+        EXPECT_EQ(f, 42.0f) << text;
+    }
+    // It stops where the number does; the caller judges what follows.
+    const std::string t = "2.5/3";
+    const char* q = nullptr;
+    float f = 0;
+    ASSERT_TRUE(parseFloatFast(t.data(), t.data() + t.size(), q, f));
+    EXPECT_EQ(f, 2.5f);
     EXPECT_EQ(*q, '/');
 }
 

@@ -221,6 +221,9 @@ TEST(TextHelpers, StartsWithAndCase) {
     EXPECT_EQ(toLowerAscii("aBC"), "abc");
     EXPECT_EQ(trimView(" \t x y \r\n"), "x y");
     EXPECT_EQ(trim("   "), "");
+    EXPECT_EQ(trimView(" \t x\r\n", " \t"), "x\r\n");  // line ends kept when asked
+    EXPECT_TRUE(equalsNoCase("MtlLib", "mtllib"));
+    EXPECT_FALSE(equalsNoCase("mtllib", "mtllibs"));
 }
 
 std::vector<std::string> readAll(std::string_view bytes, std::size_t max = 0) {

@@ -1,0 +1,562 @@
+// Tokenising Wavefront text: fields, numbers, keywords, the counting pass
+// and the pass that turns object lines into numbers. Pure work over text in
+// memory, so that both passes can run on a second thread.
+#include "formats/obj_tokens.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <limits>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+#include "util/numfmt.h"
+#include "util/text.h"
+
+namespace molv::wavefront {
+
+namespace {
+
+constexpr std::int32_t kInt32Max = std::numeric_limits<std::int32_t>::max();
+inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The next field of the line as a number: false when the line has no more
+// fields; a field that is not a number reads as 0.
+inline bool nextFloat(Fields& fl, float& out) {
+    if (!fl.skip()) return false;
+    const char* q = nullptr;
+    if (parseFloatFast(fl.p, fl.e, q, out) && (q == fl.e || isSep(*q))) {
+        fl.p = q;
+        return true;
+    }
+    std::string_view f;
+    fl.next(f);
+    out = fieldFloatOr0(f);
+    return true;
+}
+
+// A face corner's part as a whole number; false when it is not a number.
+bool partInt(std::string_view f, std::int64_t& out) {
+    const char* p = f.data();
+    const char* e = p + f.size();
+    bool neg = false;
+    if (p < e && (*p == '-' || *p == '+')) neg = *p++ == '-';
+    if (p < e && e - p <= 18) {
+        std::int64_t v = 0;
+        const char* q = p;
+        while (q < e && isDigit(*q)) v = v * 10 + (*q++ - '0');
+        if (q == e) {
+            out = neg ? -v : v;
+            return true;
+        }
+    }
+    // "2.0", "1e3" and numbers too long for the loop above.
+    auto d = parseNumber(f);
+    if (!d || !(std::fabs(*d) < 9e18)) return false;
+    out = static_cast<std::int64_t>(std::nearbyint(*d));
+    return true;
+}
+
+Kw classify(std::string_view kw) {
+    switch (kw.size()) {
+        case 1:
+            if (lowerAscii(kw[0]) == 'v') return Kw::V;
+            if (lowerAscii(kw[0]) == 'f') return Kw::F;
+            break;
+        case 2:
+            if (lowerAscii(kw[0]) == 'v') {
+                if (lowerAscii(kw[1]) == 't') return Kw::VT;
+                if (lowerAscii(kw[1]) == 'n') return Kw::VN;
+            }
+            break;
+        case 6:
+            if (equalsNoCase(kw, "mtllib")) return Kw::MtlLib;
+            if (equalsNoCase(kw, "usemtl")) return Kw::UseMtl;
+            break;
+        default: break;
+    }
+    return Kw::Other;
+}
+
+// Keyword of a line, None for blank and comment lines.
+Kw lineKind(Fields& fl) {
+    std::string_view kw;
+    if (!fl.next(kw) || kw[0] == '#') return Kw::None;
+    return classify(kw);
+}
+
+// Counts v, vt, vn and face lines block by block.
+class CountPass {
+public:
+    explicit CountPass(ObjCounts& c) : c_(c) {}
+    // Counts lines that start before `limit` bytes from the block's start
+    // (all when negative); with skipFirst the block begins inside a line
+    // that belongs to someone else.
+    void block(std::string_view text, char eol, long long limit = -1, bool skipFirst = false) {
+        const char* p = text.data();
+        const char* e = p + text.size();
+        if (limit >= 0 && static_cast<long long>(text.size()) > limit) e = p + limit;
+        if (skipFirst) {
+            const void* q = std::memchr(p, eol, static_cast<std::size_t>(e - p));
+            p = q ? static_cast<const char*>(q) + 1 : e;
+        }
+        while (p < e) {
+            Fields fl(p, text.data() + text.size(), eol);
+            Kw k = lineKind(fl);
+            if (k != Kw::None && first_ == Kw::None) first_ = k;
+            switch (k) {
+                case Kw::None: break;
+                case Kw::V: ++c_.v; break;
+                case Kw::VT: ++c_.vt; break;
+                case Kw::VN: ++c_.vn; break;
+                case Kw::F: face(fl); break;
+                default: break;
+            }
+            if (k != Kw::None) prev_ = k;
+            p = fl.nextLine();
+        }
+    }
+    Kw first() const { return first_; }
+    Kw last() const { return prev_; }
+
+private:
+    // Corners, corners with a "/" and a vertex number 0, in one sweep over
+    // the line's bytes.
+    void face(Fields& fl) {
+        if (prev_ != Kw::F) c_.runTris.push_back(0);
+        std::int64_t n = 0, tex = 0;
+        const char* p = fl.p;
+        const char* const e = fl.e;
+        for (;;) {
+            while (p < e && *p != fl.eol && isSep(*p)) ++p;
+            if (p == e || *p == fl.eol) break;
+            ++n;
+            if (*p == '0' && !c_.zeroBased) {
+                const char* q = p;
+                while (q < e && *q == '0') ++q;
+                c_.zeroBased = q == e || *q == '/' || isSep(*q);
+            }
+            bool slash = false;
+            for (; p < e && !isSep(*p); ++p) slash = slash || *p == '/';
+            tex += slash;
+        }
+        fl.p = p;
+        c_.texCorners += tex;
+        if (n >= 3) {
+            c_.tris += n - 2;
+            std::int32_t& r = c_.runTris.back();
+            r = static_cast<std::int32_t>(std::min<std::int64_t>(kInt32Max, r + n - 2));
+        }
+    }
+    ObjCounts& c_;
+    Kw prev_ = Kw::None;
+    Kw first_ = Kw::None;
+};
+
+// Counts the lines of a text that start in [from, to) (to < 0: the end).
+void countRange(std::string_view text, long long from, long long to, char eol, ObjCounts& c, Kw& first, Kw& last) {
+    // From one byte before the piece, so a line that starts right at it is
+    // found after the line end before it.
+    const auto at = static_cast<std::size_t>(from > 0 ? from - 1 : 0);
+    CountPass cp(c);
+    cp.block(text.substr(at), eol, to < 0 ? -1 : to - static_cast<long long>(at), from > 0);
+    first = cp.first();
+    last = cp.last();
+}
+
+// The counts of a whole text, counted in pieces by two threads side by
+// side; pieces rather than halves, as face lines cost more to count than
+// the rest and often fill one end of the file.
+void countPieces(std::string_view text, char eol, ObjCounts& c) {
+    struct Piece {
+        ObjCounts counts;
+        Kw first = Kw::None, last = Kw::None;
+    };
+    const auto size = static_cast<long long>(text.size());
+    constexpr long long kPiece = 4LL << 20;
+    const auto nPieces = static_cast<std::size_t>(std::max<long long>(2, (size + kPiece - 1) / kPiece));
+    std::vector<Piece> pieces(nPieces);
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
+        for (std::size_t i; (i = next.fetch_add(1)) < nPieces;) {
+            const long long from = size * static_cast<long long>(i) / static_cast<long long>(nPieces);
+            const long long to = i + 1 == nPieces ? -1 : size * static_cast<long long>(i + 1) / static_cast<long long>(nPieces);
+            Piece& pc = pieces[i];
+            countRange(text, from, to, eol, pc.counts, pc.first, pc.last);
+        }
+    };
+    std::exception_ptr error;
+    std::thread t;
+    try {
+        t = std::thread([&] {
+            try {
+                work();
+            } catch (...) {
+                error = std::current_exception();
+                next = nPieces;
+            }
+        });
+    } catch (const std::system_error&) {
+        // No second thread to be had: this one counts every piece.
+    }
+    try {
+        work();
+    } catch (...) {
+        next = nPieces;
+        if (t.joinable()) t.join();
+        throw;
+    }
+    if (t.joinable()) t.join();
+    if (error) std::rethrow_exception(error);
+    Kw last = Kw::None;
+    for (Piece& pc : pieces) {
+        const ObjCounts& p = pc.counts;
+        c.v += p.v;
+        c.vt += p.vt;
+        c.vn += p.vn;
+        c.tris += p.tris;
+        c.texCorners += p.texCorners;
+        c.zeroBased = c.zeroBased || p.zeroBased;
+        std::size_t from = 0;
+        // A run of faces that goes on over a piece's start is one run.
+        if (last == Kw::F && pc.first == Kw::F && !c.runTris.empty() && !p.runTris.empty()) {
+            c.runTris.back() =
+                static_cast<std::int32_t>(std::min<std::int64_t>(kInt32Max, std::int64_t{c.runTris.back()} + p.runTris[0]));
+            from = 1;
+        }
+        c.runTris.insert(c.runTris.end(), p.runTris.begin() + static_cast<std::ptrdiff_t>(from), p.runTris.end());
+        if (pc.last != Kw::None) last = pc.last;
+    }
+}
+
+// A part of a corner: 0 empty, 1 a whole number (at most 10 digits),
+// 2 anything else.
+inline int fastPart(const char*& p, const char* e, std::int64_t& v) {
+    const char* s = p;
+    bool neg = false;
+    if (p < e && (*p == '-' || *p == '+')) neg = *p++ == '-';
+    const char* d = p;
+    std::int64_t x = 0;
+    while (p < e && isDigit(*p) && p - d < 10) x = x * 10 + (*p++ - '0');
+    if (p == d) return p == s ? 0 : 2;
+    if (p < e && *p != '/' && !isSep(*p)) return 2;
+    v = neg ? -x : x;
+    return 1;
+}
+
+inline bool fitsInt32(std::int64_t v) { return v >= -kInt32Max && v <= kInt32Max; }
+
+class Tokeniser {
+public:
+    Tokeniser(char eol, bool keepNormals) : eol_(eol), keepNormals_(keepNormals) {}
+
+    void block(TokBlock& b) {
+        b.ops.clear();
+        b.nums.clear();
+        b.corners.clear();
+        const char* const base = b.text.data();
+        const char* p = base;
+        const char* const e = p + b.text.size();
+        while (p < e) {
+            ++lineNo_;
+            Fields fl(p, e, eol_);
+            Kw k = lineKind(fl);
+            Op op{OpKind::Other, 0, 1, lineNo_, 0, 0};
+            float c[3] = {0, 0, 0};
+            switch (k) {
+                case Kw::None: break;
+                case Kw::V:
+                    op.kind = OpKind::V;
+                    for (int i = 0; i < 3 && nextFloat(fl, c[i]); ++i) {
+                    }
+                    b.nums.push_back(c[0]);
+                    b.nums.push_back(c[1]);
+                    b.nums.push_back(c[2]);
+                    break;
+                case Kw::VT:
+                    op.kind = OpKind::VT;
+                    if (nextFloat(fl, c[0])) nextFloat(fl, c[1]);
+                    b.nums.push_back(c[0]);
+                    b.nums.push_back(c[1]);
+                    break;
+                case Kw::VN:
+                    op.kind = OpKind::VN;
+                    if (keepNormals_) {
+                        for (int i = 0; i < 3 && nextFloat(fl, c[i]); ++i) {
+                        }
+                        b.nums.insert(b.nums.end(), c, c + 3);
+                    }
+                    break;
+                case Kw::F: face(fl, b, op); break;
+                case Kw::MtlLib:
+                case Kw::UseMtl:
+                    op.kind = k == Kw::MtlLib ? OpKind::MtlLib : OpKind::UseMtl;
+                    textOf(fl.rest(), base, op);
+                    break;
+                default: break;
+            }
+            if (k != Kw::None) push(b, op);
+            p = fl.nextLine();
+        }
+    }
+
+private:
+    // Lines of one kind in a row (v, vt, vn and the ignored ones) become
+    // one op.
+    static void push(TokBlock& b, const Op& op) {
+        if (!b.ops.empty()) {
+            Op& last = b.ops.back();
+            const bool runs = op.kind == OpKind::V || op.kind == OpKind::VT || op.kind == OpKind::VN ||
+                              op.kind == OpKind::Other;
+            if (runs && last.kind == op.kind && last.lineNo + last.n == op.lineNo && last.n < 0xFFFFFFFFu) {
+                ++last.n;
+                return;
+            }
+        }
+        b.ops.push_back(op);
+    }
+
+    // Where a text of the line lies in the block (a block of 4 GB and more
+    // gives up texts beyond that).
+    static void textOf(std::string_view t, const char* base, Op& op) {
+        const auto off = static_cast<std::size_t>(t.data() - base);
+        if (off > 0xFFFFFFFFu || t.size() > 0xFFFFFFFFu - off) return;
+        op.off = static_cast<std::uint32_t>(off);
+        op.len = static_cast<std::uint32_t>(t.size());
+    }
+
+    void face(Fields& fl, TokBlock& b, Op& op) {
+        op.kind = OpKind::F;
+        const std::size_t first = b.corners.size();
+        const char* const base = b.text.data();
+        while (fl.skip()) {
+            const char* p = fl.p;
+            RawCorner c{0, 0, 0, 0};
+            std::int64_t v[3] = {0, 0, 0};
+            int r1 = 0, r2 = 0;
+            bool fast = fastPart(p, fl.e, v[0]) == 1;
+            if (fast && p < fl.e && *p == '/') {
+                r1 = fastPart(++p, fl.e, v[1]);
+                if (r1 != 2 && p < fl.e && *p == '/') r2 = fastPart(++p, fl.e, v[2]);
+                fast = r1 != 2 && r2 != 2 && (p == fl.e || isSep(*p));
+            }
+            if (fast && fitsInt32(v[0]) && fitsInt32(v[1]) && fitsInt32(v[2])) {
+                fl.p = p;
+                c.v = static_cast<std::int32_t>(v[0]);
+                c.t = static_cast<std::int32_t>(v[1]);
+                c.n = static_cast<std::int32_t>(v[2]);
+                c.has = static_cast<std::uint8_t>((r1 == 1 ? kHasT : 0) | (r2 == 1 ? kHasN : 0));
+                b.corners.push_back(c);
+                continue;
+            }
+            // Anything unusual: split the whole field and read each part.
+            std::string_view f;
+            fl.next(f);
+            for (int k = 0; k < 3; ++k) {
+                std::size_t slash = f.find('/');
+                std::string_view part = f.substr(0, slash);
+                f = slash == std::string_view::npos ? std::string_view() : f.substr(slash + 1);
+                std::int64_t x = 0;
+                if (!(part.empty() && k > 0)) {
+                    if (!partInt(part, x) || !fitsInt32(x)) {
+                        b.corners.resize(first);
+                        op.kind = OpKind::BadFace;
+                        op.part = static_cast<std::uint8_t>(k);
+                        op.n = 0;
+                        textOf(part, base, op);
+                        return;
+                    }
+                    if (k == 0) c.v = static_cast<std::int32_t>(x);
+                    if (k == 1) c.t = static_cast<std::int32_t>(x), c.has |= kHasT;
+                    if (k == 2) c.n = static_cast<std::int32_t>(x), c.has |= kHasN;
+                }
+                if (slash == std::string_view::npos) break;
+            }
+            b.corners.push_back(c);
+        }
+        op.n = static_cast<std::uint32_t>(b.corners.size() - first);
+    }
+
+    char eol_;
+    bool keepNormals_;
+    long lineNo_ = 0;
+};
+
+// A text in memory handed out in blocks of whole lines, about
+// kTextBlock bytes each.
+class TextBlocks {
+public:
+    TextBlocks(std::string_view t, char eol) : t_(t), eol_(eol) {}
+    bool next(std::string_view& block) {
+        if (pos_ >= t_.size()) return false;
+        std::size_t end = t_.size();
+        if (t_.size() - pos_ > kTextBlock) {
+            std::size_t nl = t_.find(eol_, pos_ + kTextBlock - 1);
+            if (nl != std::string_view::npos) end = nl + 1;
+        }
+        block = t_.substr(pos_, end - pos_);
+        pos_ = end;
+        return true;
+    }
+
+private:
+    static constexpr std::size_t kTextBlock = std::size_t{1} << 20;
+    std::string_view t_;
+    char eol_;
+    std::size_t pos_ = 0;
+};
+
+void tokeniseAlone(Tokeniser& tk, TextBlocks& src, const std::function<bool(const TokBlock&)>& take) {
+    TokBlock b;
+    std::string_view v;
+    while (src.next(v)) {
+        b.text = v;
+        tk.block(b);
+        if (!take(b)) break;
+    }
+}
+
+// The worker tokenises the next blocks while this thread hands the one
+// before to take; the worker sees only the text and its own blocks.
+void tokeniseThreaded(Tokeniser& tk, TextBlocks& src, const std::function<bool(const TokBlock&)>& take) {
+    struct Shared {
+        std::mutex mu;
+        std::condition_variable cv;
+        std::deque<TokBlock*> full;
+        std::vector<TokBlock*> spare;
+        bool done = false, stop = false;
+        std::exception_ptr error;
+    } sh;
+    constexpr int kInFlight = 3;
+    std::vector<std::unique_ptr<TokBlock>> blocks;
+    for (int i = 0; i < kInFlight; ++i) {
+        blocks.push_back(std::make_unique<TokBlock>());
+        sh.spare.push_back(blocks.back().get());
+    }
+    auto tokenise = [&sh, &tk, &src] {
+        try {
+            for (;;) {
+                TokBlock* b = nullptr;
+                {
+                    std::unique_lock<std::mutex> lk(sh.mu);
+                    sh.cv.wait(lk, [&] { return sh.stop || !sh.spare.empty(); });
+                    if (sh.stop) break;
+                    b = sh.spare.back();
+                    sh.spare.pop_back();
+                }
+                std::string_view v;
+                if (!src.next(v)) break;
+                b->text = v;
+                tk.block(*b);
+                {
+                    std::lock_guard<std::mutex> lk(sh.mu);
+                    sh.full.push_back(b);
+                }
+                sh.cv.notify_all();
+            }
+        } catch (...) {
+            std::lock_guard<std::mutex> lk(sh.mu);
+            sh.error = std::current_exception();
+        }
+        {
+            std::lock_guard<std::mutex> lk(sh.mu);
+            sh.done = true;
+        }
+        sh.cv.notify_all();
+    };
+    std::thread worker;
+    try {
+        worker = std::thread(tokenise);
+    } catch (const std::system_error&) {
+        return tokeniseAlone(tk, src, take);  // no second thread to be had
+    }
+    auto finish = [&] {
+        {
+            std::lock_guard<std::mutex> lk(sh.mu);
+            sh.stop = true;
+        }
+        sh.cv.notify_all();
+        worker.join();
+    };
+    try {
+        for (;;) {
+            TokBlock* b = nullptr;
+            {
+                std::unique_lock<std::mutex> lk(sh.mu);
+                sh.cv.wait(lk, [&] { return sh.done || !sh.full.empty(); });
+                if (sh.full.empty()) break;
+                b = sh.full.front();
+                sh.full.pop_front();
+            }
+            bool more = take(*b);
+            {
+                std::lock_guard<std::mutex> lk(sh.mu);
+                sh.spare.push_back(b);
+            }
+            sh.cv.notify_all();
+            if (!more) break;
+        }
+    } catch (...) {
+        finish();
+        throw;
+    }
+    finish();
+    if (sh.error) std::rethrow_exception(sh.error);
+}
+
+}  // namespace
+
+bool fieldFloat(std::string_view f, float& out) {
+    const char* e = f.data() + f.size();
+    const char* q = nullptr;
+    if (parseFloatFast(f.data(), e, q, out) && q == e) return true;
+    const char* s = f.data();
+    float v;
+    if (!parseFloatAt(s, e, v) || s != e) return false;
+    out = v;
+    return true;
+}
+
+float fieldFloatOr0(std::string_view f) {
+    float v = 0;
+    return fieldFloat(f, v) ? v : 0.0f;
+}
+
+char eolOf(std::string_view text) {
+    std::size_t n = std::min<std::size_t>(text.size(), 65536);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (text[i] == '\n') return '\n';
+        if (text[i] == '\r') return (i + 1 < text.size() && text[i + 1] == '\n') ? '\n' : '\r';
+    }
+    return '\n';
+}
+
+ObjCounts countObj(std::string_view text, char eol, bool threaded) {
+    ObjCounts counts;
+    if (threaded) {
+        countPieces(text, eol, counts);
+        return counts;
+    }
+    TextBlocks src(text, eol);
+    CountPass cp(counts);
+    std::string_view block;
+    while (src.next(block)) cp.block(block, eol);
+    return counts;
+}
+
+void tokeniseBlocks(std::string_view text, char eol, bool keepNormals, bool threaded,
+                    const std::function<bool(const TokBlock&)>& take) {
+    TextBlocks src(text, eol);
+    Tokeniser tk(eol, keepNormals);
+    if (threaded)
+        tokeniseThreaded(tk, src, take);
+    else
+        tokeniseAlone(tk, src, take);
+}
+
+}  // namespace molv::wavefront
