@@ -207,7 +207,8 @@ int main(int argc, char** argv) {
             molv::ScriptedUI ui;
             molv::Context ctx(ui);
             auto t0 = Clock::now();
-            bool ok = molv::Read3DS(ctx, src);
+            molv::ReadEnv env = ctx.readEnv();
+            bool ok = molv::Read3DS(env, src).ok();
             readT.push_back(ms(Clock::now() - t0));
             if (!ok || ctx.model.ttlnum_Faces != triangles) {
                 std::fprintf(stderr, "read failed: %d faces\n", ctx.model.ttlnum_Faces);

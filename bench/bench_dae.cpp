@@ -196,7 +196,8 @@ int main(int argc, char** argv) {
             ctx.app.srcFile = src;
             auto t0 = Clock::now();
             const double c0 = cpuMs();
-            bool ok = molv::LoadDae(ctx, src).ok();
+            molv::ReadEnv env = ctx.readEnv();
+            bool ok = molv::LoadDae(env, src).ok();
             readC.push_back(cpuMs() - c0);
             readT.push_back(ms(Clock::now() - t0));
             if (!ok || ctx.model.ttlnum_Faces != triangles) {

@@ -29,6 +29,8 @@
 #include "formats/obj_reader.h"
 #include "model/extents.h"
 #include "convert/context.h"
+#include "convert/fixups.h"
+#include "model/normals.h"
 #include "convert/driver.h"
 
 #ifdef MOLV_HAVE_TINYOBJ
@@ -171,18 +173,20 @@ Result convertRun(const std::string& src, const std::string& outFile) {
     const auto t0 = Clock::now();
     auto t = t0;
     ctx.model.ClearModel();
-    r.ok = molv::LoadObj(ctx, src).ok();
+    molv::ReadEnv env = ctx.readEnv();
+    r.ok = molv::LoadObj(env, src).ok();
     r.stage[0] = secondsSince(t);
     t = Clock::now();
     molv::runAutos(ctx, false);
-    molv::SetMaxMinsM(ctx);
+    molv::SetMaxMinsM(ctx.model);
     r.stage[1] = secondsSince(t);
     t = Clock::now();
-    molv::calcVertexNormals(ctx);
+    molv::calcVertexNormals(ctx.model);
     r.stage[2] = secondsSince(t);
     t = Clock::now();
     ctx.settings.reCalcNormals = false;  // done above
-    r.ok = r.ok && molv::writeCal3d(ctx, outFile, true);
+    molv::WriteEnv wenv = ctx.writeEnv();
+    r.ok = r.ok && molv::writeCal3d(wenv, outFile, true);
     r.stage[3] = secondsSince(t);
     r.stage[4] = secondsSince(t0);
     r.vertices = ctx.model.ttlnum_Vertices;
