@@ -12,7 +12,7 @@
 #include "util/numfmt.h"
 #include "util/paths.h"
 #include "util/text.h"
-#include "formats/xml_tag.h"
+#include "util/xml_text.h"
 
 namespace molv::dae {
 

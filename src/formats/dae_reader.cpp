@@ -7,7 +7,7 @@
 #include "core/settings.h"
 #include "formats/dae_build.h"
 #include "formats/dae_parse.h"
-#include "formats/xml_tag.h"
+#include "util/xml_text.h"
 #include "model/io_env.h"
 #include "util/fileio.h"
 
