@@ -76,6 +76,8 @@ TEST(NumFmt, ParseNeverReadsPastItsText) {
     const char exp[] = "1e5";
     EXPECT_EQ(parseNumber(std::string_view(exp, 2)), std::nullopt);  // "1e": no number as a whole
     EXPECT_EQ(leadingNumber(std::string_view(exp, 2)), 1.0);
+    const char longer[] = "2e34";
+    EXPECT_EQ(parseNumber(std::string_view(longer, 3)), 2e3);  // the exponent ends with the view
     const char* p = buf;
     float f = 0;
     ASSERT_TRUE(parseFloatAt(p, buf + 3, f));
