@@ -360,6 +360,13 @@ TEST_F(ObjTest, LargeFilesReadInPiecesLikeTheWholeText) {
     ASSERT_GT(text.size(), 3u << 20);
     ASSERT_TRUE(load(text, "grid.obj"));
     EXPECT_EQ(m.ttlnum_Faces, 2 * 200 * 200);
+    // Positions as the file gives them, wherever a piece boundary fell.
+    for (int k : {0, 1, 200, 201, 20000, 201 * 201 - 1}) {
+        const Vec3 want{static_cast<float>((k % 201) * 0.37), static_cast<float>((k / 201) * 0.11), -0.5f};
+        EXPECT_NEAR(vtx(k).pos.x, want.x, 1e-4) << k;
+        EXPECT_NEAR(vtx(k).pos.y, want.y, 1e-4) << k;
+        EXPECT_NEAR(vtx(k).pos.z, want.z, 1e-4) << k;
+    }
     const std::string want = storeText(m);
     for (const char* eol : {"\n", "\r", "\r\n"}) {
         test::TestContext f;
