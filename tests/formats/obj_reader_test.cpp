@@ -377,5 +377,23 @@ TEST_F(ObjTest, LargeFilesReadInPiecesLikeTheWholeText) {
     }
 }
 
+TEST_F(ObjTest, FaceLineOfSeveralMegabytesReadsWhole) {
+    // One polygon of 300000 corners, about 2.4 MB on one line: more than
+    // the reader's block, which must grow to hold it.
+    const int n = 300000;
+    std::string text;
+    for (int i = 0; i < n; ++i) text += "v " + std::to_string(i) + " 1 2\n";
+    text += "# " + std::string(3u << 20, 'x') + "\nf";
+    for (int i = 1; i <= n; ++i) text += "  " + std::to_string(i);
+    text += "\nf 1 2 3";
+    writeFile(dir + "long.obj", text);
+    ASSERT_TRUE(test::readFile(ctx, dir + "long.obj").ok());
+    EXPECT_EQ(m.ttlnum_Vertices, n);
+    ASSERT_EQ(m.ttlnum_Faces, n - 2 + 1);
+    EXPECT_EQ(face(n - 3)[0], n - 1);
+    EXPECT_EQ(face(n - 2)[0], 2);
+    EXPECT_EQ(vtx(n - 1).pos.x, static_cast<float>(n - 1));
+}
+
 }  // namespace
 }  // namespace molv
