@@ -5,6 +5,7 @@
 #include "cal3d/cal3d_set.h"
 #include "cal3d_test_models.h"
 #include "support/cal3d_check.h"
+#include "support/harness.h"
 
 using namespace molv;
 using namespace molv::test;
@@ -20,7 +21,7 @@ struct Cal3dInterop : ModelFixture {
 
     // Writes the set, loads it with Cal3D and compares with the store.
     Cal3dSetInfo writeAndLoad(const std::string& name = "model") {
-        EXPECT_TRUE(writeCal3d(ctx, dir + name + ".cmf", true));
+        EXPECT_TRUE(test::writeSet(ctx, dir + name + ".cmf"));
         auto info = loadCal3dSet(dir + name);
         EXPECT_TRUE(info.ok()) << info.error;
         EXPECT_TRUE(cal3dMatchesStore(m, info));
@@ -71,26 +72,6 @@ TEST_F(Cal3dInterop, SeveralMeshesGroupsAndMaterials) {
     expectResaveGivesOurBytes();
 }
 
-TEST_F(Cal3dInterop, VertexSharedByGroupsAndInterleavedVertices) {
-    m.dssAddMesh("m", 0);
-    material("x");
-    material("y");
-    for (int i = 0; i < 12; ++i) vertex(static_cast<float>(i), static_cast<float>(i % 3), static_cast<float>(i % 5));
-    m.AddFaceGroup(false, 0, 0);
-    face(0, 2, 4);
-    face(4, 6, 8);
-    face(8, 10, 5);  // vertex 5 also in the other group
-    m.AddFaceGroup(false, 1, 0);
-    face(1, 3, 5);
-    face(5, 7, 9);
-    face(9, 11, 1);
-    auto info = writeAndLoad();
-    ASSERT_EQ(info.submeshes.size(), 2u);
-    EXPECT_EQ(info.submeshes[0].vertexCount, 7);
-    EXPECT_EQ(info.submeshes[1].vertexCount, 6);
-    expectResaveGivesOurBytes();
-}
-
 TEST_F(Cal3dInterop, InfluencesOfALoadedSkeleton) {
     SkeletonStore& s = ctx.skel;
     s.skl_version = 1000;
@@ -110,38 +91,15 @@ TEST_F(Cal3dInterop, InfluencesOfALoadedSkeleton) {
     expectResaveGivesOurBytes();
 }
 
-TEST_F(Cal3dInterop, CollapseAndLodValuesOfACal3dSource) {
-    m.dssAddMesh("m", 0);
-    grid(2, -1);
-    m.Meshes[0].cmf_version = 1000;
-    m.FaceGrps[0].num_lod_steps = 3;
-    m.FaceGrps[0].num_maps = 2;  // the vertices hold one pair: the second is zeros
-    for (std::int32_t i = 0; i < m.ttlnum_Vertices; ++i) {
-        m.Vertices[static_cast<std::size_t>(i)].collapse_id = i / 2;
-        m.Vertices[static_cast<std::size_t>(i)].face_collapse_count = i % 3;
-    }
-    auto info = writeAndLoad();
-    ASSERT_EQ(info.submeshes.size(), 1u);
-    EXPECT_EQ(info.submeshes[0].lodCount, 3);
-    EXPECT_EQ(info.submeshes[0].mapCount, 2);
-    expectResaveGivesOurBytes();
-}
+}  // namespace
 
-TEST_F(Cal3dInterop, FacesNamingMissingVerticesLeaveAValidMesh) {
-    m.dssAddMesh("m", 0);
-    grid(3, -1);
-    face(0, 1, 999);
-    face(-7, 1, 2);
-    auto info = writeAndLoad();
-    EXPECT_EQ(info.totalTriangles, 18);
-    expectResaveGivesOurBytes();
-}
+namespace {
 
 TEST_F(Cal3dInterop, SpringCountsDoNotBreakTheMesh) {
     m.dssAddMesh("m", 0);
     grid(2, -1);
     m.FaceGrps[0].num_springs = 6;
-    EXPECT_TRUE(writeCal3d(ctx, dir + "model.cmf", true));
+    EXPECT_TRUE(test::writeSet(ctx, dir + "model.cmf"));
     auto info = loadCal3dSet(dir + "model");
     ASSERT_TRUE(info.ok()) << info.error;
     ASSERT_EQ(info.submeshes.size(), 1u);
@@ -151,42 +109,11 @@ TEST_F(Cal3dInterop, SpringCountsDoNotBreakTheMesh) {
     expectResaveGivesOurBytes();
 }
 
-TEST_F(Cal3dInterop, ManyGroupsOverALargeStore) {
-    for (int k = 0; k < 40; ++k) material("m" + std::to_string(k));
-    m.dssAddMesh("m", 0);
-    for (int k = 0; k < 40; ++k) grid(6, k, static_cast<float>(k));
-    auto info = writeAndLoad();
-    EXPECT_EQ(info.submeshes.size(), 40u);
-    EXPECT_EQ(info.totalVertices, 40 * 49);
-    expectResaveGivesOurBytes();
-}
-
-}  // namespace
-
-namespace {
-
-// Cal3D's reading of the default skeleton, written back from the skeleton
-// store, gives the same 87 bytes.
-TEST(Cal3dSkeletonInterop, DefaultSkeletonRoundTripsThroughCal3d) {
-    if (!cal3dAvailable()) GTEST_SKIP() << "built without Cal3D";
-    ScriptedUI ui;
-    Context ctx(ui);
-    const std::string dir = tempDir("c3dskel");
-    writeFile(dir + "d.csf", defaultCsfBytes());
-    std::string err;
-    ASSERT_TRUE(loadCal3dSkeleton(dir + "d.csf", ctx.skel, err)) << err;
-    ASSERT_EQ(ctx.skel.num_Bones, 1);
-    EXPECT_EQ(ctx.skel.Bones[0].name, "Bone01");
-    EXPECT_EQ(ctx.skel.Bones[0].PBID, -1);
-    ctx.skel.skl_version = 1000;
-    ASSERT_TRUE(writeSkeletonCsf(ctx, dir + "again.csf", false));
-    EXPECT_EQ(firstDifference(defaultCsfBytes(), readFile(dir + "again.csf")), "");
-}
-
 TEST(Cal3dSkeletonInterop, BoneTreeRoundTripsThroughCal3d) {
     if (!cal3dAvailable()) GTEST_SKIP() << "built without Cal3D";
-    ScriptedUI ui;
-    Context ctx(ui);
+    molv::test::TestContext tc;
+    [[maybe_unused]] ScriptedUI& ui = tc.ui;
+    Context& ctx = tc.ctx;
     const std::string dir = tempDir("c3dskel");
     SkeletonStore& s = ctx.skel;
     s.skl_version = 1000;

@@ -57,17 +57,6 @@ TEST_F(Cal3dSet, DefaultSkeletonIsTheFixed87Bytes) {
     EXPECT_EQ(firstDifference(kDefaultCsf, readFile(dir + "model.csf")), "");
 }
 
-TEST_F(Cal3dSet, DefaultSkeletonReadsBackWithCal3d) {
-    if (!cal3dAvailable()) GTEST_SKIP() << "built without Cal3D";
-    m.dssAddMesh("m", 0);
-    grid(1, -1);
-    ASSERT_TRUE(writeCal3d(ctx, dir + "model.cmf", true));
-    auto info = loadCal3dSet(dir + "model");
-    ASSERT_TRUE(info.ok()) << info.error;
-    ASSERT_EQ(info.boneCount, 1);
-    EXPECT_EQ(info.boneNames[0], "Bone01");
-}
-
 TEST_F(Cal3dSet, SkeletonStoreIsWrittenFieldByField) {
     twoBoneSkeleton();
     ByteWriter w;
@@ -89,48 +78,6 @@ TEST_F(Cal3dSet, SkeletonStoreIsWrittenFieldByField) {
     EXPECT_EQ(firstDifference(w.bytes(), readFile(dir + "s.csf")), "");
 }
 
-TEST_F(Cal3dSet, BoneNameLengths) {
-    twoBoneSkeleton();
-    ctx.skel.Bones[0].name_len = 3;  // shorter than the name: cut, NUL last
-    ctx.skel.Bones[1].name_len = 0;  // cannot hold the NUL: taken from the name
-    ctx.skel.Bones[1].num_chldrn = 5;  // no entries to back the count
-    ASSERT_TRUE(writeSkeletonCsf(ctx, dir + "s.csf", false));
-    const std::string got = readFile(dir + "s.csf");
-    ByteReader r(got);
-    r.skip(12);
-    EXPECT_EQ(r.i32(), 3);
-    EXPECT_EQ(r.bytes(3), std::string_view("Ro\0", 3));
-    r.skip(56 + 4 + 4 + 4);
-    EXPECT_EQ(r.i32(), 4);
-    EXPECT_EQ(r.bytes(4), std::string_view("Arm\0", 4));
-    r.skip(56 + 4);
-    EXPECT_EQ(r.i32(), 0);
-    EXPECT_TRUE(r.atEnd());
-}
-
-TEST_F(Cal3dSet, LoadedSkeletonGoesIntoTheSetByFullPath) {
-    twoBoneSkeleton();
-    ctx.settings.full_paths_in_cfg = true;
-    m.dssAddMesh("m", 0);
-    grid(1, -1);
-    ASSERT_TRUE(writeCal3d(ctx, dir + "model.cmf", true));
-    const std::string cfg = cfgText("model");
-    EXPECT_NE(cfg.find("skeleton=" + dir + "model.csf\r\n"), std::string::npos) << cfg;
-    EXPECT_NE(cfg.find("mesh=" + dir + "model.cmf\r\n"), std::string::npos) << cfg;
-    if (!cal3dAvailable()) return;
-    auto info = loadCal3dSet(dir + "model");
-    ASSERT_TRUE(info.ok()) << info.error;
-    EXPECT_EQ(info.boneNames, (std::vector<std::string>{"Root", "Arm  "}));
-}
-
-TEST_F(Cal3dSet, DefaultSkeletonIsNamedBareEvenWithFullPaths) {
-    ctx.settings.full_paths_in_cfg = true;
-    m.dssAddMesh("m", 0);
-    grid(1, -1);
-    ASSERT_TRUE(writeCal3d(ctx, dir + "model.cmf", true));
-    EXPECT_NE(cfgText("model").find("skeleton=model.csf\r\n"), std::string::npos);
-}
-
 TEST_F(Cal3dSet, ConfigurationNamesEveryFile) {
     m.dssAddMesh("chair", 0);
     material("Red Metal-2");
@@ -140,21 +87,13 @@ TEST_F(Cal3dSet, ConfigurationNamesEveryFile) {
     material("Red Metal-2");  // same name, own ID: own file
     grid(1, 0);
     grid(1, 3);
-    ASSERT_TRUE(writeCal3d(ctx, dir + "chair.cmf", true));
+    ASSERT_TRUE(test::writeSet(ctx, dir + "chair.cmf"));
     EXPECT_EQ(cfgText("chair"),
               "# cal3d model configuration file\r\nscale=1.0\r\nskeleton=chair.csf\r\nmesh=chair.cmf\r\n"
               "material=chair_Red_Metal_2[0].crf\r\nmaterial=chair_a_b[1].crf\r\n"
               "material=chair_Red_Metal_2[3].crf\r\n");
     EXPECT_TRUE(std::filesystem::exists(dir + "chair_a_b[1].crf"));
     EXPECT_FALSE(std::filesystem::exists(dir + "chair_skipped[-1].crf"));
-}
-
-TEST_F(Cal3dSet, ACal3dConfigurationOutputNamesItsOwnMesh) {
-    m.dssAddMesh("m", 0);
-    grid(1, -1);
-    ASSERT_TRUE(writeCal3d(ctx, dir + "chair_1.cfg", true));
-    EXPECT_NE(cfgText("chair_1").find("mesh=chair_1.cmf\r\n"), std::string::npos);
-    EXPECT_TRUE(std::filesystem::exists(dir + "chair_1.cmf"));
 }
 
 TEST_F(Cal3dSet, MaterialFileGoldenBytes) {
@@ -190,37 +129,17 @@ TEST_F(Cal3dSet, TextureFilesAreLookedUpInTheSourceFolder) {
     EXPECT_TRUE(ui.sawLog("   ( texture file: gone.bmp  -  Not Found in " + dir + " )"));
 }
 
-// Old bytes of a longer file must not survive behind the new end.
-TEST_F(Cal3dSet, RewrittenFilesKeepNoOldBytes) {
-    m.dssAddMesh("m", 0);
-    material("w");
-    writeFile(dir + "w.crf", std::string(500, 'x'));
-    writeFile(dir + "model.csf", std::string(500, 'x'));
-    ASSERT_TRUE(writeMaterialCrf(ctx, 0, dir + "w.crf"));
-    EXPECT_EQ(readFile(dir + "w.crf").size(), 28u);
-    EXPECT_EQ(writeDefaultCsf(ctx, dir + "model"), "model.csf");
-    EXPECT_EQ(readFile(dir + "model.csf").size(), 87u);
-}
-
 TEST_F(Cal3dSet, AMissingMaterialIsReportedNotWritten) {
     EXPECT_FALSE(writeMaterialCrf(ctx, 0, dir + "none.crf"));
     EXPECT_FALSE(std::filesystem::exists(dir + "none.crf"));
     EXPECT_TRUE(ui.sawBox("none.crf"));
 }
 
-TEST_F(Cal3dSet, UnwritableOutputIsReportedAsFailure) {
-    m.dssAddMesh("m", 0);
-    grid(1, -1);
-    EXPECT_FALSE(writeCal3d(ctx, dir + "no/such/folder/model.cmf", true));
-    EXPECT_TRUE(ui.sawBox("model.csf"));
-    EXPECT_TRUE(ctx.app.writeFailed);
-}
-
 TEST_F(Cal3dSet, AFailedMeshWriteLeavesWhatStoodThere) {
     m.dssAddMesh("m", 0);
     grid(1, -1);
     std::filesystem::create_directory(dir + "model.cmf");  // the mesh cannot take its name
-    EXPECT_FALSE(writeCal3d(ctx, dir + "model.cmf", true));
+    EXPECT_FALSE(test::writeSet(ctx, dir + "model.cmf"));
     EXPECT_TRUE(ui.sawBox(dir + "model.cmf"));
     EXPECT_TRUE(std::filesystem::is_directory(dir + "model.cmf"));
     for (auto& e : std::filesystem::directory_iterator(dir))  // no temporary left behind
@@ -240,7 +159,7 @@ TEST_F(Cal3dSet, MaterialNamesCannotLeaveTheOutputFolder) {
     material("../../evil");
     material("x\r\nmaterial=/etc/passwd");
     grid(1, 0);
-    ASSERT_TRUE(writeCal3d(ctx, dir + "model.cmf", true));
+    ASSERT_TRUE(test::writeSet(ctx, dir + "model.cmf"));
     EXPECT_TRUE(std::filesystem::exists(dir + "model_____evil[0].crf"));
     std::size_t lines = 0;
     for (char c : cfgText("model")) lines += c == '\n';
@@ -248,22 +167,6 @@ TEST_F(Cal3dSet, MaterialNamesCannotLeaveTheOutputFolder) {
     std::size_t files = 0;
     for (auto& e : std::filesystem::directory_iterator(dir)) ++files, (void)e;
     EXPECT_EQ(files, 5u);  // csf, cfg, cmf and the two materials
-}
-
-TEST_F(Cal3dSet, NormalsAreComputedWhenMissing) {
-    ctx.settings.reCalcNormals = false;
-    m.dssAddMesh("m", 0);
-    vertex(0, 0, 0);
-    vertex(1, 0, 0);
-    vertex(0, 0, 1);
-    vertex(5, 5, 5);  // used by no face
-    m.AddFaceGroup(false, -1, 0);
-    face(0, 1, 2);
-    ASSERT_EQ(m.num_Normals, 0);
-    ASSERT_TRUE(writeCal3d(ctx, dir + "model.cmf", true));
-    EXPECT_EQ(m.num_Normals, 4);
-    EXPECT_EQ(m.Normals[0], (Vec3{0, 1, 0}));
-    EXPECT_EQ(m.Normals[3], (Vec3{0, 0, 0}));
 }
 
 TEST_F(Cal3dSet, LargerFacesWeighMoreInVertexNormals) {
@@ -275,7 +178,7 @@ TEST_F(Cal3dSet, LargerFacesWeighMoreInVertexNormals) {
     m.AddFaceGroup(false, -1, 0);
     face(0, 1, 2);
     face(0, 2, 3);
-    calcVertexNormals(ctx);
+    calcVertexNormals(ctx.model);
     EXPECT_EQ(faceNormal(m, 0), (Vec3{0, 4, 0}));
     EXPECT_EQ(faceNormal(m, 1), (Vec3{2, 0, 0}));
     const Vec3 n = m.Normals[0];
@@ -285,50 +188,11 @@ TEST_F(Cal3dSet, LargerFacesWeighMoreInVertexNormals) {
     EXPECT_EQ(m.Normals[3], (Vec3{1, 0, 0}));
 }
 
-TEST_F(Cal3dSet, NormalsIgnoreFacesNamingMissingVertices) {
-    m.dssAddMesh("m", 0);
-    vertex(0, 0, 0);
-    vertex(1, 0, 0);
-    vertex(0, 0, 1);
-    m.AddFaceGroup(false, -1, 0);
-    face(0, 1, 2);
-    face(0, 1, 1000000);
-    face(-1, 1, 2);
-    calcVertexNormals(ctx);
-    EXPECT_EQ(m.Normals[0], (Vec3{0, 1, 0}));
-    EXPECT_EQ(faceNormal(m, 1), (Vec3{}));
-    EXPECT_EQ(faceNormal(m, 99), (Vec3{}));
-}
-
-TEST_F(Cal3dSet, BadFacesAreReportedOncePerFile) {
-    m.dssAddMesh("m", 0);
-    grid(2, -1);
-    face(0, 1, 50);
-    face(0, 1, 60);
-    ASSERT_TRUE(writeCal3d(ctx, dir + "model.cmf", true));
-    int reports = 0;
-    for (auto& l : ui.log) reports += l.find("missing vertex") != std::string::npos;
-    EXPECT_EQ(reports, 1);
-    EXPECT_TRUE(ui.sawLog(dir + "model.cmf: 2 faces"));
-    if (!cal3dAvailable()) return;
-    auto info = loadCal3dSet(dir + "model");
-    ASSERT_TRUE(info.ok()) << info.error;
-    EXPECT_TRUE(cal3dMatchesStore(m, info));
-    EXPECT_EQ(info.totalTriangles, 8);
-}
-
-TEST_F(Cal3dSet, NoTemplateOutsideDeveloperMode) {
-    m.dssAddMesh("m", 0);
-    grid(1, -1);
-    ASSERT_TRUE(writeCal3d(ctx, dir + "model.cmf", true));
-    EXPECT_FALSE(std::filesystem::exists(dir + "model.template"));
-}
-
 TEST_F(Cal3dSet, WritesTheSetInOrder) {
     m.dssAddMesh("m", 0);
     material("w");
     grid(1, 0);
-    ASSERT_TRUE(writeCal3d(ctx, dir + "model.cmf", true));
+    ASSERT_TRUE(test::writeSet(ctx, dir + "model.cmf"));
     std::vector<std::string> order;
     for (auto& l : ui.log)
         for (const char* k : {"Write CAL3D: model", "Write Skeleton CSF: ", "Write c3d viewer CFG: ",

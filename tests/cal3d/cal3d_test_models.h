@@ -6,17 +6,12 @@
 #include <vector>
 
 #include "model/store.h"
-#include "convert/context.h"
-#include "core/scripted_ui.h"
+#include "support/harness.h"
 #include "support/test_support.h"
 
 namespace molv::test {
 
-struct ModelFixture : ::testing::Test {
-    ScriptedUI ui;
-    Context ctx{ui};
-    ModelStore& m = ctx.model;
-
+struct ModelFixture : ::testing::Test, TestContext {
     std::int32_t vertex(float x, float y, float z) {
         std::int32_t i = -1;
         return m.AddVertex(i, x, y, z, x, z, y, 0, false);

@@ -4,6 +4,7 @@
 #include "cal3d/cmf_writer.h"
 #include "cal3d_test_models.h"
 #include "util/binio.h"
+#include "support/harness.h"
 
 using namespace molv;
 using namespace molv::test;
@@ -67,15 +68,6 @@ TEST_F(CmfWriter, EmptyStoreIsTwelveBytes) {
     m.AddFaceGroup(false, -1, 0);  // a group without faces is neither written nor counted
     const std::string want = hexBytes({0x43, 0x4D, 0x46, 0x00, 0x0A, 0x03, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00});
     EXPECT_EQ(firstDifference(want, buildCmf(ctx)), "");
-}
-
-TEST_F(CmfWriter, VersionOfACal3dSourceIsKept) {
-    twoFaces();
-    m.Meshes[0].cmf_version = 1000;
-    const std::string bytes = buildCmf(ctx);
-    ByteReader r(bytes);
-    r.skip(4);
-    EXPECT_EQ(r.i32(), 1000);
 }
 
 TEST_F(CmfWriter, VerticesAreNumberedInStoreOrderPerGroup) {
@@ -171,17 +163,6 @@ TEST_F(CmfWriter, FacesNamingMissingVerticesAreLeftOut) {
     EXPECT_EQ(r.i32(), 1);
 }
 
-TEST_F(CmfWriter, FaceListEntriesNamingMissingFacesAreLeftOut) {
-    twoFaces();
-    m.FaceGrps[0].FgGlblFaces[1] = 5000;
-    m.FaceGrps[0].FgGlblFaces[0] = -1;
-    CmfResult res;
-    const std::string got = buildCmf(ctx, &res);
-    EXPECT_EQ(res.skippedFaces, 2);
-    EXPECT_EQ(res.submeshes, 0);
-    EXPECT_EQ(got.size(), 12u);
-}
-
 // A spring count with no spring records would make a reader take vertex
 // bytes for springs; the count goes out as 0.
 TEST_F(CmfWriter, SpringCountWithoutSpringsIsNotWritten) {
@@ -195,41 +176,6 @@ TEST_F(CmfWriter, SpringCountWithoutSpringsIsNotWritten) {
     r.skip(12 + 12);
     EXPECT_EQ(r.i32(), 2);
     EXPECT_EQ(r.i32(), 0);
-}
-
-TEST_F(CmfWriter, ShortUVAndInfluenceListsStillGiveWholeRecords) {
-    twoFaces();
-    m.FaceGrps[0].num_maps = 2;            // vertices hold one pair each
-    m.Vertices[0].num_Influences = 3;      // but no entries
-    const std::string got = buildCmf(ctx);
-    EXPECT_EQ(got.size(), 12u + 24u + 3u * 60u + 2u * 12u);
-}
-
-TEST(GroupVertexNumbering, SparseAndDenseGroupsNumberAlike) {
-    ScriptedUI ui;
-    Context ctx(ui);
-    ModelStore& m = ctx.model;
-    m.dssAddMesh("m", 0);
-    for (int i = 0; i < 20000; ++i) {
-        std::int32_t k = -1;
-        m.AddVertex(k, static_cast<float>(i), 0, 0, 0, 0, 0, 0, false);
-    }
-    m.AddFaceGroup(false, -1, 0);
-    m.AddFace(0, 0, 19999, 5, 7);  // spread over the store: sorted
-    m.AddFaceToGroup(0, 0, false, 0, -1);
-    m.AddFaceGroup(false, -1, 0);
-    m.AddFace(0, 0, 8, 6, 7);  // dense: scanned
-    m.AddFaceToGroup(0, 1, false, 1, -1);
-    GroupVertexNumbering num;
-    num.collect(m, 0);
-    EXPECT_EQ(num.vertices(), (std::vector<std::int32_t>{5, 7, 19999}));
-    EXPECT_EQ(num.localOf(19999), 2);
-    num.collect(m, 1);
-    EXPECT_EQ(num.vertices(), (std::vector<std::int32_t>{6, 7, 8}));
-    EXPECT_EQ(num.localOf(6), 0);
-    EXPECT_EQ(num.localOf(7), 1);
-    EXPECT_EQ(num.localOf(5), -1);  // the earlier group's marks are cleared
-    EXPECT_EQ(num.localOf(19999), -1);
 }
 
 }  // namespace

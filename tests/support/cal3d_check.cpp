@@ -24,6 +24,7 @@ namespace molv::test {
 
 namespace {
 
+#ifdef MOLV_HAVE_CAL3D
 std::string folderOf(const std::string& path) {
     auto p = path.find_last_of("/\\");
     return p == std::string::npos ? std::string() : path.substr(0, p + 1);
@@ -56,7 +57,6 @@ bool readCfg(const std::string& path, Cal3dSetInfo& info) {
     return true;
 }
 
-#ifdef MOLV_HAVE_CAL3D
 std::string calError(const std::string& what, const std::string& path) {
     std::string t = what + " " + path + ": " + CalError::getLastErrorDescription();
     if (!CalError::getLastErrorText().empty()) t += " (" + CalError::getLastErrorText() + ")";

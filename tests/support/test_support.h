@@ -4,8 +4,6 @@
 #include <string_view>
 #include <algorithm>
 
-#include "support/context_calls.h"
-
 namespace molv::test {
 
 // A fresh empty folder under the system's temporary folder, removed at exit.

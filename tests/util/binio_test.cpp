@@ -34,47 +34,6 @@ TEST(ByteWriter, LittleEndianGoldenBytes) {
     EXPECT_EQ(test::firstDifference(want, w.bytes()), "");
 }
 
-TEST(ByteWriter, FixedStringFields) {
-    ByteWriter w;
-    w.fixedString("CMF", 4);
-    EXPECT_EQ(w.bytes(), std::string("CMF\0", 4));
-
-    ByteWriter pad;
-    pad.fixedString("ab", 6);
-    EXPECT_EQ(pad.bytes(), std::string("ab   \0", 6));
-
-    ByteWriter cut;
-    cut.fixedString("abcdefgh", 4);  // cut to width-1, still NUL-terminated
-    EXPECT_EQ(cut.bytes(), std::string("abc\0", 4));
-
-    ByteWriter one;
-    one.fixedString("abc", 1);
-    EXPECT_EQ(one.bytes(), std::string("\0", 1));
-
-    ByteWriter none;
-    none.fixedString("abc", 0);
-    none.fixedString("abc", -5);
-    EXPECT_TRUE(none.bytes().empty());
-
-    ByteWriter via;
-    putFixedString(via, "CMF", 4);
-    EXPECT_EQ(via.bytes(), std::string("CMF\0", 4));
-}
-
-TEST(ByteWriter, LenStringAndPatch) {
-    ByteWriter w;
-    w.lenString("ab");
-    EXPECT_EQ(w.bytes(), bytesOf({3, 0, 0, 0, 'a', 'b', 0}));
-    ByteWriter p;
-    p.i32(0);
-    p.i32(7);
-    p.patchI32(0, 0x0A0B0C0D);
-    EXPECT_EQ(p.bytes(), bytesOf({0x0D, 0x0C, 0x0B, 0x0A, 7, 0, 0, 0}));
-    p.patchI32(6, 1);  // would run past the end: ignored
-    EXPECT_EQ(p.size(), 8u);
-    EXPECT_EQ(p.bytes(), bytesOf({0x0D, 0x0C, 0x0B, 0x0A, 7, 0, 0, 0}));
-}
-
 TEST(ByteReader, ReadsWhatTheWriterWrote) {
     ByteWriter w;
     w.u8(200);
@@ -117,16 +76,6 @@ TEST(ByteReader, RefusesToReadPastItsEnd) {
     EXPECT_FALSE(e.ok());
 }
 
-TEST(ByteReader, SeekBeyondEndFails) {
-    const std::string data = bytesOf({1, 2, 3, 4});
-    ByteReader r(data);
-    r.seek(4);
-    EXPECT_TRUE(r.ok());
-    EXPECT_TRUE(r.atEnd());
-    r.seek(5);
-    EXPECT_FALSE(r.ok());
-}
-
 TEST(ByteReader, SubCursorIsBoundedToItsChunk) {
     const std::string data = bytesOf({1, 0, 2, 0, 0, 0, 9});
     ByteReader r(data);
@@ -146,25 +95,6 @@ TEST(ByteReader, SubCursorIsBoundedToItsChunk) {
     EXPECT_EQ(none.size(), 0u);
     EXPECT_EQ(none.i32(), 0);
     EXPECT_FALSE(none.ok());
-}
-
-TEST(ByteReader, CStringNeedsItsNul) {
-    const std::string data = std::string("ab\0cd", 5);
-    ByteReader r(data);
-    EXPECT_EQ(r.cstring(), "ab");
-    EXPECT_TRUE(r.ok());
-    EXPECT_EQ(r.cstring(), "cd");
-    EXPECT_FALSE(r.ok());
-}
-
-TEST(ByteReader, GetFixedString) {
-    const std::string data = std::string("CMF\0ab\0d", 8);
-    ByteReader r(data);
-    EXPECT_EQ(getFixedString(r, 4), "CMF");
-    EXPECT_EQ(getFixedString(r, 3, true), std::string("ab\0", 3));
-    EXPECT_TRUE(r.ok());
-    EXPECT_EQ(getFixedString(r, 5), "d");  // short read: what was there, and failed
-    EXPECT_FALSE(r.ok());
 }
 
 }  // namespace

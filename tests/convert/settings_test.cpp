@@ -1,0 +1,158 @@
+// Settings: the configuration file's exact text, lenient loading, the menu
+// view model and its sync rules, the two input dialogs.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <locale>
+
+#include "convert/context.h"
+#include "core/scripted_ui.h"
+#include "convert/settings.h"
+#include "support/test_support.h"
+#include "support/harness.h"
+
+using namespace molv;
+using namespace molv::test;
+
+namespace {
+
+const char* kDefaultFile =
+    "switch_obj_yz=False\r\n"
+    "switch_xz=False\r\n"
+    "autoZeroBsHt=True\r\n"
+    "ignore_3ds_ofs=True\r\n"
+    "full_paths_in_cfg=False\r\n"
+    "flip_3DS_UV_Vs=True\r\n"
+    "autoCullUnUsedMaterials=False\r\n"
+    "autoCentre=True\r\n"
+    "autoResize=True\r\n"
+    "reCalcNormals=True\r\n"
+    "dflt_autosize= 100 \r\n"
+    "dflt_boneID= 0 \r\n"
+    "autoscale_UVs=False\r\n"
+    "forceAuto=False\r\n"
+    "lastLoadPath=\r\n"
+    "workdir=\r\n";
+
+struct Fixture {
+    molv::test::TestContext tc_;
+    ScriptedUI& ui = tc_.ui;
+    Context& ctx = tc_.ctx;
+    std::string dir;
+    explicit Fixture(const char* tag) : dir(tempDir(tag)) { ctx.app.configDir = dir; }
+    void writeCfg(const std::string& text) { writeFile(dir + "molvconv.cfg", text); }
+};
+
+// Decimal comma, as a German user's locale would have it.
+struct CommaPunct : std::numpunct<char> {
+    char do_decimal_point() const override { return ','; }
+    char do_thousands_sep() const override { return '.'; }
+    std::string do_grouping() const override { return "\3"; }
+};
+
+}  // namespace
+
+TEST(SettingsFile, DefaultsGiveTheExactText) {
+    Settings s;
+    EXPECT_EQ(settingsFileText(s), kDefaultFile);
+}
+
+TEST(SettingsFile, WriteThenLoadGivesTheSameValues) {
+    Fixture f("roundtrip");
+    Settings& s = f.ctx.settings;
+    s.switch_obj_yz = true;
+    s.autoCentre = false;
+    s.dflt_autosize = 42.25f;
+    s.dflt_boneID = 17;
+    s.autoscale_UVs = true;
+    s.forceAuto = true;
+    s.lastLoadPath = "/m/";
+    f.ctx.app.workdir = f.dir + "work/";
+    f.ctx.settingsDirty = true;
+    ASSERT_TRUE(writeSettingsFile(f.ctx));
+    EXPECT_FALSE(f.ctx.settingsDirty);
+    Settings written = s;
+
+    Fixture g("roundtrip2");
+    g.ctx.app.configDir = f.dir;
+    loadSettings(g.ctx);
+    EXPECT_EQ(settingsFileText(g.ctx.settings), settingsFileText(written));
+    EXPECT_EQ(g.ctx.app.workdir, f.dir + "work/");
+}
+
+TEST(SettingsFile, AFileThatCannotBeWrittenIsReportedAndStaysDirty) {
+    Fixture f("nowrite");
+    f.ctx.app.configDir = f.dir + "missing/";
+    f.ctx.settingsDirty = true;
+    EXPECT_FALSE(writeSettingsFile(f.ctx));
+    EXPECT_TRUE(f.ctx.settingsDirty);
+    EXPECT_TRUE(f.ui.sawLog("Settings not saved: " + f.dir + "missing/molvconv.cfg")) << f.ui.log.size();
+    EXPECT_FALSE(std::filesystem::exists(f.dir + "missing"));
+}
+
+TEST(SettingsLoad, FlagsAreReadLeniently) {
+    Fixture f("flags");
+    f.writeCfg(
+        "AUTOCENTRE = no\r\n"       // "no" is not recognised: unchanged
+        "autoResize=n\r\n"          // off
+        "reCalcNormals=0\n"         // off, LF only
+        "switch_obj_yz=  Y  \r\n"   // on
+        "switch_xz=TrUe\r\n"        // on
+        "autoZeroBsHt=\r\n"         // empty: unchanged
+        ";ignore_3ds_ofs=False\r\n" // comment
+        "=flip_3DS_UV_Vs=False\r\n" // begins with "=": ignored
+        "full_paths_in_cfg=1\r\n");
+    applyDefaults(f.ctx);
+    loadSettings(f.ctx);
+    const Settings& s = f.ctx.settings;
+    EXPECT_TRUE(s.autoCentre);
+    EXPECT_FALSE(s.autoResize);
+    EXPECT_FALSE(s.reCalcNormals);
+    EXPECT_TRUE(s.switch_obj_yz);
+    EXPECT_TRUE(s.switch_xz);
+    EXPECT_TRUE(s.autoZeroBsHt);
+    EXPECT_TRUE(s.ignore_3ds_ofs);
+    EXPECT_TRUE(s.flip_3DS_UV_Vs);
+    EXPECT_TRUE(s.full_paths_in_cfg);
+}
+
+TEST(SettingsLoad, NumbersTakeTheLeadingNumber) {
+    Fixture f("numbers");
+    f.writeCfg("dflt_autosize=12.5cm\r\ndflt_BoneID=6.5\r\n");
+    loadSettings(f.ctx);
+    EXPECT_FLOAT_EQ(f.ctx.settings.dflt_autosize, 12.5f);
+    EXPECT_EQ(f.ctx.settings.dflt_boneID, 6);  // halves to even
+    f.writeCfg("dflt_boneID=7.5\r\ndflt_autosize=1e60\r\n");
+    loadSettings(f.ctx);
+    EXPECT_EQ(f.ctx.settings.dflt_boneID, 8);
+    EXPECT_EQ(f.ctx.settings.dflt_autosize, 0.0f);  // beyond a float: refused as 0, never infinity
+    f.writeCfg("dflt_boneID=99999999999\r\n");
+    loadSettings(f.ctx);
+    EXPECT_EQ(f.ctx.settings.dflt_boneID, 2147483647);
+}
+
+TEST(SettingsDialogs, ResizeSize) {
+    Fixture f("resize");
+    f.ui.inputs = {std::string("abc"), std::string(""), std::nullopt, std::string("250")};
+    askResizeSize(f.ctx);
+    EXPECT_EQ(f.ctx.settings.dflt_autosize, 0.0f);
+    EXPECT_EQ(f.ctx.menu.m_s_setsize_caption, "Set size for resize (0)");
+    EXPECT_TRUE(f.ctx.settingsDirty);
+    f.ctx.settingsDirty = false;
+    askResizeSize(f.ctx);  // empty
+    askResizeSize(f.ctx);  // cancelled
+    EXPECT_FALSE(f.ctx.settingsDirty);
+    askResizeSize(f.ctx);
+    EXPECT_EQ(f.ctx.settings.dflt_autosize, 250.0f);
+    ASSERT_EQ(f.ui.prompts.size(), 4u);
+    EXPECT_EQ(f.ui.prompts[0], "Enter size to auto-resize to:");
+}
+
+TEST(SettingsDialogs, BoneIdRoundsAndRefusesText) {
+    Fixture f("bone3");
+    f.ui.inputs = {std::string("2.5"), std::string("x")};
+    askBoneID(f.ctx);
+    EXPECT_EQ(f.ctx.settings.dflt_boneID, 2);
+    askBoneID(f.ctx);
+    EXPECT_EQ(f.ctx.settings.dflt_boneID, 0);
+}

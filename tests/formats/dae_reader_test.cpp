@@ -1,0 +1,318 @@
+// The Collada reader on small documents written here: the store it fills,
+// the messages it gives, and the same results whatever the layout.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "support/dae_build.h"
+#include "model/store.h"
+
+using namespace molv;
+using namespace molv::daetest;
+
+namespace {
+
+const Vertex& vtx(const Loaded& l, std::int32_t i) { return l.m().Vertices[static_cast<std::size_t>(i)]; }
+const Face& face(const Loaded& l, std::int32_t i) { return l.m().VFaces[static_cast<std::size_t>(i)]; }
+std::vector<std::int32_t> corners(const Loaded& l) {
+    std::vector<std::int32_t> out;
+    for (std::int32_t f = 0; f < l.m().ttlnum_Faces; ++f)
+        for (int k = 0; k < 3; ++k) out.push_back(face(l, f).vtx[k]);
+    return out;
+}
+
+// Everything a writer reads from the store, as text, to compare two reads.
+std::string storeText(const ModelStore& m) {
+    std::string s;
+    auto num = [&](double v) { s += std::to_string(v) + " "; };
+    for (std::int32_t i = 0; i < m.meshCount; ++i) {
+        const Mesh& me = m.Meshes[static_cast<std::size_t>(i)];
+        s += me.name + ":";
+        for (double v : {me.num_Vertices, me.vtx_ndx_stt, me.num_Faces, me.face_ndx_stt, me.num_FaceGrps}) num(v);
+    }
+    for (std::int32_t i = 0; i < m.ttlnum_Vertices; ++i) {
+        const Vertex& v = m.Vertices[static_cast<std::size_t>(i)];
+        for (int k = 0; k < 3; ++k) num(v.pos[k]), num(v.zup_pos[k]);
+        num(v.uv_id);
+        for (std::uint32_t u = 0; u < v.UVs.size(); ++u) num(v.UVs[u].u), num(v.UVs[u].v);
+    }
+    for (std::int32_t f = 0; f < m.ttlnum_Faces; ++f)
+        for (int k = 0; k < 3; ++k) num(m.VFaces[static_cast<std::size_t>(f)].vtx[k]);
+    for (std::int32_t g = 0; g < m.nFaceGrps; ++g) {
+        const FaceGroup& fg = m.FaceGrps[static_cast<std::size_t>(g)];
+        s += fg.MatlSymbol + ":";
+        for (double v : {fg.MtlID, fg.nFcs, fg.num_maps, fg.face_base}) num(v);
+    }
+    for (std::int32_t i = 0; i < m.nMaterials; ++i) {
+        const Material& mt = m.Materials[static_cast<std::size_t>(i)];
+        s += mt.name + ":";
+        for (const Colour& c : {mt.ambient, mt.diffuse, mt.specular}) num(c.r), num(c.g), num(c.b);
+        num(mt.shininess), num(mt.transparency), num(mt.use_count);
+        for (std::int32_t k = 0; k < mt.nMaps; ++k) s += mt.maps[static_cast<std::size_t>(k)] + ";";
+    }
+    return s;
+}
+
+}  // namespace
+
+// --- The exporters' layout -------------------------------------------------------
+
+TEST(DaeReader, QuadFillsOneMeshAndSplitsAVertexUsedWithTwoCoordinates) {
+    auto l = load(quadDoc());
+    ASSERT_TRUE(l->ok);
+    for (auto& b : l->ui.boxes) ADD_FAILURE() << b.text;
+    const ModelStore& m = l->m();
+    ASSERT_EQ(m.meshCount, 1);
+    EXPECT_EQ(m.Meshes[0].name, "quad-mesh");
+    EXPECT_EQ(m.ttlnum_Vertices, 5);  // position 0 twice
+    EXPECT_EQ(m.Meshes[0].num_Vertices, 5);
+    EXPECT_EQ(m.Meshes[0].vtx_ndx_end, 4);
+    EXPECT_EQ(m.ttlnum_Faces, 2);
+    // Corners stored last first; the second triangle's first corner is the split copy.
+    EXPECT_EQ(corners(*l), (std::vector<std::int32_t>{2, 1, 0, 3, 2, 4}));
+    EXPECT_EQ(vtx(*l, 4).pos, vtx(*l, 0).pos);
+    EXPECT_EQ(vtx(*l, 0).uv_id, 0);
+    EXPECT_EQ(vtx(*l, 4).uv_id, 3);
+    // v flipped (the flip setting is on by default).
+    EXPECT_FLOAT_EQ(vtx(*l, 4).UVs[0].u, 0.25f);
+    EXPECT_FLOAT_EQ(vtx(*l, 4).UVs[0].v, 0.5f);
+    EXPECT_FLOAT_EQ(vtx(*l, 2).UVs[0].u, 1.0f);
+    EXPECT_FLOAT_EQ(vtx(*l, 2).UVs[0].v, 0.0f);
+    ASSERT_EQ(m.nFaceGrps, 1);
+    const FaceGroup& g = m.FaceGrps[0];
+    EXPECT_EQ(g.MatlSymbol, "Wood-material");
+    EXPECT_EQ(g.MtlID, 0);
+    EXPECT_EQ(g.nFcs, 2);
+    EXPECT_EQ(g.num_maps, 1);
+    EXPECT_EQ(l->ctx.app.readAbort, false);
+}
+
+TEST(DaeReader, ZUpPositionsAreExchangedAndKeptAsGiven) {
+    auto l = load(quadDoc());
+    ASSERT_TRUE(l->ok);
+    EXPECT_EQ(vtx(*l, 0).pos, (Vec3{1, 3, 2}));
+    EXPECT_EQ(vtx(*l, 0).zup_pos, (Vec3{1, 2, 3}));
+    auto raw = load(quadDoc(), [](Context& c) { c.settings.rawDataLoad = true; });
+    EXPECT_EQ(vtx(*raw, 0).pos, (Vec3{1, 2, 3}));
+    EXPECT_EQ(vtx(*raw, 0).zup_pos, (Vec3{1, 2, 3}));
+}
+
+TEST(DaeReader, MaterialTakesItsEffect) {
+    auto l = load(quadDoc());
+    ASSERT_TRUE(l->ok);
+    const Material& mt = l->m().Materials[0];
+    EXPECT_EQ(mt.name, "Wood");
+    // A diffuse texture makes the diffuse and ambient colours white.
+    EXPECT_EQ(mt.diffuse, (Colour{255, 255, 255, 0}));
+    EXPECT_EQ(mt.ambient, (Colour{255, 255, 255, 0}));
+    EXPECT_EQ(mt.specular, (Colour{128, 64, 255, 0}));
+    EXPECT_FLOAT_EQ(mt.shininess, 12.5f);
+    EXPECT_FLOAT_EQ(mt.transparency, 0.25f);
+    ASSERT_EQ(mt.nMaps, 1);
+    EXPECT_EQ(mt.maps[0], "model_Wood Planks.png");
+    EXPECT_EQ(mt.use_count, 1);
+    // Without the texture the ambient colour is the document's.
+    auto plain = load(edit(quadDoc(), "<texture texture=\"tex-sampler\" texcoord=\"UVMap\"/>", "<color>1 0.5 0 1</color>"));
+    const Material& p = plain->m().Materials[0];
+    EXPECT_EQ(p.ambient, (Colour{26, 51, 76, 0}));
+    EXPECT_EQ(p.diffuse, (Colour{255, 128, 0, 0}));
+    EXPECT_EQ(p.nMaps, 1);  // the surface still names the image
+}
+
+TEST(DaeReader, EffectsMayComeBeforeTheirMaterials) {
+    std::string doc = quadDoc();
+    std::size_t m0 = doc.find("<library_materials>"), m1 = doc.find("</library_materials>\n") + 21;
+    std::string mats = doc.substr(m0, m1 - m0);
+    doc.erase(m0, m1 - m0);
+    doc.insert(doc.find("<library_geometries>"), mats);
+    auto moved = load(doc);
+    ASSERT_TRUE(moved->ok);
+    EXPECT_TRUE(moved->ui.boxes.empty());
+    auto original = load(quadDoc());
+    EXPECT_EQ(storeText(moved->m()), storeText(original->m()));
+}
+
+TEST(DaeReader, ColourMessages) {
+    auto spec = load(edit(quadDoc(), "<color>0.5 0.25 1 1</color>", "<texture texture=\"tex-sampler\" texcoord=\"t\"/>"));
+    ASSERT_TRUE(spec->ok);
+    EXPECT_TRUE(spec->sawBox("Texture on specular"));
+    EXPECT_EQ(spec->m().Materials[0].specular, (Colour{255, 255, 255, 0}));
+    auto param = load(edit(quadDoc(), "<color>0.5 0.25 1 1</color>", "<param ref=\"spec\"/>"));
+    ASSERT_TRUE(param->ok);
+    EXPECT_TRUE(param->sawBox("expected COLOR or TEXTURE tag, got (param)\r\n(at line 38 in test.dae)"));
+    EXPECT_EQ(param->m().Materials[0].specular, (Colour{0, 0, 0, 0}));
+}
+
+TEST(DaeReader, TextureCoordinatesWrapAndFlip) {
+    const std::string doc = edit(quadDoc(), "0 0 1 0 1 1 0.25 0.5 0 1", "-0.5 -0.25 1.5 0 1 1 0.25 0.5 0 1.75");
+    auto both = load(doc, [](Context& c) { c.settings.autoscale_UVs = true; });
+    ASSERT_TRUE(both->ok);
+    EXPECT_FLOAT_EQ(vtx(*both, 0).UVs[0].u, 0.5f);   // -0.5 wraps to 0.5
+    EXPECT_FLOAT_EQ(vtx(*both, 0).UVs[0].v, 0.25f);  // -0.25 -> 0.75 -> flipped
+    EXPECT_FLOAT_EQ(vtx(*both, 1).UVs[0].u, 0.5f);   // 1.5 -> 0.5
+    EXPECT_FLOAT_EQ(vtx(*both, 3).UVs[0].v, 0.25f);  // 1.75 -> 0.75 -> flipped
+    auto flipOnly = load(doc);
+    EXPECT_FLOAT_EQ(vtx(*flipOnly, 0).UVs[0].u, -0.5f);
+    EXPECT_FLOAT_EQ(vtx(*flipOnly, 0).UVs[0].v, 1.25f);
+    auto neither = load(doc, [](Context& c) { c.settings.flip_3DS_UV_Vs = false; });
+    EXPECT_FLOAT_EQ(vtx(*neither, 0).UVs[0].v, -0.25f);
+    // 0 and 1 are inside the range: nothing wraps.
+    auto inRange = load(quadDoc(), [](Context& c) { c.settings.autoscale_UVs = true; });
+    EXPECT_FLOAT_EQ(vtx(*inRange, 1).UVs[0].u, 1.0f);
+    EXPECT_FLOAT_EQ(vtx(*inRange, 1).UVs[0].v, 1.0f);
+    EXPECT_FLOAT_EQ(vtx(*inRange, 2).UVs[0].v, 0.0f);
+}
+
+TEST(DaeReader, OffsetsAndStrideComeFromTheInputs) {
+    // Only VERTEX and TEXCOORD, the coordinates at offset 1.
+    std::string doc = edit(quadDoc(), "<input semantic=\"NORMAL\" source=\"#Quad-mesh-normals\" offset=\"1\"/>\n", "");
+    doc = edit(doc, "offset=\"2\" set=\"0\"", "offset=\"1\" set=\"0\"");
+    doc = edit(doc, "<p>0 0 0 1 0 1 2 0 2 0 0 3 2 0 2 3 0 4</p>", "<p>0 0 1 1 2 2 0 3 2 2 3 4</p>");
+    auto l = load(doc);
+    ASSERT_TRUE(l->ok);
+    EXPECT_TRUE(l->ui.boxes.empty());
+    EXPECT_EQ(storeText(l->m()), storeText(load(quadDoc())->m()));
+    // All inputs at offset 0 (one index per corner), as assimp writes them.
+    std::string shared = edit(quadDoc(), "offset=\"1\"/>", "offset=\"0\"/>");
+    shared = edit(shared, "offset=\"2\" set=\"0\"", "offset=\"0\" set=\"0\"");
+    shared = edit(shared, "<p>0 0 0 1 0 1 2 0 2 0 0 3 2 0 2 3 0 4</p>", "<p>0 1 2 0 2 3</p>");
+    auto s = load(shared);
+    ASSERT_TRUE(s->ok);
+    EXPECT_EQ(s->m().ttlnum_Vertices, 4);
+    EXPECT_EQ(vtx(*s, 3).uv_id, 3);
+}
+
+TEST(DaeReader, InputMessages) {
+    std::string doc = edit(quadDoc(), "<input semantic=\"NORMAL\" source=\"#Quad-mesh-normals\" offset=\"1\"/>",
+                           "<input semantic=\"COLOR\" source=\"#Quad-mesh-normals\" offset=\"1\"/>");
+    doc = edit(doc, "</mesh>", "<triangles count=\"0\">\n<input semantic=\"COLOR\" source=\"#c\" offset=\"0\"/>\n"
+                               "<input semantic=\"VERTEX\" source=\"#Quad-mesh-vertices\"/>\n<p></p>\n</triangles>\n</mesh>");
+    auto l = load(doc);
+    ASSERT_TRUE(l->ok);
+    ASSERT_EQ(l->ui.boxes.size(), 2u);  // COLOR once per document
+    EXPECT_NE(l->ui.boxes[0].text.find("Unexpected Triangles Input (COLOR)\r\n(at line 88 in test.dae)"),
+              std::string::npos);
+    EXPECT_NE(l->ui.boxes[1].text.find("Expected offset 0 for semantic VERTEX, found none"), std::string::npos);
+    EXPECT_EQ(l->m().ttlnum_Faces, 2);
+}
+
+TEST(DaeReader, PolylistsArePolygonsFannedFromTheirFirstCorner) {
+    auto l = load(wrapDoc(geometry("g", "0 0 0 1 0 0 1 1 0 0 1 0 2 0 0 2 1 0 3 0 0",
+                                   "<polylist count=\"3\">\n<input semantic=\"VERTEX\" source=\"#g-v\" offset=\"0\"/>\n"
+                                   "<vcount>4 5 2</vcount>\n<p>0 1 2 3 1 4 5 6 2 5 6</p>\n</polylist>\n")));
+    ASSERT_TRUE(l->ok);
+    // Quad 0 1 2 3 -> (0 1 2) (0 2 3); pentagon 1 4 5 6 2 -> three; the
+    // two-corner polygon adds nothing.
+    EXPECT_EQ(corners(*l), (std::vector<std::int32_t>{2, 1, 0, 3, 2, 0, 5, 4, 1, 6, 5, 1, 2, 6, 1}));
+    EXPECT_TRUE(l->ui.boxes.empty());
+}
+
+TEST(DaeReader, PolygonsStripsAndFansAreReadAndLinesPassedOver) {
+    const std::string in = "<input semantic=\"VERTEX\" source=\"#g-v\" offset=\"0\"/>\n";
+    auto l = load(wrapDoc(geometry("g", "0 0 0 1 0 0 1 1 0 0 1 0 2 2 2",
+                                   "<lines count=\"1\">\n" + in + "<p>0 1</p>\n</lines>\n<polygons count=\"2\">\n" + in +
+                                       "<p>0 1 2 3</p>\n<p>1 2 4</p>\n<ph><p>0 1 2</p><h>3</h></ph>\n</polygons>\n"
+                                       "<tristrips count=\"1\">\n" + in + "<p>0 1 2 3</p>\n</tristrips>\n"
+                                       "<trifans count=\"1\">\n" + in + "<p>4 0 1 2</p>\n</trifans>\n"
+                                       "<linestrips count=\"1\">\n" + in + "<p>0 1 2</p>\n</linestrips>\n")));
+    ASSERT_TRUE(l->ok);
+    EXPECT_EQ(l->m().nFaceGrps, 3);
+    EXPECT_EQ(corners(*l), (std::vector<std::int32_t>{2, 1, 0, 3, 2, 0, 4, 2, 1,  // polygons
+                                                      2, 1, 0, 3, 1, 2,           // strip, every second turned
+                                                      1, 0, 4, 2, 1, 4}));        // fan
+}
+
+TEST(DaeReader, LaterGeometriesUseTheirOwnVertices) {
+    const std::string tri = "<triangles count=\"1\">\n<input semantic=\"VERTEX\" source=\"#A-v\" offset=\"0\"/>\n<p>0 1 2</p>\n</triangles>\n";
+    std::string second = tri;
+    second.replace(second.find("#A-v"), 4, "#B-v");
+    auto l = load(wrapDoc(geometry("A", "0 0 0 1 0 0 0 1 0", tri) + geometry("B", "5 5 5 6 5 5 5 6 5", second)));
+    ASSERT_TRUE(l->ok);
+    ASSERT_EQ(l->m().meshCount, 2);
+    EXPECT_EQ(corners(*l), (std::vector<std::int32_t>{2, 1, 0, 5, 4, 3}));
+    EXPECT_EQ(l->m().Meshes[1].vtx_ndx_stt, 3);
+    EXPECT_EQ(l->m().Meshes[1].face_ndx_stt, 1);
+}
+
+// --- Placement by the visual scene ----------------------------------------------------
+
+namespace {
+const char* kTri =
+    "<triangles count=\"1\">\n<input semantic=\"VERTEX\" source=\"#T-v\" offset=\"0\"/>\n<p>0 1 2</p>\n</triangles>\n";
+std::string triDoc(std::string_view scene, std::string_view extra = {}) {
+    std::string d = wrapDoc(geometry("T", "1 0 0 0 1 0 0 0 1", kTri), scene);
+    if (!extra.empty()) d.insert(d.find("</COLLADA>"), extra);
+    return d;
+}
+}  // namespace
+
+TEST(DaeReader, NodesPlaceEachInstance) {
+    auto l = load(triDoc(
+        "<node id=\"a\">\n<translate>10 0 0</translate>\n<instance_geometry url=\"#T\"/>\n</node>\n"
+        "<node id=\"b\">\n<translate>0 0 5</translate>\n<node id=\"c\">\n<rotate>0 0 1 90</rotate>\n<scale>2 2 2</scale>\n"
+        "<instance_geometry url=\"#T\"/>\n</node>\n</node>\n"
+        "<node id=\"d\">\n<matrix>1 0 0 1 0 1 0 2 0 0 1 3 0 0 0 1</matrix>\n<instance_node url=\"#lib\"/>\n</node>\n",
+        "<library_nodes>\n<node id=\"lib\">\n<scale>1 1 -1</scale>\n<instance_geometry url=\"#T\"/>\n</node>\n</library_nodes>\n"));
+    ASSERT_TRUE(l->ok);
+    const ModelStore& m = l->m();
+    ASSERT_EQ(m.meshCount, 3);
+    EXPECT_EQ(m.ttlnum_Faces, 3);
+    EXPECT_EQ(m.Meshes[0].name, "t");
+    EXPECT_EQ(m.Meshes[1].name, "t_2");
+    auto z = [&](int i) { return vtx(*l, i).zup_pos; };
+    EXPECT_EQ(z(0), (Vec3{11, 0, 0}));
+    EXPECT_EQ(z(2), (Vec3{10, 0, 1}));
+    // (1 0 0) scaled to (2 0 0), turned to (0 2 0), lifted to (0 2 5).
+    EXPECT_NEAR(z(3).x, 0, 1e-6);
+    EXPECT_NEAR(z(3).y, 2, 1e-6);
+    EXPECT_NEAR(z(3).z, 5, 1e-6);
+    EXPECT_NEAR(z(4).x, -2, 1e-6);
+    // Mirrored by the library node, moved by the matrix: (0 0 1) -> (1 2 2),
+    // and the corners turn the other way so the face still faces out.
+    EXPECT_EQ(z(8), (Vec3{1, 2, 2}));
+    EXPECT_EQ(corners(*l), (std::vector<std::int32_t>{2, 1, 0, 5, 4, 3, 7, 8, 6}));
+}
+
+TEST(DaeReader, SkinnedGeometryPlacedThroughItsController) {
+    auto l = load(triDoc("<node id=\"a\">\n<instance_controller url=\"#skin\">\n<bind_material>\n<technique_common>\n"
+                         "<instance_material symbol=\"s\" target=\"#M\"/>\n</technique_common>\n</bind_material>\n"
+                         "</instance_controller>\n</node>\n",
+                         "<library_controllers>\n<controller id=\"skin\">\n<skin source=\"#T\">\n"
+                         "<bind_shape_matrix>1 0 0 0 0 1 0 0 0 0 1 4 0 0 0 1</bind_shape_matrix>\n</skin>\n"
+                         "</controller>\n</library_controllers>\n"));
+    ASSERT_TRUE(l->ok);
+    EXPECT_EQ(l->m().meshCount, 1);
+    EXPECT_EQ(vtx(*l, 0).zup_pos, (Vec3{1, 0, 4}));
+}
+
+TEST(DaeReader, SymbolsBindPerInstanceThenAnywhereThenByName) {
+    std::string mats =
+        "<library_materials>\n<material id=\"Red\"/>\n<material id=\"Blue\"/>\n<material id=\"sym\"/>\n"
+        "</library_materials>\n";
+    auto bind = [](const char* target) {
+        return std::string("<bind_material>\n<technique_common>\n<instance_material symbol=\"sym\" target=\"#") + target +
+               "\"/>\n</technique_common>\n</bind_material>\n";
+    };
+    std::string tri = kTri;
+    tri.replace(tri.find("<triangles"), 10, "<triangles material=\"sym\"");
+    std::string doc = wrapDoc(geometry("T", "1 0 0 0 1 0 0 0 1", tri),
+                              "<node id=\"a\">\n<instance_geometry url=\"#T\">\n" + bind("Red") +
+                                  "</instance_geometry>\n<instance_geometry url=\"#T\">\n" + bind("blue") +
+                                  "</instance_geometry>\n<instance_geometry url=\"#T\"/>\n</node>\n");
+    doc.insert(doc.find("<library_geometries>"), mats);
+    auto l = load(doc);
+    ASSERT_TRUE(l->ok);
+    const ModelStore& m = l->m();
+    ASSERT_EQ(m.nFaceGrps, 3);
+    EXPECT_EQ(m.FaceGrps[0].MtlID, 0);  // Red
+    EXPECT_EQ(m.FaceGrps[1].MtlID, 1);  // "blue" matches Blue without regard to case
+    EXPECT_EQ(m.FaceGrps[2].MtlID, 0);  // unbound: the symbol's first binding in the scene
+    // No binding anywhere: the material named like the symbol.
+    std::string byName = wrapDoc(geometry("T", "1 0 0 0 1 0 0 0 1", tri));
+    byName.insert(byName.find("<library_geometries>"), mats);
+    auto n = load(byName);
+    EXPECT_EQ(n->m().FaceGrps[0].MtlID, 2);
+}
+
+// --- Layout --------------------------------------------------------------------------
+

@@ -1,0 +1,399 @@
+// The Wavefront reader's store contents: geometry, texture splitting, face
+// numbering forms, face groups and materials.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <string>
+
+#include "support/harness.h"
+#include "support/test_support.h"
+
+namespace molv {
+namespace {
+
+using test::tempDir;
+using test::writeFile;
+
+struct ObjTest : ::testing::Test, test::TestContext {
+    std::string dir;
+
+    void SetUp() override { dir = tempDir("obj"); }
+    bool load(std::string_view text, const std::string& name = "m.obj") {
+        return test::readObjText(ctx, text, dir + name).ok();
+    }
+    bool loadMtl(std::string_view text) { return test::readMtlText(ctx, text, "x.mtl").ok(); }
+    void lib(std::string_view text, const std::string& name = "m.mtl") { writeFile(dir + name, text); }
+    std::array<int, 3> face(int i) const {
+        const Face& f = m.VFaces[static_cast<std::size_t>(i)];
+        return {f.vtx[0], f.vtx[1], f.vtx[2]};
+    }
+    const Vertex& vtx(int i) const { return m.Vertices[static_cast<std::size_t>(i)]; }
+    const FaceGroup& group(int i) const { return m.FaceGrps[static_cast<std::size_t>(i)]; }
+    const Material& mtl(int i) const { return m.Materials[static_cast<std::size_t>(i)]; }
+    std::vector<int> groupFaces(int g) const {
+        const FaceGroup& fg = group(g);
+        return std::vector<int>(fg.FgGlblFaces.begin(), fg.FgGlblFaces.begin() + fg.nFcs);
+    }
+};
+
+using A3 = std::array<int, 3>;
+
+const char* const kSquare = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\n";
+
+// --- geometry ----------------------------------------------------------
+
+TEST_F(ObjTest, QuadBecomesTwoReversedTrianglesAndPentagonAFan) {
+    ASSERT_TRUE(load(std::string(kSquare) + "v 0 2 0\nf 1 2 3 4\nf 1 2 3 4 5\n"));
+    ASSERT_EQ(m.ttlnum_Faces, 5);
+    EXPECT_EQ(face(0), (A3{2, 1, 0}));
+    EXPECT_EQ(face(1), (A3{3, 2, 0}));
+    EXPECT_EQ(face(2), (A3{2, 1, 0}));
+    EXPECT_EQ(face(3), (A3{3, 2, 0}));
+    EXPECT_EQ(face(4), (A3{4, 3, 0}));
+    const Mesh& me = m.Meshes[0];
+    EXPECT_EQ(me.name, "OBJ_Mesh_0");
+    EXPECT_EQ(me.num_Vertices, 5);
+    EXPECT_EQ(me.vtx_ndx_end, 4);
+    EXPECT_EQ(me.num_Faces, 5);
+    EXPECT_EQ(me.face_ndx_end, 4);
+}
+
+TEST_F(ObjTest, PositionsTakeZNegatedAndKeepTheZUpForm) {
+    ASSERT_TRUE(load("v 1 2 3\nv -1.5e2 .25 4.\n"));
+    ASSERT_EQ(m.ttlnum_Vertices, 2);
+    EXPECT_EQ(vtx(0).pos, (Vec3{1, 2, -3}));
+    EXPECT_EQ(vtx(0).zup_pos, (Vec3{1, -3, 2}));
+    EXPECT_EQ(vtx(1).pos, (Vec3{-150, 0.25f, -4}));
+    EXPECT_EQ(vtx(0).uv_id, -1);
+}
+
+TEST_F(ObjTest, NumbersAreReadExactlyAsTheGeneralParserWould) {
+    // Short forms take the fast path, long ones the general parser; both
+    // must give the nearest float.
+    ASSERT_TRUE(load("v 0.1 -0.30000001 123456.789\nv 1.00000000000000000001 1e-30 3.4028234e38\n"
+                     "v 0.000000000000000000000000000001 7e22 -0\n"));
+    EXPECT_EQ(vtx(0).pos.x, 0.1f);
+    EXPECT_EQ(vtx(0).pos.y, -0.30000001f);
+    EXPECT_EQ(vtx(0).pos.z, -123456.789f);
+    EXPECT_EQ(vtx(1).pos.x, 1.0f);
+    EXPECT_EQ(vtx(1).pos.y, 1e-30f);
+    EXPECT_EQ(vtx(1).pos.z, -3.4028234e38f);
+    EXPECT_EQ(vtx(2).pos.x, 1e-30f);
+    EXPECT_EQ(vtx(2).pos.y, 7e22f);
+}
+
+// --- face numbering ----------------------------------------------------
+
+TEST_F(ObjTest, NegativeNumbersCountBackFromTheLastRead) {
+    ASSERT_TRUE(load("v 0 0 0\nv 1 0 0\nv 1 1 0\nf -3 -2 -1\n"
+                     "v 5 5 5\nvt 0 0\nvt 1 0\nvt 1 1\nf -4/-3 -3/-2 -1/-1\n"));
+    ASSERT_EQ(m.ttlnum_Faces, 2);
+    EXPECT_EQ(face(0), (A3{2, 1, 0}));
+    EXPECT_EQ(face(1), (A3{3, 1, 0}));
+    EXPECT_EQ(vtx(0).uv_id, 1);
+    EXPECT_EQ(vtx(3).uv_id, 3);
+    EXPECT_EQ(vtx(3).UVs[0].u, 1.0f);
+}
+
+TEST_F(ObjTest, FileUsingVertexZeroCountsFromZeroWhateverItsName) {
+    ASSERT_TRUE(load("v 0 0 0\nv 1 0 0\nv 1 1 0\nf 1 2 0\n", "mesh.obj"));
+    ASSERT_EQ(m.ttlnum_Faces, 1);
+    EXPECT_EQ(face(0), (A3{0, 2, 1}));
+    EXPECT_TRUE(ui.boxes.empty());
+}
+
+TEST_F(ObjTest, OutOfRangeNumbersSkipTheFaceAndNameFileAndLine) {
+    ASSERT_TRUE(load(std::string(kSquare) + "vt 0 0\nvn 0 0 1\n"
+                     "f 1 2 3\n"      // line 7: fine
+                     "f 1 2 9\n"      // line 8: vertex 9 of 4
+                     "f 1/2 2/1 3/1\n"  // line 9: texture vertex 2 of 1
+                     "f 1//2 2//1 3//1\n"  // line 10: normal 2 of 1
+                     "f -5 1 2\n"     // line 11: relative before the first
+                     "f 1 2 x\n"      // line 12: not a number
+                     "f 2 3 4\n"));
+    EXPECT_EQ(m.ttlnum_Faces, 2);
+    EXPECT_EQ(face(1), (A3{3, 2, 1}));
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_NE(ui.boxes[0].text.find(dir + "m.obj line 8"), std::string::npos) << ui.boxes[0].text;
+    EXPECT_NE(ui.boxes[0].text.find("\"9\""), std::string::npos);
+    EXPECT_TRUE(ui.sawLog("line 9: face skipped, texture vertex number \"2\""));
+    EXPECT_TRUE(ui.sawLog("line 10: face skipped, normal number \"2\""));
+    EXPECT_TRUE(ui.sawLog("line 11:"));
+    EXPECT_TRUE(ui.sawLog("line 12:"));
+    EXPECT_TRUE(ui.sawLog("5 faces skipped"));
+    for (int f = 0; f < m.ttlnum_Faces; ++f)
+        for (int c : face(f)) EXPECT_LT(c, m.ttlnum_Vertices);
+}
+
+// --- texture coordinates -----------------------------------------------
+
+TEST_F(ObjTest, VertexUsedWithTwoTextureVerticesIsSplitOnceEach) {
+    std::string text = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 2 2 2\nv 3 0 0\n";
+    for (int i = 1; i <= 9; ++i) text += "vt 0." + std::to_string(i) + " 0.5\n";
+    text += "f 5/7 1/1 2/2\n"   // vertex 4 takes texture 7
+            "f 5/9 2/2 3/3\n"   // a copy of vertex 4 carries texture 9
+            "f 5/9 3/3 4/4\n"   // the same pair again: that copy, not a new one
+            "f 5/7 4/4 6/5\n";  // the original again
+    ASSERT_TRUE(load(text));
+    ASSERT_EQ(m.ttlnum_Vertices, 7);
+    EXPECT_EQ(vtx(4).uv_id, 7);
+    EXPECT_EQ(vtx(4).UVs[0].u, 0.7f);
+    EXPECT_EQ(vtx(6).uv_id, 9);
+    EXPECT_EQ(vtx(6).num_UVs, 1);
+    EXPECT_EQ(vtx(6).UVs[0].u, 0.9f);
+    EXPECT_EQ(vtx(6).pos, vtx(4).pos);
+    EXPECT_EQ(face(0)[2], 4);
+    EXPECT_EQ(face(1)[2], 6);
+    EXPECT_EQ(face(2)[2], 6);
+    EXPECT_EQ(face(3)[2], 4);
+    EXPECT_EQ(m.Meshes[0].num_Vertices, 7);
+    EXPECT_EQ(m.Meshes[0].vtx_ndx_end, 6);
+    EXPECT_EQ(group(0).num_maps, 1);
+}
+
+TEST_F(ObjTest, SplitCopiesDoNotShiftTheNumbersOfLaterVertices) {
+    // Object files of several parts define vertices after faces that split
+    // earlier ones; the later numbers must still name the file's vertices.
+    ASSERT_TRUE(load("v 0 0 0\nv 1 0 0\nv 1 1 0\nvt 0 0\nvt 1 0\nvt 1 1\n"
+                     "f 1/1 2/2 3/3\nf 1/2 3/3 2/1\n"
+                     "v 7 7 7\nv 8 8 8\nv 9 9 9\nf 4/1 5/2 6/3\n"));
+    ASSERT_EQ(m.ttlnum_Faces, 3);
+    const A3 last = face(2);
+    EXPECT_EQ(vtx(last[0]).pos, (Vec3{9, 9, -9}));
+    EXPECT_EQ(vtx(last[1]).pos, (Vec3{8, 8, -8}));
+    EXPECT_EQ(vtx(last[2]).pos, (Vec3{7, 7, -7}));
+}
+
+// --- face groups -------------------------------------------------------
+
+TEST_F(ObjTest, RunsOfFacesShareAGroupAndOtherLinesStartANewOne) {
+    ASSERT_TRUE(load(std::string(kSquare) +
+                     "f 1 2 3\n# note\n\nf 1 3 4\n"  // one run, comment inside
+                     "s 1\nf 1 2 4\n"                // any other keyword ends it
+                     "g part\nf 2 3 4\n"));
+    ASSERT_EQ(m.nFaceGrps, 3);
+    EXPECT_EQ(groupFaces(0), (std::vector<int>{0, 1}));
+    EXPECT_EQ(groupFaces(1), (std::vector<int>{2}));
+    EXPECT_EQ(groupFaces(2), (std::vector<int>{3}));
+    EXPECT_EQ(group(2).FgFaces[0], 3);
+    EXPECT_EQ(m.Meshes[0].num_FaceGrps, 3);
+}
+
+// --- materials ---------------------------------------------------------
+
+const char* const kLib =
+    "# two materials\n"
+    "newmtl Red Metal\n"
+    "Ka 0.2 0.2 0.2\n"
+    "Kd 1 0 0\n"
+    "Ks 0.5 0.5 0.5\n"
+    "Ns 96\n"
+    "d 0.75\n"
+    "map_Kd red metal.png\n"
+    "newmtl Red Wood\n"
+    "Kd 0.6 0.3 0.1\n";
+
+TEST_F(ObjTest, LibraryMaterialsAndTheSynthesisedDefault) {
+    lib(kLib);
+    ASSERT_TRUE(load(std::string("mtllib m.mtl\n") + kSquare + "usemtl Red Wood\nf 1 2 3\nusemtl red metal\nf 1 3 4\n"));
+    ASSERT_EQ(m.nMaterials, 3);
+    const Material& a = mtl(0);
+    EXPECT_EQ(a.name, "Red Metal");
+    EXPECT_EQ(a.id, 0);
+    EXPECT_EQ(a.ambient, (Colour{51, 51, 51, 0}));
+    EXPECT_EQ(a.diffuse, (Colour{255, 0, 0, 0}));
+    EXPECT_EQ(a.specular, (Colour{128, 128, 128, 0}));  // 127.5 rounds to even
+    EXPECT_FLOAT_EQ(a.shininess, 9.6f);
+    EXPECT_FLOAT_EQ(a.transparency, 0.25f);
+    ASSERT_EQ(a.nMaps, 1);
+    EXPECT_EQ(a.maps[0], "red metal.png");
+    EXPECT_EQ(mtl(1).name, "Red Wood");
+    const Material& d = mtl(2);
+    EXPECT_EQ(d.name, "Default");
+    EXPECT_EQ(d.ambient, (Colour{178, 178, 178, 0}));
+    EXPECT_EQ(d.diffuse, (Colour{178, 178, 178, 0}));
+    EXPECT_EQ(d.specular, (Colour{255, 255, 255, 0}));
+    EXPECT_FLOAT_EQ(d.shininess, 10.0f);
+    ASSERT_EQ(m.nFaceGrps, 2);
+    EXPECT_EQ(group(0).MtlID, 1);
+    EXPECT_EQ(group(1).MtlID, 0);
+    EXPECT_EQ(mtl(0).use_count, 1);
+    EXPECT_EQ(mtl(1).use_count, 1);
+    EXPECT_TRUE(ui.boxes.empty());
+    EXPECT_TRUE(ui.sawLog("Material: 0 : Red Metal"));
+    EXPECT_TRUE(ui.sawLog("Synthesising Material 2 Default"));
+}
+
+TEST_F(ObjTest, DefaultNamesAndOffFallBackToTheSynthesisedDefault) {
+    lib(kLib);
+    ASSERT_TRUE(load(std::string("mtllib m.mtl\n") + kSquare +
+                     "usemtl red wood\nf 1 2 3\nusemtl DEFAULT_grey\nf 1 3 4\nusemtl off\nf 2 3 4\n"));
+    EXPECT_EQ(group(0).MtlID, 1);
+    EXPECT_EQ(group(1).MtlID, 2);
+    EXPECT_EQ(group(2).MtlID, 2);
+    EXPECT_TRUE(ui.boxes.empty());
+}
+
+TEST_F(ObjTest, UnknownMaterialAsksOnceAndTakesMaterialZeroByDefault) {
+    lib(kLib);
+    ASSERT_TRUE(load(std::string("mtllib m.mtl\n") + kSquare +
+                     "usemtl chrome\nf 1 2 3\nusemtl Red Wood\nf 1 3 4\nusemtl chrome\nf 2 3 4\n"));
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text, "Material not found (chrome)");
+    EXPECT_EQ(ui.boxes[0].buttons, Buttons::OkCancel);
+    EXPECT_EQ(ui.boxes[0].answer, Answer::Ok);
+    EXPECT_EQ(group(0).MtlID, 0);
+    EXPECT_EQ(group(2).MtlID, 0);
+}
+
+TEST_F(ObjTest, CancelOnUnknownMaterialGivesUpTheRead) {
+    lib(kLib);
+    ui.answers.push_back(Answer::Cancel);
+    EXPECT_FALSE(load(std::string("mtllib m.mtl\n") + kSquare + "usemtl chrome\nf 1 2 3\n"));
+    EXPECT_TRUE(ctx.app.readAbort);
+    EXPECT_EQ(m.ttlnum_Faces, 0);
+}
+
+TEST_F(ObjTest, MissingLibraryAsksAndOkGoesOnWithADefaultMaterial) {
+    ASSERT_TRUE(load(std::string("mtllib nowhere.mtl\n") + kSquare + "usemtl a\nf 1 2 3\n"));
+    ASSERT_GE(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text, "Cannot find material file: (" + dir + "nowhere.mtl)");
+    EXPECT_EQ(ui.boxes[0].buttons, Buttons::OkCancel);
+    // No group may point at a material that is not there.
+    ASSERT_EQ(m.nMaterials, 1);
+    EXPECT_EQ(mtl(0).name, "Default");
+    EXPECT_EQ(group(0).MtlID, 0);
+    EXPECT_EQ(mtl(0).use_count, 1);
+}
+
+TEST_F(ObjTest, CancelOnMissingLibraryEndsTheReadBeforeTheNextLine) {
+    ui.answers.push_back(Answer::Cancel);
+    EXPECT_FALSE(load(std::string("mtllib nowhere.mtl\n") + kSquare));
+    EXPECT_TRUE(ctx.app.readAbort);
+    EXPECT_EQ(m.ttlnum_Vertices, 0);
+}
+
+TEST_F(ObjTest, LibraryFoundBesideTheObjectWhateverFolderItNames) {
+    lib("newmtl a\n", "lib one.mtl");
+    lib("newmtl b\n", "two.mtl");
+    lib("newmtl c\n", "three.mtl");
+    ASSERT_TRUE(load("mtllib lib one.mtl\nmtllib C:\\Users\\me\\models\\two.mtl\nmtllib three.mtl m.mtl\n"));
+    // "m.mtl" of the last line does not exist: one box for it alone.
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text, "Cannot find material file: (" + dir + "m.mtl)");
+    ASSERT_EQ(m.nMaterials, 4);  // a, Default (synthesised once), b, c
+    EXPECT_EQ(mtl(0).name, "a");
+    EXPECT_EQ(mtl(1).name, "Default");
+    EXPECT_EQ(mtl(2).name, "b");
+    EXPECT_EQ(mtl(3).name, "c");
+}
+
+TEST_F(ObjTest, ColoursAreClampedAndOneValueStandsForThree) {
+    ASSERT_TRUE(loadMtl("newmtl x\nKa 1.5 -0.2 0.5\n  Kd\t0.5\nKs  0.2  0.4 0.6 0.9\nnewmtl y\nKd 0.2 0.4 0.6 1 1\n"));
+    EXPECT_EQ(mtl(0).ambient, (Colour{255, 0, 128, 0}));
+    EXPECT_EQ(mtl(0).diffuse, (Colour{128, 128, 128, 0}));
+    EXPECT_EQ(mtl(0).specular, (Colour{51, 102, 153, 0}));  // a fourth number is not read
+    EXPECT_EQ(mtl(1).diffuse, (Colour{51, 102, 153, 0}));
+}
+
+TEST_F(ObjTest, TextureOptionsAreSkippedBeforeTheMapName) {
+    ASSERT_TRUE(loadMtl("newmtl x\nmap_Kd -s 2 2 1 -o 0.5 -clamp on -mm 0 1 maps\\wood grain.jpg\n"
+                        "map_Kd -s 2 tex.png\nmap_Kd\nmap_Kd -bogus.png\n"));
+    ASSERT_EQ(mtl(0).nMaps, 3);
+    EXPECT_EQ(mtl(0).maps[0], "maps\\wood grain.jpg");
+    EXPECT_EQ(mtl(0).maps[1], "tex.png");
+    EXPECT_EQ(mtl(0).maps[2], "-bogus.png");
+}
+
+TEST_F(ObjTest, UnhandledLibraryKeywordsAreShownOncePerKeyword) {
+    ASSERT_TRUE(loadMtl("newmtl a\nTf 1 1 1\nillum 2\nNi 1.5\nKe 0 0 0\nnewmtl b\n\tTf 1 1 1\nmap_Bump n.png\n"));
+    ASSERT_EQ(ui.boxes.size(), 2u);
+    EXPECT_EQ(ui.boxes[0].text, "Unhandled Material parameter:(Tf 1 1 1)");
+    EXPECT_EQ(ui.boxes[1].text, "Unhandled Material parameter:(map_Bump n.png)");
+    EXPECT_TRUE(ui.sawLog("Unhandled Material parameter:(Tf 1 1 1)"));
+}
+
+// --- messages and logs -------------------------------------------------
+
+// --- large files -------------------------------------------------------
+
+// A textured grid of about 4 MB in two materials; texture numbers run in
+// another order than vertex numbers.
+std::string texturedGrid(int n, const char* eol) {
+    std::string text = std::string("mtllib m.mtl") + eol;
+    for (int j = 0; j <= n; ++j)
+        for (int i = 0; i <= n; ++i) text += "v " + std::to_string(i * 0.37) + " " + std::to_string(j * 0.11) + " 0.5" + eol;
+    for (int j = 0; j <= n; ++j)
+        for (int i = 0; i <= n; ++i) text += "vt " + std::to_string((i % 10) / 9.0) + " " + std::to_string(j / 200.0) + eol;
+    for (int j = 0; j < n; ++j) {
+        text += std::string(j % 2 ? "usemtl Red Wood" : "usemtl Red Metal") + eol;
+        for (int i = 0; i < n; ++i) {
+            const int a = j * (n + 1) + i + 1, b = a + 1, c = a + n + 2, d = a + n + 1;
+            const int ta = (n + 1) * (n + 1) + 1 - a;
+            text += "f " + std::to_string(a) + "/" + std::to_string(ta) + " " + std::to_string(b) + "/" +
+                    std::to_string(ta - 1) + " " + std::to_string(c) + "/" + std::to_string(ta - n - 2) + " " +
+                    std::to_string(d) + "/" + std::to_string(ta - n - 1) + eol;
+        }
+    }
+    return text;
+}
+
+std::string storeText(const ModelStore& s) {
+    std::string t;
+    for (int v = 0; v < s.ttlnum_Vertices; ++v) {
+        const Vertex& x = s.Vertices[static_cast<std::size_t>(v)];
+        t += std::to_string(x.pos.x) + "," + std::to_string(x.pos.y) + "," + std::to_string(x.uv_id) + ";";
+    }
+    for (int f = 0; f < s.ttlnum_Faces; ++f)
+        for (int c : s.VFaces[static_cast<std::size_t>(f)].vtx) t += std::to_string(c) + " ";
+    for (int g = 0; g < s.nFaceGrps; ++g)
+        t += "|" + std::to_string(s.FaceGrps[static_cast<std::size_t>(g)].nFcs) + ":" +
+             std::to_string(s.FaceGrps[static_cast<std::size_t>(g)].MtlID);
+    return t;
+}
+
+TEST_F(ObjTest, LargeFilesReadInPiecesLikeTheWholeText) {
+    // Large files are counted in pieces by two threads and read in blocks;
+    // many boundaries fall inside lines, whatever the line ends.
+    lib(kLib);
+    const std::string text = texturedGrid(200, "\n");
+    ASSERT_GT(text.size(), 3u << 20);
+    ASSERT_TRUE(load(text, "grid.obj"));
+    EXPECT_EQ(m.ttlnum_Faces, 2 * 200 * 200);
+    // Positions as the file gives them, wherever a piece boundary fell.
+    for (int k : {0, 1, 200, 201, 20000, 201 * 201 - 1}) {
+        const Vec3 want{static_cast<float>((k % 201) * 0.37), static_cast<float>((k / 201) * 0.11), -0.5f};
+        EXPECT_NEAR(vtx(k).pos.x, want.x, 1e-4) << k;
+        EXPECT_NEAR(vtx(k).pos.y, want.y, 1e-4) << k;
+        EXPECT_NEAR(vtx(k).pos.z, want.z, 1e-4) << k;
+    }
+    const std::string want = storeText(m);
+    for (const char* eol : {"\n", "\r", "\r\n"}) {
+        test::TestContext f;
+        writeFile(dir + "file.obj", texturedGrid(200, eol));
+        ASSERT_TRUE(test::readFile(f.ctx, dir + "file.obj").ok());
+        EXPECT_EQ(storeText(f.m), want) << "line ends " << (eol[0] == '\r' ? (eol[1] ? "CR LF" : "CR") : "LF");
+        EXPECT_TRUE(f.ui.boxes.empty());
+    }
+}
+
+TEST_F(ObjTest, FaceLineOfSeveralMegabytesReadsWhole) {
+    // One polygon of 300000 corners, about 2.4 MB on one line: more than
+    // the reader's block, which must grow to hold it.
+    const int n = 300000;
+    std::string text;
+    for (int i = 0; i < n; ++i) text += "v " + std::to_string(i) + " 1 2\n";
+    text += "# " + std::string(3u << 20, 'x') + "\nf";
+    for (int i = 1; i <= n; ++i) text += "  " + std::to_string(i);
+    text += "\nf 1 2 3";
+    writeFile(dir + "long.obj", text);
+    ASSERT_TRUE(test::readFile(ctx, dir + "long.obj").ok());
+    EXPECT_EQ(m.ttlnum_Vertices, n);
+    ASSERT_EQ(m.ttlnum_Faces, n - 2 + 1);
+    EXPECT_EQ(face(n - 3)[0], n - 1);
+    EXPECT_EQ(face(n - 2)[0], 2);
+    EXPECT_EQ(vtx(n - 1).pos.x, static_cast<float>(n - 1));
+}
+
+}  // namespace
+}  // namespace molv

@@ -1,0 +1,428 @@
+// Every reader on hostile input: nothing, every cut of a small valid file,
+// noise, another format's bytes, lying counts and indices. Each read must
+// end, fail with a message or keep what it could, and leave a store whose
+// references all hold. Under ASan+UBSan this also proves nothing is read
+// outside the input. The table at the end pins particular messages.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "support/dae_build.h"
+#include "support/harness.h"
+#include "support/tds_build.h"
+#include "support/test_support.h"
+
+namespace molv {
+namespace {
+
+using test::Format;
+using test::TestContext;
+namespace b3 = test3ds;
+
+// What every writer relies on, whatever the input was.
+::testing::AssertionResult storeIsSound(const ModelStore& m) {
+    for (std::int32_t f = 0; f < m.ttlnum_Faces; ++f)
+        for (int v : m.VFaces[static_cast<std::size_t>(f)].vtx)
+            if (v < 0 || v >= m.ttlnum_Vertices)
+                return ::testing::AssertionFailure() << "face " << f << " corner " << v << " of " << m.ttlnum_Vertices;
+    std::vector<int> uses(static_cast<std::size_t>(std::max(0, m.ttlnum_Faces)), 0);
+    for (std::int32_t g = 0; g < m.nFaceGrps; ++g) {
+        const FaceGroup& fg = m.FaceGrps[static_cast<std::size_t>(g)];
+        // A store without any material gets the writer's default one.
+        if (fg.nFcs > 0 && m.nMaterials > 0 && (fg.MtlID < 0 || fg.MtlID >= m.nMaterials))
+            return ::testing::AssertionFailure() << "group " << g << " material " << fg.MtlID;
+        for (std::int32_t i = 0; i < fg.nFcs; ++i) {
+            const std::int32_t gf = fg.FgGlblFaces[static_cast<std::size_t>(i)];
+            if (gf < 0 || gf >= m.ttlnum_Faces) return ::testing::AssertionFailure() << "group " << g << " member " << gf;
+            ++uses[static_cast<std::size_t>(gf)];
+            for (int v : m.VFaces[static_cast<std::size_t>(gf)].vtx)
+                if (static_cast<std::int32_t>(m.Vertices[static_cast<std::size_t>(v)].UVs.size()) < fg.num_maps)
+                    return ::testing::AssertionFailure() << "vertex of group " << g << " lacks UVs";
+        }
+    }
+    for (std::size_t f = 0; f < uses.size(); ++f)
+        if (uses[f] != 1) return ::testing::AssertionFailure() << "face " << f << " is in " << uses[f] << " groups";
+    for (std::int32_t i = 0; i < m.meshCount; ++i) {
+        const std::int32_t p = m.Meshes[static_cast<std::size_t>(i)].parent;
+        if (p < -1 || p >= m.meshCount) return ::testing::AssertionFailure() << "mesh " << i << " parent " << p;
+    }
+    return ::testing::AssertionSuccess();
+}
+
+const char* const kCubeObj =
+    "o cube\nv -1 -1 -1\nv 1 -1 -1\nv 1 1 -1\nv -1 1 -1\nv -1 -1 1\nv 1 -1 1\nv 1 1 1\nv -1 1 1\n"
+    "vt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\nvn 0 0 -1\nusemtl red\n"
+    "f 1/1/1 4/4/1 3/3/1 2/2/1\nf 5/1 6/2 7/3 8/4\ng side\nf -1/-1 -2/-2 -3/-3\nf 0 1 2\nl 1 2\np 3\n";
+const char* const kMtl = "newmtl red\nKa 0.2 0.2 0.2\nKd 1 0 0 1\nNs 96\nd 0.5\nmap_Kd -s 2 2 1 red.png\nnewmtl b\nKd 0.5\n";
+
+std::string rich3ds() {
+    using namespace b3;
+    std::string mats = material(matName("Red") + colourBytes(0xA020, 200, 0, 0) + percent(0xA040, 20) + texMap("red.png")) +
+                       material(matName("Blue") + colourFloats(0xA020, 0, 0, 1) + percentFloat(0xA050, 0.5f));
+    std::string a = object("A", trimesh(vertices({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}}) +
+                                        texVerts({{0, 0}, {1, 0}, {0, 1}, {1, 1}}) + localAxis({0.5f, 0.5f, 0}) +
+                                        faces({{0, 1, 2}, {1, 3, 2}}, faceGroup("Red", {0}) + faceGroup("Blue", {1}) +
+                                                                          chunk(0x4150, u32(1) + u32(1)))));
+    std::string b = object("B", trimesh(vertices({{0, 0, 1}, {1, 0, 1}, {0, 1, 1}}) + faces({{0, 1, 2}})));
+    return mainChunk(editor(mats + a + b) + keyframer(node("A", -1) + node("B", 0)));
+}
+
+std::string sampleOf(Format f) {
+    switch (f) {
+        case Format::Obj: return kCubeObj;
+        case Format::Mtl: return kMtl;
+        case Format::Tds: return rich3ds();
+        case Format::Dae: return daetest::quadDoc();
+    }
+    return {};
+}
+
+// One read; checks the store and that a failure told the user why.
+void readChecked(Format f, std::string_view bytes, const std::string& what) {
+    TestContext t;
+    t.ctx.dbgLevel = 1;  // the detail lines run too
+    const ReadResult r = test::readBytes(t.ctx, f, bytes, std::string("bad.") + test::formatName(f));
+    ASSERT_TRUE(storeIsSound(t.m)) << what;
+    if (!r.ok()) {
+        ASSERT_FALSE(t.ui.boxes.empty() && t.ctx.lastErrText.empty()) << what << ": failed silently";
+    }
+}
+
+struct ReaderHostile : ::testing::TestWithParam<Format> {};
+
+TEST_P(ReaderHostile, ValidSampleReadsWithoutComplaint) {
+    TestContext t;
+    const std::string s = sampleOf(GetParam());
+    ASSERT_TRUE(test::readBytes(t.ctx, GetParam(), s, "good").ok());
+    EXPECT_TRUE(storeIsSound(t.m));
+    if (GetParam() != Format::Mtl) {
+        EXPECT_GT(t.m.ttlnum_Faces, 0);
+    }
+}
+
+TEST_P(ReaderHostile, EmptyInput) { readChecked(GetParam(), "", "empty"); }
+
+TEST_P(ReaderHostile, EveryTruncatedPrefix) {
+    const std::string s = sampleOf(GetParam());
+    for (std::size_t n = 0; n < s.size(); ++n) readChecked(GetParam(), std::string_view(s).substr(0, n), "prefix " + std::to_string(n));
+}
+
+TEST_P(ReaderHostile, DamagedBytes) {
+    // Bytes changed (favouring 0xFF, which makes lengths and counts huge),
+    // dropped and repeated.
+    const std::string base = sampleOf(GetParam());
+    std::mt19937 rng(20240611);
+    const char alphabet[] = "0123456789 /-.+eE\t\r\n<>\"=#vf\x00\xff";
+    for (int round = 0; round < 1500; ++round) {
+        std::string t = base;
+        const int edits = 1 + static_cast<int>(rng() % 6);
+        for (int e = 0; e < edits && !t.empty(); ++e) {
+            const std::size_t at = rng() % t.size();
+            switch (rng() % 4) {
+                case 0: t[at] = alphabet[rng() % (sizeof alphabet - 1)]; break;
+                case 1: t[at] = static_cast<char>(rng() % 3 == 0 ? 0xFF : rng() & 0xFF); break;
+                case 2: t.erase(at, 1 + rng() % 6); break;
+                default: t.insert(at, t.substr(at, 1 + rng() % 12)); break;
+            }
+        }
+        readChecked(GetParam(), t, "round " + std::to_string(round));
+    }
+}
+
+TEST_P(ReaderHostile, NoiseAndOtherFormats) {
+    std::mt19937 rng(77);
+    for (int round = 0; round < 200; ++round) {
+        std::string t(rng() % 400, '\0');
+        for (char& c : t) c = static_cast<char>(rng() & 0xFF);
+        readChecked(GetParam(), t, "noise " + std::to_string(round));
+    }
+    for (Format other : {Format::Obj, Format::Mtl, Format::Tds, Format::Dae})
+        readChecked(GetParam(), sampleOf(other), std::string("bytes of ") + test::formatName(other));
+}
+
+INSTANTIATE_TEST_SUITE_P(AllReaders, ReaderHostile, ::testing::Values(Format::Obj, Format::Mtl, Format::Tds, Format::Dae),
+                         [](const ::testing::TestParamInfo<Format>& p) { return std::string(test::formatName(p.param)); });
+
+// The real documents at every (sampled) cut.
+TEST(ReaderHostileFiles, CutsOfRealFiles) {
+    const struct {
+        Format f;
+        const char* rel;
+        std::size_t step;
+    } files[] = {{Format::Tds, "3ds/CameraRollAnimWithChildObject.3ds", 1}, {Format::Dae, "dae/pycollada_scene.dae", 7}};
+    for (const auto& file : files) {
+        const std::string s = test::readFile(test::dataPath(file.rel));
+        ASSERT_FALSE(s.empty()) << file.rel;
+        for (std::size_t n = 0; n < s.size(); n += file.step)
+            readChecked(file.f, std::string_view(s).substr(0, n), std::string(file.rel) + " cut at " + std::to_string(n));
+    }
+}
+
+TEST(ReaderHostileFiles, EveryCutOfACompleteColladaDocumentFails) {
+    const std::string doc = daetest::quadDoc();
+    const std::size_t complete = doc.find("</COLLADA>") + 10;
+    for (std::size_t n = 0; n < complete; ++n) {
+        TestContext t;
+        ASSERT_FALSE(test::readDaeBytes(t.ctx, std::string_view(doc).substr(0, n)).ok()) << n;
+        ASSERT_FALSE(t.ui.boxes.empty()) << n;
+    }
+}
+
+// --- pinned cases --------------------------------------------------------
+
+std::string daeTri(std::string_view p, std::string_view count = "1", std::string_view positions = "0 0 0 1 0 0 0 1 0",
+                   std::string_view scene = {}) {
+    return daetest::wrapDoc(daetest::geometry("g", positions,
+                                              std::string("<triangles count=\"") + std::string(count) + "\">\n" +
+                                                  "<input semantic=\"VERTEX\" source=\"#g-v\" offset=\"0\"/>\n<p>" +
+                                                  std::string(p) + "</p>\n</triangles>\n"),
+                            scene);
+}
+
+std::string tdsHugeCounts() {
+    using namespace b3;
+    std::string v = u16(65535) + f32(0) + f32(0) + f32(0) + f32(1) + f32(0) + f32(0) + f32(0) + f32(1) + f32(0);
+    std::string fc = u16(65535) + u16(0) + u16(1) + u16(2) + u16(0);
+    std::string tv = u16(65535) + f32(0.5f) + f32(0.5f);
+    std::string fg = cstr("Red") + u16(65535) + u16(0);
+    return mainChunk(editor(material(matName("Red")) +
+                            object("T", trimesh(chunk(0x4110, v) + chunk(0x4140, tv) + chunk(0x4120, fc) + chunk(0x4130, fg)))));
+}
+
+std::string tdsZeroLengthChunk() {
+    using namespace b3;
+    return mainChunk(editor(triangleObject("A") + chunkWithLength(0x1234, 0, "") + triangleObject("B")));
+}
+
+std::string tdsLongVertexChunk() {
+    using namespace b3;
+    std::string verts = vertices({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
+    verts.replace(2, 4, u32(1000));
+    return mainChunk(editor(object("T", trimesh(verts + faces({{0, 1, 2}})))));
+}
+
+std::string tdsMainTooLong() {
+    using namespace b3;
+    std::string bytes = mainChunk(editor(triangleObject("A") + triangleObject("B")));
+    bytes.replace(2, 4, u32(0x7FFFFFF0));
+    return bytes;
+}
+
+std::string tdsGroups(std::initializer_list<b3::Tri> tris, std::string groups, int vertices = 4) {
+    using namespace b3;
+    std::vector<V3> vs = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}};
+    std::string v = u16(static_cast<std::uint16_t>(vertices));
+    for (int i = 0; i < vertices; ++i) v += f32(vs[static_cast<std::size_t>(i)].x) + f32(vs[static_cast<std::size_t>(i)].y) + f32(0);
+    return mainChunk(editor(material(matName("Red")) + material(matName("Blue")) +
+                            object("T", trimesh(chunk(0x4110, v) + faces(tris, groups)))));
+}
+
+std::string tdsShortChunks() {
+    using namespace b3;
+    std::string obj = object("T", trimesh(vertices({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}) + chunk(0x4160, f32(1) + f32(2)) +
+                                          faces({{0, 1, 2}})));
+    std::string mat = material(matName("M") + chunk(0xA020, chunk(0x0011, "\x01")) + chunk(0xA040, chunk(0x0030, "\x01")));
+    return mainChunk(editor(mat + obj) + keyframer(chunk(0xB002, chunk(0xB010, cstr("T") + u16(0)))));
+}
+
+std::string tdsManyDamaged() {
+    using namespace b3;
+    std::string body;
+    for (int i = 0; i < 200; ++i) body += object("T", trimesh(chunk(0x4110, u16(100)) + faces({{0, 1, 2}})));
+    return mainChunk(editor(body));
+}
+
+std::string tdsDeepNesting() {
+    const std::string inner = b3::triangleObject("T");
+    const int depth = 50001;
+    std::string bytes;
+    for (int i = 0; i < depth; ++i)
+        bytes += b3::u16(i % 2 ? 0x3D3D : 0x4D4D) + b3::u32(static_cast<std::uint32_t>(6 * (depth - i) + inner.size()));
+    return bytes + inner;
+}
+
+std::string tdsPiledUpLists() {
+    using namespace b3;
+    std::string v = u16(2000), t = u16(2000);
+    for (int i = 0; i < 2000; ++i) {
+        v += f32(0) + f32(0) + f32(0);
+        t += f32(0.5f) + f32(0.5f);
+    }
+    std::string uvs;
+    for (int i = 0; i < 300; ++i) uvs += chunk(0x4140, t);
+    return mainChunk(editor(object("T", trimesh(chunk(0x4110, v) + uvs))));
+}
+
+// Node n0 holds leaf; each n<i> instances n<i-1> twice; the scene places
+// n<levels>: 2^levels paths.
+std::string daeDoublingChain(int levels, std::string_view leaf, std::string_view p = "0 1 2",
+                             std::string_view count = "1", std::string_view positions = "0 0 0 1 0 0 0 1 0") {
+    std::string lib = "<library_nodes>\n<node id=\"n0\">" + std::string(leaf) + "</node>\n";
+    for (int i = 1; i <= levels; ++i) {
+        const std::string below = "<instance_node url=\"#n" + std::to_string(i - 1) + "\"/>";
+        lib += "<node id=\"n" + std::to_string(i) + "\">" + below + below + "</node>\n";
+    }
+    const std::string top = "<node id=\"root\">\n<instance_node url=\"#n" + std::to_string(levels) + "\"/>\n</node>\n";
+    return daetest::edit(daeTri(p, count, positions, top), "</COLLADA>", lib + "</library_nodes>\n</COLLADA>");
+}
+
+std::string repeat(std::string_view s, int n) {
+    std::string r;
+    for (int i = 0; i < n; ++i) r += s;
+    return r;
+}
+
+struct Row;
+void PrintTo(const Row& r, std::ostream* os);
+
+struct Row {
+    const char* name;
+    Format f;
+    std::string input;
+    bool ok;
+    std::vector<std::string> said;  // each in a box or a log line
+    int faces = -1;                 // -1: not checked
+    int vertices = -1;
+};
+
+std::vector<Row> rows() {
+    using daetest::edit;
+    using daetest::quadDoc;
+    const std::string tri = "v 0 0 0\nv 1 0 0\nv 1 1 0\n";
+    std::string bigObj = tri;
+    for (int i = 0; i < 500; ++i) bigObj += "f 1 2 99\n";
+    return {
+        {"ObjNumbersTooBigOrOdd", Format::Obj,
+         tri + "f 99999999999999999999999 1 2\nf -99999999999999999999 1 2\nf 2147483648 1 2\nf -2147483649 1 2\n"
+               "f 1e3 1 2\nf 1/99999999999 2/1 3/1\nf - 1 2\nf / 1 2\nf // 1 2\nf 1/ 2 3\n",
+         true,
+         {"bad.obj line 4: face skipped, vertex number \"99999999999999999999999\"",
+          "line 5: face skipped, vertex number \"-99999999999999999999\"", "line 6: face skipped, vertex number \"2147483648\"",
+          "line 9: face skipped, texture vertex number \"99999999999\"", "line 10: face skipped, vertex number \"-\""},
+         1},
+        {"ObjManyBadFacesOneBox", Format::Obj, bigObj, true, {"500 faces skipped"}, 0},
+        {"ObjNulAndControlBytes", Format::Obj, std::string("v 0 0 0\0\nv 1\x01 0 0\nv 1 1 0\n\0\0\0\nf 1 2 3\n", 38), true, {}, 1, 3},
+        {"TdsEmpty", Format::Tds, "", false, {"The 3DS file bad.3ds is empty"}},
+        {"TdsText", Format::Tds, "v 1 2 3\nf 1 2 3\n", false,
+         {"The file bad.3ds is not a 3DS file: it holds no MAIN chunk (0x4D4D)"}, 0},
+        {"TdsZeroLengthChunk", Format::Tds, tdsZeroLengthChunk(), true, {"bad.3ds: byte offset 0x00006A", "length 0 is below"}, 1},
+        {"TdsChunkPastItsParent", Format::Tds, tdsLongVertexChunk(), true,
+         {"chunk 0x4110 (TRI_VERTEXL vertices): length 1000 runs past the end"}, 0, 3},
+        {"TdsMainLongerThanTheFile", Format::Tds, tdsMainTooLong(), true, {}, 2},
+        {"TdsHugeCounts", Format::Tds, tdsHugeCounts(), true,
+         {"vertex count 65535 runs past the chunk's end; 3 vertices read",
+          "face count 65535 runs past the chunk's end; 1 faces read",
+          "texture vertex count 65535 runs past the chunk's end; 1 read", "face count 65535 runs past the chunk's end; 1 read"},
+         1, 3},
+        {"TdsCornerBeyondTheMesh", Format::Tds, tdsGroups({{0, 1, 2}, {0, 7, 2}, {1, 3, 2}}, b3::faceGroup("Red", {2, 1})), true,
+         {"1 face(s) name a vertex beyond its 4 vertices; skipped"}, 2},
+        {"TdsGroupMemberBeyondTheFaces", Format::Tds, tdsGroups({{0, 1, 2}}, b3::faceGroup("Red", {5, 0, 40000})), true,
+         {"face group (Red) of mesh 0: 2 face number(s) beyond the mesh's 1 faces; skipped"}, 1},
+        {"TdsMemberEqualToTheFaceCount", Format::Tds, tdsGroups({{0, 1, 2}, {1, 3, 2}}, b3::faceGroup("Red", {2, 0})), true,
+         {"face group (Red) of mesh 0: 1 face number(s) beyond the mesh's 2 faces; skipped"}, 2},
+        {"TdsFaceInTwoGroups", Format::Tds, tdsGroups({{0, 1, 2}}, b3::faceGroup("Red", {0, 0}) + b3::faceGroup("Blue", {0})),
+         true, {"already in another group"}, 1},
+        {"TdsFacesBeforeVertices", Format::Tds,
+         b3::mainChunk(b3::editor(b3::object("T", b3::trimesh(b3::faces({{0, 1, 2}}) + b3::vertices({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}))))),
+         true, {}, 0},
+        {"TdsUnterminatedName", Format::Tds, b3::mainChunk(b3::editor(b3::chunk(0x4000, "NoZeroByteHere"))), true,
+         {"object name has no terminating zero byte"}, 0},
+        {"TdsShortFixedChunks", Format::Tds, tdsShortChunks(), true,
+         {"shorter than its 48 bytes of axes and origin", "shorter than its three colour bytes",
+          "shorter than its 16-bit percentage", "node header cut short"},
+         1},
+        {"TdsDamageLinesCapped", Format::Tds, tdsManyDamaged(), true, {"further problems not listed"}},
+        {"TdsDeepNesting", Format::Tds, tdsDeepNesting(), true, {}, 0},
+        {"TdsPiledUpUvLists", Format::Tds, tdsPiledUpLists(), true, {"already has 8 texture vertex lists; this one is skipped"}},
+        {"DaeIndexBeyondPositions", Format::Dae, daeTri("0 1 2 0 1 7 2 1 0 -1 0 1", "4"), true,
+         {"Index 7 in p is beyond the 3 positions of geometry g; 2 triangles left out\r\n(at line 19 in bad.dae)"}, 2},
+        {"DaeTextureIndexBeyondItsSource", Format::Dae,
+         edit(quadDoc(), "<p>0 0 0 1 0 1 2 0 2 0 0 3 2 0 2 3 0 4</p>", "<p>0 0 0 1 0 1 2 0 2 0 0 3 2 0 2 3 0 5</p>"), true,
+         {"Texture index 5 in p is beyond the 5 texture coordinates of source Quad-mesh-uvs"}, 1, 4},
+        {"DaeCountsBeyondTheData", Format::Dae,
+         edit(daeTri("0 1 1", "5", "0 0 0 1 0 0"), "<accessor stride=\"3\">", "<accessor count=\"1000\" stride=\"3\">"), true,
+         {"Source g-pos counts 1000 positions, its float_array holds 2", "p holds 1 triangles, count says 5"}, 1, 2},
+        {"DaeHugeArrayCount", Format::Dae,
+         edit(daeTri("0 1 2"), "<float_array id=\"a\">", "<float_array id=\"a\" count=\"99999999999999999999\">"), true, {}, 1},
+        {"DaeVcountBeyondTheIndices", Format::Dae,
+         daetest::wrapDoc(daetest::geometry("g", "0 0 0 1 0 0 0 1 0",
+                                            "<polylist count=\"3\">\n<input semantic=\"VERTEX\" source=\"#g-v\" offset=\"0\"/>\n"
+                                            "<vcount>3 4 9</vcount>\n<p>0 1 2 0 1 2 1</p>\n</polylist>\n")),
+         true, {"vcount asks for more corners than p holds; 1 polygons left out"}, 3},
+        {"DaeIndicesNotWholeNumbers", Format::Dae, daeTri("0 1 x 0 1.5 2 0 1 99999999999"), true,
+         {"3 entries of p or vcount are not whole numbers"}, 0},
+        {"DaePositionsNotNumbers", Format::Dae, daeTri("0 1 2", "1", "0 0 0 nan 0 0 0 1e999 0"), true,
+         {"float_array of source g-pos: 2 values are not numbers and read as 0 (at line 10)"}, 1, 3},
+        {"DaeMismatchedClosingTag", Format::Dae,
+         edit(quadDoc(), "</source>\n<source id=\"Quad-mesh-normals\">", "</mesh>\n<source id=\"Quad-mesh-normals\">"), false,
+         {"***** ERROR: Mismatched tags: source : /mesh\r\n(at line 63 in bad.dae)\r\n</mesh>"}, 0},
+        {"DaeUnclosedRoot", Format::Dae, quadDoc().substr(0, quadDoc().find("</COLLADA>")), false,
+         {"the document ends before <COLLADA> (opened at line 2) is closed"}},
+        {"DaeStrayClosingTag", Format::Dae, quadDoc() + "</extra>\n", false, {"Mismatched tags:  : /extra"}},
+        {"DaeHtml", Format::Dae, "<html><body/></html>", false, {"not a Collada document"}},
+        {"DaeNoElements", Format::Dae, "<?xml version=\"1.0\"?>", false, {"not a Collada document"}},
+        {"DaeNestingTooDeep", Format::Dae, "<COLLADA>" + repeat("<node>", 5000), false, {"elements nested deeper than 1000"}},
+        {"DaeNodeInstancesItself", Format::Dae,
+         daeTri("0 1 2", "1", "0 0 0 1 0 0 0 1 0",
+                "<node id=\"a\">\n<instance_geometry url=\"#g\"/>\n<node id=\"b\">\n<instance_node url=\"#a\"/>\n"
+                "</node>\n</node>\n"),
+         true, {"Node a instances itself"}, 1},
+        {"DaeExplodingInstances", Format::Dae, daeDoublingChain(20, "<instance_geometry url=\"#g\"/>"), true,
+         {"The scene places geometries more than 30000 times"}, 30000},
+        {"DaeNoVertexInput", Format::Dae,
+         daetest::wrapDoc(daetest::geometry("g", "0 0 0 1 0 0 0 1 0",
+                                            "<triangles count=\"1\">\n<input semantic=\"TEXCOORD\" source=\"#t\" offset=\"0\"/>\n"
+                                            "<p>0 1 2</p>\n</triangles>\n")),
+         true, {"Triangles without a VERTEX input are left out"}, 0},
+        {"DaeVertexOffsetBeyondP", Format::Dae,
+         daetest::wrapDoc(daetest::geometry("g", "0 0 0 1 0 0 0 1 0",
+                                            "<triangles count=\"1\">\n<input semantic=\"VERTEX\" source=\"#g-v\" offset=\"999\"/>\n"
+                                            "<p>0 1 2</p>\n</triangles>\n")),
+         true, {}, 0},
+        // Scene walks bounded in what they place and in the steps they take,
+        // not only in placements.
+        {"DaePlacementsPastTheVertexLimit", Format::Dae,
+         daeDoublingChain(15, "<instance_geometry url=\"#g\"/>", "0 1 2", "1", repeat("0 ", 2100)), false,
+         {"The scene places more than 10000000 vertices"}, 0, 0},
+        {"DaePlacementsPastTheTriangleLimit", Format::Dae,
+         daeDoublingChain(15, "<instance_geometry url=\"#g\"/>", repeat("0 1 2 ", 1200), "1200"), false,
+         {"The scene places more than 20000000 triangles"}, 0},
+        {"DaeDoublingChainPlacingNothing", Format::Dae, daeDoublingChain(40, ""), false,
+         {"visited more than 2000000 times"}, 0},
+        {"DaeMissingInstancesCountAsSteps", Format::Dae,
+         daeDoublingChain(20, repeat("<instance_geometry url=\"#none\"/>", 2000)), false,
+         {"visited more than 2000000 times"}, 0},
+    };
+}
+
+void PrintTo(const Row& r, std::ostream* os) { *os << r.name; }
+
+struct Pinned : ::testing::TestWithParam<Row> {};
+
+TEST_P(Pinned, ReadsAsExpected) {
+    const Row& row = GetParam();
+    TestContext t;
+    const ReadResult r = test::readBytes(t.ctx, row.f, row.input, std::string("bad.") + test::formatName(row.f));
+    EXPECT_EQ(r.ok(), row.ok);
+    EXPECT_TRUE(storeIsSound(t.m));
+    std::string log;
+    for (auto& l : t.ui.log) log += l;  // the list wraps long lines
+    for (const auto& s : row.said)
+        EXPECT_TRUE(t.ui.sawBox(s) || log.find(s) != std::string::npos) << "not said: " << s;
+    if (row.faces >= 0) {
+        EXPECT_EQ(t.m.ttlnum_Faces, row.faces);
+    }
+    if (row.vertices >= 0) {
+        EXPECT_EQ(t.m.ttlnum_Vertices, row.vertices);
+    }
+    EXPECT_LE(t.ui.boxes.size(), 10u);  // damage is summed up, not a box per fault
+    EXPECT_LE(t.ui.log.size(), 100u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, Pinned, ::testing::ValuesIn(rows()),
+                         [](const ::testing::TestParamInfo<Row>& p) { return std::string(p.param.name); });
+
+}  // namespace
+}  // namespace molv

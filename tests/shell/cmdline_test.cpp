@@ -1,0 +1,66 @@
+// The command line: rejoining argv and the switches.
+#include <gtest/gtest.h>
+
+#include "shell/cmdline.h"
+#include "convert/context.h"
+#include "util/text.h"
+
+using namespace molv;
+
+TEST(CommandLineJoin, PlainWordsAreNotQuoted) {
+    EXPECT_EQ(joinArguments({"-dbg", "C:\\models\\chair.3ds"}), "-dbg C:\\models\\chair.3ds");
+    EXPECT_EQ(joinArguments({"my chair.obj"}), "\"my chair.obj\"");
+    EXPECT_EQ(joinArguments({"", "a"}), "a");
+}
+
+TEST(CommandLineParse, SwitchesAndSourceWords) {
+    CmdLineOptions o = parseCommandLine("-dbg /data/my chair.3ds");
+    EXPECT_TRUE(o.dbg);
+    EXPECT_TRUE(o.dbgExact);
+    EXPECT_EQ(o.srcFile, "/data/my chair.3ds");
+
+    o = parseCommandLine("-DBG chair.3ds");
+    EXPECT_TRUE(o.dbg);
+    EXPECT_FALSE(o.dbgExact);  // the log file stays in the work folder
+    EXPECT_EQ(o.srcFile, "chair.3ds");
+
+    o = parseCommandLine("-molv -x");
+    EXPECT_EQ(o.srcFile, "");
+    EXPECT_FALSE(o.dbg);
+    EXPECT_TRUE(o.error.empty());
+}
+
+TEST(CommandLineParse, ANameContainingDbgIsNoSwitch) {
+    CmdLineOptions o = parseCommandLine("/data/x-dbg.obj");
+    EXPECT_FALSE(o.dbg);
+    EXPECT_FALSE(o.dbgExact);
+    EXPECT_EQ(o.srcFile, "/data/x-dbg.obj");
+}
+
+TEST(CommandLineParse, TerminalOptions) {
+    CmdLineOptions o = parseCommandLine("--yes -q a.obj -o \"out dir/a b.obj\"");
+    EXPECT_TRUE(o.yes);
+    EXPECT_TRUE(o.quiet);
+    EXPECT_EQ(o.srcFile, "a.obj");
+    EXPECT_EQ(o.outFile, "out dir/a b.obj");
+
+    o = parseCommandLine("a.obj --output=Out.AN8");
+    EXPECT_EQ(o.outFile, "Out.AN8");  // the name keeps its case
+    EXPECT_TRUE(parseCommandLine("--HELP").help);
+    EXPECT_TRUE(parseCommandLine("-h").help);
+    EXPECT_TRUE(parseCommandLine("--version").version);
+    EXPECT_TRUE(parseCommandLine("-Y").yes);
+}
+
+TEST(CommandLineParse, OutputWithoutNameIsAUsageError) {
+    EXPECT_FALSE(parseCommandLine("a.obj -o").error.empty());
+    EXPECT_FALSE(parseCommandLine("a.obj --output=").error.empty());
+}
+
+TEST(CommandLineParse, DoubleDashEndsTheSwitches) {
+    CmdLineOptions o = parseCommandLine("-q -- -odd name.obj");
+    EXPECT_TRUE(o.quiet);
+    EXPECT_EQ(o.srcFile, "-odd name.obj");
+    EXPECT_TRUE(o.outFile.empty());
+}
+

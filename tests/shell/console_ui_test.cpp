@@ -1,0 +1,122 @@
+// The console window system: where each kind of text goes, questions at a
+// prompt or answered by default without waiting, the throttled status line.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "shell/console_ui.h"
+#include "convert/context.h"
+
+using namespace molv;
+
+namespace {
+
+// In-memory streams for the three standard files.
+struct Streams {
+    std::string input;
+    std::FILE* in = nullptr;
+    char* outBuf = nullptr;
+    char* errBuf = nullptr;
+    std::size_t outLen = 0, errLen = 0;
+    std::FILE* out = nullptr;
+    std::FILE* err = nullptr;
+
+    explicit Streams(std::string in_text) : input(std::move(in_text)) {
+        in = input.empty() ? std::fopen("/dev/null", "r") : fmemopen(input.data(), input.size(), "r");
+        out = open_memstream(&outBuf, &outLen);
+        err = open_memstream(&errBuf, &errLen);
+    }
+    ~Streams() {
+        std::fclose(in);
+        std::fclose(out);
+        std::fclose(err);
+        std::free(outBuf);
+        std::free(errBuf);
+    }
+    std::string outText() {
+        std::fflush(out);
+        return std::string(outBuf, outLen);
+    }
+    std::string errText() {
+        std::fflush(err);
+        return std::string(errBuf, errLen);
+    }
+    long consumed() { return std::ftell(in); }
+};
+
+ConsoleOptions interactive() {
+    ConsoleOptions o;
+    o.interactive = true;
+    return o;
+}
+
+}  // namespace
+
+TEST(ConsoleUI, MessagesGoToStderrButTheResultToStdout) {
+    Streams s("");
+    {
+        ConsoleUI ui(s.in, s.out, s.err, ConsoleOptions{});
+        Context ctx(ui);
+        ctx.msgBox("Not found: x.obj");
+        ctx.logMsg("Read complete: 8 Vertices,12 Faces");
+        ctx.ui->notice("Conversion complete");
+    }
+    EXPECT_EQ(s.outText(), "Conversion complete\n");
+    EXPECT_EQ(s.errText(), "Not found: x.obj\nRead complete: 8 Vertices,12 Faces\n");
+}
+
+TEST(ConsoleUI, WithoutATerminalDefaultsAreTakenAtOnce) {
+    Streams s("n\nno\n7\n");
+    ConsoleUI ui(s.in, s.out, s.err, ConsoleOptions{});
+    EXPECT_EQ(ui.messageBox("Model not centred LR/FB: centre?", Buttons::YesNoCancel, Answer::Yes), Answer::Yes);
+    EXPECT_EQ(ui.messageBox("Go on?", Buttons::OkCancel, Answer::Ok), Answer::Ok);
+    EXPECT_EQ(ui.messageBox("Sure?", Buttons::YesNo, Answer::No), Answer::No);
+    EXPECT_EQ(ui.inputBox("Max Span is 5, enter new span ('=' to retain)", "", "50"), std::optional<std::string>("50"));
+    EXPECT_EQ(s.consumed(), 0);  // nothing was read: nobody waits
+    std::string e = s.errText();
+    EXPECT_NE(e.find("Model not centred LR/FB: centre? [Yes]\n"), std::string::npos) << e;
+    EXPECT_NE(e.find("Sure? [No]\n"), std::string::npos) << e;
+    EXPECT_NE(e.find("enter new span ('=' to retain) [50]\n"), std::string::npos) << e;
+    EXPECT_EQ(s.outText(), "");
+}
+
+TEST(ConsoleUI, AtATerminalQuestionsAreAsked) {
+    Streams s("n\n\nmaybe\nC\nok\n y \n");
+    ConsoleUI ui(s.in, s.out, s.err, interactive());
+    EXPECT_EQ(ui.messageBox("Centre?", Buttons::YesNoCancel, Answer::Yes), Answer::No);
+    EXPECT_EQ(ui.messageBox("Centre?", Buttons::YesNoCancel, Answer::Yes), Answer::Yes);  // Enter
+    EXPECT_EQ(ui.messageBox("Centre?", Buttons::YesNoCancel, Answer::Yes), Answer::Cancel);  // asked again
+    EXPECT_EQ(ui.messageBox("Go?", Buttons::OkCancel, Answer::Cancel), Answer::Ok);
+    EXPECT_EQ(ui.messageBox("Save?", Buttons::YesNo, Answer::No), Answer::Yes);
+    std::string e = s.errText();
+    EXPECT_NE(e.find("Centre? (yes/no/cancel, Enter for yes): "), std::string::npos) << e;
+    EXPECT_NE(e.find("Go? (ok/cancel, Enter for cancel): "), std::string::npos) << e;
+}
+
+TEST(ConsoleUI, InputBoxAtATerminal) {
+    Streams s("42\r\n\r\n=\n");  // lines typed on Windows end in CR LF
+    ConsoleUI ui(s.in, s.out, s.err, interactive());
+    EXPECT_EQ(ui.inputBox("Enter size to auto-resize to:", "Auto-resize size", "100"), std::optional<std::string>("42"));
+    EXPECT_EQ(ui.inputBox("Enter size to auto-resize to:", "Auto-resize size", "100"), std::optional<std::string>("100"));
+    EXPECT_EQ(ui.inputBox("span", "", "50"), std::optional<std::string>("="));
+    EXPECT_EQ(ui.inputBox("span", "", "50"), std::nullopt);  // end of input cancels
+    EXPECT_NE(s.errText().find("Auto-resize size: Enter size to auto-resize to: [100] "), std::string::npos);
+}
+
+TEST(ConsoleUI, StatusLineOverwritesItselfAndIsThrottled) {
+    Streams s("");
+    ConsoleOptions o;
+    o.statusLine = true;
+    o.repaintInterval = std::chrono::hours(1);
+    ConsoleUI ui(s.in, s.out, s.err, o);
+    ui.status("[ Reading ]");
+    for (int i = 0; i < 100000; ++i) ui.status("[ vertex " + std::to_string(i) + " ]");
+    EXPECT_EQ(ui.repaints(), 1);
+    ui.logAppend("Read complete");
+    ui.finish();
+    // The status line is painted, wiped before the log line, and the log
+    // line stands on its own.
+    EXPECT_EQ(s.errText(), "\r[ Reading ]\r           \rRead complete\n");
+}
+

@@ -1,0 +1,111 @@
+// Start-up: where the configuration, work folder and log file go, developer
+// mode and the phase a failure names (the program's own runs are in
+// molvconv_test.cpp).
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "shell/startup.h"
+#include "support/harness.h"
+#include "support/test_support.h"
+
+using namespace molv;
+using namespace molv::test;
+using molv::test::TestContext;
+
+namespace {
+
+ProcessEnv homeEnv(const std::string& home) {
+    ProcessEnv e;
+    e.home = home;
+    e.xdgConfigHome = home + ".config";
+    return e;
+}
+
+}  // namespace
+
+TEST(ConfigFolder, UserProfileThenTempThenThePlatformFolder) {
+    ProcessEnv e;
+    e.home = "/home/u";
+    EXPECT_EQ(configDirFor(e), "/home/u/.config/molvconv/");
+    e.xdgConfigHome = "/x/cfg/";
+    EXPECT_EQ(configDirFor(e), "/x/cfg/molvconv/");
+    e.xdgConfigHome = "relative/cfg";  // not absolute: ignored
+    EXPECT_EQ(configDirFor(e), "/home/u/.config/molvconv/");
+    e.temp = "/var/tmp";
+    EXPECT_EQ(configDirFor(e), "/var/tmp/molvconv/");
+    e.userProfile = "/profiles/u/";
+    EXPECT_EQ(configDirFor(e), "/profiles/u/application data/molvconv/");
+}
+
+TEST(StartUp, SetsUpFoldersLogFileAndSettings) {
+    std::string home = tempDir("suhome");
+    std::string cfg = home + ".config/molvconv/";
+    std::filesystem::create_directories(cfg);
+    writeFile(cfg + "molvconv.cfg", "autoCentre=False\r\ndflt_autosize=80\r\n");
+    TestContext t;
+    Context& ctx = t.ctx;
+    ScriptedUI& ui = t.ui;
+    StartupResult r = startUp(ctx, "-molv", "/usr/bin/molvconv", homeEnv(home));
+    ASSERT_TRUE(r.ok) << r.message;
+    ASSERT_FALSE(ctx.logList.entries().empty());
+    EXPECT_EQ(ctx.logList.entries()[0], "-molv");  // the command line is the log's first line
+    finishStartupWithoutSource(ctx);
+    EXPECT_EQ(ctx.app.fileFilter, "Known files|*.3ds;*.obj;*.dae|3D Studio .3ds|*.3ds|Wavefront .obj|*.obj|"
+                                  "Collada .dae|*.dae|All Files (*.*)|*.*");
+    EXPECT_EQ(r.phase, "P8");
+    EXPECT_EQ(ctx.app.configDir, cfg);
+    EXPECT_EQ(ctx.app.workdir, cfg + "work/");
+    EXPECT_TRUE(std::filesystem::is_directory(cfg + "work"));
+    EXPECT_EQ(ctx.logFileName, cfg + "work/0molvconv.log");
+    EXPECT_FALSE(ctx.app.devMode);
+    EXPECT_FALSE(ctx.app.dbgTrace);
+    EXPECT_EQ(ctx.app.srcFile, "");
+    EXPECT_EQ(ctx.app.knownTypes, "*.3ds;*.obj;*.dae");
+    EXPECT_EQ(ctx.app.title, "molvConv V0.2.49");
+    // The saved settings reached the values and the menu.
+    EXPECT_FALSE(ctx.settings.autoCentre);
+    EXPECT_FALSE(ctx.menu.m_s_autocentre);
+    EXPECT_EQ(ctx.menu.m_s_setsize_caption, "Set size for resize (80)");
+    EXPECT_TRUE(ui.boxes.empty());
+}
+
+TEST(StartUp, DeveloperModeUsesItsOwnFolder) {
+    std::string home = tempDir("sudev");
+    std::string cfg = home + ".config/molvconv/";
+    std::filesystem::create_directories(cfg);
+    writeFile(cfg + "molv.id", "");
+    std::filesystem::create_directories(cfg + "dev");
+    writeFile(cfg + "dev/molvconv.cfg", "workdir=/somewhere/else/\r\n");
+    TestContext t;
+    Context& ctx = t.ctx;
+    ScriptedUI& ui = t.ui;
+    ASSERT_TRUE(startUp(ctx, "", "/opt/bin/vtm3", homeEnv(home)).ok);
+    EXPECT_TRUE(ctx.app.devMode);
+    EXPECT_EQ(ctx.app.configDir, cfg + "dev/");
+    EXPECT_EQ(ctx.app.workdir, cfg + "dev/");
+    EXPECT_EQ(ctx.logFileName, cfg + "dev/0molvconv.log");
+    EXPECT_EQ(devMarkerPath(homeEnv(home)), cfg + "molv.id");
+
+    finishStartupWithoutSource(ctx);
+    EXPECT_EQ(ctx.app.knownTypes, "");
+    EXPECT_TRUE(ui.sawLog("logfile=" + cfg + "dev/0molvconv.log"));
+}
+
+TEST(StartUp, WorkFolderThatCannotBeMadeEndsStartUpInP6) {
+    std::string home = tempDir("sup6");
+    std::string cfg = home + ".config/molvconv/";
+    std::filesystem::create_directories(cfg);
+    writeFile(home + "file", "x");
+    writeFile(cfg + "molvconv.cfg", "workdir=" + home + "file/work/\r\n");
+    TestContext t;
+    Context& ctx = t.ctx;
+    ScriptedUI& ui = t.ui;
+    StartupResult r = startUp(ctx, "", "molvconv", homeEnv(home));
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.phase, "P6");
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text.find("Probably"), std::string::npos);
+    EXPECT_NE(ui.boxes[0].text.find("code P6\r"), std::string::npos);
+}
+

@@ -1,0 +1,86 @@
+#include "support/harness.h"
+
+#include "convert/driver.h"
+#include "util/text.h"
+
+namespace molv::test {
+
+namespace {
+std::string lowerExt(const std::string& path) {
+    auto dot = path.rfind('.');
+    std::string e = dot == std::string::npos ? "" : path.substr(dot + 1);
+    for (char& c : e) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return e;
+}
+}  // namespace
+
+std::unique_ptr<TestContext> makeContext(bool devMode) { return std::make_unique<TestContext>(devMode); }
+
+const char* formatName(Format f) {
+    switch (f) {
+        case Format::Obj: return "obj";
+        case Format::Mtl: return "mtl";
+        case Format::Tds: return "3ds";
+        case Format::Dae: return "dae";
+    }
+    return "";
+}
+
+ReadResult readObjText(Context& ctx, std::string_view text, const std::string& name) {
+    return LoadObjText(ctx, text, name);
+}
+ReadResult readMtlText(Context& ctx, std::string_view text, const std::string& name) {
+    return LoadMtlText(ctx, text, name);
+}
+ReadResult read3dsBytes(Context& ctx, std::string_view bytes, const std::string& name) {
+    return Read3DSBytes(ctx, bytes, name);
+}
+ReadResult readDaeBytes(Context& ctx, std::string_view bytes, const std::string& name) {
+    ctx.app.srcFile = name;
+    if (ctx.app.modelName.empty()) ctx.app.modelName = "model";
+    return LoadDaeBytes(ctx, bytes);
+}
+ReadResult readBytes(Context& ctx, Format f, std::string_view bytes, const std::string& name) {
+    switch (f) {
+        case Format::Obj: return readObjText(ctx, bytes, name);
+        case Format::Mtl: return readMtlText(ctx, bytes, name);
+        case Format::Tds: return read3dsBytes(ctx, bytes, name);
+        case Format::Dae: return readDaeBytes(ctx, bytes, name);
+    }
+    return ReadResult::failed("no such format");
+}
+
+ReadResult readFile(Context& ctx, const std::string& path) {
+    const std::string e = lowerExt(path);
+    if (e == "obj") return LoadObj(ctx, path);
+    if (e == "3ds") return Read3DS(ctx, path);
+    if (e == "dae") {
+        ctx.app.srcFile = path;
+        return LoadDae(ctx, path);
+    }
+    return ReadResult::failed("unknown type", path);
+}
+
+bool writeSet(Context& ctx, const std::string& outFile) { return writeCal3d(ctx, outFile, true); }
+
+bool convert(Context& ctx, const std::string& src, const std::string& out) {
+    if (ctx.app.devMode) {
+        // As the command line does: the developer panel names the source.
+        ctx.menu.tSrcFile = src;
+        ctx.app.knownTypes.clear();
+    }
+    return convertFile(ctx, src, out);
+}
+
+std::vector<std::string> dumpModel(Context& ctx) {
+    auto* ui = dynamic_cast<TestUI*>(ctx.ui);
+    if (!ui) return {};
+    const bool dev = ctx.app.devMode;
+    ctx.app.devMode = true;
+    const std::size_t from = ui->everyLogLine.size();
+    DumpModel(ctx.model, ctx.app.devMode);
+    ctx.app.devMode = dev;
+    return std::vector<std::string>(ui->everyLogLine.begin() + static_cast<std::ptrdiff_t>(from), ui->everyLogLine.end());
+}
+
+}  // namespace molv::test

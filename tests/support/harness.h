@@ -1,0 +1,133 @@
+// The one door through which tests set up a run and call readers, writers
+// and the conversion: when those signatures change, this file and its .cpp
+// change, the tests mostly do not.
+#pragma once
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cal3d/cal3d_set.h"
+#include "cal3d/cmf_writer.h"
+#include "convert/context.h"
+#include "convert/fixups.h"
+#include "core/read_result.h"
+#include "core/scripted_ui.h"
+#include "formats/dae_reader.h"
+#include "formats/mtl_reader.h"
+#include "formats/obj_reader.h"
+#include "formats/tds_reader.h"
+#include "model/checks.h"
+#include "model/extents.h"
+#include "model/normals.h"
+
+// Readers and writers called with a whole run context, as the driver calls
+// them: a failed read shows its message and sets readAbort, a failed write
+// sets writeFailed.
+namespace molv {
+
+namespace test_detail {
+template <class F>
+ReadResult read(Context& ctx, F&& f) {
+    ReadEnv env = ctx.readEnv();
+    ReadResult r = f(env);
+    ctx.app.readAbort = !r.ok();
+    if (!r.ok() && !r.message.empty()) ctx.msgBox(r.message);
+    return r;
+}
+template <class F>
+auto write(Context& ctx, F&& f) {
+    WriteEnv env = ctx.writeEnv();
+    auto r = f(env);
+    if (env.writeFailed) ctx.app.writeFailed = true;
+    if (ctx.app.outBase.empty()) ctx.app.outBase = env.outBase;
+    if (ctx.app.outName.empty()) ctx.app.outName = env.outName;
+    return r;
+}
+}  // namespace test_detail
+
+inline ReadResult LoadObj(Context& c, const std::string& p) {
+    return test_detail::read(c, [&](ReadEnv& e) { return LoadObj(e, p); });
+}
+inline ReadResult LoadObjText(Context& c, std::string_view t, const std::string& p) {
+    return test_detail::read(c, [&](ReadEnv& e) { return LoadObjText(e, t, p); });
+}
+inline ReadResult LoadMtlText(Context& c, std::string_view t, const std::string& p) {
+    return test_detail::read(c, [&](ReadEnv& e) { return LoadMtlText(e, t, p); });
+}
+inline ReadResult Read3DS(Context& c, const std::string& p) {
+    return test_detail::read(c, [&](ReadEnv& e) { return Read3DS(e, p); });
+}
+inline ReadResult Read3DSBytes(Context& c, std::string_view b, const std::string& n) {
+    return test_detail::read(c, [&](ReadEnv& e) { return Read3DSBytes(e, b, n); });
+}
+inline ReadResult LoadDae(Context& c, const std::string& p) {
+    return test_detail::read(c, [&](ReadEnv& e) { return LoadDae(e, p); });
+}
+inline ReadResult LoadDaeBytes(Context& c, std::string_view b) {
+    return test_detail::read(c, [&](ReadEnv& e) { return LoadDaeBytes(e, b); });
+}
+
+inline bool writeCal3d(Context& c, const std::string& out, bool flag) {
+    return test_detail::write(c, [&](WriteEnv& e) { return writeCal3d(e, out, flag); });
+}
+inline bool writeMaterialCrf(Context& c, int m, const std::string& p) {
+    return test_detail::write(c, [&](WriteEnv& e) { return writeMaterialCrf(e, m, p); });
+}
+inline bool writeSkeletonCsf(Context& c, const std::string& p, bool f) {
+    return test_detail::write(c, [&](WriteEnv& e) { return writeSkeletonCsf(e, p, f); });
+}
+inline bool writeCaf(Context& c, const std::string& p) {
+    return test_detail::write(c, [&](WriteEnv& e) { return writeCaf(e, p); });
+}
+inline std::string writeDefaultCsf(Context& c, const std::string& outBase) {
+    return test_detail::write(c, [&](WriteEnv& e) { return writeDefaultCsf(e, outBase); });
+}
+inline std::string buildCmf(Context& c, CmfResult* r = nullptr) {
+    return test_detail::write(c, [&](WriteEnv& e) { return buildCmf(e, r); });
+}
+}  // namespace molv
+
+namespace molv::test {
+
+// The scripted window, also keeping every log line ever added (the log list
+// itself keeps only the first ten and the last ninety).
+struct TestUI : ScriptedUI {
+    std::vector<std::string> everyLogLine;
+    void logAppend(const std::string& e) override {
+        everyLogLine.push_back(e);
+        ScriptedUI::logAppend(e);
+    }
+};
+
+// A fresh run with a scripted window: `ui` answers questions and records
+// what the user was told, `ctx` is what readers and writers see.
+struct TestContext {
+    TestUI ui;
+    Context ctx{ui};
+    ModelStore& m = ctx.model;
+    explicit TestContext(bool devMode = false) { ctx.app.devMode = devMode; }
+};
+std::unique_ptr<TestContext> makeContext(bool devMode = false);
+
+enum class Format { Obj, Mtl, Tds, Dae };
+const char* formatName(Format f);
+
+// Readers on bytes in memory; `name` names the source in messages and its
+// folder is where companions (libraries, textures) are looked for.
+ReadResult readObjText(Context& ctx, std::string_view text, const std::string& name = "m.obj");
+ReadResult readMtlText(Context& ctx, std::string_view text, const std::string& name = "m.mtl");
+ReadResult read3dsBytes(Context& ctx, std::string_view bytes, const std::string& name = "m.3ds");
+ReadResult readDaeBytes(Context& ctx, std::string_view bytes, const std::string& name = "test.dae");
+ReadResult readBytes(Context& ctx, Format f, std::string_view bytes, const std::string& name);
+// Readers on a file; the format follows the extension.
+ReadResult readFile(Context& ctx, const std::string& path);
+
+// Writes the whole Cal3D set for outFile (".cmf"); false when a file failed.
+bool writeSet(Context& ctx, const std::string& outFile);
+// One conversion as the command line runs it.
+bool convert(Context& ctx, const std::string& src, const std::string& out = {});
+// The developer-mode summary of the store, as the lines it logs.
+std::vector<std::string> dumpModel(Context& ctx);
+
+}  // namespace molv::test
