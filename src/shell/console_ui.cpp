@@ -90,10 +90,13 @@ bool ConsoleUI::readLine(std::string& line) {
     line.clear();
     int c;
     while ((c = std::fgetc(in_)) != EOF) {
-        if (c == '\n') return true;
+        if (c == '\n') break;
         line.push_back(static_cast<char>(c));
     }
-    return !line.empty();
+    if (c == EOF && line.empty()) return false;
+    // Lines typed on Windows, or piped from a Windows file, end in CR LF.
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return true;
 }
 
 Answer ConsoleUI::messageBox(const std::string& text, Buttons buttons, Answer dflt) {
@@ -139,7 +142,6 @@ std::optional<std::string> ConsoleUI::inputBox(const std::string& prompt, const 
         opts_.interactive = false;
         return std::nullopt;  // end of input cancels, as closing the box would
     }
-    if (!line.empty() && line.back() == '\r') line.pop_back();
     if (trimView(line, " \t").empty()) return dflt;
     return line;
 }

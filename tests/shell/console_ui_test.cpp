@@ -82,7 +82,7 @@ TEST(ConsoleUI, WithoutATerminalDefaultsAreTakenAtOnce) {
 }
 
 TEST(ConsoleUI, AtATerminalQuestionsAreAsked) {
-    Streams s("n\n\nmaybe\nC\nok\n y \n");
+    Streams s("n\r\n\nmaybe\nC\nok\n y \n");  // the first typed on Windows
     ConsoleUI ui(s.in, s.out, s.err, interactive());
     EXPECT_EQ(ui.messageBox("Centre?", Buttons::YesNoCancel, Answer::Yes), Answer::No);
     EXPECT_EQ(ui.messageBox("Centre?", Buttons::YesNoCancel, Answer::Yes), Answer::Yes);  // Enter
