@@ -76,8 +76,8 @@ std::string outputTypesHelp() {
     std::string out;
     for (const FormatEntry& f : kFormats) {
         if (!f.write) continue;
-        out += std::string("    .") + f.ext + "  " + f.description + (f.cal3dSet ? " (the whole Cal3D set)" : "") +
-               "\n";
+        out += std::string(21, ' ') + "." + f.ext + "  " + f.description +
+               (f.cal3dSet ? ": the whole Cal3D set" : " alone") + "\n";
     }
     return out;
 }

@@ -64,3 +64,13 @@ TEST(CommandLineParse, DoubleDashEndsTheSwitches) {
     EXPECT_TRUE(o.outFile.empty());
 }
 
+
+namespace molv {
+// The help lists exactly the outputs a writer exists for.
+TEST(CommandLineHelp, ListsTheOutputsThatAreWritten) {
+    const std::string h = helpText("molvconv");
+    for (const char* ext : {".cmf", ".cfg", ".crf", ".csf", ".caf"})
+        EXPECT_NE(h.find(std::string(ext) + "  Cal3D"), std::string::npos) << ext;
+    for (const char* ext : {".an8", ".ans", ".obj  "}) EXPECT_EQ(h.find(ext), std::string::npos) << ext;
+}
+}  // namespace molv
