@@ -16,10 +16,6 @@ namespace molv {
 
 namespace {
 
-bool hasSeparator(const std::string& path) {
-    return path.find('/') != std::string::npos || path.find('\\') != std::string::npos;
-}
-
 std::string lowerExt(const std::string& path) { return toLowerAscii(extOf(path)); }
 
 bool oneOf(const std::string& s, std::initializer_list<const char*> list) {

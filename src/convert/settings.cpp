@@ -103,9 +103,7 @@ void syncSettingsFromMenus(Context& ctx, bool devPanel) {
     if (devPanel) {
         AppState& a = ctx.app;
         std::string src = m.tSrcFile;
-        bool hasFolder = false;
-        for (char c : src) hasFolder = hasFolder || isSeparator(c);
-        if (!src.empty() && !hasFolder) {
+        if (!src.empty() && !hasSeparator(src)) {
             src = a.workdir + src;
             m.tSrcFile = src;
         }
