@@ -5,6 +5,7 @@
 
 #include "cal3d/cmf_writer.h"
 #include "cal3d/prop_template.h"
+#include "model/material_cull.h"
 #include "model/normals.h"
 #include "model/skeleton.h"
 #include "model/store.h"
@@ -218,6 +219,15 @@ bool writeCal3d(WriteEnv& env, const std::string& outFile, bool) {
     } else {
         skeletonName = outBase + ".csf";
         if (!writeSkeletonCsf(env, skeletonName, false)) return false;
+    }
+
+    if (env.settings.autoCullUnUsedMaterials) {
+        const std::vector<std::string> culled = CullUnusedMaterials(env.model);
+        if (!culled.empty()) {
+            std::string names;
+            for (const std::string& n : culled) names += (names.empty() ? "" : ", ") + n;
+            env.diag.logMsg("Unused materials not written: " + names);
+        }
     }
 
     const std::string templatePath = outBase + ".template";

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "model/store.h"
+#include "model/triangulate.h"
 #include "model/vecmath.h"
 #include "util/paths.h"
 #include "util/text.h"
@@ -55,9 +56,10 @@ double det3(const Mat4& m) {
     return a * (e * i - f * h) - b * (d * i - f * g) + c * (d * h - e * g);
 }
 
-// Corner lists of the primitive kinds, as triangles of corner numbers.
-template <class F>
-void forEachTriangle(const Primitive& pr, std::int64_t corners, int stride, F&& tri, std::int64_t& skipped,
+// Corner lists of the primitive kinds, as triangles of corner numbers;
+// polygons (n corners from corner c, with or without holes) go to poly.
+template <class F, class G>
+void forEachTriangle(const Primitive& pr, std::int64_t corners, int stride, F&& tri, G&& poly, std::int64_t& skipped,
                      std::string& problem) {
     auto pEnd = [&](std::size_t k) {
         std::size_t e = k + 1 < pr.pStarts.size() ? pr.pStarts[k + 1] : pr.idx.size();
@@ -83,7 +85,7 @@ void forEachTriangle(const Primitive& pr, std::int64_t corners, int stride, F&& 
                               std::to_string(pr.vcount.size() - k) + " polygons left out";
                     break;
                 }
-                for (std::int64_t j = 0; j + 2 < n; ++j) tri(c, c + j + 1, c + j + 2);
+                poly(c, n, false);
                 c += n;
             }
             if (problem.empty() && pr.count >= 0 && pr.count != static_cast<std::int64_t>(pr.vcount.size()))
@@ -94,10 +96,15 @@ void forEachTriangle(const Primitive& pr, std::int64_t corners, int stride, F&& 
         case K::Polygons:
         case K::Tristrips:
         case K::Trifans:
-            for (std::size_t k = 0; k < pr.pStarts.size(); ++k) {
+            for (std::size_t k = 0, h = 0; k < pr.pStarts.size(); ++k) {
                 std::int64_t c0 = static_cast<std::int64_t>(pr.pStarts[k]) / stride;
                 std::int64_t c1 = std::min<std::int64_t>(pEnd(k) / stride, corners);
                 std::int64_t n = c1 - c0;
+                if (pr.kind == K::Polygons) {
+                    while (h < pr.holed.size() && pr.holed[h] < k) ++h;
+                    poly(c0, n, h < pr.holed.size() && pr.holed[h] == k);
+                    continue;
+                }
                 for (std::int64_t j = 0; j + 2 < n; ++j) {
                     if (pr.kind == K::Tristrips) {
                         if (j % 2 == 0)
@@ -179,6 +186,11 @@ private:
     Io& io_;
     Doc& d_;
     ModelStore& m_;
+
+    // Polygon cutting, reused from polygon to polygon.
+    std::vector<Vec3> cornerPos_;
+    std::vector<CornerTri> tris_;
+    PolygonCutTally cuts_;
 
     std::vector<std::int32_t> materialIndex_;  // per MaterialDef: its index in the store
     std::vector<char> effectUsed_;
@@ -577,7 +589,27 @@ void Builder::emitPrimitive(Geometry& g, Primitive& pr, std::int64_t nPos, bool 
         m_.AddFaceToGroup(m_.MeshNdx, grp, textured, r, m_.ttlnum_Faces - 1);
         if (io_.statusDue()) io_.status("F: " + std::to_string(m_.ttlnum_Faces));
     };
-    forEachTriangle(pr, corners, stride, tri, skippedPolys, problem);
+    // Polygons are cut on their own plane, from the positions their corners
+    // name; one naming a missing position is fanned, and tri reports it.
+    auto poly = [&](std::int64_t c0, std::int64_t n, bool holes) {
+        bool cut = n > 3 && !holes;
+        if (cut) {
+            cornerPos_.clear();
+            for (std::int64_t j = 0; j < n && cut; ++j) {
+                const std::int32_t v = idx[(c0 + j) * stride + vOff];
+                cut = v >= 0 && v < nPos && m_.currVtxBase + std::int64_t{v} < m_.ttlnum_Vertices;
+                if (cut) cornerPos_.push_back(m_.Vertices[static_cast<std::size_t>(m_.currVtxBase + v)].pos);
+            }
+        }
+        if (!cut) {
+            if (holes && n >= 3) ++cuts_.withHoles;
+            for (std::int64_t j = 0; j + 2 < n; ++j) tri(c0, c0 + j + 1, c0 + j + 2);
+            return;
+        }
+        cuts_.add(triangulatePolygon(cornerPos_, tris_));
+        for (const CornerTri& t : tris_) tri(c0 + t[0], c0 + t[1], c0 + t[2]);
+    };
+    forEachTriangle(pr, corners, stride, tri, poly, skippedPolys, problem);
     reportPrimitive(pr, stride, problem, badFaces, badWhat);
 }
 
@@ -734,6 +766,8 @@ ReadResult Builder::run() {
     // Only the store refuses a mesh, and it has told the user why.
     if (!emitAll())
         return ReadResult::failed({}, io_.srcFile);
+    for (const auto& [line, level] : cuts_.report(io_.srcFile))
+        if (io_.logWanted(level)) io_.log(line, level);
     if (m_.ttlnum_Faces >= kMaxFaces) {
         const std::string msg = "The document holds more than " + std::to_string(kMaxFaces) + " triangles";
         return ReadResult::failed(msg, io_.srcFile);

@@ -39,7 +39,7 @@ constexpr KindName kKinds[] = {
     {"vertices", K::Vertices}, {"input", K::Input},
     {"triangles", K::Triangles}, {"polylist", K::Polylist}, {"polygons", K::Polygons},
     {"tristrips", K::Tristrips}, {"trifans", K::Trifans}, {"vcount", K::Vcount},
-    {"p", K::P}, {"ph", K::Ph},
+    {"p", K::P}, {"ph", K::Ph}, {"h", K::H},
     {"controller", K::Controller}, {"skin", K::Skin}, {"bind_shape_matrix", K::BindShapeMatrix},
     {"visual_scene", K::VisualScene}, {"node", K::Node}, {"matrix", K::Matrix},
     {"translate", K::Translate}, {"rotate", K::Rotate}, {"scale", K::Scale},
@@ -431,7 +431,7 @@ void Parser::onStart(K k, std::string_view name, std::string_view a) {
             startGeometry(k, a);
             break;
         case K::Triangles: case K::Polylist: case K::Polygons: case K::Tristrips: case K::Trifans:
-        case K::Input: case K::Vcount: case K::P:
+        case K::Input: case K::Vcount: case K::P: case K::H:
             startPrimitive(k, a);
             break;
         case K::Controller: case K::Skin: case K::BindShapeMatrix:
@@ -766,10 +766,19 @@ void Parser::startPrimitive(K k, std::string_view a) {
             if (parent == K::Polylist && lastPrimitive()) collect(TextUse::Vcount);
             break;
         case K::P:
-            if (isPrimitive(parent) && lastPrimitive()) {
+            // A polygon with holes (<ph>) gives its outline.
+            if ((isPrimitive(parent) || (parent == K::Ph && parentKind(3) == K::Polygons)) && lastPrimitive()) {
                 Primitive& pr = *lastPrimitive();
                 pr.pStarts.push_back(pr.idx.size());
                 collect(TextUse::Ints);
+            }
+            break;
+        case K::H:
+            if (parent == K::Ph && parentKind(3) == K::Polygons && lastPrimitive()) {
+                Primitive& pr = *lastPrimitive();
+                const std::size_t outline = pr.pStarts.size() - 1;
+                if (!pr.pStarts.empty() && (pr.holed.empty() || pr.holed.back() != outline))
+                    pr.holed.push_back(outline);
             }
             break;
         default:  // the primitive element itself

@@ -53,7 +53,7 @@ enum class K : std::uint8_t {
     Ambient, Diffuse, Specular, Color, Texture, Shininess, Transparency, Float,
     Material, InstanceEffect,
     Geometry, Mesh, Source, FloatArray, Accessor, Param, Vertices, Input,
-    Triangles, Polylist, Polygons, Tristrips, Trifans, Vcount, P, Ph,
+    Triangles, Polylist, Polygons, Tristrips, Trifans, Vcount, P, Ph, H,
     Controller, Skin, BindShapeMatrix,
     VisualScene, Node, Matrix, Translate, Rotate, Scale, Lookat, Skew,
     InstanceGeometry, InstanceController, InstanceNode, InstanceMaterial,
@@ -91,6 +91,7 @@ struct Primitive {
     std::vector<std::int32_t> vcount;
     std::vector<std::int32_t> idx;
     std::vector<std::size_t> pStarts;  // where each <p> begins in idx
+    std::vector<std::size_t> holed;    // polygons (indices into pStarts) whose <ph> holds holes, ascending
     std::int64_t badIndexTokens = 0;
     Where where;
 };

@@ -25,6 +25,7 @@
 #include "core/diagnostics.h"
 #include "model/io_env.h"
 #include "model/store.h"
+#include "model/triangulate.h"
 #include "util/encoding.h"
 #include "util/fileio.h"
 #include "util/numfmt.h"
@@ -173,6 +174,8 @@ public:
                             " (they name vertices, texture vertices or normals that do not exist)",
                         0);
         }
+        for (const auto& [line, level] : cuts_.report(path_))
+            if (ctx_.logWanted(level)) ctx_.logMsg(line, level);
         if (ctx_.logWanted(1)) {
             ctx_.logMsg("nSubMeshes=" + std::to_string(m_.nSubMeshes) +
                             "   ttlnum_Vertices=" + std::to_string(m_.ttlnum_Vertices) +
@@ -271,11 +274,18 @@ private:
             for (Corner& c : corners_)
                 if (c.tex >= 0) c.vtx = vertexWithUV(c);
         const std::int32_t faceBase = m_.Meshes[static_cast<std::size_t>(mesh_)].face_ndx_stt;
-        for (std::size_t k = 0; k + 2 < corners_.size(); ++k) {
+        auto add = [&](const Corner& a, const Corner& b, const Corner& c) {
             std::int32_t global = m_.ttlnum_Faces;
-            m_.AddFace(mesh_, 0, corners_[0].vtx, corners_[k + 1].vtx, corners_[k + 2].vtx);
+            m_.AddFace(mesh_, 0, a.vtx, b.vtx, c.vtx);
             m_.AddFaceToGroup(mesh_, m_.currFgnum, textured, global - faceBase, global);
-        }
+        };
+        if (corners_.size() == 3) return add(corners_[0], corners_[1], corners_[2]);
+        cornerPos_.clear();
+        for (const Corner& c : corners_) cornerPos_.push_back(m_.Vertices[static_cast<std::size_t>(c.vtx)].pos);
+        cuts_.add(triangulatePolygon(cornerPos_, tris_));
+        for (const CornerTri& t : tris_)
+            add(corners_[static_cast<std::size_t>(t[0])], corners_[static_cast<std::size_t>(t[1])],
+                corners_[static_cast<std::size_t>(t[2])]);
     }
 
     void openGroup(bool textured) {
@@ -460,6 +470,9 @@ private:
     std::vector<UV> tex_;
     std::vector<std::int32_t> copies_;   // store index -> next copy of the same source vertex
     std::vector<Corner> corners_;        // reused by every face line
+    std::vector<Vec3> cornerPos_;        // their positions, for faces of more than three corners
+    std::vector<CornerTri> tris_;
+    PolygonCutTally cuts_;
     std::vector<std::int32_t> unlinked_;
     std::vector<std::string> notFound_;
     std::string libName_, mtlName_;

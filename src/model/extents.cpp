@@ -52,6 +52,33 @@ void forEachVertex(ModelStore& m, std::int32_t only, F&& f) {
         for (std::int32_t i = r.first; i < r.second; ++i) f(m.Vertices[static_cast<std::size_t>(i)]);
 }
 
+// Marks of the vertices the faces use, those faces whose three corners
+// exist (the others are not written). Only these are written, so only
+// these decide the extents: leftovers that no face uses must not pull the
+// model off centre or shrink it.
+std::vector<char> usedVertices(const ModelStore& m) {
+    const std::size_t nV = std::min<std::size_t>(static_cast<std::size_t>(std::max(m.ttlnum_Vertices, 0)),
+                                                 m.Vertices.size());
+    const std::size_t nF = std::min<std::size_t>(static_cast<std::size_t>(std::max(m.ttlnum_Faces, 0)),
+                                                 m.VFaces.size());
+    std::vector<char> used(nV, 0);
+    for (std::size_t f = 0; f < nF; ++f) {
+        const Face& face = m.VFaces[f];
+        bool good = true;
+        for (std::int32_t v : face.vtx) good = good && v >= 0 && static_cast<std::size_t>(v) < nV;
+        if (good)
+            for (std::int32_t v : face.vtx) used[static_cast<std::size_t>(v)] = 1;
+    }
+    return used;
+}
+
+// A moved coordinate as a float. Only vertices no face uses can leave the
+// float range (the scale is checked against the measured ones); they stop
+// at its edge.
+float toFloat(double v) {
+    return static_cast<float>(std::clamp(v, double(-FLT_MAX), double(FLT_MAX)));
+}
+
 std::string extentsLine(const char* label, const Vec3& v) {
     return std::string(label) + " RT(x)= " + fmt2(v.x) + "   UP(y)= " + fmt2(v.y) + "   BK(z)= " + fmt2(v.z);
 }
@@ -63,14 +90,25 @@ bool fitsFloat(double v) { return std::isfinite(v) && std::fabs(v) <= FLT_MAX; }
 void SetMaxMinsM(ModelStore& m, std::int32_t mesh) {
     Vec3 mn{9e9f, 9e9f, 9e9f}, mx{-9e9f, -9e9f, -9e9f};
     Vec3 zmn = mn, zmx = mx;
-    forEachVertex(m, mesh, [&](const Vertex& v) {
-        for (int k = 0; k < 3; ++k) {
-            if (v.pos[k] > mx[k]) mx[k] = v.pos[k];
-            if (v.pos[k] < mn[k]) mn[k] = v.pos[k];
-            if (v.zup_pos[k] > zmx[k]) zmx[k] = v.zup_pos[k];
-            if (v.zup_pos[k] < zmn[k]) zmn[k] = v.zup_pos[k];
+    // The vertices faces use in the runs measured; where faces use none (a
+    // model of points), every vertex of the runs.
+    const std::vector<char> used = usedVertices(m);
+    const std::vector<Run> runs = vertexRuns(m, mesh);
+    bool anyUsed = false;
+    for (const Run& r : runs)
+        for (std::int32_t i = r.first; i < r.second && !anyUsed; ++i) anyUsed = used[static_cast<std::size_t>(i)] != 0;
+    for (const Run& r : runs) {
+        for (std::int32_t i = r.first; i < r.second; ++i) {
+            if (anyUsed && !used[static_cast<std::size_t>(i)]) continue;
+            const Vertex& v = m.Vertices[static_cast<std::size_t>(i)];
+            for (int k = 0; k < 3; ++k) {
+                if (v.pos[k] > mx[k]) mx[k] = v.pos[k];
+                if (v.pos[k] < mn[k]) mn[k] = v.pos[k];
+                if (v.zup_pos[k] > zmx[k]) zmx[k] = v.zup_pos[k];
+                if (v.zup_pos[k] < zmn[k]) zmn[k] = v.zup_pos[k];
+            }
         }
-    });
+    }
     m.minPos = mn;
     m.maxPos = mx;
     m.minZup = zmn;
@@ -103,13 +141,12 @@ void CentreModel(ModelStore& m, bool baseFlag, float base) {
     const Vec3 ctr = m.ctrPos, zctr = m.ctrZup;
     const float minY = m.minPos.y, minZ = m.minZup.z;
     forEachVertex(m, -1, [&](Vertex& v) {
-        v.pos.x = static_cast<float>(double(v.pos.x) - ctr.x);
-        v.pos.z = static_cast<float>(double(v.pos.z) - ctr.z);
-        v.pos.y = static_cast<float>(baseFlag ? double(base) + v.pos.y - minY : double(v.pos.y) - ctr.y);
-        v.zup_pos.x = static_cast<float>(double(v.zup_pos.x) - zctr.x);
-        v.zup_pos.y = static_cast<float>(double(v.zup_pos.y) - zctr.y);
-        v.zup_pos.z =
-            static_cast<float>(baseFlag ? double(base) + v.zup_pos.z - minZ : double(v.zup_pos.z) - zctr.z);
+        v.pos.x = toFloat(double(v.pos.x) - ctr.x);
+        v.pos.z = toFloat(double(v.pos.z) - ctr.z);
+        v.pos.y = toFloat(baseFlag ? double(base) + v.pos.y - minY : double(v.pos.y) - ctr.y);
+        v.zup_pos.x = toFloat(double(v.zup_pos.x) - zctr.x);
+        v.zup_pos.y = toFloat(double(v.zup_pos.y) - zctr.y);
+        v.zup_pos.z = toFloat(baseFlag ? double(base) + v.zup_pos.z - minZ : double(v.zup_pos.z) - zctr.z);
     });
     SetMaxMinsM(m);
     m.modelCentred = true;
@@ -141,8 +178,8 @@ std::optional<double> ScaleModel(ModelStore& m, double span, float current, cons
         for (int k = 0; k < 3; ++k) {
             if (!flag[k]) continue;
             const int zk = kZupAxis[k];
-            v.pos[k] = static_cast<float>((double(v.pos[k]) - ctr[k]) * factor + ctr[k]);
-            v.zup_pos[zk] = static_cast<float>((double(v.zup_pos[zk]) - zctr[zk]) * factor + zctr[zk]);
+            v.pos[k] = toFloat((double(v.pos[k]) - ctr[k]) * factor + ctr[k]);
+            v.zup_pos[zk] = toFloat((double(v.zup_pos[zk]) - zctr[zk]) * factor + zctr[zk]);
         }
     });
     return factor;

@@ -12,7 +12,8 @@ namespace molv {
 class ModelStore;
 
 // Sets minPos/maxPos/ctrPos/spanPos, the zup_pos twins and maxSpan over all
-// meshes, or over one mesh when mesh >= 0.
+// meshes, or over one mesh when mesh >= 0. Only the vertices that faces use
+// are measured, unless faces use none of those in range.
 void SetMaxMinsM(ModelStore& model, std::int32_t mesh = -1);
 
 // Centres x and z (and y unless baseFlag); with baseFlag the lowest point

@@ -63,4 +63,22 @@ void GroupVertexNumbering::collect(const ModelStore& m, std::int32_t g) {
     for (std::size_t k = 0; k < verts_.size(); ++k) local_[static_cast<std::size_t>(verts_[k])] = static_cast<std::int32_t>(k);
 }
 
+bool groupHasUsableFace(const ModelStore& m, std::int32_t g) {
+    if (g < 0 || g >= m.nFaceGrps || static_cast<std::size_t>(g) >= m.FaceGrps.size()) return false;
+    const std::size_t nV = std::min<std::size_t>(static_cast<std::size_t>(std::max(0, m.ttlnum_Vertices)),
+                                                 std::min(m.Vertices.size(), m.Normals.size()));
+    const std::size_t nF = std::min<std::size_t>(static_cast<std::size_t>(std::max(0, m.ttlnum_Faces)), m.VFaces.size());
+    const FaceGroup& fg = m.FaceGrps[static_cast<std::size_t>(g)];
+    const std::size_t n = std::min(static_cast<std::size_t>(std::max(0, fg.nFcs)), fg.FgGlblFaces.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::int32_t f = fg.FgGlblFaces[i];
+        if (f < 0 || static_cast<std::size_t>(f) >= nF) continue;
+        bool good = true;
+        for (std::int32_t v : m.VFaces[static_cast<std::size_t>(f)].vtx)
+            good = good && v >= 0 && static_cast<std::size_t>(v) < nV;
+        if (good) return true;
+    }
+    return false;
+}
+
 }  // namespace molv

@@ -33,4 +33,8 @@ private:
     std::int32_t skipped_ = 0;
 };
 
+// Whether group g has a face that collect() keeps: a group without one
+// gives no submesh. Stops at the first such face.
+bool groupHasUsableFace(const ModelStore& model, std::int32_t g);
+
 }  // namespace molv
