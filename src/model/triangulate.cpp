@@ -84,7 +84,8 @@ bool planeOf(std::span<const Vec3> p, Plane& pl) {
 
 // Whether the fan from corner 0 covers the outline exactly: every triangle
 // turns the outline's way (a turn back of a millionth of a radian or less
-// counts as straight) and together they go round corner 0 less than once.
+// counts as straight), together they go round corner 0 less than once, and
+// the outline does not come back to corner 0 on its way.
 bool fanRight(std::span<const Vec3> p, const Plane& pl) {
     const P2 o = pl.at(p[0]);
     double sweep = 0;
@@ -92,6 +93,7 @@ bool fanRight(std::span<const Vec3> p, const Plane& pl) {
     for (std::size_t k = 1; k + 1 < p.size(); ++k) {
         const P2 b = pl.at(p[k + 1]);
         const double ax = a.x - o.x, ay = a.y - o.y, bx = b.x - o.x, by = b.y - o.y;
+        if (bx == 0 && by == 0 && k + 2 < p.size()) return false;
         const double cr = ax * by - ay * bx, dt = ax * bx + ay * by;
         if (!(cr >= -1e-6 * std::hypot(ax, ay) * std::hypot(bx, by))) return false;
         sweep += std::atan2(std::max(cr, 0.0), dt);

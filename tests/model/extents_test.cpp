@@ -132,5 +132,57 @@ TEST_F(ExtentsTest, SpansThatWouldDestroyTheModelAreRefused) {
     EXPECT_EQ(m.minPos, (Vec3{-1, 0, -1}));
 }
 
+TEST_F(ExtentsTest, OnlyVerticesThatFacesUseAreMeasured) {
+    cube();
+    vertex(1000, -50, 3);           // 8: a leftover no face uses
+    vertex(3e38f, 3e38f, -3e38f);   // 9: another, near the largest float
+    // Faces over the cube's eight corners, and one naming a vertex that does
+    // not exist: it is not written, so its corners do not count either.
+    m.AddFace(0, 0, 0, 1, 2);
+    m.AddFace(0, 0, 3, 4, 5);
+    m.AddFace(0, 0, 5, 6, 7);
+    m.AddFace(0, 0, 8, 9, 42);
+    SetMaxMinsM(ctx.model);
+    EXPECT_EQ(m.minPos, (Vec3{-1, 0, -1}));
+    EXPECT_EQ(m.maxPos, (Vec3{1, 4, 1}));
+    EXPECT_EQ(m.maxSpan, 4.0f);
+
+    // The fix-ups follow: lowest used point at 0, centred, largest span 100;
+    // the leftovers move along and stay at the edge of the float range.
+    ctx.settings.autoZeroBsHt = true;
+    ctx.settings.dflt_autosize = 100;
+    EXPECT_TRUE(ResizeModel(ctx, "100", false, false));
+    CentreModel(ctx.model, true, 0);
+    EXPECT_EQ(m.minPos, (Vec3{-25, 0, -25}));
+    EXPECT_EQ(m.maxPos, (Vec3{25, 100, 25}));
+    EXPECT_EQ(m.minZup.z, 0.0f);
+    EXPECT_EQ(at(8).x, 25000.0f);
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_TRUE(std::isfinite(at(9)[k])) << k;
+        EXPECT_TRUE(std::isfinite(zupAt(9)[k])) << k;
+    }
+}
+
+TEST_F(ExtentsTest, WithoutFacesEveryVertexIsMeasured) {
+    cube();
+    vertex(10, -5, 3);
+    m.AddFace(0, 0, 0, 1, 99);  // names a missing vertex: uses nothing
+    SetMaxMinsM(ctx.model);
+    EXPECT_EQ(m.minPos, (Vec3{-1, -5, -1}));
+    EXPECT_EQ(m.maxPos, (Vec3{10, 4, 3}));
+    // Measuring one mesh: a second mesh of points counts all its vertices,
+    // the first (with faces) only what its faces use.
+    m.AddFace(0, 0, 0, 1, 2);
+    m.dssAddMesh("points", 0);
+    vertex(7, 7, 7);
+    vertex(8, 9, 10);
+    SetMaxMinsM(ctx.model, 1);
+    EXPECT_EQ(m.minPos, (Vec3{7, 7, 7}));
+    EXPECT_EQ(m.maxPos, (Vec3{8, 9, 10}));
+    SetMaxMinsM(ctx.model, 0);
+    EXPECT_EQ(m.minPos, (Vec3{-1, 0, -1}));
+    EXPECT_EQ(m.maxPos, (Vec3{-1, 4, 1}));
+}
+
 }  // namespace
 }  // namespace molv

@@ -1,0 +1,246 @@
+#include "model/triangulate.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace molv {
+namespace {
+
+struct Pt {
+    double x, y;
+};
+using Outline = std::vector<Pt>;
+
+double signedArea(const Pt& a, const Pt& b, const Pt& c) {
+    return ((b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x)) / 2;
+}
+
+double outlineArea(const Outline& o) {
+    double s = 0;
+    for (std::size_t i = 0; i < o.size(); ++i) {
+        const Pt& a = o[i];
+        const Pt& b = o[(i + 1) % o.size()];
+        s += a.x * b.y - b.x * a.y;
+    }
+    return s / 2;
+}
+
+bool inside(const Outline& o, Pt p) {
+    bool in = false;
+    for (std::size_t i = 0, j = o.size() - 1; i < o.size(); j = i++) {
+        if ((o[i].y > p.y) != (o[j].y > p.y) &&
+            p.x < (o[j].x - o[i].x) * (p.y - o[i].y) / (o[j].y - o[i].y) + o[i].x)
+            in = !in;
+    }
+    return in;
+}
+
+// An outline placed in space: p = origin + x * ex + y * ey.
+struct Placement {
+    const char* name;
+    Vec3 origin, ex, ey;
+};
+const Placement kPlacements[] = {
+    {"xy", {0, 0, 0}, {1, 0, 0}, {0, 1, 0}},
+    {"yz", {0, 0, 0}, {0, 1, 0}, {0, 0, 1}},
+    {"zx mirrored", {0, 0, 0}, {0, 0, 1}, {1, 0, 0}},
+    {"tilted, far off", {25000, -4000, 9000}, {0.6f, 0.8f, 0}, {-0.48f, 0.36f, 0.8f}},
+};
+
+std::vector<Vec3> place(const Outline& o, const Placement& pl) {
+    std::vector<Vec3> out;
+    for (const Pt& p : o) {
+        Vec3 v;
+        for (int k = 0; k < 3; ++k)
+            v[k] = static_cast<float>(pl.origin[k] + p.x * pl.ex[k] + p.y * pl.ey[k]);
+        out.push_back(v);
+    }
+    return out;
+}
+
+Outline rotated(const Outline& o, std::size_t r, bool reversed) {
+    Outline out;
+    for (std::size_t i = 0; i < o.size(); ++i) {
+        const std::size_t k = (i + r) % o.size();
+        out.push_back(o[reversed ? o.size() - 1 - k : k]);
+    }
+    return out;
+}
+
+// Corners in counter-clockwise order.
+Outline lShape() { return {{2, 0}, {2, 1}, {1, 1}, {1, 2}, {0, 2}, {0, 0}}; }
+Outline star12() {
+    Outline o;
+    for (int k = 0; k < 12; ++k) {
+        const double a = k * 3.14159265358979 / 6, r = k % 2 ? 1 : 2;
+        o.push_back({r * std::cos(a), r * std::sin(a)});
+    }
+    return o;
+}
+Outline dart() { return {{0, 0}, {2, 1}, {4, 0}, {2, 3}}; }
+// A comb of `teeth` teeth, each 1 wide and 5 high, on a bar 1 high.
+Outline comb(int teeth) {
+    Outline o{{0, 0}, {2.0 * teeth, 0}};
+    for (int t = teeth - 1; t >= 0; --t) {
+        o.push_back({2.0 * t + 1, 6});
+        o.push_back({2.0 * t, 6});
+        if (t > 0) {
+            o.push_back({2.0 * t, 1});
+            o.push_back({2.0 * t - 1, 1});
+        }
+    }
+    return o;
+}
+
+std::vector<CornerTri> fanOf(std::size_t n) {
+    std::vector<CornerTri> f;
+    for (std::int32_t k = 0; k + 2 < static_cast<std::int32_t>(n); ++k) f.push_back({0, k + 1, k + 2});
+    return f;
+}
+
+// The triangles tile the outline: n - 2 of them, each turning the outline's
+// way and lying inside it, their areas adding up to the outline's.
+::testing::AssertionResult tiles(const Outline& o, const std::vector<CornerTri>& tris) {
+    if (tris.size() != o.size() - 2) return ::testing::AssertionFailure() << tris.size() << " triangles";
+    const double want = outlineArea(o);
+    double sum = 0;
+    for (const CornerTri& t : tris) {
+        for (std::int32_t c : t)
+            if (c < 0 || static_cast<std::size_t>(c) >= o.size()) return ::testing::AssertionFailure() << "corner " << c;
+        const Pt &a = o[static_cast<std::size_t>(t[0])], &b = o[static_cast<std::size_t>(t[1])],
+                 &c = o[static_cast<std::size_t>(t[2])];
+        const double s = signedArea(a, b, c);
+        if (s * want < -1e-9)
+            return ::testing::AssertionFailure() << "triangle " << t[0] << " " << t[1] << " " << t[2] << " turns back";
+        if (std::fabs(s) > 1e-9 && !inside(o, {(a.x + b.x + c.x) / 3, (a.y + b.y + c.y) / 3}))
+            return ::testing::AssertionFailure() << "triangle " << t[0] << " " << t[1] << " " << t[2] << " lies outside";
+        sum += s;
+    }
+    if (std::fabs(sum - want) > 1e-6 * std::fabs(want))
+        return ::testing::AssertionFailure() << "area " << sum << ", outline " << want;
+    return ::testing::AssertionSuccess();
+}
+
+TEST(Triangulate, KeepsTheFanWhereItCoversTheOutline) {
+    const Outline cases[] = {
+        {{0, 0}, {1, 0}, {0, 1}},
+        {{0, 0}, {1, 0}, {1, 1}, {0, 1}},
+        {{0, 0}, {1, 0}, {2, 0}, {2, 0}, {3, 1}, {2, 3}, {0, 2}},  // a straight corner, a repeated one
+        rotated(lShape(), 2, false),                             // from the inner corner it sees every corner
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        for (const Placement& pl : kPlacements) {
+            std::vector<CornerTri> out;
+            EXPECT_EQ(triangulatePolygon(place(cases[i], pl), out), PolygonCut::Fan) << i << " " << pl.name;
+            EXPECT_EQ(out, fanOf(cases[i].size())) << i << " " << pl.name;
+        }
+    }
+}
+
+TEST(Triangulate, ConcaveOutlinesAreTiledWithTheirWinding) {
+    const std::pair<const char*, Outline> shapes[] = {
+        {"L", lShape()}, {"star", star12()}, {"dart", dart()}, {"comb", comb(12)}};
+    std::vector<CornerTri> out;
+    for (const auto& [name, shape] : shapes) {
+        int clipped = 0;
+        for (std::size_t r = 0; r < shape.size(); ++r) {
+            for (bool reversed : {false, true}) {
+                const Outline o = rotated(shape, r, reversed);
+                for (const Placement& pl : kPlacements) {
+                    const PolygonCut cut = triangulatePolygon(place(o, pl), out);
+                    ASSERT_TRUE(cut == PolygonCut::Fan || cut == PolygonCut::EarClipped) << name;
+                    EXPECT_TRUE(tiles(o, out)) << name << " from corner " << r << (reversed ? " reversed " : " ")
+                                               << pl.name;
+                    clipped += cut == PolygonCut::EarClipped;
+                }
+            }
+        }
+        EXPECT_GT(clipped, 0) << name;
+    }
+}
+
+TEST(Triangulate, OutlinesThatCannotBeClippedAreFanned) {
+    Outline pentagram;
+    for (int k = 0; k < 5; ++k) pentagram.push_back({std::cos(k * 4 * 3.14159265 / 5), std::sin(k * 4 * 3.14159265 / 5)});
+    Outline twiceRound{{0, 0}, {1, 0}, {1, 1}, {0, 1}, {0, 0}, {1, 0}, {1, 1}, {0, 1}};
+    Outline hourglass{{0, 0}, {2, 2}, {2, 0}, {0, 2}, {1, 3}};
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const struct {
+        const char* name;
+        std::vector<Vec3> pos;
+        PolygonCut cut;
+    } cases[] = {
+        {"pentagram", place(pentagram, kPlacements[0]), PolygonCut::SelfIntersecting},
+        {"twice round", place(twiceRound, kPlacements[1]), PolygonCut::SelfIntersecting},
+        {"hourglass", place(hourglass, kPlacements[3]), PolygonCut::SelfIntersecting},
+        {"on a line", {{0, 0, 0}, {1, 1, 1}, {3, 3, 3}, {2, 2, 2}, {-1, -1, -1}}, PolygonCut::Flat},
+        {"one point", {{5, 5, 5}, {5, 5, 5}, {5, 5, 5}, {5, 5, 5}}, PolygonCut::Flat},
+        {"not a number", {{0, 0, 0}, {1, 0, 0}, {nan, 1, 0}, {0, 1, 0}, {0.5f, 0.5f, 0}}, PolygonCut::Flat},
+        {"too many corners", place(comb(kMaxClippedCorners / 4 + 1), kPlacements[0]), PolygonCut::TooManyCorners},
+    };
+    for (const auto& c : cases) {
+        std::vector<CornerTri> out;
+        EXPECT_EQ(triangulatePolygon(c.pos, out), c.cut) << c.name;
+        EXPECT_EQ(out, fanOf(c.pos.size())) << c.name;
+    }
+    std::vector<CornerTri> out{{1, 2, 3}};
+    EXPECT_EQ(triangulatePolygon(std::vector<Vec3>{{0, 0, 0}, {1, 0, 0}}, out), PolygonCut::Fan);
+    EXPECT_TRUE(out.empty());
+}
+
+TEST(Triangulate, LargeAndArbitraryOutlinesGiveTrianglesOfTheirCorners) {
+    std::vector<CornerTri> out;
+    const Outline big = comb(kMaxClippedCorners / 4);
+    EXPECT_EQ(triangulatePolygon(place(big, kPlacements[3]), out), PolygonCut::EarClipped);
+    EXPECT_TRUE(tiles(big, out));
+
+    // Points anywhere, repeated ones among them: whatever the cut, n - 2
+    // triangles of three different corners.
+    std::uint32_t seed = 12345;
+    auto next = [&] {
+        seed = seed * 1664525u + 1013904223u;
+        return static_cast<float>(seed >> 24) / 16.0f;
+    };
+    for (int round = 0; round < 300; ++round) {
+        std::vector<Vec3> pos;
+        const int n = 4 + round % 20;
+        for (int i = 0; i < n; ++i) pos.push_back(i % 7 == 6 ? pos[0] : Vec3{next(), next(), round % 3 ? 0 : next()});
+        triangulatePolygon(pos, out);
+        ASSERT_EQ(out.size(), pos.size() - 2) << round;
+        for (const CornerTri& t : out) {
+            for (std::int32_t c : t) ASSERT_TRUE(c >= 0 && c < n) << round;
+            ASSERT_TRUE(t[0] != t[1] && t[1] != t[2] && t[0] != t[2]) << round;
+        }
+    }
+}
+
+TEST(Triangulate, TallySaysWhatWasFannedAndWhy) {
+    PolygonCutTally none;
+    none.add(PolygonCut::Fan);
+    EXPECT_TRUE(none.report("m.obj").empty());
+
+    PolygonCutTally t;
+    t.add(PolygonCut::SelfIntersecting);
+    t.add(PolygonCut::EarClipped);
+    t.add(PolygonCut::EarClipped);
+    t.add(PolygonCut::TooManyCorners);
+    t.add(PolygonCut::TooManyCorners);
+    t.add(PolygonCut::Flat);
+    t.withHoles = 1;
+    const std::vector<std::pair<std::string, int>> want = {
+        {"m.obj: 1 polygon crosses itself; cut as a fan from the first corner", 0},
+        {"m.obj: 1 polygon has holes; its outline is cut as a fan from the first corner, the holes are not cut out",
+         0},
+        {"m.obj: 2 concave polygons have more than 2048 corners; each is cut as a fan from the first corner", 0},
+        {"m.obj: 2 concave polygons cut along their outlines", 1},
+        {"m.obj: 1 polygon has no area; it is cut as a fan from the first corner", 1},
+    };
+    EXPECT_EQ(t.report("m.obj"), want);
+}
+
+}  // namespace
+}  // namespace molv
