@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "model/checks.h"
+#include "model/material_cull.h"
 #include "support/harness.h"
 #include "support/test_support.h"
 
@@ -137,6 +138,44 @@ constexpr int kGrid = 240;  // same shape, smaller: the sanitizers are slow
 constexpr int kGrid = 708;  // 501264 vertices, 999698 triangles
 #endif
 constexpr std::size_t kGridFaces = 2u * (kGrid - 1) * (kGrid - 1);
+
+// Only face groups that become submeshes keep a material: a group whose
+// faces all name a missing vertex does not, nor does one with no faces.
+TEST_F(StoreTest, CullingKeepsTheMaterialsOfWrittenGroupsRenumbered) {
+    m.dssAddMesh("a", 0);
+    for (int i = 0; i < 3; ++i) vertex(0, 0, 0);
+    for (const char* n : {"unused", "broken", "kept", "empty", "alsoKept"}) m.AddMaterial(n);
+    auto group = [&](std::int32_t material, std::int32_t a, std::int32_t b, std::int32_t c) {
+        const std::int32_t g = m.AddFaceGroup(false, material, 0);
+        const std::int32_t f = m.ttlnum_Faces;
+        m.AddFace(0, 0, a, b, c);
+        m.AddFaceToGroup(0, g, false, f, f);
+        return g;
+    };
+    const std::int32_t broken = group(1, 0, 1, 7);
+    const std::int32_t kept = group(2, 0, 1, 2);
+    const std::int32_t empty = m.AddFaceGroup(false, 3, 0);
+    const std::int32_t alsoKept = group(4, 2, 1, 0);
+    const std::int32_t unknown = group(-1, 0, 1, 2);
+    m.FaceGrps[static_cast<std::size_t>(unknown)].MtlID = 9;  // names no material: left as it is
+    m.SetMeshRanges(0, 3, m.ttlnum_Faces, m.nFaceGrps, 0, 0, 0);
+
+    EXPECT_EQ(CullUnusedMaterials(ctx.model), (std::vector<std::string>{"unused", "broken", "empty"}));
+    ASSERT_EQ(m.nMaterials, 2);
+    EXPECT_EQ(m.Materials[0].name, "kept");
+    EXPECT_EQ(m.Materials[1].name, "alsoKept");
+    EXPECT_EQ(m.Materials[0].id, 0);
+    EXPECT_EQ(m.Materials[1].id, 1);
+    EXPECT_EQ(m.Materials.size(), 3u);
+    EXPECT_EQ(m.FaceGrps[static_cast<std::size_t>(kept)].MtlID, 0);
+    EXPECT_EQ(m.FaceGrps[static_cast<std::size_t>(alsoKept)].MtlID, 1);
+    EXPECT_EQ(m.FaceGrps[static_cast<std::size_t>(broken)].MtlID, -1);
+    EXPECT_EQ(m.FaceGrps[static_cast<std::size_t>(empty)].MtlID, -1);
+    EXPECT_EQ(m.FaceGrps[static_cast<std::size_t>(unknown)].MtlID, 9);
+    // Everything in use: nothing changes.
+    EXPECT_TRUE(CullUnusedMaterials(ctx.model).empty());
+    EXPECT_EQ(m.nMaterials, 2);
+}
 
 }  // namespace
 }  // namespace molv
