@@ -606,7 +606,7 @@ void Builder::emitPrimitive(Geometry& g, Primitive& pr, std::int64_t nPos, bool 
             for (std::int64_t j = 0; j + 2 < n; ++j) tri(c0, c0 + j + 1, c0 + j + 2);
             return;
         }
-        cuts_.add(triangulatePolygon(cornerPos_, tris_));
+        cuts_.add(triangulatePolygon(cornerPos_, tris_, &cuts_.workLeft));
         for (const CornerTri& t : tris_) tri(c0 + t[0], c0 + t[1], c0 + t[2]);
     };
     forEachTriangle(pr, corners, stride, tri, poly, skippedPolys, problem);

@@ -282,7 +282,7 @@ private:
         if (corners_.size() == 3) return add(corners_[0], corners_[1], corners_[2]);
         cornerPos_.clear();
         for (const Corner& c : corners_) cornerPos_.push_back(m_.Vertices[static_cast<std::size_t>(c.vtx)].pos);
-        cuts_.add(triangulatePolygon(cornerPos_, tris_));
+        cuts_.add(triangulatePolygon(cornerPos_, tris_, &cuts_.workLeft));
         for (const CornerTri& t : tris_)
             add(corners_[static_cast<std::size_t>(t[0])], corners_[static_cast<std::size_t>(t[1])],
                 corners_[static_cast<std::size_t>(t[2])]);

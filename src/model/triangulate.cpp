@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "model/vecmath.h"
 
@@ -32,24 +33,22 @@ struct Plane {
     }
 };
 
-void fan(std::size_t n, std::vector<CornerTri>& out) {
+inline void fan(std::size_t n, std::vector<CornerTri>& out) {
     for (std::size_t k = 0; k + 2 < n; ++k)
         out.push_back({0, static_cast<std::int32_t>(k + 1), static_cast<std::int32_t>(k + 2)});
 }
 
 // A quad's fan is right when its two triangles face the same way: corners 1
-// and 3 then lie on either side of the diagonal 0-2.
+// and 3 then lie on either side of the diagonal 0-2. Written out by
+// component: it runs for every quad of a model.
 bool quadFanRight(std::span<const Vec3> p) {
-    double d[3][3];
-    for (int k = 0; k < 3; ++k)
-        for (int a = 0; a < 3; ++a) d[k][a] = double(p[static_cast<std::size_t>(k) + 1][a]) - p[0][a];
-    auto cross = [&](int i, int j, int a) {
-        const int b = (a + 1) % 3, c = (a + 2) % 3;
-        return d[i][b] * d[j][c] - d[i][c] * d[j][b];
-    };
-    double dot = 0;
-    for (int a = 0; a < 3; ++a) dot += cross(0, 1, a) * cross(1, 2, a);
-    return dot > 0;
+    const Vec3 &o = p[0], &pa = p[1], &pb = p[2], &pc = p[3];
+    const double ax = double(pa.x) - o.x, ay = double(pa.y) - o.y, az = double(pa.z) - o.z;
+    const double bx = double(pb.x) - o.x, by = double(pb.y) - o.y, bz = double(pb.z) - o.z;
+    const double cx = double(pc.x) - o.x, cy = double(pc.y) - o.y, cz = double(pc.z) - o.z;
+    const double n1x = ay * bz - az * by, n1y = az * bx - ax * bz, n1z = ax * by - ay * bx;
+    const double n2x = by * cz - bz * cy, n2y = bz * cx - bx * cz, n2z = bx * cy - by * cx;
+    return n1x * n2x + n1y * n2y + n1z * n2z > 0;
 }
 
 // The plane from the Newell normal; false when the outline spans no area
@@ -128,44 +127,72 @@ long turningNumber(const std::vector<P2>& q) {
     return std::lround(total / (2 * kPi));
 }
 
-// Whether the outline is not simple: it winds round more than once, or two
-// of its edges cross (touching or running along each other does not count:
+// Steps of work for clipping, counted down from what the read has left;
+// without a count, unlimited.
+struct Budget {
+    std::int64_t* left = nullptr;
+    void grant(std::int64_t steps) {
+        if (left) *left = std::min(*left, std::numeric_limits<std::int64_t>::max() - steps) + steps;
+    }
+    bool spend(std::int64_t steps) {
+        if (!left) return true;
+        *left -= steps;
+        return *left >= 0;
+    }
+};
+
+enum class Simple { Yes, No, NoTime };
+
+// Whether the outline is simple: it winds round once, and no two of its
+// edges cross (touching or running along each other does not count:
 // outlines that go round a hole along a bridge touch themselves). Edges are
 // visited in order of their smallest x, so only edges whose x ranges
-// overlap are compared.
-bool selfIntersecting(const std::vector<P2>& q) {
+// overlap are compared, and only those whose y ranges overlap too are
+// tested.
+Simple simplicity(const std::vector<P2>& q, Budget& work) {
     const std::size_t n = q.size();
-    if (turningNumber(q) != 1) return true;
-    std::vector<std::int32_t> order(n);
-    for (std::size_t i = 0; i < n; ++i) order[i] = static_cast<std::int32_t>(i);
-    auto lo = [&](std::int32_t e) { return std::min(q[static_cast<std::size_t>(e)].x, q[(static_cast<std::size_t>(e) + 1) % n].x); };
-    auto hi = [&](std::int32_t e) { return std::max(q[static_cast<std::size_t>(e)].x, q[(static_cast<std::size_t>(e) + 1) % n].x); };
-    std::sort(order.begin(), order.end(), [&](std::int32_t a, std::int32_t b) { return lo(a) < lo(b); });
+    if (turningNumber(q) != 1) return Simple::No;
+    struct Edge {
+        double loX, hiX, loY, hiY;
+        std::size_t from, to;
+    };
+    std::vector<Edge> edges(n);
+    for (std::size_t e = 0; e < n; ++e) {
+        const std::size_t f = e + 1 == n ? 0 : e + 1;
+        const P2 &a = q[e], &b = q[f];
+        edges[e] = {std::min(a.x, b.x), std::max(a.x, b.x), std::min(a.y, b.y), std::max(a.y, b.y), e, f};
+    }
+    std::sort(edges.begin(), edges.end(), [](const Edge& a, const Edge& b) { return a.loX < b.loX; });
     auto sign = [](double v) { return (v > 0) - (v < 0); };
     for (std::size_t i = 0; i < n; ++i) {
-        const auto e = static_cast<std::size_t>(order[i]);
-        const P2 &a = q[e], &b = q[(e + 1) % n];
-        const double eHi = hi(order[i]);
-        for (std::size_t j = i + 1; j < n && lo(order[j]) <= eHi; ++j) {
-            const auto f = static_cast<std::size_t>(order[j]);
-            if ((e + 1) % n == f || (f + 1) % n == e) continue;  // neighbours share a corner
-            const P2 &c = q[f], &d = q[(f + 1) % n];
+        const Edge& e = edges[i];
+        const P2 &a = q[e.from], &b = q[e.to];
+        std::size_t j = i + 1;
+        for (; j < n && edges[j].loX <= e.hiX; ++j) {
+            const Edge& f = edges[j];
+            if (f.loY > e.hiY || f.hiY < e.loY) continue;
+            if (e.to == f.from || f.to == e.from) continue;  // neighbours share a corner
+            const P2 &c = q[f.from], &d = q[f.to];
             if (sign(turn(a, b, c)) * sign(turn(a, b, d)) < 0 && sign(turn(c, d, a)) * sign(turn(c, d, b)) < 0)
-                return true;
+                return Simple::No;
         }
+        if (!work.spend(static_cast<std::int64_t>(j - i))) return Simple::NoTime;
     }
-    return false;
+    return Simple::Yes;
 }
 
 // Ear clipping of a simple counter-clockwise outline. A corner is an ear
 // when it turns left and no reflex corner lies in or on its triangle
-// (corners at the same point as one of the triangle's do not count). When a
-// whole round finds no ear, which rounding can cause, the next round takes
-// any left-turning corner, and the one after any corner, so the loop always
-// ends with n - 2 triangles.
-void clipEars(const std::vector<P2>& q, std::vector<CornerTri>& out) {
+// (corners at the same point as one of the triangle's do not count). The
+// reflex corners are kept sorted by x, so a test looks only at those within
+// the triangle's x range; clipping only ever turns reflex corners convex,
+// so the list is never added to. When a whole round finds no ear, which
+// rounding can cause, the next round takes any left-turning corner, and the
+// one after any corner, so the loop always ends with n - 2 triangles.
+// False (out incomplete) when the work ran out.
+bool clipEars(const std::vector<P2>& q, std::vector<CornerTri>& out, Budget& work) {
     const auto n = static_cast<std::int32_t>(q.size());
-    std::vector<std::int32_t> prv(q.size()), nxt(q.size()), reflex;
+    std::vector<std::int32_t> prv(q.size()), nxt(q.size());
     std::vector<char> gone(q.size(), 0);
     for (std::int32_t i = 0; i < n; ++i) {
         prv[static_cast<std::size_t>(i)] = i == 0 ? n - 1 : i - 1;
@@ -175,29 +202,40 @@ void clipEars(const std::vector<P2>& q, std::vector<CornerTri>& out) {
     auto area = [&](std::int32_t i) {
         return turn(at(prv[static_cast<std::size_t>(i)]), at(i), at(nxt[static_cast<std::size_t>(i)]));
     };
+    struct Reflex {
+        double x;
+        std::int32_t i;
+    };
+    std::vector<Reflex> reflex;
     for (std::int32_t i = 0; i < n; ++i)
-        if (!(area(i) > 0)) reflex.push_back(i);
+        if (!(area(i) > 0)) reflex.push_back({at(i).x, i});
+    std::sort(reflex.begin(), reflex.end(), [](const Reflex& a, const Reflex& b) { return a.x < b.x; });
     auto same = [](const P2& a, const P2& b) { return a.x == b.x && a.y == b.y; };
+    std::int64_t steps = 0;
     auto blocked = [&](std::int32_t a, std::int32_t b, std::int32_t c) {
-        // Clipping only ever turns reflex corners convex: drop those as met.
-        std::size_t keep = 0;
-        bool hit = false;
-        for (std::int32_t r : reflex) {
-            if (gone[static_cast<std::size_t>(r)] || area(r) > 0) continue;
-            reflex[keep++] = r;
-            if (hit || r == a || r == b || r == c) continue;
-            const P2& p = at(r);
-            if (same(p, at(a)) || same(p, at(b)) || same(p, at(c))) continue;
-            hit = turn(at(a), at(b), p) >= 0 && turn(at(b), at(c), p) >= 0 && turn(at(c), at(a), p) >= 0;
+        const P2 &pa = at(a), &pb = at(b), &pc = at(c);
+        const double loX = std::min({pa.x, pb.x, pc.x}), hiX = std::max({pa.x, pb.x, pc.x});
+        const double loY = std::min({pa.y, pb.y, pc.y}), hiY = std::max({pa.y, pb.y, pc.y});
+        auto r = std::lower_bound(reflex.begin(), reflex.end(), loX,
+                                  [](const Reflex& e, double x) { return e.x < x; });
+        for (; r != reflex.end() && r->x <= hiX; ++r) {
+            ++steps;
+            const std::int32_t k = r->i;
+            if (gone[static_cast<std::size_t>(k)] || k == a || k == b || k == c) continue;
+            const P2& p = at(k);
+            if (p.y < loY || p.y > hiY || area(k) > 0) continue;
+            if (same(p, pa) || same(p, pb) || same(p, pc)) continue;
+            if (turn(pa, pb, p) >= 0 && turn(pb, pc, p) >= 0 && turn(pc, pa, p) >= 0) return true;
         }
-        reflex.resize(keep);
-        return hit;
+        return false;
     };
 
     std::int32_t remaining = n, i = 0, since = 0, mode = 0;
     while (remaining > 3) {
         const std::int32_t a = prv[static_cast<std::size_t>(i)], c = nxt[static_cast<std::size_t>(i)];
+        steps = 1;
         const bool ear = mode >= 2 || (area(i) > 0 && (mode == 1 || !blocked(a, i, c)));
+        if (!work.spend(steps)) return false;
         if (ear) {
             out.push_back({a, i, c});
             nxt[static_cast<std::size_t>(a)] = c;
@@ -215,11 +253,48 @@ void clipEars(const std::vector<P2>& q, std::vector<CornerTri>& out) {
         }
     }
     out.push_back({prv[static_cast<std::size_t>(i)], i, nxt[static_cast<std::size_t>(i)]});
+    return true;
+}
+
+// Outlines of more than three corners whose fan is not plainly right. Kept
+// out of line, so triangles and quads do not pay for its frame.
+[[gnu::noinline]] PolygonCut cutOutline(std::span<const Vec3> pos, std::vector<CornerTri>& out, Budget work) {
+    const std::size_t n = pos.size();
+    Plane pl;
+    PolygonCut cut = PolygonCut::Fan;
+    if (!planeOf(pos, pl)) {
+        cut = PolygonCut::Flat;
+    } else if (!fanRight(pos, pl)) {
+        cut = PolygonCut::TooLarge;
+        work.grant(kClipWorkPerCorner * static_cast<std::int64_t>(n));
+        if (n <= kMaxClippedCorners && work.spend(static_cast<std::int64_t>(n))) {
+            std::vector<P2> q(n);
+            double loX = 0, hiX = 0, loY = 0, hiY = 0;
+            for (std::size_t i = 0; i < n; ++i) {
+                q[i] = pl.at(pos[i]);
+                loX = std::min(loX, q[i].x), hiX = std::max(hiX, q[i].x);
+                loY = std::min(loY, q[i].y), hiY = std::max(hiY, q[i].y);
+            }
+            // Both searches go along x: the longer side of the outline
+            // spreads its corners best. A quarter turn keeps the winding.
+            if (hiY - loY > hiX - loX)
+                for (P2& p : q) p = P2{p.y, -p.x};
+            const Simple simple = simplicity(q, work);
+            if (simple == Simple::No) {
+                cut = PolygonCut::SelfIntersecting;
+            } else if (simple == Simple::Yes) {
+                if (clipEars(q, out, work)) return PolygonCut::EarClipped;
+                out.clear();
+            }
+        }
+    }
+    fan(n, out);
+    return cut;
 }
 
 }  // namespace
 
-PolygonCut triangulatePolygon(std::span<const Vec3> pos, std::vector<CornerTri>& out) {
+PolygonCut triangulatePolygon(std::span<const Vec3> pos, std::vector<CornerTri>& out, std::int64_t* workLeft) {
     out.clear();
     const std::size_t n = pos.size();
     if (n < 3) return PolygonCut::Fan;
@@ -227,26 +302,7 @@ PolygonCut triangulatePolygon(std::span<const Vec3> pos, std::vector<CornerTri>&
         fan(n, out);
         return PolygonCut::Fan;
     }
-    Plane pl;
-    PolygonCut cut = PolygonCut::Fan;
-    if (!planeOf(pos, pl)) {
-        cut = PolygonCut::Flat;
-    } else if (!fanRight(pos, pl)) {
-        if (n > kMaxClippedCorners) {
-            cut = PolygonCut::TooManyCorners;
-        } else {
-            std::vector<P2> q(n);
-            for (std::size_t i = 0; i < n; ++i) q[i] = pl.at(pos[i]);
-            if (selfIntersecting(q)) {
-                cut = PolygonCut::SelfIntersecting;
-            } else {
-                clipEars(q, out);
-                return PolygonCut::EarClipped;
-            }
-        }
-    }
-    fan(n, out);
-    return cut;
+    return cutOutline(pos, out, Budget{workLeft});
 }
 
 std::vector<std::pair<std::string, int>> PolygonCutTally::report(const std::string& file) const {
@@ -259,9 +315,11 @@ std::vector<std::pair<std::string, int>> PolygonCutTally::report(const std::stri
         " polygons cross themselves; each ", fanned, 0);
     say(withHoles, " polygon has holes; its outline is ", " polygons have holes; each outline is ",
         fanned + ", the holes are not cut out", 0);
-    say(count[static_cast<int>(PolygonCut::TooManyCorners)], " concave polygon has ",
-        " concave polygons have ", "more than " + std::to_string(kMaxClippedCorners) + " corners; " +
-        (count[static_cast<int>(PolygonCut::TooManyCorners)] == 1 ? "it is " : "each is ") + fanned, 0);
+    say(count[static_cast<int>(PolygonCut::TooLarge)], " concave polygon is ", " concave polygons are ",
+        "too large to cut (more than " + std::to_string(kMaxClippedCorners) +
+            " corners, or beyond the work one file may take); " +
+            (count[static_cast<int>(PolygonCut::TooLarge)] == 1 ? "it is " : "each is ") + fanned,
+        0);
     say(count[static_cast<int>(PolygonCut::EarClipped)], " concave polygon cut along its outline",
         " concave polygons cut along their outlines", "", 1);
     say(count[static_cast<int>(PolygonCut::Flat)], " polygon has no area; it is ",

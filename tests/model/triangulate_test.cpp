@@ -180,7 +180,7 @@ TEST(Triangulate, OutlinesThatCannotBeClippedAreFanned) {
         {"on a line", {{0, 0, 0}, {1, 1, 1}, {3, 3, 3}, {2, 2, 2}, {-1, -1, -1}}, PolygonCut::Flat},
         {"one point", {{5, 5, 5}, {5, 5, 5}, {5, 5, 5}, {5, 5, 5}}, PolygonCut::Flat},
         {"not a number", {{0, 0, 0}, {1, 0, 0}, {nan, 1, 0}, {0, 1, 0}, {0.5f, 0.5f, 0}}, PolygonCut::Flat},
-        {"too many corners", place(comb(kMaxClippedCorners / 4 + 1), kPlacements[0]), PolygonCut::TooManyCorners},
+        {"too many corners", place(comb(kMaxClippedCorners / 4 + 1), kPlacements[0]), PolygonCut::TooLarge},
     };
     for (const auto& c : cases) {
         std::vector<CornerTri> out;
@@ -197,6 +197,23 @@ TEST(Triangulate, LargeAndArbitraryOutlinesGiveTrianglesOfTheirCorners) {
     const Outline big = comb(kMaxClippedCorners / 4);
     EXPECT_EQ(triangulatePolygon(place(big, kPlacements[3]), out), PolygonCut::EarClipped);
     EXPECT_TRUE(tiles(big, out));
+
+    // A read's work: small outlines are paid for by their own corners; one
+    // that takes much more than that draws on what is left, and is fanned
+    // once that is gone.
+    Outline saw;
+    for (std::size_t i = 0; i < kMaxClippedCorners; ++i) {
+        const double a = 6.283185307 * static_cast<double>(i) / kMaxClippedCorners, r = i % 2 ? 1 : 0.5;
+        saw.push_back({r * std::cos(a), r * std::sin(a)});
+    }
+    std::int64_t left = 0;
+    EXPECT_EQ(triangulatePolygon(place(lShape(), kPlacements[0]), out, &left), PolygonCut::EarClipped);
+    EXPECT_EQ(triangulatePolygon(place(saw, kPlacements[0]), out, &left), PolygonCut::TooLarge);
+    EXPECT_EQ(out, fanOf(saw.size()));
+    left = kClipWorkPerRead;
+    EXPECT_EQ(triangulatePolygon(place(saw, kPlacements[0]), out, &left), PolygonCut::EarClipped);
+    EXPECT_TRUE(tiles(saw, out));
+    EXPECT_LT(left, kClipWorkPerRead);
 
     // Points anywhere, repeated ones among them: whatever the cut, n - 2
     // triangles of three different corners.
@@ -227,15 +244,17 @@ TEST(Triangulate, TallySaysWhatWasFannedAndWhy) {
     t.add(PolygonCut::SelfIntersecting);
     t.add(PolygonCut::EarClipped);
     t.add(PolygonCut::EarClipped);
-    t.add(PolygonCut::TooManyCorners);
-    t.add(PolygonCut::TooManyCorners);
+    t.add(PolygonCut::TooLarge);
+    t.add(PolygonCut::TooLarge);
     t.add(PolygonCut::Flat);
     t.withHoles = 1;
     const std::vector<std::pair<std::string, int>> want = {
         {"m.obj: 1 polygon crosses itself; cut as a fan from the first corner", 0},
         {"m.obj: 1 polygon has holes; its outline is cut as a fan from the first corner, the holes are not cut out",
          0},
-        {"m.obj: 2 concave polygons have more than 2048 corners; each is cut as a fan from the first corner", 0},
+        {"m.obj: 2 concave polygons are too large to cut (more than 2048 corners, or beyond the work one file may "
+         "take); each is cut as a fan from the first corner",
+         0},
         {"m.obj: 2 concave polygons cut along their outlines", 1},
         {"m.obj: 1 polygon has no area; it is cut as a fan from the first corner", 1},
     };
