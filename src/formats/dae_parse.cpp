@@ -774,11 +774,12 @@ void Parser::startPrimitive(K k, std::string_view a) {
             }
             break;
         case K::H:
-            if (parent == K::Ph && parentKind(3) == K::Polygons && lastPrimitive()) {
+            // Marks the outline just read (the <p> of this <ph>) as holed.
+            if (parent == K::Ph && parentKind(3) == K::Polygons && lastPrimitive() &&
+                !lastPrimitive()->pStarts.empty()) {
                 Primitive& pr = *lastPrimitive();
                 const std::size_t outline = pr.pStarts.size() - 1;
-                if (!pr.pStarts.empty() && (pr.holed.empty() || pr.holed.back() != outline))
-                    pr.holed.push_back(outline);
+                if (pr.holed.empty() || pr.holed.back() != outline) pr.holed.push_back(outline);
             }
             break;
         default:  // the primitive element itself
