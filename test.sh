@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Builds everything and runs the test suite, then builds and runs it again
-# under AddressSanitizer and UndefinedBehaviorSanitizer.
+# under AddressSanitizer and UndefinedBehaviorSanitizer; then the Windows
+# program: cross-built, its tests run under wine, its output compared byte
+# for byte with the Linux build's, the release zip packed
+# (scripts/windows.sh).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 jobs=$(nproc 2>/dev/null || echo 2)
@@ -18,3 +21,6 @@ cmake --build "$root/build-asan"
 ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0} \
 UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1} \
     ctest --test-dir "$root/build-asan" --output-on-failure -j "$jobs"
+
+echo "== Windows: cross build, tests under wine, same bytes as Linux, release zip" >&2
+"$root/scripts/windows.sh"

@@ -1,20 +1,19 @@
 // The command-line program: converts the file named on its command line.
 #include <cstdio>
-#include <filesystem>
 #include <string>
-#include <vector>
 
 #include "shell/cmdline.h"
 #include "shell/console_ui.h"
 #include "convert/context.h"
+#include "shell/process.h"
 #include "shell/startup.h"
 
 int main(int argc, char** argv) {
     using namespace molv;
-    std::vector<std::string> args;
-    for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
-    const std::string programPath = argc > 0 && argv[0] ? argv[0] : "molvconv";
-    const std::string cmdLine = joinArguments(args);
+    Utf8Console console;
+    std::string programPath = processProgramPath(argc > 0 ? argv[0] : nullptr);
+    if (programPath.empty()) programPath = "molvconv";
+    const std::string cmdLine = processArguments(argc, argv);
 
     CmdLineOptions opts = parseCommandLine(cmdLine);
     if (opts.help) {
@@ -45,9 +44,7 @@ int main(int argc, char** argv) {
         std::fputs(helpText(programBaseName(programPath)).c_str(), stdout);
         return kExitOk;
     }
-    std::error_code ec;
-    std::string cwd = std::filesystem::current_path(ec).string();
-    int status = runConversion(ctx, r.opts, cwd);
+    int status = runConversion(ctx, r.opts, currentFolder());
     ui.finish();
     return status;
 }

@@ -2,7 +2,7 @@
 # Converts every model under tests/data (obj, 3ds, dae) and examples/stool.obj
 # with two builds of molvconv and compares what they write, byte for byte.
 #
-#   scripts/compare_outputs.sh OLD_EXE NEW_EXE
+#   scripts/compare_outputs.sh [--windows] OLD_EXE NEW_EXE
 #
 # Each executable writes into a temporary folder of its own, with the same
 # relative layout for both; the copies of the sources and the exit statuses
@@ -11,10 +11,20 @@
 # in files or statuses, 2 on bad usage. HOME and
 # XDG_CONFIG_HOME point into a temporary folder, so no user configuration
 # is read or written.
+#
+# --windows: NEW_EXE runs on Windows (under wine). Windows keeps file names
+# as UTF-16 and reads a name that is no UTF-8 (a material name in Latin-1)
+# in its ANSI code page, so such a name written by OLD_EXE is compared as
+# its Windows-1252 reading.
 set -u
 
+windows=0
+if [ "${1:-}" = --windows ]; then
+    windows=1
+    shift
+fi
 if [ $# -ne 2 ] || [ ! -x "$1" ] || [ ! -x "$2" ]; then
-    echo "usage: $0 OLD_EXE NEW_EXE" >&2
+    echo "usage: $0 [--windows] OLD_EXE NEW_EXE" >&2
     exit 2
 fi
 old=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
@@ -58,6 +68,15 @@ convert_all() {
 
 convert_all "$old" "$work/old"
 convert_all "$new" "$work/new"
+
+if [ "$windows" = 1 ]; then
+    while IFS= read -r -d '' f; do
+        name=${f##*/}
+        if ! printf '%s' "$name" | iconv -f UTF-8 -t UTF-8 >/dev/null 2>&1; then
+            mv "$f" "${f%/*}/$(printf '%s' "$name" | iconv -f CP1252 -t UTF-8)"
+        fi
+    done < <(find "$work/old/tree" -depth -print0)
+fi
 
 differ=0
 while IFS= read -r rel; do

@@ -28,6 +28,7 @@
 #include "model/triangulate.h"
 #include "util/encoding.h"
 #include "util/fileio.h"
+#include "util/fspath.h"
 #include "util/numfmt.h"
 #include "util/paths.h"
 #include "util/text.h"
@@ -380,7 +381,7 @@ private:
     static std::string findLibrary(const std::string& folder, std::string_view name) {
         std::string n(name);
         if (n.empty()) return {};
-        if (n[0] == '/' && fileExists(n)) return n;
+        if (isAbsolutePath(n) && fileExists(n)) return n;
         if (fileExists(folder + n)) return folder + n;
         std::string fwd = n;
         for (char& ch : fwd)
@@ -490,7 +491,7 @@ ReadResult cannotRead(const std::string& message, const std::string& path) {
 }
 
 bool canOpen(const std::string& path) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
+    std::FILE* f = openFile(path, "rb");
     if (!f) return false;
     std::fclose(f);
     return true;

@@ -313,7 +313,9 @@ private:
             Op& last = b.ops.back();
             const bool runs = op.kind == OpKind::V || op.kind == OpKind::VT || op.kind == OpKind::VN ||
                               op.kind == OpKind::Other;
-            if (runs && last.kind == op.kind && last.lineNo + last.n == op.lineNo && last.n < 0xFFFFFFFFu) {
+            // long long: long has 32 bits on Windows.
+            const bool next = static_cast<long long>(last.lineNo) + last.n == op.lineNo;
+            if (runs && last.kind == op.kind && next && last.n < 0xFFFFFFFFu) {
                 ++last.n;
                 return;
             }

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <filesystem>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -20,6 +19,7 @@
 #include "util/binio.h"
 #include "util/fileio.h"
 #include "util/numfmt.h"
+#include "util/paths.h"
 #include "util/text.h"
 
 namespace molv {
@@ -589,13 +589,10 @@ void Reader3DS::readMapContainer(Chunk& ck, Material& mt) {
 
 bool Reader3DS::textureExists(const std::string& name) const {
     if (name.empty()) return false;
-    namespace fs = std::filesystem;
     std::string folder = env_.currentFolder;
-    if (folder.empty()) folder = fs::path(source_).parent_path().string();
+    if (folder.empty()) folder = folderOf(source_);
     auto tryName = [&](const std::string& n) {
-        fs::path p(n);
-        if (p.is_relative() && !folder.empty()) p = fs::path(folder) / p;
-        return fileExists(p.string());
+        return fileExists(isAbsolutePath(n) || folder.empty() ? n : joinPath(folder, n));
     };
     if (tryName(name)) return true;
     // Names written on Windows use backslashes.

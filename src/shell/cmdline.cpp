@@ -117,12 +117,21 @@ std::string helpText(const std::string& programName) {
            "  --                 all further words are the source name\n"
            "Other words beginning with \"-\" are ignored.\n"
            "\n"
+#ifdef _WIN32
+           "In a console window questions are asked at a prompt: Enter takes the default\n"
+           "answer, Ctrl-Z and Enter cancel an input.\n"
+           "\n"
+           "Settings are read from molvconv.cfg in the configuration folder\n"
+           "(%USERPROFILE%\\application data\\molvconv\\, else %TEMP%\\molvconv\\); the work\n"
+           "folder \"work\" and the log file 0molvconv.log are beneath it.\n"
+#else
            "At a terminal questions are asked at a prompt: Enter takes the default answer,\n"
            "Ctrl-D cancels an input.\n"
            "\n"
            "Settings are read from molvconv.cfg in the configuration folder (on Linux\n"
            "$XDG_CONFIG_HOME/molvconv/ or ~/.config/molvconv/); the work folder \"work\" and\n"
            "the log file 0molvconv.log are beneath it.\n"
+#endif
            "\n"
            "Exit status: 0 when the conversion succeeded, 1 when it failed, 2 for a usage\n"
            "error.\n";

@@ -1,8 +1,12 @@
 #include "shell/console_ui.h"
 
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
 #include <sys/ioctl.h>
 #include <unistd.h>
-
+#endif
 
 #include "util/numfmt.h"
 #include "util/text.h"
@@ -45,11 +49,31 @@ std::optional<Answer> parseAnswer(const std::string& word, Buttons b) {
     return std::nullopt;
 }
 
+#ifdef _WIN32
+// isatty also says yes for the NUL device, where nobody would answer: only
+// a console counts.
+bool isTerminal(int fd) {
+    DWORD mode = 0;
+    return GetConsoleMode(reinterpret_cast<HANDLE>(::_get_osfhandle(fd)), &mode) != 0;
+}
+
+int terminalWidth(std::FILE* f) {
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (GetConsoleScreenBufferInfo(reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(f))), &info)) {
+        int w = info.srWindow.Right - info.srWindow.Left + 1;
+        if (w > 10) return w;
+    }
+    return 80;
+}
+#else
+bool isTerminal(int fd) { return ::isatty(fd) == 1; }
+
 int terminalWidth(std::FILE* f) {
     struct winsize ws {};
     if (::ioctl(::fileno(f), TIOCGWINSZ, &ws) == 0 && ws.ws_col > 10) return ws.ws_col;
     return 80;
 }
+#endif
 
 }  // namespace
 
@@ -60,8 +84,8 @@ ConsoleUI::~ConsoleUI() { finish(); }
 
 ConsoleOptions ConsoleUI::processOptions(bool assumeYes, bool quiet) {
     ConsoleOptions o;
-    o.interactive = !assumeYes && ::isatty(STDIN_FILENO) == 1;
-    o.statusLine = ::isatty(STDERR_FILENO) == 1;
+    o.interactive = !assumeYes && isTerminal(0);
+    o.statusLine = isTerminal(2);
     o.quiet = quiet;
     return o;
 }

@@ -1,6 +1,5 @@
 #include "shell/startup.h"
 
-#include <cstdlib>
 #include <exception>
 #include <filesystem>
 #include <stdexcept>
@@ -9,6 +8,7 @@
 #include "convert/driver.h"
 #include "convert/registry.h"
 #include "convert/settings.h"
+#include "shell/process.h"
 #include "util/fileio.h"
 #include "util/paths.h"
 
@@ -17,20 +17,6 @@ namespace molv {
 namespace {
 
 bool isSep(char c) { return c == '/' || c == '\\'; }
-
-std::optional<std::string> envValue(const char* name) {
-    const char* v = std::getenv(name);
-    if (!v || !*v) return std::nullopt;
-    return std::string(v);
-}
-
-bool isAbsolute(const std::string& p) {
-#ifdef _WIN32
-    return !p.empty() && (isSep(p[0]) || (p.size() >= 2 && p[1] == ':'));
-#else
-    return !p.empty() && p[0] == '/';
-#endif
-}
 
 // The folder that start-up cannot create ends start-up.
 void ensureFolder(const std::string& dir) {
@@ -198,12 +184,12 @@ StartupResult startUp(Context& ctx, const std::string& cmdLine, const std::strin
 int runConversion(Context& ctx, const CmdLineOptions& opts, const std::string& cwd) {
     AppState& a = ctx.app;
     std::string src = opts.srcFile;
-    if (!isAbsolute(src)) {
+    if (!isAbsolutePath(src)) {
         std::string here = joinPath(cwd, src);
         src = fileExists(here) ? here : a.workdir + src;
     }
     std::string out = opts.outFile;
-    if (!out.empty() && !isAbsolute(out)) out = joinPath(cwd, out);
+    if (!out.empty() && !isAbsolutePath(out)) out = joinPath(cwd, out);
     a.srcFile = src;
     if (a.devMode) {
         // No window carries the developer panel here: the panel's source box

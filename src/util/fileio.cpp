@@ -4,7 +4,12 @@
 #include <sys/mman.h>
 #endif
 #include <sys/stat.h>
+#ifdef _WIN32
+#include <windows.h>
+#include <process.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <cstdint>
@@ -13,7 +18,48 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "util/fspath.h"
+
 namespace molv {
+
+namespace {
+
+#ifdef _WIN32
+// The 64-bit forms: a model may be larger than 2 GB.
+using FileStat = struct _stat64;
+int statOpenFile(std::FILE* f, FileStat& st) { return ::_fstat64(::_fileno(f), &st); }
+long processId() { return static_cast<long>(::_getpid()); }
+#else
+using FileStat = struct stat;
+int statOpenFile(std::FILE* f, FileStat& st) { return ::fstat(::fileno(f), &st); }
+long processId() { return static_cast<long>(::getpid()); }
+#endif
+
+bool isFolderMode(unsigned mode) { return (mode & S_IFMT) == S_IFDIR; }
+bool isFileMode(unsigned mode) { return (mode & S_IFMT) == S_IFREG; }
+
+// Replaces target by source. Windows' rename refuses an existing target.
+bool replaceFile(const std::string& source, const std::string& target, std::string& err) {
+#ifdef _WIN32
+    if (MoveFileExW(wideOf(source).c_str(), wideOf(target).c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+    err = systemErrorText(GetLastError());
+    return false;
+#else
+    if (std::rename(source.c_str(), target.c_str()) == 0) return true;
+    err = std::strerror(errno);
+    return false;
+#endif
+}
+
+void removeFile(const std::string& path) {
+#ifdef _WIN32
+    ::_wremove(wideOf(path).c_str());
+#else
+    std::remove(path.c_str());
+#endif
+}
+
+}  // namespace
 
 char pathSep() {
 #ifdef _WIN32
@@ -25,23 +71,23 @@ char pathSep() {
 
 bool readWholeFile(const std::string& path, std::string& out, std::string& err) {
     out.clear();
-    std::FILE* f = std::fopen(path.c_str(), "rb");
+    std::FILE* f = openFile(path, "rb");
     if (!f) {
         err = std::strerror(errno);
         return false;
     }
     // A folder opens fine but reports a nonsense size: refuse it before
     // sizing the buffer from it.
-    struct stat st {};
-    const bool known = ::fstat(::fileno(f), &st) == 0;
-    if (known && S_ISDIR(st.st_mode)) {
+    FileStat st{};
+    const bool known = statOpenFile(f, st) == 0;
+    if (known && isFolderMode(st.st_mode)) {
         std::fclose(f);
         err = "is a folder";
         return false;
     }
     bool bad = false;
     try {
-        if (known && S_ISREG(st.st_mode) && st.st_size > 0) {
+        if (known && isFileMode(st.st_mode) && st.st_size > 0) {
             out.reserve(static_cast<std::size_t>(st.st_size));
             adviseLargePages(out.data(), out.capacity());
         }
@@ -74,8 +120,8 @@ void adviseLargePages([[maybe_unused]] const void* p, [[maybe_unused]] std::size
 }
 
 bool writeFileAtomic(const std::string& path, std::string_view bytes, std::string& err) {
-    std::string tmp = path + ".tmp" + std::to_string(static_cast<long>(::getpid()));
-    std::FILE* f = std::fopen(tmp.c_str(), "wb");
+    std::string tmp = path + ".tmp" + std::to_string(processId());
+    std::FILE* f = openFile(tmp, "wb");
     if (!f) {
         err = std::strerror(errno);
         return false;
@@ -90,45 +136,45 @@ bool writeFileAtomic(const std::string& path, std::string_view bytes, std::strin
         ok = false;
         err = std::strerror(errno);
     }
-    if (ok && std::rename(tmp.c_str(), path.c_str()) != 0) {
-        ok = false;
-        err = std::strerror(errno);
-    }
-    if (!ok) std::remove(tmp.c_str());
+    if (ok && !replaceFile(tmp, path, err)) ok = false;
+    if (!ok) removeFile(tmp);
     return ok;
 }
 
 bool appendLineToFile(const std::string& path, std::string_view line) {
-    std::FILE* f = std::fopen(path.c_str(), "ab");
+    std::FILE* f = openFile(path, "ab");
     if (!f) return false;
     bool ok = std::fwrite(line.data(), 1, line.size(), f) == line.size() && std::fwrite("\r\n", 1, 2, f) == 2;
     return std::fclose(f) == 0 && ok;
 }
 
+// Status through the file-system library: it takes wide names on Windows
+// and a folder's name with its closing separator (C:\models\) there too.
 bool fileExists(const std::string& path) {
-    struct stat st;
-    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    std::error_code ec;
+    return !path.empty() && std::filesystem::is_regular_file(fsPath(path), ec);
 }
 
 bool folderExists(const std::string& path) {
     if (path.empty() || path.find_first_of("*?") != std::string::npos) return false;
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    std::error_code ec;
+    return std::filesystem::is_directory(fsPath(path), ec);
 }
 
 long long fileSize(const std::string& path) {
-    struct stat st;
-    if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return 0;
-    return static_cast<long long>(st.st_size);
+    std::error_code ec;
+    if (path.empty() || !std::filesystem::is_regular_file(fsPath(path), ec)) return 0;
+    const auto n = std::filesystem::file_size(fsPath(path), ec);
+    return ec ? 0 : static_cast<long long>(n);
 }
 
 void deleteFile(const std::string& path) {
-    if (!path.empty()) std::remove(path.c_str());
+    if (!path.empty()) removeFile(path);
 }
 
 bool makeFolder(const std::string& path, std::string& err) {
     std::error_code ec;
-    std::filesystem::create_directories(path, ec);
+    std::filesystem::create_directories(fsPath(path), ec);
     if (ec && !folderExists(path)) {
         err = ec.message();
         return false;

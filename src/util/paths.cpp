@@ -7,6 +7,7 @@
 
 #include "util/assoc_array.h"
 #include "util/fileio.h"
+#include "util/fspath.h"
 
 namespace molv {
 
@@ -81,6 +82,18 @@ std::string pathPart(std::string_view path, int mask) {
     return out;
 }
 
+bool isAbsolutePath(std::string_view path) {
+    if (path.empty()) return false;
+#ifdef _WIN32
+    // A leading separator roots the name on the current drive, "C:" names a
+    // drive; "C:folder" (relative to that drive's own current folder) is
+    // rare enough to count as absolute.
+    return path[0] == '/' || path[0] == '\\' || (path.size() >= 2 && path[1] == ':');
+#else
+    return path[0] == '/';
+#endif
+}
+
 std::string joinPath(std::string_view folder, std::string_view name) {
     std::string out(folder);
     if (!out.empty() && out.back() != '/' && out.back() != '\\') out += pathSep();
@@ -92,7 +105,7 @@ bool writeLineTo(const std::string& path, std::string_view line, bool noNewline,
     std::string err;
     bool ok;
     if (append) {
-        std::FILE* f = std::fopen(path.c_str(), "ab");
+        std::FILE* f = openFile(path, "ab");
         if (!f) {
             err = std::strerror(errno);
             ok = false;

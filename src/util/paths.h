@@ -36,6 +36,9 @@ inline std::string baseName(std::string_view path) { return pathPart(path, kName
 inline std::string fileNameOf(std::string_view path) { return pathPart(path, kName | kExt); }
 // Whether the path names a folder at all ("/" or "\" anywhere).
 inline bool hasSeparator(std::string_view path) { return path.find_first_of("/\\") != std::string_view::npos; }
+// Whether the path names its file without the current folder: "/..." on
+// Linux; on Windows any leading separator, and a drive letter ("C:...").
+bool isAbsolutePath(std::string_view path);
 // folder + name with the platform separator between them unless folder is
 // empty or already ends with a separator.
 std::string joinPath(std::string_view folder, std::string_view name);

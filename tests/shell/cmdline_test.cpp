@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "shell/cmdline.h"
+#include "shell/process.h"
 #include "convert/context.h"
 #include "util/text.h"
 
@@ -11,6 +12,22 @@ TEST(CommandLineJoin, PlainWordsAreNotQuoted) {
     EXPECT_EQ(joinArguments({"-dbg", "C:\\models\\chair.3ds"}), "-dbg C:\\models\\chair.3ds");
     EXPECT_EQ(joinArguments({"my chair.obj"}), "\"my chair.obj\"");
     EXPECT_EQ(joinArguments({"", "a"}), "a");
+}
+
+// What Windows hands over is the whole line as typed; the program's own
+// name goes before the words are split.
+TEST(CommandLineWindows, ArgumentsFollowTheProgramName) {
+    EXPECT_EQ(argumentsOf("molvconv.exe -dbg C:\\models\\chair.3ds"), "-dbg C:\\models\\chair.3ds");
+    EXPECT_EQ(argumentsOf("\"C:\\Program Files\\molvConv\\molvconv.exe\"  \t\"my chair.obj\" "),
+              "\"my chair.obj\" ");
+    EXPECT_EQ(argumentsOf("molvconv"), "");
+    EXPECT_EQ(argumentsOf("\"C:\\unclosed quote\\molvconv.exe"), "");
+    EXPECT_EQ(argumentsOf(""), "");
+    // Then splitCommandLine's rules: a backslash before a quote stays a
+    // backslash, unquoted words with blanks are joined again.
+    CmdLineOptions o = parseCommandLine(argumentsOf("molvconv.exe -o \"D:\\out dir\\\"a.cmf C:\\my  models\\chair.3ds"));
+    EXPECT_EQ(o.outFile, "D:\\out dir\\a.cmf");
+    EXPECT_EQ(o.srcFile, "C:\\my models\\chair.3ds");
 }
 
 TEST(CommandLineParse, SwitchesAndSourceWords) {

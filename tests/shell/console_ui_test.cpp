@@ -3,45 +3,47 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 
 #include "shell/console_ui.h"
 #include "convert/context.h"
+#include "support/test_support.h"
+#include "util/fspath.h"
 
 using namespace molv;
 
 namespace {
 
-// In-memory streams for the three standard files.
+// The three standard files as files in a temporary folder (binary, so
+// the bytes read back are the bytes written, on every system).
 struct Streams {
-    std::string input;
+    std::string dir = molv::test::tempDir("console");
     std::FILE* in = nullptr;
-    char* outBuf = nullptr;
-    char* errBuf = nullptr;
-    std::size_t outLen = 0, errLen = 0;
     std::FILE* out = nullptr;
     std::FILE* err = nullptr;
 
-    explicit Streams(std::string in_text) : input(std::move(in_text)) {
-        in = input.empty() ? std::fopen("/dev/null", "r") : fmemopen(input.data(), input.size(), "r");
-        out = open_memstream(&outBuf, &outLen);
-        err = open_memstream(&errBuf, &errLen);
+    explicit Streams(const std::string& input) {
+        molv::test::writeFile(dir + "in", input);
+        in = openFile(dir + "in", "rb");
+        out = openFile(dir + "out", "w+b");
+        err = openFile(dir + "err", "w+b");
     }
     ~Streams() {
         std::fclose(in);
         std::fclose(out);
         std::fclose(err);
-        std::free(outBuf);
-        std::free(errBuf);
     }
-    std::string outText() {
-        std::fflush(out);
-        return std::string(outBuf, outLen);
+    static std::string text(std::FILE* f) {
+        std::fflush(f);
+        std::string s;
+        std::rewind(f);
+        char buf[4096];
+        std::size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
+        std::fseek(f, 0, SEEK_END);
+        return s;
     }
-    std::string errText() {
-        std::fflush(err);
-        return std::string(errBuf, errLen);
-    }
+    std::string outText() { return text(out); }
+    std::string errText() { return text(err); }
     long consumed() { return std::ftell(in); }
 };
 

@@ -7,6 +7,8 @@
 
 #include "convert/context.h"
 #include "shell/run_exe.h"
+#include "util/fileio.h"
+#include "util/fspath.h"
 #include "support/cal3d_check.h"
 #include "support/test_support.h"
 
@@ -22,13 +24,13 @@ protected:
         home = tempDir("home");
         cwd = tempDir("cwd");
         env = userEnv(home);
-        config = home + ".config/molvconv/";
+        config = userConfig(home);
     }
     RunResult run(const std::vector<std::string>& args, const std::string& input = "") {
         return runExe(args, cwd, env, input);
     }
     void box(const std::string& name = "box.obj") {
-        fs::copy_file(dataPath("shell/box.obj"), cwd + name);
+        fs::copy_file(dataPath("shell/box.obj"), fsPath(cwd + name));
         fs::copy_file(dataPath("shell/box.mtl"), cwd + "box.mtl", fs::copy_options::skip_existing);
     }
     std::string home, cwd, config;
@@ -85,6 +87,27 @@ TEST_F(Program, ConvertsAnObjAndSaysSoOnStdout) {
     EXPECT_EQ(r.out, "Conversion complete\n");
     EXPECT_EQ(r.err.find("Read complete: "), std::string::npos) << r.err;
     EXPECT_TRUE(fs::exists(cwd + "sub.cmf"));
+}
+
+TEST_F(Program, ASourceNamedOutsideAsciiConverts) {
+    const std::string name = "стул café";
+    box(name + ".obj");
+    RunResult r = run({"--yes", name + ".obj"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Conversion complete\n");
+    EXPECT_NE(r.err.find("-- READ: " + cwd + name + ".obj--"), std::string::npos) << r.err;
+    for (const char* ext : {".cmf", ".cfg", ".csf"}) EXPECT_TRUE(fs::exists(fsPath(cwd + "стул_café" + ext))) << ext;
+    if (cal3dAvailable()) {
+        auto info = loadCal3dSet(cwd + "стул_café");
+        EXPECT_TRUE(info.ok()) << info.error;
+    }
+    // Into a folder so named, and the same bytes as from an ASCII name.
+    fs::create_directories(fsPath(cwd + "выход"));
+    r = run({name + ".obj", "-o", "выход/стол.cmf"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    box("plain.obj");
+    ASSERT_EQ(run({"plain.obj"}).status, 0);
+    EXPECT_EQ(readFile(cwd + "выход/стол.cmf"), readFile(cwd + "plain.cmf"));
 }
 
 TEST_F(Program, OutputNameChoosesTheWriter) {
@@ -151,17 +174,19 @@ TEST_F(Program, DbgTracesStartUpToTheCurrentFolder) {
 
 TEST_F(Program, ConfigurationFolderFollowsTheEnvironment) {
     std::string temp = tempDir("TEMP");
-    env = userEnv(home, {"TEMP=" + temp});
+    env = userEnv(home, {"TEMP=" + temp, "USERPROFILE="});
     EXPECT_EQ(run({}).status, 0);
-    EXPECT_TRUE(fs::is_directory(temp + "molvconv/work"));
-    EXPECT_FALSE(fs::exists(config));
+    EXPECT_TRUE(fs::is_directory(fsPath(temp + "molvconv/work")));
+    EXPECT_FALSE(fs::exists(fsPath(config)));
 
-    std::string profile = tempDir("PROFILE");
+    // A user's name outside ASCII is in their profile folder's name.
+    std::string profile = tempDir("PROFILE") + "José Ж";
     env = userEnv(home, {"TEMP=" + temp, "USERPROFILE=" + profile});
     EXPECT_EQ(run({}).status, 0);
-    EXPECT_TRUE(fs::is_directory(profile + "application data/molvconv/work"));
+    EXPECT_TRUE(fs::is_directory(fsPath(profile + "/application data/molvconv/work")));
 }
 
+#ifndef _WIN32
 TEST_F(Program, DeveloperModeNeedsTheNameAndTheMarker) {
     std::string bin = tempDir("bin");
     fs::create_symlink(exePath(), bin + "vtm3");
@@ -182,14 +207,95 @@ TEST_F(Program, DeveloperModeNeedsTheNameAndTheMarker) {
     EXPECT_EQ(r.err.find("logfile="), std::string::npos);
 }
 
+#else
+// Started as vtm3.exe with the marker c:\molv.id the program works in v:\.
+struct DeveloperProgram : Program {
+    void SetUp() override {
+        Program::SetUp();
+        if (IsSkipped()) return;
+        if (fileExists(marker)) GTEST_SKIP() << "a developer's own marker is in place";
+        fs::copy_file(fsPath(exePath()), fsPath(bin + "vtm3.exe"));
+    }
+    void TearDown() override { deleteFile(marker); }
+    RunResult runDev(const std::vector<std::string>& args) { return runExe(args, cwd, env, "", bin + "vtm3.exe"); }
+    const std::string marker = "c:\\molv.id";
+    const std::string bin = tempDir("bin");
+};
+
+// Without the drive start-up cannot make its folder: it says so and fails
+// in the phase that names the folder.
+TEST_F(DeveloperProgram, WithoutDriveVFailsWithAMessage) {
+    if (folderExists("v:\\")) GTEST_SKIP() << "drive v: exists";
+    RunResult r = runDev({});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.find("logfile="), std::string::npos);  // no marker yet
+
+    writeFile(marker, "");
+    box();
+    r = runDev({"box.obj"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("code P3"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Probably a problem with the following path: \nv:\\"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(cwd + "box.cmf"));
+}
+
+// Needs v: mapped to an empty folder and MOLV_DRIVE_V set, as
+// scripts/windows.sh does under wine.
+TEST_F(DeveloperProgram, WorksInDriveV) {
+    if (!std::getenv("MOLV_DRIVE_V")) GTEST_SKIP() << "drive v: not mapped for the test (MOLV_DRIVE_V)";
+    ASSERT_TRUE(folderExists("v:\\"));
+    writeFile(marker, "");
+    RunResult r = runDev({"-DBG"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("logfile=v:\\0molvconv.log"), std::string::npos) << r.err;
+    EXPECT_EQ(readFile("v:\\0molvconv.log").rfind("L5\r\n", 0), 0u);  // -DBG traces from the command line on
+    box();
+    r = runDev({"box.obj"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::exists(cwd + "box.cmf"));
+    // The settings live in v:\ too, apart from a user's.
+    EXPECT_TRUE(fileExists("v:\\molvconv.cfg"));
+    EXPECT_FALSE(fs::exists(fsPath(config)));
+}
+
+TEST_F(Program, WindowsCommandLineIsSplitAsTyped) {
+    box("my box.obj");
+    // Unquoted words with blanks, a drive letter and backslashes.
+    RunResult r = runExeLine(cwd + "my box.obj -o \"" + cwd + "out put.cmf\"", cwd, env);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Conversion complete\n");
+    EXPECT_TRUE(fs::exists(cwd + "out put.cmf"));
+    // A backslash before a quote is a backslash: the C runtime would take
+    // \" for a quote and make one word of the rest of the line.
+    fs::create_directories(cwd + "sub dir");
+    r = runExeLine("-o \"" + cwd + "sub dir\\\"x.cmf my box.obj", cwd, env);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::exists(cwd + "sub dir\\x.cmf"));
+    // Both separators, and forward slashes after the drive.
+    std::string fwd = cwd;
+    for (char& c : fwd)
+        if (c == '\\') c = '/';
+    r = runExeLine("\"" + fwd + "my box.obj\" -o " + fwd + "sub\\mixed.cmf", cwd, env);
+    EXPECT_NE(r.status, 0);  // no folder "sub": a failure that says so
+    EXPECT_NE(r.err.find("mixed."), std::string::npos) << r.err;
+    fs::create_directories(cwd + "sub");
+    r = runExeLine("\"" + fwd + "my box.obj\" -o " + fwd + "sub\\mixed.cmf", cwd, env);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::exists(cwd + "sub\\mixed.cmf"));
+}
+#endif
+
 TEST_F(Program, StartUpFailureNamesThePhaseAndFolder) {
     // The configuration folder's parent is a file: the folder cannot be made.
     writeFile(home + "blocker", "x");
-    env = userEnv(home, {"TEMP=" + home + "blocker"});
+    env = userEnv(home, {"TEMP=" + home + "blocker", "USERPROFILE="});
     RunResult r = run({"a.obj"});
-    EXPECT_NE(r.status, 0);
+    EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Error in molvConv V0.2.49 code P3"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("Probably a problem with the following path: \n" + home + "blocker/molvconv/"), std::string::npos)
+    const std::string sep(1, pathSep());
+    EXPECT_NE(r.err.find("Probably a problem with the following path: \n" + home + "blocker" + sep + "molvconv" + sep),
+              std::string::npos)
         << r.err;
 }
 

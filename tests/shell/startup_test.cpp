@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "shell/startup.h"
+#include "util/fileio.h"
 #include "support/harness.h"
 #include "support/test_support.h"
 
@@ -15,15 +16,43 @@ using molv::test::TestContext;
 
 namespace {
 
+const std::string sep(1, pathSep());
+
+// A user's environment with home as their folder, and the configuration
+// folder start-up then picks.
+#ifdef _WIN32
+ProcessEnv homeEnv(const std::string& home) {
+    ProcessEnv e;
+    e.userProfile = home;
+    return e;
+}
+std::string configIn(const std::string& home) { return home + "application data\\molvconv\\"; }
+#else
 ProcessEnv homeEnv(const std::string& home) {
     ProcessEnv e;
     e.home = home;
     e.xdgConfigHome = home + ".config";
     return e;
 }
+std::string configIn(const std::string& home) { return home + ".config/molvconv/"; }
+#endif
 
 }  // namespace
 
+#ifdef _WIN32
+TEST(ConfigFolder, UserProfileThenTemp) {
+    ProcessEnv e;
+    e.temp = "C:\\Users\\u\\AppData\\Local\\Temp";
+    EXPECT_EQ(configDirFor(e), "C:\\Users\\u\\AppData\\Local\\Temp\\molvconv\\");
+    e.userProfile = "C:\\Users\\u";
+    EXPECT_EQ(configDirFor(e), "C:\\Users\\u\\application data\\molvconv\\");
+    e.userProfile = "D:/profiles/u/";  // either separator closes a folder
+    EXPECT_EQ(configDirFor(e), "D:/profiles/u/application data\\molvconv\\");
+    EXPECT_EQ(devMarkerPath(e), "c:\\molv.id");
+    EXPECT_EQ(devFolderFor(e), "v:\\");
+    EXPECT_EQ(programBaseName("C:\\Program Files\\molvConv\\vtm3.exe"), "vtm3");
+}
+#else
 TEST(ConfigFolder, UserProfileThenTempThenThePlatformFolder) {
     ProcessEnv e;
     e.home = "/home/u";
@@ -37,10 +66,11 @@ TEST(ConfigFolder, UserProfileThenTempThenThePlatformFolder) {
     e.userProfile = "/profiles/u/";
     EXPECT_EQ(configDirFor(e), "/profiles/u/application data/molvconv/");
 }
+#endif
 
 TEST(StartUp, SetsUpFoldersLogFileAndSettings) {
     std::string home = tempDir("suhome");
-    std::string cfg = home + ".config/molvconv/";
+    std::string cfg = configIn(home);
     std::filesystem::create_directories(cfg);
     writeFile(cfg + "molvconv.cfg", "autoCentre=False\r\ndflt_autosize=80\r\n");
     TestContext t;
@@ -55,9 +85,9 @@ TEST(StartUp, SetsUpFoldersLogFileAndSettings) {
                                   "Collada .dae|*.dae|All Files (*.*)|*.*");
     EXPECT_EQ(r.phase, "P8");
     EXPECT_EQ(ctx.app.configDir, cfg);
-    EXPECT_EQ(ctx.app.workdir, cfg + "work/");
+    EXPECT_EQ(ctx.app.workdir, cfg + "work" + sep);
     EXPECT_TRUE(std::filesystem::is_directory(cfg + "work"));
-    EXPECT_EQ(ctx.logFileName, cfg + "work/0molvconv.log");
+    EXPECT_EQ(ctx.logFileName, cfg + "work" + sep + "0molvconv.log");
     EXPECT_FALSE(ctx.app.devMode);
     EXPECT_FALSE(ctx.app.dbgTrace);
     EXPECT_EQ(ctx.app.srcFile, "");
@@ -70,6 +100,7 @@ TEST(StartUp, SetsUpFoldersLogFileAndSettings) {
     EXPECT_TRUE(ui.boxes.empty());
 }
 
+#ifndef _WIN32  // Windows: molvconv_test.cpp runs the program as vtm3.exe
 TEST(StartUp, DeveloperModeUsesItsOwnFolder) {
     std::string home = tempDir("sudev");
     std::string cfg = home + ".config/molvconv/";
@@ -91,10 +122,11 @@ TEST(StartUp, DeveloperModeUsesItsOwnFolder) {
     EXPECT_EQ(ctx.app.knownTypes, "");
     EXPECT_TRUE(ui.sawLog("logfile=" + cfg + "dev/0molvconv.log"));
 }
+#endif
 
 TEST(StartUp, WorkFolderThatCannotBeMadeEndsStartUpInP6) {
     std::string home = tempDir("sup6");
-    std::string cfg = home + ".config/molvconv/";
+    std::string cfg = configIn(home);
     std::filesystem::create_directories(cfg);
     writeFile(home + "file", "x");
     writeFile(cfg + "molvconv.cfg", "workdir=" + home + "file/work/\r\n");

@@ -1,12 +1,19 @@
 #include "support/test_support.h"
 
+#ifdef _WIN32
+#include <process.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <vector>
+
+#include "util/fileio.h"
+#include "util/fspath.h"
 
 namespace molv::test {
 
@@ -15,7 +22,7 @@ struct Cleanup {
     std::vector<std::string> dirs;
     ~Cleanup() {
         std::error_code ec;
-        for (auto& d : dirs) std::filesystem::remove_all(d, ec);
+        for (auto& d : dirs) std::filesystem::remove_all(fsPath(d), ec);
     }
 };
 Cleanup& cleanup() {
@@ -26,12 +33,17 @@ Cleanup& cleanup() {
 
 std::string tempDir(const std::string& tag) {
     static int n = 0;
+#ifdef _WIN32
+    const int pid = ::_getpid();
+#else
+    const int pid = static_cast<int>(::getpid());
+#endif
     auto base = std::filesystem::temp_directory_path() /
-                ("molvtest_" + std::to_string(::getpid()) + "_" + tag + "_" + std::to_string(n++));
+                fsPath("molvtest_" + std::to_string(pid) + "_" + tag + "_" + std::to_string(n++));
     std::filesystem::remove_all(base);
     std::filesystem::create_directories(base);
-    cleanup().dirs.push_back(base.string());
-    return base.string() + "/";
+    cleanup().dirs.push_back(utf8Path(base));
+    return utf8Path(base) + pathSep();
 }
 
 std::string firstDifference(std::string_view want, std::string_view got) {
@@ -50,14 +62,14 @@ std::string firstDifference(std::string_view want, std::string_view got) {
 }
 
 std::string readFile(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
+    std::ifstream f(fsPath(path), std::ios::binary);
     std::stringstream ss;
     ss << f.rdbuf();
     return ss.str();
 }
 
 void writeFile(const std::string& path, std::string_view bytes) {
-    std::ofstream f(path, std::ios::binary);
+    std::ofstream f(fsPath(path), std::ios::binary);
     f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 

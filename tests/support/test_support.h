@@ -6,7 +6,8 @@
 
 namespace molv::test {
 
-// A fresh empty folder under the system's temporary folder, removed at exit.
+// A fresh empty folder under the system's temporary folder, removed at exit;
+// its name ends with the platform's separator.
 std::string tempDir(const std::string& tag);
 // Hex dump of the first difference between two byte strings ("" when equal).
 std::string firstDifference(std::string_view want, std::string_view got);

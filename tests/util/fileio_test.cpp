@@ -1,16 +1,31 @@
 #include "util/fileio.h"
 
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <process.h>
+#else
 #include <unistd.h>
+#endif
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "support/test_support.h"
+#include "util/fspath.h"
+#include "util/paths.h"
 
 namespace molv {
 namespace {
+
+long processNumber() {
+#ifdef _WIN32
+    return static_cast<long>(::_getpid());
+#else
+    return static_cast<long>(::getpid());
+#endif
+}
 
 TEST(FileIo, WholeFileRoundTripKeepsEveryByte) {
     const std::string dir = test::tempDir("fileio");
@@ -47,7 +62,7 @@ TEST(FileIo, FailedAtomicWriteLeavesOldFileIntact) {
     ASSERT_TRUE(writeFileAtomic(path, "old contents", err));
     // Block the temporary file's name with a folder, so the write fails
     // before anything reaches the target.
-    const std::string tmp = path + ".tmp" + std::to_string(static_cast<long>(::getpid()));
+    const std::string tmp = path + ".tmp" + std::to_string(processNumber());
     std::filesystem::create_directory(tmp);
     EXPECT_FALSE(writeFileAtomic(path, "new", err));
     EXPECT_FALSE(err.empty());
@@ -71,6 +86,46 @@ TEST(FileIo, FailedAtomicWriteLeavesOldFileIntact) {
     EXPECT_FALSE(writeFileAtomic(dir + "no/such/folder/x.cmf", "x", err));
 }
 
+TEST(FileIo, ReplacesAnExistingFile) {
+    // Windows' rename refuses an existing target; a second conversion into
+    // the same names must still replace every file.
+    const std::string dir = test::tempDir("fileio");
+    std::string err;
+    ASSERT_TRUE(writeFileAtomic(dir + "a.cmf", "first, longer contents", err)) << err;
+    ASSERT_TRUE(writeFileAtomic(dir + "a.cmf", "second", err)) << err;
+    EXPECT_EQ(test::readFile(dir + "a.cmf"), "second");
+    ASSERT_TRUE(writeLine(dir + "a.cfg", "x=1"));
+    ASSERT_TRUE(writeLine(dir + "a.cfg", "y=2"));
+    ASSERT_TRUE(appendLine(dir + "a.cfg", "z=3"));
+    EXPECT_EQ(test::readFile(dir + "a.cfg"), "y=2\r\nz=3\r\n");
+}
+
+TEST(FileIo, NamesOutsideAscii) {
+    const std::string dir = test::tempDir("fileio");
+    const std::string folder = dir + "стул café";
+    std::string err;
+    ASSERT_TRUE(makeFolder(folder + "/ü", err)) << err;
+    EXPECT_TRUE(folderExists(folder));
+    EXPECT_TRUE(folderExists(folder + pathSep()));  // with its closing separator
+    const std::string file = folder + pathSep() + "стул café.obj";
+    ASSERT_TRUE(writeFileAtomic(file, "v 1 2 3\r\n", err)) << err;
+    ASSERT_TRUE(writeFileAtomic(file, "v 1 2 3\r\nv 4 5 6\r\n", err)) << err;
+    EXPECT_TRUE(fileExists(file));
+    EXPECT_FALSE(fileExists(folder));
+    EXPECT_EQ(fileSize(file), 18);
+    std::string back;
+    ASSERT_TRUE(readWholeFile(file, back, err)) << err;
+    EXPECT_EQ(back, "v 1 2 3\r\nv 4 5 6\r\n");
+    EXPECT_TRUE(appendLineToFile(file, "f 1 2 3"));
+    EXPECT_EQ(fileSize(file), 27);
+    // The name as the file system lists it is the name given.
+    std::vector<std::string> names;
+    for (auto& e : std::filesystem::directory_iterator(fsPath(folder))) names.push_back(utf8Path(e.path().filename()));
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"ü", "стул café.obj"}));
+    deleteFile(file);
+    EXPECT_FALSE(fileExists(file));
+}
 
 }  // namespace
 }  // namespace molv

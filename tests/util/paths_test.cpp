@@ -28,6 +28,27 @@ TEST(SplitPath, WindowsPath) {
     expectParts("C:\\models\\", "C:", "\\models\\", "", "");
 }
 
+TEST(SplitPath, DrivesSharesAndBothSeparators) {
+    expectParts("C:/models/chair.3ds", "C:", "/models/", "chair", "3ds");
+    expectParts("D:\\models/sub\\chair.obj", "D:", "\\models/sub\\", "chair", "obj");
+    expectParts("\\\\server\\share\\m\\x.dae", "\\\\server\\share", "\\m\\", "x", "dae");
+    expectParts("//server/share/x.dae", "//server/share", "/", "x", "dae");
+    expectParts("\"C:\\my models\\chair.3ds\" -x", "C:", "\\my models\\", "chair", "3ds");
+    expectParts("C:\\a/b\\c.obj", "C:", "\\a/", "b\\c", "obj", '/');  // only the given separator
+}
+
+TEST(Paths, AbsoluteNames) {
+    EXPECT_TRUE(isAbsolutePath("/data/x.obj"));
+    for (const char* relative : {"", "x.obj", "sub/x.obj", "sub\\x.obj", ".\\x.obj"})
+        EXPECT_FALSE(isAbsolutePath(relative)) << relative;
+#ifdef _WIN32
+    for (const char* absolute : {"C:\\x.obj", "c:/m/x.obj", "\\x.obj", "\\\\server\\share\\x.obj"})
+        EXPECT_TRUE(isAbsolutePath(absolute)) << absolute;
+#else
+    EXPECT_FALSE(isAbsolutePath("C:\\x.obj"));  // a file name like any other
+#endif
+}
+
 TEST(TextEdits, DeleteAndInsertChars) {
     std::string s = "abcdef";
     deleteChars(s, 2, 3);

@@ -1,0 +1,87 @@
+#include "shell/process.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+#include "shell/cmdline.h"
+#include "util/fspath.h"
+
+namespace molv {
+
+std::string argumentsOf(std::string_view line) {
+    auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    std::size_t i = 0;
+    if (!line.empty() && line[0] == '"') {
+        std::size_t q = line.find('"', 1);
+        i = q == std::string_view::npos ? line.size() : q + 1;
+    }
+    while (i < line.size() && !blank(line[i])) ++i;
+    while (i < line.size() && blank(line[i])) ++i;
+    return std::string(line.substr(i));
+}
+
+#ifdef _WIN32
+
+std::string processArguments(int, char**) { return argumentsOf(utf8Of(GetCommandLineW())); }
+
+std::string processProgramPath(const char* argv0) {
+    std::wstring buf(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
+        if (n == 0) break;
+        if (n < buf.size()) return utf8Of(std::wstring_view(buf.data(), n));
+        buf.resize(buf.size() * 2);
+    }
+    return argv0 ? argv0 : "";
+}
+
+std::optional<std::string> envValue(const char* name) {
+    const wchar_t* v = ::_wgetenv(wideOf(name).c_str());
+    if (!v || !*v) return std::nullopt;
+    return utf8Of(v);
+}
+
+Utf8Console::Utf8Console() : in_(GetConsoleCP()), out_(GetConsoleOutputCP()) {
+    // Without a console both are 0 and there is nothing to set.
+    if (in_) SetConsoleCP(CP_UTF8);
+    if (out_) SetConsoleOutputCP(CP_UTF8);
+}
+
+Utf8Console::~Utf8Console() {
+    if (in_) SetConsoleCP(in_);
+    if (out_) SetConsoleOutputCP(out_);
+}
+
+#else
+
+std::string processArguments(int argc, char** argv) {
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+    return joinArguments(args);
+}
+
+std::string processProgramPath(const char* argv0) { return argv0 ? argv0 : ""; }
+
+std::optional<std::string> envValue(const char* name) {
+    const char* v = std::getenv(name);
+    if (!v || !*v) return std::nullopt;
+    return std::string(v);
+}
+
+Utf8Console::Utf8Console() = default;
+Utf8Console::~Utf8Console() = default;
+
+#endif
+
+std::string currentFolder() {
+    std::error_code ec;
+    std::filesystem::path p = std::filesystem::current_path(ec);
+    return ec ? std::string() : utf8Path(p);
+}
+
+}  // namespace molv

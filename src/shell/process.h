@@ -1,0 +1,39 @@
+// What the process was given, as UTF-8 text: its command line, the program
+// file, environment variables and the current folder. On Windows these come
+// from the wide-character interfaces, and the command line is the text the
+// user typed (GetCommandLineW), so splitCommandLine, not the C runtime,
+// decides what a quote or a backslash means.
+#pragma once
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace molv {
+
+// The command line after the program's name.
+std::string processArguments(int argc, char** argv);
+// The program file as started (argv0 where the system offers nothing better).
+std::string processProgramPath(const char* argv0);
+// The variable's value; unset and empty are the same.
+std::optional<std::string> envValue(const char* name);
+// The current folder; empty when it cannot be had.
+std::string currentFolder();
+
+// The arguments of a whole Windows command line: the program's name (in
+// quotes, or up to the first blank or tab) and the blanks after it go.
+std::string argumentsOf(std::string_view commandLine);
+
+// While it lives, a Windows console shows and takes UTF-8 text; the code
+// pages it had come back afterwards. Elsewhere it does nothing.
+class Utf8Console {
+public:
+    Utf8Console();
+    ~Utf8Console();
+    Utf8Console(const Utf8Console&) = delete;
+    Utf8Console& operator=(const Utf8Console&) = delete;
+
+private:
+    unsigned in_ = 0, out_ = 0;
+};
+
+}  // namespace molv
