@@ -36,6 +36,12 @@ inline std::string baseName(std::string_view path) { return pathPart(path, kName
 inline std::string fileNameOf(std::string_view path) { return pathPart(path, kName | kExt); }
 // Whether the path names a folder at all ("/" or "\" anywhere).
 inline bool hasSeparator(std::string_view path) { return path.find_first_of("/\\") != std::string_view::npos; }
+// Whether a name taken from a file's content stays inside the folder it is
+// joined to: not empty, no leading separator, no drive ("c:"), no ".."
+// part; "/" and "\" both count as separators.
+bool staysInside(std::string_view name);
+// The last component of a name, after its last "/" or "\".
+std::string_view lastComponent(std::string_view name);
 // folder + name with the platform separator between them unless folder is
 // empty or already ends with a separator.
 std::string joinPath(std::string_view folder, std::string_view name);
