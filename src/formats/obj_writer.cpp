@@ -1,8 +1,9 @@
 // Wavefront writer.
 //
 // Vertices at exactly the same position are written once: the vertices are
-// sorted by their coordinates' bit order (a total order, so NaN and -0 cannot
-// upset the sort) and runs of equal keys share the first vertex of the run.
+// sorted by keys made from their coordinates' bits (a total order, so a NaN
+// cannot upset the sort) and runs of equal keys share the first vertex of
+// the run.
 // That costs n log n on any input, sorted or not.
 //
 // The store keeps z negated and each triangle's corners reversed against the
@@ -30,10 +31,10 @@ namespace {
 
 constexpr const char* kEol = "\r\n";
 
-// Orders floats as their values, with -0 before 0 and NaNs at the ends;
-// equal keys mean equal bits.
+// Orders floats as their values (NaNs at the ends); -0 counts as 0, so
+// equal keys mean equal values.
 std::uint32_t orderKey(float f) {
-    const auto bits = std::bit_cast<std::uint32_t>(f);
+    const auto bits = std::bit_cast<std::uint32_t>(f + 0.0f);
     return (bits & 0x80000000u) ? ~bits : (bits | 0x80000000u);
 }
 
@@ -156,9 +157,37 @@ std::vector<std::int32_t> MergeDuplicateVertices(const ModelStore& m, std::int32
     return keep;
 }
 
+namespace {
+// b / 255 rounded to 15 significant digits from the exact quotient (halves
+// up), trailing zeros dropped: 178 gives 0.698039215686275, where rounding
+// the nearest double instead would give ...274.
+std::string fractionOf255(unsigned b) {
+    if (b == 0) return "0";
+    if (b >= 255) return "1";
+    std::string digits;
+    unsigned rem = b;
+    int significant = 0;
+    while (significant < 15) {
+        rem *= 10;
+        const unsigned d = rem / 255;
+        rem %= 255;
+        digits += static_cast<char>('0' + d);
+        if (d != 0 || significant > 0) ++significant;
+    }
+    if (rem * 10 / 255 >= 5) {
+        // The quotient is at most 254/255: a carry never reaches the point.
+        std::size_t i = digits.size();
+        while (i > 0 && digits[i - 1] == '9') digits[--i] = '0';
+        if (i > 0) ++digits[i - 1];
+    }
+    while (!digits.empty() && digits.back() == '0') digits.pop_back();
+    return "0." + digits;
+}
+}  // namespace
+
 std::string MtlColourText(const Colour& c) {
     std::string s;
-    for (std::uint8_t b : {c.r, c.g, c.b}) s += " " + fmtSignificant(b / 255.0, 15);
+    for (std::uint8_t b : {c.r, c.g, c.b}) s += " " + fractionOf255(b);
     return s;
 }
 

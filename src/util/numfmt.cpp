@@ -41,17 +41,6 @@ std::string fmtDecimals(double v, int places) {
     return s;
 }
 
-std::string fmtSignificant(double v, int digits) {
-    if (digits < 1) digits = 1;
-    if (digits > 17) digits = 17;
-    char buf[64];
-    auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, digits);
-    if (r.ec != std::errc()) return numText(v);
-    std::string s(buf, r.ptr);
-    if (s == "-0") s = "0";
-    return s;
-}
-
 std::string hexOf(std::int32_t v, int width) {
     static const char* digits = "0123456789ABCDEF";
     std::uint32_t u = static_cast<std::uint32_t>(v);

@@ -23,9 +23,6 @@ inline std::string numText(unsigned long v) { return std::to_string(v); }
 std::string fmt2(double v, int width = 0);
 // "0.###...": at most `places` decimals, trailing zeros (and a bare point) dropped.
 std::string fmtDecimals(double v, int places);
-// At most `digits` significant digits, trailing zeros dropped, an exponent
-// only for very large or small values (printf's %.<digits>g): "0.698039215686275".
-std::string fmtSignificant(double v, int digits);
 // Upper-case hexadecimal, zero padded on the left to width (two's complement
 // for negative values).
 std::string hexOf(std::int32_t v, int width = 6);
