@@ -1,5 +1,7 @@
 #include "convert/registry.h"
 
+#include <string_view>
+
 #include "cal3d/cal3d_set.h"
 #include "formats/an8_reader.h"
 #include "formats/an8_writer.h"
@@ -82,8 +84,10 @@ std::string outputTypesHelp() {
     std::string out;
     for (const FormatEntry& f : kFormats) {
         if (!f.write) continue;
+        // A single file of the Cal3D set is said to come alone.
+        const bool cal3dPart = std::string_view(f.description).starts_with("Cal3D");
         out += std::string(21, ' ') + "." + f.ext + "  " + f.description +
-               (f.cal3dSet ? ": the whole Cal3D set" : " alone") + "\n";
+               (f.cal3dSet ? ": the whole Cal3D set" : cal3dPart ? " alone" : "") + "\n";
     }
     return out;
 }

@@ -39,8 +39,18 @@ std::string quoted(std::string_view s) {
     return r + "\"";
 }
 
-// Adding 0 turns -0 into 0.
-std::string coord(float v) { return numText(v + 0.0f); }
+// " (a b)" or " (a b c)": the shortest text of each float (adding 0 turns
+// -0 into 0), appended in place (a million-point mesh makes many).
+void appendTuple(std::string& out, std::initializer_list<float> values) {
+    out += " (";
+    bool first = true;
+    for (float v : values) {
+        if (!first) out += ' ';
+        first = false;
+        appendNumText(out, v + 0.0f);
+    }
+    out += ')';
+}
 
 std::string An8Rgb(const Colour& c) {
     return std::to_string(c.r) + " " + std::to_string(c.g) + " " + std::to_string(c.b);
@@ -170,11 +180,11 @@ private:
         std::size_t count = 0;
         for (std::int32_t v : num_.vertices()) {
             const Vertex& vx = m_.Vertices[static_cast<std::size_t>(v)];
-            pts += " (" + coord(vx.pos.x) + " " + coord(vx.pos.y) + " " + coord(-vx.pos.z) + ")";
+            appendTuple(pts, {vx.pos.x, vx.pos.y, -vx.pos.z});
             if (wantUVs) {
                 // A point without a pair still gets one, so the numbers stay aligned.
                 const UV uv = vx.UVs.empty() ? UV{} : vx.UVs[0];
-                uvs += " (" + coord(uv.u) + " " + coord(1.0f - uv.v) + ")";
+                appendTuple(uvs, {uv.u, 1.0f - uv.v});
             }
             if (++count % 4 == 0) {
                 line("       " + pts);
@@ -192,16 +202,23 @@ private:
     }
 
     void An8WriteFaces(bool textured) {
-        const std::string prefix = std::string("3 ") + (textured ? "4" : "0") + " 0 -1";
+        const std::string prefix = std::string("        3 ") + (textured ? "4" : "0") + " 0 -1 (";
         line("      faces {");
         for (std::int32_t f : num_.faces()) {
             const Face& face = m_.VFaces[static_cast<std::size_t>(f)];
-            std::string corners;
+            out_ += prefix;
             for (int k = 2; k >= 0; --k) {
-                const std::string local = std::to_string(num_.localOf(face.vtx[k]));
-                corners += textured ? " (" + local + " " + local + ")" : " (" + local + ")";
+                const std::int32_t local = num_.localOf(face.vtx[k]);
+                out_ += " (";
+                appendNumText(out_, static_cast<long long>(local));
+                if (textured) {
+                    out_ += ' ';
+                    appendNumText(out_, static_cast<long long>(local));
+                }
+                out_ += ')';
             }
-            line("        " + prefix + " (" + corners + " )");
+            out_ += " )";
+            out_ += kEol;
         }
         line("      }");
     }

@@ -16,7 +16,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <charconv>
 
 #include "core/diagnostics.h"
 #include "model/io_env.h"
@@ -58,18 +57,14 @@ std::int32_t vertexCount(const ModelStore& m) {
 // " 1 ", "-2 ": the print form.
 void printNumber(std::string& out, float v) {
     v += 0.0f;  // no "-0"
-    char buf[32];
-    auto r = std::to_chars(buf, buf + sizeof buf, v);
     if (!(v < 0)) out += ' ';
-    out.append(buf, r.ptr);
+    appendNumText(out, v);
     out += ' ';
 }
 
-void printNumber(std::string& out, std::int64_t v) {
-    char buf[24];
-    auto r = std::to_chars(buf, buf + sizeof buf, v);
+void printNumber(std::string& out, long long v) {
     if (v >= 0) out += ' ';
-    out.append(buf, r.ptr);
+    appendNumText(out, v);
     out += ' ';
 }
 
@@ -125,7 +120,7 @@ ObjText objText(WriteEnv& env, const std::string& libraryName, bool logDuplicate
         r.text += "f ";
         for (int k = 2; k >= 0; --k) {
             const std::int32_t v = keep[static_cast<std::size_t>(face.vtx[k])];
-            printNumber(r.text, std::int64_t{number[static_cast<std::size_t>(v)]} + 1);
+            printNumber(r.text, static_cast<long long>(number[static_cast<std::size_t>(v)]) + 1);
         }
         r.text += kEol;
         ++r.faces;

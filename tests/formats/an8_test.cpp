@@ -220,6 +220,8 @@ const char* const kTwoMeshes =
     "header { version { \"0.96 beta\" } }\n"
     "description { \"ignored\" }\n"
     "environment { grid { 1 10 50 50 } }\n"
+    "figure { \"f\" bone { \"root\" } }\n"
+    "sequence { \"walk\" }\n"
     "texture { \"tex\" file { \"C:\\\\maps\\\\bark.png\" } }\n"
     "object { \"tree\"\n"
     "  material { \"bark wood\" surface {\n"
@@ -245,9 +247,7 @@ const char* const kTwoMeshes =
     "      3 4 0 -1 ( (0 1) (2 0) (1 0) )\n"
     "    }\n"
     "  }\n"
-    "}\n"
-    "figure { \"f\" bone { \"root\" } }\n"
-    "sequence { \"walk\" }";  // no line end after the last line
+    "}";  // no line end: the object closes on the last line
 
 TEST_F(An8Test, ReadsFansMeshesMaterialsAndTextureCopies) {
     ASSERT_TRUE(read(kTwoMeshes));
@@ -296,6 +296,11 @@ TEST_F(An8Test, ReadsFansMeshesMaterialsAndTextureCopies) {
     EXPECT_EQ(group(1).FgFaces[1], 5);
     EXPECT_EQ(m.Meshes[0].num_FaceGrps, 2);
     EXPECT_TRUE(ui.sawLog("DONE"));
+    // The mesh writer finds both groups through the store's bookkeeping.
+    CmfResult cmf;
+    buildCmf(ctx, &cmf);
+    EXPECT_EQ(cmf.submeshes, 2);
+    EXPECT_EQ(cmf.skippedFaces, 0);
 }
 
 TEST_F(An8Test, PointNumbersBeyondSixteenBits) {
