@@ -8,11 +8,12 @@ Context::Context(UI& u) : Diagnostics(u), model(*this, settings) { app.knownType
 
 ReadEnv Context::readEnv() {
     return ReadEnv{*this, model, settings, app.srcFile, app.srcFolder, app.modelName, currentFolder, app.devMode,
-                   app.extraLog, app.dbgTrace};
+                   app.extraLog, app.dbgTrace, app.workdir, {}, false};
 }
 
 WriteEnv Context::writeEnv() {
-    return WriteEnv{*this, model, skel, settings, app.outBase, app.outName, app.srcFolder, app.devMode, app.extraLog, false};
+    return WriteEnv{*this, model, skel, settings, app.outBase, app.outName, app.srcFolder, app.devMode, app.extraLog,
+                    false, app.srcExt};
 }
 
 }  // namespace molv

@@ -31,6 +31,8 @@ struct AppState {
     std::string fileFilter;
     bool readAbort = false;
     bool cmfAbort = false;
+    // The last read wrote its own output (a listing): no write follows.
+    bool readWroteOutput = false;
     // Developer panel values.
     bool statsFlag = false;
     std::int32_t devNum1 = 0, devNum2 = 0;

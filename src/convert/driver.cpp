@@ -4,6 +4,7 @@
 #include "convert/fixups.h"
 #include "convert/registry.h"
 #include "convert/settings.h"
+#include "formats/listings.h"
 #include "model/checks.h"
 #include "model/extents.h"
 #include "model/io_env.h"
@@ -38,6 +39,12 @@ enum class SetResult { Written, Failed, Abandoned, NotWritten };
 SetResult writeCal3dSet(Context& ctx, const FormatEntry& out) {
     AppState& a = ctx.app;
     ModelStore& m = ctx.model;
+    // Before the questions: a source without a Cal3D path is not written,
+    // whatever the answers.
+    if (!setSource(a.srcExt)) {
+        ctx.msgBox("need to setup write_" + a.srcExt + "_cmf()");
+        return SetResult::NotWritten;
+    }
     if (m.maxSpan == 0) SetMaxMinsM(m);
     if (!m.modelCentred) {
         Answer ans = ctx.msgBox("Model not centred LR/FB: centre?", Buttons::YesNoCancel, Answer::Yes);
@@ -50,14 +57,27 @@ SetResult writeCal3dSet(Context& ctx, const FormatEntry& out) {
         if (!span || span->empty()) return SetResult::Abandoned;
         if (*span != "=") ResizeModel(ctx, *span, false, false);
     }
-    if (!setSource(a.srcExt)) {
-        ctx.msgBox("need to setup write_" + a.srcExt + "_cmf()");
-        return SetResult::NotWritten;
-    }
     WriteEnv env = ctx.writeEnv();
     const bool ok = out.write(env, a.outFile);
     if (env.writeFailed) a.writeFailed = true;
     return ok && !a.writeFailed ? SetResult::Written : SetResult::Failed;
+}
+
+// Runs a reader as the dispatch does: a failure sets readAbort and shows its
+// message; the output the reader names becomes outFile.
+bool runReader(Context& ctx, ReadFn read) {
+    AppState& a = ctx.app;
+    ReadEnv env = ctx.readEnv();
+    const ReadResult r = read(env, a.srcFile);
+    ReportBadFaceSummary(ctx.model);
+    a.readWroteOutput = env.wroteOutput;
+    if (!env.outFile.empty()) a.outFile = env.outFile;
+    if (!r.ok()) {
+        a.readAbort = true;
+        if (!r.message.empty()) ctx.msgBox(r.message);
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -131,6 +151,7 @@ bool readDispatch(Context& ctx) {
     ModelStore& m = ctx.model;
     a.cmfAbort = false;
     a.readAbort = false;
+    a.readWroteOutput = false;
     m.ClearModel();
     a.srcExt = lowerExt(a.srcFile);
     if (!a.knownTypes.empty() && !knownTypeListed(a.knownTypes, a.srcExt)) {
@@ -161,11 +182,8 @@ bool readDispatch(Context& ctx) {
     m.modelCentred = false;
     ctx.xml.xmlLineNo = 0;
 
-    if (a.srcFile.find("descriptors.rtml") != std::string::npos ||
-        a.srcFile.find("bodyparts.rtml") != std::string::npos) {
-        refuseUnknown(ctx, a.srcExt);
-        return false;
-    }
+    // A catalogue is listed, whatever its extension, and that is all.
+    if (isCatalogueName(a.srcFile)) return runReader(ctx, &listCatalogue);
     if (a.modelName == "StateMachine") return false;
 
     bool geometry = false;
@@ -175,14 +193,7 @@ bool readDispatch(Context& ctx) {
             refuseUnknown(ctx, a.srcExt);
             return false;
         }
-        ReadEnv env = ctx.readEnv();
-        const ReadResult r = f->read(env, a.srcFile);
-        ReportBadFaceSummary(m);
-        if (!r.ok()) {
-            a.readAbort = true;
-            if (!r.message.empty()) ctx.msgBox(r.message);
-            return false;
-        }
+        if (!runReader(ctx, f->read)) return false;
         geometry = f->geometry;
     }
     if (geometry) {
@@ -238,6 +249,11 @@ bool convertFile(Context& ctx, const std::string& srcFile, const std::string& ou
     a.outFile = outFile;
     a.readAbort = false;
     if (!readDispatch(ctx) || a.readAbort) return false;
+    // A listing wrote its report while reading: there is nothing to write,
+    // and no empty model to ask questions about.
+    if (a.readWroteOutput) return true;
+    // An output named on the command line wins over one the source names.
+    if (!outFile.empty()) a.outFile = outFile;
     // A geometry source that gave no face would become an empty prop.
     const FormatEntry* f = formatFor(a.srcExt);
     if (f && f->geometry && ctx.model.ttlnum_Faces <= 0) {

@@ -1,9 +1,16 @@
 #include "convert/registry.h"
 
+#include <string_view>
+
 #include "cal3d/cal3d_set.h"
+#include "formats/an8_reader.h"
+#include "formats/an8_writer.h"
 #include "formats/dae_reader.h"
+#include "formats/listings.h"
 #include "formats/obj_reader.h"
+#include "formats/obj_writer.h"
 #include "formats/tds_reader.h"
+#include "formats/txm_reader.h"
 #include "model/io_env.h"
 
 namespace molv {
@@ -18,20 +25,21 @@ bool writeCsfOut(WriteEnv& env, const std::string& path) { return writeSkeletonC
 constexpr FormatEntry kFormats[] = {
     // ext        description                    read      write         dev    geom   setSrc cal3dSet
     {"3ds", "3D Studio", &Read3DS, nullptr, false, true, true, false},
-    {"obj", "Wavefront", &LoadObj, nullptr, false, true, true, false},
+    {"obj", "Wavefront", &LoadObj, &WriteObj, false, true, true, false},
     {"dae", "Collada", &LoadDae, nullptr, false, true, true, false},
     {"cmf", "Cal3D mesh", nullptr, &writeSet, true, true, true, true},
     {"cfg", "Cal3D viewer configuration", nullptr, &writeSet, true, true, true, true},
     {"xmf", "Cal3D XML mesh", nullptr, nullptr, true, true, false, false},
-    {"an8", "Anim8or", nullptr, nullptr, true, true, false, false},
+    {"an8", "Anim8or", &LoadAn8, &WriteAn8, true, true, false, false},
     {"csf", "Cal3D skeleton", nullptr, &writeCsfOut, true, false, false, false},
     {"crf", "Cal3D material", nullptr, &writeCrfOut, true, false, false, false},
     {"caf", "Cal3D animation", nullptr, &writeCaf, true, false, false, false},
     {"ans", "Anim8or figure", nullptr, nullptr, true, false, false, false},
-    {"txm", "text material", nullptr, nullptr, true, false, false, false},
-    {"bodypart", "body part", nullptr, nullptr, true, false, false, false},
-    {"template", "prop template", nullptr, nullptr, true, false, false, false},
+    {"txm", "text material", &readTextMaterial, nullptr, true, false, false, false},
+    {"bodypart", "body part", &readBodyPart, nullptr, true, false, false, false},
+    {"template", "prop template", &readBodyPart, nullptr, true, false, false, false},
     {"quodex", "quodex", nullptr, nullptr, true, false, false, false},
+    {"rtml", "host catalogue", &listCatalogue, nullptr, true, false, false, false},
 };
 
 }  // namespace
@@ -76,8 +84,10 @@ std::string outputTypesHelp() {
     std::string out;
     for (const FormatEntry& f : kFormats) {
         if (!f.write) continue;
+        // A single file of the Cal3D set is said to come alone.
+        const bool cal3dPart = std::string_view(f.description).starts_with("Cal3D");
         out += std::string(21, ' ') + "." + f.ext + "  " + f.description +
-               (f.cal3dSet ? ": the whole Cal3D set" : " alone") + "\n";
+               (f.cal3dSet ? ": the whole Cal3D set" : cal3dPart ? " alone" : "") + "\n";
     }
     return out;
 }

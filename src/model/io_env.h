@@ -22,6 +22,12 @@ struct ReadEnv {
     bool devMode = false;
     bool extraLog = false;  // the developer panel's extra logging
     bool dbgTrace = false;  // -dbg: readers trace what they meet to the log file
+    std::string workdir;    // the work folder, with trailing separator
+    // Set by the reader: the output it names (a text material's material
+    // file, a body part's configuration), and whether its read already
+    // wrote everything it produces (a listing), so no write follows.
+    std::string outFile;
+    bool wroteOutput = false;
 };
 
 struct WriteEnv {
@@ -35,6 +41,7 @@ struct WriteEnv {
     bool devMode = false;
     bool extraLog = false;
     bool writeFailed = false;  // set when a file could not be written
+    std::string srcExt;        // the source's type: some store fields keep its units
 };
 
 }  // namespace molv

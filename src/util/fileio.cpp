@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <algorithm>
 #include <stdexcept>
 
 #include "util/fspath.h"
@@ -180,6 +181,25 @@ bool makeFolder(const std::string& path, std::string& err) {
         return false;
     }
     return true;
+}
+
+std::vector<std::string> filesWithExtension(const std::string& folder, std::string_view ext) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    std::filesystem::directory_iterator it(folder.empty() ? std::string(".") : folder, ec), end;
+    auto lower = [](std::string s) {
+        for (char& c : s)
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        return s;
+    };
+    const std::string want = "." + lower(std::string(ext));
+    for (; !ec && it != end; it.increment(ec)) {
+        if (!it->is_regular_file(ec)) continue;
+        const std::string name = it->path().filename().string();
+        if (name.size() > want.size() && lower(name.substr(name.size() - want.size())) == want) names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 }  // namespace molv

@@ -4,6 +4,7 @@
 #pragma once
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace molv {
 
@@ -21,6 +22,9 @@ bool folderExists(const std::string& path);
 long long fileSize(const std::string& path);
 void deleteFile(const std::string& path);
 bool makeFolder(const std::string& path, std::string& err);
+// Names (without folder) of the files in folder whose extension is ext
+// (no dot, any case), sorted; empty when the folder cannot be listed.
+std::vector<std::string> filesWithExtension(const std::string& folder, std::string_view ext);
 
 // Asks for large memory pages under [p, p + bytes), storage not touched
 // yet: a buffer of many megabytes then costs a few dozen page faults

@@ -18,6 +18,18 @@ std::string numText(float v) {
     return std::string(buf, r.ptr);
 }
 
+void appendNumText(std::string& out, float v) {
+    char buf[64];
+    auto r = std::to_chars(buf, buf + sizeof buf, v);
+    out.append(buf, r.ptr);
+}
+
+void appendNumText(std::string& out, long long v) {
+    char buf[24];
+    auto r = std::to_chars(buf, buf + sizeof buf, v);
+    out.append(buf, r.ptr);
+}
+
 std::string fmt2(double v, int width) {
     char buf[400];  // room for the largest double in fixed notation
     auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 2);

@@ -18,6 +18,10 @@ inline std::string numText(long v) { return std::to_string(v); }
 inline std::string numText(long long v) { return std::to_string(v); }
 inline std::string numText(unsigned v) { return std::to_string(v); }
 inline std::string numText(unsigned long v) { return std::to_string(v); }
+// numText appended to out without a string of its own, for writers that
+// emit millions of numbers.
+void appendNumText(std::string& out, float v);
+void appendNumText(std::string& out, long long v);
 
 // "0.00": exactly two decimals, padded on the left to width when width > 0.
 std::string fmt2(double v, int width = 0);

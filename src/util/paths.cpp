@@ -189,4 +189,23 @@ std::string getFixedString(ByteReader& r, std::size_t length, bool keepNuls) {
     return out;
 }
 
+bool staysInside(std::string_view name) {
+    if (name.empty() || name[0] == '/' || name[0] == '\\' || name.find(':') != std::string_view::npos) return false;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = name.find_first_of("/\\", start);
+        const std::string_view part = name.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+        // Windows drops trailing dots and blanks: "..." and ".. " climb too.
+        if (part.find("..") != std::string_view::npos && part.find_first_not_of(". ") == std::string_view::npos)
+            return false;
+        if (end == std::string_view::npos) return true;
+        start = end + 1;
+    }
+}
+
+std::string_view lastComponent(std::string_view name) {
+    const std::size_t k = name.find_last_of("/\\");
+    return k == std::string_view::npos ? name : name.substr(k + 1);
+}
+
 }  // namespace molv

@@ -39,6 +39,12 @@ inline bool hasSeparator(std::string_view path) { return path.find_first_of("/\\
 // Whether the path names its file without the current folder: "/..." on
 // Linux; on Windows any leading separator, and a drive letter ("C:...").
 bool isAbsolutePath(std::string_view path);
+// Whether a name taken from a file's content stays inside the folder it is
+// joined to: not empty, no leading separator, no drive ("c:"), no ".."
+// part; "/" and "\" both count as separators.
+bool staysInside(std::string_view name);
+// The last component of a name, after its last "/" or "\".
+std::string_view lastComponent(std::string_view name);
 // folder + name with the platform separator between them unless folder is
 // empty or already ends with a separator.
 std::string joinPath(std::string_view folder, std::string_view name);

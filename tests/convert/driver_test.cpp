@@ -10,6 +10,7 @@
 #include "support/harness.h"
 #include "support/test_support.h"
 #include "util/fileio.h"
+#include "util/paths.h"
 
 namespace molv {
 namespace {
@@ -204,17 +205,30 @@ TEST_F(DriverTest, WritersByOutputName) {
     ctx.app.outFile = dir + "bones.csf";
     EXPECT_TRUE(writeDispatch(ctx));
     EXPECT_EQ(test::readFile(dir + "bones.csf").substr(0, 4), std::string("CSF\0", 4));
-    for (const char* ext : {"xyz", "an8", "obj", "ans"}) {
+    for (const char* ext : {"xyz", "ans"}) {
         ctx.app.outFile = dir + "model." + ext;
         EXPECT_FALSE(writeDispatch(ctx)) << ext;
         EXPECT_TRUE(ui.sawBox(std::string("Save: unhandled extension(") + ext + ")")) << ext;
         EXPECT_FALSE(fileExists(ctx.app.outFile)) << ext;
     }
-    // A source without a Cal3D path writes nothing.
+    // Anim8or and Wavefront text, without the questions of a Cal3D write.
+    m.modelCentred = false;
+    ui.boxes.clear();
+    ctx.app.outFile = dir + "model.an8";
+    EXPECT_TRUE(writeDispatch(ctx));
+    EXPECT_EQ(test::readFile(dir + "model.an8").substr(0, 8), "header {");
+    ctx.app.outFile = dir + "model.OBJ";
+    EXPECT_TRUE(writeDispatch(ctx));
+    EXPECT_EQ(test::readFile(dir + "model.obj").substr(0, 17), "mtllib model.mtl\r");
+    EXPECT_EQ(test::readFile(dir + "model.mtl").substr(0, 13), "newmtl paint\r");
+    EXPECT_TRUE(ui.boxes.empty()) << ui.boxes[0].text;
+    // A source without a Cal3D path writes nothing, and is not asked about.
     ctx.app.srcExt = "an8";
     ctx.app.outFile = dir + "an8.cmf";
     EXPECT_FALSE(writeDispatch(ctx));
     EXPECT_TRUE(ui.sawBox("need to setup write_an8_cmf()"));
+    EXPECT_FALSE(ui.sawBox("Model not centred"));
+    EXPECT_TRUE(ui.prompts.empty());
     EXPECT_FALSE(fileExists(dir + "an8.cmf"));
 }
 
@@ -224,11 +238,11 @@ TEST_F(DriverTest, ReadDispatchRefusals) {
     EXPECT_FALSE(source("empty.obj", ""));
     EXPECT_TRUE(ui.sawBox("Not found: " + dir + "empty.obj"));
     ctx.app.knownTypes.clear();  // developer mode: every type goes to the dispatch
-    for (const char* ext : {"cmf", "xmf", "cfg", "an8", "csf", "crf", "txm", "bodypart", "quodex", "zzz"}) {
+    for (const char* ext : {"cmf", "xmf", "cfg", "csf", "crf", "quodex", "zzz"}) {
         EXPECT_FALSE(source(std::string("src.") + ext, "not empty")) << ext;
         EXPECT_TRUE(ui.sawBox(std::string("Unknown filetype: .") + ext)) << ext;
     }
-    EXPECT_FALSE(source("site_descriptors.rtml", "<x/>"));
+    EXPECT_FALSE(source("other.rtml", "<x/>"));
     EXPECT_TRUE(ui.sawBox("Unknown filetype: .rtml"));
     const auto boxes = ui.boxes.size();
     EXPECT_FALSE(source("a=b.obj"));
@@ -311,6 +325,60 @@ TEST_F(DriverTest, ConversionResults) {
     EXPECT_EQ(ui.log.back(), "Write complete");
     EXPECT_TRUE(fileExists(dir + "named.cmf"));
     EXPECT_FALSE(fileExists(dir + "box.cmf"));
+}
+
+TEST_F(DriverTest, ListingsAndTextMaterialsAreNotGeometry) {
+    ctx.app.devMode = true;
+    ctx.app.knownTypes.clear();
+    // A catalogue is listed, whatever its case and extension, and nothing else
+    // happens: no write, no questions about an empty model.
+    writeFile(dir + "Site_Descriptors.rtml.bak", "<model>a/b.xml</model>\n");
+    ASSERT_TRUE(test::convert(ctx, dir + "Site_Descriptors.rtml.bak"));
+    EXPECT_TRUE(fileExists(dir + baseName(dir.substr(0, dir.size() - 1)) + "_prop_info.txt"));
+    EXPECT_FALSE(ui.sawLog("Read complete"));
+    EXPECT_FALSE(ui.sawLog("-- WRITE"));
+    EXPECT_TRUE(ui.boxes.empty()) << ui.boxes[0].text;
+    // A body part gives its configuration; the read is the whole job.
+    writeFile(dir + "arm.bodypart",
+              "<quodex.things.BodyPart>\n<name>Arm</name>\n<meshes>\n<string>arm</string>\n</meshes>\n</quodex.things.BodyPart>\n");
+    ASSERT_TRUE(test::convert(ctx, dir + "arm.bodypart"));
+    EXPECT_EQ(test::readFile(dir + "arm.cfg"), "# arm\r\nscale=1.0\r\nskeleton = arm.csf\r\nmesh=arm.cmf\r\n");
+    EXPECT_EQ(ctx.app.outFile, dir + "arm.cfg");
+    EXPECT_FALSE(ui.sawLog("-- WRITE"));
+    EXPECT_TRUE(ui.boxes.empty()) << ui.boxes[0].text;
+    EXPECT_TRUE(ui.prompts.empty());
+    // A text material is written as the material file it names.
+    writeFile(dir + "wood.txm", "name=oak\ndiffusive=200 100 50 255\n");
+    ASSERT_TRUE(test::convert(ctx, dir + "wood.txm"));
+    EXPECT_EQ(test::readFile(dir + "oak.crf").substr(0, 4), std::string("CRF\0", 4));
+    EXPECT_FALSE(fileExists(dir + "wood.crf"));
+    // ... unless the command line names another, which is not geometry either.
+    ASSERT_FALSE(test::convert(ctx, dir + "wood.txm", dir + "wood.cmf"));
+    EXPECT_TRUE(ui.sawBox("need to setup write_txm_cmf()"));
+    EXPECT_FALSE(ui.sawBox("Model not centred"));
+    EXPECT_TRUE(ui.prompts.empty());
+    // A listing that fails is a failed conversion.
+    writeFile(dir + "empty_descriptors.rtml", "<list/>\n");
+    EXPECT_FALSE(test::convert(ctx, dir + "empty_descriptors.rtml"));
+    EXPECT_TRUE(ctx.app.readAbort);
+    EXPECT_TRUE(ui.sawBox("No models - try Bodyparts.rtml"));
+}
+
+TEST_F(DriverTest, Anim8orSourceToEveryTextOutput) {
+    ctx.app.devMode = true;
+    ctx.app.knownTypes.clear();
+    menuAutos(false, false, false);
+    writeFile(dir + "tri.an8",
+              "object { \"o\"\n material { \"M\" }\n mesh {\n  /* 3 points, 1 faces, 0 uvCoords */\n"
+              "  materiallist { materialname { \"M\" } }\n  points { (0 0 0) (10 0 0) (0 10 0) }\n"
+              "  faces { 3 0 0 -1 ( (0) (1) (2) ) }\n }\n}\n");
+    ASSERT_TRUE(test::convert(ctx, dir + "tri.an8", dir + "tri.obj"));
+    EXPECT_EQ(test::readFile(dir + "tri.obj"),
+              "mtllib tri.mtl\r\nv  0  0  0 \r\nv  10  0  0 \r\nv  0  10  0 \r\nf  1  2  3 \r\n");
+    ASSERT_TRUE(test::convert(ctx, dir + "tri.an8", dir + "again.an8"));
+    EXPECT_NE(test::readFile(dir + "again.an8").find("        (0 0 0) (10 0 0) (0 10 0)\r\n"), std::string::npos);
+    EXPECT_TRUE(ui.sawLog("Read complete: 3 Vertices,1 Faces"));
+    EXPECT_TRUE(ui.prompts.empty());
 }
 
 }  // namespace

@@ -56,6 +56,29 @@ const char* const kCubeObj =
     "vt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\nvn 0 0 -1\nusemtl red\n"
     "f 1/1/1 4/4/1 3/3/1 2/2/1\nf 5/1 6/2 7/3 8/4\ng side\nf -1/-1 -2/-2 -3/-3\nf 0 1 2\nl 1 2\np 3\n";
 const char* const kMtl = "newmtl red\nKa 0.2 0.2 0.2\nKd 1 0 0 1\nNs 96\nd 0.5\nmap_Kd -s 2 2 1 red.png\nnewmtl b\nKd 0.5\n";
+// Two meshes, a quad, a textured point used with two texture coordinates,
+// corners with normals, a comment over two lines, escapes in a string.
+const char* const kAn8 =
+    "header {\n  version { \"0.96 beta\" }\n}\n"
+    "texture { \"Mat0_Tex0\"\n  file { \"C:\\\\maps\\\\wood \\\"old\\\".png\" }\n}\n"
+    "/* a block comment\n   over two lines */\n"
+    "object { \"cube\"\n"
+    "  material { \"Material_0\"\n    surface {\n      /* RGB chunk no longer used */\n"
+    "      ambiant { rgb { 51 51 51 } }\n"
+    "      diffuse {\n        rgb { 300 -5 128 }\n        texturename { \"Mat0_Tex0\" }\n"
+    "        textureparams { blendmode { decal } }\n      }\n"
+    "      specular { rgb { 255 255 255 } }\n      phongsize { 32 }\n    }\n  }\n"
+    "  mesh {\n    name { \"Fgrp_0\" }\n    /* 5 points, 2 faces, 4 uvCoords */\n"
+    "    materiallist {\n      materialname { \"Material_0\" }\n    }\n"
+    "    points {\n      (0 0 0) (1 0 0) (1 1 0) (0 1 0) (0.5 0.5 1)\n    }\n"
+    "    texcoords {\n      (0 0) (1 0) (1 1) (0 1)\n    }\n"
+    "    faces {\n      4 4 0 -1 ( (0 0) (1 1) (2 2) (3 3) )\n      3 4 0 -1 ( (0 1) (4 2) (1 3) )\n    }\n  }\n"
+    "  mesh {\n    name { \"second\" }\n    /* 3 points, 1 faces, 0 uvCoords */\n"
+    "    materiallist { materialname { \"Material_0\" } }\n"
+    "    points { (0 0 2) (1 0 2) (0 1 2) }\n    faces { 3 2 0 -1 ( (0 5) (1 5) (2 5) ) }\n  }\n}\n";
+const char* const kTxm =
+    "name=wood\nambient=51 51 51 255\ndiffusive=200 100 0 255\nspecular=255 255 255 255\nshininess=12\n"
+    "num_maps=1\ntexture_name=wood.png\nbogus=1\n";
 
 std::string rich3ds() {
     using namespace b3;
@@ -75,6 +98,8 @@ std::string sampleOf(Format f) {
         case Format::Mtl: return kMtl;
         case Format::Tds: return rich3ds();
         case Format::Dae: return daetest::quadDoc();
+        case Format::An8: return kAn8;
+        case Format::Txm: return kTxm;
     }
     return {};
 }
@@ -97,7 +122,7 @@ TEST_P(ReaderHostile, ValidSampleReadsWithoutComplaint) {
     const std::string s = sampleOf(GetParam());
     ASSERT_TRUE(test::readBytes(t.ctx, GetParam(), s, "good").ok());
     EXPECT_TRUE(storeIsSound(t.m));
-    if (GetParam() != Format::Mtl) {
+    if (GetParam() != Format::Mtl && GetParam() != Format::Txm) {
         EXPECT_GT(t.m.ttlnum_Faces, 0);
     }
 }
@@ -138,11 +163,12 @@ TEST_P(ReaderHostile, NoiseAndOtherFormats) {
         for (char& c : t) c = static_cast<char>(rng() & 0xFF);
         readChecked(GetParam(), t, "noise " + std::to_string(round));
     }
-    for (Format other : {Format::Obj, Format::Mtl, Format::Tds, Format::Dae})
+    for (Format other : {Format::Obj, Format::Mtl, Format::Tds, Format::Dae, Format::An8, Format::Txm})
         readChecked(GetParam(), sampleOf(other), std::string("bytes of ") + test::formatName(other));
 }
 
-INSTANTIATE_TEST_SUITE_P(AllReaders, ReaderHostile, ::testing::Values(Format::Obj, Format::Mtl, Format::Tds, Format::Dae),
+INSTANTIATE_TEST_SUITE_P(AllReaders, ReaderHostile,
+                         ::testing::Values(Format::Obj, Format::Mtl, Format::Tds, Format::Dae, Format::An8, Format::Txm),
                          [](const ::testing::TestParamInfo<Format>& p) { return std::string(test::formatName(p.param)); });
 
 // The real documents at every (sampled) cut.
@@ -274,6 +300,16 @@ std::string repeat(std::string_view s, int n) {
     return r;
 }
 
+// One object with one material "M" and one mesh of the given body.
+std::string an8Object(std::string_view meshBody) {
+    return "object { \"o\"\n  material { \"M\" }\n  mesh {\n" + std::string(meshBody) + "  }\n}\n";
+}
+// Counts, material list and three points (lines 4 to 6 of an8Object).
+const char* const kAn8Tri =
+    "    /* 3 points, 1 faces, 0 uvCoords */\n    materiallist { materialname { \"M\" } }\n"
+    "    points { (0 0 0) (1 0 0) (0 1 0) }\n";
+std::string an8Faces(std::string_view faces) { return an8Object(std::string(kAn8Tri) + "    faces { " + std::string(faces) + " }\n"); }
+
 struct Row;
 void PrintTo(const Row& r, std::ostream* os);
 
@@ -394,6 +430,52 @@ std::vector<Row> rows() {
         {"DaeMissingInstancesCountAsSteps", Format::Dae,
          daeDoublingChain(20, repeat("<instance_geometry url=\"#none\"/>", 2000)), false,
          {"visited more than 2000000 times"}, 0},
+        {"An8NoCountsLine", Format::An8, an8Object("    points { (0 0 0) (1 0 0) (0 1 0) }\n    faces { 3 0 0 -1 ( (0) (1) (2) ) }\n"),
+         false, {"bad.an8 line 4: Error, submesh_num_vertices = 0, probably no /* points/faces/UVcoords */ line"}, 0},
+        {"An8Truncated", Format::An8, an8Object(kAn8Tri).substr(0, an8Object(kAn8Tri).find("(1 0 0)")), false,
+         {"bad.an8 line 6: the file ends before chunk points (opened at line 6) is closed"}},
+        {"An8ClosingBraceWithoutOpening", Format::An8, an8Faces("3 0 0 -1 ( (0) (1) (2) )") + "}\n", false,
+         {"bad.an8 line 10: Bad }"}},
+        {"An8HugeCount", Format::An8, an8Object("    /* 99999999999 points, 1 faces, 0 uvCoords */\n"), false,
+         {"line 4: count \"99999999999\" is not a whole number from 0 to 2147483647"}},
+        {"An8HugePointNumber", Format::An8, an8Faces("3 0 0 -1 ( (0) (1) (99999999999) )"), false,
+         {"line 7: corner number \"99999999999\" is not a whole number"}, 0},
+        {"An8PointBeyondTheMesh", Format::An8, an8Faces("3 0 0 -1 ( (0) (1) (3) ) 3 0 0 -1 ( (-1) (1) (2) ) 3 0 0 -1 ( (0) (1) (2) )"),
+         true,
+         {"bad.an8 line 7: face skipped, point number 3 names none of the 3 points of its mesh",
+          "face skipped, point number -1 names none"},
+         1, 3},
+        {"An8MaterialNumberBeyondTheList", Format::An8, an8Faces("3 0 3 -1 ( (0) (1) (2) )"), true,
+         {"Bad Local MatlNum: 3( max=0)\r\n(at line 7 in bad.an8)"}, 1},
+        {"An8MaterialNameInAnotherCase", Format::An8,
+         an8Object("    /* 3 points, 1 faces, 0 uvCoords */\n    materiallist { materialname { \"m\" } }\n"
+                   "    points { (0 0 0) (1 0 0) (0 1 0) }\n    faces { 3 0 0 -1 ( (0) (1) (2) ) }\n"),
+         true, {"Material (m) not found\r\n(at line 5 in bad.an8)"}, 1},
+        {"An8TexCoordsWithoutTheirCount", Format::An8, an8Object(std::string(kAn8Tri) + "    texcoords { (0 0) }\n"), false,
+         {"line 7: Error, submesh_num_text_vertices  = 0"}},
+        {"An8TextureNumberBeyondTheMesh", Format::An8,
+         an8Object("    /* 3 points, 1 faces, 1 uvCoords */\n    materiallist { materialname { \"M\" } }\n"
+                   "    points { (0 0 0) (1 0 0) (0 1 0) }\n    texcoords { (0 0) }\n"
+                   "    faces { 3 4 0 -1 ( (0 0) (1 9) (2 0) ) }\n"),
+         true, {"line 8: face skipped, texture coordinate number 9 names none of the 1 of its mesh"}, 0},
+        {"An8CornerNumbersAgainstTheFlags", Format::An8, an8Faces("3 4 0 -1 ( (0) (1) (2) )"), false,
+         {"line 7: a corner with fewer numbers than the face's flags 4 give"}, 0},
+        {"An8UnclosedString", Format::An8, "object { \"o\n}\n", false,
+         {"bad.an8 line 1: a string is not closed before the end of its line"}},
+        {"An8DeepNesting", Format::An8, repeat("object { ", 20000) + an8Faces("3 0 0 -1 ( (0) (1) (2) )") + repeat("}", 20000),
+         true, {}, 0},
+        {"An8DeepUnknownChunks", Format::An8, repeat("x { ", 200000) + repeat("} ", 200000) + an8Faces("3 0 0 -1 ( (0) (1) (2) )"),
+         true, {}, 1},
+        {"TxmNameClimbsOut", Format::Txm, "name=../up\n", false,
+         {"bad.txm line 1: the name \"../up\" is not a plain file name"}},
+        {"TxmNameWithFolders", Format::Txm, "shininess=2\nname=a\\b\n", false, {"line 2: the name \"a\\b\" is not a plain file name"}},
+        {"TxmNameAbsolute", Format::Txm, "name=/etc/passwd\n", false, {"the name \"/etc/passwd\" is not a plain file name"}},
+        {"TxmMapBeyondItsCount", Format::Txm, "num_maps=1\ntexture_name=a.png\ntexture_name=b.png\n", false,
+         {"bad.txm line 3: more texture_name lines than the 1 maps num_maps announced at line 1"}},
+        {"TxmMapBeforeItsCount", Format::Txm, "texture_name=a.png\nnum_maps=1\n", false,
+         {"bad.txm line 1: texture_name before the num_maps line"}},
+        {"TxmHugeMapCount", Format::Txm, "num_maps=4000000000\n", false,
+         {"num_maps \"4000000000\" is not a whole number from 0 to 1000"}},
     };
 }
 

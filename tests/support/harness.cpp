@@ -22,6 +22,8 @@ const char* formatName(Format f) {
         case Format::Mtl: return "mtl";
         case Format::Tds: return "3ds";
         case Format::Dae: return "dae";
+        case Format::An8: return "an8";
+        case Format::Txm: return "txm";
     }
     return "";
 }
@@ -40,12 +42,20 @@ ReadResult readDaeBytes(Context& ctx, std::string_view bytes, const std::string&
     if (ctx.app.modelName.empty()) ctx.app.modelName = "model";
     return LoadDaeBytes(ctx, bytes);
 }
+ReadResult readAn8Text(Context& ctx, std::string_view text, const std::string& name) {
+    return LoadAn8Text(ctx, text, name);
+}
+ReadResult readTxmText(Context& ctx, std::string_view text, const std::string& name) {
+    return readTextMaterialText(ctx, text, name);
+}
 ReadResult readBytes(Context& ctx, Format f, std::string_view bytes, const std::string& name) {
     switch (f) {
         case Format::Obj: return readObjText(ctx, bytes, name);
         case Format::Mtl: return readMtlText(ctx, bytes, name);
         case Format::Tds: return read3dsBytes(ctx, bytes, name);
         case Format::Dae: return readDaeBytes(ctx, bytes, name);
+        case Format::An8: return readAn8Text(ctx, bytes, name);
+        case Format::Txm: return readTxmText(ctx, bytes, name);
     }
     return ReadResult::failed("no such format");
 }
@@ -54,11 +64,22 @@ ReadResult readFile(Context& ctx, const std::string& path) {
     const std::string e = lowerExt(path);
     if (e == "obj") return LoadObj(ctx, path);
     if (e == "3ds") return Read3DS(ctx, path);
+    if (e == "an8") return LoadAn8(ctx, path);
     if (e == "dae") {
         ctx.app.srcFile = path;
         return LoadDae(ctx, path);
     }
     return ReadResult::failed("unknown type", path);
+}
+
+bool writeAndReadBack(Context& ctx, const std::string& path, Context& back) {
+    const std::string e = lowerExt(path);
+    // The writers take the source's type from the run, as the dispatch gives it.
+    if (ctx.app.srcExt.empty()) ctx.app.srcExt = lowerExt(ctx.app.srcFile);
+    const bool written = e == "an8" ? WriteAn8(ctx, path) : WriteObj(ctx, path);
+    if (!written || ctx.app.writeFailed) return false;
+    back.model.ClearModel();
+    return readFile(back, path).ok();
 }
 
 bool writeSet(Context& ctx, const std::string& outFile) { return writeCal3d(ctx, outFile, true); }

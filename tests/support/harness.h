@@ -13,10 +13,15 @@
 #include "convert/fixups.h"
 #include "core/read_result.h"
 #include "core/scripted_ui.h"
+#include "formats/an8_reader.h"
+#include "formats/an8_writer.h"
 #include "formats/dae_reader.h"
+#include "formats/listings.h"
 #include "formats/mtl_reader.h"
 #include "formats/obj_reader.h"
+#include "formats/obj_writer.h"
 #include "formats/tds_reader.h"
+#include "formats/txm_reader.h"
 #include "model/checks.h"
 #include "model/extents.h"
 #include "model/normals.h"
@@ -32,6 +37,8 @@ ReadResult read(Context& ctx, F&& f) {
     ReadEnv env = ctx.readEnv();
     ReadResult r = f(env);
     ctx.app.readAbort = !r.ok();
+    ctx.app.readWroteOutput = env.wroteOutput;
+    if (!env.outFile.empty()) ctx.app.outFile = env.outFile;
     if (!r.ok() && !r.message.empty()) ctx.msgBox(r.message);
     return r;
 }
@@ -66,6 +73,35 @@ inline ReadResult LoadDae(Context& c, const std::string& p) {
 }
 inline ReadResult LoadDaeBytes(Context& c, std::string_view b) {
     return test_detail::read(c, [&](ReadEnv& e) { return LoadDaeBytes(e, b); });
+}
+
+inline ReadResult LoadAn8Text(Context& c, std::string_view t, const std::string& p) {
+    return test_detail::read(c, [&](ReadEnv& e) { return LoadAn8Text(e, t, p); });
+}
+inline ReadResult LoadAn8(Context& c, const std::string& p) {
+    return test_detail::read(c, [&](ReadEnv& e) { return LoadAn8(e, p); });
+}
+inline ReadResult readTextMaterialText(Context& c, std::string_view t, const std::string& p) {
+    return test_detail::read(c, [&](ReadEnv& e) { return readTextMaterialText(e, t, p); });
+}
+inline ReadResult listDescriptors(Context& c, const std::string& p) {
+    return test_detail::read(c, [&](ReadEnv& e) { return listDescriptors(e, p); });
+}
+inline ReadResult listBodyParts(Context& c, const std::string& p, bool listing) {
+    return test_detail::read(c, [&](ReadEnv& e) { return listBodyParts(e, p, listing); });
+}
+
+inline bool WriteAn8(Context& c, const std::string& p) {
+    return test_detail::write(c, [&](WriteEnv& e) { return WriteAn8(e, p); });
+}
+inline std::string buildAn8(Context& c, const std::string& objectName) {
+    return test_detail::write(c, [&](WriteEnv& e) { return buildAn8(e, objectName); });
+}
+inline bool WriteObj(Context& c, const std::string& p) {
+    return test_detail::write(c, [&](WriteEnv& e) { return WriteObj(e, p); });
+}
+inline std::string buildObj(Context& c, const std::string& libraryName) {
+    return test_detail::write(c, [&](WriteEnv& e) { return buildObj(e, libraryName); });
 }
 
 inline bool writeCal3d(Context& c, const std::string& out, bool flag) {
@@ -110,7 +146,7 @@ struct TestContext {
 };
 std::unique_ptr<TestContext> makeContext(bool devMode = false);
 
-enum class Format { Obj, Mtl, Tds, Dae };
+enum class Format { Obj, Mtl, Tds, Dae, An8, Txm };
 const char* formatName(Format f);
 
 // Readers on bytes in memory; `name` names the source in messages and its
@@ -119,12 +155,18 @@ ReadResult readObjText(Context& ctx, std::string_view text, const std::string& n
 ReadResult readMtlText(Context& ctx, std::string_view text, const std::string& name = "m.mtl");
 ReadResult read3dsBytes(Context& ctx, std::string_view bytes, const std::string& name = "m.3ds");
 ReadResult readDaeBytes(Context& ctx, std::string_view bytes, const std::string& name = "test.dae");
+ReadResult readAn8Text(Context& ctx, std::string_view text, const std::string& name = "m.an8");
+ReadResult readTxmText(Context& ctx, std::string_view text, const std::string& name = "m.txm");
 ReadResult readBytes(Context& ctx, Format f, std::string_view bytes, const std::string& name);
 // Readers on a file; the format follows the extension.
 ReadResult readFile(Context& ctx, const std::string& path);
 
 // Writes the whole Cal3D set for outFile (".cmf"); false when a file failed.
 bool writeSet(Context& ctx, const std::string& outFile);
+// The store written by our Anim8or or Wavefront writer to `path` (the
+// extension picks), then read back into a fresh store of `back` with our
+// reader of that format. False when either side failed.
+bool writeAndReadBack(Context& ctx, const std::string& path, Context& back);
 // One conversion as the command line runs it.
 bool convert(Context& ctx, const std::string& src, const std::string& out = {});
 // The developer-mode summary of the store, as the lines it logs.

@@ -49,6 +49,18 @@ TEST(Paths, AbsoluteNames) {
 #endif
 }
 
+// Names from file content joined to a folder: both separators count.
+TEST(NamesFromContent, StayInsideTheirFolder) {
+    for (const char* ok : {"hair", "models/hair", "a\\b.cfg", "x..y", ".hidden", "a/./b"})
+        EXPECT_TRUE(staysInside(ok)) << ok;
+    for (const char* bad : {"", "..", "../x", "a/../b", "a\\..\\b", "a/..", "/etc/x", "\\\\server\\x", "c:x",
+                            "C:\\x", "...", "a/.. /b"})
+        EXPECT_FALSE(staysInside(bad)) << bad;
+    EXPECT_EQ(lastComponent("models\\arm/hair"), "hair");
+    EXPECT_EQ(lastComponent("hair"), "hair");
+    EXPECT_EQ(lastComponent("models/"), "");
+}
+
 TEST(TextEdits, DeleteAndInsertChars) {
     std::string s = "abcdef";
     deleteChars(s, 2, 3);

@@ -1,0 +1,357 @@
+// The Anim8or writer's exact text for small stores, and the Anim8or reader's
+// store contents: points, fans, several meshes, texture coordinates,
+// materials, and files larger than 16-bit numbers hold.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <string>
+
+#include "support/harness.h"
+#include "support/test_support.h"
+
+namespace molv {
+namespace {
+
+using A3 = std::array<int, 3>;
+
+struct An8Test : ::testing::Test, test::TestContext {
+    std::int32_t vertex(float x, float y, float z) {
+        std::int32_t n = -1;
+        return m.AddVertex(n, x, y, z, x, z, y, 0, false);
+    }
+    // A triangle as a reader adds it (the store keeps the corners reversed).
+    void tri(std::int32_t group, std::int32_t a, std::int32_t b, std::int32_t c) {
+        const std::int32_t global = m.ttlnum_Faces;
+        m.AddFace(0, 0, a, b, c);
+        m.AddFaceToGroup(0, group, m.FaceGrps[static_cast<std::size_t>(group)].num_maps > 0, global, global);
+    }
+    std::string written(const std::string& object = "model") { return buildAn8(ctx, object); }
+    bool read(std::string_view text) { return test::readAn8Text(ctx, text, "m.an8").ok(); }
+    A3 face(int i) const {
+        const Face& f = m.VFaces[static_cast<std::size_t>(i)];
+        return {f.vtx[0], f.vtx[1], f.vtx[2]};
+    }
+    Vec3 pos(int i) const { return m.Vertices[static_cast<std::size_t>(i)].pos; }
+    const FaceGroup& group(int g) const { return m.FaceGrps[static_cast<std::size_t>(g)]; }
+    const Material& mtl(int i) const { return m.Materials[static_cast<std::size_t>(i)]; }
+};
+
+// CR LF after each line, as the writer ends them.
+std::string crlf(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\n') out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+void expectText(const std::string& want, const std::string& got) {
+    EXPECT_EQ(want, got) << test::firstDifference(want, got);
+}
+
+const char* const kHeader =
+    "header {\n"
+    "  version { \"0.96 beta\" }\n"
+    "  build { \"2007.07.31\" }\n"
+    "}\n";
+
+std::string materialText(int m, const char* amb, const char* dif, const char* spe, const char* phong,
+                         std::initializer_list<int> maps = {}) {
+    std::string s = "  material { \"Material_" + std::to_string(m) +
+                    "\"\n"
+                    "    surface {\n"
+                    "      /* RGB chunk no longer used */\n"
+                    "      rgb { " + std::string(dif) + " }\n"
+                    "      ambiant {\n"
+                    "        rgb { " + amb + " }\n"
+                    "        factor { 0.30000 }\n"
+                    "      }\n"
+                    "      diffuse {\n"
+                    "        rgb { " + dif + " }\n"
+                    "        factor { 0.70000 }\n";
+    for (int k : maps)
+        s += "        texturename { \"Mat" + std::to_string(m) + "_Tex" + std::to_string(k) +
+             "\" }\n"
+             "        textureparams {\n"
+             "          blendmode { decal }\n"
+             "          alphamode { none }\n"
+             "        }\n";
+    s += std::string("      }\n") +
+         "      specular {\n"
+         "        rgb { " + spe + " }\n"
+         "        factor { 0.05000 }\n"
+         "      }\n"
+         "      phongsize { " + phong + " }\n"
+         "    }\n"
+         "  }\n";
+    return s;
+}
+
+// --- writer: exact texts -------------------------------------------------
+
+TEST_F(An8Test, UntexturedQuadGolden) {
+    m.dssAddMesh("quad", 0);
+    const std::int32_t paint = m.AddMaterial("paint");
+    Material& mt = m.Materials[0];
+    mt.ambient = {51, 51, 51, 255};
+    mt.diffuse = {178, 178, 178, 255};
+    mt.specular = {255, 255, 255, 255};
+    mt.shininess = 3.2f;
+    m.AddFaceGroup(false, paint, 0);
+    const std::int32_t v0 = vertex(0, 0, 1), v1 = vertex(1, 0, 1), v2 = vertex(1, 1, 1), v3 = vertex(0, 1, 1);
+    tri(0, v0, v1, v2);
+    tri(0, v0, v2, v3);
+    const std::string want = crlf(std::string(kHeader) + "object { \"quad\"\n" +
+                                  materialText(0, "51 51 51", "178 178 178", "255 255 255", "3.2") +
+                                  "    mesh {\n"
+                                  "      name { \"Fgrp_0\" }\n"
+                                  "      material { \"Material_0\" }\n"
+                                  "      smoothangle { 45 }\n"
+                                  "      /* 4 points, 2 faces, 0 uvCoords */\n"
+                                  "      materiallist {\n"
+                                  "        materialname { \"Material_0\" }\n"
+                                  "      }\n"
+                                  "      points {\n"
+                                  "        (0 0 -1) (1 0 -1) (1 1 -1) (0 1 -1)\n"
+                                  "      }\n"
+                                  "      faces {\n"
+                                  "        3 0 0 -1 ( (0) (1) (2) )\n"
+                                  "        3 0 0 -1 ( (0) (2) (3) )\n"
+                                  "      }\n"
+                                  "    }\n"
+                                  "}\n");
+    expectText(want, written("quad"));
+}
+
+TEST_F(An8Test, TexturedGroupWithTwoMapsAndAQuotedName) {
+    m.dssAddMesh("m", 0);
+    m.AddMaterial("unused");  // written all the same: material numbers stay the store's
+    const std::int32_t wood = m.AddMaterial("wood");
+    Material& mt = m.Materials[1];
+    mt.diffuse = {255, 128, 0, 255};
+    mt.shininess = 0;
+    mt.nMaps = 2;
+    mt.maps = {"C:\\maps\\wood \"old\".png", "grain.png"};
+    m.AddFaceGroup(false, 0, 0);  // no faces: no mesh
+    m.AddFaceGroup(true, wood, 0);
+    std::int32_t v[5];
+    const float uv[5][2] = {{0.25f, 0.75f}, {1, 0}, {1, 1}, {0, 1}, {0.5f, 0.5f}};
+    for (int i = 0; i < 5; ++i) {
+        v[i] = vertex(static_cast<float>(i), 0.5f, -2);
+        m.SetVertexUV(0, v[i], i, UV{uv[i][0], uv[i][1]});
+    }
+    tri(1, v[0], v[1], v[2]);
+    tri(1, v[2], v[3], v[4]);
+    const std::string want = crlf(std::string(kHeader) +
+                                  "texture { \"Mat1_Tex0\"\n"
+                                  "  file { \"C:\\\\maps\\\\wood \\\"old\\\".png\" }\n"
+                                  "}\n"
+                                  "texture { \"Mat1_Tex1\"\n"
+                                  "  file { \"grain.png\" }\n"
+                                  "}\n"
+                                  "object { \"a \\\"b\\\"\"\n" +
+                                  materialText(0, "0 0 0", "0 0 0", "0 0 0", "0") +
+                                  materialText(1, "0 0 0", "255 128 0", "0 0 0", "0", {0, 1}) +
+                                  "    mesh {\n"
+                                  "      name { \"Fgrp_1\" }\n"
+                                  "      material { \"Material_1\" }\n"
+                                  "      smoothangle { 45 }\n"
+                                  "      /* 5 points, 2 faces, 5 uvCoords */\n"
+                                  "      materiallist {\n"
+                                  "        materialname { \"Material_1\" }\n"
+                                  "      }\n"
+                                  "      points {\n"
+                                  "        (0 0.5 2) (1 0.5 2) (2 0.5 2) (3 0.5 2)\n"
+                                  "        (4 0.5 2)\n"
+                                  "      }\n"
+                                  "      texcoords {\n"
+                                  "        (0.25 0.25) (1 1) (1 0) (0 0)\n"
+                                  "        (0.5 0.5)\n"
+                                  "      }\n"
+                                  "      faces {\n"
+                                  "        3 4 0 -1 ( (0 0) (1 1) (2 2) )\n"
+                                  "        3 4 0 -1 ( (2 2) (3 3) (4 4) )\n"
+                                  "      }\n"
+                                  "    }\n"
+                                  "}\n");
+    expectText(want, written("a \"b\""));
+}
+
+TEST_F(An8Test, WriterKeepsEveryNumberAlignedAndExact) {
+    // No materials; a point of a textured group without a pair; a value
+    // that five decimals would round away; a group naming no material.
+    m.dssAddMesh("m", 0);
+    m.AddFaceGroup(true, -1, 0);
+    m.FaceGrps[0].MtlID = 7;
+    const std::int32_t a = vertex(1e-7f, 123456.79f, 0), b = vertex(0.1f, 0, 0), c = vertex(0, 0.1f, 0);
+    m.SetVertexUV(0, a, 0, UV{0.5f, 0.5f});
+    m.Vertices[static_cast<std::size_t>(b)].UVs.clear();
+    m.SetVertexUV(0, c, 2, UV{1, 1});
+    tri(0, a, b, c);
+    const std::string text = written();
+    EXPECT_NE(text.find("      /* 3 points, 1 faces, 3 uvCoords */\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("        (1e-07 123456.79 0) (0.1 0 0) (0 0.1 0)\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("        (0.5 0.5) (0 1) (1 0)\r\n"), std::string::npos) << text;
+    // The mesh names the plain material written for a store without any.
+    EXPECT_NE(text.find("  material { \"Material_0\"\r\n"), std::string::npos);
+    EXPECT_NE(text.find("      material { \"Material_0\" }\r\n"), std::string::npos);
+    EXPECT_EQ(text.find("Material_7"), std::string::npos);
+}
+
+TEST_F(An8Test, FourPointsEndTheTexcoordTextWithABlankLine) {
+    m.dssAddMesh("m", 0);
+    m.AddMaterial("x");
+    m.AddFaceGroup(true, 0, 0);
+    std::int32_t v[4];
+    for (int i = 0; i < 4; ++i) {
+        v[i] = vertex(static_cast<float>(i), 0, 0);
+        m.SetVertexUV(0, v[i], i, UV{0, 0});
+    }
+    tri(0, v[0], v[1], v[2]);
+    tri(0, v[0], v[2], v[3]);
+    EXPECT_NE(written().find("      texcoords {\r\n        (0 1) (0 1) (0 1) (0 1)\r\n       \r\n      }\r\n"),
+              std::string::npos);
+}
+
+// --- reader ---------------------------------------------------------------
+
+const char* const kTwoMeshes =
+    "header { version { \"0.96 beta\" } }\n"
+    "description { \"ignored\" }\n"
+    "environment { grid { 1 10 50 50 } }\n"
+    "figure { \"f\" bone { \"root\" } }\n"
+    "sequence { \"walk\" }\n"
+    "texture { \"tex\" file { \"C:\\\\maps\\\\bark.png\" } }\n"
+    "object { \"tree\"\n"
+    "  material { \"bark wood\" surface {\n"
+    "    ambiant { rgb { 10 20 30 } }\n"
+    "    diffuse { rgb { 300 -5 127.6 } texturename { \"tex\" } texturename { \"loose.png\" } }\n"
+    "    specular { rgb { 1 2 3 } } phongsize { 12.5 } } }\n"
+    "  material { \"leaf\" }\n"
+    "  mesh {\n"
+    "    name { \"trunk\" }\n"
+    "    /* 6 points, 1 faces, 0 uvCoords */\n"
+    "    materiallist { materialname { \"leaf\" } materialname { \"bark wood\" } }\n"
+    "    points { (0 0 0) (1 0 0) (2 1 0) (2 2 0) (1 3 0) (0 2 5) }\n"
+    "    faces { 6 0 1 -1 ( (0) (1) (2) (3) (4) (5) ) }\n"
+    "  }\n"
+    "  mesh {\n"
+    "    name { \"crown\" }\n"
+    "    /* 3 points, 2 faces, 2 uvCoords */\n"
+    "    materiallist { materialname { \"leaf\" } }\n"
+    "    points { (0 5 0) (1 5 0) (0 6 0) }\n"
+    "    texcoords { (0 0) (1 0.25) }\n"
+    "    faces {\n"
+    "      3 6 0 -1 ( (0 0 9) (1 0 9) (2 0 9) )\n"
+    "      3 4 0 -1 ( (0 1) (2 0) (1 0) )\n"
+    "    }\n"
+    "  }\n"
+    "}";  // no line end: the object closes on the last line
+
+TEST_F(An8Test, ReadsFansMeshesMaterialsAndTextureCopies) {
+    ASSERT_TRUE(read(kTwoMeshes));
+    EXPECT_TRUE(ui.boxes.empty()) << ui.boxes[0].text;
+    ASSERT_EQ(m.meshCount, 1);
+    EXPECT_EQ(m.Meshes[0].name, "crown");
+    EXPECT_EQ(m.nSubMeshes, 2);
+
+    ASSERT_EQ(m.nMaterials, 2);
+    EXPECT_EQ(mtl(0).name, "bark wood");
+    EXPECT_EQ(mtl(0).ambient, (Colour{10, 20, 30, 0}));
+    EXPECT_EQ(mtl(0).diffuse, (Colour{255, 0, 128, 0}));  // clamped and rounded
+    EXPECT_EQ(mtl(0).specular, (Colour{1, 2, 3, 0}));
+    EXPECT_FLOAT_EQ(mtl(0).shininess, 12.5f);
+    ASSERT_EQ(mtl(0).nMaps, 2);
+    EXPECT_EQ(mtl(0).maps[0], "C:\\maps\\bark.png");  // the texture's file, not its name
+    EXPECT_EQ(mtl(0).maps[1], "loose.png");
+
+    // The hexagon of the first mesh is a fan from its first corner, the
+    // corners of each triangle reversed as every reader stores them.
+    ASSERT_EQ(m.ttlnum_Faces, 6);
+    EXPECT_EQ(face(0), (A3{2, 1, 0}));
+    EXPECT_EQ(face(1), (A3{3, 2, 0}));
+    EXPECT_EQ(face(3), (A3{5, 4, 0}));
+    EXPECT_FLOAT_EQ(pos(5).z, -5);  // z negated
+    // The second mesh's points follow the first's; its faces count from them.
+    // Point 0 carries texture coordinate 0, then 1: one copy, vertex 9.
+    EXPECT_EQ(face(4), (A3{8, 7, 6}));
+    EXPECT_EQ(face(5), (A3{7, 8, 9}));
+    ASSERT_EQ(m.ttlnum_Vertices, 10);
+    EXPECT_EQ(m.Meshes[0].num_Vertices, 10);
+    EXPECT_EQ(m.Meshes[0].num_Faces, 6);
+    EXPECT_FLOAT_EQ(pos(9).y, 5);
+    EXPECT_FLOAT_EQ(m.Vertices[9].UVs[0].v, 0.75f);  // v flipped back
+    EXPECT_FLOAT_EQ(m.Vertices[6].UVs[0].v, 1.0f);
+
+    // A group per mesh and local material number, each counting its faces.
+    ASSERT_EQ(m.nFaceGrps, 2);
+    EXPECT_EQ(group(0).MtlID, 0);
+    EXPECT_EQ(group(0).nFcs, 4);
+    EXPECT_EQ(group(0).num_maps, 0);
+    EXPECT_EQ(group(1).MtlID, 1);
+    EXPECT_EQ(group(1).nFcs, 2);
+    EXPECT_EQ(group(1).num_maps, 1);
+    EXPECT_EQ(group(1).FgGlblFaces[0], 4);
+    EXPECT_EQ(group(1).FgFaces[1], 5);
+    EXPECT_EQ(m.Meshes[0].num_FaceGrps, 2);
+    EXPECT_TRUE(ui.sawLog("DONE"));
+    // The mesh writer finds both groups through the store's bookkeeping.
+    CmfResult cmf;
+    buildCmf(ctx, &cmf);
+    EXPECT_EQ(cmf.submeshes, 2);
+    EXPECT_EQ(cmf.skippedFaces, 0);
+}
+
+TEST_F(An8Test, PointNumbersBeyondSixteenBits) {
+    const int n = 40000;
+    std::string text = "object { \"big\"\n material { \"M\" }\n mesh {\n  /* " + std::to_string(n) +
+                       " points, 1 faces, 0 uvCoords */\n  materiallist { materialname { \"M\" } }\n  points {\n";
+    for (int i = 0; i < n; ++i) text += "   (" + std::to_string(i) + " 0 0)\n";
+    text += "  }\n  faces { 3 0 0 -1 ( (0) (32768) (39999) ) }\n }\n}\n";
+    ASSERT_TRUE(read(text));
+    EXPECT_TRUE(ui.boxes.empty());
+    ASSERT_EQ(m.ttlnum_Vertices, n);
+    ASSERT_EQ(m.ttlnum_Faces, 1);
+    EXPECT_EQ(face(0), (A3{39999, 32768, 0}));
+    EXPECT_FLOAT_EQ(pos(32768).x, 32768);
+}
+
+TEST_F(An8Test, WrittenFileReadsBackAsTheStoreWasAndAgainAsTheSameText) {
+    m.dssAddMesh("m", 0);
+    m.AddMaterial("a");
+    m.AddMaterial("b");
+    m.Materials[1].diffuse = {1, 2, 3, 0};
+    m.Materials[1].shininess = 0.3f;
+    m.Materials[1].nMaps = 1;
+    m.Materials[1].maps = {"wood.png"};
+    m.AddFaceGroup(false, 0, 0);
+    const std::int32_t a = vertex(0, 0, 0.1f), b = vertex(1, 0, 0), c = vertex(0, 1, 0), d = vertex(1, 1, 3);
+    tri(0, a, b, c);
+    m.AddFaceGroup(true, 1, 0);
+    for (std::int32_t v : {b, c, d}) m.SetVertexUV(0, v, v, UV{0.1f * static_cast<float>(v), 0.3f});
+    tri(1, b, d, c);
+    const std::string first = written("m");
+
+    auto back = test::makeContext();
+    ASSERT_TRUE(test::readAn8Text(back->ctx, first, "m.an8").ok());
+    const ModelStore& r = back->m;
+    ASSERT_EQ(r.nFaceGrps, 2);
+    ASSERT_EQ(r.ttlnum_Faces, 2);
+    EXPECT_EQ(r.ttlnum_Vertices, 6);  // each group its own points
+    for (int f = 0; f < 2; ++f)
+        for (int k = 0; k < 3; ++k) {
+            const Vec3 want = m.Vertices[static_cast<std::size_t>(m.VFaces[static_cast<std::size_t>(f)].vtx[k])].pos;
+            const Vec3 got = r.Vertices[static_cast<std::size_t>(r.VFaces[static_cast<std::size_t>(f)].vtx[k])].pos;
+            EXPECT_EQ(want, got) << "face " << f << " corner " << k;
+        }
+    EXPECT_EQ(r.FaceGrps[1].MtlID, 1);
+    EXPECT_EQ(r.FaceGrps[1].num_maps, 1);
+    EXPECT_EQ(r.Materials[1].diffuse, (Colour{1, 2, 3, 0}));
+    EXPECT_FLOAT_EQ(r.Materials[1].shininess, 0.3f);
+    EXPECT_EQ(r.Materials[1].maps, std::vector<std::string>{"wood.png"});
+    EXPECT_EQ(buildAn8(back->ctx, "m"), first);
+}
+
+}  // namespace
+}  // namespace molv

@@ -1,0 +1,165 @@
+// Host content listings and text materials: the reports' exact texts, the
+// body-part configuration, and names from file content that must not lead
+// out of the source's folder.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "support/harness.h"
+#include "support/test_support.h"
+#include "util/fileio.h"
+
+namespace molv {
+namespace {
+
+namespace fs = std::filesystem;
+using test::readFile;
+using test::writeFile;
+
+struct ListingTest : ::testing::Test, test::TestContext {
+    std::string root, dir;
+    void SetUp() override {
+        root = test::tempDir("host");
+        dir = root + "content/props/";
+        fs::create_directories(dir);
+        ctx.app.workdir = root + "work/";
+        fs::create_directories(ctx.app.workdir);
+    }
+    // Every file below root, as relative names.
+    std::vector<std::string> files() const {
+        std::vector<std::string> out;
+        for (const auto& e : fs::recursive_directory_iterator(root))
+            if (e.is_regular_file()) out.push_back(fs::relative(e.path(), root).generic_string());
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+};
+
+TEST_F(ListingTest, DescriptorsSortedAndGroupedByTheirFirstPart) {
+    writeFile(dir + "descriptors.rtml",
+              "<list>\r\n  <model>b/y.xml</model>\r\n<x>\r\n\t<model>a/z.xml</model>\r\n<model>a/x.xml</model>\r\n"
+              "<model>c.xml</model>\r\n</list>");
+    ASSERT_TRUE(listDescriptors(ctx, dir + "descriptors.rtml").ok());
+    EXPECT_EQ(readFile(dir + "props_prop_info.txt"), " --- " + dir +
+                                                         "descriptors.rtml ---\r\n"
+                                                         "\r\na/x.xml\r\na/z.xml\r\n"
+                                                         "\r\nb/y.xml\r\n"
+                                                         "\r\nc.xml\r\n");
+    EXPECT_TRUE(ui.sawLog("4 descriptors written to " + dir + "props_prop_info.txt"));
+    EXPECT_TRUE(ctx.app.readWroteOutput);
+}
+
+TEST_F(ListingTest, DescriptorsWithoutModelsWriteNothing) {
+    writeFile(dir + "descriptors.rtml", "<list>\n<name>x</name>\n</list>\n");
+    const ReadResult r = listDescriptors(ctx, dir + "descriptors.rtml");
+    EXPECT_FALSE(r.ok());
+    EXPECT_TRUE(ui.sawBox("No models - try Bodyparts.rtml"));
+    EXPECT_EQ(files(), std::vector<std::string>{"content/props/descriptors.rtml"});
+    EXPECT_FALSE(listDescriptors(ctx, dir + "gone.rtml").ok());
+    EXPECT_TRUE(ui.sawBox("Not found: " + dir + "gone.rtml"));
+}
+
+// One body part, as a .bodypart file holds it; the mesh is named on line 5.
+const std::string kHair =
+    "<quodex.things.BodyPart>\n"
+    "  <name>Hair</name>\n"
+    "  <description>Short hair</description>\n"
+    "  <meshes>\n"
+    "    <string>models/hair</string>\n"
+    "  </meshes>\n"
+    "  <materials>\n"
+    "    <material>\n"
+    "      <name>hair_mat</name>\n"
+    "      <string>hair_diffuseMap.png</string>\n"
+    "      <string>hair_mat</string>\n"
+    "    </material>\n"
+    "  </materials>\n"
+    "</quodex.things.BodyPart>\n";
+const std::string kBodyParts = "<list>\n<string>Male bodies</string>\n" + kHair +
+                               "<quodex.things.BodyPart>\n  <name>Boots</name>\n  <description></description>\n"
+                               "</quodex.things.BodyPart>\n</list>\n";
+
+TEST_F(ListingTest, BodyPartListing) {
+    writeFile(dir + "bodyparts.rtml", kBodyParts);
+    ASSERT_TRUE(listBodyParts(ctx, dir + "bodyparts.rtml", true).ok());
+    EXPECT_EQ(readFile(dir + "props_bodypart_info.txt"),
+              " --- content/props ---\r\n -- Male bodies --\r\nHair\r\nShort hair\r\nBoots\r\n");
+    EXPECT_TRUE(ui.sawLog("4 items written to " + dir + "props_bodypart_info.txt"));
+}
+
+TEST_F(ListingTest, BodyPartConfiguration) {
+    writeFile(dir + "hair.bodypart", kHair);
+    ASSERT_TRUE(listBodyParts(ctx, dir + "hair.bodypart", false).ok());
+    // Named after the mesh, beside the body part, so its entries read from there.
+    EXPECT_EQ(ctx.app.outFile, dir + "hair.cfg");
+    EXPECT_EQ(readFile(dir + "hair.cfg"),
+              "# models/hair\r\nscale=1.0\r\nskeleton = models/hair.csf\r\nmesh=models/hair.cmf\r\nmaterial=hair_mat.crf\r\n");
+    EXPECT_TRUE(ui.sawLog("Writing to : " + dir + "hair.cfg"));
+    EXPECT_TRUE(ui.sawLog("material=hair_mat.crf"));
+    EXPECT_TRUE(ui.sawLog("(copy those files into WORKdir, as well as referenced texture files)"));
+    EXPECT_TRUE(ctx.app.readWroteOutput);
+}
+
+TEST_F(ListingTest, PuppetsAddonsAndSkeletonsFoundBeside) {
+    // A male puppet folder takes the puppet skeleton.
+    const std::string puppet = root + "Puppet/";
+    fs::create_directories(puppet);
+    writeFile(puppet + "p.bodypart", kHair);
+    ASSERT_TRUE(listBodyParts(ctx, puppet + "p.bodypart", false).ok());
+    EXPECT_NE(readFile(puppet + "hair.cfg").find("skeleton = Male01_Skel.csf\r\n"), std::string::npos);
+    // An add-on goes to the work folder, its entries with the folder; a
+    // skeleton lying beside it stands in for the missing one.
+    const std::string addon = root + "AddOn/hats/";
+    fs::create_directories(addon);
+    writeFile(addon + "hat.bodypart", kHair);
+    writeFile(addon + "zz.csf", "");
+    writeFile(addon + "head.csf", "");
+    ASSERT_TRUE(listBodyParts(ctx, addon + "hat.bodypart", false).ok());
+    EXPECT_EQ(ctx.app.outFile, ctx.app.workdir + "hat.cfg");
+    EXPECT_EQ(readFile(ctx.app.workdir + "hat.cfg"), "# models/hair\r\nscale=1.0\r\nskeleton = " + addon +
+                                                         "head.csf\r\nmesh=" + addon + "models/hair.cmf\r\nmaterial=" +
+                                                         addon + "hair_mat.crf\r\n");
+    EXPECT_TRUE(ui.sawLog("(copy texture files into WORKdir)"));
+}
+
+TEST_F(ListingTest, MeshNamesThatLeadOutAreRefused) {
+    for (const char* name : {"../../evil", "..\\evil", "/tmp/evil", "c:\\evil", "models/.../x"}) {
+        SCOPED_TRACE(name);
+        ui.boxes.clear();
+        std::string text = kHair;
+        text.replace(text.find("models/hair"), 11, name);
+        writeFile(dir + "x.bodypart", text);
+        EXPECT_FALSE(listBodyParts(ctx, dir + "x.bodypart", false).ok());
+        EXPECT_TRUE(ui.sawBox(dir + "x.bodypart line 5: the mesh name \"" + std::string(name) +
+                              "\" leads out of the body part's folder"));
+    }
+    writeFile(dir + "y.bodypart", "<quodex.things.BodyPart>\n<name>x</name>\n</quodex.things.BodyPart>\n");
+    EXPECT_FALSE(listBodyParts(ctx, dir + "y.bodypart", false).ok());
+    EXPECT_TRUE(ui.sawBox("No mesh named in " + dir + "y.bodypart"));
+    EXPECT_EQ(files(), (std::vector<std::string>{"content/props/x.bodypart", "content/props/y.bodypart"}));
+}
+
+TEST_F(ListingTest, TextMaterial) {
+    const std::string text =
+        "Name=Hair_Mat\r\n\r\n  ambient=51 51 51 255\r\nDIFFUSIVE=300 -4 12.6 255\r\nspecular=1 2 3\r\n"
+        "shininess=0.5\r\nnum_maps=2\r\ntexture_name=Hair.PNG\r\ncolour=red\r\n";
+    ASSERT_TRUE(test::readTxmText(ctx, text, dir + "hair.txm").ok());
+    ASSERT_EQ(m.nMaterials, 1);
+    const Material& mt = m.Materials[0];
+    EXPECT_EQ(mt.name, "Hair_Mat");
+    EXPECT_EQ(mt.ambient, (Colour{51, 51, 51, 255}));
+    EXPECT_EQ(mt.diffuse, (Colour{255, 0, 13, 255}));
+    EXPECT_EQ(mt.specular, (Colour{1, 2, 3, 0}));
+    EXPECT_FLOAT_EQ(mt.shininess, 0.5f);
+    // Fewer maps named than announced: the count follows the names.
+    EXPECT_EQ(mt.nMaps, 1);
+    EXPECT_EQ(mt.maps, std::vector<std::string>{"Hair.PNG"});
+    EXPECT_EQ(ctx.app.outFile, dir + "Hair_Mat.crf");
+    EXPECT_TRUE(ui.sawLog("Unrecognised data: colour=red"));
+    EXPECT_TRUE(ui.sawLog("ambient=51 51 51 255"));
+    EXPECT_FALSE(ctx.app.readWroteOutput);  // its material file is the write's
+}
+
+}  // namespace
+}  // namespace molv
