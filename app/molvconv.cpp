@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "shell/cmdline.h"
-#include "shell/console_ui.h"
+#include "convert/cmdline.h"
 #include "convert/context.h"
-#include "shell/startup.h"
+#include "convert/startup.h"
+#include "shell/console_ui.h"
 
 int main(int argc, char** argv) {
     using namespace molv;

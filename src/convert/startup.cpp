@@ -1,4 +1,4 @@
-#include "shell/startup.h"
+#include "convert/startup.h"
 
 #include <cstdlib>
 #include <exception>

@@ -1,7 +1,7 @@
 // The command line: rejoining argv and the switches.
 #include <gtest/gtest.h>
 
-#include "shell/cmdline.h"
+#include "convert/cmdline.h"
 #include "convert/context.h"
 #include "util/text.h"
 
