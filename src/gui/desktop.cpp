@@ -27,6 +27,8 @@ const char* desktopHelpText() {
 int runDesktop(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("molvConv"));
+    // The desktop entry names the window's icon and groups its windows.
+    QGuiApplication::setDesktopFileName(QStringLiteral("molvconv"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("molvconv")));
 
     std::vector<std::string> args;

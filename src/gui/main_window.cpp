@@ -263,6 +263,8 @@ void MainWindow::jobFinished() {
     if (!jobError_.empty()) ctx_.msgBox("Unexpected error: " + jobError_);
     setRunning(false);
     refreshMenus();
+    // The run's outcome, with the window at rest behind it.
+    for (const std::string& n : ui_.takeNotices()) ui_.notice(n);
     const bool ok = jobOk_ && !jobStopped_;
     auto done = std::move(onDone_);
     onDone_ = nullptr;

@@ -227,6 +227,22 @@ Answer QtUI::messageBox(const std::string& text, Buttons buttons, Answer dflt) {
     return a;
 }
 
+void QtUI::notice(const std::string& text) {
+    if (onWindowThread()) {
+        showBox(text, Buttons::Ok, Answer::Ok);
+        return;
+    }
+    std::lock_guard<std::mutex> lk(mu_);
+    notices_.push_back(text);
+}
+
+std::vector<std::string> QtUI::takeNotices() {
+    std::lock_guard<std::mutex> lk(mu_);
+    std::vector<std::string> n;
+    n.swap(notices_);
+    return n;
+}
+
 std::optional<std::string> QtUI::inputBox(const std::string& prompt, const std::string& title,
                                           const std::string& dflt) {
     if (onWindowThread()) return showInput(prompt, title, dflt);

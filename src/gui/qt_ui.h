@@ -46,6 +46,10 @@ public:
     void setTitle(const std::string& title) { title_ = QString::fromStdString(title); }
 
     Answer messageBox(const std::string& text, Buttons buttons, Answer dflt) override;
+    // The outcome of a run: shown at once on the window's thread; from the
+    // worker it waits until the conversion has ended (takeNotices).
+    void notice(const std::string& text) override;
+    std::vector<std::string> takeNotices();
     std::optional<std::string> inputBox(const std::string& prompt, const std::string& title,
                                         const std::string& dflt) override;
     void logAppend(const std::string& entry) override;
@@ -101,6 +105,7 @@ private:
     // The log as the core keeps it, and the changes the list has not seen.
     std::deque<std::string> mirror_;
     std::vector<Op> ops_;
+    std::vector<std::string> notices_;
     std::string statusText_;
     bool statusDirty_ = false;
     std::int64_t done_ = 0, total_ = 0;
