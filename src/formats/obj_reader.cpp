@@ -198,7 +198,8 @@ private:
         }
     }
 
-    // Lines taken so far out of those the count found.
+    // Vertices, texture vertices, normals and triangles taken so far, of
+    // those the count found.
     void progress() {
         if (!counts_) return;
         const std::int64_t done = static_cast<std::int64_t>(srcVtx_.size() + tex_.size()) + nNormals_ +
