@@ -8,7 +8,8 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 jobs=$(nproc 2>/dev/null || echo 2)
 
-"$root/scripts/deps.sh" build-essential cmake ninja-build pkg-config libgtest-dev libcal3d12-dev libassimp-dev
+"$root/scripts/deps.sh" build-essential cmake ninja-build pkg-config libgtest-dev libcal3d12-dev libassimp-dev \
+    qt6-base-dev qt6-qpa-plugins
 
 echo "== build and test" >&2
 cmake -S "$root" -B "$root/build-test" -G Ninja >/dev/null

@@ -2,11 +2,11 @@
 #include <cstdio>
 #include <string>
 
-#include "shell/cmdline.h"
-#include "shell/console_ui.h"
+#include "convert/cmdline.h"
 #include "convert/context.h"
-#include "shell/process.h"
-#include "shell/startup.h"
+#include "convert/process.h"
+#include "convert/startup.h"
+#include "shell/console_ui.h"
 
 int main(int argc, char** argv) {
     using namespace molv;

@@ -117,7 +117,10 @@ bool writeSubmesh(WriteEnv& env, ByteWriter& w, GroupVertexNumbering& num, std::
         const std::int32_t v = verts[static_cast<std::size_t>(k)];
         writeCmfVertex(env, w, v, maps);
         if (trace && m.detailWanted(k)) traceVertex(env, w, v, k);
-        if (v % 100 == 0 && env.diag.statusDue()) env.diag.showStatus("V:" + std::to_string(v));
+        if (v % 100 == 0 && env.diag.statusDue()) {
+            env.diag.showStatus("V:" + std::to_string(v));
+            env.diag.progress(v, m.ttlnum_Vertices);
+        }
     }
     if (env.diag.statusDue()) env.diag.showStatus("Grp-b:" + std::to_string(m.nSubMeshes));
 

@@ -254,13 +254,17 @@ bool convertFile(Context& ctx, const std::string& srcFile, const std::string& ou
     if (a.readWroteOutput) return true;
     // An output named on the command line wins over one the source names.
     if (!outFile.empty()) a.outFile = outFile;
-    // A geometry source that gave no face would become an empty prop.
-    const FormatEntry* f = formatFor(a.srcExt);
+    if (!modelToWrite(ctx)) return false;
+    return writeDispatch(ctx);
+}
+
+bool modelToWrite(Context& ctx) {
+    const FormatEntry* f = formatFor(ctx.app.srcExt);
     if (f && f->geometry && ctx.model.ttlnum_Faces <= 0) {
-        ctx.msgBox("Nothing to convert: no faces read from " + a.srcFile);
+        ctx.msgBox("Nothing to convert: no faces read from " + ctx.app.srcFile);
         return false;
     }
-    return writeDispatch(ctx);
+    return true;
 }
 
 }  // namespace molv

@@ -21,6 +21,11 @@ bool readDispatch(Context& ctx);
 // when a writer ran and every file it wrote was written.
 bool writeDispatch(Context& ctx);
 
+// After a successful read: whether there is a model to write. A geometry
+// source that gave no face would become an empty prop, so the user is told
+// and the answer is false.
+bool modelToWrite(Context& ctx);
+
 // One whole conversion as the command line runs it: read srcFile, then,
 // unless the reader gave up, write (to outFile when not empty, else the
 // derived name). True only when both succeeded.

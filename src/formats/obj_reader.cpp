@@ -75,6 +75,7 @@ public:
             return false;
         }
         m_.readPos = 0;
+        firstFace_ = m_.ttlnum_Faces;
         std::int16_t mesh = m_.dssAddMesh("OBJ_Mesh_0", 0);
         if (mesh < 0) {
             // The store told the user.
@@ -105,7 +106,10 @@ public:
         for (const Op& op : b.ops) {
             if (!result_.ok()) break;
             lineNo_ = op.lineNo;
-            if (ctx_.statusDue()) status();
+            if (ctx_.statusDue()) {
+                status();
+                progress();
+            }
             Kw k = Kw::Other;
             switch (op.kind) {
                 case OpKind::V:
@@ -196,6 +200,15 @@ private:
             case Kw::VT: ctx_.showStatus("TV: " + std::to_string(tex_.size())); break;
             default: ctx_.showStatus("L:" + std::to_string(lineNo_)); break;
         }
+    }
+
+    // Vertices, texture vertices, normals and triangles taken so far, of
+    // those the count found.
+    void progress() {
+        if (!counts_) return;
+        const std::int64_t done = static_cast<std::int64_t>(srcVtx_.size() + tex_.size()) + nNormals_ +
+                                  (m_.ttlnum_Faces - firstFace_);
+        ctx_.progress(done, counts_->v + counts_->vt + counts_->vn + counts_->tris);
     }
 
     void header(Kw k, const char* text) {
@@ -459,6 +472,7 @@ private:
     const bool keepNormals_;  // normal values are only wanted for detail lines
     const ObjCounts* counts_ = nullptr;
     std::int16_t mesh_ = 0;
+    std::int32_t firstFace_ = 0;
     bool zeroBased_ = false;
     long lineNo_ = 0;
     Kw prev_ = Kw::None;

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/cmdline.h"
+#include "convert/cmdline.h"
 #include "support/test_support.h"
 #include "util/fspath.h"
 

@@ -1,4 +1,4 @@
-#include "shell/process.h"
+#include "convert/process.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -8,7 +8,7 @@
 #include <windows.h>
 #endif
 
-#include "shell/cmdline.h"
+#include "convert/cmdline.h"
 #include "util/fspath.h"
 
 namespace molv {

@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "shell/startup.h"
+#include "convert/startup.h"
 #include "util/fileio.h"
 #include "support/harness.h"
 #include "support/test_support.h"

@@ -1,4 +1,4 @@
-#include "shell/cmdline.h"
+#include "convert/cmdline.h"
 
 #include "convert/context.h"
 #include "convert/registry.h"

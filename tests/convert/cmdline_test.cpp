@@ -1,8 +1,8 @@
 // The command line: rejoining argv and the switches.
 #include <gtest/gtest.h>
 
-#include "shell/cmdline.h"
-#include "shell/process.h"
+#include "convert/cmdline.h"
+#include "convert/process.h"
 #include "convert/context.h"
 #include "util/text.h"
 

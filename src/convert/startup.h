@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "shell/cmdline.h"
+#include "convert/cmdline.h"
 
 namespace molv {
 

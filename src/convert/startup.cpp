@@ -1,4 +1,4 @@
-#include "shell/startup.h"
+#include "convert/startup.h"
 
 #include <exception>
 #include <filesystem>
@@ -8,7 +8,7 @@
 #include "convert/driver.h"
 #include "convert/registry.h"
 #include "convert/settings.h"
-#include "shell/process.h"
+#include "convert/process.h"
 #include "util/fileio.h"
 #include "util/paths.h"
 

@@ -1,0 +1,69 @@
+#include "gui/desktop.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QIcon>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "convert/cmdline.h"
+#include "convert/context.h"
+#include "convert/startup.h"
+#include "gui/main_window.h"
+#include "gui/qt_ui.h"
+
+namespace molv {
+
+const char* desktopHelpText() {
+    return "Usage: molvconv-gui [-dbg] [SOURCE]\n"
+           "\n"
+           "Without SOURCE the window opens: File > Open and Convert, or drop a model\n"
+           "(.3ds, .obj, .dae) on it. With SOURCE the model is converted at once into\n"
+           "the Cal3D set beside it and the program ends after \"Conversion complete\".\n"
+           "The command line takes the same words as molvconv's (see molvconv --help).\n";
+}
+
+int runDesktop(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("molvConv"));
+    // The desktop entry names the window's icon and groups its windows.
+    QGuiApplication::setDesktopFileName(QStringLiteral("molvconv"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("molvconv")));
+
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+    const std::string programPath = argc > 0 && argv[0] ? argv[0] : "molvconv-gui";
+    const std::string cmdLine = joinArguments(args);
+    const CmdLineOptions early = parseCommandLine(cmdLine);
+    if (early.help) {
+        std::fputs(desktopHelpText(), stdout);
+        return kExitOk;
+    }
+    if (early.version) {
+        std::puts(kTitle);
+        return kExitOk;
+    }
+    if (!early.error.empty()) {
+        std::fprintf(stderr, "molvconv-gui: %s\n", early.error.c_str());
+        return kExitUsage;
+    }
+
+    QtUI ui;
+    ui.setTitle(kTitle);
+    Context ctx(ui);
+    StartupResult r = startUp(ctx, cmdLine, programPath, ProcessEnv::current());
+    if (!r.ok) return kExitFailed;  // the message box said why
+
+    MainWindow window(ctx, ui);
+    QObject::connect(&window, &MainWindow::programEnds, &app, [](int status) { QCoreApplication::exit(status); },
+                     Qt::QueuedConnection);
+    window.show();
+    if (r.opts.srcFile.empty())
+        finishStartupWithoutSource(ctx);
+    else
+        window.convertAtStart(r.opts, QDir::currentPath().toStdString());
+    return app.exec();
+}
+
+}  // namespace molv

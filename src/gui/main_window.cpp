@@ -1,0 +1,374 @@
+#include "gui/main_window.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDockWidget>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFormLayout>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QThread>
+#include <QUrl>
+
+#include "convert/context.h"
+#include "convert/driver.h"
+#include "convert/settings.h"
+#include "convert/startup.h"
+#include "gui/file_dialog.h"
+#include "gui/qt_ui.h"
+#include "gui/window_text.h"
+
+namespace molv {
+
+std::string droppedFile(const QMimeData* data) {
+    if (!data || !data->hasUrls()) return {};
+    for (const QUrl& u : data->urls())
+        if (u.isLocalFile() && !u.toLocalFile().isEmpty()) return u.toLocalFile().toStdString();
+    return {};
+}
+
+MainWindow::MainWindow(Context& ctx, QtUI& ui, QWidget* parent) : QMainWindow(parent), ctx_(ctx), ui_(ui) {
+    setObjectName(QStringLiteral("molvConv"));
+    setWindowTitle(QString::fromStdString(ctx_.app.title));
+    setAcceptDrops(true);
+    resize(900, 560);
+
+    List1_ = new QListWidget(this);
+    List1_->setObjectName(QStringLiteral("List1"));
+    List1_->setUniformItemSizes(true);
+    List1_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setCentralWidget(List1_);
+
+    m_file_ = menuBar()->addMenu(QStringLiteral("File"));
+    m_file_->setObjectName(QStringLiteral("m_file"));
+    whileIdle_.push_back(addItem(m_file_, "m_f_open", QStringLiteral("Open and Convert"), &MainWindow::openAndConvert));
+    whileIdle_.push_back(
+        addItem(m_file_, "m_f_savesettings", QStringLiteral("Save Settings"), &MainWindow::saveSettingsCommand));
+    addItem(m_file_, "m_f_exit", QStringLiteral("E&xit"), &MainWindow::exitCommand);
+
+    m_settings_ = menuBar()->addMenu(QStringLiteral("Settings"));
+    m_settings_->setObjectName(QStringLiteral("m_settings"));
+    QMenu* s = m_settings_;
+    addToggle(s, "m_s_autocentre", QStringLiteral("Auto-Centre"), &SettingsMenu::m_s_autocentre, true);
+    addToggle(s, "m_s_autozerobsht", QStringLiteral("Auto-zero base height"), &SettingsMenu::m_s_autozerobsht, true);
+    addToggle(s, "m_s_autoresize", QStringLiteral("Auto-resize"), &SettingsMenu::m_s_autoresize, true);
+    addToggle(s, "m_s_autoscale_UVs", QStringLiteral("Auto-scale UVs"), &SettingsMenu::m_s_autoscale_UVs, true);
+    addToggle(s, "m_s_autocullmatls", QStringLiteral("Auto-cull unused materials"), &SettingsMenu::m_s_autocullmatls,
+              true);
+    s->addSeparator()->setObjectName(QStringLiteral("m_s_1"));
+    addToggle(s, "m_s_switch_obj_yz", QStringLiteral("Rotate 90 up"), &SettingsMenu::m_s_switch_obj_yz, true);
+    addToggle(s, "m_s_switch_xz", QStringLiteral("Rotate 90 right"), &SettingsMenu::m_s_switch_xz, true);
+    addToggle(s, "m_s_flipUV", QStringLiteral("Flip 3DS UV vertically"), &SettingsMenu::m_s_flipUV, true);
+    addToggle(s, "m_s_ignore_3ds_ofs", QStringLiteral("Ignore 3DS offsets"), &SettingsMenu::m_s_ignore_3ds_ofs, true);
+    addToggle(s, "m_s_recalcnormals", QStringLiteral("Recalc Normals"), &SettingsMenu::m_s_recalcnormals, true);
+    addToggle(s, "m_s_full_paths_cfg", QStringLiteral("Full Paths in CFG file"), &SettingsMenu::m_s_full_paths_cfg,
+              true);
+    // Never stored, so toggling it leaves nothing to save.
+    addToggle(s, "m_s_rawdataload", QStringLiteral("Raw data load"), &SettingsMenu::m_s_rawdataload, false);
+    m_s_setsize_ = addItem(s, "m_s_setsize", QStringLiteral("Set auto size"), nullptr);
+    connect(m_s_setsize_, &QAction::triggered, this, [this] {
+        askResizeSize(ctx_);
+        refreshMenus();
+    });
+    m_s_setbone_ = addItem(s, "m_s_setbone", QStringLiteral("Set prop Bone"), nullptr);
+    connect(m_s_setbone_, &QAction::triggered, this, [this] {
+        askBoneID(ctx_);
+        refreshMenus();
+    });
+    s->addSeparator()->setObjectName(QStringLiteral("m_s_2"));
+    addItem(s, "m_s_defaults", QStringLiteral("Default settings"), &MainWindow::defaultSettingsCommand);
+    addItem(s, "m_s_savesettings", QStringLiteral("Save settings"), &MainWindow::saveSettingsCommand);
+
+    m_help_ = menuBar()->addMenu(QStringLiteral("Help"));
+    m_help_->setObjectName(QStringLiteral("m_help"));
+    whileIdle_.push_back(addItem(m_help_, "m_h_help", QStringLiteral("Help"), &MainWindow::helpCommand));
+    whileIdle_.push_back(addItem(m_help_, "m_h_cls", QStringLiteral("Clear Screen"), &MainWindow::clearScreenCommand));
+    addItem(m_help_, "m_h_about", QStringLiteral("About"), &MainWindow::aboutCommand);
+
+    mStat_ = menuBar()->addAction(QStringLiteral("."));
+    mStat_->setObjectName(QStringLiteral("mStat"));
+    progress_ = new QProgressBar(menuBar());
+    progress_->setObjectName(QStringLiteral("progress"));
+    progress_->setTextVisible(false);
+    progress_->setFixedWidth(180);
+    progress_->setVisible(false);
+    menuBar()->setCornerWidget(progress_, Qt::TopRightCorner);
+
+    if (ctx_.app.devMode) buildDevPanel();
+
+    ui_.setTitle(ctx_.app.title);
+    ui_.attach(this, List1_, mStat_, progress_);
+    refreshMenus();
+}
+
+MainWindow::~MainWindow() {
+    // Never while a conversion runs in normal use (closing waits for it);
+    // if it happens the worker is stopped and answered until it ends.
+    if (worker_) {
+        ui_.requestStop();
+        while (!worker_->wait(10)) QCoreApplication::processEvents();
+        delete worker_;
+    }
+    ui_.attach(nullptr, nullptr, nullptr, nullptr);
+}
+
+QAction* MainWindow::addItem(QMenu* menu, const char* name, const QString& caption, void (MainWindow::*command)()) {
+    QAction* a = menu->addAction(caption);
+    a->setObjectName(QString::fromLatin1(name));
+    if (command) connect(a, &QAction::triggered, this, command);
+    return a;
+}
+
+void MainWindow::addToggle(QMenu* menu, const char* name, const QString& caption, bool SettingsMenu::*item,
+                           bool stored) {
+    QAction* a = addItem(menu, name, caption, nullptr);
+    a->setCheckable(true);
+    connect(a, &QAction::triggered, this, [this, item, stored] {
+        if (stored)
+            toggleMenuItem(ctx_, item);
+        else
+            ctx_.menu.*item = !(ctx_.menu.*item);
+        refreshMenus();
+    });
+    toggles_.emplace_back(a, item);
+}
+
+void MainWindow::buildDevPanel() {
+    devPanel_ = new QDockWidget(QStringLiteral("Developer"), this);
+    devPanel_->setObjectName(QStringLiteral("devPanel"));
+    auto* w = new QWidget(devPanel_);
+    auto* form = new QFormLayout(w);
+    auto line = [this, w, form](const char* name, const QString& label, std::string SettingsMenu::*field) {
+        auto* e = new QLineEdit(w);
+        e->setObjectName(QString::fromLatin1(name));
+        form->addRow(label, e);
+        connect(e, &QLineEdit::textEdited, this, [this, field](const QString& t) { ctx_.menu.*field = t.toStdString(); });
+        return e;
+    };
+    auto check = [this, w, form](const char* name, const QString& caption, bool SettingsMenu::*field) {
+        auto* c = new QCheckBox(caption, w);
+        c->setObjectName(QString::fromLatin1(name));
+        form->addRow(c);
+        connect(c, &QCheckBox::toggled, this, [this, field](bool on) { ctx_.menu.*field = on; });
+        return c;
+    };
+    tSrcFile_ = line("tSrcFile", QStringLiteral("Source"), &SettingsMenu::tSrcFile);
+    chStats_ = check("chStats", QStringLiteral("Statistics"), &SettingsMenu::chStats);
+    tKF1_ = line("tKF1", QStringLiteral("First number"), &SettingsMenu::tKF1);
+    tKF2_ = line("tKF2", QStringLiteral("Detail lines per mesh"), &SettingsMenu::tKF2);
+    tDbgLvl_ = line("tDbgLvl", QStringLiteral("Debug level"), &SettingsMenu::tDbgLvl);
+    chDbgLog_[0] = check("chDbgLog", QStringLiteral("Debug log"), &SettingsMenu::chDbgLog);
+    chDbgLog_[1] = check("chDbgLog2", QStringLiteral("Debug log 2"), &SettingsMenu::chDbgLog2);
+    chDbgLog_[2] = check("chDbgLog3", QStringLiteral("Debug log 3"), &SettingsMenu::chDbgLog3);
+    devPanel_->setWidget(w);
+    addDockWidget(Qt::RightDockWidgetArea, devPanel_);
+}
+
+void MainWindow::refreshMenus() {
+    const SettingsMenu& m = ctx_.menu;
+    for (auto& [action, item] : toggles_) action->setChecked(m.*item);
+    m_s_setsize_->setText(QString::fromStdString(m.m_s_setsize_caption));
+    m_s_setbone_->setText(QString::fromStdString(m.m_s_setbone_caption));
+    if (!devPanel_) return;
+    tSrcFile_->setText(QString::fromStdString(m.tSrcFile));
+    tKF1_->setText(QString::fromStdString(m.tKF1));
+    tKF2_->setText(QString::fromStdString(m.tKF2));
+    tDbgLvl_->setText(QString::fromStdString(m.tDbgLvl));
+    chStats_->setChecked(m.chStats);
+    chDbgLog_[0]->setChecked(m.chDbgLog);
+    chDbgLog_[1]->setChecked(m.chDbgLog2);
+    chDbgLog_[2]->setChecked(m.chDbgLog3);
+}
+
+// ---- conversions -----------------------------------------------------------
+
+void MainWindow::openAndConvert() {
+    if (running()) return;
+    FileOpenDialog dlg(ctx_.app.fileFilter, ctx_.settings.lastLoadPath, this);
+    if (dlg.exec() != QDialog::Accepted || dlg.result().empty()) return;
+    ctx_.settings.lastLoadPath = dlg.result();
+    convertSource(dlg.result());
+}
+
+void MainWindow::convertSource(const std::string& path) {
+    if (running() || path.empty()) return;
+    AppState& a = ctx_.app;
+    a.srcFile = path;
+    if (a.devMode) {
+        // The panel's source box is what the read takes in developer mode.
+        ctx_.menu.tSrcFile = path;
+        refreshMenus();
+    }
+    outputNameFor(ctx_, path);
+    runJob(
+        [this] {
+            if (!LoadFile(ctx_) || ctx_.app.readAbort || !modelToWrite(ctx_)) return false;
+            ui_.setStoppable(false);  // a set once begun is written whole
+            return writeDispatch(ctx_);
+        },
+        {});
+}
+
+void MainWindow::convertAtStart(const CmdLineOptions& opts, const std::string& cwd) {
+    runJob([this, opts, cwd] { return runConversion(ctx_, opts, cwd) == kExitOk; },
+           [this](bool ok) {
+               if (ok) {
+                   emit programEnds(kExitOk);
+               } else {
+                   // The rest of start-up without a source: the user gets the window.
+                   finishStartupWithoutSource(ctx_);
+               }
+           });
+}
+
+void MainWindow::runJob(std::function<bool()> work, std::function<void(bool)> done) {
+    setRunning(true);
+    ui_.resetStop();
+    ui_.setBusy(true);
+    jobOk_ = jobStopped_ = false;
+    jobError_.clear();
+    onDone_ = std::move(done);
+    worker_ = QThread::create([this, work = std::move(work)] {
+        try {
+            jobOk_ = work();
+        } catch (const ConversionStopped&) {
+            jobStopped_ = true;
+        } catch (const std::exception& e) {
+            jobError_ = e.what();
+        } catch (...) {
+            jobError_ = "unknown error";
+        }
+    });
+    connect(worker_, &QThread::finished, this, &MainWindow::jobFinished);
+    worker_->start();
+}
+
+void MainWindow::jobFinished() {
+    if (!worker_) return;
+    worker_->wait();
+    delete worker_;
+    worker_ = nullptr;
+    ui_.setBusy(false);
+    if (jobStopped_) {
+        // The read was cut short: what the store holds is no model.
+        ctx_.model.ClearModel();
+        ctx_.logMsg("Conversion stopped; nothing was written");
+        ctx_.showStatus("Stopped");
+    }
+    if (!jobError_.empty()) ctx_.msgBox("Unexpected error: " + jobError_);
+    setRunning(false);
+    refreshMenus();
+    // The run's outcome, with the window at rest behind it.
+    for (const std::string& n : ui_.takeNotices()) ui_.notice(n);
+    const bool ok = jobOk_ && !jobStopped_;
+    auto done = std::move(onDone_);
+    onDone_ = nullptr;
+    emit conversionFinished(ok);
+    if (done) done(ok);
+    if (exitAfterJob_) {
+        exitAfterJob_ = false;
+        exitCommand();
+    } else if (closeAfterJob_) {
+        closeAfterJob_ = false;
+        close();
+    }
+}
+
+void MainWindow::setRunning(bool on) {
+    for (QAction* a : whileIdle_) a->setEnabled(!on);
+    m_settings_->menuAction()->setEnabled(!on);
+    m_settings_->setEnabled(!on);
+    if (devPanel_) devPanel_->widget()->setEnabled(!on);
+}
+
+// ---- commands ----------------------------------------------------------------
+
+void MainWindow::saveSettingsCommand() {
+    if (running()) return;
+    saveSettings(ctx_);
+}
+
+void MainWindow::defaultSettingsCommand() {
+    if (running()) return;
+    defaultSettings(ctx_);
+    refreshMenus();
+}
+
+void MainWindow::helpCommand() {
+    if (running()) return;
+    ctx_.logList.clear(ctx_.ui);
+    for (const std::string& b : helpBlocks(ctx_.app.title)) ctx_.logMsg(b, 0);
+}
+
+void MainWindow::clearScreenCommand() {
+    if (running()) return;
+    ctx_.logList.clear(ctx_.ui);
+}
+
+void MainWindow::aboutCommand() { ui_.messageBox(aboutText(ctx_.app.title), Buttons::Ok, Answer::Ok); }
+
+void MainWindow::exitCommand() {
+    if (running()) {
+        // No question: the conversion stops and the program ends after it.
+        ui_.requestStop();
+        exitAfterJob_ = true;
+        return;
+    }
+    exiting_ = true;
+    close();
+    emit programEnds(kExitOk);
+}
+
+bool MainWindow::do_Exit() {
+    if (!ctx_.settingsDirty) return false;
+    switch (ctx_.msgBox("Save Settings?", Buttons::YesNoCancel, Answer::Yes)) {
+        case Answer::Cancel: return true;
+        case Answer::Yes: saveSettings(ctx_); return false;
+        default: return false;
+    }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (running()) {
+        event->ignore();
+        if (askingStop_ || ui_.stopRequested()) return;
+        askingStop_ = true;
+        const Answer a = ui_.messageBox("A conversion is running. Stop it and close the window?", Buttons::YesNo,
+                                        Answer::No);
+        askingStop_ = false;
+        if (a != Answer::Yes) return;
+        if (running()) {
+            ui_.requestStop();
+            closeAfterJob_ = true;
+            return;
+        }
+        // It ended while the question was open: close as usual.
+    }
+    if (!exiting_ && do_Exit()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (!running() && !droppedFile(event->mimeData()).empty()) event->acceptProposedAction();
+}
+
+void MainWindow::dragMoveEvent(QDragMoveEvent* event) {
+    if (!running() && !droppedFile(event->mimeData()).empty()) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+    const std::string path = droppedFile(event->mimeData());
+    if (running() || path.empty()) return;
+    event->acceptProposedAction();
+    convertSource(path);
+}
+
+}  // namespace molv

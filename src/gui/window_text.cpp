@@ -1,0 +1,53 @@
+#include "gui/window_text.h"
+
+#include <initializer_list>
+
+namespace molv {
+
+namespace {
+
+std::string block(std::initializer_list<std::string> lines) {
+    std::string b;
+    for (const std::string& l : lines) {
+        if (!b.empty()) b += '\r';
+        b += l;
+    }
+    return b;
+}
+
+}  // namespace
+
+std::vector<std::string> helpBlocks(const std::string& title) {
+    return {
+        block({"\t\t" + title, "Convert 3D model mesh data into the binary CAL3D format as used by Vantamo.",
+               "( NOT animation data )", "",
+               std::string("This is early Beta software - please report problems to ") + kContactAddress,
+               std::string("Refer to ") + kWebAddress, " "}),
+        block({"Source formats:", "  Vertex, UV, Face and material definitions from the following files are handled.",
+               "    .3DS", "    .OBJ", "    .DAE  (as exported from Google Sketchup via KMZ 4)",
+               "    (.XMF output from Blender was to be included, but Blender has a binary CAL3D exporter)", " "}),
+        block({"CAL3D Output files:", "    .CMF mesh", "    .CRF materials definitions",
+               "    .CFG Cal3D viewer configuration", "    .CSF default prop skeleton", " ", " "}),
+        block({"File Menu:", " Open: ",
+               "    Will convert selected file to CAL3D format files  in the same folder as the source file.",
+               " Save Settings: ", "    Will save settings from the Settings menu, which will be reloaded on startup.",
+               " "}),
+        block({"Settings Menu: ", " Auto-centre:", "     Vantamo models are commonly centred in the horizontal axes.",
+               " Auto-zero base height:", "     Vantamo models are commonly based at zero on the vertical axis",
+               " Auto-resize:", "     Vantamo model units are in cm, 100 cm is a good visible starting size.",
+               " Set size for resize: ", "     Size in cm will be used if Auto-resize selected", " Set prop Bone: ",
+               "     Set bone ID to be applied to vertices in converted model (in development).", " ",
+               " Ignore 3DS offsets: ",
+               "     If sections of a converted .3ds model are displaced, try switching this setting",
+               " Flip 3DS UV vertically:", "     If textures are inverted, try switching this setting",
+               "     If all else fails, edit the texture image file in an image editor and invert it vertically", " ",
+               " ", " "}),
+    };
+}
+
+std::string aboutText(const std::string& title) {
+    return title + "\rConverts 3D model meshes (.3ds, .obj, .dae) into binary Cal3D prop sets for Vantamo.\r" +
+           "Problems: " + kContactAddress + "\r" + "More: " + kWebAddress;
+}
+
+}  // namespace molv

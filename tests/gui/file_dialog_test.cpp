@@ -1,0 +1,189 @@
+// The file-open dialog: where it opens, what it lists, and what Open,
+// Cancel, a click, a double click and a typed name do.
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
+#include "convert/registry.h"
+#include "gui/file_dialog.h"
+#include "gui_support.h"
+
+using namespace molv;
+using namespace molv::test;
+
+namespace {
+
+// A folder with models of every user type (one in capitals), other files,
+// a hidden one and a subfolder.
+class FileDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = tempDir("nfd");
+        folder = QString::fromStdString(dir).chopped(1);
+        for (const char* f : {"a.obj", "B.OBJ", "c.3ds", "d.dae", "notes.txt", "README", ".hidden.obj"})
+            writeFile(dir + f, "x");
+        std::filesystem::create_directories(dir + "sub");
+        writeFile(dir + "sub/e.obj", "x");
+    }
+
+    std::unique_ptr<FileOpenDialog> open(const std::string& lastLoadPath) {
+        auto d = std::make_unique<FileOpenDialog>(fileFilter(false), lastLoadPath);
+        d->show();
+        return d;
+    }
+    static std::vector<std::string> items(FileOpenDialog& d, const char* list) {
+        std::vector<std::string> out;
+        auto* w = d.findChild<QListWidget*>(QString::fromLatin1(list));
+        for (int i = 0; w && i < w->count(); ++i) out.push_back(w->item(i)->text().trimmed().toStdString());
+        return out;
+    }
+    static void typeAndEnter(FileOpenDialog& d, const std::string& text) {
+        auto* box = d.findChild<QLineEdit*>(QStringLiteral("txtFilename"));
+        box->setFocus();
+        box->setText(QString::fromStdString(text));
+        QTest::keyClick(box, Qt::Key_Return);
+    }
+    static void chooseType(FileOpenDialog& d, const QString& description) {
+        auto* types = d.findChild<QComboBox*>(QStringLiteral("coFileTypes"));
+        const int i = types->findText(description);
+        ASSERT_GE(i, 0);
+        types->setCurrentIndex(i);
+        emit types->activated(i);
+    }
+
+    std::string dir;
+    QString folder;
+};
+
+}  // namespace
+
+TEST_F(FileDialogTest, OpensInTheLastFileFolderWithTheKnownTypes) {
+    auto d = open(dir + "c.3ds");
+    EXPECT_EQ(d->folder(), folder);
+    EXPECT_EQ(d->windowTitle(), QStringLiteral("Dialog Box - [") + QDir::toNativeSeparators(folder) + "]");
+    EXPECT_EQ(d->pattern(), QStringLiteral("*.3ds;*.obj;*.dae"));
+    // Extensions match in any case; hidden files are not listed.
+    EXPECT_EQ(items(*d, "File1"), (std::vector<std::string>{"a.obj", "B.OBJ", "c.3ds", "d.dae"}));
+    std::vector<std::string> types;
+    auto* combo = d->findChild<QComboBox*>(QStringLiteral("coFileTypes"));
+    for (int i = 0; i < combo->count(); ++i) types.push_back(combo->itemText(i).toStdString());
+    EXPECT_EQ(types, (std::vector<std::string>{"Known files", "3D Studio .3ds", "Wavefront .obj", "Collada .dae",
+                                               "All Files (*.*)"}));
+    EXPECT_EQ(combo->currentIndex(), 0);
+    // The folder list runs down to this folder, then its subfolders.
+    const auto dirs = items(*d, "Dir1");
+    ASSERT_GE(dirs.size(), 2u);
+    EXPECT_EQ(dirs.back(), "sub");
+    EXPECT_EQ(dirs[dirs.size() - 2], folder.section('/', -1).toStdString());
+    auto* drives = d->findChild<QComboBox*>(QStringLiteral("Drive1"));
+    EXPECT_GE(drives->findData(QStringLiteral("/")), 0);
+}
+
+TEST_F(FileDialogTest, WithoutAUsableLastPathItOpensInTheCurrentFolder) {
+    for (const std::string& last : {std::string(), dir + "gone/x.obj", std::string("x.obj")}) {
+        auto d = open(last);
+        EXPECT_EQ(d->folder(), QDir::currentPath()) << last;
+    }
+    // A folder itself (a path without a file name) is visited.
+    auto d = open(dir + "sub");
+    EXPECT_EQ(d->folder(), folder + "/sub");
+}
+
+TEST_F(FileDialogTest, TypeListFiltersAndAllFilesListsEveryFile) {
+    auto d = open(dir + "a.obj");
+    chooseType(*d, QStringLiteral("Collada .dae"));
+    EXPECT_EQ(items(*d, "File1"), (std::vector<std::string>{"d.dae"}));
+    chooseType(*d, QStringLiteral("All Files (*.*)"));
+    EXPECT_EQ(items(*d, "File1"),
+              (std::vector<std::string>{"a.obj", "B.OBJ", "c.3ds", "d.dae", "notes.txt", "README"}));
+    EXPECT_EQ(d->folder(), folder);  // a type does not move the folder
+}
+
+TEST_F(FileDialogTest, CancelReturnsNothing) {
+    auto d = open(dir + "a.obj");
+    auto* files = d->findChild<QListWidget*>(QStringLiteral("File1"));
+    files->setCurrentRow(0);
+    d->findChild<QPushButton*>(QStringLiteral("bCancel"))->click();
+    EXPECT_EQ(d->QDialog::result(), QDialog::Rejected);
+    EXPECT_TRUE(d->result().empty());
+    // Escape cancels as well.
+    auto e = open(dir + "a.obj");
+    QTest::keyClick(e.get(), Qt::Key_Escape);
+    EXPECT_FALSE(e->isVisible());
+    EXPECT_TRUE(e->result().empty());
+}
+
+TEST_F(FileDialogTest, OpenWithNothingChosenDoesNothing) {
+    auto d = open(dir + "a.obj");
+    d->findChild<QPushButton*>(QStringLiteral("bOpen"))->click();
+    EXPECT_TRUE(d->isVisible());
+    EXPECT_TRUE(d->result().empty());
+}
+
+TEST_F(FileDialogTest, ClickShowsTheNameAndOpenOrDoubleClickChoosesIt) {
+    auto d = open(dir + "a.obj");
+    auto* files = d->findChild<QListWidget*>(QStringLiteral("File1"));
+    QListWidgetItem* c = files->findItems(QStringLiteral("c.3ds"), Qt::MatchExactly).value(0);
+    ASSERT_NE(c, nullptr);
+    QTest::mouseClick(files->viewport(), Qt::LeftButton, {}, files->visualItemRect(c).center());
+    EXPECT_EQ(d->findChild<QLineEdit*>(QStringLiteral("txtFilename"))->text(), QStringLiteral("c.3ds"));
+    d->findChild<QPushButton*>(QStringLiteral("bOpen"))->click();
+    EXPECT_EQ(d->QDialog::result(), QDialog::Accepted);
+    EXPECT_EQ(d->result(), dir + "c.3ds");
+
+    auto e = open(dir + "a.obj");
+    auto* files2 = e->findChild<QListWidget*>(QStringLiteral("File1"));
+    emit files2->itemActivated(files2->findItems(QStringLiteral("d.dae"), Qt::MatchExactly).value(0));
+    EXPECT_EQ(e->result(), dir + "d.dae");
+}
+
+TEST_F(FileDialogTest, TypedNames) {
+    // A full file name confirmed with Enter opens that file.
+    auto d = open("");
+    typeAndEnter(*d, dir + "sub/e.obj");
+    EXPECT_EQ(d->QDialog::result(), QDialog::Accepted);
+    EXPECT_EQ(d->result(), dir + "sub/e.obj");
+    // A name in the current folder does too, even one the pattern hides.
+    auto e = open(dir + "a.obj");
+    typeAndEnter(*e, "notes.txt");
+    EXPECT_EQ(e->result(), dir + "notes.txt");
+
+    // A folder is visited, keeping the pattern; a pattern lists its files,
+    // behind a folder that folder is visited first.
+    auto f = open(dir + "a.obj");
+    typeAndEnter(*f, "sub");
+    EXPECT_TRUE(f->isVisible());
+    EXPECT_EQ(f->folder(), folder + "/sub");
+    EXPECT_EQ(items(*f, "File1"), (std::vector<std::string>{"e.obj"}));
+    typeAndEnter(*f, dir + "*.txt");
+    EXPECT_EQ(f->folder(), folder);
+    EXPECT_EQ(f->pattern(), QStringLiteral("*.txt"));
+    EXPECT_EQ(items(*f, "File1"), (std::vector<std::string>{"notes.txt"}));
+    // A typed name replaces an earlier click: Open takes what the box says.
+    auto* files = f->findChild<QListWidget*>(QStringLiteral("File1"));
+    files->setCurrentRow(0);
+    QTest::keyClicks(f->findChild<QLineEdit*>(QStringLiteral("txtFilename")), "z");
+    f->findChild<QLineEdit*>(QStringLiteral("txtFilename"))->setText(QStringLiteral("README"));
+    f->findChild<QPushButton*>(QStringLiteral("bOpen"))->click();
+    EXPECT_EQ(f->result(), dir + "README");
+    EXPECT_TRUE(f->result().find('\\') == std::string::npos);
+}
+
+TEST_F(FileDialogTest, FolderListVisitsFolders) {
+    auto d = open(dir + "a.obj");
+    auto* dirs = d->findChild<QListWidget*>(QStringLiteral("Dir1"));
+    emit dirs->itemActivated(dirs->item(dirs->count() - 1));  // "sub"
+    EXPECT_EQ(d->folder(), folder + "/sub");
+    EXPECT_EQ(d->windowTitle(), QStringLiteral("Dialog Box - [") + QDir::toNativeSeparators(folder + "/sub") + "]");
+    emit dirs->itemActivated(dirs->item(dirs->count() - 2));  // back up
+    EXPECT_EQ(d->folder(), folder);
+}
+
+TEST(FileDialogFilters, PatternsToNameFilters) {
+    EXPECT_EQ(FileOpenDialog::nameFilters(QStringLiteral("*.3ds;*.obj; *.dae")),
+              (QStringList{"*.3ds", "*.obj", "*.dae"}));
+    EXPECT_EQ(FileOpenDialog::nameFilters(QStringLiteral("*.*")), QStringList{"*"});
+    EXPECT_EQ(FileOpenDialog::nameFilters(QString()), QStringList{"*"});
+}
