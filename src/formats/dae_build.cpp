@@ -174,7 +174,7 @@ private:
     Size sizeOf(const Geometry& g) const;
     // A reference to nothing is logged once, however often the walk meets it.
     bool firstMiss(const void* ref) { return missReported_.insert(ref).second; }
-    bool stopped() const { return placementsCapped_ || !refusal_.ok(); }
+    bool stopped() const { return !refusal_.ok(); }
 
     Io& io_;
     Doc& d_;
@@ -189,7 +189,6 @@ private:
     std::vector<char> active_;    // per node: on the current path
     std::int64_t placements_ = 0, steps_ = 0;
     Size placed_;
-    bool placementsCapped_ = false;
     bool nodeLoopReported_ = false;
     std::unordered_set<const void*> missReported_;
     ReadResult refusal_;
@@ -319,7 +318,8 @@ bool Builder::step(const Node& n) {
     if (++steps_ <= kMaxSceneSteps) return true;
     const std::string msg = "The scene's nodes and instances are visited more than " +
                             std::to_string(kMaxSceneSteps) + " times (node " + n.id + " at line " +
-                            std::to_string(n.line) + " is instanced over and over); the document is not read";
+                            std::to_string(n.line) + " in " + io_.srcFile +
+                            " is instanced over and over); the document is not read";
     refusal_ = ReadResult::failed(msg, io_.srcFile, n.line);
     return false;
 }
@@ -327,7 +327,8 @@ bool Builder::step(const Node& n) {
 bool Builder::overLimit(const Node& n, std::int64_t have, std::int64_t limit, const char* what) {
     if (have <= limit) return false;
     const std::string msg = "The scene places more than " + std::to_string(limit) + " " + what +
-                            " (node " + n.id + " at line " + std::to_string(n.line) + "); the document is not read";
+                            " (node " + n.id + " at line " + std::to_string(n.line) + " in " + io_.srcFile +
+                            "); the document is not read";
     refusal_ = ReadResult::failed(msg, io_.srcFile, n.line);
     return true;
 }
@@ -352,7 +353,12 @@ void Builder::place(const Node& n, const InstanceRef& r, const Mat4& world) {
         return;
     }
     if (placements_ >= kMaxPlacements) {
-        placementsCapped_ = true;
+        // A prop cut off after so many pieces would be wrong without a
+        // sign of it: the document is refused instead.
+        const std::string msg = "The scene places geometries more than " + std::to_string(kMaxPlacements) +
+                                " times (node " + n.id + " at line " + std::to_string(n.line) + " in " + io_.srcFile +
+                                "); the document is not read";
+        refusal_ = ReadResult::failed(msg, io_.srcFile, n.line);
         return;
     }
     ++placements_;
@@ -415,11 +421,7 @@ ReadResult Builder::placeGeometries() {
         if (!refusal_.ok()) break;
         traverse(r, MatIdentity(), 0);
     }
-    if (!refusal_.ok()) return refusal_;
-    if (placementsCapped_)
-        io_.box("The scene places geometries more than " + std::to_string(kMaxPlacements) +
-                " times; the instances after those are left out");
-    return {};
+    return refusal_;
 }
 
 // ---------------------------------------------------------------------------
@@ -735,7 +737,7 @@ ReadResult Builder::run() {
     if (!emitAll())
         return ReadResult::failed({}, io_.srcFile);
     if (m_.ttlnum_Faces >= kMaxFaces) {
-        const std::string msg = "The document holds more than " + std::to_string(kMaxFaces) + " triangles";
+        const std::string msg = "The document " + io_.srcFile + " holds more than " + std::to_string(kMaxFaces) + " triangles";
         return ReadResult::failed(msg, io_.srcFile);
     }
     return {};

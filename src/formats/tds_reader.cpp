@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <filesystem>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -20,6 +19,7 @@
 #include "util/binio.h"
 #include "util/fileio.h"
 #include "util/numfmt.h"
+#include "util/paths.h"
 #include "util/text.h"
 
 namespace molv {
@@ -588,21 +588,12 @@ void Reader3DS::readMapContainer(Chunk& ck, Material& mt) {
 }
 
 bool Reader3DS::textureExists(const std::string& name) const {
-    if (name.empty()) return false;
-    namespace fs = std::filesystem;
     std::string folder = env_.currentFolder;
-    if (folder.empty()) folder = fs::path(source_).parent_path().string();
-    auto tryName = [&](const std::string& n) {
-        fs::path p(n);
-        if (p.is_relative() && !folder.empty()) p = fs::path(folder) / p;
-        return fileExists(p.string());
-    };
-    if (tryName(name)) return true;
-    // Names written on Windows use backslashes.
-    std::string slashed = name;
-    for (char& ch : slashed)
-        if (ch == '\\') ch = '/';
-    return slashed != name && tryName(slashed);
+    if (folder.empty()) folder = folderOf(source_);
+    // Only inside the model's folder: a name that points elsewhere is looked
+    // for there by its file name.
+    const std::string inside = companionPath(folder, name);
+    return !inside.empty() && fileExists(inside);
 }
 
 std::int32_t Reader3DS::findMaterial(std::string_view name) const {

@@ -130,13 +130,5 @@ TEST_F(StoreTest, MeshCountIsBoundedBySixteenBits) {
     EXPECT_EQ(m.ttlnum_Faces, 1);
 }
 
-
-#if defined(__SANITIZE_ADDRESS__)
-constexpr int kGrid = 240;  // same shape, smaller: the sanitizers are slow
-#else
-constexpr int kGrid = 708;  // 501264 vertices, 999698 triangles
-#endif
-constexpr std::size_t kGridFaces = 2u * (kGrid - 1) * (kGrid - 1);
-
 }  // namespace
 }  // namespace molv
