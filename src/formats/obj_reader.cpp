@@ -179,6 +179,11 @@ public:
                             " (they name vertices, texture vertices or normals that do not exist)",
                         0);
         }
+        if (librariesMissing_.size() > 1) {
+            ctx_.logMsg(std::to_string(librariesMissing_.size()) + " material libraries named in " + path_ +
+                            " were not found",
+                        0);
+        }
         if (notFound_.size() > 1) {
             ctx_.logMsg(std::to_string(notFound_.size()) + " material names in " + path_ +
                             " are not in its material libraries; their faces use material 0",
@@ -307,29 +312,25 @@ private:
 
     // The store vertex that carries this corner's position and texture
     // vertex: the source vertex itself when free or already carrying it,
-    // else an earlier copy carrying it, else a new copy.
+    // else an earlier copy carrying it, else a new copy. Found through a
+    // hash of (source vertex, texture vertex), so a vertex that faces give
+    // thousands of texture vertices costs no search through its copies.
     std::int32_t vertexWithUV(const Corner& c) {
         const std::int32_t uvId = c.tex + (zeroBased_ ? 0 : 1);
+        const std::uint64_t key = (static_cast<std::uint64_t>(static_cast<std::uint32_t>(c.src)) << 32) |
+                                  static_cast<std::uint32_t>(uvId);
         const std::int32_t first = srcVtx_[static_cast<std::size_t>(c.src)];
-        for (std::int32_t v = first; v >= 0; v = nextCopy(v))
-            if (m_.Vertices[static_cast<std::size_t>(v)].uv_id == uvId) return v;
+        if (auto it = carrying_.find(key); it != carrying_.end()) return it->second;
         const UV uv = tex_[static_cast<std::size_t>(c.tex)];
-        if (m_.Vertices[static_cast<std::size_t>(first)].uv_id == -1) return m_.SetVertexUV(0, first, uvId, uv);
-        std::int32_t copy = m_.SetVertexUV(0, first, uvId, uv);
-        if (copies_.size() < static_cast<std::size_t>(m_.ttlnum_Vertices))
-            copies_.resize(std::max<std::size_t>(static_cast<std::size_t>(m_.ttlnum_Vertices), copies_.size() * 2), -1);
-        copies_[static_cast<std::size_t>(copy)] = nextCopy(first);
-        copies_[static_cast<std::size_t>(first)] = copy;
-        if (m_.detailWanted(m_.meshVtxCount)) {
-            const Vec3& p = m_.Vertices[static_cast<std::size_t>(copy)].pos;
-            ctx_.logFileIfDebug(padIntLeft(lineNo_, 6) + "AddVtx[" + std::to_string(copy) + "] " + fmt2(p.x) +
+        const bool free = m_.Vertices[static_cast<std::size_t>(first)].uv_id == -1;
+        const std::int32_t v = m_.SetVertexUV(0, first, uvId, uv);
+        carrying_.emplace(key, v);
+        if (!free && m_.detailWanted(m_.meshVtxCount)) {
+            const Vec3& p = m_.Vertices[static_cast<std::size_t>(v)].pos;
+            ctx_.logFileIfDebug(padIntLeft(lineNo_, 6) + "AddVtx[" + std::to_string(v) + "] " + fmt2(p.x) +
                                   " " + fmt2(p.y) + " " + fmt2(p.z));
         }
-        return copy;
-    }
-
-    std::int32_t nextCopy(std::int32_t v) const {
-        return static_cast<std::size_t>(v) < copies_.size() ? copies_[static_cast<std::size_t>(v)] : -1;
+        return v;
     }
 
     void badFace(int part, std::string_view number) {
@@ -410,8 +411,15 @@ private:
         if (found.empty() || !readWholeFile(found, text, err)) {
             std::string shown = companionPath(folder, name);
             if (shown.empty()) shown = folder + std::string(name);
-            Answer a = ctx_.msgBox("Cannot find material file: (" + shown + ")", Buttons::OkCancel, Answer::Ok);
-            if (a == Answer::Cancel) cancel();
+            // As with material names: the first missing library asks, a few
+            // more are logged, the rest counted.
+            if (!librariesMissing_.insert(shown).second) return false;
+            const std::string message = "Cannot find material file: (" + shown + ")";
+            if (librariesMissing_.size() == 1) {
+                if (ctx_.msgBox(message, Buttons::OkCancel, Answer::Ok) == Answer::Cancel) cancel();
+            } else if (librariesMissing_.size() <= kListedNamesMax) {
+                ctx_.logMsg(message, 0);
+            }
             return false;
         }
         librariesRead_.insert(key);
@@ -490,13 +498,14 @@ private:
     std::int32_t dfltMtlID_ = -1;
     std::vector<std::int32_t> srcVtx_;   // store index of each source vertex
     std::vector<UV> tex_;
-    std::vector<std::int32_t> copies_;   // store index -> next copy of the same source vertex
+    std::unordered_map<std::uint64_t, std::int32_t> carrying_;  // (source vertex, uv_id) -> store vertex
     std::vector<Corner> corners_;        // reused by every face line
     std::vector<std::int32_t> unlinked_;
     std::unordered_set<std::string> notFound_;    // lower-case usemtl names the store lacks
     std::unordered_map<std::string, std::int32_t> byName_;  // lower-case material name -> last index
     std::int32_t indexed_ = 0;                    // materials taken into byName_
     std::unordered_set<std::string> librariesRead_;
+    std::unordered_set<std::string> librariesMissing_;
     std::string libName_, mtlName_;
     ReadResult result_;
 };
