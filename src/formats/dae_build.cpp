@@ -215,6 +215,7 @@ private:
     std::vector<std::vector<Placement>> byGeometry_;
     std::vector<Size> sizes_;     // per geometry
     std::vector<char> active_;    // per node: on the current path
+    std::vector<char> identityLocal_;  // per node: no transform of its own
     std::int64_t placements_ = 0, steps_ = 0;
     Size placed_;
     bool nodeLoopReported_ = false;
@@ -423,7 +424,9 @@ void Builder::traverse(int ni, const Mat4& parent, int depth) {
         return;
     }
     active_[static_cast<std::size_t>(ni)] = 1;
-    const Mat4 world = MatMul(n.local, parent);
+    // Most nodes have no transform of their own; a walk of millions of
+    // steps need not multiply by the identity each time.
+    const Mat4 world = identityLocal_[static_cast<std::size_t>(ni)] ? parent : MatMul(n.local, parent);
     for (const InstanceRef& r : n.instances) {
         if (!step(n)) break;
         place(n, r, world);
@@ -448,6 +451,8 @@ ReadResult Builder::placeGeometries() {
     sizes_.clear();
     for (const Geometry& g : d_.geoms) sizes_.push_back(sizeOf(g));
     active_.assign(d_.nodes.size(), 0);
+    identityLocal_.assign(d_.nodes.size(), 0);
+    for (std::size_t i = 0; i < d_.nodes.size(); ++i) identityLocal_[i] = d_.nodes[i].local == MatIdentity();
     const VisualScene* vs = nullptr;
     for (const VisualScene& s : d_.scenes)
         if (!d_.sceneUrl.empty() && s.id == d_.sceneUrl) vs = &s;
