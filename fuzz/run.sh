@@ -61,9 +61,9 @@ for n in "${names[@]}"; do
     log="$build/logs/$n.log"
     status=0
     "$build/fuzz_$n" "${args[@]}" "$build/corpus/$n" "$seeds" >"$log" 2>&1 || status=$?
-    execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
-    cov=$(grep -o 'cov: [0-9]*' "$log" | tail -n 1)
-    corpus=$(find "$build/corpus/$n" -type f | wc -l)
+    execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1 || true)
+    cov=$(grep -o 'cov: [0-9]*' "$log" | tail -n 1 || true)
+    corpus=$(find "$build/corpus/$n" -type f | wc -l || true)
     if [ "$status" -ne 0 ]; then
         echo "fuzz_$n: FINDING after ${execs:-?} runs (exit $status); log $log" >&2
         grep -E '^(==[0-9]+==|==molv-fuzz==|SUMMARY|artifact_prefix|Test unit written|.*runtime error)' "$log" | head -n 20 >&2 || true
