@@ -232,23 +232,40 @@ std::string tdsPiledUpLists() {
     return mainChunk(editor(object("T", trimesh(chunk(0x4110, v) + uvs))));
 }
 
-// Node n0 holds leaf; each n<i> instances n<i-1> twice; the scene places
-// n<levels>: 2^levels paths.
-std::string daeDoublingChain(int levels, std::string_view leaf, std::string_view p = "0 1 2",
-                             std::string_view count = "1", std::string_view positions = "0 0 0 1 0 0 0 1 0") {
+// Node n0 holds leaf; each n<i> instances n<i-1> twice.
+std::string chainLibrary(int levels, std::string_view leaf) {
     std::string lib = "<library_nodes>\n<node id=\"n0\">" + std::string(leaf) + "</node>\n";
     for (int i = 1; i <= levels; ++i) {
         const std::string below = "<instance_node url=\"#n" + std::to_string(i - 1) + "\"/>";
         lib += "<node id=\"n" + std::to_string(i) + "\">" + below + below + "</node>\n";
     }
-    const std::string top = "<node id=\"root\">\n<instance_node url=\"#n" + std::to_string(levels) + "\"/>\n</node>\n";
-    return daetest::edit(daeTri(p, count, positions, top), "</COLLADA>", lib + "</library_nodes>\n</COLLADA>");
+    return lib + "</library_nodes>\n";
+}
+
+std::string chainTop(int levels) {
+    return "<node id=\"root\">\n<instance_node url=\"#n" + std::to_string(levels) + "\"/>\n</node>\n";
+}
+
+// The scene places n<levels>: 2^levels paths.
+std::string daeDoublingChain(int levels, std::string_view leaf, std::string_view p = "0 1 2",
+                             std::string_view count = "1", std::string_view positions = "0 0 0 1 0 0 0 1 0") {
+    return daetest::edit(daeTri(p, count, positions, chainTop(levels)), "</COLLADA>",
+                         chainLibrary(levels, leaf) + "</COLLADA>");
 }
 
 std::string repeat(std::string_view s, int n) {
     std::string r;
     for (int i = 0; i < n; ++i) r += s;
     return r;
+}
+
+// A geometry of `prims` one-triangle primitives placed 2^levels times.
+std::string daeManyPrimitives(int levels, int prims) {
+    const std::string prim =
+        "<triangles count=\"1\">\n<input semantic=\"VERTEX\" source=\"#g-v\" offset=\"0\"/>\n<p>0 1 2</p>\n</triangles>\n";
+    const std::string doc =
+        daetest::wrapDoc(daetest::geometry("g", "0 0 0 1 0 0 0 1 0", repeat(prim, prims)), chainTop(levels));
+    return daetest::edit(doc, "</COLLADA>", chainLibrary(levels, "<instance_geometry url=\"#g\"/>") + "</COLLADA>");
 }
 
 struct Row;
@@ -366,6 +383,8 @@ std::vector<Row> rows() {
         {"DaePlacementsPastTheTriangleLimit", Format::Dae,
          daeDoublingChain(15, "<instance_geometry url=\"#g\"/>", repeat("0 1 2 ", 1200), "1200"), false,
          {"The scene places more than 20000000 triangles"}, 0},
+        {"DaePlacedPrimitivesPastTheLimit", Format::Dae, daeManyPrimitives(13, 30), false,
+         {"The scene places more than 200000 primitives (face groups)"}, 0},
         {"DaeDoublingChainPlacingNothing", Format::Dae, daeDoublingChain(40, ""), false,
          {"visited more than 2000000 times"}, 0},
         {"DaeMissingInstancesCountAsSteps", Format::Dae,
