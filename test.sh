@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # Builds everything and runs the test suite, then builds and runs it again
-# under AddressSanitizer and UndefinedBehaviorSanitizer; then the Windows
-# program: cross-built, its tests run under wine, its output compared byte
-# for byte with the Linux build's, the release zip packed
-# (scripts/windows.sh).
+# under AddressSanitizer and UndefinedBehaviorSanitizer, then runs every
+# fuzz target for 30 seconds (fuzz/run.sh; MOLV_FUZZ_SECONDS changes it,
+# 0 skips it); then the Windows program: cross-built, its tests run under
+# wine, its output compared byte for byte with the Linux build's, the
+# release zip packed (scripts/windows.sh).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 jobs=$(nproc 2>/dev/null || echo 2)
 
 "$root/scripts/deps.sh" build-essential cmake ninja-build pkg-config libgtest-dev libcal3d12-dev libassimp-dev \
-    qt6-base-dev qt6-qpa-plugins
+    qt6-base-dev qt6-qpa-plugins clang-14 libclang-rt-14-dev
 
 echo "== build and test" >&2
 cmake -S "$root" -B "$root/build-test" -G Ninja >/dev/null
@@ -22,6 +23,12 @@ cmake --build "$root/build-asan"
 ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0} \
 UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1} \
     ctest --test-dir "$root/build-asan" --output-on-failure -j "$jobs"
+
+fuzz_seconds=${MOLV_FUZZ_SECONDS:-30}
+if [ "$fuzz_seconds" != 0 ]; then
+    echo "== fuzz smoke run: $fuzz_seconds s per target" >&2
+    "$root/fuzz/run.sh" "$fuzz_seconds"
+fi
 
 echo "== Windows: cross build, tests under wine, same bytes as Linux, release zip" >&2
 "$root/scripts/windows.sh"

@@ -80,7 +80,9 @@ bool writeMaterialFile(WriteEnv& env, int m, const std::string& path, const std:
     for (std::size_t k = 0; k < nMaps; ++k) {
         const std::string& map = mt.maps[k];
         std::string line = "   ( texture file: " + map;
-        if (!fileExists(env.srcFolder + map)) line += "  -  Not Found in " + env.srcFolder;
+        // Looked for in the model's folder only, as the readers do.
+        const std::string inside = companionPath(env.srcFolder, map);
+        if (inside.empty() || !fileExists(inside)) line += "  -  Not Found in " + env.srcFolder;
         env.diag.logMsg(line + " )");
         writePropTemplate(env, templatePath, TemplateBlock::Map, map);
     }

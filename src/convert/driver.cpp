@@ -195,6 +195,13 @@ bool readDispatch(Context& ctx) {
         }
         if (!runReader(ctx, f->read)) return false;
         geometry = f->geometry;
+        if (geometry && m.nMaterials > kMaxMaterials) {
+            a.readAbort = true;
+            ctx.msgBox(a.srcFile + " holds " + std::to_string(m.nMaterials) + " materials, more than the " +
+                       std::to_string(kMaxMaterials) +
+                       " a prop set may have (each is written as a file of its own); it is not converted");
+            return false;
+        }
     }
     if (geometry) {
         runAutos(ctx, false);

@@ -8,6 +8,10 @@ namespace molv {
 
 struct Context;
 
+// Every material becomes a file of the written set: a model with more is
+// refused when it is read, before anything is written.
+inline constexpr std::int32_t kMaxMaterials = 4096;
+
 // Output name for a source: same folder and base name, ".cmf" for geometry,
 // "_1." copies for Cal3D sources. Also sets srcBase, srcExt and outFile.
 std::string outputNameFor(Context& ctx, const std::string& source);

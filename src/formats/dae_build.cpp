@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -131,6 +132,7 @@ struct Placement {
 // How much one placement of a geometry adds to the store, at most.
 struct Size {
     std::int64_t vertices = 0, triangles = 0;
+    std::int64_t groups = 0;  // primitives: each placed one is a face group
 };
 
 class Builder {
@@ -161,17 +163,34 @@ private:
     void bindGroups(std::int32_t firstGroup, std::int32_t lastGroup, const InstanceRef* inst);
     bool bindTo(std::int32_t group, const std::string& symbol, const std::string& target);
 
-    // The vertices' POSITION input, else a source named "-position".
+    // The vertices' POSITION input, else a source named "-position". Kept
+    // per geometry: every placement asks again.
     int positionSource(const Geometry& g) const {
+        const auto gi = static_cast<std::size_t>(&g - d_.geoms.data());
+        if (posSrc_.size() != d_.geoms.size()) posSrc_.assign(d_.geoms.size(), kUnknown);
+        int& cached = posSrc_[gi];
+        if (cached != kUnknown) return cached;
+        cached = -1;
         for (const Input& in : g.vertexInputs)
             if (in.semantic == "POSITION") {
                 int si = findSource(in.source);
-                if (si >= 0) return si;
+                if (si >= 0) return cached = si;
             }
         for (int si : g.sources)
             if (toLowerAscii(d_.sources[static_cast<std::size_t>(si)].id).find("-position") != std::string::npos)
-                return si;
-        return -1;
+                return cached = si;
+        return cached;
+    }
+    // The last of the geometry's sources named "-uv"; -1 when none.
+    int uvNamedSource(const Geometry& g) const {
+        const auto gi = static_cast<std::size_t>(&g - d_.geoms.data());
+        if (uvNamed_.size() != d_.geoms.size()) uvNamed_.assign(d_.geoms.size(), kUnknown);
+        int& cached = uvNamed_[gi];
+        if (cached != kUnknown) return cached;
+        cached = -1;
+        for (int si : g.sources)
+            if (toLowerAscii(d_.sources[static_cast<std::size_t>(si)].id).find("-uv") != std::string::npos) cached = si;
+        return cached;
     }
     int findSource(const std::string& id) const {
         auto it = d_.sourceById.find(id);
@@ -181,7 +200,7 @@ private:
     Size sizeOf(const Geometry& g) const;
     // A reference to nothing is logged once, however often the walk meets it.
     bool firstMiss(const void* ref) { return missReported_.insert(ref).second; }
-    bool stopped() const { return placementsCapped_ || !refusal_.ok(); }
+    bool stopped() const { return !refusal_.ok(); }
 
     Io& io_;
     Doc& d_;
@@ -191,17 +210,25 @@ private:
     std::vector<Vec3> cornerPos_;
     std::vector<CornerTri> tris_;
     PolygonCutTally cuts_;
+    static constexpr int kUnknown = -2;
+    mutable std::vector<int> posSrc_, uvNamed_;  // per geometry, kUnknown until asked
 
     std::vector<std::int32_t> materialIndex_;  // per MaterialDef: its index in the store
+    // Store materials by lower-case name, each name's indices ascending;
+    // taken in as the store's materials are met.
+    std::unordered_map<std::string, std::vector<std::int32_t>> mtlByName_;
+    std::int32_t mtlIndexed_ = 0;
+    std::unordered_map<std::string, int> controllerById_;  // the first controller of each id
+    bool controllersIndexed_ = false;
     std::vector<char> effectUsed_;
 
     // Scene walk.
     std::vector<std::vector<Placement>> byGeometry_;
     std::vector<Size> sizes_;     // per geometry
     std::vector<char> active_;    // per node: on the current path
+    std::vector<char> identityLocal_;  // per node: no transform of its own
     std::int64_t placements_ = 0, steps_ = 0;
     Size placed_;
-    bool placementsCapped_ = false;
     bool nodeLoopReported_ = false;
     std::unordered_set<const void*> missReported_;
     ReadResult refusal_;
@@ -316,6 +343,7 @@ Size Builder::sizeOf(const Geometry& g) const {
     if (ps < 0) return s;
     int stride = 3;
     s.vertices = itemCount(d_.sources[static_cast<std::size_t>(ps)], 3, stride);
+    s.groups = static_cast<std::int64_t>(g.prims.size());
     for (const Primitive& pr : g.prims) {
         std::int64_t inputs = 1;
         for (const Input& in : pr.inputs) inputs = std::max<std::int64_t>(inputs, in.offset + 1);
@@ -331,7 +359,8 @@ bool Builder::step(const Node& n) {
     if (++steps_ <= kMaxSceneSteps) return true;
     const std::string msg = "The scene's nodes and instances are visited more than " +
                             std::to_string(kMaxSceneSteps) + " times (node " + n.id + " at line " +
-                            std::to_string(n.line) + " is instanced over and over); the document is not read";
+                            std::to_string(n.line) + " in " + io_.srcFile +
+                            " is instanced over and over); the document is not read";
     refusal_ = ReadResult::failed(msg, io_.srcFile, n.line);
     return false;
 }
@@ -339,7 +368,8 @@ bool Builder::step(const Node& n) {
 bool Builder::overLimit(const Node& n, std::int64_t have, std::int64_t limit, const char* what) {
     if (have <= limit) return false;
     const std::string msg = "The scene places more than " + std::to_string(limit) + " " + what +
-                            " (node " + n.id + " at line " + std::to_string(n.line) + "); the document is not read";
+                            " (node " + n.id + " at line " + std::to_string(n.line) + " in " + io_.srcFile +
+                            "); the document is not read";
     refusal_ = ReadResult::failed(msg, io_.srcFile, n.line);
     return true;
 }
@@ -348,9 +378,14 @@ void Builder::place(const Node& n, const InstanceRef& r, const Mat4& world) {
     std::string gid = r.url;
     Mat4 w = world;
     if (r.controller) {
-        auto c = std::find_if(d_.controllers.begin(), d_.controllers.end(),
-                              [&](const Controller& x) { return x.id == r.url; });
-        if (c == d_.controllers.end() || c->skinSource.empty()) {
+        if (!controllersIndexed_) {
+            controllersIndexed_ = true;
+            for (std::size_t i = 0; i < d_.controllers.size(); ++i)
+                controllerById_.emplace(d_.controllers[i].id, static_cast<int>(i));
+        }
+        auto found = controllerById_.find(r.url);
+        const Controller* c = found == controllerById_.end() ? nullptr : &d_.controllers[static_cast<std::size_t>(found->second)];
+        if (!c || c->skinSource.empty()) {
             if (firstMiss(&r)) io_.log("instance_controller " + r.url + ": no skin controller of that id");
             return;
         }
@@ -364,15 +399,22 @@ void Builder::place(const Node& n, const InstanceRef& r, const Mat4& world) {
         return;
     }
     if (placements_ >= kMaxPlacements) {
-        placementsCapped_ = true;
+        // A prop cut off after so many pieces would be wrong without a
+        // sign of it: the document is refused instead.
+        const std::string msg = "The scene places geometries more than " + std::to_string(kMaxPlacements) +
+                                " times (node " + n.id + " at line " + std::to_string(n.line) + " in " + io_.srcFile +
+                                "); the document is not read";
+        refusal_ = ReadResult::failed(msg, io_.srcFile, n.line);
         return;
     }
     ++placements_;
     const Size& s = sizes_[static_cast<std::size_t>(g->second)];
     placed_.vertices += s.vertices;
     placed_.triangles += s.triangles;
+    placed_.groups += s.groups;
     if (overLimit(n, placed_.vertices, kMaxPlacedVertices, "vertices") ||
-        overLimit(n, placed_.triangles, kMaxPlacedTriangles, "triangles"))
+        overLimit(n, placed_.triangles, kMaxPlacedTriangles, "triangles") ||
+        overLimit(n, placed_.groups, kMaxPlacedGroups, "primitives (face groups)"))
         return;
     Placement p;
     p.world = w;
@@ -393,7 +435,9 @@ void Builder::traverse(int ni, const Mat4& parent, int depth) {
         return;
     }
     active_[static_cast<std::size_t>(ni)] = 1;
-    const Mat4 world = MatMul(n.local, parent);
+    // Most nodes have no transform of their own; a walk of millions of
+    // steps need not multiply by the identity each time.
+    const Mat4 world = identityLocal_[static_cast<std::size_t>(ni)] ? parent : MatMul(n.local, parent);
     for (const InstanceRef& r : n.instances) {
         if (!step(n)) break;
         place(n, r, world);
@@ -418,6 +462,8 @@ ReadResult Builder::placeGeometries() {
     sizes_.clear();
     for (const Geometry& g : d_.geoms) sizes_.push_back(sizeOf(g));
     active_.assign(d_.nodes.size(), 0);
+    identityLocal_.assign(d_.nodes.size(), 0);
+    for (std::size_t i = 0; i < d_.nodes.size(); ++i) identityLocal_[i] = d_.nodes[i].local == MatIdentity();
     const VisualScene* vs = nullptr;
     for (const VisualScene& s : d_.scenes)
         if (!d_.sceneUrl.empty() && s.id == d_.sceneUrl) vs = &s;
@@ -427,11 +473,7 @@ ReadResult Builder::placeGeometries() {
         if (!refusal_.ok()) break;
         traverse(r, MatIdentity(), 0);
     }
-    if (!refusal_.ok()) return refusal_;
-    if (placementsCapped_)
-        io_.box("The scene places geometries more than " + std::to_string(kMaxPlacements) +
-                " times; the instances after those are left out");
-    return {};
+    return refusal_;
 }
 
 // ---------------------------------------------------------------------------
@@ -489,12 +531,7 @@ int Builder::uvSourceFor(const Geometry& g, const Input* tin, bool& byVertex) {
     byVertex = false;
     if (tin) {
         uvSrc = findSource(tin->source);
-        if (uvSrc < 0) {
-            for (int si : g.sources) {
-                std::string lid = toLowerAscii(d_.sources[static_cast<std::size_t>(si)].id);
-                if (lid.find("-uv") != std::string::npos) uvSrc = si;
-            }
-        }
+        if (uvSrc < 0) uvSrc = uvNamedSource(g);
     } else {
         for (const Input& in : g.vertexInputs)
             if (in.semantic == "TEXCOORD" && uvSrc < 0) {
@@ -630,32 +667,37 @@ void Builder::reportPrimitive(const Primitive& pr, int stride, const std::string
 }
 
 bool Builder::bindTo(std::int32_t g, const std::string& symbol, const std::string& target) {
-    bool any = false;
-    const std::string want = toLowerAscii(target);
-    for (std::int32_t mi = 0; mi < m_.nMaterials; ++mi) {
-        Material& mt = m_.Materials[static_cast<std::size_t>(mi)];
-        if (toLowerAscii(mt.name) != want) continue;
-        any = true;
+    for (; mtlIndexed_ < m_.nMaterials; ++mtlIndexed_)
+        mtlByName_[toLowerAscii(m_.Materials[static_cast<std::size_t>(mtlIndexed_)].name)].push_back(mtlIndexed_);
+    auto it = mtlByName_.find(toLowerAscii(target));
+    if (it == mtlByName_.end()) return false;
+    for (std::int32_t mi : it->second) {
+        const Material& mt = m_.Materials[static_cast<std::size_t>(mi)];
         if (m_.SetFaceGroupMaterial(g, mi) && io_.dbgLevel >= 1)
             io_.logFile("  Bind FaceGrp[" + std::to_string(g) + "] material symbol " + symbol + " to Materials[" +
                         std::to_string(mi) + "] " + mt.name);
     }
-    return any;
+    return true;
 }
 
 void Builder::bindGroups(std::int32_t first, std::int32_t last, const InstanceRef* inst) {
     std::vector<char> bound(static_cast<std::size_t>(std::max(0, last - first + 1)), 0);
-    if (inst) {
+    if (inst && !inst->binds.empty()) {
+        // Groups by symbol, so many bindings over many groups stay linear.
+        std::unordered_map<std::string_view, std::vector<std::int32_t>> bySymbol;
+        for (std::int32_t g = first; g <= last; ++g)
+            bySymbol[m_.FaceGrps[static_cast<std::size_t>(g)].MatlSymbol].push_back(g);
         for (const Binding& b : inst->binds) {
             bool matched = false;
-            for (std::int32_t g = first; g <= last; ++g) {
-                if (m_.FaceGrps[static_cast<std::size_t>(g)].MatlSymbol != b.symbol) continue;
-                if (bindTo(g, b.symbol, b.target)) {
-                    matched = true;
-                    bound[static_cast<std::size_t>(g - first)] = 1;
-                }
-            }
-            if (!matched) io_.log("Failed to Bind instance_material symbol " + b.symbol + " to target " + b.target);
+            if (auto it = bySymbol.find(b.symbol); it != bySymbol.end())
+                for (std::int32_t g : it->second)
+                    if (bindTo(g, b.symbol, b.target)) {
+                        matched = true;
+                        bound[static_cast<std::size_t>(g - first)] = 1;
+                    }
+            // Once per binding, however often its instance is placed.
+            if (!matched && firstMiss(&b))
+                io_.log("Failed to Bind instance_material symbol " + b.symbol + " to target " + b.target);
         }
     }
     // Groups their own instance leaves unbound (or that no node places):
@@ -769,7 +811,7 @@ ReadResult Builder::run() {
     for (const auto& [line, level] : cuts_.report(io_.srcFile))
         if (io_.logWanted(level)) io_.log(line, level);
     if (m_.ttlnum_Faces >= kMaxFaces) {
-        const std::string msg = "The document holds more than " + std::to_string(kMaxFaces) + " triangles";
+        const std::string msg = "The document " + io_.srcFile + " holds more than " + std::to_string(kMaxFaces) + " triangles";
         return ReadResult::failed(msg, io_.srcFile);
     }
     return {};

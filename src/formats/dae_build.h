@@ -19,6 +19,7 @@ constexpr std::int64_t kMaxPlacements = 30000;         // geometry instances in 
 constexpr std::int64_t kMaxSceneSteps = 2000000;       // nodes and instances visited by the walk
 constexpr std::int64_t kMaxPlacedVertices = 10000000;  // positions of all placed geometries
 constexpr std::int64_t kMaxPlacedTriangles = 20000000;  // triangles of all placed geometries, at most
+constexpr std::int64_t kMaxPlacedGroups = 200000;       // primitives of all placed geometries (face groups)
 constexpr std::int64_t kMaxFaces = 200000000;          // triangles in the store
 
 ReadResult buildModel(Io& io, Doc& doc, ModelStore& m);

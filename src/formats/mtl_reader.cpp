@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 #include <new>
+#include <unordered_set>
 #include <vector>
 
 #include "formats/obj_tokens.h"
@@ -22,10 +23,13 @@ using namespace wavefront;
 namespace {
 
 constexpr std::int32_t kInt32Max = std::numeric_limits<std::int32_t>::max();
+// Unhandled keywords named in the log one by one; the rest are counted.
+constexpr std::size_t kListedKeywordsMax = 10;
 
 class MtlReader {
 public:
-    MtlReader(ReadEnv& env, std::int32_t& dfltMtlID) : ctx_(env.diag), m_(env.model), dfltMtlID_(dfltMtlID) {}
+    MtlReader(ReadEnv& env, const std::string& path, std::int32_t& dfltMtlID)
+        : ctx_(env.diag), m_(env.model), path_(path), dfltMtlID_(dfltMtlID) {}
 
     void read(std::string_view text) {
         std::string wide;
@@ -71,17 +75,21 @@ private:
         } else if (k == "ke" || k == "ni" || k == "illum") {
             // not used by the prop set
         } else {
-            std::string text = "Unhandled Material parameter:(" + std::string(Fields(line).rest()) + ")";
-            // One box per keyword and library; repeats go to the log only.
-            bool seen = false;
-            for (auto& u : unhandled_) seen = seen || u == k;
-            if (seen) {
-                ctx_.logMsg(text, 0);
-            } else {
-                unhandled_.push_back(k);
-                ctx_.msgBox(text, Buttons::Ok);
-            }
+            unhandled(k, line);
         }
+    }
+
+    // The first unhandled line is shown; the first lines of a few other
+    // keywords are logged; the rest, and every repeat, only counted.
+    void unhandled(std::string& keyword, std::string_view line) {
+        ++unhandledLines_;
+        if (!unhandled_.insert(std::move(keyword)).second) return;
+        if (unhandled_.size() > kListedKeywordsMax) return;
+        const std::string text = "Unhandled Material parameter:(" + std::string(Fields(line).rest()) + ")";
+        if (unhandled_.size() == 1)
+            ctx_.msgBox(text, Buttons::Ok);
+        else
+            ctx_.logMsg(text, 0);
     }
 
     void newMaterial(std::string_view name) {
@@ -150,6 +158,11 @@ private:
     }
 
     void finish() {
+        if (unhandledLines_ > 1) {
+            ctx_.logMsg(std::to_string(unhandledLines_) + " lines of " + path_ + " hold unhandled parameters (" +
+                            std::to_string(unhandled_.size()) + " different keywords)",
+                        0);
+        }
         if (hasDefault_) return;
         if (dfltMtlID_ >= 0) {
             m_.currMtlID = dfltMtlID_;  // synthesised once per read
@@ -178,22 +191,24 @@ private:
 
     Diagnostics& ctx_;
     ModelStore& m_;
+    const std::string& path_;
     std::int32_t& dfltMtlID_;
     std::int32_t cur_ = -1;
     bool hasDefault_ = false;
-    std::vector<std::string> unhandled_;
+    std::unordered_set<std::string> unhandled_;  // lower-case keywords
+    std::int64_t unhandledLines_ = 0;
 };
 
 }  // namespace
 
-void readMtlLibrary(ReadEnv& env, std::string_view text, std::int32_t& dfltMtlID) {
-    MtlReader(env, dfltMtlID).read(text);
+void readMtlLibrary(ReadEnv& env, std::string_view text, const std::string& path, std::int32_t& dfltMtlID) {
+    MtlReader(env, path, dfltMtlID).read(text);
 }
 
 ReadResult LoadMtlText(ReadEnv& env, std::string_view text, const std::string& path) {
     std::int32_t dflt = -1;
     try {
-        MtlReader(env, dflt).read(text);
+        MtlReader(env, path, dflt).read(text);
     } catch (const std::bad_alloc&) {
         std::string message = "Not enough memory to read " + path;
         return ReadResult::failed(message, path);

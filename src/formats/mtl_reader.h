@@ -15,5 +15,5 @@ ReadResult LoadMtlText(ReadEnv& env, std::string_view text, const std::string& p
 // The same for the object reader: dfltMtlID is the read's synthesised
 // "Default" material, -1 until there is one; an empty text just makes sure
 // of it.
-void readMtlLibrary(ReadEnv& env, std::string_view text, std::int32_t& dfltMtlID);
+void readMtlLibrary(ReadEnv& env, std::string_view text, const std::string& path, std::int32_t& dfltMtlID);
 }  // namespace molv

@@ -15,9 +15,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <limits>
 #include <new>
 #include <stdexcept>
+#include <system_error>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "formats/mtl_reader.h"
@@ -43,6 +47,8 @@ constexpr std::int32_t kInt32Max = std::numeric_limits<std::int32_t>::max();
 // Room the store keeps above its counters (it grows in steps of 1000).
 constexpr std::int64_t kStoreSlack = 2002;
 constexpr int kReportedFacesMax = 10;
+// Unknown material names logged one by one; the rest are counted.
+constexpr std::size_t kListedNamesMax = 10;
 // Texts larger than this are counted and tokenised with a second thread.
 constexpr std::size_t kThreadedFrom = std::size_t{2} << 20;
 
@@ -181,6 +187,16 @@ public:
         }
         for (const auto& [line, level] : cuts_.report(path_))
             if (ctx_.logWanted(level)) ctx_.logMsg(line, level);
+        if (librariesMissing_.size() > 1) {
+            ctx_.logMsg(std::to_string(librariesMissing_.size()) + " material libraries named in " + path_ +
+                            " were not found",
+                        0);
+        }
+        if (notFound_.size() > 1) {
+            ctx_.logMsg(std::to_string(notFound_.size()) + " material names in " + path_ +
+                            " are not in its material libraries; their faces use material 0",
+                        0);
+        }
         if (ctx_.logWanted(1)) {
             ctx_.logMsg("nSubMeshes=" + std::to_string(m_.nSubMeshes) +
                             "   ttlnum_Vertices=" + std::to_string(m_.ttlnum_Vertices) +
@@ -312,36 +328,33 @@ private:
         const auto r = static_cast<std::size_t>(run_ - 1);
         if (counts_ && r < counts_->runTris.size()) {
             FaceGroup& fg = m_.FaceGrps[static_cast<std::size_t>(g)];
-            fg.FgFaces.reserve(static_cast<std::size_t>(counts_->runTris[r]) + 102);
-            fg.FgGlblFaces.reserve(static_cast<std::size_t>(counts_->runTris[r]) + 102);
+            const auto n = static_cast<std::size_t>(counts_->runTris[r]);
+            fg.FgFaces.reserve(n + std::min<std::size_t>(n, 100) + 2);
+            fg.FgGlblFaces.reserve(n + std::min<std::size_t>(n, 100) + 2);
         }
     }
 
     // The store vertex that carries this corner's position and texture
     // vertex: the source vertex itself when free or already carrying it,
-    // else an earlier copy carrying it, else a new copy.
+    // else an earlier copy carrying it, else a new copy. Found through a
+    // hash of (source vertex, texture vertex), so a vertex that faces give
+    // thousands of texture vertices costs no search through its copies.
     std::int32_t vertexWithUV(const Corner& c) {
         const std::int32_t uvId = c.tex + (zeroBased_ ? 0 : 1);
+        const std::uint64_t key = (static_cast<std::uint64_t>(static_cast<std::uint32_t>(c.src)) << 32) |
+                                  static_cast<std::uint32_t>(uvId);
         const std::int32_t first = srcVtx_[static_cast<std::size_t>(c.src)];
-        for (std::int32_t v = first; v >= 0; v = nextCopy(v))
-            if (m_.Vertices[static_cast<std::size_t>(v)].uv_id == uvId) return v;
+        if (auto it = carrying_.find(key); it != carrying_.end()) return it->second;
         const UV uv = tex_[static_cast<std::size_t>(c.tex)];
-        if (m_.Vertices[static_cast<std::size_t>(first)].uv_id == -1) return m_.SetVertexUV(0, first, uvId, uv);
-        std::int32_t copy = m_.SetVertexUV(0, first, uvId, uv);
-        if (copies_.size() < static_cast<std::size_t>(m_.ttlnum_Vertices))
-            copies_.resize(std::max<std::size_t>(static_cast<std::size_t>(m_.ttlnum_Vertices), copies_.size() * 2), -1);
-        copies_[static_cast<std::size_t>(copy)] = nextCopy(first);
-        copies_[static_cast<std::size_t>(first)] = copy;
-        if (m_.detailWanted(m_.meshVtxCount)) {
-            const Vec3& p = m_.Vertices[static_cast<std::size_t>(copy)].pos;
-            ctx_.logFileIfDebug(padIntLeft(lineNo_, 6) + "AddVtx[" + std::to_string(copy) + "] " + fmt2(p.x) +
+        const bool free = m_.Vertices[static_cast<std::size_t>(first)].uv_id == -1;
+        const std::int32_t v = m_.SetVertexUV(0, first, uvId, uv);
+        carrying_.emplace(key, v);
+        if (!free && m_.detailWanted(m_.meshVtxCount)) {
+            const Vec3& p = m_.Vertices[static_cast<std::size_t>(v)].pos;
+            ctx_.logFileIfDebug(padIntLeft(lineNo_, 6) + "AddVtx[" + std::to_string(v) + "] " + fmt2(p.x) +
                                   " " + fmt2(p.y) + " " + fmt2(p.z));
         }
-        return copy;
-    }
-
-    std::int32_t nextCopy(std::int32_t v) const {
-        return static_cast<std::size_t>(v) < copies_.size() ? copies_[static_cast<std::size_t>(v)] : -1;
+        return v;
     }
 
     void badFace(int part, std::string_view number) {
@@ -391,65 +404,92 @@ private:
         while (result_.ok() && fl.next(one)) loadLibrary(folder, one);
     }
 
+    // Only inside the model's folder (see companionPath): a name that points
+    // elsewhere is looked for there by its file name.
     static std::string findLibrary(const std::string& folder, std::string_view name) {
-        std::string n(name);
-        if (n.empty()) return {};
-        if (isAbsolutePath(n) && fileExists(n)) return n;
-        if (fileExists(folder + n)) return folder + n;
-        std::string fwd = n;
-        for (char& ch : fwd)
-            if (ch == '\\') ch = '/';
-        if (fwd != n && fileExists(folder + fwd)) return folder + fwd;
+        const std::string inside = companionPath(folder, name);
+        if (!inside.empty() && fileExists(inside)) return inside;
         // Exporters often write the author's own folder; the library usually
         // sits beside the object file.
-        std::size_t k = n.find_last_of("/\\");
-        if (k != std::string::npos && fileExists(folder + n.substr(k + 1))) return folder + n.substr(k + 1);
+        const std::string beside = companionPath(folder, companionFileName(name));
+        if (beside != inside && !beside.empty() && fileExists(beside)) return beside;
         return {};
     }
 
     bool loadLibrary(const std::string& folder, std::string_view name) {
-        std::string found = findLibrary(folder, name);
+        const std::string found = findLibrary(folder, name);
+        // Each library is read once: an object file that repeats its mtllib
+        // line must not make the read cost the library's size times the
+        // repeats.
+        std::string key;
+        if (!found.empty()) {
+            std::error_code ec;
+            key = std::filesystem::weakly_canonical(found, ec).string();
+            if (ec) key = found;
+            if (librariesRead_.count(key)) {
+                if (ctx_.logWanted(1)) ctx_.logMsg("Material library already read: " + found, 1);
+                return true;
+            }
+        }
         std::string text, err;
         if (found.empty() || !readWholeFile(found, text, err)) {
-            std::string shown = (!name.empty() && name[0] == '/') ? std::string(name) : folder + std::string(name);
-            Answer a = ctx_.msgBox("Cannot find material file: (" + shown + ")", Buttons::OkCancel, Answer::Ok);
-            if (a == Answer::Cancel) cancel();
+            std::string shown = companionPath(folder, name);
+            if (shown.empty()) shown = folder + std::string(name);
+            // As with material names: the first missing library asks, a few
+            // more are logged, the rest counted.
+            if (!librariesMissing_.insert(shown).second) return false;
+            const std::string message = "Cannot find material file: (" + shown + ")";
+            if (librariesMissing_.size() == 1) {
+                if (ctx_.msgBox(message, Buttons::OkCancel, Answer::Ok) == Answer::Cancel) cancel();
+            } else if (librariesMissing_.size() <= kListedNamesMax) {
+                ctx_.logMsg(message, 0);
+            }
             return false;
         }
-        readMtlLibrary(env_, text, dfltMtlID_);
+        librariesRead_.insert(key);
+        readMtlLibrary(env_, text, found, dfltMtlID_);
         return true;
     }
 
     void usemtl(std::string_view name) {
         if (ctx_.logWanted(1)) ctx_.logMsg("  #####   Use Material ##### : " + std::string(name), 1);
         mtlName_ = std::string(name);
-        std::int32_t id = -1;
-        for (std::int32_t i = 0; i < m_.nMaterials; ++i)
-            if (equalsNoCase(m_.Materials[static_cast<std::size_t>(i)].name, name)) id = i;
-        if (id < 0) {
-            std::string low = toLowerAscii(name);
-            if (low.find("default") != std::string::npos || low == "off") {
-                // Files without a library often still name a default
-                // material: that is the synthesised one.
-                if (dfltMtlID_ < 0 && m_.nMaterials == 0) readMtlLibrary(env_, "", dfltMtlID_);
-                id = dfltMtlID_;
-            }
+        std::string low = toLowerAscii(name);
+        std::int32_t id = materialNamed(low);
+        if (id < 0 && (low.find("default") != std::string::npos || low == "off")) {
+            // Files without a library often still name a default material:
+            // that is the synthesised one.
+            if (dfltMtlID_ < 0 && m_.nMaterials == 0) readMtlLibrary(env_, "", path_, dfltMtlID_);
+            id = dfltMtlID_;
         }
         if (id < 0) {
-            // A name already answered is not asked again.
-            bool asked = false;
-            for (auto& n : notFound_) asked = asked || n == name;
-            if (!asked) {
-                Answer a = ctx_.msgBox("Material not found (" + std::string(name) + ")", Buttons::OkCancel, Answer::Ok);
-                if (a == Answer::Cancel) {
-                    cancel();
-                    return;
+            // The first unknown name asks whether to go on; once the user
+            // has said yes, further names are only logged, a few by name and
+            // the rest as a count at the end.
+            if (notFound_.insert(std::move(low)).second) {
+                const std::string text = "Material not found (" + std::string(name) + ")";
+                if (notFound_.size() == 1) {
+                    if (ctx_.msgBox(text, Buttons::OkCancel, Answer::Ok) == Answer::Cancel) {
+                        cancel();
+                        return;
+                    }
+                } else if (notFound_.size() <= kListedNamesMax) {
+                    ctx_.logMsg(text, 0);
                 }
-                notFound_.emplace_back(name);
             }
             id = 0;
         }
         m_.currMtlID = id;
+    }
+
+    // The last material of the store with this lower-case name, -1 when
+    // none. Materials are only ever appended while reading, so the index
+    // takes in the new ones as they come.
+    std::int32_t materialNamed(const std::string& low) {
+        for (; indexed_ < m_.nMaterials; ++indexed_)
+            byName_[toLowerAscii(m_.Materials[static_cast<std::size_t>(indexed_)].name)] = indexed_;
+        auto it = byName_.find(low);
+        return it == byName_.end() ? -1 : it->second;
     }
 
     // Face groups opened without an existing material take material 0, or
@@ -459,7 +499,7 @@ private:
         if (unlinked_.empty()) return;
         if (m_.nMaterials == 0) {
             std::int32_t keep = m_.currMtlID;
-            readMtlLibrary(env_, "", dfltMtlID_);
+            readMtlLibrary(env_, "", path_, dfltMtlID_);
             m_.currMtlID = keep;
         }
         for (std::int32_t g : unlinked_) m_.SetFaceGroupMaterial(g, 0);
@@ -483,13 +523,17 @@ private:
     std::int32_t dfltMtlID_ = -1;
     std::vector<std::int32_t> srcVtx_;   // store index of each source vertex
     std::vector<UV> tex_;
-    std::vector<std::int32_t> copies_;   // store index -> next copy of the same source vertex
+    std::unordered_map<std::uint64_t, std::int32_t> carrying_;  // (source vertex, uv_id) -> store vertex
     std::vector<Corner> corners_;        // reused by every face line
     std::vector<Vec3> cornerPos_;        // their positions, for faces of more than three corners
     std::vector<CornerTri> tris_;
     PolygonCutTally cuts_;
     std::vector<std::int32_t> unlinked_;
-    std::vector<std::string> notFound_;
+    std::unordered_set<std::string> notFound_;    // lower-case usemtl names the store lacks
+    std::unordered_map<std::string, std::int32_t> byName_;  // lower-case material name -> last index
+    std::int32_t indexed_ = 0;                    // materials taken into byName_
+    std::unordered_set<std::string> librariesRead_;
+    std::unordered_set<std::string> librariesMissing_;
     std::string libName_, mtlName_;
     ReadResult result_;
 };

@@ -588,18 +588,12 @@ void Reader3DS::readMapContainer(Chunk& ck, Material& mt) {
 }
 
 bool Reader3DS::textureExists(const std::string& name) const {
-    if (name.empty()) return false;
     std::string folder = env_.currentFolder;
     if (folder.empty()) folder = folderOf(source_);
-    auto tryName = [&](const std::string& n) {
-        return fileExists(isAbsolutePath(n) || folder.empty() ? n : joinPath(folder, n));
-    };
-    if (tryName(name)) return true;
-    // Names written on Windows use backslashes.
-    std::string slashed = name;
-    for (char& ch : slashed)
-        if (ch == '\\') ch = '/';
-    return slashed != name && tryName(slashed);
+    // Only inside the model's folder: a name that points elsewhere is looked
+    // for there by its file name.
+    const std::string inside = companionPath(folder, name);
+    return !inside.empty() && fileExists(inside);
 }
 
 std::int32_t Reader3DS::findMaterial(std::string_view name) const {

@@ -1,6 +1,7 @@
 #include "model/checks.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "model/extents.h"
 #include "model/vecmath.h"
@@ -36,6 +37,42 @@ Span groupSpan(const ModelStore& m, const Mesh& mesh) {
 }
 
 }  // namespace
+
+std::string storeFault(const ModelStore& m) {
+    auto fits = [](std::int64_t n, std::size_t size) { return n >= 0 && static_cast<std::size_t>(n) <= size; };
+    if (!fits(m.ttlnum_Vertices, m.Vertices.size()) || !fits(m.ttlnum_Faces, m.VFaces.size()) ||
+        !fits(m.nFaceGrps, m.FaceGrps.size()) || !fits(m.nMaterials, m.Materials.size()) ||
+        !fits(m.meshCount, m.Meshes.size()))
+        return "a counter runs past its array";
+    for (std::int32_t f = 0; f < m.ttlnum_Faces; ++f)
+        for (std::int32_t v : m.VFaces[static_cast<std::size_t>(f)].vtx)
+            if (v < 0 || v >= m.ttlnum_Vertices)
+                return "face " + std::to_string(f) + " names vertex " + std::to_string(v) + " of " +
+                       std::to_string(m.ttlnum_Vertices);
+    std::vector<std::uint8_t> uses(static_cast<std::size_t>(m.ttlnum_Faces), 0);
+    for (std::int32_t g = 0; g < m.nFaceGrps; ++g) {
+        const FaceGroup& fg = m.FaceGrps[static_cast<std::size_t>(g)];
+        const std::string group = "face group " + std::to_string(g);
+        if (fg.nFcs > 0 && m.nMaterials > 0 && (fg.MtlID < 0 || fg.MtlID >= m.nMaterials))
+            return group + " names material " + std::to_string(fg.MtlID) + " of " + std::to_string(m.nMaterials);
+        if (!fits(fg.nFcs, fg.FgGlblFaces.size())) return group + " counts more faces than it lists";
+        for (std::int32_t i = 0; i < fg.nFcs; ++i) {
+            const std::int32_t f = fg.FgGlblFaces[static_cast<std::size_t>(i)];
+            if (f < 0 || f >= m.ttlnum_Faces) return group + " lists face " + std::to_string(f);
+            if (++uses[static_cast<std::size_t>(f)] > 1) return "face " + std::to_string(f) + " is in two groups";
+            for (std::int32_t v : m.VFaces[static_cast<std::size_t>(f)].vtx)
+                if (static_cast<std::int32_t>(m.Vertices[static_cast<std::size_t>(v)].UVs.size()) < fg.num_maps)
+                    return "vertex " + std::to_string(v) + " of textured " + group + " lacks UVs";
+        }
+    }
+    for (std::size_t f = 0; f < uses.size(); ++f)
+        if (uses[f] == 0) return "face " + std::to_string(f) + " is in no group";
+    for (std::int32_t i = 0; i < m.meshCount; ++i) {
+        const std::int32_t p = m.Meshes[static_cast<std::size_t>(i)].parent;
+        if (p < -1 || p >= m.meshCount) return "mesh " + std::to_string(i) + " has parent " + std::to_string(p);
+    }
+    return {};
+}
 
 void ReportFaceError(Diagnostics& diag, const ModelStore& m, const std::string& message, std::int32_t mesh, std::int32_t face,
                      std::int32_t count, std::int32_t group) {

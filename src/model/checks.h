@@ -28,6 +28,14 @@ struct CheckResult {
 // its face's context, the rest as one count.
 CheckResult CheckModel(ModelStore& model);
 
+// What every writer relies on after any read, good or bad: counters within
+// their arrays, face corners naming vertices, each face in exactly one face
+// group, group members naming faces, the vertices of a textured group
+// carrying UVs, materials that exist (a store without any gets the writer's
+// default), mesh parents that exist. "" when all hold, else the first
+// broken rule. For tests and fuzzers: it reports nothing to the user.
+std::string storeFault(const ModelStore& model);
+
 // Logs and shows a broken reference with the face's context; changes nothing.
 void ReportFaceError(Diagnostics& diag, const ModelStore& model, const std::string& message, std::int32_t mesh = 0, std::int32_t face = 0,
                      std::int32_t count = 0, std::int32_t group = 0);

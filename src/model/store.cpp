@@ -238,7 +238,11 @@ void ModelStore::AddFaceToGroup(std::int32_t mesh, std::int32_t group, bool flag
         }
     }
     const std::size_t need = static_cast<std::size_t>(g.nFcs) + 1;
-    if (g.FgFaces.size() < 2 || need >= g.FgFaces.size() - 1) growTo(g.FgFaces, need + 100);
+    // Steps of 100, but no more than the group already holds: a file of
+    // thousands of one-face groups (a material switch before every face)
+    // must not cost a hundred entries each.
+    if (g.FgFaces.size() < 2 || need >= g.FgFaces.size() - 1)
+        growTo(g.FgFaces, need + std::min<std::size_t>(need, 100));
     if (g.FgGlblFaces.size() < g.FgFaces.size()) growTo(g.FgGlblFaces, g.FgFaces.size());
     g.FgFaces[static_cast<std::size_t>(g.nFcs)] = face;
     g.FgGlblFaces[static_cast<std::size_t>(g.nFcs)] = global;

@@ -94,6 +94,29 @@ bool isAbsolutePath(std::string_view path) {
 #endif
 }
 
+std::string_view companionFileName(std::string_view name) {
+    // A drive's colon ends a folder too ("C:wood.png").
+    const std::size_t k = name.find_last_of("/\\:");
+    return k == std::string_view::npos ? name : name.substr(k + 1);
+}
+
+std::string companionPath(std::string_view folder, std::string_view name) {
+    const std::string_view file = companionFileName(name);
+    if (file.empty() || file == "." || file == "..") return {};
+    const bool absolute = name.front() == '/' || name.front() == '\\' || name.find(':') != std::string_view::npos;
+    bool climbs = false;
+    for (std::size_t at = 0; at <= name.size();) {
+        std::size_t end = name.find_first_of("/\\", at);
+        if (end == std::string_view::npos) end = name.size();
+        if (name.substr(at, end - at) == "..") climbs = true;
+        at = end + 1;
+    }
+    if (absolute || climbs) return joinPath(folder, file);
+    std::string rel(name);
+    std::replace(rel.begin(), rel.end(), '\\', '/');
+    return joinPath(folder, rel);
+}
+
 std::string joinPath(std::string_view folder, std::string_view name) {
     std::string out(folder);
     if (!out.empty() && out.back() != '/' && out.back() != '\\') out += pathSep();

@@ -49,6 +49,15 @@ std::string_view lastComponent(std::string_view name);
 // empty or already ends with a separator.
 std::string joinPath(std::string_view folder, std::string_view name);
 
+// Where a file that a model names (a material library, a texture map) is
+// looked for: inside the model's folder, never elsewhere. A relative name
+// that stays inside keeps its sub-folders; an absolute name, or one that
+// climbs out with "..", is taken by its file name alone. Both separators
+// count. "" when the name holds no file name.
+std::string companionPath(std::string_view folder, std::string_view name);
+// The last component of such a name, whichever separator (or drive) it uses.
+std::string_view companionFileName(std::string_view name);
+
 // Writes one line (CR LF unless noNewline) to path, appending or replacing
 // the file. A replaced file is written whole or not at all. False on any
 // error (err, when given, says why).

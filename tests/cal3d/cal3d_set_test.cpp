@@ -119,14 +119,24 @@ TEST_F(Cal3dSet, MaterialFileGoldenBytes) {
     EXPECT_EQ(plain.substr(24), std::string(4, '\0'));  // nMaps 0, nothing after it
 }
 
-TEST_F(Cal3dSet, TextureFilesAreLookedUpInTheSourceFolder) {
+TEST_F(Cal3dSet, TextureFilesAreLookedUpInTheSourceFolderOnly) {
     m.dssAddMesh("m", 0);
-    material("wood", {}, {"wood.bmp", "gone.bmp"});
-    writeFile(dir + "wood.bmp", "x");
-    ctx.app.srcFolder = dir;
+    const std::string elsewhere = test::tempDir("cal3d-elsewhere");
+    writeFile(elsewhere + "far.bmp", "x");
+    std::filesystem::create_directories(dir + "model");
+    writeFile(dir + "up.bmp", "x");
+    writeFile(dir + "model/wood.bmp", "x");
+    writeFile(dir + "model/here.bmp", "x");
+    material("wood", {}, {"wood.bmp", "gone.bmp", elsewhere + "far.bmp", "../up.bmp", "C:\\maps\\here.bmp"});
+    ctx.app.srcFolder = dir + "model/";
     ASSERT_TRUE(writeMaterialCrf(ctx, 0, dir + "w.crf"));
     EXPECT_TRUE(ui.sawLog("   ( texture file: wood.bmp )"));
-    EXPECT_TRUE(ui.sawLog("   ( texture file: gone.bmp  -  Not Found in " + dir + " )"));
+    EXPECT_TRUE(ui.sawLog("   ( texture file: gone.bmp  -  Not Found in " + dir + "model/ )"));
+    // Files that exist, but outside the model's folder, are not found.
+    EXPECT_TRUE(ui.sawLog("   ( texture file: " + elsewhere + "far.bmp  -  Not Found in " + dir + "model/ )"));
+    EXPECT_TRUE(ui.sawLog("   ( texture file: ../up.bmp  -  Not Found in " + dir + "model/ )"));
+    // A foreign folder is read as the model's own.
+    EXPECT_TRUE(ui.sawLog("   ( texture file: C:\\maps\\here.bmp )"));
 }
 
 TEST_F(Cal3dSet, AMissingMaterialIsReportedNotWritten) {

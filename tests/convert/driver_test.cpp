@@ -379,6 +379,27 @@ TEST_F(DriverTest, Anim8orSourceToEveryTextOutput) {
     EXPECT_NE(test::readFile(dir + "again.an8").find("        (0 0 0) (10 0 0) (0 10 0)\r\n"), std::string::npos);
     EXPECT_TRUE(ui.sawLog("Read complete: 3 Vertices,1 Faces"));
     EXPECT_TRUE(ui.prompts.empty());
+TEST_F(DriverTest, AModelWithMoreMaterialsThanTheLimitIsRefusedBeforeWriting) {
+    // Each material is a file of the set: a library of a few hundred
+    // kilobytes must not make the conversion write tens of thousands.
+    std::string lib, obj = "mtllib many.mtl\n" + std::string(kTri);
+    for (int i = 0; i <= kMaxMaterials; ++i) lib += "newmtl m" + std::to_string(i) + "\n";
+    writeFile(dir + "many.mtl", lib);
+    writeFile(dir + "many.obj", obj);
+    EXPECT_FALSE(test::convert(ctx, dir + "many.obj"));
+    EXPECT_TRUE(ctx.app.readAbort);
+    EXPECT_TRUE(ui.sawBox(dir + "many.obj holds 4098 materials, more than the 4096 a prop set may have"));
+    EXPECT_FALSE(fileExists(dir + "many.cmf"));
+    EXPECT_FALSE(fileExists(dir + "many.cfg"));
+    EXPECT_FALSE(fileExists(dir + "many_m0[0].crf"));
+    // At the limit it is read.
+    lib.erase(lib.rfind("newmtl"));
+    lib.erase(lib.rfind("newmtl"));
+    writeFile(dir + "many.mtl", lib);
+    test::TestContext again;
+    again.ctx.app.srcFile = dir + "many.obj";
+    EXPECT_TRUE(readDispatch(again.ctx));
+    EXPECT_EQ(again.m.nMaterials, kMaxMaterials);
 }
 
 }  // namespace

@@ -315,5 +315,30 @@ TEST(DaeReader, SymbolsBindPerInstanceThenAnywhereThenByName) {
     EXPECT_EQ(n->m().FaceGrps[0].MtlID, 2);
 }
 
+TEST(DaeReader, ThousandsOfBindingsEachFindTheirGroupAndMaterial) {
+    // Once a search of every group per binding and of every material per
+    // match: 20000 of them took minutes.
+    const int n = 20000;
+    std::string mats = "<library_materials>\n", prims, binds;
+    for (int i = 0; i < n; ++i) {
+        const std::string k = std::to_string(i);
+        mats += "<material id=\"M" + k + "\"/>\n";
+        prims += "<triangles count=\"1\" material=\"s" + k +
+                 "\">\n<input semantic=\"VERTEX\" source=\"#T-v\" offset=\"0\"/>\n<p>0 1 2</p>\n</triangles>\n";
+        // Bound in the opposite order, to lower-case names.
+        binds += "<instance_material symbol=\"s" + std::to_string(n - 1 - i) + "\" target=\"#m" +
+                 std::to_string(n - 1 - i) + "\"/>\n";
+    }
+    std::string doc = wrapDoc(geometry("T", "1 0 0 0 1 0 0 0 1", prims),
+                              "<node id=\"a\">\n<instance_geometry url=\"#T\">\n<bind_material>\n<technique_common>\n" +
+                                  binds + "</technique_common>\n</bind_material>\n</instance_geometry>\n</node>\n");
+    doc.insert(doc.find("<library_geometries>"), mats + "</library_materials>\n");
+    auto l = load(doc);
+    ASSERT_TRUE(l->ok);
+    const ModelStore& m = l->m();
+    ASSERT_EQ(m.nFaceGrps, n);
+    for (int g = 0; g < n; ++g) ASSERT_EQ(m.FaceGrps[static_cast<std::size_t>(g)].MtlID, g) << g;
+}
+
 // --- Layout --------------------------------------------------------------------------
 

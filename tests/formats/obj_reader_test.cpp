@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <filesystem>
 #include <string>
 
 #include "support/harness.h"
@@ -149,6 +150,26 @@ TEST_F(ObjTest, VertexUsedWithTwoTextureVerticesIsSplitOnceEach) {
     EXPECT_EQ(m.Meshes[0].num_Vertices, 7);
     EXPECT_EQ(m.Meshes[0].vtx_ndx_end, 6);
     EXPECT_EQ(group(0).num_maps, 1);
+}
+
+TEST_F(ObjTest, AVertexWithThousandsOfTextureVerticesStaysCheap) {
+    // Once a linear search through the vertex's copies per corner: 40000
+    // faces like these took minutes.
+    const int n = 20000;
+    std::string text = "v 0 0 0\nv 1 0 0\nv 0 1 0\n";
+    for (int i = 1; i <= n; ++i) text += "vt " + std::to_string(i) + " 0\n";
+    for (int round = 0; round < 2; ++round)
+        for (int i = 1; i <= n; ++i) {
+            const std::string t = std::to_string(i);
+            text += "f 1/" + t + " 2/" + t + " 3/" + t + "\n";
+        }
+    ASSERT_TRUE(load(text));
+    ASSERT_EQ(m.ttlnum_Vertices, 3 * n);  // one store vertex per pair, the second round reuses them
+    ASSERT_EQ(m.ttlnum_Faces, 2 * n);
+    for (int f = 0; f < n; ++f) {
+        EXPECT_EQ(face(f), face(f + n));
+        EXPECT_EQ(vtx(face(f)[0]).UVs[0].u, static_cast<float>(f + 1));
+    }
 }
 
 TEST_F(ObjTest, SplitCopiesDoNotShiftTheNumbersOfLaterVertices) {
@@ -305,12 +326,115 @@ TEST_F(ObjTest, TextureOptionsAreSkippedBeforeTheMapName) {
     EXPECT_EQ(mtl(0).maps[2], "-bogus.png");
 }
 
-TEST_F(ObjTest, UnhandledLibraryKeywordsAreShownOncePerKeyword) {
-    ASSERT_TRUE(loadMtl("newmtl a\nTf 1 1 1\nillum 2\nNi 1.5\nKe 0 0 0\nnewmtl b\n\tTf 1 1 1\nmap_Bump n.png\n"));
-    ASSERT_EQ(ui.boxes.size(), 2u);
+TEST_F(ObjTest, UnhandledLibraryKeywordsShowOneBoxThenLogEachKeywordOnce) {
+    ASSERT_TRUE(loadMtl("newmtl a\nTf 1 1 1\nillum 2\nNi 1.5\nKe 0 0 0\nnewmtl b\n\tTf 1 1 1\nmap_Bump n.png\n"
+                        "TF 0 0 0\nmap_bump m.png\n"));
+    ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].text, "Unhandled Material parameter:(Tf 1 1 1)");
-    EXPECT_EQ(ui.boxes[1].text, "Unhandled Material parameter:(map_Bump n.png)");
-    EXPECT_TRUE(ui.sawLog("Unhandled Material parameter:(Tf 1 1 1)"));
+    EXPECT_TRUE(ui.sawLog("Unhandled Material parameter:(map_Bump n.png)"));
+    EXPECT_FALSE(ui.sawLog("m.png"));  // a keyword already met is only counted
+    EXPECT_TRUE(ui.sawLog("5 lines of x.mtl hold unhandled parameters (2 different keywords)"));
+}
+
+TEST_F(ObjTest, ThousandsOfUnhandledKeywordsCostOneBoxAndAFewLogLines) {
+    std::string text = "newmtl a\n";
+    for (int i = 0; i < 20000; ++i) text += "k" + std::to_string(i) + " 1\nk" + std::to_string(i / 2) + " 2\n";
+    ASSERT_TRUE(loadMtl(text));
+    EXPECT_EQ(ui.boxes.size(), 1u);
+    EXPECT_LE(ui.log.size(), 20u);
+    EXPECT_TRUE(ui.sawLog("40000 lines of x.mtl hold unhandled parameters (20000 different keywords)"));
+}
+
+// --- where libraries are looked for ------------------------------------
+
+TEST_F(ObjTest, LibraryIsOnlyLookedForInsideTheModelsFolder) {
+    const std::string elsewhere = tempDir("obj-elsewhere");
+    writeFile(elsewhere + "far.mtl", "newmtl far\n");
+    writeFile(elsewhere + "up.mtl", "newmtl up\n");
+    std::filesystem::create_directories(dir + "model");
+    std::filesystem::create_directories(dir + "model/mats");
+    writeFile(dir + "up.mtl", "newmtl parent\n");
+    writeFile(dir + "model/mats/near.mtl", "newmtl near\n");
+    const std::string text = "mtllib " + elsewhere + "far.mtl\nmtllib ../up.mtl\nmtllib mats\\near.mtl\n" +
+                             "mtllib ../model/mats/../../up.mtl\n";
+    ASSERT_TRUE(load(text, "model/m.obj"));
+    // Neither the absolute name nor the climbing ones reach out of the
+    // folder: they are looked for there by their file names. The first
+    // missing library asks; the next is logged, once.
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text, "Cannot find material file: (" + dir + "model/far.mtl)");
+    EXPECT_TRUE(ui.sawLog("Cannot find material file: (" + dir + "model/up.mtl)"));
+    EXPECT_TRUE(ui.sawLog("2 material libraries named in " + dir + "model/m.obj were not found"));
+    for (int i = 0; i < m.nMaterials; ++i) {
+        EXPECT_NE(mtl(i).name, "far");
+        EXPECT_NE(mtl(i).name, "up");
+        EXPECT_NE(mtl(i).name, "parent");
+    }
+    EXPECT_EQ(mtl(0).name, "near");  // a sub-folder inside is fine
+
+    // The same names find the copies that lie inside.
+    test::TestContext again;
+    writeFile(dir + "model/far.mtl", "newmtl far copy\n");
+    writeFile(dir + "model/up.mtl", "newmtl up copy\n");
+    ASSERT_TRUE(test::readObjText(again.ctx, text, dir + "model/m.obj").ok());
+    EXPECT_TRUE(again.ui.boxes.empty());
+    std::vector<std::string> names;
+    for (int i = 0; i < again.m.nMaterials; ++i) names.push_back(again.m.Materials[static_cast<std::size_t>(i)].name);
+    EXPECT_EQ(names, (std::vector<std::string>{"far copy", "Default", "up copy", "near"}));
+}
+
+TEST_F(ObjTest, SystemFilesNamedAsLibrariesAreNeverOpened) {
+    ASSERT_TRUE(load(std::string("mtllib /etc/passwd\nmtllib ../../../../../../etc/passwd\n") + kSquare + "f 1 2 3\n"));
+    for (const auto& b : ui.boxes) EXPECT_EQ(b.text.find("Unhandled"), std::string::npos) << b.text;
+    EXPECT_FALSE(ui.sawLog("Unhandled"));
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text, "Cannot find material file: (" + dir + "passwd)");
+}
+
+TEST_F(ObjTest, ThousandsOfMissingLibrariesAskOnce) {
+    std::string text;
+    for (int i = 0; i < 5000; ++i) text += "mtllib x" + std::to_string(i % 2500) + ".mtl\n";
+    ASSERT_TRUE(load(text + kSquare + "f 1 2 3\n"));
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text, "Cannot find material file: (" + dir + "x0.mtl)");
+    EXPECT_TRUE(ui.sawLog("Cannot find material file: (" + dir + "x9.mtl)"));
+    EXPECT_FALSE(ui.sawLog("x10.mtl"));
+    EXPECT_TRUE(ui.sawLog("2500 material libraries named in " + dir + "m.obj were not found"));
+}
+
+TEST_F(ObjTest, ALibraryNamedAgainIsNotReadAgain) {
+    lib("newmtl a\nnewmtl b\n");
+    ASSERT_TRUE(load(std::string("mtllib m.mtl\nmtllib m.mtl\nmtllib ./m.mtl m.mtl\n") + kSquare +
+                     "usemtl b\nf 1 2 3\n"));
+    ASSERT_EQ(m.nMaterials, 3);  // a, b, Default
+    EXPECT_EQ(group(0).MtlID, 1);
+    EXPECT_TRUE(ui.boxes.empty());
+}
+
+// --- unknown material names ----------------------------------------------
+
+TEST_F(ObjTest, ManyUnknownMaterialNamesAskOnceLogAFewAndCountTheRest) {
+    lib(kLib);
+    std::string text = std::string("mtllib m.mtl\n") + kSquare;
+    for (int i = 0; i < 30000; ++i) text += "usemtl x" + std::to_string(i % 15000) + "\nf 1 2 3\n";
+    text += "usemtl Red Wood\nf 1 3 4\n";
+    ASSERT_TRUE(load(text));
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text, "Material not found (x0)");
+    EXPECT_TRUE(ui.sawLog("Material not found (x1)"));
+    EXPECT_TRUE(ui.sawLog("Material not found (x9)"));
+    EXPECT_FALSE(ui.sawLog("Material not found (x10)"));
+    EXPECT_TRUE(ui.sawLog("15000 material names in " + dir + "m.obj are not in its material libraries"));
+    EXPECT_EQ(group(0).MtlID, 0);
+    EXPECT_EQ(group(29999).MtlID, 0);
+    EXPECT_EQ(group(30000).MtlID, 1);
+}
+
+TEST_F(ObjTest, UnknownNamesDifferingOnlyInCaseAreOneName) {
+    lib(kLib);
+    ASSERT_TRUE(load(std::string("mtllib m.mtl\n") + kSquare + "usemtl Chrome\nf 1 2 3\nusemtl CHROME\nf 1 3 4\n"));
+    EXPECT_EQ(ui.boxes.size(), 1u);
+    EXPECT_FALSE(ui.sawLog("material names in"));
 }
 
 // --- messages and logs -------------------------------------------------

@@ -4,6 +4,7 @@
 #include "formats/tds_reader.h"
 #include "support/harness.h"
 #include "support/tds_build.h"
+#include "support/test_support.h"
 
 using namespace molv;
 using namespace molv::test3ds;
@@ -119,6 +120,21 @@ TEST(Read3DS, TwoMapsAreKeptAndWarnedAbout) {
     EXPECT_EQ(f.mat(0).maps[1], "two.jpg");
     EXPECT_TRUE(f.ui.sawLog("Warning 101: More than one Map in a material: (one.jpg) (two.jpg) "));
     EXPECT_TRUE(f.ui.sawLog("*** Texture file not found: one.jpg ***"));
+}
+
+TEST(Read3DS, TexturesAreOnlyLookedForInTheModelsFolder) {
+    Fixture f;
+    const std::string dir = test::tempDir("3ds-tex"), elsewhere = test::tempDir("3ds-elsewhere");
+    test::writeFile(dir + "wood.jpg", "x");
+    test::writeFile(elsewhere + "far.jpg", "x");
+    f.ctx.currentFolder = dir;
+    ASSERT_TRUE(f.read(mainChunk(editor(material(matName("A") + texMap("WOOD\\..\\wood.jpg")) +
+                                        material(matName("B") + texMap(elsewhere + "far.jpg")) +
+                                        material(matName("C") + texMap("/etc/passwd"))))));
+    EXPECT_FALSE(f.ui.sawLog("Texture file not found: WOOD"));  // taken by its file name, which is there
+    EXPECT_TRUE(f.ui.sawLog("*** Texture file not found: " + elsewhere + "far.jpg ***"));
+    EXPECT_TRUE(f.ui.sawLog("*** Texture file not found: /etc/passwd ***"));
+    EXPECT_EQ(f.mat(1).maps[0], elsewhere + "far.jpg");  // the name itself is kept as written
 }
 
 TEST(Read3DS, UnknownMaterialIsToldOnceAndGetsTheDefault) {

@@ -86,5 +86,29 @@ TEST(Paths, JoinPath) {
     EXPECT_EQ(joinPath("", "b.txt"), "b.txt");
 }
 
+TEST(Paths, CompanionFilesAreLookedForInsideTheModelsFolderOnly) {
+    const struct {
+        const char* name;
+        const char* want;
+    } cases[] = {
+        {"wood.png", "m/wood.png"},
+        {"maps/wood.png", "m/maps/wood.png"},
+        {"maps\\wood.png", "m/maps/wood.png"},
+        {"./wood.png", "m/./wood.png"},
+        {"/etc/passwd", "m/passwd"},
+        {"\\\\server\\share\\wood.png", "m/wood.png"},
+        {"C:\\Users\\me\\wood.png", "m/wood.png"},
+        {"C:wood.png", "m/wood.png"},
+        {"../wood.png", "m/wood.png"},
+        {"maps/../../wood.png", "m/wood.png"},
+        {"..\\..\\etc\\passwd", "m/passwd"},
+        {"..", ""},
+        {"maps/", ""},
+        {"", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(companionPath("m/", c.name), c.want) << c.name;
+    EXPECT_EQ(companionPath("", "/etc/passwd"), "passwd");
+}
+
 }  // namespace
 }  // namespace molv
