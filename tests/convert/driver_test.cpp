@@ -379,6 +379,8 @@ TEST_F(DriverTest, Anim8orSourceToEveryTextOutput) {
     EXPECT_NE(test::readFile(dir + "again.an8").find("        (0 0 0) (10 0 0) (0 10 0)\r\n"), std::string::npos);
     EXPECT_TRUE(ui.sawLog("Read complete: 3 Vertices,1 Faces"));
     EXPECT_TRUE(ui.prompts.empty());
+}
+
 TEST_F(DriverTest, AModelWithMoreMaterialsThanTheLimitIsRefusedBeforeWriting) {
     // Each material is a file of the set: a library of a few hundred
     // kilobytes must not make the conversion write tens of thousands.
