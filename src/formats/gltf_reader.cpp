@@ -321,9 +321,10 @@ void Builder::addMaterials() {
         materialIndex_.push_back(mi);
         Material& mt = m_.Materials[static_cast<std::size_t>(mi)];
         const std::vector<double>& f = gm.pbrMetallicRoughness.baseColorFactor;
-        Colour c{255, 255, 255, 255};
-        if (f.size() >= 3) c = Colour{colourByte(f[0]), colourByte(f[1]), colourByte(f[2]), 255};
-        // glTF has no ambient colour; the base colour stands for both.
+        // Alpha stays 0 as every other reader leaves it; opacity goes to
+        // transparency. glTF has no ambient colour: the base colour serves.
+        Colour c{255, 255, 255, 0};
+        if (f.size() >= 3) c = Colour{colourByte(f[0]), colourByte(f[1]), colourByte(f[2]), 0};
         mt.diffuse = mt.ambient = c;
         if (f.size() >= 4 && f[3] >= 0 && f[3] <= 1) mt.transparency = static_cast<float>(1 - f[3]);
 
@@ -362,7 +363,7 @@ std::int32_t Builder::defaultMaterial() {
     if (defaultMaterial_ < 0) {
         defaultMaterial_ = m_.AddMaterial("Default");
         Material& mt = m_.Materials[static_cast<std::size_t>(defaultMaterial_)];
-        mt.diffuse = mt.ambient = Colour{255, 255, 255, 255};
+        mt.diffuse = mt.ambient = Colour{255, 255, 255, 0};
     }
     return defaultMaterial_;
 }
@@ -549,6 +550,9 @@ ReadResult Builder::emitPrimitive(const tinygltf::Primitive& pr, const std::stri
     for (std::size_t i = 0; i < pos.count; ++i) {
         Vec3 p{pos.get(i, 0), pos.get(i, 1), pos.get(i, 2)};
         if (moved) p = TransformPoint(p, pl.world);
+        // Infinities would poison the extents and the scale of the prop.
+        if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z))
+            return fail("position " + std::to_string(i) + " of " + what + " is not a finite number where it is placed");
         const Vec3 s = raw ? p : Vec3{p.x, p.y, -p.z};
         std::int32_t index = -1;
         m_.AddVertex(index, s.x, s.y, s.z, p.x, -p.z, p.y, m_.meshVtxCount, true);
@@ -667,6 +671,11 @@ ReadResult LoadGltfBytes(ReadEnv& env, std::string_view bytes) {
     if (!ok) {
         if (err.empty()) err = "not a glTF 2.0 document";
         std::string text = trimmed(err);
+        // tinygltf stops at the first accessor without data; the reason is
+        // more use to the user.
+        for (const char* ext : {"KHR_draco_mesh_compression", "EXT_meshopt_compression"})
+            if (bytes.find(ext) != std::string_view::npos)
+                text += "; its meshes are compressed (" + std::string(ext) + "), which is not supported";
         if (!warn.empty()) text += " (" + trimmed(warn) + ")";
         return ReadResult::failed("Cannot read the glTF file " + env.srcFile + ": " + text, env.srcFile,
                                   binary ? 0 : lineOfJsonError(err));
