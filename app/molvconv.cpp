@@ -1,7 +1,10 @@
 // The command-line program: converts the file named on its command line.
+#include <algorithm>
 #include <cstdio>
 #include <string>
+#include <thread>
 
+#include "convert/batch.h"
 #include "convert/cmdline.h"
 #include "convert/context.h"
 #include "convert/process.h"
@@ -43,6 +46,18 @@ int main(int argc, char** argv) {
         ui.finish();
         std::fputs(helpText(programBaseName(programPath)).c_str(), stdout);
         return kExitOk;
+    }
+    if (r.opts.batch) {
+        finishStartupWithoutSource(ctx);
+        std::vector<BatchItem> items = batchSources(r.opts.paths, currentFolder(), r.opts.recursive, ctx.app.devMode);
+        const int jobs = r.opts.jobs > 0 ? r.opts.jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+        convertBatch(ctx, items, jobs, [](const std::string& line) {
+            std::fputs((line + "\n").c_str(), stdout);
+            std::fflush(stdout);
+        });
+        std::fputs(("\n" + batchSummary(items)).c_str(), stdout);
+        ui.finish();
+        return batchExitStatus(items);
     }
     int status = runConversion(ctx, r.opts, currentFolder());
     ui.finish();

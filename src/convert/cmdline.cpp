@@ -72,6 +72,24 @@ CmdLineOptions parseCommandLine(const std::string& cmdLine) {
                 } else {
                     o.error = "option " + w + " needs an output file name";
                 }
+            } else if (s == "--batch") {
+                o.batch = true;
+            } else if (s == "--recursive" || s == "-r") {
+                o.recursive = true;
+            } else if (s == "-j" || s == "--jobs" || s.rfind("--jobs=", 0) == 0 ||
+                       (s.size() > 2 && s.rfind("-j", 0) == 0 && s[2] >= '0' && s[2] <= '9')) {
+                std::string n = s.size() > 2 && s[1] == 'j' ? s.substr(2) : s.size() > 7 ? s.substr(7) : "";
+                if (n.empty() && i + 1 < words.size()) n = words[++i];
+                int v = 0;
+                bool digits = !n.empty() && n.size() <= 4;
+                for (char c : n) {
+                    digits = digits && c >= '0' && c <= '9';
+                    if (digits) v = v * 10 + (c - '0');
+                }
+                if (!digits || v < 1 || v > 256)
+                    o.error = "option " + w + " needs a number of conversions from 1 to 256";
+                else
+                    o.jobs = v;
             } else if (s.rfind("--output=", 0) == 0) {
                 o.outFile = w.substr(9);
                 if (o.outFile.empty()) o.error = "option --output= needs an output file name";
@@ -81,6 +99,11 @@ CmdLineOptions parseCommandLine(const std::string& cmdLine) {
         }
         if (!o.srcFile.empty()) o.srcFile += ' ';
         o.srcFile += w;
+        o.paths.push_back(w);
+    }
+    if (o.batch && o.error.empty()) {
+        if (!o.outFile.empty()) o.error = "--batch writes each set beside its source; it takes no output name";
+        if (o.paths.empty()) o.error = "--batch needs files or folders to convert";
     }
     return o;
 }
@@ -89,9 +112,9 @@ std::string helpText(const std::string& programName) {
     std::string p = programName.empty() ? "molvconv" : programName;
     return std::string(kTitle) +
            "\n"
-           "Converts a 3D model mesh (.3ds, .obj with its .mtl, .dae) into the Cal3D prop set\n"
-           "that Vantamo uses: .cmf mesh, one .crf per material, .cfg viewer configuration\n"
-           "and .csf skeleton.\n"
+           "Converts a 3D model mesh (.3ds, .obj with its .mtl, .dae, .gltf, .glb) into the\n"
+           "Cal3D prop set that Vantamo uses: .cmf mesh, one .crf per material, .cfg viewer\n"
+           "configuration and .csf skeleton.\n"
            "\n"
            "Usage: " +
            p +
@@ -109,6 +132,12 @@ std::string helpText(const std::string& programName) {
            "  -y, --yes          ask nothing: every question takes its default answer\n"
            "                     (always so when standard input is not a terminal)\n"
            "  -q, --quiet        do not print the log lines\n"
+           "      --batch        convert each file, and each model in each folder, named\n"
+           "                     as SOURCE words (each word one path) on its own, asking\n"
+           "                     nothing; prints a line per file and a summary table\n"
+           "  -j, --jobs N       with --batch: N conversions at a time (default: one per\n"
+           "                     processor)\n"
+           "  -r, --recursive    with --batch: also the models in sub-folders\n"
            "  -dbg               trace start-up to the log file 0molvconv.log in the\n"
            "                     current folder\n"
            "  -molv              accepted, no effect\n"
@@ -134,7 +163,7 @@ std::string helpText(const std::string& programName) {
 #endif
            "\n"
            "Exit status: 0 when the conversion succeeded, 1 when it failed, 2 for a usage\n"
-           "error.\n";
+           "error; with --batch the number of files that failed (at most 125).\n";
 }
 
 }  // namespace molv

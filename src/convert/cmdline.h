@@ -15,6 +15,11 @@ struct CmdLineOptions {
     bool version = false;
     bool yes = false;
     bool quiet = false;
+    // --batch: every remaining word is a file or folder of its own.
+    bool batch = false;
+    bool recursive = false;
+    int jobs = 0;  // -j N; 0: one per processor
+    std::vector<std::string> paths;
     std::string error;  // a usage error; empty when the line is sound
 };
 

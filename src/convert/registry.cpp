@@ -6,6 +6,7 @@
 #include "formats/an8_reader.h"
 #include "formats/an8_writer.h"
 #include "formats/dae_reader.h"
+#include "formats/gltf_reader.h"
 #include "formats/listings.h"
 #include "formats/obj_reader.h"
 #include "formats/obj_writer.h"
@@ -27,6 +28,8 @@ constexpr FormatEntry kFormats[] = {
     {"3ds", "3D Studio", &Read3DS, nullptr, false, true, true, false},
     {"obj", "Wavefront", &LoadObj, &WriteObj, false, true, true, false},
     {"dae", "Collada", &LoadDae, nullptr, false, true, true, false},
+    {"gltf", "glTF", &LoadGltf, nullptr, false, true, true, false},
+    {"glb", "glTF binary", &LoadGltf, nullptr, false, true, true, false},
     {"cmf", "Cal3D mesh", nullptr, &writeSet, true, true, true, true},
     {"cfg", "Cal3D viewer configuration", nullptr, &writeSet, true, true, true, true},
     {"xmf", "Cal3D XML mesh", nullptr, nullptr, true, true, false, false},

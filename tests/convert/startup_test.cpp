@@ -81,8 +81,8 @@ TEST(StartUp, SetsUpFoldersLogFileAndSettings) {
     ASSERT_FALSE(ctx.logList.entries().empty());
     EXPECT_EQ(ctx.logList.entries()[0], "-molv");  // the command line is the log's first line
     finishStartupWithoutSource(ctx);
-    EXPECT_EQ(ctx.app.fileFilter, "Known files|*.3ds;*.obj;*.dae|3D Studio .3ds|*.3ds|Wavefront .obj|*.obj|"
-                                  "Collada .dae|*.dae|All Files (*.*)|*.*");
+    EXPECT_EQ(ctx.app.fileFilter, "Known files|*.3ds;*.obj;*.dae;*.gltf;*.glb|3D Studio .3ds|*.3ds|Wavefront .obj|*.obj|"
+                                  "Collada .dae|*.dae|glTF .gltf|*.gltf|glTF binary .glb|*.glb|All Files (*.*)|*.*");
     EXPECT_EQ(r.phase, "P8");
     EXPECT_EQ(ctx.app.configDir, cfg);
     EXPECT_EQ(ctx.app.workdir, cfg + "work" + sep);
@@ -91,7 +91,7 @@ TEST(StartUp, SetsUpFoldersLogFileAndSettings) {
     EXPECT_FALSE(ctx.app.devMode);
     EXPECT_FALSE(ctx.app.dbgTrace);
     EXPECT_EQ(ctx.app.srcFile, "");
-    EXPECT_EQ(ctx.app.knownTypes, "*.3ds;*.obj;*.dae");
+    EXPECT_EQ(ctx.app.knownTypes, "*.3ds;*.obj;*.dae;*.gltf;*.glb");
     EXPECT_EQ(ctx.app.title, "molvConv V0.2.49");
     // The saved settings reached the values and the menu.
     EXPECT_FALSE(ctx.settings.autoCentre);

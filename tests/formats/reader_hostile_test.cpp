@@ -5,11 +5,13 @@
 // outside the input. The table at the end pins particular messages.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "support/dae_build.h"
+#include "support/gltf_build.h"
 #include "support/harness.h"
 #include "support/tds_build.h"
 #include "support/test_support.h"
@@ -77,6 +79,14 @@ std::string sampleOf(Format f) {
         case Format::Dae: return daetest::quadDoc();
         case Format::An8: return kAn8;
         case Format::Txm: return kTxm;
+        case Format::Gltf: {
+            gltftest::Mesh m;
+            m.uv = {0, 0, 1, 0, 0, 1, 1, 1};
+            m.materials = R"([{"name": "Red", "pbrMetallicRoughness": {"baseColorFactor": [1, 0, 0, 1]}}])";
+            m.material = 0;
+            m.nodes = R"([{"children": [1], "translation": [1, 2, 3]}, {"mesh": 0, "scale": [-1, 1, 1]}])";
+            return gltftest::doc(m);
+        }
     }
     return {};
 }
@@ -140,12 +150,13 @@ TEST_P(ReaderHostile, NoiseAndOtherFormats) {
         for (char& c : t) c = static_cast<char>(rng() & 0xFF);
         readChecked(GetParam(), t, "noise " + std::to_string(round));
     }
-    for (Format other : {Format::Obj, Format::Mtl, Format::Tds, Format::Dae, Format::An8, Format::Txm})
+    for (Format other : {Format::Obj, Format::Mtl, Format::Tds, Format::Dae, Format::An8, Format::Txm, Format::Gltf})
         readChecked(GetParam(), sampleOf(other), std::string("bytes of ") + test::formatName(other));
 }
 
 INSTANTIATE_TEST_SUITE_P(AllReaders, ReaderHostile,
-                         ::testing::Values(Format::Obj, Format::Mtl, Format::Tds, Format::Dae, Format::An8, Format::Txm),
+                         ::testing::Values(Format::Obj, Format::Mtl, Format::Tds, Format::Dae, Format::An8, Format::Txm,
+                                           Format::Gltf),
                          [](const ::testing::TestParamInfo<Format>& p) { return std::string(test::formatName(p.param)); });
 
 // The real documents at every (sampled) cut.
@@ -154,7 +165,9 @@ TEST(ReaderHostileFiles, CutsOfRealFiles) {
         Format f;
         const char* rel;
         std::size_t step;
-    } files[] = {{Format::Tds, "3ds/CameraRollAnimWithChildObject.3ds", 1}, {Format::Dae, "dae/pycollada_scene.dae", 7}};
+    } files[] = {{Format::Tds, "3ds/CameraRollAnimWithChildObject.3ds", 1},
+                 {Format::Dae, "dae/pycollada_scene.dae", 7},
+                 {Format::Gltf, "gltf/BoxTextured.glb", 1}};
     for (const auto& file : files) {
         const std::string s = test::readFile(test::dataPath(file.rel));
         ASSERT_FALSE(s.empty()) << file.rel;
@@ -301,6 +314,14 @@ std::string daeManyPrimitives(int levels, int prims) {
     const std::string doc =
         daetest::wrapDoc(daetest::geometry("g", "0 0 0 1 0 0 0 1 0", repeat(prim, prims)), chainTop(levels));
     return daetest::edit(doc, "</COLLADA>", chainLibrary(levels, "<instance_geometry url=\"#g\"/>") + "</COLLADA>");
+}
+
+// Nodes 0..levels-1 each holding the next twice; the last places the mesh.
+std::string gltfDoublingChain(int levels) {
+    std::string nodes = "[";
+    for (int i = 0; i < levels; ++i) nodes += "{\"children\": [" + std::to_string(i + 1) + ", " + std::to_string(i + 1) + "]}, ";
+    nodes += "{\"mesh\": 0}]";
+    return gltftest::docWith([&](gltftest::Mesh& m) { m.nodes = nodes; });
 }
 
 struct Row;
@@ -461,6 +482,40 @@ std::vector<Row> rows() {
          true, {}, 0},
         {"An8DeepUnknownChunks", Format::An8, repeat("x { ", 200000) + repeat("} ", 200000) + an8Faces("3 0 0 -1 ( (0) (1) (2) )"),
          true, {}, 1},
+        {"GltfBrokenJson", Format::Gltf, "{\"asset\": {\"version\": \"2.0\"},\n\"scenes\": [}\n", false,
+         {"Cannot read the glTF file bad.gltf: [json.exception.parse_error.101] parse error at line 2"}},
+        {"GltfNotAnObject", Format::Gltf, "[1, 2]", false, {"Cannot read the glTF file bad.gltf: Root element is not a JSON object"}},
+        {"GltfAccessorBeyondItsView", Format::Gltf, gltftest::edit(gltftest::doc({}), "\"count\": 4,", "\"count\": 40,"),
+         false, {"accessor 0 (POSITION of primitive 0 of mesh \"m\") needs 480 bytes of buffer view 0, which holds 48"}, 0},
+        {"GltfViewBeyondItsBuffer", Format::Gltf,
+         gltftest::edit(gltftest::doc({}), "\"byteOffset\": 48, \"byteLength\": 12", "\"byteOffset\": 56, \"byteLength\": 12"),
+         false, {"buffer view 1 (bytes 56 to 68) lies beyond the 60 bytes of buffer 0"}, 0},
+        {"GltfHugeCountAndOffset", Format::Gltf,
+         gltftest::edit(gltftest::doc({}), "\"count\": 4,", "\"byteOffset\": 18446744073709551615, \"count\": 18446744073709551615,"),
+         false, {}, 0},
+        {"GltfStrideBelowTheElement", Format::Gltf,
+         gltftest::edit(gltftest::doc({}), "\"byteLength\": 48}", "\"byteLength\": 48, \"byteStride\": 4}"), false,
+         {"buffer view 0 has a byte stride of 4, less than the 12 bytes"}, 0},
+        {"GltfIndexBeyondTheVertices", Format::Gltf, gltftest::docWith([](gltftest::Mesh& m) { m.idx = {0, 1, 2, 1, 3, 7}; }), false,
+         {"index 7 (corner 5) of primitive 0 of mesh \"m\" is beyond its 4 vertices"}, 0},
+        {"GltfMissingAccessor", Format::Gltf, gltftest::edit(gltftest::doc({}), "\"POSITION\": 0", "\"POSITION\": 9"), false,
+         {"POSITION of primitive 0 of mesh \"m\" names accessor 9, which does not exist"}},
+        {"GltfMissingBufferFile", Format::Gltf, gltftest::docWith([](gltftest::Mesh& m) { m.bufferUri = "none.bin"; }), false,
+         {"Cannot read the glTF file bad.gltf: File not found : none.bin"}},
+        {"GltfBufferOutsideItsFolder", Format::Gltf, gltftest::docWith([](gltftest::Mesh& m) { m.bufferUri = "..%2Fup.bin"; }), false,
+         {"The glTF file bad.gltf refers to \"../up.bin\", which is outside its folder"}},
+        {"GltfBufferAbsolute", Format::Gltf, gltftest::docWith([](gltftest::Mesh& m) { m.bufferUri = "/etc/passwd"; }), false,
+         {"refers to \"/etc/passwd\", which is outside its folder"}},
+        {"GltfPositionsNotFinite", Format::Gltf, gltftest::docWith([](gltftest::Mesh& m) { m.pos[3] = std::numeric_limits<float>::infinity(); }), false,
+         {"position 1 of primitive 0 of mesh \"m\" is not a finite number"}},
+        {"GltfStripAndFan", Format::Gltf, gltftest::docWith([](gltftest::Mesh& m) { m.idx = {0, 1, 2, 3, 0, 1}, m.mode = 5; }), true, {}, 4, 4},
+        {"GltfPointsLeftOut", Format::Gltf, gltftest::docWith([](gltftest::Mesh& m) { m.mode = 0; }), true, {"points and lines are left out"}, 0},
+        {"GltfNodeIsItsOwnAncestor", Format::Gltf, gltftest::docWith([](gltftest::Mesh& m) { m.nodes = R"([{"mesh": 0, "children": [1]}, {"children": [0]}])"; }),
+         true, {"Node 0 of bad.gltf is its own ancestor"}, 2},
+        {"GltfExplodingInstances", Format::Gltf, gltfDoublingChain(20), false,
+         {"The glTF file bad.gltf: the scene places more than 30000 meshes (node 20); the file is not read"}, 0},
+        {"GltfCompressed", Format::Gltf, gltftest::docWith([](gltftest::Mesh& m) { m.extra = R"("extensionsRequired": ["KHR_draco_mesh_compression"],)"; }),
+         false, {"its meshes are compressed (KHR_draco_mesh_compression), which is not supported"}, 0},
         {"TxmNameClimbsOut", Format::Txm, "name=../up\n", false,
          {"bad.txm line 1: the name \"../up\" is not a plain file name"}},
         {"TxmNameWithFolders", Format::Txm, "shininess=2\nname=a\\b\n", false, {"line 2: the name \"a\\b\" is not a plain file name"}},

@@ -38,7 +38,7 @@ std::vector<Model> models() {
         if (!e.is_regular_file()) continue;
         std::string ext = e.path().extension().string();
         for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        if (ext != ".obj" && ext != ".3ds" && ext != ".dae") continue;
+        if (ext != ".obj" && ext != ".3ds" && ext != ".dae" && ext != ".gltf" && ext != ".glb") continue;
         const std::string rel = fs::relative(e.path(), data).generic_string();
         if (rel.rfind("hostile/", 0) == 0) continue;  // hostile_files_test.cpp reads those
         out.push_back({rel, rel + ".dump"});

@@ -63,14 +63,14 @@ TEST_F(FileDialogTest, OpensInTheLastFileFolderWithTheKnownTypes) {
     auto d = open(dir + "c.3ds");
     EXPECT_EQ(d->folder(), folder);
     EXPECT_EQ(d->windowTitle(), QStringLiteral("Dialog Box - [") + QDir::toNativeSeparators(folder) + "]");
-    EXPECT_EQ(d->pattern(), QStringLiteral("*.3ds;*.obj;*.dae"));
+    EXPECT_EQ(d->pattern(), QStringLiteral("*.3ds;*.obj;*.dae;*.gltf;*.glb"));
     // Extensions match in any case; hidden files are not listed.
     EXPECT_EQ(items(*d, "File1"), (std::vector<std::string>{"a.obj", "B.OBJ", "c.3ds", "d.dae"}));
     std::vector<std::string> types;
     auto* combo = d->findChild<QComboBox*>(QStringLiteral("coFileTypes"));
     for (int i = 0; i < combo->count(); ++i) types.push_back(combo->itemText(i).toStdString());
     EXPECT_EQ(types, (std::vector<std::string>{"Known files", "3D Studio .3ds", "Wavefront .obj", "Collada .dae",
-                                               "All Files (*.*)"}));
+                                               "glTF .gltf", "glTF binary .glb", "All Files (*.*)"}));
     EXPECT_EQ(combo->currentIndex(), 0);
     // The folder list runs down to this folder, then its subfolders.
     const auto dirs = items(*d, "Dir1");

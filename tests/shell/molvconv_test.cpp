@@ -333,5 +333,49 @@ TEST_F(Program, StartUpFailureNamesThePhaseAndFolder) {
         << r.err;
 }
 
+TEST_F(Program, BatchConvertsEachModelOnItsOwnAndCountsTheFailures) {
+    const std::string m = cwd + "models/", sep(1, pathSep());
+    fs::create_directories(m + "sub");
+    fs::copy_file(dataPath("shell/box.obj"), m + "box.obj");
+    fs::copy_file(dataPath("shell/box.mtl"), m + "box.mtl");
+    fs::copy_file(dataPath("gltf/BoxTextured.glb"), m + "BoxTextured.glb");
+    fs::copy_file(dataPath("gltf/Mesh_PrimitiveMode_12.gltf"), m + "sub/fan.gltf");
+    fs::copy_file(dataPath("gltf/Mesh_PrimitiveMode_12.bin"), m + "sub/Mesh_PrimitiveMode_12.bin");
+    writeFile(m + "bad.dae", "<COLLADA>\n<library_geometries>\n");
+    writeFile(m + "notes.txt", "not a model");
+
+    RunResult r = run({"--batch", "-j", "2", "models", "missing.obj"});
+    EXPECT_EQ(r.status, 2) << r.out << r.err;
+    for (const std::string& part : {"converted  models" + sep + "box.obj\n", "converted  models" + sep + "BoxTextured.glb\n",
+                                    "failed     models" + sep + "bad.dae: ", std::string("failed     missing.obj: no such file or folder\n"),
+                                    std::string("\n4 files: 2 converted, 2 failed\n")})
+        EXPECT_NE(r.out.find(part), std::string::npos) << part << "\n" << r.out;
+    EXPECT_EQ(r.out.find("fan.gltf"), std::string::npos) << "not recursive";
+    EXPECT_EQ(r.out.find("notes.txt"), std::string::npos);
+    EXPECT_EQ(r.out.find("Conversion complete"), std::string::npos);
+
+    // Recursive: the sub-folder's model too, each set whole.
+    r = run({"--batch", "--recursive", "models"});
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    EXPECT_NE(r.out.find("converted  models" + sep + "sub" + sep + "fan.gltf\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\n4 files: 3 converted, 1 failed\n"), std::string::npos) << r.out;
+    if (cal3dAvailable())
+        for (const char* base : {"box", "BoxTextured", "sub/fan"}) {
+            auto info = loadCal3dSet(m + base);
+            EXPECT_TRUE(info.ok()) << base << ": " << info.error;
+        }
+
+    // The exit status counts failures up to 125.
+    fs::create_directories(cwd + "empty");
+    for (int i = 0; i < 130; ++i) writeFile(cwd + "empty/e" + std::to_string(i) + ".obj", "");
+    r = run({"--batch", "empty"});
+    EXPECT_EQ(r.status, 125);
+    EXPECT_NE(r.out.find("130 files: 0 converted, 130 failed"), std::string::npos) << r.out;
+
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--batch"}, {"--batch", "-j", "0", "models"}, {"--batch", "models", "-o", "x.cmf"}})
+        EXPECT_EQ(run(args).status, 2) << args.back();
+}
+
 }  // namespace
 }  // namespace molv::test

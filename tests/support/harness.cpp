@@ -1,6 +1,8 @@
 #include "support/harness.h"
 
 #include "convert/driver.h"
+#include "support/test_support.h"
+#include "util/paths.h"
 #include "util/text.h"
 
 namespace molv::test {
@@ -24,6 +26,7 @@ const char* formatName(Format f) {
         case Format::Dae: return "dae";
         case Format::An8: return "an8";
         case Format::Txm: return "txm";
+        case Format::Gltf: return "gltf";
     }
     return "";
 }
@@ -42,6 +45,12 @@ ReadResult readDaeBytes(Context& ctx, std::string_view bytes, const std::string&
     if (ctx.app.modelName.empty()) ctx.app.modelName = "model";
     return LoadDaeBytes(ctx, bytes);
 }
+ReadResult readGltfBytes(Context& ctx, std::string_view bytes, const std::string& name) {
+    ctx.app.srcFile = name;
+    ctx.app.srcFolder = folderOf(name);
+    if (ctx.app.modelName.empty()) ctx.app.modelName = "model";
+    return LoadGltfBytes(ctx, bytes);
+}
 ReadResult readAn8Text(Context& ctx, std::string_view text, const std::string& name) {
     return LoadAn8Text(ctx, text, name);
 }
@@ -56,6 +65,7 @@ ReadResult readBytes(Context& ctx, Format f, std::string_view bytes, const std::
         case Format::Dae: return readDaeBytes(ctx, bytes, name);
         case Format::An8: return readAn8Text(ctx, bytes, name);
         case Format::Txm: return readTxmText(ctx, bytes, name);
+        case Format::Gltf: return readGltfBytes(ctx, bytes, name);
     }
     return ReadResult::failed("no such format");
 }
@@ -69,6 +79,7 @@ ReadResult readFile(Context& ctx, const std::string& path) {
         ctx.app.srcFile = path;
         return LoadDae(ctx, path);
     }
+    if (e == "gltf" || e == "glb") return readGltfBytes(ctx, readFile(path), path);
     return ReadResult::failed("unknown type", path);
 }
 

@@ -16,6 +16,7 @@
 #include "formats/an8_reader.h"
 #include "formats/an8_writer.h"
 #include "formats/dae_reader.h"
+#include "formats/gltf_reader.h"
 #include "formats/listings.h"
 #include "formats/mtl_reader.h"
 #include "formats/obj_reader.h"
@@ -73,6 +74,9 @@ inline ReadResult LoadDae(Context& c, const std::string& p) {
 }
 inline ReadResult LoadDaeBytes(Context& c, std::string_view b) {
     return test_detail::read(c, [&](ReadEnv& e) { return LoadDaeBytes(e, b); });
+}
+inline ReadResult LoadGltfBytes(Context& c, std::string_view b) {
+    return test_detail::read(c, [&](ReadEnv& e) { return LoadGltfBytes(e, b); });
 }
 
 inline ReadResult LoadAn8Text(Context& c, std::string_view t, const std::string& p) {
@@ -146,7 +150,7 @@ struct TestContext {
 };
 std::unique_ptr<TestContext> makeContext(bool devMode = false);
 
-enum class Format { Obj, Mtl, Tds, Dae, An8, Txm };
+enum class Format { Obj, Mtl, Tds, Dae, An8, Txm, Gltf };
 const char* formatName(Format f);
 
 // Readers on bytes in memory; `name` names the source in messages and its
@@ -155,6 +159,8 @@ ReadResult readObjText(Context& ctx, std::string_view text, const std::string& n
 ReadResult readMtlText(Context& ctx, std::string_view text, const std::string& name = "m.mtl");
 ReadResult read3dsBytes(Context& ctx, std::string_view bytes, const std::string& name = "m.3ds");
 ReadResult readDaeBytes(Context& ctx, std::string_view bytes, const std::string& name = "test.dae");
+// .gltf text or .glb bytes; buffer files are looked for in the folder of name.
+ReadResult readGltfBytes(Context& ctx, std::string_view bytes, const std::string& name = "m.gltf");
 ReadResult readAn8Text(Context& ctx, std::string_view text, const std::string& name = "m.an8");
 ReadResult readTxmText(Context& ctx, std::string_view text, const std::string& name = "m.txm");
 ReadResult readBytes(Context& ctx, Format f, std::string_view bytes, const std::string& name);

@@ -1,0 +1,183 @@
+#include "convert/batch.h"
+
+#include <algorithm>
+#include <atomic>
+#include <exception>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include "convert/context.h"
+#include "convert/driver.h"
+#include "convert/registry.h"
+#include "util/fileio.h"
+#include "util/fspath.h"
+#include "util/paths.h"
+#include "util/text.h"
+
+namespace molv {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Nobody watches a batch item: questions take their defaults, messages
+// are kept so a failure can say why.
+class QuietUI : public UI {
+public:
+    std::vector<std::string> messages;
+    Answer messageBox(const std::string& text, Buttons b, Answer dflt) override {
+        if (b == Buttons::Ok) messages.push_back(text);
+        return dflt;
+    }
+    void notice(const std::string&) override {}
+    std::optional<std::string> inputBox(const std::string&, const std::string&, const std::string& dflt) override {
+        return dflt;
+    }
+    void logAppend(const std::string&) override {}
+    void logRemoveAt(int) override {}
+    void status(const std::string&) override {}
+    void progress(std::int64_t, std::int64_t) override {}
+    void pumpEvents() override {}
+    bool showsStatus() const override { return false; }
+};
+
+bool isModelFile(const fs::path& p, bool devMode) {
+    std::string ext = utf8Path(p.extension());
+    if (ext.empty()) return false;
+    ext = toLowerAscii(ext.substr(1));
+    const FormatEntry* f = formatFor(ext);
+    return f && f->read && f->geometry && readAccepted(ext, devMode);
+}
+
+// One line of text: a message's line breaks become " | ".
+std::string oneLine(std::string s) {
+    replaceAll(s, "\r\n", " | ");
+    replaceAll(s, "\n", " | ");
+    if (s.size() > 300) s = s.substr(0, 297) + "...";
+    return s;
+}
+
+void convertOne(const Context& base, BatchItem& item) {
+    QuietUI ui;
+    Context ctx(ui);
+    ctx.app.devMode = base.app.devMode;
+    ctx.app.configDir = base.app.configDir;
+    ctx.app.workdir = base.app.workdir;
+    ctx.app.knownTypes = base.app.knownTypes;
+    ctx.settings = base.settings;
+    ctx.menu = base.menu;
+    bool ok = false;
+    try {
+        ok = convertFile(ctx, item.path, {}) && !ctx.app.readAbort;
+    } catch (const std::exception& e) {
+        ui.messages.push_back(std::string("Unexpected error: ") + e.what());
+    }
+    item.ok = ok;
+    if (!ok) item.reason = ui.messages.empty() ? std::string("the conversion failed") : oneLine(ui.messages.back());
+}
+
+}  // namespace
+
+std::vector<BatchItem> batchSources(const std::vector<std::string>& paths, const std::string& cwd, bool recursive,
+                                    bool devMode) {
+    std::vector<BatchItem> out;
+    for (const std::string& given : paths) {
+        const std::string path = isAbsolutePath(given) || cwd.empty() ? given : joinPath(cwd, given);
+        if (fileExists(path) && !folderExists(path)) {
+            out.push_back({given, path, false, {}});
+            continue;
+        }
+        if (!folderExists(path)) {
+            out.push_back({given, path, false, "no such file or folder"});
+            continue;
+        }
+        std::vector<std::pair<std::string, std::string>> found;  // shown, path
+        std::error_code ec;
+        const fs::path root = fsPath(path).lexically_normal();
+        auto take = [&](const fs::directory_entry& e) {
+            std::error_code fec;
+            if (!e.is_regular_file(fec) || !isModelFile(e.path(), devMode)) return;
+            const std::string rel = utf8Path(e.path().lexically_relative(root));
+            found.emplace_back(given == "." ? rel : joinPath(given, rel), utf8Path(e.path()));
+        };
+        if (recursive) {
+            for (auto it = fs::recursive_directory_iterator(root, fs::directory_options::skip_permission_denied, ec);
+                 !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
+                take(*it);
+        } else {
+            for (auto it = fs::directory_iterator(root, ec); !ec && it != fs::directory_iterator(); it.increment(ec))
+                take(*it);
+        }
+        if (ec && found.empty()) {
+            out.push_back({given, path, false, "cannot list the folder: " + ec.message()});
+            continue;
+        }
+        std::sort(found.begin(), found.end());
+        for (auto& [shown, p] : found) out.push_back({shown, p, false, {}});
+    }
+    return out;
+}
+
+void convertBatch(const Context& base, std::vector<BatchItem>& items, int jobs,
+                  const std::function<void(const std::string&)>& line) {
+    // Sources whose sets share a name ("a.obj" and "a.3ds") must not be
+    // written at the same time: each such group is one task, in order.
+    QuietUI scratchUi;
+    Context scratch(scratchUi);
+    std::map<std::string, std::size_t> taskOf;
+    std::vector<std::vector<std::size_t>> tasks;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (!items[i].reason.empty()) continue;  // failed before it began
+        const std::string key = toLowerAscii(outputNameFor(scratch, items[i].path));
+        auto [it, fresh] = taskOf.emplace(key, tasks.size());
+        if (fresh) tasks.emplace_back();
+        tasks[it->second].push_back(i);
+    }
+    for (const BatchItem& item : items)
+        if (!item.reason.empty()) line(batchResultLine(item));
+
+    std::mutex printing;
+    std::atomic<std::size_t> next{0};
+    auto worker = [&] {
+        for (std::size_t t; (t = next.fetch_add(1)) < tasks.size();)
+            for (std::size_t i : tasks[t]) {
+                convertOne(base, items[i]);
+                std::lock_guard<std::mutex> lock(printing);
+                line(batchResultLine(items[i]));
+            }
+    };
+    const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(std::max(1, jobs)), std::max<std::size_t>(1, tasks.size()));
+    std::vector<std::thread> threads;
+    for (std::size_t k = 1; k < n; ++k) threads.emplace_back(worker);
+    worker();
+    for (std::thread& th : threads) th.join();
+}
+
+std::string batchResultLine(const BatchItem& item) {
+    return item.ok ? "converted  " + item.source : "failed     " + item.source + ": " + item.reason;
+}
+
+std::string batchSummary(const std::vector<BatchItem>& items) {
+    std::size_t width = 4, failed = 0;
+    for (const BatchItem& i : items) width = std::max(width, i.source.size());
+    width = std::min<std::size_t>(width, 60);
+    auto pad = [&](const std::string& s) { return s.size() >= width ? s : s + std::string(width - s.size(), ' '); };
+    std::string out = "Result     " + pad("File") + "  Reason\n";
+    for (const BatchItem& i : items) {
+        failed += !i.ok;
+        std::string row = i.ok ? "converted  " + i.source : "failed     " + pad(i.source) + "  " + i.reason;
+        out += row + "\n";
+    }
+    out += std::to_string(items.size()) + (items.size() == 1 ? " file: " : " files: ") +
+           std::to_string(items.size() - failed) + " converted, " + std::to_string(failed) + " failed\n";
+    return out;
+}
+
+int batchExitStatus(const std::vector<BatchItem>& items) {
+    const auto failed = std::count_if(items.begin(), items.end(), [](const BatchItem& i) { return !i.ok; });
+    return static_cast<int>(std::min<std::ptrdiff_t>(failed, 125));
+}
+
+}  // namespace molv

@@ -1,0 +1,43 @@
+// Batch conversion: many sources, each converted on its own with a fresh
+// context that asks nothing (every question takes its default answer),
+// several at a time; a result line per file and a summary table.
+#pragma once
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace molv {
+
+struct Context;
+
+struct BatchItem {
+    std::string source;  // as shown: the path given, or the folder given joined with the file's path under it
+    std::string path;    // the file to convert (absolute, or relative to the current folder)
+    bool ok = false;
+    std::string reason;  // why it failed: the last message the conversion gave
+};
+
+// The files a batch converts, in order: each file named, and each model
+// file (a type the program reads into a model: the user types, every type
+// in developer mode) in each folder named, sorted by name, with
+// `recursive` also in its sub-folders. A name that is neither file nor
+// folder becomes an item already failed.
+std::vector<BatchItem> batchSources(const std::vector<std::string>& paths, const std::string& cwd, bool recursive,
+                                    bool devMode);
+
+// Converts every item not already failed, `jobs` at a time, each with a
+// fresh context taking its settings, folders and mode from `base`. Items
+// writing the same output set are converted one after another, in their
+// order. `line` gets each result line as the item ends (from the worker's
+// thread, one call at a time).
+void convertBatch(const Context& base, std::vector<BatchItem>& items, int jobs,
+                  const std::function<void(const std::string&)>& line);
+
+// "converted  NAME" or "failed     NAME: REASON".
+std::string batchResultLine(const BatchItem& item);
+// The summary: one row per item (result, file, reason), then the totals.
+std::string batchSummary(const std::vector<BatchItem>& items);
+// The program's exit status: the number of failures, at most 125.
+int batchExitStatus(const std::vector<BatchItem>& items);
+
+}  // namespace molv
