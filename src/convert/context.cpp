@@ -8,7 +8,7 @@ Context::Context(UI& u) : Diagnostics(u), model(*this, settings) { app.knownType
 
 ReadEnv Context::readEnv() {
     return ReadEnv{*this, model, settings, app.srcFile, app.srcFolder, app.modelName, currentFolder, app.devMode,
-                   app.extraLog, app.dbgTrace, app.workdir, {}, false};
+                   app.extraLog, app.dbgTrace, app.workdir, {}, false, &skel};
 }
 
 WriteEnv Context::writeEnv() {

@@ -3,6 +3,9 @@
 #include <string_view>
 
 #include "cal3d/cal3d_set.h"
+#include "cal3d/cmf_reader.h"
+#include "cal3d/crf_reader.h"
+#include "cal3d/csf_reader.h"
 #include "formats/an8_reader.h"
 #include "formats/an8_writer.h"
 #include "formats/dae_reader.h"
@@ -27,12 +30,12 @@ constexpr FormatEntry kFormats[] = {
     {"3ds", "3D Studio", &Read3DS, nullptr, false, true, true, false},
     {"obj", "Wavefront", &LoadObj, &WriteObj, false, true, true, false},
     {"dae", "Collada", &LoadDae, nullptr, false, true, true, false},
-    {"cmf", "Cal3D mesh", nullptr, &writeSet, true, true, true, true},
+    {"cmf", "Cal3D mesh", &readCmf, &writeSet, true, true, true, true},
     {"cfg", "Cal3D viewer configuration", nullptr, &writeSet, true, true, true, true},
     {"xmf", "Cal3D XML mesh", nullptr, nullptr, true, true, false, false},
     {"an8", "Anim8or", &LoadAn8, &WriteAn8, true, true, false, false},
-    {"csf", "Cal3D skeleton", nullptr, &writeCsfOut, true, false, false, false},
-    {"crf", "Cal3D material", nullptr, &writeCrfOut, true, false, false, false},
+    {"csf", "Cal3D skeleton", &readCsf, &writeCsfOut, true, false, false, false},
+    {"crf", "Cal3D material", &readCrf, &writeCrfOut, true, false, false, false},
     {"caf", "Cal3D animation", nullptr, &writeCaf, true, false, false, false},
     {"ans", "Anim8or figure", nullptr, nullptr, true, false, false, false},
     {"txm", "text material", &readTextMaterial, nullptr, true, false, false, false},

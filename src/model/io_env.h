@@ -28,6 +28,8 @@ struct ReadEnv {
     // wrote everything it produces (a listing), so no write follows.
     std::string outFile;
     bool wroteOutput = false;
+    // The skeleton store the skeleton readers fill; nullptr when the run has none.
+    SkeletonStore* skel = nullptr;
 };
 
 struct WriteEnv {

@@ -1,0 +1,113 @@
+// The binary Cal3D readers: what they store, and that the writers give the
+// same bytes back from it.
+#include <gtest/gtest.h>
+
+#include "cal3d_test_models.h"
+#include "support/cal3d_samples.h"
+#include "support/harness.h"
+
+using namespace molv;
+using namespace molv::test;
+
+namespace {
+
+struct CmfReader : ModelFixture {};
+
+TEST_F(CmfReader, OurMeshReadBackIsWrittenAsTheSameBytes) {
+    material("a");
+    material("b");
+    m.dssAddMesh("plate", 0);
+    grid(2, 0);
+    grid(1, 1, 2.0f);
+    m.Meshes[0].cmf_version = 1000;
+    for (int k = 0; k < 6; ++k) m.Vertices[4].Influences.push_back(Influence{k, 0.125f * static_cast<float>(k)});
+    m.Vertices[4].num_Influences = 6;
+    m.Vertices[2].collapse_id = 7;
+    m.Vertices[2].face_collapse_count = 3;
+    m.Normals[3] = Vec3{0, 1, 0};
+    const std::string first = buildCmf(ctx);
+
+    TestContext back;
+    ASSERT_TRUE(readCmfBytes(back.ctx, first, "m.cmf").ok());
+    const ModelStore& b = back.m;
+    ASSERT_EQ(b.meshCount, 1);
+    EXPECT_EQ(b.Meshes[0].name, "cmf");
+    EXPECT_EQ(b.Meshes[0].num_FaceGrps, 2);
+    EXPECT_EQ(b.FaceGrps[1].MtlID, 1);
+    EXPECT_EQ(b.ttlnum_Vertices, 13);
+    EXPECT_EQ(b.ttlnum_Faces, 10);
+    EXPECT_EQ(b.Vertices[4].num_Influences, 6);  // more than four are kept
+    EXPECT_EQ(b.Normals[3].y, 1.0f);
+    EXPECT_EQ(firstDifference(first, buildCmf(back.ctx)), "");
+}
+
+TEST_F(CmfReader, SpringsAreSkippedAndEveryValueStored) {
+    ASSERT_TRUE(readCmfBytes(ctx, cmfSample(), "s.cmf").ok());
+    ASSERT_EQ(m.nFaceGrps, 2);
+    EXPECT_EQ(m.Meshes[0].num_FaceGrps, 2);
+    EXPECT_EQ(m.Meshes[0].cmf_version, 1000);
+    const FaceGroup& g0 = m.FaceGrps[0];
+    EXPECT_EQ(g0.num_springs, 1);
+    EXPECT_EQ(g0.num_maps, 2);
+    EXPECT_EQ(m.FaceGrps[1].MtlID, 1);
+    const Vertex& v1 = m.Vertices[1];
+    ASSERT_EQ(v1.num_Influences, 6);
+    EXPECT_EQ(v1.Influences[5].boneId, 5);
+    ASSERT_EQ(v1.UVs.size(), 2u);
+    EXPECT_EQ(v1.UVs[1].v, 0.5f);
+    // Cal3D's z-up (x, y, z) becomes the store's (x, z, y).
+    EXPECT_EQ(m.Vertices[2].pos.y, 1.0f);
+    EXPECT_EQ(m.Vertices[2].zup_pos.z, 1.0f);
+    EXPECT_EQ(m.Normals[0].y, 0.8f);
+    // Corners after the spring record, stored in reverse order on the submesh's base.
+    EXPECT_EQ(m.VFaces[0].vtx[0], 2);
+    EXPECT_EQ(m.VFaces[2].vtx[0], 3 + 3);
+    EXPECT_EQ(m.FaceGrps[1].FgGlblFaces[1], 2);
+}
+
+TEST(CsfReader, DefaultSkeletonRoundTripsAndAFailedReadKeepsTheOldOne) {
+    TestContext t;
+    ASSERT_TRUE(readCsfBytes(t.ctx, defaultCsfBytes(), "d.csf").ok());
+    const SkeletonStore& s = t.ctx.skel;
+    ASSERT_EQ(s.num_Bones, 1);
+    EXPECT_EQ(s.Bones[0].name, "Bone01");
+    EXPECT_EQ(s.Bones[0].PBID, -1);
+    EXPECT_EQ(s.Bones[0].num_chldrn, 0);
+    EXPECT_EQ(firstDifference(defaultCsfBytes(), skeletonCsfBytes(s)), "");
+    const std::string three = csfSample();
+    EXPECT_FALSE(readCsfBytes(t.ctx, std::string_view(three).substr(0, three.size() - 1), "cut.csf").ok());
+    EXPECT_EQ(s.num_Bones, 1);
+    EXPECT_EQ(s.Bones[0].name, "Bone01");
+    ASSERT_TRUE(readCsfBytes(t.ctx, three, "s.csf").ok());
+    EXPECT_EQ(s.Bones[0].chldrn, (std::vector<std::int32_t>{1, 2}));
+    EXPECT_EQ(firstDifference(three, skeletonCsfBytes(s)), "");
+}
+
+TEST(CrfReader, NumberAndNameFromTheFileName) {
+    TestContext t;
+    const ModelStore& m = t.m;
+    ASSERT_TRUE(readCrfBytes(t.ctx, crfSample(), "dir/chair_Red_Metal_2[3].crf", -1).ok());
+    EXPECT_EQ(m.nMaterials, 4);
+    const Material& mt = m.Materials[3];
+    EXPECT_EQ(mt.id, 3);
+    EXPECT_EQ(mt.name, "chair_Red_Metal_2[3]");
+    EXPECT_EQ(mt.diffuse, (Colour{204, 128, 0, 255}));
+    EXPECT_EQ(mt.shininess, 25.0f);
+    // Only the last path component of a map name is kept.
+    EXPECT_EQ(std::vector<std::string>(mt.maps.begin(), mt.maps.begin() + mt.nMaps),
+              (std::vector<std::string>{"wood.bmp", "bump.png"}));
+
+    EXPECT_FALSE(readCrfBytes(t.ctx, crfSample(), "wood.crf", -1).ok());
+    EXPECT_TRUE(t.ui.sawBox("[MaterialNum] not found in filename wood.crf"));
+    EXPECT_FALSE(readCrfBytes(t.ctx, crfSample(), "w[99999999999].crf", -1).ok());
+    // A failed read leaves the material as it was.
+    EXPECT_FALSE(readCrfBytes(t.ctx, crfSample().substr(0, 40), "c[3].crf", -1).ok());
+    EXPECT_EQ(m.Materials[3].name, "chair_Red_Metal_2[3]");
+    EXPECT_EQ(m.Materials[3].nMaps, 2);
+
+    Material want = m.Materials[3];
+    want.maps = {"wood.bmp", "bump.png"};
+    EXPECT_EQ(materialCrfBytes(m.Materials[3]), materialCrfBytes(want));
+}
+
+}  // namespace
