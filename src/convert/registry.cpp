@@ -3,6 +3,8 @@
 #include <string_view>
 
 #include "cal3d/cal3d_set.h"
+#include "cal3d/cal3d_xml_readers.h"
+#include "cal3d/cfg_reader.h"
 #include "cal3d/cmf_reader.h"
 #include "cal3d/crf_reader.h"
 #include "cal3d/csf_reader.h"
@@ -31,8 +33,8 @@ constexpr FormatEntry kFormats[] = {
     {"obj", "Wavefront", &LoadObj, &WriteObj, false, true, true, false},
     {"dae", "Collada", &LoadDae, nullptr, false, true, true, false},
     {"cmf", "Cal3D mesh", &readCmf, &writeSet, true, true, true, true},
-    {"cfg", "Cal3D viewer configuration", nullptr, &writeSet, true, true, true, true},
-    {"xmf", "Cal3D XML mesh", nullptr, nullptr, true, true, false, false},
+    {"cfg", "Cal3D viewer configuration", &readCfg, &writeSet, true, true, true, true},
+    {"xmf", "Cal3D XML mesh", &readXmf, nullptr, true, true, true, false},
     {"an8", "Anim8or", &LoadAn8, &WriteAn8, true, true, false, false},
     {"csf", "Cal3D skeleton", &readCsf, &writeCsfOut, true, false, false, false},
     {"crf", "Cal3D material", &readCrf, &writeCrfOut, true, false, false, false},

@@ -111,3 +111,39 @@ TEST(CrfReader, NumberAndNameFromTheFileName) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(CmfReader, ConfigurationLoadsOurSetAndKeepsToItsFolder) {
+    const std::string dir = tempDir("cfgread");
+    material("red", Colour{200, 0, 0, 255}, {"red.png"});
+    material("blue");
+    m.dssAddMesh("plate", 0);
+    grid(2, 0);
+    grid(1, 1, 1.0f);
+    ASSERT_TRUE(writeSet(ctx, dir + "set.cmf"));
+
+    TestContext dev(true);
+    const std::string cfg = readFile(dir + "set.cfg");
+    ASSERT_TRUE(readCfgText(dev.ctx, cfg, dir + "set.cfg").ok());
+    EXPECT_EQ(dev.m.nMaterials, 2);
+    EXPECT_EQ(dev.m.Materials[0].maps[0], "red.png");
+    EXPECT_EQ(dev.m.Materials[1].name, "set_blue[1]");
+    EXPECT_EQ(dev.m.nFaceGrps, 2);
+    EXPECT_EQ(dev.m.ttlnum_Faces, m.ttlnum_Faces);
+
+    TestContext user;
+    EXPECT_FALSE(readCfgText(user.ctx, cfg, dir + "set.cfg").ok());
+    EXPECT_TRUE(user.ui.sawBox("Config contains non-XML file (possibly a binary-CAL3D config)"));
+    // The ".x" test is the extension's, not a ".x" anywhere in the name.
+    TestContext user2;
+    EXPECT_FALSE(readCfgText(user2.ctx, "mesh=a.xmf.cmf\n", dir + "set.cfg").ok());
+    EXPECT_TRUE(user2.ui.sawBox("Config contains non-XML file"));
+    for (const char* line : {"mesh=../set.cmf", "skeleton=/etc/passwd.xsf", "material=sub/../../x[0].crf"}) {
+        TestContext t(true);
+        EXPECT_FALSE(readCfgText(t.ctx, line, dir + "set.cfg").ok()) << line;
+        EXPECT_TRUE(t.ui.sawBox("does not lie in the configuration's folder")) << line;
+    }
+}
+
+}  // namespace

@@ -81,6 +81,9 @@ std::string sampleOf(Format f) {
         case Format::Cmf: return test::cmfSample();
         case Format::Csf: return test::csfSample();
         case Format::Crf: return test::crfSample();
+        case Format::Xmf: return test::kXmfSample;
+        case Format::Xsf: return test::kXsfSample;
+        case Format::Xrf: return test::kXrfSample;
     }
     return {};
 }
@@ -107,7 +110,8 @@ TEST_P(ReaderHostile, ValidSampleReadsWithoutComplaint) {
     const std::string s = sampleOf(GetParam());
     ASSERT_TRUE(test::readBytes(t.ctx, GetParam(), s, "good").ok());
     EXPECT_TRUE(storeIsSound(t.m));
-    if (GetParam() != Format::Mtl && GetParam() != Format::Txm && GetParam() != Format::Csf && GetParam() != Format::Crf) {
+    const Format f = GetParam();
+    if (f != Format::Mtl && f != Format::Txm && f != Format::Csf && f != Format::Crf && f != Format::Xsf && f != Format::Xrf) {
         EXPECT_GT(t.m.ttlnum_Faces, 0);
     }
 }
@@ -155,13 +159,13 @@ TEST_P(ReaderHostile, NoiseAndOtherFormats) {
         readChecked(GetParam(), t, "noise " + std::to_string(round));
     }
     for (Format other : {Format::Obj, Format::Mtl, Format::Tds, Format::Dae, Format::An8, Format::Txm, Format::Cmf,
-                         Format::Csf, Format::Crf})
+                         Format::Csf, Format::Crf, Format::Xmf, Format::Xsf, Format::Xrf})
         readChecked(GetParam(), sampleOf(other), std::string("bytes of ") + test::formatName(other));
 }
 
 INSTANTIATE_TEST_SUITE_P(AllReaders, ReaderHostile,
                          ::testing::Values(Format::Obj, Format::Mtl, Format::Tds, Format::Dae, Format::An8, Format::Txm,
-                                           Format::Cmf, Format::Csf, Format::Crf),
+                                           Format::Cmf, Format::Csf, Format::Crf, Format::Xmf, Format::Xsf, Format::Xrf),
                          [](const ::testing::TestParamInfo<Format>& p) { return std::string(test::formatName(p.param)); });
 
 // The real documents at every (sampled) cut.
@@ -517,6 +521,45 @@ std::vector<Row> rows() {
         {"CrfHugeMapCount", Format::Crf, crf({{24, 0x7FFFFFFF}}), false,
          {"bad.crf at byte 24: map count 2147483647 runs past the end"}},
         {"CrfHugeNameLength", Format::Crf, crf({{28, -2}}), false, {"bad.crf at byte 28: Bad name length: -2"}},
+        {"XmfVertexIdBeyondTheSubmesh", Format::Xmf, edit(test::kXmfSample, "<VERTEX ID=\"2\" NUMINFLUENCES=\"1\">\n            <POS>2 0 1",
+                                                                 "<VERTEX ID=\"3\" NUMINFLUENCES=\"1\">\n            <POS>2 0 1"), false,
+         {"bad.xmf line 24: vertex ID \"3\" is not one of the submesh's 3 vertices"}, 0},
+        {"XmfMoreTexcoordsThanAnnounced", Format::Xmf, edit(test::kXmfSample, "NUMTEXCOORDS=\"2\"", "NUMTEXCOORDS=\"1\""), false,
+         {"bad.xmf line 7: more TEXCOORD elements than the submesh's 1"}, 0},
+        {"XmfMoreInfluencesThanAnnounced", Format::Xmf, edit(test::kXmfSample, "NUMINFLUENCES=\"6\"", "NUMINFLUENCES=\"5\""), false,
+         {"more INFLUENCE elements than the 5 announced"}, 0},
+        {"XmfInfluenceCountOver100", Format::Xmf, edit(test::kXmfSample, "NUMINFLUENCES=\"6\"", "NUMINFLUENCES=\"101\""), false,
+         {"Bad number influences: 101"}, 0},
+        {"XmfCornerBeyondTheSubmesh", Format::Xmf, edit(test::kXmfSample, "<FACE VERTEXID=\"0 1 2\" />\n    </SUBMESH>\n</MESH>",
+                                                        "<FACE VERTEXID=\"0 1 3\" />\n    </SUBMESH>\n</MESH>"),
+         false, {"face names vertex 3 of the submesh's 3"}, 1},
+        {"XmfMoreFacesThanAnnounced", Format::Xmf, edit(test::kXmfSample, "NUMFACES=\"1\" MATERIAL=\"1\"", "NUMFACES=\"0\" MATERIAL=\"1\""),
+         false, {"more FACE elements than the submesh's 0"}, 1},
+        {"XmfHugeCounts", Format::Xmf, edit(test::kXmfSample, "NUMVERTICES=\"3\" NUMFACES=\"1\" MATERIAL=\"0\"",
+                                            "NUMVERTICES=\"2000000000\" NUMFACES=\"1\" MATERIAL=\"0\""), false,
+         {"bad.xmf line 2: Bad data:  material_thread_id=0 num_submesh_Vertices=2000000000"}, 0, 0},
+        {"XmfNotANumber", Format::Xmf, edit(test::kXmfSample, "NUMVERTICES=\"3\" NUMFACES=\"1\" MATERIAL=\"0\"",
+                                            "NUMVERTICES=\"3x\" NUMFACES=\"1\" MATERIAL=\"0\""), false,
+         {"a SUBMESH attribute is not a whole number"}, 0},
+        // The older form: a HEADER element, names in lower case, NORMFLOAT.
+        {"XmfOlderForm", Format::Xmf,
+         "<header magic=\"XMF\" version=\"910\" />\n<mesh numsubmesh=\"1\">\n"
+         "<submesh numvertices=\"3\" numfaces=\"1\" material=\"0\" numlodsteps=\"0\" numsprings=\"0\" numtexcoords=\"0\">\n"
+         "<vertex id=\"0\" numinfluences=\"0\">\n<pos>0 0 0</pos>\n<normfloat>0 0 1</normfloat>\n</vertex>\n"
+         "<vertex id=\"1\" numinfluences=\"0\">\n<pos>1 0 0</pos>\n</vertex>\n"
+         "<face vertexid=\"0 1 2\" />\n</submesh>\n</mesh>\n",
+         true, {}, 1, 3},
+        {"XsfBoneIdBeyondTheCount", Format::Xsf, edit(test::kXsfSample, "<BONE ID=\"2\"", "<BONE ID=\"3\""), false,
+         {"bad.xsf line 16: bone ID \"3\" is not one of the 3 bones"}},
+        {"XsfMoreChildrenThanAnnounced", Format::Xsf, edit(test::kXsfSample, "NUMCHILDS=\"2\"", "NUMCHILDS=\"1\""), false,
+         {"bad.xsf line 9: more CHILDID elements than the 1 NUMCHILDS announces"}},
+        {"XsfHugeBoneCount", Format::Xsf, edit(test::kXsfSample, "NUMBONES=\"3\"", "NUMBONES=\"2000000000\""), false,
+         {"bone count \"2000000000\" does not fit the file"}},
+        {"XsfHugeChildCount", Format::Xsf, edit(test::kXsfSample, "NUMCHILDS=\"2\"", "NUMCHILDS=\"2000000000\""), false,
+         {"child count \"2000000000\" does not fit the file"}},
+        {"XrfMoreMapsThanAnnounced", Format::Xrf, edit(test::kXrfSample, "NUMMAPS=\"2\"", "NUMMAPS=\"1\""), false,
+         {"bad.xrf line 7: more MAP elements than the 1 NUMMAPS announces"}},
+        {"XrfNoMaterial", Format::Xrf, test::kXsfSample, false, {"no MATERIAL element: not a Cal3D XML material"}},
         {"TxmNameClimbsOut", Format::Txm, "name=../up\n", false,
          {"bad.txm line 1: the name \"../up\" is not a plain file name"}},
         {"TxmNameWithFolders", Format::Txm, "shininess=2\nname=a\\b\n", false, {"line 2: the name \"a\\b\" is not a plain file name"}},

@@ -87,4 +87,47 @@ inline std::string crfSample() {
     return materialCrfBytes(mt);
 }
 
+// As the Cal3D library writes XML today: two submeshes, springs and six
+// influences in the first.
+inline const char* const kXmfSample =
+    "<MESH VERSION=\"1100\" NUMSUBMESH=\"2\">\n"
+    "    <SUBMESH NUMVERTICES=\"3\" NUMFACES=\"1\" MATERIAL=\"0\" NUMLODSTEPS=\"0\" NUMSPRINGS=\"1\" NUMTEXCOORDS=\"2\">\n"
+    "        <VERTEX ID=\"0\" NUMINFLUENCES=\"1\">\n            <POS>0 0 0</POS>\n            <NORM>0 0.6 0.8</NORM>\n"
+    "            <TEXCOORD>0 0</TEXCOORD>\n            <TEXCOORD>0 0.5</TEXCOORD>\n"
+    "            <INFLUENCE ID=\"0\">1</INFLUENCE>\n            <PHYSIQUE>0.5</PHYSIQUE>\n        </VERTEX>\n"
+    "        <VERTEX ID=\"1\" NUMINFLUENCES=\"6\">\n            <POS>1 0 0.5</POS>\n            <NORM>0 0.6 0.8</NORM>\n"
+    "            <TEXCOORD>0.25 0</TEXCOORD>\n            <TEXCOORD>0.25 0.5</TEXCOORD>\n"
+    "            <INFLUENCE ID=\"0\">0.5</INFLUENCE>\n            <INFLUENCE ID=\"1\">0.1</INFLUENCE>\n"
+    "            <INFLUENCE ID=\"2\">0.1</INFLUENCE>\n            <INFLUENCE ID=\"3\">0.1</INFLUENCE>\n"
+    "            <INFLUENCE ID=\"4\">0.1</INFLUENCE>\n            <INFLUENCE ID=\"5\">0.1</INFLUENCE>\n"
+    "            <PHYSIQUE>0.5</PHYSIQUE>\n        </VERTEX>\n"
+    "        <VERTEX ID=\"2\" NUMINFLUENCES=\"1\">\n            <POS>2 0 1</POS>\n            <NORM>0 0.6 0.8</NORM>\n"
+    "            <TEXCOORD>0.5 0</TEXCOORD>\n            <TEXCOORD>0.5 0.5</TEXCOORD>\n"
+    "            <INFLUENCE ID=\"0\">1</INFLUENCE>\n            <PHYSIQUE>0.5</PHYSIQUE>\n        </VERTEX>\n"
+    "        <SPRING VERTEXID=\"0 1\" COEF=\"2\" LENGTH=\"1\" />\n        <FACE VERTEXID=\"0 1 2\" />\n    </SUBMESH>\n"
+    "    <SUBMESH NUMVERTICES=\"3\" NUMFACES=\"1\" MATERIAL=\"1\" NUMLODSTEPS=\"0\" NUMSPRINGS=\"0\" NUMTEXCOORDS=\"0\">\n"
+    "        <VERTEX ID=\"0\" NUMINFLUENCES=\"1\">\n            <POS>0 1 0</POS>\n            <NORM>0 0 1</NORM>\n"
+    "            <INFLUENCE ID=\"0\">1</INFLUENCE>\n        </VERTEX>\n"
+    "        <VERTEX ID=\"1\" NUMINFLUENCES=\"1\">\n            <POS>1 1 0</POS>\n            <NORM>0 0 1</NORM>\n"
+    "            <INFLUENCE ID=\"0\">1</INFLUENCE>\n        </VERTEX>\n"
+    "        <VERTEX ID=\"2\" NUMINFLUENCES=\"1\">\n            <POS>2 1 0</POS>\n            <NORM>0 0 1</NORM>\n"
+    "            <INFLUENCE ID=\"0\">1</INFLUENCE>\n        </VERTEX>\n"
+    "        <FACE VERTEXID=\"0 1 2\" />\n    </SUBMESH>\n</MESH>\n";
+
+inline const char* const kXsfSample =
+    "<SKELETON VERSION=\"1100\" NUMBONES=\"3\">\n"
+    "    <BONE ID=\"0\" NAME=\"Pelvis\" NUMCHILDS=\"2\">\n        <TRANSLATION>0 0 0</TRANSLATION>\n"
+    "        <ROTATION>0 0 0 1</ROTATION>\n        <LOCALTRANSLATION>0 -0 0</LOCALTRANSLATION>\n"
+    "        <LOCALROTATION>0 0 0 1</LOCALROTATION>\n        <PARENTID>-1</PARENTID>\n"
+    "        <CHILDID>1</CHILDID>\n        <CHILDID>2</CHILDID>\n    </BONE>\n"
+    "    <BONE ID=\"1\" NAME=\"Left &quot;Thigh&quot;\" NUMCHILDS=\"0\">\n        <TRANSLATION>1 0 0</TRANSLATION>\n"
+    "        <ROTATION>0 0 0 1</ROTATION>\n        <PARENTID>0</PARENTID>\n    </BONE>\n"
+    "    <BONE ID=\"2\" NAME=\"Right\" NUMCHILDS=\"0\">\n        <PARENTID>0</PARENTID>\n    </BONE>\n"
+    "</SKELETON>\n";
+
+inline const char* const kXrfSample =
+    "<MATERIAL VERSION=\"1100\" NUMMAPS=\"2\">\n    <AMBIENT>51 51 51 255</AMBIENT>\n"
+    "    <DIFFUSE>204 128 0 255</DIFFUSE>\n    <SPECULAR>0 0 0 255</SPECULAR>\n    <SHININESS>25</SHININESS>\n"
+    "    <MAP>wood.bmp</MAP>\n    <MAP>maps/bump.png</MAP>\n</MATERIAL>\n";
+
 }  // namespace molv::test

@@ -27,6 +27,9 @@ const char* formatName(Format f) {
         case Format::Cmf: return "cmf";
         case Format::Csf: return "csf";
         case Format::Crf: return "crf";
+        case Format::Xmf: return "xmf";
+        case Format::Xsf: return "xsf";
+        case Format::Xrf: return "xrf";
     }
     return "";
 }
@@ -62,6 +65,9 @@ ReadResult readBytes(Context& ctx, Format f, std::string_view bytes, const std::
         case Format::Cmf: return readCmfBytes(ctx, bytes, name);
         case Format::Csf: return readCsfBytes(ctx, bytes, name);
         case Format::Crf: return readCrfBytes(ctx, bytes, name, 0);
+        case Format::Xmf: return readXmfText(ctx, bytes, name);
+        case Format::Xsf: return readXsfText(ctx, bytes, name);
+        case Format::Xrf: return readXrfText(ctx, bytes, name, 0);
     }
     return ReadResult::failed("no such format");
 }

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "cal3d/cal3d_set.h"
+#include "cal3d/cal3d_xml_readers.h"
+#include "cal3d/cfg_reader.h"
 #include "cal3d/cmf_reader.h"
 #include "cal3d/cmf_writer.h"
 #include "cal3d/crf_reader.h"
@@ -103,6 +105,18 @@ inline ReadResult readCsfBytes(Context& c, std::string_view b, const std::string
 inline ReadResult readCrfBytes(Context& c, std::string_view b, const std::string& n, std::int32_t number) {
     return test_detail::read(c, [&](ReadEnv& e) { return readCrfBytes(e, b, n, number); });
 }
+inline ReadResult readXmfText(Context& c, std::string_view t, const std::string& n) {
+    return test_detail::read(c, [&](ReadEnv& e) { return readXmfText(e, t, n); });
+}
+inline ReadResult readXsfText(Context& c, std::string_view t, const std::string& n) {
+    return test_detail::read(c, [&](ReadEnv& e) { return readXsfText(e, t, n, c.skel); });
+}
+inline ReadResult readXrfText(Context& c, std::string_view t, const std::string& n, std::int32_t number) {
+    return test_detail::read(c, [&](ReadEnv& e) { return readXrfText(e, t, n, number); });
+}
+inline ReadResult readCfgText(Context& c, std::string_view t, const std::string& n) {
+    return test_detail::read(c, [&](ReadEnv& e) { return readCfgText(e, t, n); });
+}
 inline ReadResult readCmf(Context& c, const std::string& p) {
     return test_detail::read(c, [&](ReadEnv& e) { return readCmf(e, p); });
 }
@@ -168,7 +182,7 @@ struct TestContext {
 };
 std::unique_ptr<TestContext> makeContext(bool devMode = false);
 
-enum class Format { Obj, Mtl, Tds, Dae, An8, Txm, Cmf, Csf, Crf };
+enum class Format { Obj, Mtl, Tds, Dae, An8, Txm, Cmf, Csf, Crf, Xmf, Xsf, Xrf };
 const char* formatName(Format f);
 
 // Readers on bytes in memory; `name` names the source in messages and its
