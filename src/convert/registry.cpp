@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "cal3d/an8_figure.h"
 #include "cal3d/cal3d_set.h"
 #include "cal3d/cal3d_xml_readers.h"
 #include "cal3d/cfg_reader.h"
@@ -39,7 +40,7 @@ constexpr FormatEntry kFormats[] = {
     {"csf", "Cal3D skeleton", &readCsf, &writeCsfOut, true, false, false, false},
     {"crf", "Cal3D material", &readCrf, &writeCrfOut, true, false, false, false},
     {"caf", "Cal3D animation", nullptr, &writeCaf, true, false, false, false},
-    {"ans", "Anim8or figure", nullptr, nullptr, true, false, false, false},
+    {"ans", "Anim8or figure", nullptr, &writeAn8Figure, true, false, false, false},
     {"txm", "text material", &readTextMaterial, nullptr, true, false, false, false},
     {"bodypart", "body part", &readBodyPart, nullptr, true, false, false, false},
     {"template", "prop template", &readBodyPart, nullptr, true, false, false, false},

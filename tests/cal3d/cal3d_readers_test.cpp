@@ -2,6 +2,7 @@
 // same bytes back from it.
 #include <gtest/gtest.h>
 
+#include "cal3d/an8_figure.h"
 #include "cal3d_test_models.h"
 #include "support/cal3d_samples.h"
 #include "support/harness.h"
@@ -144,6 +145,46 @@ TEST_F(CmfReader, ConfigurationLoadsOurSetAndKeepsToItsFolder) {
         EXPECT_FALSE(readCfgText(t.ctx, line, dir + "set.cfg").ok()) << line;
         EXPECT_TRUE(t.ui.sawBox("does not lie in the configuration's folder")) << line;
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(An8Figure, DefaultSkeletonAndBrokenHierarchies) {
+    TestContext t;
+    ASSERT_TRUE(readCsfBytes(t.ctx, defaultCsfBytes(), "d.csf").ok());
+    const std::string head =
+        "  header {\r\n  version { \"0.96 beta\" }\r\n  build { \"2007.07.31\" }\r\n}\r\nenvironment {\r\n"
+        "  grid { 1 10 50 50 }\r\n  framerate { 24 }\r\n}\r\n figure { \"figure01\"\r\n";
+    EXPECT_EQ(buildAn8Figure(t.ctx.skel),
+              head + "    bone { \"Bone01\"\r\n      length { 3 }\r\n"
+                     "      orientation { (1.0958673e-06 -0.7071068 1.0959309e-06 0.70710677) }\r\n    }\r\n}\r\n");
+
+    // A chain of three, a bone at its parent's origin, a cycle, a second
+    // root, a missing child and a quote in a name.
+    SkeletonStore s;
+    s.num_Bones = 5;
+    s.Bones.assign(6, Bone{});
+    const char* names[] = {"a", "b", "c\"d", "root2", "e"};
+    for (int i = 0; i < 5; ++i) s.Bones[static_cast<std::size_t>(i)].name = names[i];
+    s.Bones[1].TrXYZ[0] = 3, s.Bones[1].TrXYZ[1] = 4;
+    s.Bones[0].chldrn = {1}, s.Bones[1].chldrn = {2, 0, 99}, s.Bones[2].chldrn = {1};
+    s.Bones[0].num_chldrn = 1, s.Bones[1].num_chldrn = 3, s.Bones[2].num_chldrn = 1;
+    s.Bones[1].PBID = 0, s.Bones[2].PBID = 1, s.Bones[4].PBID = 3;
+    s.Bones[3].chldrn = {4}, s.Bones[3].num_chldrn = 1;
+    std::int32_t skipped = 0;
+    const std::string f = buildAn8Figure(s, &skipped);
+    EXPECT_EQ(skipped, 3);
+    EXPECT_NE(f.find("    bone { \"a\"\r\n      length { 5 }\r\n"), std::string::npos);
+    EXPECT_NE(f.find("        bone { \"b\"\r\n          length { 0.111 }\r\n"), std::string::npos);
+    EXPECT_NE(f.find("            bone { \"c\\\"d\"\r\n"), std::string::npos);
+    EXPECT_NE(f.find("    bone { \"root2\"\r\n"), std::string::npos);
+    EXPECT_NE(f.find("        bone { \"e\"\r\n"), std::string::npos);
+
+    TestContext none;
+    EXPECT_FALSE(test_detail::write(none.ctx, [&](WriteEnv& e) { return writeAn8Figure(e, "x.ans"); }));
+    EXPECT_TRUE(none.ui.sawBox("No skeleton loaded"));
 }
 
 }  // namespace
