@@ -66,6 +66,8 @@ TEST(Cal3dReaderInterop, DispatchConvertsEachBinaryFile) {
     std::string err;
     ASSERT_TRUE(saveCal3dSample(dir + "lib", false, false, err)) << err;
     TestContext t(true);
+    EXPECT_TRUE(convert(t.ctx, dir + "lib.csf"));
+    EXPECT_NE(readFile(dir + "lib.ans").find("        bone { \"Spine\"\r\n"), std::string::npos);
     EXPECT_TRUE(convert(t.ctx, dir + "lib.crf"));
     EXPECT_TRUE(fileExists(dir + "lib_1.crf"));
     EXPECT_TRUE(convert(t.ctx, dir + "lib.cmf"));
