@@ -306,7 +306,10 @@ MOLV_NO_VPTR_CHECK bool saveCal3dSample(const std::string& base, bool xml, bool 
     err = "built without Cal3D";
     return false;
 #else
-    CalCoreSkeletonPtr sk(new CalCoreSkeleton());
+    // The model owns what is built here: its reference counting stays inside the library.
+    CalCoreModel model("molv-sample");
+    CalCoreSkeleton* sk = new CalCoreSkeleton();
+    model.setCoreSkeleton(sk);
     const char* names[] = {"Pelvis", "Spine", "Head"};
     for (int i = 0; i < 3; ++i) {
         auto* b = new CalCoreBone(names[i]);
@@ -316,10 +319,11 @@ MOLV_NO_VPTR_CHECK bool saveCal3dSample(const std::string& base, bool xml, bool 
         b->setTranslationBoneSpace(CalVector(0, 0, static_cast<float>(-i) * 10.0f));
         b->setRotationBoneSpace(CalQuaternion(0, 0, -0.6f, 0.8f));
         if (i < 2) b->addChildId(i + 1);
-        b->setCoreSkeleton(sk.get());
+        b->setCoreSkeleton(sk);
         sk->addCoreBone(b);
     }
-    CalCoreMeshPtr mesh(new CalCoreMesh());
+    CalCoreMesh* mesh = new CalCoreMesh();
+    model.addCoreMesh(mesh);
     for (int s = 0; s < 2; ++s) {
         auto* sm = new CalCoreSubmesh();
         const int nv = 4 + s, maps = s == 0 ? 2 : 1, nSprings = springs && s == 1 ? 2 : 0;
@@ -362,7 +366,8 @@ MOLV_NO_VPTR_CHECK bool saveCal3dSample(const std::string& base, bool xml, bool 
         }
         mesh->addCoreSubmesh(sm);
     }
-    CalCoreMaterialPtr mat(new CalCoreMaterial());
+    CalCoreMaterial* mat = new CalCoreMaterial();
+    model.addCoreMaterial(mat);
     mat->setAmbientColor(CalCoreMaterial::Color{51, 52, 53, 255});
     mat->setDiffuseColor(CalCoreMaterial::Color{204, 128, 0, 255});
     mat->setSpecularColor(CalCoreMaterial::Color{0, 10, 20, 30});
@@ -371,9 +376,9 @@ MOLV_NO_VPTR_CHECK bool saveCal3dSample(const std::string& base, bool xml, bool 
     mat->setMap(0, CalCoreMaterial::Map{"textures/wood.png", nullptr});
     mat->setMap(1, CalCoreMaterial::Map{"bump.png", nullptr});
     const std::string ext = xml ? "x" : "c";
-    if (!CalSaver::saveCoreSkeleton(base + "." + ext + "sf", sk.get())) err = calError("saveCoreSkeleton", base);
-    else if (!CalSaver::saveCoreMesh(base + "." + ext + "mf", mesh.get())) err = calError("saveCoreMesh", base);
-    else if (!CalSaver::saveCoreMaterial(base + "." + ext + "rf", mat.get())) err = calError("saveCoreMaterial", base);
+    if (!CalSaver::saveCoreSkeleton(base + "." + ext + "sf", sk)) err = calError("saveCoreSkeleton", base);
+    else if (!CalSaver::saveCoreMesh(base + "." + ext + "mf", mesh)) err = calError("saveCoreMesh", base);
+    else if (!CalSaver::saveCoreMaterial(base + "." + ext + "rf", mat)) err = calError("saveCoreMaterial", base);
     else return true;
     return false;
 #endif
