@@ -2,7 +2,7 @@
 // mode and through the element walk, each until it reports the end or a
 // fault. Every tag read must move the read position on.
 // seeds: dae xml xsf xmf xrf
-#include "formats/xml_tag.h"
+#include "cal3d/xml_tag.h"
 #include "fuzz/harness.h"
 #include "util/assoc_array.h"
 

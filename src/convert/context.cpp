@@ -8,12 +8,12 @@ Context::Context(UI& u) : Diagnostics(u), model(*this, settings) { app.knownType
 
 ReadEnv Context::readEnv() {
     return ReadEnv{*this, model, settings, app.srcFile, app.srcFolder, app.modelName, currentFolder, app.devMode,
-                   app.extraLog, app.dbgTrace, app.workdir, {}, false};
+                   app.extraLog, app.dbgTrace, app.workdir, {}, false, &skel};
 }
 
 WriteEnv Context::writeEnv() {
     return WriteEnv{*this, model, skel, settings, app.outBase, app.outName, app.srcFolder, app.devMode, app.extraLog,
-                    false, app.srcExt};
+                    false, app.srcExt, {}, 0, 0};
 }
 
 }  // namespace molv

@@ -2,7 +2,13 @@
 
 #include <string_view>
 
+#include "cal3d/an8_figure.h"
 #include "cal3d/cal3d_set.h"
+#include "cal3d/cal3d_xml_readers.h"
+#include "cal3d/cfg_reader.h"
+#include "cal3d/cmf_reader.h"
+#include "cal3d/crf_reader.h"
+#include "cal3d/csf_reader.h"
 #include "formats/an8_reader.h"
 #include "formats/an8_writer.h"
 #include "formats/dae_reader.h"
@@ -30,14 +36,14 @@ constexpr FormatEntry kFormats[] = {
     {"dae", "Collada", &LoadDae, nullptr, false, true, true, false},
     {"gltf", "glTF", &LoadGltf, nullptr, false, true, true, false},
     {"glb", "glTF binary", &LoadGltf, nullptr, false, true, true, false},
-    {"cmf", "Cal3D mesh", nullptr, &writeSet, true, true, true, true},
-    {"cfg", "Cal3D viewer configuration", nullptr, &writeSet, true, true, true, true},
-    {"xmf", "Cal3D XML mesh", nullptr, nullptr, true, true, false, false},
+    {"cmf", "Cal3D mesh", &readCmf, &writeSet, true, true, true, true},
+    {"cfg", "Cal3D viewer configuration", &readCfg, &writeSet, true, true, true, true},
+    {"xmf", "Cal3D XML mesh", &readXmf, nullptr, true, true, true, false},
     {"an8", "Anim8or", &LoadAn8, &WriteAn8, true, true, false, false},
-    {"csf", "Cal3D skeleton", nullptr, &writeCsfOut, true, false, false, false},
-    {"crf", "Cal3D material", nullptr, &writeCrfOut, true, false, false, false},
+    {"csf", "Cal3D skeleton", &readCsf, &writeCsfOut, true, false, false, false},
+    {"crf", "Cal3D material", &readCrf, &writeCrfOut, true, false, false, false},
     {"caf", "Cal3D animation", nullptr, &writeCaf, true, false, false, false},
-    {"ans", "Anim8or figure", nullptr, nullptr, true, false, false, false},
+    {"ans", "Anim8or figure", nullptr, &writeAn8Figure, true, false, false, false},
     {"txm", "text material", &readTextMaterial, nullptr, true, false, false, false},
     {"bodypart", "body part", &readBodyPart, nullptr, true, false, false, false},
     {"template", "prop template", &readBodyPart, nullptr, true, false, false, false},

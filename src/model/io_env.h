@@ -28,6 +28,8 @@ struct ReadEnv {
     // wrote everything it produces (a listing), so no write follows.
     std::string outFile;
     bool wroteOutput = false;
+    // The skeleton store the skeleton readers fill; nullptr when the run has none.
+    SkeletonStore* skel = nullptr;
 };
 
 struct WriteEnv {
@@ -42,6 +44,10 @@ struct WriteEnv {
     bool extraLog = false;
     bool writeFailed = false;  // set when a file could not be written
     std::string srcExt;        // the source's type: some store fields keep its units
+    // The prop template being built; written whole at its footer.
+    std::string templateText;
+    int templateOpen = 0;  // 0: no material open, 1: a material open, 2: its maps element open too
+    int templateMaps = 0;  // maps of the open material
 };
 
 }  // namespace molv

@@ -90,6 +90,7 @@ TEST(CommandLineHelp, ListsTheOutputsThatAreWritten) {
         EXPECT_NE(h.find(std::string(ext) + "  Cal3D"), std::string::npos) << ext;
     EXPECT_NE(h.find(".an8  Anim8or\n"), std::string::npos);
     EXPECT_NE(h.find(".obj  Wavefront\n"), std::string::npos);
-    EXPECT_EQ(h.find(".ans"), std::string::npos);
+    EXPECT_NE(h.find(".ans  Anim8or figure\n"), std::string::npos);
+    EXPECT_EQ(h.find(".xmf"), std::string::npos);
 }
 }  // namespace molv

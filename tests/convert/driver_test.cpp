@@ -205,12 +205,17 @@ TEST_F(DriverTest, WritersByOutputName) {
     ctx.app.outFile = dir + "bones.csf";
     EXPECT_TRUE(writeDispatch(ctx));
     EXPECT_EQ(test::readFile(dir + "bones.csf").substr(0, 4), std::string("CSF\0", 4));
-    for (const char* ext : {"xyz", "ans"}) {
+    for (const char* ext : {"xyz"}) {
         ctx.app.outFile = dir + "model." + ext;
         EXPECT_FALSE(writeDispatch(ctx)) << ext;
         EXPECT_TRUE(ui.sawBox(std::string("Save: unhandled extension(") + ext + ")")) << ext;
         EXPECT_FALSE(fileExists(ctx.app.outFile)) << ext;
     }
+    // A figure needs a skeleton; without one nothing is written.
+    ctx.app.outFile = dir + "model.ans";
+    EXPECT_FALSE(writeDispatch(ctx));
+    EXPECT_TRUE(ui.sawBox("No skeleton loaded: nothing to write to " + dir + "model.ans"));
+    EXPECT_FALSE(fileExists(ctx.app.outFile));
     // Anim8or and Wavefront text, without the questions of a Cal3D write.
     m.modelCentred = false;
     ui.boxes.clear();
@@ -238,9 +243,14 @@ TEST_F(DriverTest, ReadDispatchRefusals) {
     EXPECT_FALSE(source("empty.obj", ""));
     EXPECT_TRUE(ui.sawBox("Not found: " + dir + "empty.obj"));
     ctx.app.knownTypes.clear();  // developer mode: every type goes to the dispatch
-    for (const char* ext : {"cmf", "xmf", "cfg", "csf", "crf", "quodex", "zzz"}) {
+    for (const char* ext : {"quodex", "zzz"}) {
         EXPECT_FALSE(source(std::string("src.") + ext, "not empty")) << ext;
         EXPECT_TRUE(ui.sawBox(std::string("Unknown filetype: .") + ext)) << ext;
+    }
+    // The binary Cal3D readers refuse what is not theirs, naming the file.
+    for (const char* ext : {"cmf", "csf", "crf", "xmf"}) {
+        EXPECT_FALSE(source(std::string("src.") + ext, "not empty")) << ext;
+        EXPECT_TRUE(ui.sawBox(dir + "src." + ext)) << ext;
     }
     EXPECT_FALSE(source("other.rtml", "<x/>"));
     EXPECT_TRUE(ui.sawBox("Unknown filetype: .rtml"));

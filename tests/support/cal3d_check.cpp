@@ -226,6 +226,164 @@ MOLV_NO_VPTR_CHECK bool loadCal3dSkeleton(const std::string& csfPath, SkeletonSt
 #endif
 }
 
+MOLV_NO_VPTR_CHECK bool loadCal3dMesh(const std::string& cmfPath, const std::string& skeletonPath, Cal3dMeshData& out,
+                                      std::string& err) {
+    out.clear();
+#ifndef MOLV_HAVE_CAL3D
+    (void)cmfPath;
+    (void)skeletonPath;
+    err = "built without Cal3D";
+    return false;
+#else
+    CalCoreModel model("molv-mesh");
+    if (!model.loadCoreSkeleton(skeletonPath)) {
+        err = calError("loadCoreSkeleton", skeletonPath);
+        return false;
+    }
+    const int id = model.loadCoreMesh(cmfPath);
+    if (id < 0) {
+        err = calError("loadCoreMesh", cmfPath);
+        return false;
+    }
+    CalCoreMesh* mesh = model.getCoreMesh(id);
+    for (int s = 0; s < mesh->getCoreSubmeshCount(); ++s) {
+        CalCoreSubmesh* sm = mesh->getCoreSubmesh(s);
+        Cal3dSubmeshData d;
+        d.thread = sm->getCoreMaterialThreadId();
+        d.lods = sm->getLodCount();
+        d.springs = sm->getSpringCount();
+        auto& uvs = sm->getVectorVectorTextureCoordinate();
+        int i = 0;
+        for (auto& v : sm->getVectorVertex()) {
+            Cal3dVertexData vd;
+            vd.pos[0] = v.position.x, vd.pos[1] = v.position.y, vd.pos[2] = v.position.z;
+            vd.normal[0] = v.normal.x, vd.normal[1] = v.normal.y, vd.normal[2] = v.normal.z;
+            vd.collapseId = v.collapseId;
+            vd.collapseCount = v.faceCollapseCount;
+            for (auto& set : uvs)
+                if (static_cast<std::size_t>(i) < set.size()) vd.uvs.emplace_back(set[static_cast<std::size_t>(i)].u, set[static_cast<std::size_t>(i)].v);
+            for (auto& inf : v.vectorInfluence) vd.influences.emplace_back(inf.boneId, inf.weight);
+            d.vertices.push_back(std::move(vd));
+            ++i;
+        }
+        for (auto& f : sm->getVectorFace())
+            d.faces.push_back({static_cast<int>(f.vertexId[0]), static_cast<int>(f.vertexId[1]), static_cast<int>(f.vertexId[2])});
+        out.push_back(std::move(d));
+    }
+    return true;
+#endif
+}
+
+std::string meshDifference(const Cal3dMeshData& want, const Cal3dMeshData& got, bool springs) {
+    if (want.size() != got.size())
+        return "submeshes: " + std::to_string(want.size()) + " against " + std::to_string(got.size());
+    for (std::size_t s = 0; s < want.size(); ++s) {
+        const auto& a = want[s];
+        const auto& b = got[s];
+        const std::string at = "submesh " + std::to_string(s) + ": ";
+        if (a.thread != b.thread || a.lods != b.lods || (springs && a.springs != b.springs)) return at + "header";
+        if (a.faces != b.faces) return at + "faces";
+        if (a.vertices.size() != b.vertices.size()) return at + "vertex count";
+        for (std::size_t v = 0; v < a.vertices.size(); ++v) {
+            const auto& x = a.vertices[v];
+            const auto& y = b.vertices[v];
+            const std::string vat = at + "vertex " + std::to_string(v) + " ";
+            for (int k = 0; k < 3; ++k)
+                if (x.pos[k] != y.pos[k] || x.normal[k] != y.normal[k]) return vat + "position or normal";
+            if (x.collapseId != y.collapseId || x.collapseCount != y.collapseCount) return vat + "collapse";
+            if (x.uvs != y.uvs) return vat + "texture coordinates";
+            if (x.influences != y.influences) return vat + "influences";
+        }
+    }
+    return {};
+}
+
+MOLV_NO_VPTR_CHECK bool saveCal3dSample(const std::string& base, bool xml, bool springs, std::string& err) {
+#ifndef MOLV_HAVE_CAL3D
+    (void)base;
+    (void)xml;
+    (void)springs;
+    err = "built without Cal3D";
+    return false;
+#else
+    // The model owns what is built here: its reference counting stays inside the library.
+    CalCoreModel model("molv-sample");
+    CalCoreSkeleton* sk = new CalCoreSkeleton();
+    model.setCoreSkeleton(sk);
+    const char* names[] = {"Pelvis", "Spine", "Head"};
+    for (int i = 0; i < 3; ++i) {
+        auto* b = new CalCoreBone(names[i]);
+        b->setParentId(i - 1);
+        b->setTranslation(CalVector(0, 0, static_cast<float>(i) * 10.0f));
+        b->setRotation(CalQuaternion(0, 0, 0.6f, 0.8f));
+        b->setTranslationBoneSpace(CalVector(0, 0, static_cast<float>(-i) * 10.0f));
+        b->setRotationBoneSpace(CalQuaternion(0, 0, -0.6f, 0.8f));
+        if (i < 2) b->addChildId(i + 1);
+        b->setCoreSkeleton(sk);
+        sk->addCoreBone(b);
+    }
+    CalCoreMesh* mesh = new CalCoreMesh();
+    model.addCoreMesh(mesh);
+    for (int s = 0; s < 2; ++s) {
+        auto* sm = new CalCoreSubmesh();
+        const int nv = 4 + s, maps = s == 0 ? 2 : 1, nSprings = springs && s == 1 ? 2 : 0;
+        sm->reserve(nv, maps, nv - 2, nSprings);
+        sm->setCoreMaterialThreadId(s);
+        for (int v = 0; v < nv; ++v) {
+            CalCoreSubmesh::Vertex vx;
+            vx.position = CalVector(static_cast<float>(v) * 1.5f, static_cast<float>(s) - 0.25f, static_cast<float>(v % 2) * 3.0f);
+            vx.normal = CalVector(0, 0.6f, 0.8f);
+            vx.collapseId = -1;
+            vx.faceCollapseCount = 0;
+            const int nInfl = s == 0 && v == 1 ? 6 : 1 + v % 2;
+            for (int k = 0; k < nInfl; ++k) {
+                CalCoreSubmesh::Influence inf;
+                inf.boneId = k % 3;
+                inf.weight = 1.0f / static_cast<float>(nInfl);
+                vx.vectorInfluence.push_back(inf);
+            }
+            sm->setVertex(v, vx);
+            for (int t = 0; t < maps; ++t) {
+                CalCoreSubmesh::TextureCoordinate tc{static_cast<float>(v) * 0.25f, static_cast<float>(t) * 0.5f};
+                sm->setTextureCoordinate(v, t, tc);
+            }
+            if (nSprings > 0) sm->setPhysicalProperty(v, CalCoreSubmesh::PhysicalProperty{0.5f});
+        }
+        for (int f = 0; f < nv - 2; ++f) {
+            CalCoreSubmesh::Face face;
+            face.vertexId[0] = static_cast<CalIndex>(f);
+            face.vertexId[1] = static_cast<CalIndex>(f + 1);
+            face.vertexId[2] = static_cast<CalIndex>(f + 2);
+            sm->setFace(f, face);
+        }
+        for (int k = 0; k < nSprings; ++k) {
+            CalCoreSubmesh::Spring sp;
+            sp.vertexId[0] = k;
+            sp.vertexId[1] = k + 1;
+            sp.springCoefficient = 2.0f;
+            sp.idleLength = 1.0f;
+            sm->setSpring(k, sp);
+        }
+        mesh->addCoreSubmesh(sm);
+    }
+    CalCoreMaterial* mat = new CalCoreMaterial();
+    model.addCoreMaterial(mat);
+    mat->setAmbientColor(CalCoreMaterial::Color{51, 52, 53, 255});
+    mat->setDiffuseColor(CalCoreMaterial::Color{204, 128, 0, 255});
+    mat->setSpecularColor(CalCoreMaterial::Color{0, 10, 20, 30});
+    mat->setShininess(25.5f);
+    mat->reserve(2);
+    mat->setMap(0, CalCoreMaterial::Map{"textures/wood.png", nullptr});
+    mat->setMap(1, CalCoreMaterial::Map{"bump.png", nullptr});
+    const std::string ext = xml ? "x" : "c";
+    if (!CalSaver::saveCoreSkeleton(base + "." + ext + "sf", sk)) err = calError("saveCoreSkeleton", base);
+    else if (!CalSaver::saveCoreMesh(base + "." + ext + "mf", mesh)) err = calError("saveCoreMesh", base);
+    else if (!CalSaver::saveCoreMaterial(base + "." + ext + "rf", mat)) err = calError("saveCoreMaterial", base);
+    else return true;
+    return false;
+#endif
+}
+
 std::vector<Cal3dSubmeshInfo> expectedSubmeshes(const ModelStore& m) {
     std::vector<Cal3dSubmeshInfo> out;
     const auto nMeshes = std::min<std::size_t>(static_cast<std::size_t>(std::max(0, m.meshCount)), m.Meshes.size());

@@ -10,7 +10,9 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -87,6 +89,31 @@ bool resaveCal3dMesh(const std::string& cmfPath, const std::string& savedPath, s
 // transforms, parents and children; skl_version is left as it was (Cal3D
 // does not keep it) and name_len is the name's length plus its NUL.
 bool loadCal3dSkeleton(const std::string& csfPath, SkeletonStore& out, std::string& err);
+
+// A mesh as Cal3D holds it, every value, for comparing two files.
+struct Cal3dVertexData {
+    float pos[3] = {0, 0, 0}, normal[3] = {0, 0, 0};
+    int collapseId = 0, collapseCount = 0;
+    std::vector<std::pair<float, float>> uvs;          // one pair per texture coordinate set
+    std::vector<std::pair<int, float>> influences;     // bone id, weight
+};
+struct Cal3dSubmeshData {
+    int thread = 0, lods = 0, springs = 0;
+    std::vector<Cal3dVertexData> vertices;
+    std::vector<std::array<int, 3>> faces;
+};
+using Cal3dMeshData = std::vector<Cal3dSubmeshData>;
+
+// Loads a mesh (with the skeleton Cal3D wants first) and hands back every value.
+bool loadCal3dMesh(const std::string& cmfPath, const std::string& skeletonPath, Cal3dMeshData& out, std::string& err);
+// "" when equal; else where the first difference is. Spring counts are compared only when asked.
+std::string meshDifference(const Cal3dMeshData& want, const Cal3dMeshData& got, bool springs);
+
+// Saves with Cal3D's CalSaver a three-bone skeleton, a mesh of two submeshes
+// (two texture coordinate sets in the first, a vertex with six influences,
+// springs in the second when asked) and a material with two maps, as
+// base + ".csf", ".cmf", ".crf" or, with xml, ".xsf", ".xmf", ".xrf".
+bool saveCal3dSample(const std::string& base, bool xml, bool springs, std::string& err);
 
 // What the store says the mesh file must hold, computed independently of the
 // writer: one submesh per face group with faces (groups in mesh order),

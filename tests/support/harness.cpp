@@ -26,6 +26,12 @@ const char* formatName(Format f) {
         case Format::Dae: return "dae";
         case Format::An8: return "an8";
         case Format::Txm: return "txm";
+        case Format::Cmf: return "cmf";
+        case Format::Csf: return "csf";
+        case Format::Crf: return "crf";
+        case Format::Xmf: return "xmf";
+        case Format::Xsf: return "xsf";
+        case Format::Xrf: return "xrf";
         case Format::Gltf: return "gltf";
     }
     return "";
@@ -65,6 +71,12 @@ ReadResult readBytes(Context& ctx, Format f, std::string_view bytes, const std::
         case Format::Dae: return readDaeBytes(ctx, bytes, name);
         case Format::An8: return readAn8Text(ctx, bytes, name);
         case Format::Txm: return readTxmText(ctx, bytes, name);
+        case Format::Cmf: return readCmfBytes(ctx, bytes, name);
+        case Format::Csf: return readCsfBytes(ctx, bytes, name);
+        case Format::Crf: return readCrfBytes(ctx, bytes, name, 0);
+        case Format::Xmf: return readXmfText(ctx, bytes, name);
+        case Format::Xsf: return readXsfText(ctx, bytes, name);
+        case Format::Xrf: return readXrfText(ctx, bytes, name, 0);
         case Format::Gltf: return readGltfBytes(ctx, bytes, name);
     }
     return ReadResult::failed("no such format");
@@ -75,6 +87,9 @@ ReadResult readFile(Context& ctx, const std::string& path) {
     if (e == "obj") return LoadObj(ctx, path);
     if (e == "3ds") return Read3DS(ctx, path);
     if (e == "an8") return LoadAn8(ctx, path);
+    if (e == "cmf") return readCmf(ctx, path);
+    if (e == "csf") return readCsf(ctx, path);
+    if (e == "crf") return readCrfFile(ctx, path, -1);
     if (e == "dae") {
         ctx.app.srcFile = path;
         return LoadDae(ctx, path);

@@ -8,7 +8,12 @@
 #include <vector>
 
 #include "cal3d/cal3d_set.h"
+#include "cal3d/cal3d_xml_readers.h"
+#include "cal3d/cfg_reader.h"
+#include "cal3d/cmf_reader.h"
 #include "cal3d/cmf_writer.h"
+#include "cal3d/crf_reader.h"
+#include "cal3d/csf_reader.h"
 #include "convert/context.h"
 #include "convert/fixups.h"
 #include "core/read_result.h"
@@ -95,6 +100,37 @@ inline ReadResult listBodyParts(Context& c, const std::string& p, bool listing) 
     return test_detail::read(c, [&](ReadEnv& e) { return listBodyParts(e, p, listing); });
 }
 
+inline ReadResult readCmfBytes(Context& c, std::string_view b, const std::string& n) {
+    return test_detail::read(c, [&](ReadEnv& e) { return readCmfBytes(e, b, n); });
+}
+inline ReadResult readCsfBytes(Context& c, std::string_view b, const std::string& n) {
+    return test_detail::read(c, [&](ReadEnv& e) { return readCsfBytes(e, b, n, c.skel); });
+}
+inline ReadResult readCrfBytes(Context& c, std::string_view b, const std::string& n, std::int32_t number) {
+    return test_detail::read(c, [&](ReadEnv& e) { return readCrfBytes(e, b, n, number); });
+}
+inline ReadResult readXmfText(Context& c, std::string_view t, const std::string& n) {
+    return test_detail::read(c, [&](ReadEnv& e) { return readXmfText(e, t, n); });
+}
+inline ReadResult readXsfText(Context& c, std::string_view t, const std::string& n) {
+    return test_detail::read(c, [&](ReadEnv& e) { return readXsfText(e, t, n, c.skel); });
+}
+inline ReadResult readXrfText(Context& c, std::string_view t, const std::string& n, std::int32_t number) {
+    return test_detail::read(c, [&](ReadEnv& e) { return readXrfText(e, t, n, number); });
+}
+inline ReadResult readCfgText(Context& c, std::string_view t, const std::string& n) {
+    return test_detail::read(c, [&](ReadEnv& e) { return readCfgText(e, t, n); });
+}
+inline ReadResult readCmf(Context& c, const std::string& p) {
+    return test_detail::read(c, [&](ReadEnv& e) { return readCmf(e, p); });
+}
+inline ReadResult readCsf(Context& c, const std::string& p) {
+    return test_detail::read(c, [&](ReadEnv& e) { return readCsf(e, p); });
+}
+inline ReadResult readCrfFile(Context& c, const std::string& p, std::int32_t number) {
+    return test_detail::read(c, [&](ReadEnv& e) { return readCrfFile(e, p, number); });
+}
+
 inline bool WriteAn8(Context& c, const std::string& p) {
     return test_detail::write(c, [&](WriteEnv& e) { return WriteAn8(e, p); });
 }
@@ -150,7 +186,7 @@ struct TestContext {
 };
 std::unique_ptr<TestContext> makeContext(bool devMode = false);
 
-enum class Format { Obj, Mtl, Tds, Dae, An8, Txm, Gltf };
+enum class Format { Obj, Mtl, Tds, Dae, An8, Txm, Cmf, Csf, Crf, Xmf, Xsf, Xrf, Gltf };
 const char* formatName(Format f);
 
 // Readers on bytes in memory; `name` names the source in messages and its

@@ -1,4 +1,4 @@
-#include "formats/xml_tag.h"
+#include "cal3d/xml_tag.h"
 
 #include <algorithm>
 #include <cstring>
