@@ -1,85 +1,14 @@
-#include "formats/xml_tag.h"
+#include "util/xml_text.h"
 
 #include <gtest/gtest.h>
-
-#include "support/harness.h"
-#include "util/assoc_array.h"
 
 #include <string>
 #include <vector>
 
-
 namespace molv {
 namespace {
 
-// The line-oriented tag reader is called by nothing in src/ today (the
-// Collada reader uses XmlCursor); it keeps these checks while it stays.
-struct Tag {
-    std::string name, text, closing;
-    AssocArray attrs;
-    bool ok = false;
-};
-
-class TagReader {
-public:
-    explicit TagReader(std::string doc, bool charMode = false)
-        : doc_(std::move(doc)), src_(doc_), charMode_(charMode) {}
-    Tag next() {
-        Tag t;
-        t.ok = readXmlTag(ctx, src_, t.name, t.text, t.closing, t.attrs, charMode_);
-        return t;
-    }
-    // Names of all tags up to the end (or the first failure, marked "FAIL").
-    std::vector<std::string> names() {
-        std::vector<std::string> out;
-        for (;;) {
-            Tag t = next();
-            if (!t.ok) {
-                if (!src_.atEnd()) out.push_back("FAIL");
-                return out;
-            }
-            out.push_back(t.name);
-        }
-    }
-
-    std::string doc_;
-    XmlSource src_;
-    test::TestContext t;
-    ScriptedUI& ui = t.ui;
-    Context& ctx = t.ctx;
-    bool charMode_;
-};
-
-TEST(XmlTagLine, MismatchedClosingTagFails) {
-    TagReader r("<float>1</floot>\n<next/>\n");
-    Tag t = r.next();
-    EXPECT_FALSE(t.ok);
-    EXPECT_EQ(r.ctx.lastErrText, "Mismatched tags: float : /floot");
-    ASSERT_EQ(r.ui.boxes.size(), 1u);
-    EXPECT_EQ(r.ui.boxes[0].text, "***** ERROR: Mismatched tags: float : /floot");
-}
-
-TEST(XmlTagChar, SeveralTagsOnOneLine) {
-    TagReader r("<a><b k=\"1\">t</b><c/><d></d></a>", true);
-    Tag t = r.next();
-    EXPECT_EQ(t.name, "a");
-    EXPECT_EQ(t.closing, "");
-    t = r.next();
-    EXPECT_EQ(t.name, "b");
-    EXPECT_EQ(t.text, "t");
-    EXPECT_EQ(t.closing, "/b");
-    EXPECT_EQ(t.attrs.getValue("k"), "1");
-    t = r.next();
-    EXPECT_EQ(t.name, "c/");
-    t = r.next();
-    EXPECT_EQ(t.name, "d");
-    EXPECT_EQ(t.closing, "/d");
-    t = r.next();
-    EXPECT_EQ(t.name, "/a");
-    EXPECT_FALSE(r.next().ok);
-}
-
-// --- Forward scanner ----------------------------------------------------------
+// The forward scanner.
 
 std::vector<std::string> events(std::string_view doc) {
     XmlCursor c(doc);
@@ -122,7 +51,7 @@ TEST(XmlCursor, BrokenMarkupIsAnError) {
     EXPECT_EQ(c.next(), XmlCursor::Error);  // stays failed
 }
 
-// --- Encodings and entities -------------------------------------------------------
+// Encodings and entities.
 
 TEST(XmlText, EntitiesAndCharacterReferences) {
     EXPECT_EQ(decodeXmlText("&lt;a&gt; &amp; &quot;b&quot; &apos;c&apos;"), "<a> & \"b\" 'c'");
