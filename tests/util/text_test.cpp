@@ -64,7 +64,7 @@ TEST(NextToken, WalksTokensAndReportsDelimiters) {
     EXPECT_FALSE(nextToken(line, tok, pos, 0, "!q {}=", &delim));
 }
 
-TEST(TextHelpers, StartsWithAndCase) {
+TEST(TextHelpers, PrefixesCaseAndTrimming) {
     EXPECT_TRUE(startsWith("<!DOCTYPE x", "<!DOCTYPE"));
     EXPECT_FALSE(startsWith("<!doctype x", "<!DOCTYPE"));
     EXPECT_TRUE(startsWithNoCase("<!doctype x", "<!DOCTYPE "));
@@ -74,6 +74,8 @@ TEST(TextHelpers, StartsWithAndCase) {
     EXPECT_EQ(toLowerAscii("aBC"), "abc");
     EXPECT_EQ(trimView(" \t x y \r\n"), "x y");
     EXPECT_EQ(trim("   "), "");
+    EXPECT_EQ(skipLeadingControls("\t\r <a"), "<a");
+    EXPECT_EQ(skipLeadingControls("  "), " ");  // the last character stays
 }
 
 std::vector<std::string> readAll(std::string_view bytes, std::size_t max = 0) {
