@@ -203,13 +203,13 @@ TEST_F(Cal3dSet, WritesTheSetInOrder) {
     material("w");
     grid(1, 0);
     ASSERT_TRUE(test::writeSet(ctx, dir + "model.cmf"));
+    const std::vector<std::string> steps = {"Write CAL3D: model", "Write Skeleton CSF: ", "Write c3d viewer CFG: ",
+                                            "Write Material[0] CRF: ", "Write Mesh CMF: "};
     std::vector<std::string> order;
     for (auto& l : ui.log)
-        for (const char* k : {"Write CAL3D: model", "Write Skeleton CSF: ", "Write c3d viewer CFG: ",
-                              "Write Material[0] CRF: ", "Write Mesh CMF: "})
+        for (const std::string& k : steps)
             if (l.rfind(k, 0) == 0) order.push_back(k);
-    EXPECT_EQ(order, (std::vector<std::string>{"Write CAL3D: model", "Write Skeleton CSF: ", "Write c3d viewer CFG: ",
-                                               "Write Material[0] CRF: ", "Write Mesh CMF: "}));
+    EXPECT_EQ(order, steps);
     EXPECT_TRUE(ui.sawLog("Write Mesh CMF: " + dir + "model.cmf, 4 vertices, 2 triangles."));
 }
 

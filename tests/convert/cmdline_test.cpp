@@ -30,57 +30,33 @@ TEST(CommandLineWindows, ArgumentsFollowTheProgramName) {
     EXPECT_EQ(o.srcFile, "C:\\my models\\chair.3ds");
 }
 
-TEST(CommandLineParse, SwitchesAndSourceWords) {
-    CmdLineOptions o = parseCommandLine("-dbg /data/my chair.3ds");
-    EXPECT_TRUE(o.dbg);
-    EXPECT_TRUE(o.dbgExact);
-    EXPECT_EQ(o.srcFile, "/data/my chair.3ds");
-
-    o = parseCommandLine("-DBG chair.3ds");
-    EXPECT_TRUE(o.dbg);
-    EXPECT_FALSE(o.dbgExact);  // the log file stays in the work folder
-    EXPECT_EQ(o.srcFile, "chair.3ds");
-
-    o = parseCommandLine("-molv -x");
-    EXPECT_EQ(o.srcFile, "");
-    EXPECT_FALSE(o.dbg);
-    EXPECT_TRUE(o.error.empty());
+// Each parse as one text: flags dbg, dbgExact, yes, quiet, help, version,
+// then source | output | whether there is a usage error.
+std::string parsed(const char* line) {
+    const CmdLineOptions o = parseCommandLine(line);
+    std::string f;
+    for (bool b : {o.dbg, o.dbgExact, o.yes, o.quiet, o.help, o.version}) f += b ? '1' : '0';
+    return f + " " + o.srcFile + "|" + o.outFile + "|" + (o.error.empty() ? "" : "error");
 }
 
-TEST(CommandLineParse, ANameContainingDbgIsNoSwitch) {
-    CmdLineOptions o = parseCommandLine("/data/x-dbg.obj");
-    EXPECT_FALSE(o.dbg);
-    EXPECT_FALSE(o.dbgExact);
-    EXPECT_EQ(o.srcFile, "/data/x-dbg.obj");
+TEST(CommandLineParse, SwitchesSourceAndOutput) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"-dbg /data/my chair.3ds", "110000 /data/my chair.3ds||"},
+        {"-DBG chair.3ds", "100000 chair.3ds||"},  // the log file stays in the work folder
+        {"/data/x-dbg.obj", "000000 /data/x-dbg.obj||"},
+        {"-molv -x", "000000 ||"},
+        {"--yes -q a.obj -o \"out dir/a b.obj\"", "001100 a.obj|out dir/a b.obj|"},
+        {"a.obj --output=Out.AN8", "000000 a.obj|Out.AN8|"},  // the name keeps its case
+        {"--HELP", "000010 ||"},
+        {"-h", "000010 ||"},
+        {"--version", "000001 ||"},
+        {"-Y", "001000 ||"},
+        {"a.obj -o", "000000 a.obj||error"},
+        {"a.obj --output=", "000000 a.obj||error"},
+        {"-q -- -odd name.obj", "000100 -odd name.obj||"},  // "--" ends the switches
+    };
+    for (const auto& [line, want] : rows) EXPECT_EQ(parsed(line), want) << line;
 }
-
-TEST(CommandLineParse, TerminalOptions) {
-    CmdLineOptions o = parseCommandLine("--yes -q a.obj -o \"out dir/a b.obj\"");
-    EXPECT_TRUE(o.yes);
-    EXPECT_TRUE(o.quiet);
-    EXPECT_EQ(o.srcFile, "a.obj");
-    EXPECT_EQ(o.outFile, "out dir/a b.obj");
-
-    o = parseCommandLine("a.obj --output=Out.AN8");
-    EXPECT_EQ(o.outFile, "Out.AN8");  // the name keeps its case
-    EXPECT_TRUE(parseCommandLine("--HELP").help);
-    EXPECT_TRUE(parseCommandLine("-h").help);
-    EXPECT_TRUE(parseCommandLine("--version").version);
-    EXPECT_TRUE(parseCommandLine("-Y").yes);
-}
-
-TEST(CommandLineParse, OutputWithoutNameIsAUsageError) {
-    EXPECT_FALSE(parseCommandLine("a.obj -o").error.empty());
-    EXPECT_FALSE(parseCommandLine("a.obj --output=").error.empty());
-}
-
-TEST(CommandLineParse, DoubleDashEndsTheSwitches) {
-    CmdLineOptions o = parseCommandLine("-q -- -odd name.obj");
-    EXPECT_TRUE(o.quiet);
-    EXPECT_EQ(o.srcFile, "-odd name.obj");
-    EXPECT_TRUE(o.outFile.empty());
-}
-
 
 namespace molv {
 // The help lists exactly the outputs a writer exists for.

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include "convert/context.h"
-#include "core/scripted_ui.h"
 #include "support/test_support.h"
 #include "support/harness.h"
 
@@ -12,15 +11,14 @@ using namespace molv;
 using namespace molv::test;
 
 namespace {
+struct DiagnosticsTest : ::testing::Test, TestContext {};
+
 std::vector<std::string> entries(const Context& ctx) {
     return std::vector<std::string>(ctx.logList.entries().begin(), ctx.logList.entries().end());
 }
 }  // namespace
 
-TEST(LogList, LongLinesWrapAt120) {
-    molv::test::TestContext tc;
-    [[maybe_unused]] ScriptedUI& ui = tc.ui;
-    Context& ctx = tc.ctx;
+TEST_F(DiagnosticsTest, LogListLongLinesWrapAt120) {
     std::string m;
     for (int i = 0; i < 250; ++i) m += static_cast<char>('a' + i % 26);
     ctx.logMsg(m);
@@ -32,10 +30,7 @@ TEST(LogList, LongLinesWrapAt120) {
     EXPECT_EQ(ui.log, e);  // the window shows what the list holds
 }
 
-TEST(LogList, KeepsTheFirstTenAndDropsTheEleventh) {
-    molv::test::TestContext tc;
-    [[maybe_unused]] ScriptedUI& ui = tc.ui;
-    Context& ctx = tc.ctx;
+TEST_F(DiagnosticsTest, LogListKeepsTheFirstTenAndDropsTheEleventh) {
     for (int i = 0; i < 100; ++i) ctx.logMsg("line " + std::to_string(i));
     ASSERT_EQ(ctx.logList.entries().size(), 100u);
     ctx.logMsg("line 100");
@@ -52,10 +47,7 @@ TEST(LogList, KeepsTheFirstTenAndDropsTheEleventh) {
     EXPECT_EQ(ui.log, e);
 }
 
-TEST(LogFile, LinesEndInCrLfAndTheNameIsFrozen) {
-    molv::test::TestContext tc;
-    [[maybe_unused]] ScriptedUI& ui = tc.ui;
-    Context& ctx = tc.ctx;
+TEST_F(DiagnosticsTest, LogFileLinesEndInCrLfAndTheNameIsFrozen) {
     std::string dir = tempDir("logfile");
     ctx.logFile("before any name");  // nowhere to go yet: dropped, nothing frozen
     ctx.logFileName = dir + "a.log";
@@ -71,10 +63,7 @@ TEST(LogFile, LinesEndInCrLfAndTheNameIsFrozen) {
     EXPECT_EQ(readFile(dir + "a.log"), "after delete\r\n");
 }
 
-TEST(LogFile, IfDebugWritesOnlyAboveLevelZero) {
-    molv::test::TestContext tc;
-    [[maybe_unused]] ScriptedUI& ui = tc.ui;
-    Context& ctx = tc.ctx;
+TEST_F(DiagnosticsTest, LogFileIfDebugWritesOnlyAboveLevelZero) {
     std::string dir = tempDir("logdbg");
     ctx.logFileName = dir + "d.log";
     ctx.logFileIfDebug("quiet", 1);
@@ -83,10 +72,7 @@ TEST(LogFile, IfDebugWritesOnlyAboveLevelZero) {
     EXPECT_EQ(readFile(dir + "d.log"), "shown\r\n");
 }
 
-TEST(StatusText, DueIsRareAndNeverWhenNobodyLooks) {
-    molv::test::TestContext tc;
-    [[maybe_unused]] ScriptedUI& ui = tc.ui;
-    Context& ctx = tc.ctx;
+TEST_F(DiagnosticsTest, StatusTextDueIsRareAndNeverWhenNobodyLooks) {
     int due = 0;
     for (int i = 0; i < 100000; ++i) due += ctx.statusDue() ? 1 : 0;
     EXPECT_EQ(due, 0);

@@ -55,6 +55,14 @@ TEST(Conversion, OpenAndConvertThroughTheDialog) {
     Program p("open");
     const std::string dir = exampleCopy("openex");
     Boxes boxes;
+    // Cancelled: nothing happens.
+    QSignalSpy finished(p.window.get(), &MainWindow::conversionFinished);
+    boxes.then([](QWidget* w) { w->findChild<QPushButton*>(QStringLiteral("bCancel"))->click(); });
+    p.action("m_f_open")->trigger();
+    ASSERT_TRUE(boxes.settle());
+    EXPECT_FALSE(p.window->running());
+    EXPECT_EQ(finished.count(), 0);
+    EXPECT_TRUE(p.ctx.settings.lastLoadPath.empty());
     boxes.then([&](QWidget* w) {
         auto* d = qobject_cast<FileOpenDialog*>(w);
         ASSERT_NE(d, nullptr);
@@ -64,7 +72,7 @@ TEST(Conversion, OpenAndConvertThroughTheDialog) {
     bool ok = false;
     ASSERT_TRUE(p.waitForConversion([&] { p.action("m_f_open")->trigger(); }, &ok));
     EXPECT_TRUE(ok);
-    EXPECT_EQ(boxes.seen.size(), 1u);  // the dialog, no question
+    EXPECT_EQ(boxes.seen.size(), 2u);  // the dialogs, no question
     EXPECT_EQ(p.ctx.settings.lastLoadPath, dir + "stool.obj");
     EXPECT_TRUE(logged(p, "Read complete: "));
     EXPECT_TRUE(logged(p, "Write complete"));
@@ -73,18 +81,29 @@ TEST(Conversion, OpenAndConvertThroughTheDialog) {
     // The next dialog opens where this one was left.
     FileOpenDialog again(p.ctx.app.fileFilter, p.ctx.settings.lastLoadPath);
     EXPECT_EQ(again.folder().toStdString() + "/", dir);
-}
 
-TEST(Conversion, CancelledDialogDoesNothing) {
-    Program p("opencancel");
-    Boxes boxes;
-    QSignalSpy finished(p.window.get(), &MainWindow::conversionFinished);
-    boxes.then([](QWidget* w) { w->findChild<QPushButton*>(QStringLiteral("bCancel"))->click(); });
-    p.action("m_f_open")->trigger();
-    ASSERT_TRUE(boxes.settle());
-    EXPECT_FALSE(p.window->running());
-    EXPECT_EQ(finished.count(), 0);
-    EXPECT_TRUE(p.ctx.settings.lastLoadPath.empty());
+    // A drop converts as Open and Convert does.
+    std::filesystem::remove(dir + "stool.cmf");
+    QMimeData data;
+    data.setUrls({QUrl(QStringLiteral("https://example.org/x.obj")),
+                  QUrl::fromLocalFile(QString::fromStdString(dir + "stool.obj"))});
+    EXPECT_EQ(droppedFile(&data), dir + "stool.obj");
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(p.window.get(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    ok = false;
+    ASSERT_TRUE(p.waitForConversion(
+        [&] {
+            QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(p.window.get(), &drop);
+        },
+        &ok));
+    EXPECT_TRUE(ok);
+    EXPECT_TRUE(std::filesystem::exists(dir + "stool.cmf"));
+    // Text without a local file is no drop.
+    QMimeData text;
+    text.setText(QStringLiteral("stool.obj"));
+    EXPECT_TRUE(droppedFile(&text).empty());
 }
 
 TEST(Conversion, WorkerQuestionWaitsForTheAnswerWithCommandsDisabled) {
@@ -205,31 +224,6 @@ TEST(Conversion, StopAskedDuringTheWriteFinishesTheWholeSet) {
     EXPECT_EQ(setFiles(dir + "off").size(), 3u);
     expectCal3dLoads(p, dir + "off");
     EXPECT_FALSE(p.window->isVisible());
-}
-
-TEST(Conversion, DropConvertsAsOpenAndConvert) {
-    Program p("drop");
-    const std::string dir = exampleCopy("dropex");
-    QMimeData data;
-    data.setUrls({QUrl(QStringLiteral("https://example.org/x.obj")),
-                  QUrl::fromLocalFile(QString::fromStdString(dir + "stool.obj"))});
-    EXPECT_EQ(droppedFile(&data), dir + "stool.obj");
-    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(p.window.get(), &enter);
-    EXPECT_TRUE(enter.isAccepted());
-    bool ok = false;
-    ASSERT_TRUE(p.waitForConversion(
-        [&] {
-            QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-            QApplication::sendEvent(p.window.get(), &drop);
-        },
-        &ok));
-    EXPECT_TRUE(ok);
-    expectCal3dLoads(p, dir + "stool");
-    // Text without a local file is no drop.
-    QMimeData text;
-    text.setText(QStringLiteral("stool.obj"));
-    EXPECT_TRUE(droppedFile(&text).empty());
 }
 
 TEST(Conversion, StartWithASource) {

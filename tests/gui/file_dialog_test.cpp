@@ -103,6 +103,8 @@ TEST_F(FileDialogTest, TypeListFiltersAndAllFilesListsEveryFile) {
 
 TEST_F(FileDialogTest, CancelReturnsNothing) {
     auto d = open(dir + "a.obj");
+    d->findChild<QPushButton*>(QStringLiteral("bOpen"))->click();  // nothing chosen: nothing happens
+    EXPECT_TRUE(d->isVisible());
     auto* files = d->findChild<QListWidget*>(QStringLiteral("File1"));
     files->setCurrentRow(0);
     d->findChild<QPushButton*>(QStringLiteral("bCancel"))->click();
@@ -113,13 +115,6 @@ TEST_F(FileDialogTest, CancelReturnsNothing) {
     QTest::keyClick(e.get(), Qt::Key_Escape);
     EXPECT_FALSE(e->isVisible());
     EXPECT_TRUE(e->result().empty());
-}
-
-TEST_F(FileDialogTest, OpenWithNothingChosenDoesNothing) {
-    auto d = open(dir + "a.obj");
-    d->findChild<QPushButton*>(QStringLiteral("bOpen"))->click();
-    EXPECT_TRUE(d->isVisible());
-    EXPECT_TRUE(d->result().empty());
 }
 
 TEST_F(FileDialogTest, ClickShowsTheNameAndOpenOrDoubleClickChoosesIt) {

@@ -10,7 +10,6 @@
 #include <QSignalSpy>
 
 #include "convert/settings.h"
-#include "gui/window_text.h"
 #include "gui_support.h"
 
 using namespace molv;
@@ -244,12 +243,4 @@ TEST(Window, DeveloperPanelInDeveloperMode) {
     EXPECT_EQ(p.ctx.dbgLevel, 2);
     EXPECT_TRUE(p.ctx.app.extraLog);
     EXPECT_EQ(p.ctx.model.detailLimit, 7);
-}
-
-TEST(WindowText, HelpBlocksAreOneMessageEach) {
-    const auto blocks = helpBlocks("T");
-    ASSERT_EQ(blocks.size(), 5u);
-    for (const std::string& b : blocks) EXPECT_EQ(b.find('\n'), std::string::npos);  // CR cuts the lines
-    EXPECT_EQ(blocks[0].rfind("\t\tT\rConvert 3D model mesh data", 0), 0u);
-    EXPECT_NE(blocks[0].find(std::string("please report problems to ") + kContactAddress), std::string::npos);
 }

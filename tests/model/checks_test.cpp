@@ -52,14 +52,10 @@ TEST_F(ChecksTest, MemberBeyondTheFacesIsReportedOnce) {
     // The face is not followed: nothing is marked.
     EXPECT_EQ(m.Vertices[0].mark, -999999);
     EXPECT_EQ(ui.log.back(), "ttlnum_Vertices=3, 0 with UVs, 4 unused");
-}
-
-TEST_F(ChecksTest, MemberNamingTheSpareFaceIsReported) {
-    std::int32_t g = triangle();
-    m.FaceGrps[g].FgFaces[0] = 1;  // == ttlnum_Faces
-    EXPECT_EQ(CheckModel(ctx.model).badFaces, 1);
-    m.FaceGrps[g].FgFaces[0] = -3;
-    EXPECT_EQ(CheckModel(ctx.model).badFaces, 1);
+    for (std::int32_t f : {1, -3}) {  // the spare face (== ttlnum_Faces), a negative one
+        m.FaceGrps[g].FgFaces[0] = f;
+        EXPECT_EQ(CheckModel(ctx.model).badFaces, 1) << f;
+    }
 }
 
 TEST_F(ChecksTest, GroupRunsAndMemberCountsBeyondTheArraysAreClipped) {

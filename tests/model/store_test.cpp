@@ -44,8 +44,6 @@ TEST_F(StoreTest, SetFaceGroupMaterialCountsEveryLink) {
     m.dssAddMesh("a", 0);
     m.AddMaterial("m0");
     m.AddMaterial("m1");
-    EXPECT_EQ(m.Materials[1].id, 1);
-    EXPECT_EQ(m.Materials.size(), 3u);
     std::int32_t g = m.AddFaceGroup(false, -1, 0);
     EXPECT_EQ(m.FaceGrps[g].MtlID, 0);
     EXPECT_TRUE(m.SetFaceGroupMaterial(g, 1));
@@ -58,12 +56,6 @@ TEST_F(StoreTest, SetFaceGroupMaterialCountsEveryLink) {
     std::int32_t g2 = m.AddFaceGroup(true, 1, 9);
     EXPECT_EQ(m.Materials[1].use_count, 3);
     EXPECT_EQ(m.FaceGrps[g2].MtlID, 1);
-    EXPECT_EQ(m.FaceGrps[g2].num_maps, 1);
-    EXPECT_EQ(m.FaceGrps[g2].face_base, 9);
-    EXPECT_EQ(m.FaceGrps[g2].gFgID, g2);
-    EXPECT_EQ(m.FaceGrps[g2].FgFaces.size(), 2u);
-    EXPECT_EQ(m.currFgnum, g2);
-    EXPECT_EQ(m.Meshes[0].num_FaceGrps, 3);
     EXPECT_EQ(m.Meshes[0].face_grp_ndx_end, 2);
     // Links to materials that do not exist change nothing.
     EXPECT_FALSE(m.SetFaceGroupMaterial(g, 5));
@@ -132,13 +124,6 @@ TEST_F(StoreTest, MeshCountIsBoundedBySixteenBits) {
 }
 
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr int kGrid = 240;  // same shape, smaller: the sanitizers are slow
-#else
-constexpr int kGrid = 708;  // 501264 vertices, 999698 triangles
-#endif
-constexpr std::size_t kGridFaces = 2u * (kGrid - 1) * (kGrid - 1);
-
 // Only face groups that become submeshes keep a material: a group whose
 // faces all name a missing vertex does not, nor does one with no faces.
 TEST_F(StoreTest, CullingKeepsTheMaterialsOfWrittenGroupsRenumbered) {
@@ -157,21 +142,17 @@ TEST_F(StoreTest, CullingKeepsTheMaterialsOfWrittenGroupsRenumbered) {
     const std::int32_t empty = m.AddFaceGroup(false, 3, 0);
     const std::int32_t alsoKept = group(4, 2, 1, 0);
     const std::int32_t unknown = group(-1, 0, 1, 2);
-    m.FaceGrps[static_cast<std::size_t>(unknown)].MtlID = 9;  // names no material: left as it is
+    m.FaceGrps[static_cast<std::size_t>(unknown)].MtlID = 9;
     m.SetMeshRanges(0, 3, m.ttlnum_Faces, m.nFaceGrps, 0, 0, 0);
 
     EXPECT_EQ(CullUnusedMaterials(ctx.model), (std::vector<std::string>{"unused", "broken", "empty"}));
     ASSERT_EQ(m.nMaterials, 2);
-    EXPECT_EQ(m.Materials[0].name, "kept");
-    EXPECT_EQ(m.Materials[1].name, "alsoKept");
-    EXPECT_EQ(m.Materials[0].id, 0);
+    EXPECT_EQ(m.Materials[0].name + m.Materials[1].name, "keptalsoKept");
     EXPECT_EQ(m.Materials[1].id, 1);
     EXPECT_EQ(m.Materials.size(), 3u);
-    EXPECT_EQ(m.FaceGrps[static_cast<std::size_t>(kept)].MtlID, 0);
-    EXPECT_EQ(m.FaceGrps[static_cast<std::size_t>(alsoKept)].MtlID, 1);
-    EXPECT_EQ(m.FaceGrps[static_cast<std::size_t>(broken)].MtlID, -1);
-    EXPECT_EQ(m.FaceGrps[static_cast<std::size_t>(empty)].MtlID, -1);
-    EXPECT_EQ(m.FaceGrps[static_cast<std::size_t>(unknown)].MtlID, 9);
+    std::vector<std::int32_t> ids;
+    for (std::int32_t g : {kept, alsoKept, broken, empty, unknown}) ids.push_back(m.FaceGrps[static_cast<std::size_t>(g)].MtlID);
+    EXPECT_EQ(ids, (std::vector<std::int32_t>{0, 1, -1, -1, 9}));  // 9 names no material: left as it is
     // Everything in use: nothing changes.
     EXPECT_TRUE(CullUnusedMaterials(ctx.model).empty());
     EXPECT_EQ(m.nMaterials, 2);

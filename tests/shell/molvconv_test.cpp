@@ -113,23 +113,11 @@ TEST_F(Program, ASourceNamedOutsideAsciiConverts) {
 TEST_F(Program, OutputNameChoosesTheWriter) {
     box();
     fs::create_directories(cwd + "out");
-    RunResult r = run({"box.obj", "-o", "out/only.crf"});
+    RunResult r = run({"box.obj", "--output=out/only.crf"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(fs::exists(cwd + "out/only.crf"));
-    r = run({"box.obj", "--output=out/only.csf"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(fs::exists(cwd + "out/only.csf"));
     EXPECT_FALSE(fs::exists(cwd + "box.cmf"));
     EXPECT_FALSE(fs::exists(cwd + "out/only.cmf"));
-    // Anim8or and Wavefront text, from a user's program.
-    r = run({"box.obj", "-o", "out/box.an8"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "Conversion complete\n");
-    EXPECT_EQ(readFile(cwd + "out/box.an8").substr(0, 8), "header {");
-    r = run({"box.obj", "-o", "out/copy.obj"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(readFile(cwd + "out/copy.obj").substr(0, 15), "mtllib copy.mtl");
-    EXPECT_TRUE(fs::exists(cwd + "out/copy.mtl"));
     // An extension no writer takes is a failure, not a silent success.
     r = run({"box.obj", "-o", "out/x.xyz"});
     EXPECT_EQ(r.status, 1);
@@ -216,7 +204,7 @@ TEST_F(Program, DeveloperModeNeedsTheNameAndTheMarker) {
     EXPECT_EQ(r.err.find("logfile="), std::string::npos);
 }
 
-TEST_F(Program, DeveloperModeListsCataloguesAndReadsAnim8or) {
+TEST_F(Program, DeveloperModeListsCatalogues) {
     std::string bin = tempDir("bin");
     fs::create_symlink(exePath(), bin + "mc");
     fs::create_directories(config);
@@ -228,18 +216,6 @@ TEST_F(Program, DeveloperModeListsCataloguesAndReadsAnim8or) {
     EXPECT_EQ(r.out, "Conversion complete\n");
     EXPECT_EQ(readFile(cwd + "props/props_prop_info.txt"), " --- " + cwd + "props/descriptors.rtml ---\r\n\r\na/x.xml\r\n");
     EXPECT_EQ(r.err.find("centre"), std::string::npos) << r.err;
-    // The model written as Anim8or reads back, and goes on to Wavefront.
-    box();
-    r = run({"box.obj", "-o", "box.an8"});
-    ASSERT_EQ(r.status, 0) << r.err;
-    r = runExe({"box.an8", "-o", "again.obj"}, cwd, env, "", bin + "mc");
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.err.find("Read complete: "), std::string::npos) << r.err;
-    EXPECT_EQ(readFile(cwd + "again.obj").substr(0, 16), "mtllib again.mtl");
-    // A user's program does not read Anim8or.
-    r = run({"box.an8", "-o", "more.obj"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_FALSE(fs::exists(cwd + "more.obj"));
 }
 #else
 // Started as vtm3.exe with the marker c:\molv.id the program works in v:\.

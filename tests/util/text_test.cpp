@@ -1,14 +1,10 @@
 #include "util/text.h"
-#include "support/harness.h"
 
 #include <gtest/gtest.h>
 
-#include <random>
 #include <string>
 #include <vector>
 
-#include "convert/context.h"
-#include "core/scripted_ui.h"
 #include "support/test_support.h"
 
 namespace molv {
@@ -56,30 +52,19 @@ TEST(SplitTokens, CommandLineKeepsQuotedPathWhole) {
 TEST(NextToken, WalksTokensAndReportsDelimiters) {
     const std::string line = "mesh { name = \"Cube 1\" }";
     std::size_t pos = 1;
-    std::string tok, delim = "x";
-    ASSERT_TRUE(nextToken(line, tok, pos, 0, "!q {}=", &delim));
-    EXPECT_EQ(tok, "mesh");
-    EXPECT_EQ(delim, " ");
-    EXPECT_EQ(pos, 6u);
-    ASSERT_TRUE(nextToken(line, tok, pos, 0, "!q {}=", &delim));
-    EXPECT_EQ(tok, "");
-    EXPECT_EQ(delim, "{");
-    ASSERT_TRUE(nextToken(line, tok, pos, 0, "!q {}=", &delim));
-    EXPECT_EQ(tok, "name");
-    ASSERT_TRUE(nextToken(line, tok, pos, 0, "!q {}=", &delim));
-    EXPECT_EQ(tok, "");
-    EXPECT_EQ(delim, "=");
-    ASSERT_TRUE(nextToken(line, tok, pos, 0, "!q {}=", &delim));
-    EXPECT_EQ(tok, "Cube 1");
-    EXPECT_EQ(delim, "\"");
-    ASSERT_TRUE(nextToken(line, tok, pos, 0, "!q {}=", &delim));
-    EXPECT_EQ(tok, "");
-    EXPECT_EQ(delim, "}");
+    std::string tok, delim;
+    const std::pair<const char*, const char*> want[] = {{"mesh", " "}, {"", "{"}, {"name", " "},
+                                                        {"", "="}, {"Cube 1", "\""}, {"", "}"}};
+    for (const auto& [t, d] : want) {
+        ASSERT_TRUE(nextToken(line, tok, pos, 0, "!q {}=", &delim)) << t;
+        EXPECT_EQ(tok, t);
+        EXPECT_EQ(delim, d) << t;
+    }
     EXPECT_EQ(pos, line.size() + 1);
     EXPECT_FALSE(nextToken(line, tok, pos, 0, "!q {}=", &delim));
 }
 
-TEST(TextHelpers, StartsWithAndCase) {
+TEST(TextHelpers, PrefixesCaseAndTrimming) {
     EXPECT_TRUE(startsWith("<!DOCTYPE x", "<!DOCTYPE"));
     EXPECT_FALSE(startsWith("<!doctype x", "<!DOCTYPE"));
     EXPECT_TRUE(startsWithNoCase("<!doctype x", "<!DOCTYPE "));
@@ -89,6 +74,8 @@ TEST(TextHelpers, StartsWithAndCase) {
     EXPECT_EQ(toLowerAscii("aBC"), "abc");
     EXPECT_EQ(trimView(" \t x y \r\n"), "x y");
     EXPECT_EQ(trim("   "), "");
+    EXPECT_EQ(skipLeadingControls("\t\r <a"), "<a");
+    EXPECT_EQ(skipLeadingControls("  "), " ");  // the last character stays
 }
 
 std::vector<std::string> readAll(std::string_view bytes, std::size_t max = 0) {
@@ -109,47 +96,23 @@ TEST(TextReader, LineEndsAndDroppedBytes) {
     EXPECT_EQ(readAll("a\rb\n"), std::vector<std::string>{"ab"});
 }
 
-// Reference reader: one byte at a time, as the format describes it.
-struct RefReader {
-    std::string_view b;
-    std::size_t i = 0;
-    char until(std::string& out, std::string_view stops, std::size_t max) {
-        out.clear();
-        std::size_t taken = 0;
-        while (i < b.size() && (max == 0 || taken < max)) {
-            char c = b[i++];
-            ++taken;
-            if (c == '\n' || stops.find(c) != std::string_view::npos) return c;
-            if (c != '\r' && c != '\0' && c != 26) out.push_back(c);
-        }
-        return '\0';
-    }
-};
-
 TEST(TextReader, ReadUntilStopsAndCountsLines) {
     const std::string xml = "<a x=\"1\"><b/>\r\n  <c>t</c>\nrest";
     TextReader r(xml);
+    const struct {
+        const char* stops;
+        char stop;  // '\n' ends a piece too, '\0' the bytes
+        const char* piece;
+        int line;
+    } want[] = {{">", '>', "<a x=\"1\"", 1}, {">", '>', "<b/", 1},  {">", '\n', "", 1}, {">", '>', "  <c", 2},
+                {"<>", '<', "t", 2},        {">", '>', "/c", 2},   {">", '\n', "", 2}, {">", '\0', "rest", 3},
+                {">", '\0', "", 3}};
     std::string piece;
-    EXPECT_EQ(r.readUntil(piece, ">"), '>');
-    EXPECT_EQ(piece, "<a x=\"1\"");
-    EXPECT_EQ(r.lineNo(), 1);
-    EXPECT_EQ(r.readUntil(piece, ">"), '>');
-    EXPECT_EQ(piece, "<b/");
-    EXPECT_EQ(r.readUntil(piece, ">"), '\n');  // the line feed ends a piece too
-    EXPECT_EQ(piece, "");
-    EXPECT_EQ(r.lineNo(), 1);
-    EXPECT_EQ(r.readUntil(piece, ">"), '>');
-    EXPECT_EQ(piece, "  <c");
-    EXPECT_EQ(r.lineNo(), 2);
-    EXPECT_EQ(r.readUntil(piece, "<>"), '<');
-    EXPECT_EQ(piece, "t");
-    EXPECT_EQ(r.readUntil(piece, ">"), '>');
-    EXPECT_EQ(r.readUntil(piece, ">"), '\n');
-    EXPECT_EQ(r.readUntil(piece, ">"), '\0');  // end of the bytes
-    EXPECT_EQ(piece, "rest");
-    EXPECT_EQ(r.lineNo(), 3);
-    EXPECT_EQ(r.readUntil(piece, ">"), '\0');
-    EXPECT_EQ(piece, "");
+    for (const auto& w : want) {
+        EXPECT_EQ(r.readUntil(piece, w.stops), w.stop) << w.piece;
+        EXPECT_EQ(piece, w.piece);
+        EXPECT_EQ(r.lineNo(), w.line) << w.piece;
+    }
     EXPECT_EQ(r.offset(), xml.size());
 
     TextReader m("abcdef>");
