@@ -508,6 +508,9 @@ std::vector<Row> rows() {
          true, {"line 8: face skipped, texture coordinate number 9 names none of the 1 of its mesh"}, 0},
         {"An8CornerNumbersAgainstTheFlags", Format::An8, an8Faces("3 4 0 -1 ( (0) (1) (2) )"), false,
          {"line 7: a corner with fewer numbers than the face's flags 4 give"}, 0},
+        // Found by fuzz_an8: a count beyond int64 was converted before its range was checked.
+        {"An8CountBeyondAnyInteger", Format::An8, an8Faces("3 0 0 -1 ( (0) (1) (2) ) 7" + std::string(55, '7')), false,
+         {"line 7: corner count \"7777777"}, 1},
         {"An8UnclosedString", Format::An8, "object { \"o\n}\n", false,
          {"bad.an8 line 1: a string is not closed before the end of its line"}},
         {"An8DeepNesting", Format::An8, repeat("object { ", 20000) + an8Faces("3 0 0 -1 ( (0) (1) (2) )") + repeat("}", 20000),
