@@ -71,9 +71,8 @@ public:
     bool attrInt(std::string_view key, std::int32_t& dst) const {
         const std::string* v = attrs.findValue(key);
         if (!v || trimView(*v).empty()) return true;
-        const std::optional<double> d = parseNumber(trimView(*v));
-        if (!d || *d != static_cast<double>(static_cast<long long>(*d)) || *d < -2147483648.0 || *d > 2147483647.0)
-            return false;
+        const auto d = parseWholeNumber(trimView(*v), INT32_MIN, INT32_MAX);
+        if (!d) return false;
         dst = static_cast<std::int32_t>(*d);
         return true;
     }
@@ -92,9 +91,8 @@ public:
         const std::vector<std::string_view> t = words(from);
         if (static_cast<int>(t.size()) < n) return false;
         for (int i = 0; i < n; ++i) {
-            const std::optional<double> d = parseNumber(t[static_cast<std::size_t>(i)]);
-            if (!d || *d != static_cast<double>(static_cast<long long>(*d)) || *d < -2147483648.0 || *d > 2147483647.0)
-                return false;
+            const auto d = parseWholeNumber(t[static_cast<std::size_t>(i)], INT32_MIN, INT32_MAX);
+            if (!d) return false;
             out[i] = static_cast<std::int32_t>(*d);
         }
         return true;

@@ -427,15 +427,13 @@ private:
     }
 
     bool wholeNumber(const Token& t, std::int64_t lo, std::int64_t hi, std::int64_t& out, const char* what) {
-        const auto v = parseNumber(t.text);
-        // The range first: converting a value beyond int64 is undefined.
-        if (t.kind != Tok::Word || !v || !(*v >= static_cast<double>(lo) && *v <= static_cast<double>(hi)) ||
-            *v != static_cast<double>(static_cast<std::int64_t>(*v))) {
+        const auto v = t.kind == Tok::Word ? parseWholeNumber(t.text, lo, hi) : std::nullopt;
+        if (!v) {
             fail(t.line, std::string(what) + " \"" + t.text + "\" is not a whole number from " + std::to_string(lo) +
                              " to " + std::to_string(hi));
             return false;
         }
-        out = static_cast<std::int64_t>(*v);
+        out = *v;
         return true;
     }
 

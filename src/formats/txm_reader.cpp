@@ -65,10 +65,10 @@ ReadResult readTextMaterialText(ReadEnv& env, std::string_view text, const std::
         } else if (key == "shininess") {
             mt->shininess = static_cast<float>(numOrZero(value));
         } else if (key == "num_maps") {
-            const auto n = parseNumber(value);
-            if (!n || *n < 0 || *n > static_cast<double>(kMaxMaps) || *n != static_cast<double>(static_cast<std::int64_t>(*n)))
+            const auto n = parseWholeNumber(value, 0, kMaxMaps);
+            if (!n)
                 return fail(no, "num_maps \"" + value + "\" is not a whole number from 0 to " + std::to_string(kMaxMaps));
-            mapsAnnounced = static_cast<std::int64_t>(*n);
+            mapsAnnounced = *n;
             mapsLine = no;
             mt->nMaps = static_cast<std::int32_t>(mapsAnnounced);
             mt->maps.clear();

@@ -163,6 +163,15 @@ std::optional<double> parseNumber(std::string_view s) {
     return v;
 }
 
+std::optional<std::int64_t> parseWholeNumber(std::string_view s, std::int64_t lo, std::int64_t hi) {
+    const std::optional<double> d = parseNumber(s);
+    // -2^63 <= d < 2^63: the doubles that convert to int64 at all.
+    if (!d || !(*d >= -9223372036854775808.0 && *d < 9223372036854775808.0)) return std::nullopt;
+    const auto v = static_cast<std::int64_t>(*d);
+    if (static_cast<double>(v) != *d || v < lo || v > hi) return std::nullopt;
+    return v;
+}
+
 double leadingNumber(std::string_view s) {
     const char* p = s.data();
     double v = 0;

@@ -39,6 +39,9 @@ std::string zeroPadLeft(std::string_view s, int width);
 
 // The whole text (blanks around allowed) as a finite number; nullopt otherwise.
 std::optional<double> parseNumber(std::string_view s);
+// The whole text as a whole number from lo to hi; nullopt otherwise. The
+// range is checked before any conversion, which is undefined beyond int64.
+std::optional<std::int64_t> parseWholeNumber(std::string_view s, std::int64_t lo, std::int64_t hi);
 // Numeric value of the leading numeric part ("12.5cm" -> 12.5, "x" -> 0).
 double leadingNumber(std::string_view s);
 // numOrZero: the whole text as a number, else 0. intOrZero: the same rounded

@@ -605,6 +605,10 @@ std::vector<Row> rows() {
          "<vertex id=\"1\" numinfluences=\"0\">\n<pos>1 0 0</pos>\n</vertex>\n"
          "<face vertexid=\"0 1 2\" />\n</submesh>\n</mesh>\n",
          true, {}, 1, 3},
+        // Found by fuzz_xmf, fuzz_xsf, fuzz_xrf: numbers beyond int64 were converted before their range was checked.
+        {"XmfVersionBeyondAnyInteger", Format::Xmf, edit(test::kXmfSample, "VERSION=\"1100\"", "VERSION=\"1e39\""), true, {}, 2},
+        {"XrfColourBeyondAnyInteger", Format::Xrf, edit(test::kXrfSample, "204 128 0", "3418888818888888888888 128 0"), false,
+         {"bad.xrf line 3: DIFFUSE needs four whole numbers"}},
         {"XsfBoneIdBeyondTheCount", Format::Xsf, edit(test::kXsfSample, "<BONE ID=\"2\"", "<BONE ID=\"3\""), false,
          {"bad.xsf line 16: bone ID \"3\" is not one of the 3 bones"}},
         {"XsfMoreChildrenThanAnnounced", Format::Xsf, edit(test::kXsfSample, "NUMCHILDS=\"2\"", "NUMCHILDS=\"1\""), false,

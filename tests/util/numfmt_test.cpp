@@ -70,6 +70,16 @@ TEST(NumFmt, ParseNumberRejectsWhatIsNoNumber) {
     }
 }
 
+TEST(NumFmt, WholeNumbersAreRangeCheckedBeforeConversion) {
+    EXPECT_EQ(parseWholeNumber("12", 0, 12), 12);
+    EXPECT_EQ(parseWholeNumber("-2147483648", INT32_MIN, INT32_MAX), INT32_MIN);
+    EXPECT_EQ(parseWholeNumber("-9223372036854775808", INT64_MIN, INT64_MAX), INT64_MIN);
+    for (const char* bad : {"13", "-1", "2.5", "x", "1e39", "-1e39", "9223372036854775808", "nan"})
+        EXPECT_EQ(parseWholeNumber(bad, 0, 12), std::nullopt) << bad;
+    // 2^63 is a double above every int64 even when hi is the largest one.
+    EXPECT_EQ(parseWholeNumber("9223372036854775808", INT64_MIN, INT64_MAX), std::nullopt);
+}
+
 TEST(NumFmt, ParseNeverReadsPastItsText) {
     // The view ends inside a longer buffer: digits beyond it must not count.
     const char buf[] = "12345";
