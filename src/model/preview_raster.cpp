@@ -17,7 +17,9 @@ constexpr int kSuper = 2;
 // turned 35 degrees to the right and 25 degrees from above.
 constexpr double kYawDeg = 35, kPitchDeg = 25;
 
-constexpr float kAmbient = 0.32f, kDiffuse = 0.68f;
+// Ambient, a key light from the upper left and a weaker fill from the
+// right, so the three visible sides of a box differ.
+constexpr double kAmbient = 0.25, kKey = 0.6, kFill = 0.25;
 constexpr std::uint8_t kBackground[3] = {238, 240, 243};
 constexpr std::uint8_t kInk[3] = {40, 44, 52};
 constexpr Colour kNoMaterial{190, 190, 190, 255};
@@ -40,7 +42,7 @@ V3 of(const Vec3& v) { return {v.x, v.y, v.z}; }
 // The camera's axes in model space: right, up, and toward the viewer.
 struct View {
     V3 right, up, toward;
-    V3 light;  // in camera space: from the upper left, in front
+    V3 key, fill;  // in camera space
     V3 toCamera(V3 p) const { return {dot(p, right), dot(p, up), dot(p, toward)}; }
 };
 
@@ -50,7 +52,8 @@ View makeView() {
     v.toward = {std::sin(yaw) * std::cos(pitch), std::sin(pitch), std::cos(yaw) * std::cos(pitch)};
     v.right = unit(cross({0, 1, 0}, v.toward));
     v.up = cross(v.toward, v.right);
-    v.light = unit({-0.45, 0.7, 0.55});
+    v.key = unit({-0.45, 0.7, 0.55});
+    v.fill = unit({0.6, 0.1, 0.8});
     return v;
 }
 
@@ -118,7 +121,8 @@ void drawTriangle(Canvas& cv, const View& view, const Corner (&c)[3], V3 faceNor
             V3 n = unit(c[0].n * b0 + c[1].n * b1 + c[2].n * b2);
             if (n.x == 0 && n.y == 0 && n.z == 0) n = faceNormal;
             if (n.z < 0) n = n * -1;  // the side facing the viewer is lit
-            const double light = kAmbient + kDiffuse * std::max(0.0, dot(n, view.light));
+            const double light =
+                kAmbient + kKey * std::max(0.0, dot(n, view.key)) + kFill * std::max(0.0, dot(n, view.fill));
             std::array<float, 3> base{float(mt.diffuse.r), float(mt.diffuse.g), float(mt.diffuse.b)};
             const double u = b0 * c[0].u + b1 * c[1].u + b2 * c[2].u, v = b0 * c[0].v + b1 * c[1].v + b2 * c[2].v;
             if (mt.texture && !mt.texture->empty() && std::isfinite(u) && std::isfinite(v))
