@@ -14,6 +14,7 @@
 
 #include "convert/cmdline.h"
 #include "core/settings.h"
+#include "util/image.h"
 
 class QAction;
 class QCheckBox;
@@ -29,6 +30,7 @@ namespace molv {
 
 struct Context;
 class QtUI;
+class PreviewView;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -83,6 +85,9 @@ private:
     QtUI& ui_;
 
     QListWidget* List1_;
+    PreviewView* preview_;  // the picture of the last converted set
+    Image previewImage_;    // drawn by the worker, shown when it ends
+    std::string previewWhy_;
     QAction* mStat_;
     QProgressBar* progress_;
     QMenu* m_file_;
