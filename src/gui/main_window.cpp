@@ -215,23 +215,26 @@ void MainWindow::convertSource(const std::string& path) {
         refreshMenus();
     }
     outputNameFor(ctx_, path);
-    previewImage_ = Image();
-    previewWhy_.clear();
+    preview_->showPicture({});
     runJob(
         [this] {
             if (!LoadFile(ctx_) || ctx_.app.readAbort || !modelToWrite(ctx_)) return false;
             ui_.setStoppable(false);  // a set once begun is written whole
             if (!writeDispatch(ctx_)) return false;
-            PreviewPicture pic = renderLastSet(ctx_);
-            previewImage_ = std::move(pic.image);
-            previewWhy_ = pic.message;
+            drawPreview();
             return true;
         },
-        [this](bool) { preview_->showPicture(previewImage_, QString::fromStdString(previewWhy_)); });
+        {});
 }
 
 void MainWindow::convertAtStart(const CmdLineOptions& opts, const std::string& cwd) {
-    runJob([this, opts, cwd] { return runConversion(ctx_, opts, cwd) == kExitOk; },
+    preview_->showPicture({});
+    runJob(
+        [this, opts, cwd] {
+            const bool ok = runConversion(ctx_, opts, cwd) == kExitOk;
+            if (ok) drawPreview();
+            return ok;
+        },
            [this](bool ok) {
                if (ok) {
                    emit programEnds(kExitOk);
@@ -240,6 +243,14 @@ void MainWindow::convertAtStart(const CmdLineOptions& opts, const std::string& c
                    finishStartupWithoutSource(ctx_);
                }
            });
+}
+
+void MainWindow::drawPreview() {
+    PreviewPicture pic = renderLastSet(ctx_);
+    // Queued ahead of the job's end, so the picture is up with its notice.
+    QMetaObject::invokeMethod(
+        preview_, [view = preview_, pic] { view->showPicture(pic.image, QString::fromStdString(pic.message)); },
+        Qt::QueuedConnection);
 }
 
 void MainWindow::runJob(std::function<bool()> work, std::function<void(bool)> done) {

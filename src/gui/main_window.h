@@ -14,7 +14,6 @@
 
 #include "convert/cmdline.h"
 #include "core/settings.h"
-#include "util/image.h"
 
 class QAction;
 class QCheckBox;
@@ -78,6 +77,8 @@ private:
     void addToggle(QMenu* menu, const char* name, const QString& caption, bool SettingsMenu::*item, bool stored);
     void buildDevPanel();
     void runJob(std::function<bool()> work, std::function<void(bool)> done);
+    // On the worker, after a set was written: its picture for preview_.
+    void drawPreview();
     void jobFinished();
     void setRunning(bool on);
 
@@ -86,8 +87,6 @@ private:
 
     QListWidget* List1_;
     PreviewView* preview_;  // the picture of the last converted set
-    Image previewImage_;    // drawn by the worker, shown when it ends
-    std::string previewWhy_;
     QAction* mStat_;
     QProgressBar* progress_;
     QMenu* m_file_;
