@@ -26,7 +26,7 @@ struct Image {
 // Larger pictures are refused, so a texture's header cannot ask for
 // gigabytes.
 inline constexpr int kMaxImageSide = 16384;
-inline constexpr std::int64_t kMaxImagePixels = std::int64_t{64} << 20;
+inline constexpr std::int64_t kMaxImagePixels = std::int64_t{16} << 20;
 
 // PNG file bytes of the image; empty when it cannot be encoded.
 std::string encodePng(const Image& image);
