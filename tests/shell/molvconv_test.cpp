@@ -374,6 +374,7 @@ TEST_F(Program, PreviewIsWrittenOrItsFailureFailsTheRun) {
         {{"box.obj", "-o", "other.obj", "--preview", "o.png"}, 1, "no Cal3D set"},
         {{"box.obj", "--preview"}, 2, "--preview"},
         {{"--batch", "box.obj", "--preview", "b.png"}, 2, "--preview"},
+        {{"--preview", "b.png"}, 2, "needs a source file"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.args.back());
