@@ -7,7 +7,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
-"$root/scripts/deps.sh" build-essential cmake ninja-build qt6-base-dev qt6-qpa-plugins libtinygltf-dev nlohmann-json3-dev
+"$root/scripts/deps.sh" build-essential cmake ninja-build qt6-base-dev qt6-qpa-plugins libtinygltf-dev nlohmann-json3-dev libstb-dev
 cmake -S "$root" -B "$root/build-run" -G Ninja -DMOLV_TESTS=OFF >/dev/null
 cmake --build "$root/build-run" --target molvconv
 # The window, where Qt is there (configure leaves it out otherwise).

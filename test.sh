@@ -10,7 +10,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 jobs=$(nproc 2>/dev/null || echo 2)
 
 "$root/scripts/deps.sh" build-essential cmake ninja-build pkg-config libgtest-dev libcal3d12-dev libassimp-dev \
-    libtinygltf-dev nlohmann-json3-dev assimp-testmodels \
+    libtinygltf-dev nlohmann-json3-dev libstb-dev libpng-dev assimp-testmodels \
     qt6-base-dev qt6-qpa-plugins clang-14 libclang-rt-14-dev
 
 echo "== build and test" >&2

@@ -31,8 +31,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "molvconv: %s\nTry 'molvconv --help'.\n", opts.error.c_str());
         return kExitUsage;
     }
-    if (opts.srcFile.empty() && !opts.outFile.empty()) {
-        std::fputs("molvconv: an output name needs a source file\nTry 'molvconv --help'.\n", stderr);
+    if (opts.srcFile.empty() && (!opts.outFile.empty() || !opts.preview.empty())) {
+        std::fputs("molvconv: an output or preview name needs a source file\nTry 'molvconv --help'.\n", stderr);
         return kExitUsage;
     }
 

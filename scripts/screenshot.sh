@@ -11,7 +11,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 out=${1:-$root/docs/molvconv-gui.png}
 case "$out" in /*) ;; *) out=$PWD/$out ;; esac
 
-"$root/scripts/deps.sh" build-essential cmake ninja-build qt6-base-dev qt6-qpa-plugins libtinygltf-dev nlohmann-json3-dev \
+"$root/scripts/deps.sh" build-essential cmake ninja-build qt6-base-dev qt6-qpa-plugins libtinygltf-dev nlohmann-json3-dev libstb-dev \
     xvfb xauth x11-utils imagemagick fonts-dejavu-core
 build=$root/build-run
 cmake -S "$root" -B "$build" -G Ninja -DMOLV_TESTS=OFF >/dev/null

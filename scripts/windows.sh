@@ -25,7 +25,7 @@ done
 
 # googletest: its source, built with the cross compiler.
 "$root/scripts/deps.sh" build-essential cmake ninja-build g++-mingw-w64-x86-64-posix googletest wine wine64 \
-    libtinygltf-dev nlohmann-json3-dev
+    libtinygltf-dev nlohmann-json3-dev libstb-dev
 
 stamp() { echo "== $1 ($SECONDS s)" >&2; }
 

@@ -72,6 +72,15 @@ CmdLineOptions parseCommandLine(const std::string& cmdLine) {
                 } else {
                     o.error = "option " + w + " needs an output file name";
                 }
+            } else if (s == "--preview") {
+                if (i + 1 < words.size() && !words[i + 1].empty()) {
+                    o.preview = words[++i];
+                } else {
+                    o.error = "option " + w + " needs a picture file name";
+                }
+            } else if (s.rfind("--preview=", 0) == 0) {
+                o.preview = w.substr(10);
+                if (o.preview.empty()) o.error = "option --preview= needs a picture file name";
             } else if (s == "--batch") {
                 o.batch = true;
             } else if (s == "--recursive" || s == "-r") {
@@ -103,6 +112,7 @@ CmdLineOptions parseCommandLine(const std::string& cmdLine) {
     }
     if (o.batch && o.error.empty()) {
         if (!o.outFile.empty()) o.error = "--batch writes each set beside its source; it takes no output name";
+        if (!o.preview.empty()) o.error = "--batch makes no preview; --preview takes one source";
         if (o.paths.empty()) o.error = "--batch needs files or folders to convert";
     }
     return o;
@@ -129,6 +139,8 @@ std::string helpText(const std::string& programName) {
            "Options:\n"
            "  -o, --output NAME  write NAME instead; its extension picks the writer:\n" +
            outputTypesHelp() +
+           "      --preview PNG  after the conversion, write a picture of the written set\n"
+           "                     (read back from its files) as the PNG file PNG\n"
            "  -y, --yes          ask nothing: every question takes its default answer\n"
            "                     (always so when standard input is not a terminal)\n"
            "  -q, --quiet        do not print the log lines\n"

@@ -9,6 +9,7 @@ namespace molv {
 struct CmdLineOptions {
     std::string srcFile;  // remaining words joined with single blanks
     std::string outFile;  // -o / --output; empty: the derived name
+    std::string preview;  // --preview: the picture of the written set, as PNG
     bool dbg = false;       // -dbg in any case
     bool dbgExact = false;  // -dbg exactly: the log file goes to the current folder
     bool help = false;

@@ -6,6 +6,7 @@
 
 #include "convert/context.h"
 #include "convert/driver.h"
+#include "convert/preview.h"
 #include "convert/registry.h"
 #include "convert/settings.h"
 #include "convert/process.h"
@@ -212,6 +213,11 @@ int runConversion(Context& ctx, const CmdLineOptions& opts, const std::string& c
     if (!ok) {
         ctx.msgBox("Conversion failed: " + src);
         return kExitFailed;
+    }
+    if (!opts.preview.empty()) {
+        const std::string png = isAbsolutePath(opts.preview) ? opts.preview : joinPath(cwd, opts.preview);
+        // The set stays as written; the run fails for the picture asked for.
+        if (!writePreview(ctx, png)) return kExitFailed;
     }
     ctx.ui->notice(kConversionComplete);
     return kExitOk;

@@ -66,8 +66,10 @@ StartupResult startUp(Context& ctx, const std::string& cmdLine, const std::strin
 
 // P9: converts opts.srcFile (relative names from cwd when the file is
 // there, else from the work folder) to opts.outFile or the derived name.
-// Shows "Conversion complete" only on success; otherwise says why through
-// ctx. Returns the exit status.
+// With opts.preview, the picture of the written set follows; when it cannot
+// be written the run fails, the set staying as written. Shows "Conversion
+// complete" only on success; otherwise says why through ctx. Returns the
+// exit status.
 int runConversion(Context& ctx, const CmdLineOptions& opts, const std::string& cwd);
 
 // The rest of start-up without a source (P10, P11): file filter, the

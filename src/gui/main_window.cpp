@@ -12,14 +12,17 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QProgressBar>
+#include <QSplitter>
 #include <QThread>
 #include <QUrl>
 
 #include "convert/context.h"
 #include "convert/driver.h"
+#include "convert/preview.h"
 #include "convert/settings.h"
 #include "convert/startup.h"
 #include "gui/file_dialog.h"
+#include "gui/preview_view.h"
 #include "gui/qt_ui.h"
 #include "gui/window_text.h"
 
@@ -42,7 +45,14 @@ MainWindow::MainWindow(Context& ctx, QtUI& ui, QWidget* parent) : QMainWindow(pa
     List1_->setObjectName(QStringLiteral("List1"));
     List1_->setUniformItemSizes(true);
     List1_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    setCentralWidget(List1_);
+    // The log, and beside it the picture of the last converted set.
+    preview_ = new PreviewView(this);
+    auto* split = new QSplitter(this);
+    split->addWidget(List1_);
+    split->addWidget(preview_);
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 2);
+    setCentralWidget(split);
 
     m_file_ = menuBar()->addMenu(QStringLiteral("File"));
     m_file_->setObjectName(QStringLiteral("m_file"));
@@ -205,17 +215,26 @@ void MainWindow::convertSource(const std::string& path) {
         refreshMenus();
     }
     outputNameFor(ctx_, path);
+    preview_->showPicture({});
     runJob(
         [this] {
             if (!LoadFile(ctx_) || ctx_.app.readAbort || !modelToWrite(ctx_)) return false;
             ui_.setStoppable(false);  // a set once begun is written whole
-            return writeDispatch(ctx_);
+            if (!writeDispatch(ctx_)) return false;
+            drawPreview();
+            return true;
         },
         {});
 }
 
 void MainWindow::convertAtStart(const CmdLineOptions& opts, const std::string& cwd) {
-    runJob([this, opts, cwd] { return runConversion(ctx_, opts, cwd) == kExitOk; },
+    preview_->showPicture({});
+    runJob(
+        [this, opts, cwd] {
+            const bool ok = runConversion(ctx_, opts, cwd) == kExitOk;
+            if (ok) drawPreview();
+            return ok;
+        },
            [this](bool ok) {
                if (ok) {
                    emit programEnds(kExitOk);
@@ -224,6 +243,14 @@ void MainWindow::convertAtStart(const CmdLineOptions& opts, const std::string& c
                    finishStartupWithoutSource(ctx_);
                }
            });
+}
+
+void MainWindow::drawPreview() {
+    PreviewPicture pic = renderLastSet(ctx_);
+    // Queued ahead of the job's end, so the picture is up with its notice.
+    QMetaObject::invokeMethod(
+        preview_, [view = preview_, pic] { view->showPicture(pic.image, QString::fromStdString(pic.message)); },
+        Qt::QueuedConnection);
 }
 
 void MainWindow::runJob(std::function<bool()> work, std::function<void(bool)> done) {

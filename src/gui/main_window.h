@@ -29,6 +29,7 @@ namespace molv {
 
 struct Context;
 class QtUI;
+class PreviewView;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -76,6 +77,8 @@ private:
     void addToggle(QMenu* menu, const char* name, const QString& caption, bool SettingsMenu::*item, bool stored);
     void buildDevPanel();
     void runJob(std::function<bool()> work, std::function<void(bool)> done);
+    // On the worker, after a set was written: its picture for preview_.
+    void drawPreview();
     void jobFinished();
     void setRunning(bool on);
 
@@ -83,6 +86,7 @@ private:
     QtUI& ui_;
 
     QListWidget* List1_;
+    PreviewView* preview_;  // the picture of the last converted set
     QAction* mStat_;
     QProgressBar* progress_;
     QMenu* m_file_;

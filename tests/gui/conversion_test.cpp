@@ -15,6 +15,8 @@
 #include <QUrl>
 
 #include "gui/file_dialog.h"
+#include "gui/preview_view.h"
+#include "model/preview_raster.h"
 #include "gui_support.h"
 #include "support/cal3d_check.h"
 
@@ -77,6 +79,11 @@ TEST(Conversion, OpenAndConvertThroughTheDialog) {
     EXPECT_TRUE(logged(p, "Read complete: "));
     EXPECT_TRUE(logged(p, "Write complete"));
     EXPECT_EQ(p.action("mStat")->text().toStdString(), "[ Done ]");
+    // The picture of what was written, beside the log.
+    auto* preview = p.window->findChild<PreviewView*>(QStringLiteral("preview"));
+    ASSERT_NE(preview, nullptr);
+    EXPECT_EQ(preview->picture().width(), kPreviewSize);
+    EXPECT_FALSE(preview->pixmap().isNull());
     expectCal3dLoads(p, dir + "stool");
     // The next dialog opens where this one was left.
     FileOpenDialog again(p.ctx.app.fileFilter, p.ctx.settings.lastLoadPath);

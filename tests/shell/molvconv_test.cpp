@@ -9,6 +9,7 @@
 #include "shell/run_exe.h"
 #include "util/fileio.h"
 #include "util/fspath.h"
+#include "util/image.h"
 #include "support/cal3d_check.h"
 #include "support/test_support.h"
 
@@ -351,6 +352,42 @@ TEST_F(Program, BatchConvertsEachModelOnItsOwnAndCountsTheFailures) {
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"--batch"}, {"--batch", "-j", "0", "models"}, {"--batch", "models", "-o", "x.cmf"}})
         EXPECT_EQ(run(args).status, 2) << args.back();
+}
+
+TEST_F(Program, PreviewIsWrittenOrItsFailureFailsTheRun) {
+    box();
+    RunResult r = run({"box.obj", "--preview", "box.png"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Conversion complete\n");
+    Image pic;
+    std::string err;
+    ASSERT_TRUE(decodeImage(readFile(cwd + "box.png"), "box.png", pic, err)) << err;
+    EXPECT_EQ(pic.width, 512);
+    EXPECT_EQ(pic.height, 512);
+
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string err;
+    } rows[] = {
+        {{"box.obj", "--preview=no such folder/box.png"}, 1, "Cannot write the preview " + cwd + "no such folder/box.png"},
+        {{"box.obj", "-o", "other.obj", "--preview", "o.png"}, 1, "no Cal3D set"},
+        {{"box.obj", "--preview"}, 2, "--preview"},
+        {{"--batch", "box.obj", "--preview", "b.png"}, 2, "--preview"},
+        {{"--preview", "b.png"}, 2, "needs a source file"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.args.back());
+        fs::remove(cwd + "box.cmf");
+        r = run(row.args);
+        EXPECT_EQ(r.status, row.status);
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find(row.err), std::string::npos) << r.err;
+    }
+    // The set stays when only its picture failed.
+    EXPECT_TRUE(fs::exists(cwd + "other.obj"));
+    r = run({"box.obj", "--preview=no such folder/box.png"});
+    EXPECT_TRUE(fs::exists(cwd + "box.cmf"));
 }
 
 }  // namespace

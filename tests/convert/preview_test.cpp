@@ -1,0 +1,163 @@
+// The preview of a converted set: golden pictures of small models, the
+// textures it shows or does without, and a picture that cannot be written.
+// MOLV_UPDATE_GOLDEN=1 rewrites the golden pictures instead of comparing;
+// look at them before committing.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "convert/preview.h"
+#include "support/harness.h"
+#include "support/test_support.h"
+#include "util/fileio.h"
+#include "util/image.h"
+
+namespace molv {
+namespace {
+
+using test::dataPath;
+using test::tempDir;
+using test::writeFile;
+
+constexpr int kSize = 128;
+
+struct PreviewTest : ::testing::Test, test::TestContext {
+    std::string dir;
+
+    void SetUp() override {
+        dir = tempDir("preview");
+        ctx.app.configDir = dir;
+        ctx.app.workdir = dir;
+    }
+
+    // Converts src into this test's folder and draws what was written.
+    PreviewPicture convertAndDraw(const std::string& src, const std::string& name) {
+        EXPECT_TRUE(test::convert(ctx, src, dir + name + ".cmf")) << src;
+        return renderLastSet(ctx, kSize);
+    }
+
+    std::vector<std::string> previewLogLines() const {
+        std::vector<std::string> lines;
+        for (const std::string& l : ui.everyLogLine)
+            if (l.rfind("Preview: texture", 0) == 0) lines.push_back(l);
+        return lines;
+    }
+};
+
+// Pixels whose channels differ by more than 16 from the golden picture's;
+// a few hundredths of the picture may, for rounding across compilers.
+TEST_F(PreviewTest, SmallModelsMatchTheirGoldenPictures) {
+    const struct {
+        const char* model;   // under tests/data
+        const char* golden;  // under tests/data/preview
+    } rows[] = {
+        {"../../examples/stool.obj", "stool.png"},  // BMP textures
+        {"gltf/BoxTextured.gltf", "BoxTextured.png"},  // a PNG texture
+        {"3ds/spider_assimp.3ds", "spider.png"},  // six materials, the textures missing
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.model);
+        PreviewPicture pic = convertAndDraw(dataPath(row.model), "m");
+        ASSERT_TRUE(pic.ok) << pic.message;
+        ASSERT_EQ(pic.image.width, kSize);
+        const std::string goldenPath = dataPath(std::string("preview/") + row.golden);
+        if (std::getenv("MOLV_UPDATE_GOLDEN")) {
+            writeFile(goldenPath, encodePng(pic.image));
+            continue;
+        }
+        Image want;
+        std::string err;
+        ASSERT_TRUE(decodeImage(test::readFile(goldenPath), goldenPath, want, err)) << goldenPath << ": " << err;
+        ASSERT_EQ(want.width, kSize);
+        ASSERT_EQ(want.height, kSize);
+        int differing = 0;
+        std::string first;
+        for (int y = 0; y < kSize; ++y)
+            for (int x = 0; x < kSize; ++x)
+                for (int k = 0; k < 3; ++k)
+                    if (std::abs(int(want.at(x, y)[k]) - int(pic.image.at(x, y)[k])) > 16) {
+                        if (first.empty())
+                            first = "(" + std::to_string(x) + ", " + std::to_string(y) + ") channel " +
+                                    std::to_string(k) + ": " + std::to_string(want.at(x, y)[k]) + " wanted, " +
+                                    std::to_string(pic.image.at(x, y)[k]) + " drawn";
+                        ++differing;
+                        break;
+                    }
+        EXPECT_LE(differing, kSize * kSize / 50) << "first at " << first;
+    }
+}
+
+// A square facing the viewer, green, its texture map tex.tga: the middle
+// of the picture shows the texture's red when the map reads, else the
+// green, with one log line saying why.
+TEST_F(PreviewTest, TextureShownWhenReadableElseTheColourAndOneLogLine) {
+    const std::string obj =
+        "mtllib sq.mtl\n"
+        "v -50 0 0\nv 50 0 0\nv 50 100 0\nv -50 100 0\n"
+        "vt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\n"
+        "usemtl paint\nf 1/1 2/2 3/3 4/4\n";
+    // Uncompressed true-colour TGA, 2 x 2 pixels, blue green red.
+    std::string tga("\0\0\2\0\0\0\0\0\0\0\0\0\2\0\2\0\x18\0", 18);
+    for (int i = 0; i < 4; ++i) tga += std::string("\x10\x10\xF0", 3);
+    const struct {
+        const char* what;
+        std::string texture;  // the bytes of tex.tga; "-" for no file
+        bool red;
+    } rows[] = {
+        {"readable", tga, true},
+        {"missing", "-", false},
+        {"damaged", "\x01\x02garbage", false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        const std::string src = tempDir("square");
+        writeFile(src + "sq.obj", obj);
+        writeFile(src + "sq.mtl", "newmtl paint\nKd 0.1 0.9 0.1\nmap_Kd tex.tga\n");
+        if (row.texture != "-") writeFile(src + "tex.tga", row.texture);
+        ui.everyLogLine.clear();
+        PreviewPicture pic = convertAndDraw(src + "sq.obj", "sq");
+        ASSERT_TRUE(pic.ok) << pic.message;
+        // The square's middle is the middle of the picture's upper part.
+        const std::uint8_t* p = pic.image.at(kSize / 2, kSize * 83 / 200);
+        if (row.red) {
+            EXPECT_GT(p[0], 2 * p[1]);
+            EXPECT_GT(p[0], 2 * p[2]);
+            EXPECT_TRUE(previewLogLines().empty());
+        } else {
+            EXPECT_GT(p[1], 2 * p[0]);
+            EXPECT_GT(p[1], 2 * p[2]);
+            ASSERT_EQ(previewLogLines().size(), 1u);
+            EXPECT_NE(previewLogLines()[0].find("tex.tga"), std::string::npos) << previewLogLines()[0];
+        }
+    }
+}
+
+TEST_F(PreviewTest, AFailedPictureIsReportedNamingTheFileAndTheSetStays) {
+    const std::string src = dataPath("../../examples/stool.obj");
+    ASSERT_TRUE(test::convert(ctx, src, dir + "stool.cmf"));
+    const std::string cmf = test::readFile(dir + "stool.cmf");
+    const std::string png = dir + "no such folder/stool.png";
+    EXPECT_FALSE(writePreview(ctx, png, kSize));
+    ASSERT_FALSE(ui.boxes.empty());
+    EXPECT_NE(ui.boxes.back().text.find("Cannot write the preview " + png), std::string::npos) << ui.boxes.back().text;
+    EXPECT_EQ(test::readFile(dir + "stool.cmf"), cmf);
+    EXPECT_FALSE(std::filesystem::exists(dir + "no such folder"));
+
+    // Written, it is a PNG of the size asked for.
+    EXPECT_TRUE(writePreview(ctx, dir + "stool.png", kSize));
+    Image back;
+    std::string err;
+    ASSERT_TRUE(decodeImage(test::readFile(dir + "stool.png"), "stool.png", back, err)) << err;
+    EXPECT_EQ(back.width, kSize);
+
+    // Only a Cal3D set has a picture.
+    ASSERT_TRUE(test::convert(ctx, src, dir + "stool.obj"));
+    EXPECT_FALSE(writePreview(ctx, dir + "other.png", kSize));
+    EXPECT_NE(ui.boxes.back().text.find("no Cal3D set"), std::string::npos) << ui.boxes.back().text;
+    EXPECT_FALSE(fileExists(dir + "other.png"));
+}
+
+}  // namespace
+}  // namespace molv
