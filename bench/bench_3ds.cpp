@@ -4,8 +4,6 @@
 //
 //   bench_3ds [objects] [quads-per-side] [repeats] [keep]
 // With "keep" the generated model and its output stay in the temp folder.
-#include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -15,21 +13,13 @@
 
 #include <unistd.h>
 
+#include "bench_common.h"
+
 #include "formats/tds_reader.h"
-#include "convert/context.h"
-#include "convert/driver.h"
-#include "core/scripted_ui.h"
 #include "util/binio.h"
 #include "util/fileio.h"
 
-#ifdef MOLV_HAVE_ASSIMP
-#include <assimp/Importer.hpp>
-#include <assimp/scene.h>
-#endif
-
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 // Chunks are written with a placeholder length, patched when closed.
 struct Writer {
@@ -171,13 +161,6 @@ std::string makeModel(int objects, int n, long& triangles) {
     return k.w.bytes();
 }
 
-double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -201,63 +184,10 @@ int main(int argc, char** argv) {
     std::printf("model: %d objects, %ld triangles, %d vertices, %.1f MB\n", objects, triangles,
                 objects * (n + 1) * (n + 1), static_cast<double>(bytes.size()) / 1e6);
 
-    std::vector<double> readT, convT, assimpT;
-    for (int r = 0; r < repeats; ++r) {
-        {
-            molv::ScriptedUI ui;
-            molv::Context ctx(ui);
-            auto t0 = Clock::now();
-            molv::ReadEnv env = ctx.readEnv();
-            bool ok = molv::Read3DS(env, src).ok();
-            readT.push_back(ms(Clock::now() - t0));
-            if (!ok || ctx.model.ttlnum_Faces != triangles) {
-                std::fprintf(stderr, "read failed: %d faces\n", ctx.model.ttlnum_Faces);
-                return 1;
-            }
-        }
-        {
-            molv::ScriptedUI ui;
-            molv::Context ctx(ui);
-            ctx.app.workdir = dir.string() + "/";
-            auto t0 = Clock::now();
-            bool ok = molv::convertFile(ctx, src, "");
-            convT.push_back(ms(Clock::now() - t0));
-            if (!ok) {
-                std::fprintf(stderr, "conversion failed%s%s\n", ui.boxes.empty() ? "" : ": ",
-                             ui.boxes.empty() ? "" : ui.boxes.back().text.c_str());
-                return 1;
-            }
-        }
-#ifdef MOLV_HAVE_ASSIMP
-        {
-            Assimp::Importer imp;
-            auto t0 = Clock::now();
-            const aiScene* sc = imp.ReadFile(src, 0);
-            assimpT.push_back(ms(Clock::now() - t0));
-            if (!sc) {
-                std::fprintf(stderr, "assimp: %s\n", imp.GetErrorString());
-                return 1;
-            }
-            if (r == 0) {
-                long at = 0;
-                for (unsigned i = 0; i < sc->mNumMeshes; ++i) at += sc->mMeshes[i]->mNumFaces;
-                std::printf("assimp read %u meshes, %ld faces\n", sc->mNumMeshes, at);
-            }
-        }
-#endif
-    }
-    const long long cmf = static_cast<long long>(std::filesystem::file_size(dir / "sheets.cmf"));
-    std::printf("molvConv read only        : median %8.2f ms (min %.2f)\n", median(readT),
-                *std::min_element(readT.begin(), readT.end()));
-    std::printf("molvConv whole conversion : median %8.2f ms (min %.2f), .cmf %lld bytes\n", median(convT),
-                *std::min_element(convT.begin(), convT.end()), cmf);
-#ifdef MOLV_HAVE_ASSIMP
-    std::printf("assimp ReadFile (no flags): median %8.2f ms (min %.2f)\n", median(assimpT),
-                *std::min_element(assimpT.begin(), assimpT.end()));
-    std::printf("assimp import / molvConv conversion = %.2fx\n", median(assimpT) / median(convT));
-#else
-    std::printf("assimp not available: no comparison\n");
-#endif
+    const int status = bench::readConvertImport(src, dir, triangles, repeats, "molvConv read only",
+                                                [&](molv::ReadEnv& env) { return molv::Read3DS(env, src).ok(); });
+    if (status != 0) return status;
+    std::printf(".cmf written: %lld bytes\n", static_cast<long long>(std::filesystem::file_size(dir / "sheets.cmf")));
     if (argc > 4 && std::string(argv[4]) == "keep") {
         std::printf("kept in %s\n", dir.string().c_str());
     } else {

@@ -4,8 +4,6 @@
 // assimp from the same file.
 //
 //   bench_dae [objects] [quads-per-side] [repeats]
-#include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -13,23 +11,14 @@
 #include <string>
 #include <vector>
 
-#include <time.h>
 #include <unistd.h>
 
+#include "bench_common.h"
+
 #include "formats/dae_reader.h"
-#include "convert/context.h"
-#include "convert/driver.h"
-#include "core/scripted_ui.h"
 #include "util/fileio.h"
 
-#ifdef MOLV_HAVE_ASSIMP
-#include <assimp/Importer.hpp>
-#include <assimp/scene.h>
-#endif
-
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 void num(std::string& out, double v) {
     char buf[32];
@@ -150,21 +139,6 @@ std::string makeDocument(int objects, int n, long& triangles) {
     return d;
 }
 
-double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-// CPU time of this thread: the machine may be shared, and both contenders
-// are single-threaded.
-double cpuMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -188,71 +162,10 @@ int main(int argc, char** argv) {
     std::printf("document: %d geometries, %ld triangles, %d positions, %.1f MB\n", objects, triangles,
                 objects * (n + 1) * (n + 1), static_cast<double>(bytes.size()) / 1e6);
 
-    std::vector<double> readT, convT, assimpT, readC, convC, assimpC;
-    for (int r = 0; r < repeats; ++r) {
-        {
-            molv::ScriptedUI ui;
-            molv::Context ctx(ui);
-            ctx.app.srcFile = src;
-            auto t0 = Clock::now();
-            const double c0 = cpuMs();
-            molv::ReadEnv env = ctx.readEnv();
-            bool ok = molv::LoadDae(env, src).ok();
-            readC.push_back(cpuMs() - c0);
-            readT.push_back(ms(Clock::now() - t0));
-            if (!ok || ctx.model.ttlnum_Faces != triangles) {
-                std::fprintf(stderr, "read failed: %d faces\n", ctx.model.ttlnum_Faces);
-                return 1;
-            }
-        }
-        {
-            molv::ScriptedUI ui;
-            molv::Context ctx(ui);
-            ctx.app.workdir = dir.string() + "/";
-            auto t0 = Clock::now();
-            const double c0 = cpuMs();
-            bool ok = molv::convertFile(ctx, src, "");
-            convC.push_back(cpuMs() - c0);
-            convT.push_back(ms(Clock::now() - t0));
-            if (!ok || ctx.model.ttlnum_Faces != triangles) {
-                std::fprintf(stderr, "conversion failed%s%s\n", ui.boxes.empty() ? "" : ": ",
-                             ui.boxes.empty() ? "" : ui.boxes.back().text.c_str());
-                return 1;
-            }
-        }
-#ifdef MOLV_HAVE_ASSIMP
-        {
-            Assimp::Importer imp;
-            auto t0 = Clock::now();
-            const double c0 = cpuMs();
-            const aiScene* sc = imp.ReadFile(src, 0);
-            assimpC.push_back(cpuMs() - c0);
-            assimpT.push_back(ms(Clock::now() - t0));
-            if (!sc) {
-                std::fprintf(stderr, "assimp: %s\n", imp.GetErrorString());
-                return 1;
-            }
-            if (r == 0) {
-                long at = 0;
-                for (unsigned i = 0; i < sc->mNumMeshes; ++i) at += sc->mMeshes[i]->mNumFaces;
-                std::printf("assimp read %u meshes, %ld faces\n", sc->mNumMeshes, at);
-            }
-        }
-#endif
-    }
-    const long long cmf = static_cast<long long>(std::filesystem::file_size(dir / "sheets.cmf"));
-    auto line = [](const char* what, const std::vector<double>& wall, const std::vector<double>& cpu) {
-        std::printf("%-27s: wall median %8.2f ms (min %8.2f), cpu median %8.2f ms (min %8.2f)\n", what, median(wall),
-                    *std::min_element(wall.begin(), wall.end()), median(cpu), *std::min_element(cpu.begin(), cpu.end()));
-    };
-    line("molvConv read only", readT, readC);
-    line("molvConv whole conversion", convT, convC);
-    std::printf(".cmf written: %lld bytes\n", cmf);
-#ifdef MOLV_HAVE_ASSIMP
-    line("assimp ReadFile (no flags)", assimpT, assimpC);
-    std::printf("whole conversion vs assimp import: %.2fx faster (cpu medians), %.2fx (wall medians)\n",
-                median(assimpC) / median(convC), median(assimpT) / median(convT));
-#endif
+    const int status = bench::readConvertImport(src, dir, triangles, repeats, "molvConv read only",
+                                                [&](molv::ReadEnv& env) { return molv::LoadDae(env, src).ok(); });
+    if (status != 0) return status;
+    std::printf(".cmf written: %lld bytes\n", static_cast<long long>(std::filesystem::file_size(dir / "sheets.cmf")));
     std::error_code ec;
     if (!std::getenv("BENCH_KEEP")) std::filesystem::remove_all(dir, ec);
     return 0;

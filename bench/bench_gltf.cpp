@@ -4,8 +4,6 @@
 // in the same run, imported by assimp from the same file.
 //
 //   bench_gltf [quads-per-side] [repeats]
-#include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -15,23 +13,14 @@
 #include <string>
 #include <vector>
 
-#include <time.h>
 #include <unistd.h>
 
-#include "convert/context.h"
-#include "convert/driver.h"
-#include "core/scripted_ui.h"
+#include "bench_common.h"
+
 #include "formats/gltf_reader.h"
 #include "util/fileio.h"
 
-#ifdef MOLV_HAVE_ASSIMP
-#include <assimp/Importer.hpp>
-#include <assimp/scene.h>
-#endif
-
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 template <class T>
 void put(std::string& b, const std::vector<T>& v) {
@@ -95,25 +84,6 @@ std::string makeGlb(int n, long& triangles) {
     return glb;
 }
 
-double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-// CPU time of this thread: the machine may be shared, and both contenders
-// are single-threaded.
-double cpuMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-void line(const char* what, const std::vector<double>& wall, const std::vector<double>& cpu) {
-    std::printf("%-32s wall median %8.1f ms   cpu median %8.1f ms\n", what, median(wall), median(cpu));
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -136,60 +106,9 @@ int main(int argc, char** argv) {
     std::printf("sheet.glb: %ld triangles, %d positions, %.1f MB\n", triangles, (n + 1) * (n + 1),
                 static_cast<double>(bytes.size()) / 1e6);
 
-    std::vector<double> readT, convT, assimpT, readC, convC, assimpC;
-    for (int r = 0; r < repeats; ++r) {
-        {
-            molv::ScriptedUI ui;
-            molv::Context ctx(ui);
-            ctx.app.srcFile = src;
-            auto t0 = Clock::now();
-            const double c0 = cpuMs();
-            molv::ReadEnv env = ctx.readEnv();
-            const bool ok = molv::LoadGltf(env, src).ok();
-            readC.push_back(cpuMs() - c0);
-            readT.push_back(ms(Clock::now() - t0));
-            if (!ok || ctx.model.ttlnum_Faces != triangles) {
-                std::fprintf(stderr, "read failed: %d faces\n", ctx.model.ttlnum_Faces);
-                return 1;
-            }
-        }
-        {
-            molv::ScriptedUI ui;
-            molv::Context ctx(ui);
-            ctx.app.workdir = dir.string() + "/";
-            auto t0 = Clock::now();
-            const double c0 = cpuMs();
-            const bool ok = molv::convertFile(ctx, src, "");
-            convC.push_back(cpuMs() - c0);
-            convT.push_back(ms(Clock::now() - t0));
-            if (!ok) {
-                std::fprintf(stderr, "conversion failed%s%s\n", ui.boxes.empty() ? "" : ": ",
-                             ui.boxes.empty() ? "" : ui.boxes.back().text.c_str());
-                return 1;
-            }
-        }
-#ifdef MOLV_HAVE_ASSIMP
-        {
-            Assimp::Importer imp;
-            auto t0 = Clock::now();
-            const double c0 = cpuMs();
-            const aiScene* sc = imp.ReadFile(src, 0);
-            assimpC.push_back(cpuMs() - c0);
-            assimpT.push_back(ms(Clock::now() - t0));
-            if (!sc || sc->mNumMeshes != 1 || sc->mMeshes[0]->mNumFaces != static_cast<unsigned>(triangles)) {
-                std::fprintf(stderr, "assimp failed: %s\n", imp.GetErrorString());
-                return 1;
-            }
-        }
-#endif
-    }
-    line("molvConv read (LoadGltf)", readT, readC);
-    line("molvConv whole conversion", convT, convC);
-#ifdef MOLV_HAVE_ASSIMP
-    line("assimp ReadFile (no flags)", assimpT, assimpC);
-    std::printf("whole conversion vs assimp import: %.2fx faster (cpu medians), %.2fx (wall medians)\n",
-                median(assimpC) / median(convC), median(assimpT) / median(convT));
-#endif
+    const int status = bench::readConvertImport(src, dir, triangles, repeats, "molvConv read (LoadGltf)",
+                                                [&](molv::ReadEnv& env) { return molv::LoadGltf(env, src).ok(); });
+    if (status != 0) return status;
     std::error_code ec;
     if (!std::getenv("BENCH_KEEP")) std::filesystem::remove_all(dir, ec);
     return 0;

@@ -14,6 +14,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "bench_common.h"
+
 #include <algorithm>
 #include <charconv>
 #include <chrono>
@@ -271,21 +273,10 @@ struct Case {
 }  // namespace
 
 int main(int argc, char** argv) {
-    int reps = 3;
-    bool quick = false, keep = false;
-    for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        if (a == "--quick") {
-            quick = true;
-        } else if (a == "--keep") {
-            keep = true;
-        } else if (a == "--reps" && i + 1 < argc) {
-            reps = std::max(1, std::atoi(argv[++i]));
-        } else {
-            std::fprintf(stderr, "usage: %s [--quick] [--reps N] [--keep]\n", argv[0]);
-            return 2;
-        }
-    }
+    bench::Options opt;
+    if (!bench::parseOptions(argc, argv, opt)) return 2;
+    const int reps = opt.reps;
+    const bool quick = opt.quick, keep = opt.keep;
     namespace fs = std::filesystem;
     const fs::path dir = fs::temp_directory_path() / ("molv_bench_obj_" + std::to_string(::getpid()));
     fs::create_directories(dir);

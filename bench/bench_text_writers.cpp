@@ -20,6 +20,8 @@
 
 #include <unistd.h>
 
+#include "bench_common.h"
+
 #include "convert/context.h"
 #include "core/scripted_ui.h"
 #include "formats/an8_writer.h"
@@ -62,21 +64,10 @@ struct Times {
 }  // namespace
 
 int main(int argc, char** argv) {
-    bool quick = false, keep = false;
-    int reps = 3;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (a == "--quick") {
-            quick = true;
-        } else if (a == "--keep") {
-            keep = true;
-        } else if (a == "--reps" && i + 1 < argc) {
-            reps = std::max(1, std::atoi(argv[++i]));
-        } else {
-            std::fprintf(stderr, "usage: %s [--quick] [--reps N] [--keep]\n", argv[0]);
-            return 2;
-        }
-    }
+    bench::Options opt;
+    if (!bench::parseOptions(argc, argv, opt)) return 2;
+    const int reps = opt.reps;
+    const bool quick = opt.quick, keep = opt.keep;
     const std::filesystem::path dir =
         std::filesystem::temp_directory_path() / ("molv_bench_text_" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);

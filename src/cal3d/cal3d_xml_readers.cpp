@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "cal3d/cal3d_store.h"
 #include "cal3d/xml_tag.h"
 #include "core/diagnostics.h"
 #include "core/settings.h"
@@ -19,10 +20,6 @@ namespace molv {
 
 namespace {
 
-constexpr std::int32_t kMaxLodSteps = 1000;
-constexpr std::int32_t kMaxUvSets = 10;
-constexpr std::int32_t kMaxInfluences = 100;
-constexpr std::int32_t kMaxMaterialNumber = 4095;
 // The fewest bytes an element takes ("<FACE VERTEXID="0 1 2"/>" is 24,
 // "<BONE ID="0">" 12): a count above the file's bytes over this is a lie.
 constexpr std::int64_t kMinElementBytes = 10;
@@ -196,18 +193,7 @@ private:
             v.num_UVs = static_cast<std::int16_t>(maps);
         }
         m_.Meshes[static_cast<std::size_t>(mesh_)].num_UVsets = maps;
-        group_ = m_.AddFaceGroup(false, -1, m_.ttlnum_Faces);
-        FaceGroup& fg = m_.FaceGrps[static_cast<std::size_t>(group_)];
-        fg.MtlID = mt;
-        fg.num_maps = maps;
-        fg.num_lod_steps = lod;
-        fg.num_springs = springs;
-        fg.FgFaces.assign(static_cast<std::size_t>(nf) + 1, 0);
-        fg.FgGlblFaces.assign(static_cast<std::size_t>(nf) + 1, 0);
-        if (mt >= 0 && mt < m_.nMaterials) {
-            Material& mat = m_.Materials[static_cast<std::size_t>(mt)];
-            if (mat.use_count < INT16_MAX) mat.use_count += 1;
-        }
+        group_ = addSubmeshGroup(m_, mt, nf, maps, lod, springs);
         return {};
     }
 
@@ -420,12 +406,7 @@ ReadResult readXrfText(ReadEnv& env, std::string_view text, const std::string& s
     if (!root) return w.fail("no MATERIAL element: not a Cal3D XML material");
     mt.maps.resize(static_cast<std::size_t>(mt.nMaps) + 1);
     env.diag.logMsg("Materials[" + std::to_string(n) + "]  XRF file: " + source + "    Name:" + mt.name);
-    ModelStore& m = env.model;
-    if (m.nMaterials < n + 1) m.nMaterials = n + 1;
-    if (m.Materials.size() < static_cast<std::size_t>(m.nMaterials) + 1)
-        m.Materials.resize(static_cast<std::size_t>(m.nMaterials) + 1);
-    mt.use_count = m.Materials[static_cast<std::size_t>(n)].use_count;
-    m.Materials[static_cast<std::size_t>(n)] = std::move(mt);
+    storeMaterial(env.model, n, std::move(mt));
     return {};
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "cal3d/cal3d_store.h"
 #include "core/diagnostics.h"
 #include "core/settings.h"
 #include "model/io_env.h"
@@ -15,9 +16,6 @@ namespace molv {
 
 namespace {
 
-constexpr std::int32_t kMaxLodSteps = 1000;
-constexpr std::int32_t kMaxUvSets = 10;
-constexpr std::int32_t kMaxInfluences = 100;
 constexpr std::int64_t kVertexFixedBytes = 6 * 4 + 2 * 4 + 4;  // position, normal, collapse, influence count
 
 class CmfReader {
@@ -99,23 +97,9 @@ private:
                                   ", beyond the " + std::to_string(m_.nMaterials) + " materials read");
         m_.reserveFor(nv, nf);
         const std::int32_t base = m_.AddMeshVertices(mesh_, nv);
-        const std::int32_t faceBase = m_.ttlnum_Faces;
         Mesh& mesh = m_.Meshes[static_cast<std::size_t>(mesh_)];
         mesh.num_UVsets = maps;
-        const std::int32_t g = m_.AddFaceGroup(false, -1, faceBase);
-        {
-            FaceGroup& fg = m_.FaceGrps[static_cast<std::size_t>(g)];
-            fg.MtlID = mt;
-            fg.num_maps = maps;
-            fg.num_lod_steps = lod;
-            fg.num_springs = springs;
-            fg.FgFaces.assign(static_cast<std::size_t>(nf) + 1, 0);
-            fg.FgGlblFaces.assign(static_cast<std::size_t>(nf) + 1, 0);
-        }
-        if (mt >= 0 && mt < m_.nMaterials) {
-            Material& mat = m_.Materials[static_cast<std::size_t>(mt)];
-            if (mat.use_count < INT16_MAX) mat.use_count += 1;
-        }
+        const std::int32_t g = addSubmeshGroup(m_, mt, nf, maps, lod, springs);
         m_.readPos = static_cast<std::int32_t>(r_.pos());
 
         for (std::int32_t i = 0; i < nv; ++i) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "cal3d/cal3d_store.h"
 #include "core/diagnostics.h"
 #include "model/io_env.h"
 #include "model/store.h"
@@ -13,9 +14,6 @@
 namespace molv {
 
 namespace {
-
-// As many materials as a prop set may have.
-constexpr std::int32_t kMaxMaterialNumber = 4095;
 
 std::string dropNuls(std::string_view s) {
     std::string t;
@@ -104,12 +102,7 @@ ReadResult readCrfBytes(ReadEnv& env, std::string_view bytes, const std::string&
         env.diag.logMsg("Texture_name=" + map);
     }
     env.diag.logMsg("--------------------");
-    ModelStore& m = env.model;
-    if (m.nMaterials < n + 1) m.nMaterials = n + 1;
-    if (m.Materials.size() < static_cast<std::size_t>(m.nMaterials) + 1)
-        m.Materials.resize(static_cast<std::size_t>(m.nMaterials) + 1);
-    mt.use_count = m.Materials[static_cast<std::size_t>(n)].use_count;
-    m.Materials[static_cast<std::size_t>(n)] = std::move(mt);
+    storeMaterial(env.model, n, std::move(mt));
     return {};
 }
 

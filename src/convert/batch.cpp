@@ -53,6 +53,7 @@ bool isModelFile(const fs::path& p, bool devMode) {
 
 // One line of text: a message's line breaks become " | ".
 std::string oneLine(std::string s) {
+    while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
     replaceAll(s, "\r\n", " | ");
     replaceAll(s, "\n", " | ");
     if (s.size() > 300) s = s.substr(0, 297) + "...";
@@ -121,7 +122,7 @@ std::vector<BatchItem> batchSources(const std::vector<std::string>& paths, const
 }
 
 void convertBatch(const Context& base, std::vector<BatchItem>& items, int jobs,
-                  const std::function<void(const std::string&)>& line) {
+                  const std::function<void(const std::string&)>& line, const std::function<bool()>& stopped) {
     // Sources whose sets share a name ("a.obj" and "a.3ds") must not be
     // written at the same time: each such group is one task, in order.
     QuietUI scratchUi;
@@ -143,7 +144,10 @@ void convertBatch(const Context& base, std::vector<BatchItem>& items, int jobs,
     auto worker = [&] {
         for (std::size_t t; (t = next.fetch_add(1)) < tasks.size();)
             for (std::size_t i : tasks[t]) {
-                convertOne(base, items[i]);
+                if (stopped && stopped())
+                    items[i].reason = "stopped before it began";
+                else
+                    convertOne(base, items[i]);
                 std::lock_guard<std::mutex> lock(printing);
                 line(batchResultLine(items[i]));
             }

@@ -29,9 +29,12 @@ std::vector<BatchItem> batchSources(const std::vector<std::string>& paths, const
 // fresh context taking its settings, folders and mode from `base`. Items
 // writing the same output set are converted one after another, in their
 // order. `line` gets each result line as the item ends (from the worker's
-// thread, one call at a time).
+// thread, one call at a time). Once `stopped` says so, no further item
+// begins: those left fail as stopped; the ones under way finish, so no set
+// is left half-written.
 void convertBatch(const Context& base, std::vector<BatchItem>& items, int jobs,
-                  const std::function<void(const std::string&)>& line);
+                  const std::function<void(const std::string&)>& line,
+                  const std::function<bool()>& stopped = {});
 
 // "converted  NAME" or "failed     NAME: REASON".
 std::string batchResultLine(const BatchItem& item);

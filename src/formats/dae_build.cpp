@@ -22,34 +22,6 @@ namespace molv::dae {
 
 namespace {
 
-// A URI path's %XX escapes decoded ("my%20wood.png").
-std::string percentDecoded(std::string_view s) {
-    std::string out;
-    out.reserve(s.size());
-    auto hexv = [](char c) -> int {
-        if (c >= '0' && c <= '9') return c - '0';
-        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-        return -1;
-    };
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '%' && i + 2 < s.size() && hexv(s[i + 1]) >= 0 && hexv(s[i + 2]) >= 0) {
-            out += static_cast<char>(hexv(s[i + 1]) * 16 + hexv(s[i + 2]));
-            i += 2;
-        } else {
-            out += s[i];
-        }
-    }
-    return out;
-}
-
-std::uint8_t colourByte(double v) {
-    double r = std::nearbyint(v * 255.0);
-    if (!(r >= 0)) return 0;
-    if (r > 255) return 255;
-    return static_cast<std::uint8_t>(r);
-}
-
 double det3(const Mat4& m) {
     const double a = m.m[0][0], b = m.m[0][1], c = m.m[0][2];
     const double d = m.m[1][0], e = m.m[1][1], f = m.m[1][2];

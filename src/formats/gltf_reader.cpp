@@ -90,31 +90,6 @@ bool keepImageUndecoded(tinygltf::Image*, const int, std::string*, std::string*,
     return true;
 }
 
-std::string percentDecoded(std::string_view s) {
-    auto hexv = [](char c) -> int {
-        if (c >= '0' && c <= '9') return c - '0';
-        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-        return -1;
-    };
-    std::string out;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '%' && i + 2 < s.size() && hexv(s[i + 1]) >= 0 && hexv(s[i + 2]) >= 0) {
-            out += static_cast<char>(hexv(s[i + 1]) * 16 + hexv(s[i + 2]));
-            i += 2;
-        } else {
-            out += s[i];
-        }
-    }
-    return out;
-}
-
-std::uint8_t colourByte(double v) {
-    const double r = std::nearbyint(v * 255.0);
-    if (!(r >= 0)) return 0;
-    return r > 255 ? 255 : static_cast<std::uint8_t>(r);
-}
-
 // The JSON parser's "... at line 3, column 7: ..." as a line number.
 std::int64_t lineOfJsonError(const std::string& err) {
     const std::size_t at = err.find("at line ");

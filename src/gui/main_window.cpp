@@ -6,6 +6,7 @@
 #include <QDockWidget>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileDialog>
 #include <QFormLayout>
 #include <QLineEdit>
 #include <QListWidget>
@@ -15,7 +16,11 @@
 #include <QSplitter>
 #include <QThread>
 #include <QUrl>
+#include <algorithm>
+#include <memory>
+#include <thread>
 
+#include "convert/batch.h"
 #include "convert/context.h"
 #include "convert/driver.h"
 #include "convert/preview.h"
@@ -25,6 +30,7 @@
 #include "gui/preview_view.h"
 #include "gui/qt_ui.h"
 #include "gui/window_text.h"
+#include "util/paths.h"
 
 namespace molv {
 
@@ -57,6 +63,8 @@ MainWindow::MainWindow(Context& ctx, QtUI& ui, QWidget* parent) : QMainWindow(pa
     m_file_ = menuBar()->addMenu(QStringLiteral("File"));
     m_file_->setObjectName(QStringLiteral("m_file"));
     whileIdle_.push_back(addItem(m_file_, "m_f_open", QStringLiteral("Open and Convert"), &MainWindow::openAndConvert));
+    whileIdle_.push_back(addItem(m_file_, "m_f_folder", QStringLiteral("Convert Folder\u2026"),
+                                 &MainWindow::convertFolderCommand));
     whileIdle_.push_back(
         addItem(m_file_, "m_f_savesettings", QStringLiteral("Save Settings"), &MainWindow::saveSettingsCommand));
     addItem(m_file_, "m_f_exit", QStringLiteral("E&xit"), &MainWindow::exitCommand);
@@ -223,6 +231,44 @@ void MainWindow::convertSource(const std::string& path) {
             if (!writeDispatch(ctx_)) return false;
             drawPreview();
             return true;
+        },
+        {});
+}
+
+void MainWindow::convertFolderCommand() {
+    if (running()) return;
+    QFileDialog dlg(this, QStringLiteral("Convert Folder"), QString::fromStdString(folderOf(ctx_.settings.lastLoadPath)));
+    dlg.setObjectName(QStringLiteral("folderDialog"));
+    dlg.setFileMode(QFileDialog::Directory);
+    dlg.setOptions(QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return;
+    convertFolder(dlg.selectedFiles().front().toStdString());
+}
+
+void MainWindow::convertFolder(const std::string& folder) {
+    if (running() || folder.empty()) return;
+    // Listed from inside the folder, so each line names the file alone.
+    auto items = std::make_shared<std::vector<BatchItem>>(batchSources({"."}, folder, false, ctx_.app.devMode));
+    ctx_.logMsg("Converting the models in " + folder);
+    runJob(
+        [this, items] {
+            // Stopping ends the batch between files: each set is written whole.
+            ui_.setStoppable(false);
+            const auto total = static_cast<std::int64_t>(items->size());
+            std::int64_t done = 0;
+            ui_.progress(0, total);
+            const int jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+            convertBatch(
+                ctx_, *items, jobs,
+                [&](const std::string& line) {
+                    ctx_.logMsg(line);
+                    ui_.progress(++done, total);
+                },
+                [this] { return ui_.stopRequested(); });
+            ctx_.logMsg(" \n" + batchSummary(*items));  // a blank line before the table
+            const auto failed = std::count_if(items->begin(), items->end(), [](const BatchItem& i) { return !i.ok; });
+            ctx_.showStatus(std::to_string(total - failed) + " converted, " + std::to_string(failed) + " failed");
+            return failed == 0;
         },
         {});
 }

@@ -44,10 +44,14 @@ public:
     // Open and Convert once a file is chosen (the dialog or a drop): read,
     // and write only when the read succeeded.
     void convertSource(const std::string& path);
+    // Convert Folder once a folder is chosen: each model in it converted on
+    // its own, asking nothing, a result line per file, the summary at the end.
+    void convertFolder(const std::string& folder);
     bool running() const { return worker_ != nullptr; }
 
     // The commands.
     void openAndConvert();
+    void convertFolderCommand();
     void saveSettingsCommand();
     void exitCommand();
     void defaultSettingsCommand();

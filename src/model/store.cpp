@@ -1,6 +1,7 @@
 #include "model/store.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "model/checks.h"
 #include "core/diagnostics.h"
@@ -36,6 +37,12 @@ std::size_t bytesOf(const std::vector<T>& v) {
     return v.capacity() * sizeof(T);
 }
 }  // namespace
+
+std::uint8_t colourByte(double v) {
+    const double r = std::nearbyint(v * 255.0);
+    if (!(r >= 0)) return 0;
+    return r > 255 ? 255 : static_cast<std::uint8_t>(r);
+}
 
 void ModelStore::ClearModel() {
     meshRange = MeshRange{0, 0, -1};

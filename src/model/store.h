@@ -28,6 +28,8 @@ struct Colour {
     std::uint8_t r = 0, g = 0, b = 0, a = 0;
     friend bool operator==(const Colour&, const Colour&) = default;
 };
+// A channel from 0..1 as a byte, rounded; NaN and below 0 give 0, above 1 255.
+std::uint8_t colourByte(double v);
 
 struct Mesh {
     std::int32_t num_Vertices = 0, vtx_ndx_stt = 0, vtx_ndx_end = -1;

@@ -11,7 +11,13 @@
 
 namespace molv {
 
-PathParts splitPath(std::string_view path, char sep) {
+namespace {
+
+struct PathParts {
+    std::string drive, folder, name, ext;
+};
+
+PathParts splitPath(std::string_view path) {
     PathParts p;
     if (!path.empty() && path.front() == '"') {
         path.remove_prefix(1);
@@ -19,9 +25,9 @@ PathParts splitPath(std::string_view path, char sep) {
         if (q != std::string_view::npos) path = path.substr(0, q);
     }
     if (path.empty()) return p;
-    // Without a given separator both kinds split: sources written on either
-    // system name their files either way, sometimes mixed.
-    auto isSep = [sep](char c) { return sep ? c == sep : (c == '/' || c == '\\'); };
+    // Both kinds split: sources written on either system name their files
+    // either way, sometimes mixed.
+    auto isSep = [](char c) { return c == '/' || c == '\\'; };
     auto findSep = [&](std::string_view s, std::size_t from) -> std::size_t {
         for (std::size_t i = from; i < s.size(); ++i)
             if (isSep(s[i])) return i;
@@ -65,6 +71,8 @@ PathParts splitPath(std::string_view path, char sep) {
     }
     return p;
 }
+
+}  // namespace
 
 std::string pathPart(std::string_view path, int mask) {
     PathParts p = splitPath(path);
@@ -151,16 +159,24 @@ bool readNameValueFile(const std::string& path, AssocArray& pairs, std::string* 
     return pairs.load(path, {}, false, escape, err);
 }
 
-void deleteChars(std::string& text, std::size_t pos, std::size_t len) {
-    if (pos == 0) pos = 1;
-    if (pos > text.size()) return;
-    text.erase(pos - 1, len);
-}
-
-void insertChars(std::string& text, std::size_t pos, std::string_view insert) {
-    if (pos == 0) pos = 1;
-    if (pos > text.size() + 1) pos = text.size() + 1;
-    text.insert(pos - 1, insert);
+std::string percentDecoded(std::string_view s) {
+    auto hexv = [](char c) -> int {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        return -1;
+    };
+    std::string out;
+    out.reserve(s.size());
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '%' && i + 2 < s.size() && hexv(s[i + 1]) >= 0 && hexv(s[i + 2]) >= 0) {
+            out += static_cast<char>(hexv(s[i + 1]) * 16 + hexv(s[i + 2]));
+            i += 2;
+        } else {
+            out += s[i];
+        }
+    }
+    return out;
 }
 
 int replaceAll(std::string& text, std::string_view find, std::string_view replacement) {

@@ -13,17 +13,11 @@ namespace molv {
 
 class AssocArray;
 
-// drive: up to and including the first ":", or "\\server\share" for a UNC
-// name; folder: the rest up to and including the last separator; name: the
-// last component without its extension; ext: the text after the last "."
-// of the last component (no dot).
-struct PathParts {
-    std::string drive, folder, name, ext;
-};
-// sep 0: "/" when the path holds one, else "\". A path that starts with a
-// double quote is taken up to the next double quote.
-PathParts splitPath(std::string_view path, char sep = 0);
-
+// A path's parts: drive, up to and including the first ":", or
+// "\\server\share" for a UNC name; folder, the rest up to and including the
+// last separator; name, the last component without its extension; ext, the
+// text after the last "." of the last component (no dot). A path that
+// starts with a double quote is taken up to the next double quote.
 enum PathMask : int { kDrive = 1, kFolder = 2, kName = 4, kExt = 8 };
 // Joins the chosen parts in the order drive, folder, name, ext; a "." goes
 // before a non-empty extension when something precedes it or the name is
@@ -43,6 +37,9 @@ bool isAbsolutePath(std::string_view path);
 // joined to: not empty, no leading separator, no drive ("c:"), no ".."
 // part; "/" and "\" both count as separators.
 bool staysInside(std::string_view name);
+// A URI path's %XX escapes decoded ("my%20wood.png"); a "%" without two
+// hex digits after it stays as it is.
+std::string percentDecoded(std::string_view s);
 // The last component of a name, after its last "/" or "\".
 std::string_view lastComponent(std::string_view name);
 // folder + name with the platform separator between them unless folder is
@@ -76,10 +73,6 @@ inline bool writeLine(const std::string& path, std::string_view line, bool noNew
 // values through xmlEscape. False when the file cannot be read.
 bool readNameValueFile(const std::string& path, AssocArray& pairs, std::string* err = nullptr, bool escape = false);
 
-// In-place edits at 1-based positions; positions and lengths beyond the
-// text are clipped.
-void deleteChars(std::string& text, std::size_t pos, std::size_t len);
-void insertChars(std::string& text, std::size_t pos, std::string_view insert);
 // Replaces every occurrence left to right, continuing after each inserted
 // replacement. Returns the number of replacements (0 for an empty find).
 int replaceAll(std::string& text, std::string_view find, std::string_view replacement);

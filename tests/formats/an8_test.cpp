@@ -317,7 +317,9 @@ TEST_F(An8Test, PointNumbersBeyondSixteenBits) {
     EXPECT_FLOAT_EQ(pos(32768).x, 32768);
 }
 
-TEST_F(An8Test, WrittenFileReadsBackAsTheStoreWasAndAgainAsTheSameText) {
+// What the store keeps through our writer and reader is RoundTrip's; here
+// the text read back is written again unchanged.
+TEST_F(An8Test, WrittenTextReadBackIsWrittenAgainUnchanged) {
     m.dssAddMesh("m", 0);
     m.AddMaterial("a");
     m.AddMaterial("b");
@@ -332,24 +334,9 @@ TEST_F(An8Test, WrittenFileReadsBackAsTheStoreWasAndAgainAsTheSameText) {
     for (std::int32_t v : {b, c, d}) m.SetVertexUV(0, v, v, UV{0.1f * static_cast<float>(v), 0.3f});
     tri(1, b, d, c);
     const std::string first = written("m");
-
     auto back = test::makeContext();
     ASSERT_TRUE(test::readAn8Text(back->ctx, first, "m.an8").ok());
-    const ModelStore& r = back->m;
-    ASSERT_EQ(r.nFaceGrps, 2);
-    ASSERT_EQ(r.ttlnum_Faces, 2);
-    EXPECT_EQ(r.ttlnum_Vertices, 6);  // each group its own points
-    for (int f = 0; f < 2; ++f)
-        for (int k = 0; k < 3; ++k) {
-            const Vec3 want = m.Vertices[static_cast<std::size_t>(m.VFaces[static_cast<std::size_t>(f)].vtx[k])].pos;
-            const Vec3 got = r.Vertices[static_cast<std::size_t>(r.VFaces[static_cast<std::size_t>(f)].vtx[k])].pos;
-            EXPECT_EQ(want, got) << "face " << f << " corner " << k;
-        }
-    EXPECT_EQ(r.FaceGrps[1].MtlID, 1);
-    EXPECT_EQ(r.FaceGrps[1].num_maps, 1);
-    EXPECT_EQ(r.Materials[1].diffuse, (Colour{1, 2, 3, 0}));
-    EXPECT_FLOAT_EQ(r.Materials[1].shininess, 0.3f);
-    EXPECT_EQ(r.Materials[1].maps, std::vector<std::string>{"wood.png"});
+    EXPECT_EQ(back->m.ttlnum_Vertices, 6);  // each group its own points
     EXPECT_EQ(buildAn8(back->ctx, "m"), first);
 }
 

@@ -2,6 +2,7 @@
 // the messages it gives, and the same results whatever the layout.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "support/dae_build.h"
@@ -221,6 +222,9 @@ TEST(DaeReader, PolygonsStripsAndFansAreReadAndLinesPassedOver) {
                                                       2, 1, 0,                    // <ph>: its outline, holes not cut
                                                       2, 1, 0, 3, 1, 2,           // strip, every second turned
                                                       1, 0, 4, 2, 1, 4}));        // fan
+    EXPECT_NE(std::find_if(l->ui.everyLogLine.begin(), l->ui.everyLogLine.end(),
+                           [](const std::string& s) { return s.find("1 polygon has holes") != std::string::npos; }),
+              l->ui.everyLogLine.end());
 }
 
 TEST(DaeReader, LaterGeometriesUseTheirOwnVertices) {

@@ -121,20 +121,6 @@ TEST(FaithfulShape, ConcaveFacesKeepTheirOutlineCentredAndSized) {
     }
 }
 
-TEST(FaithfulShape, PolygonsWithHolesAreReadAsTheirOutlineAndSaidSo) {
-    const std::string doc = daetest::wrapDoc(daetest::geometry(
-        "g", "0 0 0 4 0 0 4 0 4 0 0 4 1 0 1 2 0 1 2 0 2",
-        "<polygons count=\"2\">\n<input semantic=\"VERTEX\" source=\"#g-v\" offset=\"0\"/>\n"
-        "<ph>\n<p>0 1 2 3</p>\n<h>4 5 6</h>\n</ph>\n<p>4 5 6</p>\n</polygons>\n"));
-    auto l = daetest::load(doc);
-    ASSERT_TRUE(l->ok);
-    EXPECT_EQ(l->m().ttlnum_Faces, 3);  // the outline fanned, then the triangle
-    bool said = false;
-    for (const std::string& line : l->ui.everyLogLine)
-        said = said || line.find("1 polygon has holes") != std::string::npos;
-    EXPECT_TRUE(said);
-}
-
 // A library of three materials; the faces use C, then a name the library
 // lacks (which falls back to material 0, A). B and the synthesised
 // "Default" are used by nothing.

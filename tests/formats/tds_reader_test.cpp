@@ -33,7 +33,7 @@ std::string redMaterial(std::string_view name) {
 
 }  // namespace
 
-TEST(Read3DS, OneTriangleBecomesOneMeshWithExchangedAxesAndReversedCorners) {
+TEST(Read3DS, OneTriangleBecomesOneMeshInADefaultGroupWithASynthesisedMaterial) {
     Fixture f;
     ASSERT_TRUE(f.read(mainChunk(editor(triangleObject("Tri")))));
     ASSERT_EQ(f.m.meshCount, 1);
@@ -48,11 +48,7 @@ TEST(Read3DS, OneTriangleBecomesOneMeshWithExchangedAxesAndReversedCorners) {
     EXPECT_EQ(f.m.VFaces[0].vtx[0], 2);
     EXPECT_EQ(f.m.VFaces[0].vtx[1], 1);
     EXPECT_EQ(f.m.VFaces[0].vtx[2], 0);
-}
-
-TEST(Read3DS, FacesNoGroupClaimsGoToOneDefaultGroupWithASynthesisedMaterial) {
-    Fixture f;
-    ASSERT_TRUE(f.read(mainChunk(editor(triangleObject("Tri")))));
+    // No group claims the face: one default group with a synthesised material.
     ASSERT_EQ(f.m.nFaceGrps, 1);
     EXPECT_EQ(f.grp(0).nFcs, 1);
     EXPECT_EQ(f.grp(0).FgGlblFaces[0], 0);

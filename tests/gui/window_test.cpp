@@ -68,6 +68,7 @@ TEST(Window, ControlsAndCaptionsInOrder) {
     EXPECT_EQ(p.window->menuBar()->actions().back(), p.action("mStat"));
 
     expectItems(p.find<QMenu>("m_file"), {{"m_f_open", "Open and Convert", -1},
+                                          {"m_f_folder", "Convert Folder\u2026", -1},
                                           {"m_f_savesettings", "Save Settings", -1},
                                           {"m_f_exit", "E&xit", -1}});
     expectItems(p.find<QMenu>("m_settings"), {{"m_s_autocentre", "Auto-Centre", 0},

@@ -7,12 +7,10 @@
 namespace molv {
 namespace {
 
-// splitPath and the text edits are called by nothing in src/ today; they keep
-// these few checks while they stay in the library.
-TEST(SplitPath, DrivesSharesQuotesAndBothSeparators) {
+// Each part of a path alone.
+TEST(PathPart, DrivesSharesQuotesAndBothSeparators) {
     const struct {
         const char *path, *drive, *folder, *name, *ext;
-        char sep = 0;
     } rows[] = {
         {"C:\\models\\chair.big.3ds", "C:", "\\models\\", "chair.big", "3ds"},
         {"C:chair.3ds", "C:", "", "chair", "3ds"},
@@ -24,11 +22,10 @@ TEST(SplitPath, DrivesSharesQuotesAndBothSeparators) {
         {"\\\\server\\share\\m\\x.dae", "\\\\server\\share", "\\m\\", "x", "dae"},
         {"//server/share/x.dae", "//server/share", "/", "x", "dae"},
         {"\"C:\\my models\\chair.3ds\" -x", "C:", "\\my models\\", "chair", "3ds"},
-        {"C:\\a/b\\c.obj", "C:", "\\a/", "b\\c", "obj", '/'},  // only the given separator
     };
     for (const auto& r : rows) {
-        const PathParts p = splitPath(r.path, r.sep);
-        EXPECT_EQ(p.drive + "|" + p.folder + "|" + p.name + "|" + p.ext,
+        EXPECT_EQ(pathPart(r.path, kDrive) + "|" + pathPart(r.path, kFolder) + "|" + pathPart(r.path, kName) + "|" +
+                      pathPart(r.path, kExt),
                   std::string(r.drive) + "|" + r.folder + "|" + r.name + "|" + r.ext);
     }
 }
@@ -55,20 +52,6 @@ TEST(NamesFromContent, StayInsideTheirFolder) {
     EXPECT_EQ(lastComponent("models\\arm/hair"), "hair");
     EXPECT_EQ(lastComponent("hair"), "hair");
     EXPECT_EQ(lastComponent("models/"), "");
-}
-
-TEST(TextEdits, DeleteAndInsertChars) {
-    std::string s = "abcdef";
-    deleteChars(s, 2, 3);
-    EXPECT_EQ(s, "aef");
-    deleteChars(s, 3, 100);  // the count is clipped
-    deleteChars(s, 10, 1);   // beyond the end: nothing
-    EXPECT_EQ(s, "ae");
-    insertChars(s, 2, "XY");
-    insertChars(s, 100, ">");  // beyond the end: appended
-    insertChars(s, 1, "<");
-    insertChars(s, 0, "0");
-    EXPECT_EQ(s, "0<aXYe>");
 }
 
 TEST(Paths, JoinPath) {
