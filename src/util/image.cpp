@@ -3,17 +3,6 @@
 #include <climits>
 #include <cstring>
 
-#if defined(MOLV_STB_BUILTIN)
-// No libstb for this target: the library's own sources are compiled here.
-#define STB_IMAGE_IMPLEMENTATION
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#define STBI_ONLY_BMP
-#define STBI_ONLY_PNG
-#define STBI_ONLY_JPEG
-#define STBI_ONLY_TGA
-#define STBI_NO_STDIO
-#define STBI_WRITE_NO_STDIO
-#endif
 #include <stb_image.h>
 #include <stb_image_write.h>
 
