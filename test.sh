@@ -10,11 +10,11 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 jobs=$(nproc 2>/dev/null || echo 2)
 
 "$root/scripts/deps.sh" build-essential cmake ninja-build pkg-config libgtest-dev libcal3d12-dev libassimp-dev \
-    libtinygltf-dev nlohmann-json3-dev assimp-testmodels \
+    libtinygltf-dev nlohmann-json3-dev assimp-testmodels libtinyobjloader-dev time \
     qt6-base-dev qt6-qpa-plugins clang-14 libclang-rt-14-dev
 
-echo "== build and test" >&2
-cmake -S "$root" -B "$root/build-test" -G Ninja >/dev/null
+echo "== build (the benchmarks too; bench/run.sh runs them) and test" >&2
+cmake -S "$root" -B "$root/build-test" -G Ninja -DMOLV_BENCH=ON >/dev/null
 cmake --build "$root/build-test"
 ctest --test-dir "$root/build-test" --output-on-failure -j "$jobs"
 
