@@ -1,6 +1,7 @@
 #include "cal3d/cmf_writer.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "model/store.h"
 #include "core/diagnostics.h"
@@ -57,6 +58,26 @@ void writeCmfHeader(ByteWriter& w, std::int32_t version, std::int32_t submeshes)
     w.i32(submeshes);
 }
 
+// Little-endian fields into a record buffer, whatever the host's order: a
+// vertex goes out in a few appends rather than one per field.
+struct Record {
+    char b[32];
+    std::size_t n = 0;
+    void u32(std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) b[n++] = static_cast<char>((v >> (8 * i)) & 0xFF);
+    }
+    void i32(std::int32_t v) { u32(static_cast<std::uint32_t>(v)); }
+    void f32(float v) {
+        std::uint32_t u;
+        std::memcpy(&u, &v, 4);
+        u32(u);
+    }
+    void flushTo(ByteWriter& w) {
+        w.raw(std::string_view(b, n));
+        n = 0;
+    }
+};
+
 // One vertex record. UV pairs and influences the store does not hold are
 // written as zeros / the prop bone, so the record always has the length the
 // header promises.
@@ -64,34 +85,40 @@ void writeCmfVertex(WriteEnv& env, ByteWriter& w, std::int32_t v, std::int32_t m
     const ModelStore& m = env.model;
     const Vertex& vx = m.Vertices[static_cast<std::size_t>(v)];
     const Vec3& n = m.Normals[static_cast<std::size_t>(v)];
-    w.f32(vx.pos.x);
-    w.f32(vx.pos.z);
-    w.f32(vx.pos.y);
-    w.f32(n.x);
-    w.f32(n.z);
-    w.f32(n.y);
-    w.i32(vx.collapse_id);
-    w.i32(vx.face_collapse_count);
+    Record r;
+    r.f32(vx.pos.x);
+    r.f32(vx.pos.z);
+    r.f32(vx.pos.y);
+    r.f32(n.x);
+    r.f32(n.z);
+    r.f32(n.y);
+    r.i32(vx.collapse_id);
+    r.i32(vx.face_collapse_count);
+    r.flushTo(w);
     for (std::int32_t k = 0; k < maps; ++k) {
         if (static_cast<std::uint32_t>(k) < vx.UVs.size()) {
-            w.f32(vx.UVs[static_cast<std::uint32_t>(k)].u);
-            w.f32(vx.UVs[static_cast<std::uint32_t>(k)].v);
+            r.f32(vx.UVs[static_cast<std::uint32_t>(k)].u);
+            r.f32(vx.UVs[static_cast<std::uint32_t>(k)].v);
         } else {
-            w.f32(0);
-            w.f32(0);
+            r.f32(0);
+            r.f32(0);
         }
+        r.flushTo(w);
     }
     const std::uint32_t nInfl = std::min<std::uint32_t>(static_cast<std::uint32_t>(std::max(0, vx.num_Influences)),
                                                         vx.Influences.size());
     if (nInfl < 1) {
-        w.i32(1);
-        w.i32(env.settings.dflt_boneID);
-        w.f32(1.0f);
+        r.i32(1);
+        r.i32(env.settings.dflt_boneID);
+        r.f32(1.0f);
+        r.flushTo(w);
     } else {
-        w.i32(static_cast<std::int32_t>(nInfl));
+        r.i32(static_cast<std::int32_t>(nInfl));
+        r.flushTo(w);
         for (std::uint32_t k = 0; k < nInfl; ++k) {
-            w.i32(vx.Influences[k].boneId);
-            w.f32(vx.Influences[k].weight);
+            r.i32(vx.Influences[k].boneId);
+            r.f32(vx.Influences[k].weight);
+            r.flushTo(w);
         }
     }
 }
@@ -166,9 +193,11 @@ bool writeSubmesh(WriteEnv& env, CmfSink& out, GroupVertexNumbering& num, std::i
     for (std::int32_t k = 0; k < nFcs; ++k) {
         const Face& f = m.VFaces[static_cast<std::size_t>(faces[static_cast<std::size_t>(k)])];
         const std::int32_t a = num.localOf(f.vtx[2]), b = num.localOf(f.vtx[1]), c = num.localOf(f.vtx[0]);
-        w.i32(a);
-        w.i32(b);
-        w.i32(c);
+        Record r;
+        r.i32(a);
+        r.i32(b);
+        r.i32(c);
+        r.flushTo(w);
         out.drainIfFull();
         if (trace && m.detailWanted(k))
             env.diag.logFileIfDebug("F[" + std::to_string(k) + "] " + std::to_string(a) + " " + std::to_string(b) + " " +
