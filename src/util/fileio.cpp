@@ -88,13 +88,19 @@ bool readWholeFile(const std::string& path, std::string& out, std::string& err) 
     }
     bool bad = false;
     try {
+        // A file of known size is read straight into its buffer, without a
+        // copy through a bounce buffer; whatever follows (a file that grew
+        // meanwhile, a pipe) is read in pieces.
         if (known && isFileMode(st.st_mode) && st.st_size > 0) {
-            out.reserve(static_cast<std::size_t>(st.st_size));
+            const auto size = static_cast<std::size_t>(st.st_size);
+            out.reserve(size);
             adviseLargePages(out.data(), out.capacity());
+            out.resize(size);
+            out.resize(std::fread(out.data(), 1, size, f));
         }
         char buf[1 << 16];
         std::size_t got;
-        while ((got = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, got);
+        while (!std::ferror(f) && (got = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, got);
         bad = std::ferror(f) != 0;
     } catch (const std::exception&) {  // bad_alloc, length_error
         std::fclose(f);
