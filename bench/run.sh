@@ -9,8 +9,9 @@
 # Builds molvconv and the bench programs in BUILD_DIR (Release, benchmarks
 # on), generates the inputs into a temporary folder, runs ours and the peer
 # interleaved, each as its own process under /usr/bin/time, and prints the
-# medians: wall time, ratio (peer / ours, above 1 means ours is faster) and
-# peak resident memory.
+# medians: wall time, processor time (user + system: steadier on a shared
+# machine), ratios (peer / ours, above 1 means ours is faster) and peak
+# resident memory.
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -52,19 +53,19 @@ for c in "${cases[@]}"; do
     tris[$name]=$("$b/${g[0]}" "${g[@]:1}")
 done
 
-# Runs one process; appends "seconds peakKB" to the file named first.
+# Runs one process; appends "microseconds peakKB cpu-microseconds" (user +
+# system) to the file named first.
 measure() {
-    local log=$1 t0 t1 kb
+    local log=$1 t0 t1
     shift
     t0=$(date +%s%N)
-    if ! /usr/bin/time -f %M -o "$work/rss" "$@" </dev/null >"$work/stdout" 2>"$work/stderr"; then
+    if ! /usr/bin/time -f '%M %U %S' -o "$work/rss" "$@" </dev/null >"$work/stdout" 2>"$work/stderr"; then
         echo "failed: $*" >&2
         cat "$work/stderr" >&2
         exit 1
     fi
     t1=$(date +%s%N)
-    kb=$(tail -n 1 "$work/rss")
-    echo "$(((t1 - t0) / 1000)) $kb" >>"$log"
+    tail -n 1 "$work/rss" | awk -v us="$(((t1 - t0) / 1000))" '{printf "%d %d %d\n", us, $1, ($2 + $3) * 1e6}' >>"$log"
 }
 
 
@@ -88,21 +89,24 @@ done
 median() { awk -v k="$2" '{print $k}' "$1" | sort -n | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
 
 echo "molvconv whole conversion vs peer alone, medians of $reps, $(nproc) cores"
-printf '%-15s %9s %7s | %8s %8s %6s | %8s %8s %5s\n' input triangles MB "ours s" "peer s" speed \
-    "ours MB" "peer MB" RSS
+printf '%-15s %9s %7s | %8s %8s %6s | %8s %8s %6s | %8s %8s %5s\n' input triangles MB "ours s" "peer s" speed \
+    "ours cpu" "peer cpu" speed "ours MB" "peer MB" RSS
 declare -A oursT
 for c in "${cases[@]}"; do
     IFS='|' read -r name file peer gen <<<"$c"
     key=${file/./_}
     ot=$(median "$work/$key.ours" 1) pt=$(median "$work/$key.peer" 1)
     om=$(median "$work/$key.ours" 2) pm=$(median "$work/$key.peer" 2)
+    oc=$(median "$work/$key.ours" 3) pc=$(median "$work/$key.peer" 3)
     oursT[$name]=$ot
     mb=$(stat -c %s "$work/$file")
     awk -v n="$name" -v t="${tris[$name]}" -v mb="$mb" -v ot="$ot" -v pt="$pt" -v om="$om" -v pm="$pm" -v p="$peer" \
-        'BEGIN {printf "%-15s %9d %7.1f | %8.3f %8.3f %5.2fx | %8.1f %8.1f %5.2f  (%s)\n",
-                n, t, mb / 1e6, ot / 1e6, pt / 1e6, pt / ot, om / 1024, pm / 1024, om / pm, p}'
+        -v oc="$oc" -v pc="$pc" \
+        'BEGIN {printf "%-15s %9d %7.1f | %8.3f %8.3f %5.2fx | %8.3f %8.3f %5.2fx | %8.1f %8.1f %5.2f  (%s)\n",
+                n, t, mb / 1e6, ot / 1e6, pt / 1e6, pt / ot, oc / 1e6, pc / 1e6, (oc > 0 ? pc / oc : 0), om / 1024, pm / 1024,
+                om / pm, p}'
 done
-echo "speed: peer time / ours (targets: 3DS, Collada >= 3x; OBJ >= 2.5x)"
+echo "speed: peer time / ours, wall and cpu (user + system) (targets: 3DS, Collada >= 3x; OBJ >= 2.5x)"
 echo "RSS: our peak / peer's (targets: 3DS, Collada <= 0.6; OBJ <= 0.8)"
 for f in obj "obj seams" 3ds dae; do
     awk -v f="$f" -v s="${oursT[$f 100k]}" -v l="${oursT[$f 1M]}" -v ts="${tris[$f 100k]}" -v tl="${tris[$f 1M]}" \
