@@ -10,16 +10,17 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 jobs=$(nproc 2>/dev/null || echo 2)
 
 "$root/scripts/deps.sh" build-essential cmake ninja-build pkg-config libgtest-dev libcal3d12-dev libassimp-dev \
-    libtinygltf-dev nlohmann-json3-dev libstb-dev libpng-dev assimp-testmodels \
+    libtinygltf-dev nlohmann-json3-dev libstb-dev libpng-dev assimp-testmodels libtinyobjloader-dev time \
     qt6-base-dev qt6-qpa-plugins clang-14 libclang-rt-14-dev
 
-echo "== build and test" >&2
-cmake -S "$root" -B "$root/build-test" -G Ninja >/dev/null
+echo "== build (the benchmarks too; bench/run.sh runs them) and test" >&2
+cmake -S "$root" -B "$root/build-test" -G Ninja -DMOLV_BENCH=ON >/dev/null
 cmake --build "$root/build-test"
 ctest --test-dir "$root/build-test" --output-on-failure -j "$jobs"
 
-echo "== build and test with AddressSanitizer + UndefinedBehaviorSanitizer" >&2
-cmake -S "$root" -B "$root/build-asan" -G Ninja -DMOLV_SANITIZE=ON >/dev/null
+echo "== build with clang 14 and test with AddressSanitizer + UndefinedBehaviorSanitizer" >&2
+# clang here, GCC above: the whole project, tests included, builds warning-free with both.
+CC=clang-14 CXX=clang++-14 cmake -S "$root" -B "$root/build-asan" -G Ninja -DMOLV_SANITIZE=ON >/dev/null
 cmake --build "$root/build-asan"
 ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0} \
 UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1} \

@@ -3,6 +3,7 @@
 // same run, imported by assimp from the same file.
 //
 //   bench_3ds [objects] [quads-per-side] [repeats] [keep]
+//   bench_3ds --write FILE objects quads-per-side [split]   (only write the model; bench/run.sh)
 // With "keep" the generated model and its output stay in the temp folder.
 #include <cmath>
 #include <cstdio>
@@ -44,8 +45,10 @@ struct Writer {
 
 // objects x (n x n quads, 2 triangles each) on a wavy sheet, two
 // materials per object, texture coordinates, smoothing groups, an origin per
-// object and a keyframer chain: the chunks a 3ds Max export holds.
-std::string makeModel(int objects, int n, long& triangles) {
+// object and a keyframer chain: the chunks a 3ds Max export holds. With
+// split every triangle has three vertices of its own (as an export with
+// texture seams everywhere has): three times the vertices.
+std::string makeModel(int objects, int n, long& triangles, bool split = false) {
     Writer k;
     k.begin(0x4D4D);
     k.begin(0x0002);
@@ -84,24 +87,36 @@ std::string makeModel(int objects, int n, long& triangles) {
         k.begin(0x4000);
         k.cstr("Sheet" + std::to_string(o));
         k.begin(0x4100);
-        k.begin(0x4110);
-        k.u16(static_cast<std::uint16_t>(side * side));
-        for (int y = 0; y < side; ++y)
-            for (int x = 0; x < side; ++x) {
-                const float fx = static_cast<float>(x) * 10.0f / static_cast<float>(n);
-                const float fy = static_cast<float>(y) * 10.0f / static_cast<float>(n);
-                k.w.f32(ox + fx);
-                k.w.f32(oy + fy);
-                k.w.f32(std::sin(fx) * std::cos(fy));
+        // Corner (x, y) of the sheet: its vertex number, its place and texture.
+        auto corners = [&](auto&& each) {
+            if (!split) {
+                for (int y = 0; y < side; ++y)
+                    for (int x = 0; x < side; ++x) each(x, y);
+                return;
             }
+            for (int y = 0; y < n; ++y)
+                for (int x = 0; x < n; ++x) {
+                    const int cx[6] = {x, x + 1, x + 1, x, x + 1, x}, cy[6] = {y, y, y + 1, y, y + 1, y + 1};
+                    for (int c = 0; c < 6; ++c) each(cx[c], cy[c]);
+                }
+        };
+        const int nv = split ? 6 * n * n : side * side;
+        k.begin(0x4110);
+        k.u16(static_cast<std::uint16_t>(nv));
+        corners([&](int x, int y) {
+            const float fx = static_cast<float>(x) * 10.0f / static_cast<float>(n);
+            const float fy = static_cast<float>(y) * 10.0f / static_cast<float>(n);
+            k.w.f32(ox + fx);
+            k.w.f32(oy + fy);
+            k.w.f32(std::sin(fx) * std::cos(fy));
+        });
         k.end();
         k.begin(0x4140);
-        k.u16(static_cast<std::uint16_t>(side * side));
-        for (int y = 0; y < side; ++y)
-            for (int x = 0; x < side; ++x) {
-                k.w.f32(static_cast<float>(x) / static_cast<float>(n));
-                k.w.f32(static_cast<float>(y) / static_cast<float>(n));
-            }
+        k.u16(static_cast<std::uint16_t>(nv));
+        corners([&](int x, int y) {
+            k.w.f32(static_cast<float>(x) / static_cast<float>(n));
+            k.w.f32(static_cast<float>(y) / static_cast<float>(n));
+        });
         k.end();
         k.begin(0x4160);
         for (float v : {1.f, 0.f, 0.f, 0.f, 1.f, 0.f, 0.f, 0.f, 1.f}) k.w.f32(v);
@@ -115,6 +130,13 @@ std::string makeModel(int objects, int n, long& triangles) {
         k.u16(static_cast<std::uint16_t>(nf));
         for (int y = 0; y < n; ++y)
             for (int x = 0; x < n; ++x) {
+                if (split) {
+                    const int q = 6 * (y * n + x);
+                    for (int c = 0; c < 6; c += 3)
+                        k.u16(static_cast<std::uint16_t>(q + c)), k.u16(static_cast<std::uint16_t>(q + c + 1)),
+                            k.u16(static_cast<std::uint16_t>(q + c + 2)), k.u16(7);
+                    continue;
+                }
                 const auto a = static_cast<std::uint16_t>(y * side + x);
                 const auto b = static_cast<std::uint16_t>(a + 1);
                 const auto c = static_cast<std::uint16_t>(a + side);
@@ -164,6 +186,19 @@ std::string makeModel(int objects, int n, long& triangles) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if ((argc == 5 || argc == 6) && std::string(argv[1]) == "--write") {
+        const int objects = std::atoi(argv[3]), n = std::atoi(argv[4]);
+        const bool split = argc == 6 && std::string(argv[5]) == "split";
+        if (objects < 1 || n < 2 || (split ? 6 * n * n : (n + 1) * (n + 1)) > 65535 || 2 * n * n > 65535) return 2;
+        long triangles = 0;
+        std::string err;
+        if (!molv::writeFileAtomic(argv[2], makeModel(objects, n, triangles, split), err)) {
+            std::fprintf(stderr, "cannot write %s: %s\n", argv[2], err.c_str());
+            return 1;
+        }
+        std::printf("%ld\n", triangles);
+        return 0;
+    }
     const int objects = argc > 1 ? std::atoi(argv[1]) : 8;
     const int n = argc > 2 ? std::atoi(argv[2]) : 120;
     const int repeats = argc > 3 ? std::atoi(argv[3]) : 7;

@@ -142,6 +142,19 @@ std::string makeDocument(int objects, int n, long& triangles) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // --write FILE objects quads-per-side: only write the document (bench/run.sh).
+    if (argc == 5 && std::string(argv[1]) == "--write") {
+        const int objects = std::atoi(argv[3]), n = std::atoi(argv[4]);
+        if (objects < 1 || n < 2 || n > 2000) return 2;
+        long triangles = 0;
+        std::string err;
+        if (!molv::writeFileAtomic(argv[2], makeDocument(objects, n, triangles), err)) {
+            std::fprintf(stderr, "cannot write %s: %s\n", argv[2], err.c_str());
+            return 1;
+        }
+        std::printf("%ld\n", triangles);
+        return 0;
+    }
     const int objects = argc > 1 ? std::atoi(argv[1]) : 4;
     const int n = argc > 2 ? std::atoi(argv[2]) : 120;
     const int repeats = argc > 3 ? std::atoi(argv[3]) : 7;

@@ -10,6 +10,7 @@
 //     --quick  only the two smaller sizes
 //     --reps   runs per case (default 3)
 //     --keep   keep the generated files and outputs
+//   bench_obj --write FILE quads-per-side [seams]   (only write the grid; bench/run.sh)
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -273,6 +274,16 @@ struct Case {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if ((argc == 4 || argc == 5) && std::string(argv[1]) == "--write") {
+        const int n = std::atoi(argv[3]);
+        if (n < 2 || n > 5000) return 2;
+        if (!writeGrid(argv[2], n, argc == 5 && std::string(argv[4]) == "seams")) {
+            std::fprintf(stderr, "cannot write %s\n", argv[2]);
+            return 1;
+        }
+        std::printf("%ld\n", 2L * n * n);
+        return 0;
+    }
     bench::Options opt;
     if (!bench::parseOptions(argc, argv, opt)) return 2;
     const int reps = opt.reps;

@@ -1,6 +1,7 @@
 #include "cal3d/cmf_writer.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "model/store.h"
 #include "core/diagnostics.h"
@@ -14,11 +15,68 @@ namespace molv {
 
 namespace {
 
+// Where the mesh's bytes go: kept whole in memory, or handed to a file in
+// pieces of about kChunk bytes, so a million-triangle mesh never needs its
+// whole file in memory.
+class CmfSink {
+public:
+    static constexpr std::size_t kChunk = std::size_t{1} << 20;
+    explicit CmfSink(AtomicFile* file) : file_(file) {
+        if (file_) w.reserve(kChunk + 4096);
+    }
+    ByteWriter w;
+    // Offset of the next byte in the whole file.
+    std::size_t offset() const { return flushed_ + w.size(); }
+    void drainIfFull() {
+        if (file_ && w.size() >= kChunk) drain();
+    }
+    // Writes out what is held and sets the submesh count in the header.
+    void finish(std::int32_t submeshes) {
+        if (!file_) {
+            w.patchI32(8, submeshes);
+            return;
+        }
+        drain();
+        ByteWriter count;
+        count.i32(submeshes);
+        file_->patch(8, count.bytes());
+    }
+
+private:
+    void drain() {
+        file_->write(w.bytes());
+        flushed_ += w.size();
+        w.bytes().clear();
+    }
+    AtomicFile* file_;
+    std::size_t flushed_ = 0;
+};
+
 void writeCmfHeader(ByteWriter& w, std::int32_t version, std::int32_t submeshes) {
     w.raw(std::string_view("CMF\0", 4));
     w.i32(version);
     w.i32(submeshes);
 }
+
+// Little-endian fields into a record buffer, whatever the host's order: a
+// vertex goes out in a few appends rather than one per field.
+struct Record {
+    char b[32];
+    std::size_t n = 0;
+    void u32(std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) b[n++] = static_cast<char>((v >> (8 * i)) & 0xFF);
+    }
+    void i32(std::int32_t v) { u32(static_cast<std::uint32_t>(v)); }
+    void f32(float v) {
+        std::uint32_t u;
+        std::memcpy(&u, &v, 4);
+        u32(u);
+    }
+    void flushTo(ByteWriter& w) {
+        w.raw(std::string_view(b, n));
+        n = 0;
+    }
+};
 
 // One vertex record. UV pairs and influences the store does not hold are
 // written as zeros / the prop bone, so the record always has the length the
@@ -27,42 +85,48 @@ void writeCmfVertex(WriteEnv& env, ByteWriter& w, std::int32_t v, std::int32_t m
     const ModelStore& m = env.model;
     const Vertex& vx = m.Vertices[static_cast<std::size_t>(v)];
     const Vec3& n = m.Normals[static_cast<std::size_t>(v)];
-    w.f32(vx.pos.x);
-    w.f32(vx.pos.z);
-    w.f32(vx.pos.y);
-    w.f32(n.x);
-    w.f32(n.z);
-    w.f32(n.y);
-    w.i32(vx.collapse_id);
-    w.i32(vx.face_collapse_count);
+    Record r;
+    r.f32(vx.pos.x);
+    r.f32(vx.pos.z);
+    r.f32(vx.pos.y);
+    r.f32(n.x);
+    r.f32(n.z);
+    r.f32(n.y);
+    r.i32(vx.collapse_id);
+    r.i32(vx.face_collapse_count);
+    r.flushTo(w);
     for (std::int32_t k = 0; k < maps; ++k) {
         if (static_cast<std::uint32_t>(k) < vx.UVs.size()) {
-            w.f32(vx.UVs[static_cast<std::uint32_t>(k)].u);
-            w.f32(vx.UVs[static_cast<std::uint32_t>(k)].v);
+            r.f32(vx.UVs[static_cast<std::uint32_t>(k)].u);
+            r.f32(vx.UVs[static_cast<std::uint32_t>(k)].v);
         } else {
-            w.f32(0);
-            w.f32(0);
+            r.f32(0);
+            r.f32(0);
         }
+        r.flushTo(w);
     }
     const std::uint32_t nInfl = std::min<std::uint32_t>(static_cast<std::uint32_t>(std::max(0, vx.num_Influences)),
                                                         vx.Influences.size());
     if (nInfl < 1) {
-        w.i32(1);
-        w.i32(env.settings.dflt_boneID);
-        w.f32(1.0f);
+        r.i32(1);
+        r.i32(env.settings.dflt_boneID);
+        r.f32(1.0f);
+        r.flushTo(w);
     } else {
-        w.i32(static_cast<std::int32_t>(nInfl));
+        r.i32(static_cast<std::int32_t>(nInfl));
+        r.flushTo(w);
         for (std::uint32_t k = 0; k < nInfl; ++k) {
-            w.i32(vx.Influences[k].boneId);
-            w.f32(vx.Influences[k].weight);
+            r.i32(vx.Influences[k].boneId);
+            r.f32(vx.Influences[k].weight);
+            r.flushTo(w);
         }
     }
 }
 
-void traceVertex(WriteEnv& env, const ByteWriter& w, std::int32_t v, std::int32_t local) {
+void traceVertex(WriteEnv& env, std::size_t offset, std::int32_t v, std::int32_t local) {
     const Vertex& vx = env.model.Vertices[static_cast<std::size_t>(v)];
     const Vec3& n = env.model.Normals[static_cast<std::size_t>(v)];
-    std::string t = hexOf(static_cast<std::int32_t>(w.size()), 6) + ": V[" + std::to_string(local) + "] " +
+    std::string t = hexOf(static_cast<std::int32_t>(offset), 6) + ": V[" + std::to_string(local) + "] " +
                     numText(vx.pos.x) + " " + numText(vx.pos.z) + " " + numText(vx.pos.y) + ": Nml " +
                     numText(n.x) + " " + numText(n.z) + " " + numText(n.y) + ": Cid/cnt " +
                     std::to_string(vx.collapse_id) + " " + std::to_string(vx.face_collapse_count);
@@ -75,7 +139,8 @@ void traceVertex(WriteEnv& env, const ByteWriter& w, std::int32_t v, std::int32_
 
 // One submesh for group g; false (nothing written) when the group has no
 // usable face.
-bool writeSubmesh(WriteEnv& env, ByteWriter& w, GroupVertexNumbering& num, std::int32_t g, CmfResult& res) {
+bool writeSubmesh(WriteEnv& env, CmfSink& out, GroupVertexNumbering& num, std::int32_t g, CmfResult& res) {
+    ByteWriter& w = out.w;
     ModelStore& m = env.model;
     const FaceGroup& fg = m.FaceGrps[static_cast<std::size_t>(g)];
     if (fg.nFcs <= 0) return false;
@@ -107,7 +172,7 @@ bool writeSubmesh(WriteEnv& env, ByteWriter& w, GroupVertexNumbering& num, std::
                    1);
     }
     if (env.extraLog && env.diag.dbgLevel > 0) {
-        env.diag.logFileIfDebug(hexOf(static_cast<std::int32_t>(w.size()), 6) + ": " + hexOf(fg.MtlID, 0) + " " +
+        env.diag.logFileIfDebug(hexOf(static_cast<std::int32_t>(out.offset()), 6) + ": " + hexOf(fg.MtlID, 0) + " " +
                            std::to_string(nVtx) + " " + std::to_string(nFcs) + " 00 00 " + std::to_string(maps));
     }
     if (env.diag.statusDue()) env.diag.showStatus("Grp-a:" + std::to_string(nVtx) + " Vtcs ");
@@ -116,7 +181,8 @@ bool writeSubmesh(WriteEnv& env, ByteWriter& w, GroupVertexNumbering& num, std::
     for (std::int32_t k = 0; k < nVtx; ++k) {
         const std::int32_t v = verts[static_cast<std::size_t>(k)];
         writeCmfVertex(env, w, v, maps);
-        if (trace && m.detailWanted(k)) traceVertex(env, w, v, k);
+        if (trace && m.detailWanted(k)) traceVertex(env, out.offset(), v, k);
+        out.drainIfFull();
         if (v % 100 == 0 && env.diag.statusDue()) {
             env.diag.showStatus("V:" + std::to_string(v));
             env.diag.progress(v, m.ttlnum_Vertices);
@@ -127,9 +193,12 @@ bool writeSubmesh(WriteEnv& env, ByteWriter& w, GroupVertexNumbering& num, std::
     for (std::int32_t k = 0; k < nFcs; ++k) {
         const Face& f = m.VFaces[static_cast<std::size_t>(faces[static_cast<std::size_t>(k)])];
         const std::int32_t a = num.localOf(f.vtx[2]), b = num.localOf(f.vtx[1]), c = num.localOf(f.vtx[0]);
-        w.i32(a);
-        w.i32(b);
-        w.i32(c);
+        Record r;
+        r.i32(a);
+        r.i32(b);
+        r.i32(c);
+        r.flushTo(w);
+        out.drainIfFull();
         if (trace && m.detailWanted(k))
             env.diag.logFileIfDebug("F[" + std::to_string(k) + "] " + std::to_string(a) + " " + std::to_string(b) + " " +
                                    std::to_string(c),
@@ -145,18 +214,17 @@ bool writeSubmesh(WriteEnv& env, ByteWriter& w, GroupVertexNumbering& num, std::
 
 }  // namespace
 
-std::string buildCmf(WriteEnv& env, CmfResult* result) {
+namespace {
+
+// The whole mesh into out; the submesh count is set once the submeshes are
+// written, so that groups left with no usable face never make the header
+// disagree with the body.
+CmfResult writeCmfTo(WriteEnv& env, CmfSink& out) {
     ModelStore& m = env.model;
     CmfResult res;
-    ByteWriter w;
-    w.reserve(12 + static_cast<std::size_t>(std::max(0, m.nFaceGrps)) * 24 +
-              static_cast<std::size_t>(std::max(0, m.ttlnum_Faces)) * 12 +
-              static_cast<std::size_t>(std::max(0, m.ttlnum_Vertices)) * 60);
     std::int32_t version = m.Meshes.empty() ? 0 : m.Meshes[0].cmf_version;
     if (version == 0) version = kDefaultCmfVersion;
-    // The count is patched once the submeshes are written, so that groups
-    // left with no usable face never make the header disagree with the body.
-    writeCmfHeader(w, version, 0);
+    writeCmfHeader(out.w, version, 0);
     if (env.extraLog && env.diag.dbgLevel > 0)
         env.diag.logFileIfDebug("000000: CMF Ver=" + hexOf(version, 0));
 
@@ -167,21 +235,38 @@ std::string buildCmf(WriteEnv& env, CmfResult* result) {
         const std::int32_t first = std::max(0, mesh.face_grp_ndx_stt);
         const std::int32_t last = std::min(mesh.face_grp_ndx_end, m.nFaceGrps - 1);
         for (std::int32_t g = first; g <= last; ++g)
-            if (writeSubmesh(env, w, num, g, res)) ++res.submeshes;
+            if (writeSubmesh(env, out, num, g, res)) ++res.submeshes;
     }
-    w.patchI32(8, res.submeshes);
+    const std::size_t end = out.offset();
+    out.finish(res.submeshes);
     if (env.extraLog && env.diag.dbgLevel > 0)
-        env.diag.logFileIfDebug(hexOf(static_cast<std::int32_t>(w.size()), 6) + ": nSubMeshes=" + hexOf(res.submeshes, 0));
+        env.diag.logFileIfDebug(hexOf(static_cast<std::int32_t>(end), 6) + ": nSubMeshes=" + hexOf(res.submeshes, 0));
+    return res;
+}
+
+}  // namespace
+
+std::string buildCmf(WriteEnv& env, CmfResult* result) {
+    const ModelStore& m = env.model;
+    CmfSink out(nullptr);
+    out.w.reserve(12 + static_cast<std::size_t>(std::max(0, m.nFaceGrps)) * 24 +
+                  static_cast<std::size_t>(std::max(0, m.ttlnum_Faces)) * 12 +
+                  static_cast<std::size_t>(std::max(0, m.ttlnum_Vertices)) * 60);
+    const CmfResult res = writeCmfTo(env, out);
     if (result) *result = res;
-    return std::move(w.bytes());
+    return std::move(out.w.bytes());
 }
 
 bool writeCmf(WriteEnv& env, const std::string& outBase) {
     const std::string path = outBase + ".cmf";
     env.diag.logMsg("Write Mesh CMF: " + path + ", " + std::to_string(env.model.ttlnum_Vertices) + " vertices, " +
                std::to_string(env.model.ttlnum_Faces) + " triangles.");
-    CmfResult res;
-    const std::string bytes = buildCmf(env, &res);
+    // Streamed into the temporary file; it takes the mesh's name only when
+    // whole. A file that cannot be opened still goes through the same steps
+    // (and log lines) before its failure is shown.
+    AtomicFile file(path);
+    CmfSink out(&file);
+    const CmfResult res = writeCmfTo(env, out);
     if (res.skippedFaces > 0) {
         env.diag.logMsg(path + ": " + std::to_string(res.skippedFaces) +
                    " faces name a missing vertex or face; left out");
@@ -191,7 +276,7 @@ bool writeCmf(WriteEnv& env, const std::string& outBase) {
                    " submeshes are not kept and were not written");
     }
     std::string err;
-    if (!writeFileAtomic(path, bytes, err)) {
+    if (!file.commit(err)) {
         env.diag.lastErrText = err;
         env.writeFailed = true;
         env.diag.msgBox("Cannot write " + path + ": " + err);

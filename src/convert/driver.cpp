@@ -204,8 +204,7 @@ bool readDispatch(Context& ctx) {
         }
     }
     if (geometry) {
-        runAutos(ctx, false);
-        SetMaxMinsM(m);
+        if (!runAutos(ctx, false)) SetMaxMinsM(m);
         DumpModel(m, a.devMode);
     }
     logReadComplete(ctx);

@@ -41,18 +41,25 @@ private:
 
 }  // namespace
 
-void runAutos(Context& ctx, bool fromWrite) {
+bool runAutos(Context& ctx, bool fromWrite) {
     const AppState& a = ctx.app;
     const Settings& s = ctx.settings;
     if (!fromWrite && !s.forceAuto && (a.srcExt == "cmf" || a.srcExt == "cfg")) {
         ctx.logMsg("Srctype " + a.srcExt + ", AUTOS not run");
-        return;
+        return false;
     }
-    if (s.autoResize) ResizeModel(ctx, numText(s.dflt_autosize), false, true);
-    if (s.autoZeroBsHt)
-        CentreModel(ctx.model, true, 0.0f);
-    else if (s.autoCentre)
-        CentreModel(ctx.model, false, 0.0f);
+    // The resize in the fix-ups measures first and again after it scales,
+    // whatever its outcome; the centring needs no measurement of its own.
+    bool measured = false;
+    if (s.autoResize) {
+        ResizeModel(ctx, numText(s.dflt_autosize), false, true);
+        measured = true;
+    }
+    if (s.autoZeroBsHt || s.autoCentre) {
+        CentreModel(ctx.model, s.autoZeroBsHt, 0.0f, measured);
+        measured = true;
+    }
+    return measured;
 }
 
 bool ResizeModel(Context& ctx, const std::string& spanText, bool fromWrite, bool inFixups, std::string* spanOut) {

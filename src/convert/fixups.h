@@ -8,8 +8,9 @@ namespace molv {
 struct Context;
 
 // Resize, then zero base height or centre, as the settings say. Cal3D
-// sources are left as they are unless forceAuto is set.
-void runAutos(Context& ctx, bool fromWrite);
+// sources are left as they are unless forceAuto is set. True when the
+// extents were measured after the last move (nothing to measure again).
+bool runAutos(Context& ctx, bool fromWrite);
 
 // Scales the model about its centre so that its largest span becomes the
 // number in spanText; "nnn:r", ":u" or ":b" scale only x, y or z so that

@@ -87,28 +87,37 @@ bool fitsFloat(double v) { return std::isfinite(v) && std::fabs(v) <= FLT_MAX; }
 
 }  // namespace
 
-void SetMaxMinsM(ModelStore& m, std::int32_t mesh) {
+namespace {
+
+// The box of the vertices measured so far, pos and zup_pos.
+struct Bounds {
     Vec3 mn{9e9f, 9e9f, 9e9f}, mx{-9e9f, -9e9f, -9e9f};
     Vec3 zmn = mn, zmx = mx;
-    // The vertices faces use in the runs measured; where faces use none (a
-    // model of points), every vertex of the runs.
-    const std::vector<char> used = usedVertices(m);
-    const std::vector<Run> runs = vertexRuns(m, mesh);
-    bool anyUsed = false;
-    for (const Run& r : runs)
-        for (std::int32_t i = r.first; i < r.second && !anyUsed; ++i) anyUsed = used[static_cast<std::size_t>(i)] != 0;
-    for (const Run& r : runs) {
-        for (std::int32_t i = r.first; i < r.second; ++i) {
-            if (anyUsed && !used[static_cast<std::size_t>(i)]) continue;
-            const Vertex& v = m.Vertices[static_cast<std::size_t>(i)];
-            for (int k = 0; k < 3; ++k) {
-                if (v.pos[k] > mx[k]) mx[k] = v.pos[k];
-                if (v.pos[k] < mn[k]) mn[k] = v.pos[k];
-                if (v.zup_pos[k] > zmx[k]) zmx[k] = v.zup_pos[k];
-                if (v.zup_pos[k] < zmn[k]) zmn[k] = v.zup_pos[k];
-            }
+    void add(const Vertex& v) {
+        for (int k = 0; k < 3; ++k) {
+            if (v.pos[k] > mx[k]) mx[k] = v.pos[k];
+            if (v.pos[k] < mn[k]) mn[k] = v.pos[k];
+            if (v.zup_pos[k] > zmx[k]) zmx[k] = v.zup_pos[k];
+            if (v.zup_pos[k] < zmn[k]) zmn[k] = v.zup_pos[k];
         }
     }
+};
+
+// Which vertices of the runs are measured: those faces use; where faces use
+// none of them (a model of points), every vertex of the runs.
+struct Measured {
+    std::vector<char> used;
+    bool anyUsed = false;
+    Measured(const ModelStore& m, const std::vector<Run>& runs) : used(usedVertices(m)) {
+        for (const Run& r : runs)
+            for (std::int32_t i = r.first; i < r.second && !anyUsed; ++i)
+                anyUsed = used[static_cast<std::size_t>(i)] != 0;
+    }
+    bool operator()(std::int32_t i) const { return !anyUsed || used[static_cast<std::size_t>(i)] != 0; }
+};
+
+void storeExtents(ModelStore& m, const Bounds& b) {
+    const Vec3 &mn = b.mn, &mx = b.mx, &zmn = b.zmn, &zmx = b.zmx;
     m.minPos = mn;
     m.maxPos = mx;
     m.minZup = zmn;
@@ -136,19 +145,38 @@ void SetMaxMinsM(ModelStore& m, std::int32_t mesh) {
     m.diag().showStatus("SetMaxMinsM Done");
 }
 
-void CentreModel(ModelStore& m, bool baseFlag, float base) {
-    SetMaxMinsM(m);
+}  // namespace
+
+void SetMaxMinsM(ModelStore& m, std::int32_t mesh) {
+    const std::vector<Run> runs = vertexRuns(m, mesh);
+    const Measured measured(m, runs);
+    Bounds b;
+    for (const Run& r : runs)
+        for (std::int32_t i = r.first; i < r.second; ++i)
+            if (measured(i)) b.add(m.Vertices[static_cast<std::size_t>(i)]);
+    storeExtents(m, b);
+}
+
+void CentreModel(ModelStore& m, bool baseFlag, float base, bool measuredAlready) {
+    if (!measuredAlready) SetMaxMinsM(m);
     const Vec3 ctr = m.ctrPos, zctr = m.ctrZup;
     const float minY = m.minPos.y, minZ = m.minZup.z;
-    forEachVertex(m, -1, [&](Vertex& v) {
-        v.pos.x = toFloat(double(v.pos.x) - ctr.x);
-        v.pos.z = toFloat(double(v.pos.z) - ctr.z);
-        v.pos.y = toFloat(baseFlag ? double(base) + v.pos.y - minY : double(v.pos.y) - ctr.y);
-        v.zup_pos.x = toFloat(double(v.zup_pos.x) - zctr.x);
-        v.zup_pos.y = toFloat(double(v.zup_pos.y) - zctr.y);
-        v.zup_pos.z = toFloat(baseFlag ? double(base) + v.zup_pos.z - minZ : double(v.zup_pos.z) - zctr.z);
-    });
-    SetMaxMinsM(m);
+    // Moved and measured again in one pass, in the order SetMaxMinsM takes.
+    const std::vector<Run> runs = vertexRuns(m, -1);
+    const Measured measured(m, runs);
+    Bounds b;
+    for (const Run& r : runs)
+        for (std::int32_t i = r.first; i < r.second; ++i) {
+            Vertex& v = m.Vertices[static_cast<std::size_t>(i)];
+            v.pos.x = toFloat(double(v.pos.x) - ctr.x);
+            v.pos.z = toFloat(double(v.pos.z) - ctr.z);
+            v.pos.y = toFloat(baseFlag ? double(base) + v.pos.y - minY : double(v.pos.y) - ctr.y);
+            v.zup_pos.x = toFloat(double(v.zup_pos.x) - zctr.x);
+            v.zup_pos.y = toFloat(double(v.zup_pos.y) - zctr.y);
+            v.zup_pos.z = toFloat(baseFlag ? double(base) + v.zup_pos.z - minZ : double(v.zup_pos.z) - zctr.z);
+            if (measured(i)) b.add(v);
+        }
+    storeExtents(m, b);
     m.modelCentred = true;
 }
 

@@ -17,8 +17,10 @@ class ModelStore;
 void SetMaxMinsM(ModelStore& model, std::int32_t mesh = -1);
 
 // Centres x and z (and y unless baseFlag); with baseFlag the lowest point
-// goes to height `base`. Sets modelCentred.
-void CentreModel(ModelStore& model, bool baseFlag, float base);
+// goes to height `base`. Sets modelCentred and the extents. measured: the
+// extents are current (measured since the vertices last moved), so they are
+// not measured again first.
+void CentreModel(ModelStore& model, bool baseFlag, float base, bool measured = false);
 
 // Scales the model about its centre (as last measured) by span / current
 // in the directions marked in axes (x, y, z). Returns the factor, or

@@ -69,7 +69,8 @@ struct Material {
 };
 
 // A zeroed record is what the arrays hold ahead of their content; AddVertex
-// sets mark and uv_id to -1.
+// sets mark and uv_id to -1. Influences come only from Cal3D sources, and a
+// rigid prop has one: more than one is the rare case that goes to the heap.
 struct Vertex {
     Vec3 zup_pos;
     Vec3 pos;
@@ -79,9 +80,9 @@ struct Vertex {
     std::int16_t num_UVs = 0;
     std::int32_t collapse_id = 0, face_collapse_count = 0;
     SmallVec<UV, 1> UVs;
-    SmallVec<Influence, 4> Influences;
+    SmallVec<Influence, 1> Influences;
 };
-static_assert(sizeof(Vertex) <= 104, "a vertex record is on the hot path of a million-vertex model");
+static_assert(sizeof(Vertex) <= 80, "a vertex record is on the hot path of a million-vertex model");
 
 struct Face {
     std::int32_t vtx[3] = {0, 0, 0};

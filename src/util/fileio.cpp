@@ -88,13 +88,19 @@ bool readWholeFile(const std::string& path, std::string& out, std::string& err) 
     }
     bool bad = false;
     try {
+        // A file of known size is read straight into its buffer, without a
+        // copy through a bounce buffer; whatever follows (a file that grew
+        // meanwhile, a pipe) is read in pieces.
         if (known && isFileMode(st.st_mode) && st.st_size > 0) {
-            out.reserve(static_cast<std::size_t>(st.st_size));
+            const auto size = static_cast<std::size_t>(st.st_size);
+            out.reserve(size);
             adviseLargePages(out.data(), out.capacity());
+            out.resize(size);
+            out.resize(std::fread(out.data(), 1, size, f));
         }
         char buf[1 << 16];
         std::size_t got;
-        while ((got = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, got);
+        while (!std::ferror(f) && (got = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, got);
         bad = std::ferror(f) != 0;
     } catch (const std::exception&) {  // bad_alloc, length_error
         std::fclose(f);
@@ -120,26 +126,58 @@ void adviseLargePages([[maybe_unused]] const void* p, [[maybe_unused]] std::size
 #endif
 }
 
+AtomicFile::AtomicFile(const std::string& path)
+    : path_(path), tmp_(path + ".tmp" + std::to_string(processId())), f_(openFile(tmp_, "wb")) {
+    ok_ = f_ != nullptr;
+    if (!ok_) err_ = std::strerror(errno);
+}
+
+AtomicFile::~AtomicFile() {
+    if (!f_) return;
+    std::fclose(f_);
+    removeFile(tmp_);
+}
+
+void AtomicFile::fail() {
+    if (ok_) err_ = std::strerror(errno);
+    ok_ = false;
+}
+
+void AtomicFile::write(std::string_view bytes) {
+    if (!ok_ || bytes.empty()) return;
+    if (std::fwrite(bytes.data(), 1, bytes.size(), f_) != bytes.size()) fail();
+    size_ += bytes.size();
+}
+
+void AtomicFile::patch(std::uint64_t offset, std::string_view bytes) {
+    if (!ok_) return;
+    // Only inside what was written: the file never grows a hole.
+    if (offset > size_ || size_ - offset < bytes.size() || offset > 0x7FFFFFFF) {
+        errno = EINVAL;
+        fail();
+        return;
+    }
+    if (std::fseek(f_, static_cast<long>(offset), SEEK_SET) != 0 ||
+        std::fwrite(bytes.data(), 1, bytes.size(), f_) != bytes.size() || std::fseek(f_, 0, SEEK_END) != 0)
+        fail();
+}
+
+bool AtomicFile::commit(std::string& err) {
+    if (ok_ && std::fflush(f_) != 0) fail();
+    if (f_) {
+        if (std::fclose(f_) != 0) fail();
+        f_ = nullptr;
+        if (ok_ && !replaceFile(tmp_, path_, err_)) ok_ = false;
+        if (!ok_) removeFile(tmp_);
+    }
+    if (!ok_) err = err_;
+    return ok_;
+}
+
 bool writeFileAtomic(const std::string& path, std::string_view bytes, std::string& err) {
-    std::string tmp = path + ".tmp" + std::to_string(processId());
-    std::FILE* f = openFile(tmp, "wb");
-    if (!f) {
-        err = std::strerror(errno);
-        return false;
-    }
-    bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    if (!ok) err = std::strerror(errno);
-    if (std::fflush(f) != 0 && ok) {
-        ok = false;
-        err = std::strerror(errno);
-    }
-    if (std::fclose(f) != 0 && ok) {
-        ok = false;
-        err = std::strerror(errno);
-    }
-    if (ok && !replaceFile(tmp, path, err)) ok = false;
-    if (!ok) removeFile(tmp);
-    return ok;
+    AtomicFile f(path);
+    f.write(bytes);
+    return f.commit(err);
 }
 
 bool appendLineToFile(const std::string& path, std::string_view line) {

@@ -2,6 +2,8 @@
 // build their bytes in memory and hand them to writeFileAtomic, so a failed
 // write never leaves half a file in place of a good one.
 #pragma once
+#include <cstdint>
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,6 +15,33 @@ namespace molv {
 bool readWholeFile(const std::string& path, std::string& out, std::string& err);
 // Writes bytes to a temporary file beside path, then renames it over path.
 bool writeFileAtomic(const std::string& path, std::string_view bytes, std::string& err);
+// A file written in pieces that takes path's place only when whole: the
+// pieces go to a temporary file beside it, renamed over path by commit().
+// Dropped without a commit, or after any failure, the temporary file is
+// removed and path is left as it was. The first failure is kept; later
+// writes do nothing.
+class AtomicFile {
+public:
+    explicit AtomicFile(const std::string& path);
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    bool ok() const { return ok_; }
+    void write(std::string_view bytes);
+    // Overwrites bytes written earlier at offset (a count known only at the end).
+    void patch(std::uint64_t offset, std::string_view bytes);
+    // Flushes, closes and renames into place; false (err set) on any failure.
+    bool commit(std::string& err);
+
+private:
+    void fail();
+    std::string path_, tmp_, err_;
+    std::FILE* f_ = nullptr;
+    std::uint64_t size_ = 0;
+    bool ok_ = false;
+};
+
 // Appends one line (CR LF added) to path, creating it; errors are returned,
 // never thrown.
 bool appendLineToFile(const std::string& path, std::string_view line);

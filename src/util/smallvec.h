@@ -1,5 +1,5 @@
 // A vector that keeps its first N elements inline: vertex records carry
-// one UV pair and up to four influences in the common case, so a million
+// one UV pair and at most one influence in the common case, so a million
 // vertices cost no per-vertex heap blocks.
 #pragma once
 #include <algorithm>

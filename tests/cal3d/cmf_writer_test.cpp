@@ -131,6 +131,24 @@ TEST_F(CmfWriter, InfluencesAndThePropBone) {
     EXPECT_EQ(r.f32(), 0.75f);
 }
 
+// The file is streamed in pieces, its submesh count set last: it must hold
+// the very bytes built in memory, across several pieces and with a group
+// that gives no submesh.
+TEST_F(CmfWriter, StreamedFileEqualsTheBytesBuilt) {
+    m.dssAddMesh("m", 0);
+    material("a");
+    grid(110, 0);
+    m.AddFaceGroup(false, -1, 0);
+    face(0, 1, 1000000);  // no usable face: not counted
+    grid(60, 0, 1);
+    const std::string want = buildCmf(ctx);
+    ASSERT_GT(want.size(), std::size_t{1} << 20);  // more than one piece
+    const std::string dir = tempDir("cmfstream");
+    ASSERT_TRUE(writeCmf(ctx, dir + "mesh"));
+    EXPECT_EQ(firstDifference(want, readFile(dir + "mesh.cmf")), "");
+    EXPECT_EQ(want.substr(8, 4), hexBytes({0x02, 0x00, 0x00, 0x00}));
+}
+
 TEST_F(CmfWriter, GroupWithoutMapsWritesNoUVs) {
     twoFaces();
     m.FaceGrps[0].num_maps = 0;

@@ -108,6 +108,26 @@ TEST_F(DriverTest, Cal3dSourcesSkipTheFixUpsUnlessForcedOrWriting) {
     EXPECT_NEAR(m.maxSpan, 100, 1e-3);
 }
 
+// The fix-ups say when their last step left the extents measured, and the
+// driver then does not measure again: in every combination of settings
+// those extents must be what a fresh measurement gives.
+TEST_F(DriverTest, FixUpsLeaveTheExtentsTheyClaimToHaveMeasured) {
+    for (int k = 0; k < 8; ++k) {
+        m.ClearModel();
+        box({10, -3, 7}, {12, 14, 160});
+        menuAutos(k & 1, k & 2, k & 4);
+        const bool measured = runAutos(ctx, false);
+        EXPECT_EQ(measured, k != 0) << k;
+        if (!measured) continue;
+        const Vec3 mn = m.minPos, mx = m.maxPos, zmn = m.minZup, zmx = m.maxZup, ctr = m.ctrPos;
+        const float span = m.maxSpan;
+        SetMaxMinsM(m);
+        EXPECT_TRUE(mn == m.minPos && mx == m.maxPos && zmn == m.minZup && zmx == m.maxZup && ctr == m.ctrPos &&
+                    span == m.maxSpan)
+            << k;
+    }
+}
+
 TEST_F(DriverTest, ReadCompleteLineAndSizeWarnings) {
     box({0, 0, 0}, {1, 1, 1});
     logReadComplete(ctx);

@@ -159,6 +159,9 @@ inline bool writeCaf(Context& c, const std::string& p) {
 inline std::string writeDefaultCsf(Context& c, const std::string& outBase) {
     return test_detail::write(c, [&](WriteEnv& e) { return writeDefaultCsf(e, outBase); });
 }
+inline bool writeCmf(Context& c, const std::string& outBase) {
+    return test_detail::write(c, [&](WriteEnv& e) { return writeCmf(e, outBase); });
+}
 inline std::string buildCmf(Context& c, CmfResult* r = nullptr) {
     return test_detail::write(c, [&](WriteEnv& e) { return buildCmf(e, r); });
 }

@@ -86,6 +86,44 @@ TEST(FileIo, FailedAtomicWriteLeavesOldFileIntact) {
     EXPECT_FALSE(writeFileAtomic(dir + "no/such/folder/x.cmf", "x", err));
 }
 
+// Written in pieces: nothing takes the target's name until commit, a count
+// patched in place lands where it was written, and a file dropped or
+// patched outside what was written leaves the old target and no temporary.
+TEST(FileIo, AtomicFileInPieces) {
+    const std::string dir = test::tempDir("fileio");
+    const std::string path = dir + "m.cmf";
+    std::string err;
+    ASSERT_TRUE(writeFileAtomic(path, "old", err));
+    {
+        AtomicFile f(path);
+        f.write("0123456789");
+        f.write("abc");
+        EXPECT_EQ(test::readFile(path), "old");
+    }
+    EXPECT_EQ(test::readFile(path), "old");
+    {
+        AtomicFile f(path);
+        f.write("0123456789");
+        f.patch(10, "x");
+        EXPECT_FALSE(f.ok());
+        EXPECT_FALSE(f.commit(err));
+        EXPECT_FALSE(err.empty());
+    }
+    EXPECT_EQ(test::readFile(path), "old");
+    AtomicFile f(path);
+    f.write("0123456789");
+    f.patch(2, "AB");
+    f.write("xyz");
+    ASSERT_TRUE(f.commit(err)) << err;
+    EXPECT_EQ(test::readFile(path), "01AB456789xyz");
+    int files = 0;
+    for (auto& e : std::filesystem::directory_iterator(dir)) {
+        (void)e;
+        ++files;
+    }
+    EXPECT_EQ(files, 1);
+}
+
 TEST(FileIo, ReplacesAnExistingFile) {
     // Windows' rename refuses an existing target; a second conversion into
     // the same names must still replace every file.
