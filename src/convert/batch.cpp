@@ -24,23 +24,13 @@ namespace fs = std::filesystem;
 
 // Nobody watches a batch item: questions take their defaults, messages
 // are kept so a failure can say why.
-class QuietUI : public UI {
+class BatchUI : public QuietUI {
 public:
     std::vector<std::string> messages;
     Answer messageBox(const std::string& text, Buttons b, Answer dflt) override {
         if (b == Buttons::Ok) messages.push_back(text);
         return dflt;
     }
-    void notice(const std::string&) override {}
-    std::optional<std::string> inputBox(const std::string&, const std::string&, const std::string& dflt) override {
-        return dflt;
-    }
-    void logAppend(const std::string&) override {}
-    void logRemoveAt(int) override {}
-    void status(const std::string&) override {}
-    void progress(std::int64_t, std::int64_t) override {}
-    void pumpEvents() override {}
-    bool showsStatus() const override { return false; }
 };
 
 bool isModelFile(const fs::path& p, bool devMode) {
@@ -61,7 +51,7 @@ std::string oneLine(std::string s) {
 }
 
 void convertOne(const Context& base, BatchItem& item) {
-    QuietUI ui;
+    BatchUI ui;
     Context ctx(ui);
     ctx.app.devMode = base.app.devMode;
     ctx.app.configDir = base.app.configDir;

@@ -11,31 +11,10 @@
 
 namespace molv {
 
-namespace {
-
-// The read-back reports through its result; its log lines would only
-// repeat the write's.
-class SilentUI : public UI {
-public:
-    Answer messageBox(const std::string&, Buttons, Answer dflt) override { return dflt; }
-    void notice(const std::string&) override {}
-    std::optional<std::string> inputBox(const std::string&, const std::string&, const std::string& dflt) override {
-        return dflt;
-    }
-    void logAppend(const std::string&) override {}
-    void logRemoveAt(int) override {}
-    void status(const std::string&) override {}
-    void progress(std::int64_t, std::int64_t) override {}
-    void pumpEvents() override {}
-    bool showsStatus() const override { return false; }
-};
-
-}  // namespace
-
 PreviewPicture renderWrittenSet(Diagnostics& log, const std::string& cfgPath, const std::string& textureFolder,
                                 int size) {
     PreviewPicture pic;
-    SilentUI silent;
+    QuietUI silent;  // the read-back reports through its result; its log would repeat the write's
     Diagnostics quiet(silent);
     // Default settings: the axes of the file, whatever the user's switches.
     const Settings settings;

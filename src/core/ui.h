@@ -36,6 +36,23 @@ public:
     virtual bool showsStatus() const { return true; }
 };
 
+// Nobody watches: every question takes its default, everything shown is
+// dropped (a batch item, a read-back).
+class QuietUI : public UI {
+public:
+    Answer messageBox(const std::string&, Buttons, Answer dflt) override { return dflt; }
+    void notice(const std::string&) override {}
+    std::optional<std::string> inputBox(const std::string&, const std::string&, const std::string& dflt) override {
+        return dflt;
+    }
+    void logAppend(const std::string&) override {}
+    void logRemoveAt(int) override {}
+    void status(const std::string&) override {}
+    void progress(std::int64_t, std::int64_t) override {}
+    void pumpEvents() override {}
+    bool showsStatus() const override { return false; }
+};
+
 // Default answer of a box when nobody can be asked: OK for OK boxes, OK for
 // OK/Cancel, Yes for Yes/No and Yes/No/Cancel, unless the caller names one.
 Answer defaultAnswer(Buttons b);
