@@ -66,6 +66,12 @@ TEST(Image, DecoderRefusesWhatIsNoTextureOrTooLarge) {
         {"\x89PNG\r\n\x1a\n broken", "a.png", "unreadable image"},
         {"\x01\x02", "a.TGA", "unreadable image"},  // told by its name, then refused
         {std::string(encodePng(pattern(4, 4))).substr(0, 40), "cut.png", "unreadable image"},
+        // Huffman code counts over 256 would make the decoder write past its tables (found by fuzz_image),
+        // also when they run past the end of the file.
+        {std::string("\xFF\xD8\xFF\xC4\x00\x13\x00", 7) + std::string(16, '\xFF'), "a.jpg", "Huffman table"},
+        {std::string("\xFF\xD8\xFF\xC4\x01\x00\x10\x80\x81", 9), "a.jpg", "Huffman table"},
+        {std::string("\xFF\xFF\xD8\xFF\xC4\x00\x13\x00", 8) + std::string(16, '\xFF'), "a.tga", "Huffman table"},
+        {"GIF89a\x01\0\x01\0\0\0\0;", "a.tga", "not a BMP, PNG, JPEG or TGA"},  // named .tga, still a GIF
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
