@@ -47,21 +47,12 @@ using Clock = std::chrono::steady_clock;
 double secondsSince(Clock::time_point t0) { return std::chrono::duration<double>(Clock::now() - t0).count(); }
 
 // Nobody is asked anything and nothing is shown.
-class SilentUI : public molv::UI {
+class SilentUI : public molv::QuietUI {
 public:
     molv::Answer messageBox(const std::string& text, molv::Buttons, molv::Answer dflt) override {
         std::fprintf(stderr, "message: %s\n", text.c_str());
         return dflt;
     }
-    std::optional<std::string> inputBox(const std::string&, const std::string&, const std::string& d) override {
-        return d;
-    }
-    void logAppend(const std::string&) override {}
-    void logRemoveAt(int) override {}
-    void status(const std::string&) override {}
-    void progress(std::int64_t, std::int64_t) override {}
-    void pumpEvents() override {}
-    bool showsStatus() const override { return false; }
 };
 
 // --- model files ---------------------------------------------------------

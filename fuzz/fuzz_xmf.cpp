@@ -2,8 +2,6 @@
 // again.
 // seeds: xmf
 #include "cal3d/cal3d_xml_readers.h"
-#include "cal3d/cmf_reader.h"
-#include "cal3d/cmf_writer.h"
 #include "fuzz/harness.h"
 
 namespace molv::fuzz {
@@ -13,13 +11,7 @@ void fuzzOne(Run& run, std::string_view input) {
     const bool ok = readXmfText(env, input, env.srcFile).ok();
     checkStore(run);
     if (!ok) return;
-    WriteEnv out = run.ctx.writeEnv();
-    const std::string bytes = buildCmf(out);
-    run.ctx.model.ClearModel();
-    ReadEnv again = run.source("model.cmf");
-    const ReadResult r = readCmfBytes(again, bytes, again.srcFile);
-    if (!r.ok()) fault("the mesh written from a read XML mesh does not read: " + r.message);
-    checkStore(run);
+    checkMeshReadsBack(run, "XML mesh");
 }
 
 }  // namespace molv::fuzz

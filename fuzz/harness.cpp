@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "cal3d/cmf_reader.h"
+#include "cal3d/cmf_writer.h"
 #include "convert/settings.h"
 #include "model/checks.h"
 #include "util/fileio.h"
@@ -96,6 +98,16 @@ void fault(const std::string& what) {
 void checkStore(const Run& run) {
     const std::string f = storeFault(run.ctx.model);
     if (!f.empty()) fault("store broken: " + f);
+}
+
+void checkMeshReadsBack(Run& run, const char* source) {
+    WriteEnv out = run.ctx.writeEnv();
+    const std::string bytes = buildCmf(out);
+    run.ctx.model.ClearModel();
+    ReadEnv again = run.source("model.cmf");
+    const ReadResult r = readCmfBytes(again, bytes, again.srcFile);
+    if (!r.ok()) fault(std::string("the mesh written from a read ") + source + " does not read: " + r.message);
+    checkStore(run);
 }
 
 }  // namespace molv::fuzz

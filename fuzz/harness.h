@@ -42,5 +42,7 @@ void fuzzOne(Run& run, std::string_view input);
 [[noreturn]] void fault(const std::string& what);
 // fault() when the store breaks a rule every writer relies on.
 void checkStore(const Run& run);
+// The store, read from a `source`, written as a binary mesh must read again.
+void checkMeshReadsBack(Run& run, const char* source);
 
 }  // namespace molv::fuzz
