@@ -11,7 +11,8 @@
 # those hit the limits on purpose and would only slow the search). Dictionary: fuzz/dict/X.dict
 # for X the name and each of those extensions. The corpus grows across runs
 # in build-fuzz/corpus/NAME/; findings are kept in build-fuzz/findings/ and
-# each target's output in build-fuzz/logs/NAME.log.
+# each target's output in build-fuzz/logs/NAME.log. MOLV_FUZZ_SEED fixes
+# libFuzzer's random seed, so that a run can be repeated.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 secs=${1:-30}
@@ -58,6 +59,7 @@ for n in "${names[@]}"; do
           -max_len="${MOLV_FUZZ_MAX_LEN:-65536}" -print_final_stats=1
           -artifact_prefix="$build/findings/$n-")
     [ -s "$dict" ] && args+=(-dict="$dict")
+    [ -n "${MOLV_FUZZ_SEED:-}" ] && args+=(-seed="$MOLV_FUZZ_SEED")
     log="$build/logs/$n.log"
     status=0
     "$build/fuzz_$n" "${args[@]}" "$build/corpus/$n" "$seeds" >"$log" 2>&1 || status=$?

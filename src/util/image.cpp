@@ -58,6 +58,23 @@ std::size_t jpegStart(std::string_view b) {
     return i > 0 && i < b.size() && b[i] == '\xD8' ? i + 1 : 0;
 }
 
+// Debian's stb PNG reader grows its buffer to an IDAT chunk's declared
+// length before finding the file too short, so a few bytes can ask for
+// gigabytes. A chunk that runs past the end fails there anyway.
+bool pngChunksFit(std::string_view b) {
+    const auto be32 = [&](std::size_t i) {
+        return (std::uint32_t{static_cast<unsigned char>(b[i])} << 24) | (std::uint32_t{static_cast<unsigned char>(b[i + 1])} << 16) |
+               (std::uint32_t{static_cast<unsigned char>(b[i + 2])} << 8) | std::uint32_t{static_cast<unsigned char>(b[i + 3])};
+    };
+    for (std::size_t p = 8; p + 8 <= b.size();) {
+        const std::uint32_t len = be32(p);
+        if (len > b.size() - (p + 8)) return false;
+        if (b.substr(p + 4, 4) == "IEND") break;
+        p += 12 + std::size_t{len};
+    }
+    return true;
+}
+
 // Formats Debian's library would also decode from a file named .tga; their
 // decoders are not ours to expose to a model's textures.
 bool otherFormat(std::string_view b) {
@@ -80,7 +97,8 @@ std::string encodePng(const Image& image) {
 
 bool decodeImage(std::string_view bytes, std::string_view name, Image& out, std::string& err) {
     // Only the four formats a texture may be in reach the decoder.
-    const bool known = startsWith(bytes, "BM") || startsWith(bytes, "\x89PNG\r\n\x1a\n") ||
+    const bool png = startsWith(bytes, "\x89PNG\r\n\x1a\n");
+    const bool known = startsWith(bytes, "BM") || png ||
                        startsWith(bytes, "\xFF\xD8\xFF") ||
                        (name.size() > 4 && toLowerAscii(std::string(name.substr(name.size() - 4))) == ".tga");
     if (!known || otherFormat(bytes)) {
@@ -89,6 +107,10 @@ bool decodeImage(std::string_view bytes, std::string_view name, Image& out, std:
     }
     if (const std::size_t soi = jpegStart(bytes); soi > 0 && !jpegTablesFit(bytes, soi)) {
         err = "damaged JPEG (a Huffman table of more than 256 codes)";
+        return false;
+    }
+    if (png && !pngChunksFit(bytes)) {
+        err = "damaged PNG (a chunk runs past the end of the file)";
         return false;
     }
     if (bytes.size() > static_cast<std::size_t>(INT_MAX)) {
