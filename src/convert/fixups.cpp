@@ -108,9 +108,7 @@ bool ResizeModel(Context& ctx, const std::string& spanText, bool fromWrite, bool
     const std::optional<double> factor = ScaleModel(m, *wanted, current, axes, span);
     if (!factor) return false;
 
-    if (inFixups) {
-        SetMaxMinsM(m);
-    } else {
+    if (!inFixups) {
         {
             AutoResizeOff hold(ctx.settings);
             runAutos(ctx, fromWrite);

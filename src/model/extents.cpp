@@ -46,12 +46,6 @@ std::vector<Run> vertexRuns(const ModelStore& m, std::int32_t only) {
     return merged;
 }
 
-template <class F>
-void forEachVertex(ModelStore& m, std::int32_t only, F&& f) {
-    for (const Run& r : vertexRuns(m, only))
-        for (std::int32_t i = r.first; i < r.second; ++i) f(m.Vertices[static_cast<std::size_t>(i)]);
-}
-
 // Marks of the vertices the faces use, those faces whose three corners
 // exist (the others are not written). Only these are written, so only
 // these decide the extents: leftovers that no face uses must not pull the
@@ -202,14 +196,22 @@ std::optional<double> ScaleModel(ModelStore& m, double span, float current, cons
     }
 
     const Vec3 ctr = m.ctrPos, zctr = m.ctrZup;
-    forEachVertex(m, -1, [&](Vertex& v) {
-        for (int k = 0; k < 3; ++k) {
-            if (!flag[k]) continue;
-            const int zk = kZupAxis[k];
-            v.pos[k] = toFloat((double(v.pos[k]) - ctr[k]) * factor + ctr[k]);
-            v.zup_pos[zk] = toFloat((double(v.zup_pos[zk]) - zctr[zk]) * factor + zctr[zk]);
+    // Scaled and measured again in one pass, as CentreModel does.
+    const std::vector<Run> runs = vertexRuns(m, -1);
+    const Measured measured(m, runs);
+    Bounds b;
+    for (const Run& r : runs)
+        for (std::int32_t i = r.first; i < r.second; ++i) {
+            Vertex& v = m.Vertices[static_cast<std::size_t>(i)];
+            for (int k = 0; k < 3; ++k) {
+                if (!flag[k]) continue;
+                const int zk = kZupAxis[k];
+                v.pos[k] = toFloat((double(v.pos[k]) - ctr[k]) * factor + ctr[k]);
+                v.zup_pos[zk] = toFloat((double(v.zup_pos[zk]) - zctr[zk]) * factor + zctr[zk]);
+            }
+            if (measured(i)) b.add(v);
         }
-    });
+    storeExtents(m, b);
     return factor;
 }
 

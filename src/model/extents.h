@@ -25,7 +25,8 @@ void CentreModel(ModelStore& model, bool baseFlag, float base, bool measured = f
 // Scales the model about its centre (as last measured) by span / current
 // in the directions marked in axes (x, y, z). Returns the factor, or
 // nothing (after a message quoting spanText) when the coordinates would
-// overflow a float. current must not be 0.
+// overflow a float. current must not be 0. On success the extents are
+// those of the scaled model.
 std::optional<double> ScaleModel(ModelStore& model, double span, float current, const std::array<bool, 3>& axes,
                                  const std::string& spanText);
 
