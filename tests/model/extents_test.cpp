@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
+#include <utility>
 
 #include "convert/context.h"
 #include "core/scripted_ui.h"
@@ -182,6 +184,46 @@ TEST_F(ExtentsTest, WithoutFacesEveryVertexIsMeasured) {
     SetMaxMinsM(ctx.model, 0);
     EXPECT_EQ(m.minPos, (Vec3{-1, 0, -1}));
     EXPECT_EQ(m.maxPos, (Vec3{-1, 4, 1}));
+}
+
+// Large models are measured in two halves at once; the box must be the one
+// a single sweep finds, down to which of 0 and -0 came first.
+TEST_F(ExtentsTest, LargeModelsMeasureAsOneSweepWould) {
+    constexpr int n = 150000;
+    m.dssAddMesh("grid", 0);
+    for (int i = 0; i < n; ++i) {
+        const float y = i == 10 ? -0.0f : i == n - 10 ? 0.0f : -1.0f - static_cast<float>(i % 7);
+        const float x = i == n / 2 ? 2000.0f : static_cast<float>(i % 1000) - (i == n - 5 ? 5000.0f : 0.0f);
+        vertex(x, y, static_cast<float>(i) * 0.5f);
+    }
+    vertex(1e6f, 1e6f, 1e6f);  // no face uses it
+    for (int i = 0; i + 2 < n; i += 3) m.AddFace(0, 0, i, i + 1, i + 2);
+
+    const auto oneSweep = [&] {
+        Vec3 mn{9e9f, 9e9f, 9e9f}, mx{-9e9f, -9e9f, -9e9f};
+        for (int i = 0; i < n; ++i)
+            for (int k = 0; k < 3; ++k) {
+                if (at(i)[k] > mx[k]) mx[k] = at(i)[k];
+                if (at(i)[k] < mn[k]) mn[k] = at(i)[k];
+            }
+        return std::pair{mn, mx};
+    };
+    SetMaxMinsM(ctx.model);
+    auto [mn, mx] = oneSweep();
+    EXPECT_EQ(m.minPos, mn);
+    EXPECT_EQ(m.maxPos, mx);
+    EXPECT_EQ(m.minPos.x, -4005.0f);
+    EXPECT_EQ(m.maxPos.x, 2000.0f);  // the vertex where the halves meet
+    EXPECT_TRUE(std::signbit(m.maxPos.y));  // -0 came first
+
+    ctx.settings.autoZeroBsHt = true;
+    EXPECT_TRUE(ResizeModel(ctx, "100", false, true));
+    CentreModel(ctx.model, true, 0, true);
+    std::tie(mn, mx) = oneSweep();
+    EXPECT_EQ(m.minPos, mn);
+    EXPECT_EQ(m.maxPos, mx);
+    EXPECT_EQ(m.minPos.y, 0.0f);
+    EXPECT_EQ(m.maxSpan, 100.0f);
 }
 
 }  // namespace
