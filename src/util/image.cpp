@@ -62,15 +62,12 @@ std::size_t jpegStart(std::string_view b) {
 // length before finding the file too short, so a few bytes can ask for
 // gigabytes. A chunk that runs past the end fails there anyway.
 bool pngChunksFit(std::string_view b) {
-    const auto be32 = [&](std::size_t i) {
-        return (std::uint32_t{static_cast<unsigned char>(b[i])} << 24) | (std::uint32_t{static_cast<unsigned char>(b[i + 1])} << 16) |
-               (std::uint32_t{static_cast<unsigned char>(b[i + 2])} << 8) | std::uint32_t{static_cast<unsigned char>(b[i + 3])};
-    };
     for (std::size_t p = 8; p + 8 <= b.size();) {
-        const std::uint32_t len = be32(p);
+        std::size_t len = 0;  // big-endian
+        for (std::size_t k = 0; k < 4; ++k) len = len << 8 | static_cast<unsigned char>(b[p + k]);
         if (len > b.size() - (p + 8)) return false;
         if (b.substr(p + 4, 4) == "IEND") break;
-        p += 12 + std::size_t{len};
+        p += 12 + len;
     }
     return true;
 }
