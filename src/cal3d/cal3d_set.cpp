@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
+#include <vector>
 
 #include "cal3d/cmf_writer.h"
 #include "cal3d/prop_template.h"
@@ -204,16 +206,15 @@ bool writeViewerCfg(WriteEnv& env, const std::string& outBase, const std::string
     return writeWhole(env, cfgPath, text);
 }
 
-bool writeCal3d(WriteEnv& env, const std::string& outFile, bool) {
-    if (!outFile.empty()) {
-        env.outBase = pathNoExt(outFile);
-        env.outName = fileNameOf(env.outBase);
-    }
-    const std::string outBase = env.outBase;
-    env.diag.logMsg("================================", 1);
-    env.diag.logMsg("Write CAL3D: " + env.outName);
-    if (env.model.num_Normals == 0 || env.settings.reCalcNormals) calcVertexNormals(env.model);
+namespace {
 
+// The files of the set, each noted before it is written when it did not
+// exist yet, so that a set that fails part way can take them back.
+bool writeSetFiles(WriteEnv& env, const std::string& outBase, std::vector<std::string>& created) {
+    const auto note = [&](const std::string& path) {
+        if (!fileExists(path)) created.push_back(path);
+    };
+    note(outBase + ".csf");
     std::string skeletonName;
     if (env.skel.num_Bones == 0) {
         skeletonName = writeDefaultCsf(env, outBase);
@@ -232,11 +233,44 @@ bool writeCal3d(WriteEnv& env, const std::string& outFile, bool) {
         }
     }
 
+    const ModelStore& m = env.model;
+    const std::size_t nMaterials = std::min<std::size_t>(static_cast<std::size_t>(std::max(0, m.nMaterials)), m.Materials.size());
+    for (std::size_t i = 0; i < nMaterials; ++i)
+        if (m.Materials[i].id >= 0) note(materialFileFor(outBase, m.Materials[i]));
+    note(outBase + ".cfg");
+    note(outBase + ".cmf");
+
     const std::string templatePath = outBase + ".template";
     writePropTemplate(env, templatePath, TemplateBlock::Header, env.outName);
     if (!writeViewerCfg(env, outBase, skeletonName, templatePath)) return false;
     if (!writeCmf(env, outBase)) return false;
     writePropTemplate(env, templatePath, TemplateBlock::Footer);
+    return true;
+}
+
+}  // namespace
+
+bool writeCal3d(WriteEnv& env, const std::string& outFile, bool) {
+    if (!outFile.empty()) {
+        env.outBase = pathNoExt(outFile);
+        env.outName = fileNameOf(env.outBase);
+    }
+    const std::string outBase = env.outBase;
+    env.diag.logMsg("================================", 1);
+    env.diag.logMsg("Write CAL3D: " + env.outName);
+    if (env.model.num_Normals == 0 || env.settings.reCalcNormals) calcVertexNormals(env.model);
+
+    // A set that could not be written whole leaves none of its new files
+    // behind; files it replaced are whole, as each is renamed into place.
+    std::vector<std::string> created;
+    if (!writeSetFiles(env, outBase, created)) {
+        for (const std::string& path : created)
+            if (fileExists(path)) {
+                deleteFile(path);
+                env.diag.logMsg("Removed " + path + ": the set it belongs to could not be written whole");
+            }
+        return false;
+    }
     env.diag.showStatus("Done");
     return true;
 }
