@@ -71,6 +71,9 @@ TEST(Image, DecoderRefusesWhatIsNoTextureOrTooLarge) {
         {std::string("\xFF\xD8\xFF\xC4\x00\x13\x00", 7) + std::string(16, '\xFF'), "a.jpg", "Huffman table"},
         {std::string("\xFF\xD8\xFF\xC4\x01\x00\x10\x80\x81", 9), "a.jpg", "Huffman table"},
         {std::string("\xFF\xFF\xD8\xFF\xC4\x00\x13\x00", 8) + std::string(16, '\xFF'), "a.tga", "Huffman table"},
+        // Exactly 256 codes fit: the decoder gets the file and finds it cut short.
+        {std::string("\xFF\xD8\xFF\xC4\x01\x13\x00", 7) + std::string(16, '\x10') + std::string(256, '\xFF'), "a.jpg",
+         "unreadable image"},
         {"GIF89a\x01\0\x01\0\0\0\0;", "a.tga", "not a BMP, PNG, JPEG or TGA"},  // named .tga, still a GIF
         // An IDAT declaring 2 GB in a file of 60 bytes made the decoder ask for 3 GB (found by fuzz_image).
         {std::string(encodePng(pattern(4, 4))).substr(0, 33) + std::string("\x7F\xFF\xFF\xF0IDAT\x78\x01", 10) + std::string(17, '\0'),
