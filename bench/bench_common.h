@@ -109,7 +109,7 @@ inline int readConvertImport(const std::string& src, const std::filesystem::path
             molv::ScriptedUI ui;
             molv::Context ctx(ui);
             ctx.app.workdir = dir.string() + "/";
-            if (!convT.time([&] { return molv::convertFile(ctx, src, ""); })) {
+            if (!convT.time([&] { return molv::convert(ctx, molv::ConversionRequest(src)).ok(); })) {
                 std::fprintf(stderr, "conversion failed%s%s\n", ui.boxes.empty() ? "" : ": ",
                              ui.boxes.empty() ? "" : ui.boxes.back().text.c_str());
                 return 1;

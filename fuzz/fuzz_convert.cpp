@@ -28,7 +28,7 @@ void fuzzOne(Run& run, std::string_view input) {
     const std::string src = run.put("model." + ext, input);
     if (ext == "obj") run.put("model.mtl", input);
     const std::vector<std::string> before = run.files();
-    const bool ok = convertFile(run.ctx, src, "");
+    const bool ok = convert(run.ctx, ConversionRequest(src)).ok();
     checkStore(run);
     if (!ok && run.files() != before) {
         std::string left;

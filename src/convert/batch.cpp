@@ -61,7 +61,7 @@ void convertOne(const Context& base, BatchItem& item) {
     ctx.menu = base.menu;
     bool ok = false;
     try {
-        ok = convertFile(ctx, item.path, {}) && !ctx.app.readAbort;
+        ok = convert(ctx, ConversionRequest(item.path)).ok();
     } catch (const std::exception& e) {
         ui.messages.push_back(std::string("Unexpected error: ") + e.what());
     }

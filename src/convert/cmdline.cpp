@@ -1,7 +1,10 @@
 #include "convert/cmdline.h"
 
+#include <algorithm>
+
 #include "convert/context.h"
 #include "convert/registry.h"
+#include "core/settings.h"
 #include "util/text.h"
 
 namespace molv {
@@ -42,6 +45,38 @@ std::string joinArguments(const std::vector<std::string>& args) {
         line += quoteWord(a);
     }
     return line;
+}
+
+namespace {
+
+// A setting for this run: checked now, so a typo stops the run before it reads.
+void takeSetting(CmdLineOptions& o, const std::string& option, const std::string& assignment) {
+    const auto eq = assignment.find('=');
+    if (eq == std::string::npos || eq == 0) {
+        o.error = "option " + option + " needs KEY=VALUE";
+        return;
+    }
+    const std::string key = assignment.substr(0, eq), value = assignment.substr(eq + 1);
+    const SettingDef* d = settingNamed(key);
+    if (!d || !d->help) {
+        o.error = "no setting named " + key + " (--help lists them)";
+        return;
+    }
+    Settings scratch;
+    std::string err;
+    if (!setFromUser(scratch, *d, value, err)) {
+        o.error = err;
+        return;
+    }
+    o.sets.emplace_back(d->key, value);
+}
+
+}  // namespace
+
+void applyCommandLineSettings(Settings& s, const CmdLineOptions& opts) {
+    std::string err;
+    for (const auto& [key, value] : opts.sets)
+        if (const SettingDef* d = settingNamed(key)) setFromUser(s, *d, value, err);
 }
 
 CmdLineOptions parseCommandLine(const std::string& cmdLine) {
@@ -102,8 +137,23 @@ CmdLineOptions parseCommandLine(const std::string& cmdLine) {
             } else if (s.rfind("--output=", 0) == 0) {
                 o.outFile = w.substr(9);
                 if (o.outFile.empty()) o.error = "option --output= needs an output file name";
+            } else if (s == "--set" || s == "--size") {
+                if (i + 1 < words.size() && !words[i + 1].empty()) {
+                    ++i;
+                    takeSetting(o, w, s == "--set" ? words[i] : "dflt_autosize=" + words[i]);
+                } else {
+                    o.error = "option " + w + (s == "--set" ? " needs KEY=VALUE" : " needs a size in cm");
+                }
+            } else if (s.rfind("--set=", 0) == 0) {
+                takeSetting(o, "--set", w.substr(6));
+            } else if (s.rfind("--size=", 0) == 0) {
+                takeSetting(o, "--size", "dflt_autosize=" + w.substr(7));
+            } else if (s == "--no-resize") {
+                takeSetting(o, w, "autoResize=false");
+            } else if (s != "-molv" && o.error.empty()) {
+                // A mistyped option would otherwise become part of the source name.
+                o.error = "unknown option " + w + " (--help lists the options; -- before a name beginning with -)";
             }
-            // "-molv" and every other switch: accepted, nothing to do.
             continue;
         }
         if (!o.srcFile.empty()) o.srcFile += ' ';
@@ -117,6 +167,21 @@ CmdLineOptions parseCommandLine(const std::string& cmdLine) {
     }
     return o;
 }
+
+namespace {
+
+std::string settingsHelp() {
+    std::string out;
+    for (const SettingDef& d : settingsTable()) {
+        if (!d.help) continue;
+        std::string key = "  " + std::string(d.key);
+        key.resize(std::max<std::size_t>(key.size() + 1, 27), ' ');
+        out += key + d.help + "\n";
+    }
+    return out;
+}
+
+}  // namespace
 
 std::string helpText(const std::string& programName) {
     std::string p = programName.empty() ? "molvconv" : programName;
@@ -152,11 +217,17 @@ std::string helpText(const std::string& programName) {
            "  -r, --recursive    with --batch: also the models in sub-folders\n"
            "  -dbg               trace start-up to the log file 0molvconv.log in the\n"
            "                     current folder\n"
+           "      --set KEY=VALUE  use this setting for this run only (not saved); repeatable\n"
+           "      --size CM      the same as --set dflt_autosize=CM\n"
+           "      --no-resize    the same as --set autoResize=false\n"
            "  -molv              accepted, no effect\n"
            "  -h, --help         show this text\n"
            "      --version      show the version\n"
            "  --                 all further words are the source name\n"
-           "Other words beginning with \"-\" are ignored.\n"
+           "Other words beginning with \"-\" are a usage error.\n"
+           "\n"
+           "Settings (--set KEY=VALUE; flags take true or false):\n" +
+           settingsHelp() +
            "\n"
 #ifdef _WIN32
            "In a console window questions are asked at a prompt: Enter takes the default\n"

@@ -2,6 +2,7 @@
 // and the options a user of a terminal expects (--help, --version, -o).
 #pragma once
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace molv {
@@ -21,6 +22,9 @@ struct CmdLineOptions {
     bool recursive = false;
     int jobs = 0;  // -j N; 0: one per processor
     std::vector<std::string> paths;
+    // --set KEY=VALUE, --size, --no-resize: settings for this run only, in
+    // order, already checked against the setting's type and range.
+    std::vector<std::pair<std::string, std::string>> sets;
     std::string error;  // a usage error; empty when the line is sound
 };
 
@@ -33,8 +37,12 @@ std::string quoteWord(const std::string& word);
 
 // Parses a command line text. Words beginning with "-" are switches,
 // compared lower-cased: -dbg, -molv, the long options below; any other
-// switch is ignored. "--" ends the switches.
+// switch is a usage error. "--" ends the switches.
 CmdLineOptions parseCommandLine(const std::string& cmdLine);
+
+// Applies opts.sets to s; they were checked when parsed.
+struct Settings;
+void applyCommandLineSettings(Settings& s, const CmdLineOptions& opts);
 
 // The text of --help.
 std::string helpText(const std::string& programName);

@@ -30,6 +30,8 @@ struct AppState {
     std::string knownTypes;  // the user types; empty in developer mode
     std::string fileFilter;
     bool readAbort = false;
+    // Settings came from the command line: a read does not store them.
+    bool runOnlySettings = false;
     bool cmfAbort = false;
     // The last read wrote its own output (a listing): no write follows.
     bool readWroteOutput = false;

@@ -130,7 +130,7 @@ std::string outputNameFor(Context& ctx, const std::string& source) {
     return a.outFile;
 }
 
-bool LoadFile(Context& ctx) {
+bool LoadFile(Context& ctx, bool saveSettings) {
     AppState& a = ctx.app;
     ctx.deleteLogFile();
     ctx.model.ClearModel();
@@ -143,10 +143,10 @@ bool LoadFile(Context& ctx) {
         refuseUnknown(ctx, a.srcExt);
         return false;
     }
-    return readDispatch(ctx);
+    return readDispatch(ctx, saveSettings);
 }
 
-bool readDispatch(Context& ctx) {
+bool readDispatch(Context& ctx, bool saveSettings) {
     AppState& a = ctx.app;
     ModelStore& m = ctx.model;
     a.cmfAbort = false;
@@ -158,7 +158,7 @@ bool readDispatch(Context& ctx) {
         ctx.msgBox("Unrecognised filetype: " + a.srcExt);
         return false;
     }
-    writeSettingsFile(ctx);
+    if (saveSettings && !a.runOnlySettings) writeSettingsFile(ctx);
     syncSettingsFromMenus(ctx, a.devMode);
     a.srcExt = lowerExt(a.srcFile);  // the developer panel may name another source
     if (a.srcFile.find('=') != std::string::npos) return false;
@@ -249,19 +249,23 @@ bool writeDispatch(Context& ctx) {
     return true;
 }
 
-bool convertFile(Context& ctx, const std::string& srcFile, const std::string& outFile) {
+ConversionResult convert(Context& ctx, const ConversionRequest& req) {
+    using S = ConversionResult::Status;
     AppState& a = ctx.app;
-    a.srcFile = srcFile;
-    a.outFile = outFile;
+    a.srcFile = req.source;
+    a.outFile = req.output;
     a.readAbort = false;
-    if (!readDispatch(ctx) || a.readAbort) return false;
+    const bool read = req.fromOpen ? LoadFile(ctx, req.saveSettings) : readDispatch(ctx, req.saveSettings);
+    if (a.readAbort) return {S::ReadAbandoned};
+    if (!read) return {S::Failed};
     // A listing wrote its report while reading: there is nothing to write,
     // and no empty model to ask questions about.
-    if (a.readWroteOutput) return true;
-    // An output named on the command line wins over one the source names.
-    if (!outFile.empty()) a.outFile = outFile;
-    if (!modelToWrite(ctx)) return false;
-    return writeDispatch(ctx);
+    if (a.readWroteOutput) return {S::Converted};
+    // An output named by the front end wins over one the source names.
+    if (!req.output.empty()) a.outFile = req.output;
+    if (!modelToWrite(ctx)) return {S::Failed};
+    if (req.beforeWrite) req.beforeWrite();
+    return {writeDispatch(ctx) ? S::Converted : S::Failed};
 }
 
 bool modelToWrite(Context& ctx) {

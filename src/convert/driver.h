@@ -2,6 +2,8 @@
 // extension and runs the automatic fix-ups in between.
 #pragma once
 #include <cstdint>
+#include <functional>
+#include <utility>
 #include <string>
 
 namespace molv {
@@ -17,10 +19,11 @@ inline constexpr std::int32_t kMaxMaterials = 4096;
 std::string outputNameFor(Context& ctx, const std::string& source);
 // File > Open path: clears the log and the model, checks the extension
 // against knownTypes, then reads. True when something was read.
-bool LoadFile(Context& ctx);
+bool LoadFile(Context& ctx, bool saveSettings = false);
 // Reads srcFile into the model store. True when the reader succeeded (a
 // missing file, an unknown type or a reader that gave up give false).
-bool readDispatch(Context& ctx);
+// With saveSettings the configuration file is written as the read begins.
+bool readDispatch(Context& ctx, bool saveSettings = false);
 // Writes the model to outFile (derived from srcFile when empty). True only
 // when a writer ran and every file it wrote was written.
 bool writeDispatch(Context& ctx);
@@ -30,10 +33,31 @@ bool writeDispatch(Context& ctx);
 // and the answer is false.
 bool modelToWrite(Context& ctx);
 
-// One whole conversion as the command line runs it: read srcFile, then,
-// unless the reader gave up, write (to outFile when not empty, else the
-// derived name). True only when both succeeded.
-bool convertFile(Context& ctx, const std::string& srcFile, const std::string& outFile);
+// One conversion, as the command line, batch and the window ask for it.
+struct ConversionRequest {
+    ConversionRequest(std::string src, std::string out = {}) : source(std::move(src)), output(std::move(out)) {}
+    std::string source;
+    std::string output;     // empty: named from the source (or by the reader)
+    bool fromOpen = false;  // File > Open: the log file goes and the type is checked against the accepted list first
+    // The front end owns the settings: they are stored as the read takes
+    // them over. Batch items share one snapshot and store nothing.
+    bool saveSettings = false;
+    // Called once the read succeeded and the write is about to begin: from
+    // there on the set is written whole.
+    std::function<void()> beforeWrite;
+};
+
+struct ConversionResult {
+    enum class Status {
+        Converted,      // read and written (a listing: read, having written its report)
+        ReadAbandoned,  // the reader gave up
+        Failed,         // refused, cancelled, or a file could not be written
+    };
+    Status status = Status::Failed;
+    bool ok() const { return status == Status::Converted; }
+};
+
+ConversionResult convert(Context& ctx, const ConversionRequest& req);
 
 // The "Read complete" lines, with the size warning above 10000 faces.
 void logReadComplete(Context& ctx);

@@ -14,15 +14,6 @@ namespace molv {
 
 namespace {
 
-const char* flagText(bool v) { return v ? "True" : "False"; }
-
-// " 100 " for 100, "-5 " for -5: the sign's place holds a blank when the
-// number is not negative, and one blank follows.
-std::string numberField(std::string t) {
-    if (t.empty() || t[0] != '-') t.insert(t.begin(), ' ');
-    return t + " ";
-}
-
 // A size as a float; values beyond the float range are refused (0).
 float sizeValue(double v) {
     if (!std::isfinite(v) || std::fabs(v) > static_cast<double>(std::numeric_limits<float>::max())) return 0.0f;
@@ -37,62 +28,27 @@ bool isSeparator(char c) { return c == '/' || c == '\\'; }
 
 std::string settingsFileText(const Settings& s) {
     std::string t;
-    auto line = [&t](const char* key, const std::string& value) {
-        t += key;
+    for (const SettingDef& d : settingsTable()) {
+        if (!d.stored) continue;
+        t += d.key;
         t += '=';
-        t += value;
+        t += settingFileValue(s, d);
         t += "\r\n";
-    };
-    line("switch_obj_yz", flagText(s.switch_obj_yz));
-    line("switch_xz", flagText(s.switch_xz));
-    line("autoZeroBsHt", flagText(s.autoZeroBsHt));
-    line("ignore_3ds_ofs", flagText(s.ignore_3ds_ofs));
-    line("full_paths_in_cfg", flagText(s.full_paths_in_cfg));
-    line("flip_3DS_UV_Vs", flagText(s.flip_3DS_UV_Vs));
-    line("autoCullUnUsedMaterials", flagText(s.autoCullUnUsedMaterials));
-    line("autoCentre", flagText(s.autoCentre));
-    line("autoResize", flagText(s.autoResize));
-    line("reCalcNormals", flagText(s.reCalcNormals));
-    line("dflt_autosize", numberField(numText(s.dflt_autosize)));
-    line("dflt_boneID", numberField(numText(s.dflt_boneID)));
-    line("autoscale_UVs", flagText(s.autoscale_UVs));
-    line("forceAuto", flagText(s.forceAuto));
-    line("lastLoadPath", s.lastLoadPath);
-    line("workdir", s.workdir);
+    }
     return t;
 }
 
 void applyDefaults(Context& ctx) {
-    Settings& s = ctx.settings;
-    s.switch_obj_yz = false;
-    s.full_paths_in_cfg = false;
-    s.autoCullUnUsedMaterials = false;
-    s.dflt_boneID = 0;
-    s.autoZeroBsHt = true;
-    s.ignore_3ds_ofs = true;
-    s.flip_3DS_UV_Vs = true;
-    s.autoCentre = true;
-    s.autoResize = true;
-    s.reCalcNormals = true;
-    s.dflt_autosize = 100.0f;
+    for (const SettingDef& d : settingsTable())
+        if (d.byDefaults) setDefault(ctx.settings, d);
 }
 
 void showSettingsInMenus(Context& ctx) {
     if (ctx.app.dbgTrace) ctx.logFile("L12");
     const Settings& s = ctx.settings;
     SettingsMenu& m = ctx.menu;
-    m.m_s_switch_obj_yz = s.switch_obj_yz;
-    m.m_s_switch_xz = s.switch_xz;
-    m.m_s_ignore_3ds_ofs = s.ignore_3ds_ofs;
-    m.m_s_flipUV = s.flip_3DS_UV_Vs;
-    m.m_s_autocullmatls = s.autoCullUnUsedMaterials;
-    m.m_s_autocentre = s.autoCentre;
-    m.m_s_autozerobsht = s.autoZeroBsHt;
-    m.m_s_recalcnormals = s.reCalcNormals;
-    m.m_s_autoresize = s.autoResize;
-    m.m_s_full_paths_cfg = s.full_paths_in_cfg;
-    m.m_s_rawdataload = s.rawDataLoad;
-    m.m_s_autoscale_UVs = s.autoscale_UVs;
+    for (const SettingDef& d : settingsTable())
+        if (d.menuId && d.flag) m.marks.*d.flag = s.*d.flag;
     m.m_s_setsize_caption = sizeCaption(s.dflt_autosize);
     m.m_s_setbone_caption = "Set prop Bone (" + numText(s.dflt_boneID) + ")";
 }
@@ -115,29 +71,13 @@ void syncSettingsFromMenus(Context& ctx, bool devPanel) {
         ctx.dbgLevel = intOrZero(m.tDbgLvl);
         a.extraLog = m.chDbgLog || m.chDbgLog2 || m.chDbgLog3;
     }
-    s.switch_obj_yz = m.m_s_switch_obj_yz;
-    s.switch_xz = m.m_s_switch_xz;
-    s.full_paths_in_cfg = m.m_s_full_paths_cfg;
-    s.reCalcNormals = m.m_s_recalcnormals;
-    s.rawDataLoad = m.m_s_rawdataload;
-    if (s.rawDataLoad) {
-        s.ignore_3ds_ofs = true;
-        s.flip_3DS_UV_Vs = false;
-        s.autoCullUnUsedMaterials = false;
-        s.autoCentre = false;
-        s.autoZeroBsHt = false;
-        s.autoResize = false;
-        s.autoscale_UVs = false;
-        s.forceAuto = false;
-    } else {
-        s.ignore_3ds_ofs = m.m_s_ignore_3ds_ofs;
-        s.flip_3DS_UV_Vs = m.m_s_flipUV;
-        s.autoCullUnUsedMaterials = m.m_s_autocullmatls;
-        s.autoCentre = m.m_s_autocentre;
-        s.autoZeroBsHt = m.m_s_autozerobsht;
-        s.reCalcNormals = m.m_s_recalcnormals;
-        s.autoResize = m.m_s_autoresize;
-        s.autoscale_UVs = m.m_s_autoscale_UVs;
+    const bool raw = m.marks.rawDataLoad;
+    for (const SettingDef& d : settingsTable()) {
+        if (!d.flag) continue;
+        if (raw && d.whenRaw >= 0)
+            s.*d.flag = d.whenRaw == 1;
+        else if (d.menuId)
+            s.*d.flag = m.marks.*d.flag;
     }
 }
 
@@ -169,30 +109,25 @@ void loadSettings(Context& ctx) {
     AssocArray kv;
     if (!readNameValueFile(settingsFilePath(ctx), kv, &ctx.lastErrText)) return;
     Settings& s = ctx.settings;
-    kv.getIfNotMTB("switch_obj_yz", s.switch_obj_yz);
-    kv.getIfNotMTB("switch_xz", s.switch_xz);
-    kv.getIfNotMTB("autoZeroBsHt", s.autoZeroBsHt);
-    kv.getIfNotMTB("ignore_3ds_ofs", s.ignore_3ds_ofs);
-    kv.getIfNotMTB("full_paths_in_cfg", s.full_paths_in_cfg);
-    kv.getIfNotMTB("flip_3DS_UV_Vs", s.flip_3DS_UV_Vs);
-    kv.getIfNotMTB("autoCullUnUsedMaterials", s.autoCullUnUsedMaterials);
-    kv.getIfNotMTB("autoCentre", s.autoCentre);
-    kv.getIfNotMTB("autoResize", s.autoResize);
-    kv.getIfNotMTB("reCalcNormals", s.reCalcNormals);
-    if (const std::string* v = kv.findValue("dflt_autosize"); v && !v->empty())
-        s.dflt_autosize = sizeValue(leadingNumber(*v));
-    if (const std::string* v = kv.findValue("dflt_boneID"); v && !v->empty())
-        s.dflt_boneID = roundToInt32(leadingNumber(*v));
-    kv.getIfNotMTB("autoscale_UVs", s.autoscale_UVs);
-    kv.getIfNotMTB("forceAuto", s.forceAuto);
-    kv.getIfNotMT("lastLoadPath", s.lastLoadPath);
-    if (!ctx.app.devMode) {
-        std::string w;
-        if (kv.getIfNotMT("workdir", w)) {
-            // A hand-edited folder without its closing separator still works.
-            if (!isSeparator(w.back())) w += pathSep();
-            s.workdir = w;
-            ctx.app.workdir = w;
+    for (const SettingDef& d : settingsTable()) {
+        if (!d.stored) continue;
+        const std::string* v = kv.findValue(d.key);
+        if (!v || v->empty()) continue;
+        switch (d.type) {
+            case SettingType::Flag: kv.getIfNotMTB(d.key, s.*d.flag); break;
+            case SettingType::Size: s.*d.size = sizeValue(leadingNumber(*v)); break;
+            case SettingType::Integer: s.*d.integer = roundToInt32(leadingNumber(*v)); break;
+            case SettingType::Text:
+                if (d.text != &Settings::workdir) {
+                    s.*d.text = *v;
+                } else if (!ctx.app.devMode) {
+                    // A hand-edited folder without its closing separator still works.
+                    std::string w = *v;
+                    if (!isSeparator(w.back())) w += pathSep();
+                    s.workdir = w;
+                    ctx.app.workdir = w;
+                }
+                break;
         }
     }
 }
@@ -215,9 +150,11 @@ void askBoneID(Context& ctx) {
     ctx.settingsDirty = true;
 }
 
-void toggleMenuItem(Context& ctx, bool SettingsMenu::*item) {
-    ctx.menu.*item = !(ctx.menu.*item);
-    ctx.settingsDirty = true;
+void toggleMenuItem(Context& ctx, const SettingDef& d) {
+    if (!d.flag) return;
+    ctx.menu.marks.*d.flag = !(ctx.menu.marks.*d.flag);
+    // An unstored setting leaves nothing to save.
+    if (d.stored) ctx.settingsDirty = true;
 }
 
 void defaultSettings(Context& ctx) {

@@ -25,7 +25,7 @@ void askResizeSize(Context& ctx);
 void askBoneID(Context& ctx);
 // Menu commands: invert a check mark (the value follows at the next sync);
 // Default settings.
-void toggleMenuItem(Context& ctx, bool SettingsMenu::*item);
+void toggleMenuItem(Context& ctx, const SettingDef& item);
 void defaultSettings(Context& ctx);
 // The exact text of the configuration file for the current values.
 std::string settingsFileText(const Settings& s);

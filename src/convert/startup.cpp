@@ -160,6 +160,8 @@ StartupResult startUp(Context& ctx, const std::string& cmdLine, const std::strin
         r.opts = parseCommandLine(cmdLine);
         if (r.opts.dbg) a.dbgTrace = true;
         a.srcFile = r.opts.srcFile;
+        applyCommandLineSettings(ctx.settings, r.opts);
+        a.runOnlySettings = !r.opts.sets.empty();
 
         r.phase = "P8";
         trace("L5");
@@ -198,15 +200,16 @@ int runConversion(Context& ctx, const CmdLineOptions& opts, const std::string& c
         ctx.menu.tSrcFile = src;
         a.knownTypes.clear();
     }
-    a.readAbort = false;
-    bool ok = false;
+    ConversionResult result;
     try {
-        ok = convertFile(ctx, src, out);
+        ConversionRequest req(src, out);
+        req.saveSettings = true;
+        result = convert(ctx, req);
     } catch (const std::exception& e) {
         ctx.msgBox(std::string("Unexpected error: ") + e.what());
-        ok = false;
     }
-    if (a.readAbort) {
+    const bool ok = result.ok();
+    if (result.status == ConversionResult::Status::ReadAbandoned) {
         ctx.msgBox("Conversion abandoned: could not read " + src);
         return kExitFailed;
     }

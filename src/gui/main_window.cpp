@@ -72,22 +72,16 @@ MainWindow::MainWindow(Context& ctx, QtUI& ui, QWidget* parent) : QMainWindow(pa
     m_settings_ = menuBar()->addMenu(QStringLiteral("Settings"));
     m_settings_->setObjectName(QStringLiteral("m_settings"));
     QMenu* s = m_settings_;
-    addToggle(s, "m_s_autocentre", QStringLiteral("Auto-Centre"), &SettingsMenu::m_s_autocentre, true);
-    addToggle(s, "m_s_autozerobsht", QStringLiteral("Auto-zero base height"), &SettingsMenu::m_s_autozerobsht, true);
-    addToggle(s, "m_s_autoresize", QStringLiteral("Auto-resize"), &SettingsMenu::m_s_autoresize, true);
-    addToggle(s, "m_s_autoscale_UVs", QStringLiteral("Auto-scale UVs"), &SettingsMenu::m_s_autoscale_UVs, true);
-    addToggle(s, "m_s_autocullmatls", QStringLiteral("Auto-cull unused materials"), &SettingsMenu::m_s_autocullmatls,
-              true);
-    s->addSeparator()->setObjectName(QStringLiteral("m_s_1"));
-    addToggle(s, "m_s_switch_obj_yz", QStringLiteral("Rotate 90 up"), &SettingsMenu::m_s_switch_obj_yz, true);
-    addToggle(s, "m_s_switch_xz", QStringLiteral("Rotate 90 right"), &SettingsMenu::m_s_switch_xz, true);
-    addToggle(s, "m_s_flipUV", QStringLiteral("Flip 3DS UV vertically"), &SettingsMenu::m_s_flipUV, true);
-    addToggle(s, "m_s_ignore_3ds_ofs", QStringLiteral("Ignore 3DS offsets"), &SettingsMenu::m_s_ignore_3ds_ofs, true);
-    addToggle(s, "m_s_recalcnormals", QStringLiteral("Recalc Normals"), &SettingsMenu::m_s_recalcnormals, true);
-    addToggle(s, "m_s_full_paths_cfg", QStringLiteral("Full Paths in CFG file"), &SettingsMenu::m_s_full_paths_cfg,
-              true);
-    // Never stored, so toggling it leaves nothing to save.
-    addToggle(s, "m_s_rawdataload", QStringLiteral("Raw data load"), &SettingsMenu::m_s_rawdataload, false);
+    // The check-mark items come from the settings table, in their menu places.
+    std::vector<const SettingDef*> marked;
+    for (const SettingDef& d : settingsTable())
+        if (d.menuId) marked.push_back(&d);
+    std::sort(marked.begin(), marked.end(), [](auto* x, auto* y) { return x->menuPos < y->menuPos; });
+    for (std::size_t i = 0; i < marked.size(); ++i) {
+        if (i > 0 && marked[i]->menuPos / 10 != marked[i - 1]->menuPos / 10)
+            s->addSeparator()->setObjectName(QStringLiteral("m_s_%1").arg(marked[i - 1]->menuPos / 10));
+        addToggle(s, *marked[i]);
+    }
     m_s_setsize_ = addItem(s, "m_s_setsize", QStringLiteral("Set auto size"), nullptr);
     connect(m_s_setsize_, &QAction::triggered, this, [this] {
         askResizeSize(ctx_);
@@ -142,18 +136,14 @@ QAction* MainWindow::addItem(QMenu* menu, const char* name, const QString& capti
     return a;
 }
 
-void MainWindow::addToggle(QMenu* menu, const char* name, const QString& caption, bool SettingsMenu::*item,
-                           bool stored) {
-    QAction* a = addItem(menu, name, caption, nullptr);
+void MainWindow::addToggle(QMenu* menu, const SettingDef& d) {
+    QAction* a = addItem(menu, d.menuId, QString::fromUtf8(d.caption), nullptr);
     a->setCheckable(true);
-    connect(a, &QAction::triggered, this, [this, item, stored] {
-        if (stored)
-            toggleMenuItem(ctx_, item);
-        else
-            ctx_.menu.*item = !(ctx_.menu.*item);
+    connect(a, &QAction::triggered, this, [this, &d] {
+        toggleMenuItem(ctx_, d);
         refreshMenus();
     });
-    toggles_.emplace_back(a, item);
+    toggles_.emplace_back(a, &d);
 }
 
 void MainWindow::buildDevPanel() {
@@ -189,7 +179,7 @@ void MainWindow::buildDevPanel() {
 
 void MainWindow::refreshMenus() {
     const SettingsMenu& m = ctx_.menu;
-    for (auto& [action, item] : toggles_) action->setChecked(m.*item);
+    for (auto& [action, d] : toggles_) action->setChecked(m.marks.*d->flag);
     m_s_setsize_->setText(QString::fromStdString(m.m_s_setsize_caption));
     m_s_setbone_->setText(QString::fromStdString(m.m_s_setbone_caption));
     if (!devPanel_) return;
@@ -222,13 +212,13 @@ void MainWindow::convertSource(const std::string& path) {
         ctx_.menu.tSrcFile = path;
         refreshMenus();
     }
-    outputNameFor(ctx_, path);
     preview_->showPicture({});
     runJob(
-        [this] {
-            if (!LoadFile(ctx_) || ctx_.app.readAbort || !modelToWrite(ctx_)) return false;
-            ui_.setStoppable(false);  // a set once begun is written whole
-            if (!writeDispatch(ctx_)) return false;
+        [this, path] {
+            ConversionRequest req(path);
+            req.fromOpen = req.saveSettings = true;
+            req.beforeWrite = [this] { ui_.setStoppable(false); };  // a set once begun is written whole
+            if (!convert(ctx_, req).ok()) return false;
             drawPreview();
             return true;
         },

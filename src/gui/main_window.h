@@ -78,7 +78,7 @@ protected:
 
 private:
     QAction* addItem(QMenu* menu, const char* name, const QString& caption, void (MainWindow::*command)());
-    void addToggle(QMenu* menu, const char* name, const QString& caption, bool SettingsMenu::*item, bool stored);
+    void addToggle(QMenu* menu, const SettingDef& setting);
     void buildDevPanel();
     void runJob(std::function<bool()> work, std::function<void(bool)> done);
     // On the worker, after a set was written: its picture for preview_.
@@ -97,7 +97,7 @@ private:
     QMenu* m_settings_;
     QMenu* m_help_;
     std::vector<QAction*> whileIdle_;  // disabled while a conversion runs
-    std::vector<std::pair<QAction*, bool SettingsMenu::*>> toggles_;
+    std::vector<std::pair<QAction*, const SettingDef*>> toggles_;
     QAction* m_s_setsize_ = nullptr;
     QAction* m_s_setbone_ = nullptr;
 

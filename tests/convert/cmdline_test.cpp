@@ -4,6 +4,7 @@
 #include "convert/cmdline.h"
 #include "convert/process.h"
 #include "convert/context.h"
+#include "core/settings.h"
 #include "util/text.h"
 
 using namespace molv;
@@ -44,7 +45,20 @@ TEST(CommandLineParse, SwitchesSourceAndOutput) {
         {"-dbg /data/my chair.3ds", "110000 /data/my chair.3ds||"},
         {"-DBG chair.3ds", "100000 chair.3ds||"},  // the log file stays in the work folder
         {"/data/x-dbg.obj", "000000 /data/x-dbg.obj||"},
-        {"-molv -x", "000000 ||"},
+        {"-molv", "000000 ||"},
+        {"--sise 50 a.obj", "000000 50 a.obj||error"},  // a mistyped option is named, not made a file name
+        {"-q -- -odd name.obj", "000100 -odd name.obj||"},  // "--" ends the switches
+        {"--set autoCentre=false a.obj", "000000 a.obj||"},
+        {"--set", "000000 ||error"},
+        {"--set autoCentre a.obj", "000000 a.obj||error"},
+        {"--set noSuchKey=1 a.obj", "000000 a.obj||error"},
+        {"--set lastLoadPath=x a.obj", "000000 a.obj||error"},  // kept by the program, not a user setting
+        {"--set autoCentre=maybe a.obj", "000000 a.obj||error"},
+        {"--set dflt_autosize=0 a.obj", "000000 a.obj||error"},
+        {"--size -5 a.obj", "000000 a.obj||error"},
+        {"--size=abc a.obj", "000000 a.obj||error"},
+        {"--set dflt_boneID=1.5 a.obj", "000000 a.obj||error"},
+        {"--set dflt_boneID=3000000000 a.obj", "000000 a.obj||error"},
         {"--yes -q a.obj -o \"out dir/a b.obj\"", "001100 a.obj|out dir/a b.obj|"},
         {"a.obj --output=Out.AN8", "000000 a.obj|Out.AN8|"},  // the name keeps its case
         {"--HELP", "000010 ||"},
@@ -53,9 +67,24 @@ TEST(CommandLineParse, SwitchesSourceAndOutput) {
         {"-Y", "001000 ||"},
         {"a.obj -o", "000000 a.obj||error"},
         {"a.obj --output=", "000000 a.obj||error"},
-        {"-q -- -odd name.obj", "000100 -odd name.obj||"},  // "--" ends the switches
     };
     for (const auto& [line, want] : rows) EXPECT_EQ(parsed(line), want) << line;
+}
+
+TEST(CommandLineParse, SettingsApplyInOrderForTheRun) {
+    const CmdLineOptions o =
+        parseCommandLine("--set AUTOCENTRE=no --size 46.5 --no-resize --set=autoResize=TRUE --set dflt_boneID=-3 a.obj");
+    ASSERT_EQ(o.error, "");
+    Settings s;
+    applyCommandLineSettings(s, o);
+    EXPECT_FALSE(s.autoCentre);
+    EXPECT_EQ(s.dflt_autosize, 46.5f);
+    EXPECT_TRUE(s.autoResize);  // the later word wins
+    EXPECT_EQ(s.dflt_boneID, -3);
+    // The help lists every setting a user may set.
+    const std::string h = helpText("molvconv");
+    for (const SettingDef& d : settingsTable())
+        EXPECT_EQ(h.find("  " + std::string(d.key) + " ") != std::string::npos, d.help != nullptr) << d.key;
 }
 
 namespace molv {

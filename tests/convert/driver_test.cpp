@@ -34,9 +34,9 @@ struct DriverTest : ::testing::Test, test::TestContext {
 
     // Fix-ups as the Settings menu shows them; reads and writes take them over.
     void menuAutos(bool resize, bool zeroBase, bool centre) {
-        ctx.menu.m_s_autoresize = ctx.settings.autoResize = resize;
-        ctx.menu.m_s_autozerobsht = ctx.settings.autoZeroBsHt = zeroBase;
-        ctx.menu.m_s_autocentre = ctx.settings.autoCentre = centre;
+        ctx.menu.marks.autoResize = ctx.settings.autoResize = resize;
+        ctx.menu.marks.autoZeroBsHt = ctx.settings.autoZeroBsHt = zeroBase;
+        ctx.menu.marks.autoCentre = ctx.settings.autoCentre = centre;
     }
 
     // An axis-aligned box of 8 vertices and 12 faces, as a reader leaves it.
@@ -62,7 +62,7 @@ struct DriverTest : ::testing::Test, test::TestContext {
     bool source(const std::string& name, std::string_view text = kTri) {
         writeFile(dir + name, text);
         ctx.app.srcFile = dir + name;
-        return readDispatch(ctx);
+        return readDispatch(ctx, true);
     }
 };
 
@@ -285,7 +285,7 @@ TEST_F(DriverTest, ReadDispatchRefusals) {
 }
 
 TEST_F(DriverTest, ReadTakesTheMenuSettingsAndSavesThem) {
-    ctx.menu.m_s_autoresize = false;
+    ctx.menu.marks.autoResize = false;
     ctx.settings.autoResize = true;
     EXPECT_TRUE(source("tri.obj"));
     EXPECT_FALSE(ctx.settings.autoResize);
@@ -306,7 +306,7 @@ TEST_F(DriverTest, ReadTakesTheMenuSettingsAndSavesThem) {
 TEST_F(DriverTest, LoadFile) {
     writeFile(dir + "thing.ob", "v 0 0 0");
     ctx.app.srcFile = dir + "thing.ob";
-    EXPECT_FALSE(LoadFile(ctx));
+    EXPECT_FALSE(LoadFile(ctx, true));
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].text, "Unknown filetype: .ob");
     EXPECT_FALSE(fileExists(dir + "molvconv.cfg"));  // refused before the read

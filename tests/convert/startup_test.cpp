@@ -95,7 +95,7 @@ TEST(StartUp, SetsUpFoldersLogFileAndSettings) {
     EXPECT_EQ(ctx.app.title, "molvConv V0.2.49");
     // The saved settings reached the values and the menu.
     EXPECT_FALSE(ctx.settings.autoCentre);
-    EXPECT_FALSE(ctx.menu.m_s_autocentre);
+    EXPECT_FALSE(ctx.menu.marks.autoCentre);
     EXPECT_EQ(ctx.menu.m_s_setsize_caption, "Set size for resize (80)");
     EXPECT_TRUE(ui.boxes.empty());
 }

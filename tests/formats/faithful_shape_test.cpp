@@ -77,7 +77,7 @@ Converted convertText(const std::string& name, const std::string& text, bool cul
     test::writeFile(dir + name, text);
     if (!library.empty()) test::writeFile(dir + "lib.mtl", library);
     c.t = test::makeContext();
-    c.t->ctx.menu.m_s_autocullmatls = cull;
+    c.t->ctx.menu.marks.autoCullUnUsedMaterials = cull;
     c.ok = test::convert(c.t->ctx, dir + name);
     c.base = dir + name.substr(0, name.rfind('.'));
     return c;

@@ -101,18 +101,18 @@ TEST(Window, SettingsMenuCommands) {
     QAction* centre = p.action("m_s_autocentre");
     centre->trigger();
     EXPECT_FALSE(centre->isChecked());
-    EXPECT_FALSE(p.ctx.menu.m_s_autocentre);
+    EXPECT_FALSE(p.ctx.menu.marks.autoCentre);
     EXPECT_TRUE(p.ctx.settings.autoCentre);  // the value follows at the next read or write
     EXPECT_TRUE(p.ctx.settingsDirty);
     // Raw data load is never stored: toggling it leaves nothing to save.
     p.ctx.settingsDirty = false;
     p.action("m_s_rawdataload")->trigger();
-    EXPECT_TRUE(p.ctx.menu.m_s_rawdataload);
+    EXPECT_TRUE(p.ctx.menu.marks.rawDataLoad);
     EXPECT_FALSE(p.ctx.settingsDirty);
     p.action("m_s_rawdataload")->trigger();
     p.action("m_s_switch_xz")->trigger();
     p.action("m_s_switch_obj_yz")->trigger();
-    EXPECT_TRUE(p.ctx.menu.m_s_switch_obj_yz);
+    EXPECT_TRUE(p.ctx.menu.marks.switch_obj_yz);
     EXPECT_TRUE(p.ctx.settingsDirty);
 
     // The two input boxes: an answer changes value and caption, Cancel nothing.

@@ -11,6 +11,7 @@
 #include "util/fspath.h"
 #include "util/image.h"
 #include "support/cal3d_check.h"
+#include "support/cal3d_shape.h"
 #include "support/test_support.h"
 
 namespace molv::test {
@@ -48,7 +49,9 @@ TEST_F(Program, InformationAndUsage) {
         {{"--version"}, 0, std::string(kTitle) + "\n", ""},
         {{"--help"}, 0, "--output", ""},
         {{}, 0, "Usage:", ""},
-        {{"-molv", "-x"}, 0, "Usage:", ""},
+        {{"-molv"}, 0, "Usage:", ""},
+        {{"--sise", "50", "a.obj"}, 2, "", "unknown option --sise"},
+        {{"--set", "dflt_autosize=0", "a.obj"}, 2, "", "dflt_autosize takes a number above 0"},
         {{"a.obj", "-o"}, 2, "", "-o"},
         {{"-o", "x.cmf"}, 2, "", ""},
     };
@@ -88,6 +91,30 @@ TEST_F(Program, ConvertsAnObjAndSaysSoOnStdout) {
     EXPECT_EQ(r.out, "Conversion complete\n");
     EXPECT_EQ(r.err.find("Read complete: "), std::string::npos) << r.err;
     EXPECT_TRUE(fs::exists(cwd + "sub.cmf"));
+}
+
+TEST_F(Program, SettingsOnTheCommandLineHoldForThatRunOnly) {
+    box();
+    auto largestExtent = [&] {
+        const Cal3dShape shape = loadCal3dShape(cwd + "box");
+        double e = 0;
+        for (int k = 0; k < 3; ++k) e = std::max(e, shape.max()[k] - shape.min()[k]);
+        return e;
+    };
+    RunResult r = run({"--yes", "--size", "46", "--set", "autoCentre=false", "box.obj"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(fs::exists(config + "molvconv.cfg"));  // not stored
+    if (cal3dAvailable()) {
+        EXPECT_NEAR(largestExtent(), 46.0, 1e-3);
+    }
+    r = run({"--yes", "box.obj"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string stored = readFile(config + "molvconv.cfg");
+    EXPECT_NE(stored.find("autoCentre=True\r\n"), std::string::npos) << stored;
+    EXPECT_NE(stored.find("dflt_autosize= 100 \r\n"), std::string::npos) << stored;
+    if (cal3dAvailable()) {
+        EXPECT_NEAR(largestExtent(), 100.0, 1e-3);
+    }
 }
 
 TEST_F(Program, ASourceNamedOutsideAsciiConverts) {
@@ -330,6 +357,9 @@ TEST_F(Program, BatchConvertsEachModelOnItsOwnAndCountsTheFailures) {
     EXPECT_EQ(r.out.find("fan.gltf"), std::string::npos) << "not recursive";
     EXPECT_EQ(r.out.find("notes.txt"), std::string::npos);
     EXPECT_EQ(r.out.find("Conversion complete"), std::string::npos);
+    // Items share the settings as loaded: none writes the configuration
+    // file, so parallel items cannot race on it.
+    EXPECT_FALSE(fs::exists(home + ".config/molvconv/molvconv.cfg"));
 
     // Recursive: the sub-folder's model too, each set whole.
     r = run({"--batch", "--recursive", "models"});

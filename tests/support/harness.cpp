@@ -116,7 +116,7 @@ bool convert(Context& ctx, const std::string& src, const std::string& out) {
         ctx.menu.tSrcFile = src;
         ctx.app.knownTypes.clear();
     }
-    return convertFile(ctx, src, out);
+    return convert(ctx, ConversionRequest(src, out)).ok();
 }
 
 std::vector<std::string> dumpModel(Context& ctx) {
