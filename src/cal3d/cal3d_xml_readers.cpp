@@ -1,6 +1,8 @@
 #include "cal3d/cal3d_xml_readers.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <vector>
 
 #include "cal3d/cal3d_store.h"
@@ -73,13 +75,14 @@ public:
         dst = static_cast<std::int32_t>(*d);
         return true;
     }
-    // The element's text as n numbers; false when it holds fewer or non-numbers.
+    // The element's text as n numbers; false when it holds fewer, non-numbers
+    // or numbers a float cannot hold (they would be stored as infinities).
     bool numbers(float* out, int n) const {
         const std::vector<std::string_view> t = words(text);
         if (static_cast<int>(t.size()) < n) return false;
         for (int i = 0; i < n; ++i) {
             const std::optional<double> d = parseNumber(t[static_cast<std::size_t>(i)]);
-            if (!d) return false;
+            if (!d || std::fabs(*d) > std::numeric_limits<float>::max()) return false;
             out[i] = static_cast<float>(*d);
         }
         return true;
@@ -117,7 +120,7 @@ ReadResult readText(const std::string& path, std::string& text) {
 struct XmfVertex {
     std::int32_t id = -1, numInfl = 0;
     float pos[3] = {0, 0, 0}, normal[3] = {0, 0, 0};
-    float cid = -1, ccount = 0;
+    std::int32_t cid = -1, ccount = 0;
     std::vector<UV> uvs;
     std::vector<Influence> infl;
 };
@@ -216,9 +219,9 @@ private:
         } else if (u == "NORM" || u == "NORMFLOAT") {
             if (!w_.numbers(v_.normal, 3)) return w_.fail(u + " needs three numbers");
         } else if (u == "COLLAPSEID") {
-            if (!w_.numbers(&v_.cid, 1)) return w_.fail("COLLAPSEID needs a number");
+            if (!w_.wholeNumbers(&v_.cid, 1, w_.text)) return collapseFail(u);
         } else if (u == "COLLAPSECOUNT") {
-            if (!w_.numbers(&v_.ccount, 1)) return w_.fail("COLLAPSECOUNT needs a number");
+            if (!w_.wholeNumbers(&v_.ccount, 1, w_.text)) return collapseFail(u);
         } else if (u == "TEXCOORD") {
             if (static_cast<std::int32_t>(v_.uvs.size()) >= maps_)
                 return w_.fail("more TEXCOORD elements than the submesh's " + std::to_string(maps_));
@@ -234,6 +237,12 @@ private:
         return {};
     }
 
+    // The binary mesh holds both as 32-bit integers.
+    ReadResult collapseFail(const std::string& u) const {
+        return w_.fail("vertex " + std::to_string(v_.id) + ": " + u + " \"" + std::string(trimView(w_.text)) +
+                       "\" is not a whole number from -2147483648 to 2147483647");
+    }
+
     ReadResult endVertex() {
         if (!inVertex_) return {};
         inVertex_ = false;
@@ -246,8 +255,8 @@ private:
         Vertex& vx = m_.Vertices[static_cast<std::size_t>(v)];
         m_.Normals[static_cast<std::size_t>(v)] = Vec3{v_.normal[0], v_.normal[2], v_.normal[1]};
         m_.num_Normals += 1;
-        vx.collapse_id = static_cast<std::int32_t>(v_.cid);
-        vx.face_collapse_count = static_cast<std::int32_t>(v_.ccount);
+        vx.collapse_id = v_.cid;
+        vx.face_collapse_count = v_.ccount;
         vx.UVs.clear();
         vx.UVs.resize(static_cast<std::uint32_t>(maps_));
         for (std::size_t k = 0; k < v_.uvs.size(); ++k) vx.UVs[static_cast<std::uint32_t>(k)] = v_.uvs[k];

@@ -18,6 +18,10 @@ namespace {
 
 constexpr std::int64_t kVertexFixedBytes = 6 * 4 + 2 * 4 + 4;  // position, normal, collapse, influence count
 
+// A byte offset for the store's read position and the messages, which hold
+// 32 bits; a file past 2 GB shows its last representable offset.
+std::int32_t offset32(std::size_t at) { return static_cast<std::int32_t>(std::min<std::size_t>(at, 0x7FFFFFFF)); }
+
 class CmfReader {
 public:
     CmfReader(ReadEnv& env, std::string_view bytes, const std::string& source)
@@ -55,7 +59,7 @@ private:
     ReadResult fail(std::string message) { return ReadResult::failedAt(std::move(message), source_, 0); }
     ReadResult failAt(std::size_t at, const std::string& what) {
         return ReadResult::failedAt(source_ + " at byte " + std::to_string(at) + " (0x" +
-                                        hexOf(static_cast<std::int32_t>(at), 6) + "): " + what,
+                                        hexOf(offset32(at), 6) + "): " + what,
                                     source_, static_cast<std::int64_t>(at));
     }
     ReadResult cutShort(const std::string& inside) {
@@ -80,7 +84,7 @@ private:
         if (bad) {
             const std::string values = std::to_string(mt) + " " + std::to_string(nv) + " " + std::to_string(nf) + " " +
                                        std::to_string(lod) + " " + std::to_string(springs) + " " + std::to_string(maps);
-            const std::string text = hexOf(static_cast<std::int32_t>(at), 6) + ": Bad data: " +
+            const std::string text = hexOf(offset32(at), 6) + ": Bad data: " +
                                      " material_thread_id=" + std::to_string(mt) +
                                      " num_submesh_Vertices=" + std::to_string(nv) +
                                      " num_submesh_Faces=" + std::to_string(nf) + " num_lod_steps=" +
@@ -100,7 +104,7 @@ private:
         Mesh& mesh = m_.Meshes[static_cast<std::size_t>(mesh_)];
         mesh.num_UVsets = maps;
         const std::int32_t g = addSubmeshGroup(m_, mt, nf, maps, lod, springs);
-        m_.readPos = static_cast<std::int32_t>(r_.pos());
+        m_.readPos = offset32(r_.pos());
 
         for (std::int32_t i = 0; i < nv; ++i) {
             ReadResult res = vertex(maps, springs, i, base);
@@ -120,7 +124,7 @@ private:
                 if (c < 0 || c >= nv)
                     return failAt(fat, "face " + std::to_string(j) + " of submesh " + std::to_string(index) +
                                            " names vertex " + std::to_string(c) + " of its " + std::to_string(nv));
-            m_.readPos = static_cast<std::int32_t>(fat);
+            m_.readPos = offset32(fat);
             m_.AddFace(mesh_, base, c1, c2, c3);
             FaceGroup& fg = m_.FaceGrps[static_cast<std::size_t>(g)];
             const std::int32_t global = m_.ttlnum_Faces - 1;
@@ -179,7 +183,7 @@ private:
     void dump(std::size_t at, std::int32_t i) {
         ByteReader w(r_);
         w.seek(at);
-        std::string t = hexOf(static_cast<std::int32_t>(at), 6) + ": V[" + std::to_string(i) + "] : vtxXYZ:";
+        std::string t = hexOf(offset32(at), 6) + ": V[" + std::to_string(i) + "] : vtxXYZ:";
         for (int n = 0; n < 3; ++n) t += " " + hexOf(w.i32(), 8);
         t += " : nmlXYZ:";
         for (int n = 0; n < 3; ++n) t += " " + hexOf(w.i32(), 8);

@@ -161,4 +161,28 @@ TEST(Cal3dXmlInterop, ConverterXmlReadsLikeItsBinaryTwin) {
     EXPECT_EQ(materialCrfBytes(bin.m.Materials[0]), materialCrfBytes(xml.m.Materials[0]));
 }
 
+// Meshes the library wrote with level-of-detail steps (tests/data/cal3d):
+// every collapse id and count reaches the binary mesh unchanged.
+TEST(Cal3dXmlInterop, LibraryCollapseDataReachesTheBinaryMesh) {
+    if (!cal3dAvailable()) GTEST_SKIP() << "built without Cal3D";
+    for (const char* name : {"lod_grid", "lod_two_submeshes"}) {
+        SCOPED_TRACE(name);
+        const std::string dir = tempDir(std::string("c3dlod_") + name);
+        const std::string src = dataPath(std::string("cal3d/") + name + ".xmf");
+        TestContext t(true);
+        t.ctx.settings.reCalcNormals = false;
+        const ReadResult r = test_detail::read(t.ctx, [&](ReadEnv& e) { return readXmf(e, src); });
+        ASSERT_TRUE(r.ok()) << r.message;
+        bool collapses = false;
+        for (std::int32_t i = 0; i < t.m.ttlnum_Vertices; ++i) collapses |= t.m.Vertices[static_cast<std::size_t>(i)].collapse_id > 0;
+        EXPECT_TRUE(collapses);
+        ASSERT_TRUE(writeSet(t.ctx, dir + "out.cmf"));
+        Cal3dMeshData want, got;
+        std::string err;
+        ASSERT_TRUE(loadCal3dMesh(src, dir + "out.csf", want, err)) << err;
+        ASSERT_TRUE(loadCal3dMesh(dir + "out.cmf", dir + "out.csf", got, err)) << err;
+        EXPECT_EQ(meshDifference(want, got, false), "");
+    }
+}
+
 }  // namespace

@@ -38,6 +38,7 @@ const Finding kFindings[] = {
     {"instancing_doubling_chain.dae", How::Convert, false, "visited more than 2000000 times", 1},
     {"many_unknown_usemtl.obj", How::Read, true, "material names in", 1},
     {"many_unknown_keywords.mtl", How::Read, true, "hold unhandled parameters", 1},
+    {"fuzz_xmf-collapse_id_beyond_int.xmf", How::Read, false, "line 150: vertex 16: COLLAPSEID", 1},
 };
 
 const Finding* findingFor(const std::string& name) {

@@ -95,6 +95,7 @@ ReadResult readFile(Context& ctx, const std::string& path) {
         return LoadDae(ctx, path);
     }
     if (e == "gltf" || e == "glb") return readGltfBytes(ctx, readFile(path), path);
+    if (e == "xmf") return test_detail::read(ctx, [&](ReadEnv& env) { return readXmf(env, path); });
     return ReadResult::failed("unknown type", path);
 }
 
