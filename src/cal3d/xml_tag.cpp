@@ -223,48 +223,4 @@ bool readXmlTag(Diagnostics& ctx, XmlSource& src, std::string& tagName, std::str
     return true;
 }
 
-bool readXmlElement(Diagnostics& ctx, XmlSource& src, std::string& tagName, std::string& path, std::string& tagText,
-                    AssocArray& attrs) {
-    std::string name, closing;
-    if (!readXmlTag(ctx, src, name, tagText, closing, attrs, false)) return false;
-    XmlState& x = ctx.xml;
-    if (!name.empty() && name.back() == '/') {
-        name.pop_back();
-        tagName = name;
-        return true;
-    }
-    if (name.empty() || name[0] != '/') {
-        tagName = name;
-        if (x.xmlPath.empty())
-            path += name;
-        else
-            path = x.xmlPath + "__" + name;
-        if (closing.empty()) {
-            if (x.xmlDepth >= kXmlMaxDepth) {
-                ctx.lastErrText = "tag nesting too deep: more than " + std::to_string(kXmlMaxDepth) +
-                                  " open elements at line " + std::to_string(x.xmlLineNo);
-                ctx.msgBox(ctx.lastErrText);
-                return false;
-            }
-            x.xmlDepth += 1;
-            x.xmlStack[static_cast<std::size_t>(x.xmlDepth)] = name;
-            x.xmlPath = path;
-        }
-        return true;
-    }
-    // Closing tag.
-    if (x.xmlDepth <= 0) {
-        ctx.msgBox("tag nesting underflow");
-        return false;
-    }
-    x.xmlStack[static_cast<std::size_t>(x.xmlDepth)].clear();
-    x.xmlDepth -= 1;
-    std::size_t cut = x.xmlPath.rfind("__");
-    if (cut == std::string::npos)
-        x.xmlPath.clear();
-    else
-        x.xmlPath.erase(cut);
-    return true;
-}
-
 }  // namespace molv

@@ -53,14 +53,4 @@ private:
 bool readXmlTag(Diagnostics& ctx, XmlSource& src, std::string& tagName, std::string& tagText, std::string& closingTag,
                 AssocArray& attrs, bool charMode = false);
 
-// Reads the next tag in line mode and keeps the path of open elements in
-// ctx.xml.xmlPath (names joined with "__"). An opening tag gives its name
-// and path; a closing tag pops the path and leaves tagName as it was.
-// False at the end, on a mismatch, on a closing tag with nothing open
-// ("tag nesting underflow") and on an element nested deeper than
-// kXmlMaxDepth ("tag nesting too deep").
-inline constexpr int kXmlMaxDepth = 20;
-bool readXmlElement(Diagnostics& ctx, XmlSource& src, std::string& tagName, std::string& path, std::string& tagText,
-                    AssocArray& attrs);
-
 }  // namespace molv

@@ -32,17 +32,13 @@ struct AppState {
     bool readAbort = false;
     // Settings came from the command line: a read does not store them.
     bool runOnlySettings = false;
-    bool cmfAbort = false;
     // The last read wrote its own output (a listing): no write follows.
     bool readWroteOutput = false;
     // Developer panel values.
-    bool statsFlag = false;
-    std::int32_t devNum1 = 0, devNum2 = 0;
+    std::int32_t devNum2 = 0;
     bool extraLog = false;
     // Result of the last write: false when a file could not be written.
     bool writeFailed = false;
-    // Source line counter of the text readers' progress lines.
-    long srcLineNo = 0;
 };
 
 // The run's state. Diagnostics (log, boxes, status) are its base so lower

@@ -19,12 +19,6 @@ namespace {
 
 std::string lowerExt(const std::string& path) { return toLowerAscii(extOf(path)); }
 
-bool oneOf(const std::string& s, std::initializer_list<const char*> list) {
-    for (const char* e : list)
-        if (s == e) return true;
-    return false;
-}
-
 bool setSource(const std::string& ext) {
     const FormatEntry* f = formatFor(ext);
     return f && f->setSource;
@@ -113,19 +107,13 @@ std::string outputNameFor(Context& ctx, const std::string& source) {
     a.srcBase = pathNoExt(source);
     a.srcExt = lowerExt(source);
     a.outFile.clear();
-    std::string newExt = ".cmf";
-    if (a.srcExt == "txm") {
-        newExt = ".crf";
-    } else if (a.srcExt == "csf") {
-        newExt = ".ans";
-    } else if (oneOf(a.srcExt, {"caf", "cmf", "crf", "cfg"})) {
-        // A Cal3D source is never overwritten.
-        a.outFile = a.srcBase + "_1." + a.srcExt;
-        newExt.clear();
-    } else if (a.srcExt == "bodypart") {
-        newExt.clear();
-    }
-    if (!newExt.empty()) a.outFile = a.srcBase + newExt;
+    // Unknown types are named as geometry: the read then says what is wrong.
+    const FormatEntry* f = formatFor(a.srcExt);
+    const std::string as = f ? f->outputAs : "cmf";
+    if (as == "_1")
+        a.outFile = a.srcBase + "_1." + a.srcExt;  // a copy of its own type is never written over it
+    else if (!as.empty())
+        a.outFile = a.srcBase + "." + as;
     if (!a.outFile.empty()) a.outFile = folderOf(a.outFile) + cleanFileName(fileNameOf(a.outFile));
     return a.outFile;
 }
@@ -134,7 +122,6 @@ bool LoadFile(Context& ctx, bool saveSettings) {
     AppState& a = ctx.app;
     ctx.deleteLogFile();
     ctx.model.ClearModel();
-    a.srcLineNo = 0;
     syncSettingsFromMenus(ctx, false);
     a.srcExt = lowerExt(a.srcFile);
     // Developer mode has no list of accepted types: every registered one is read.
@@ -149,7 +136,6 @@ bool LoadFile(Context& ctx, bool saveSettings) {
 bool readDispatch(Context& ctx, bool saveSettings) {
     AppState& a = ctx.app;
     ModelStore& m = ctx.model;
-    a.cmfAbort = false;
     a.readAbort = false;
     a.readWroteOutput = false;
     m.ClearModel();

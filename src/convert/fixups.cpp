@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "convert/context.h"
+#include "convert/registry.h"
 #include "model/extents.h"
 #include "util/numfmt.h"
 #include "util/text.h"
@@ -44,7 +45,8 @@ private:
 bool runAutos(Context& ctx, bool fromWrite) {
     const AppState& a = ctx.app;
     const Settings& s = ctx.settings;
-    if (!fromWrite && !s.forceAuto && (a.srcExt == "cmf" || a.srcExt == "cfg")) {
+    const FormatEntry* f = formatFor(a.srcExt);
+    if (!fromWrite && !s.forceAuto && f && !f->fixups) {
         ctx.logMsg("Srctype " + a.srcExt + ", AUTOS not run");
         return false;
     }

@@ -30,25 +30,25 @@ bool writeCsfOut(WriteEnv& env, const std::string& path) { return writeSkeletonC
 
 // The user types come first, in the order the filter lists them.
 constexpr FormatEntry kFormats[] = {
-    // ext        description                    read      write         dev    geom   setSrc cal3dSet
-    {"3ds", "3D Studio", &Read3DS, nullptr, false, true, true, false},
-    {"obj", "Wavefront", &LoadObj, &WriteObj, false, true, true, false},
-    {"dae", "Collada", &LoadDae, nullptr, false, true, true, false},
-    {"gltf", "glTF", &LoadGltf, nullptr, false, true, true, false},
-    {"glb", "glTF binary", &LoadGltf, nullptr, false, true, true, false},
-    {"cmf", "Cal3D mesh", &readCmf, &writeSet, true, true, true, true},
-    {"cfg", "Cal3D viewer configuration", &readCfg, &writeSet, true, true, true, true},
-    {"xmf", "Cal3D XML mesh", &readXmf, nullptr, true, true, true, false},
-    {"an8", "Anim8or", &LoadAn8, &WriteAn8, true, true, false, false},
-    {"csf", "Cal3D skeleton", &readCsf, &writeCsfOut, true, false, false, false},
-    {"crf", "Cal3D material", &readCrf, &writeCrfOut, true, false, false, false},
-    {"caf", "Cal3D animation", nullptr, &writeCaf, true, false, false, false},
-    {"ans", "Anim8or figure", nullptr, &writeAn8Figure, true, false, false, false},
-    {"txm", "text material", &readTextMaterial, nullptr, true, false, false, false},
-    {"bodypart", "body part", &readBodyPart, nullptr, true, false, false, false},
-    {"template", "prop template", &readBodyPart, nullptr, true, false, false, false},
-    {"quodex", "quodex", nullptr, nullptr, true, false, false, false},
-    {"rtml", "host catalogue", &listCatalogue, nullptr, true, false, false, false},
+    // ext        description                    read      write         dev    geom   setSrc cal3dSet outputAs fixups
+    {"3ds", "3D Studio", &Read3DS, nullptr, false, true, true, false, "cmf", true},
+    {"obj", "Wavefront", &LoadObj, &WriteObj, false, true, true, false, "cmf", true},
+    {"dae", "Collada", &LoadDae, nullptr, false, true, true, false, "cmf", true},
+    {"gltf", "glTF", &LoadGltf, nullptr, false, true, true, false, "cmf", true},
+    {"glb", "glTF binary", &LoadGltf, nullptr, false, true, true, false, "cmf", true},
+    {"cmf", "Cal3D mesh", &readCmf, &writeSet, true, true, true, true, "_1", false},
+    {"cfg", "Cal3D viewer configuration", &readCfg, &writeSet, true, true, true, true, "_1", false},
+    {"xmf", "Cal3D XML mesh", &readXmf, nullptr, true, true, true, false, "cmf", true},
+    {"an8", "Anim8or", &LoadAn8, &WriteAn8, true, true, false, false, "cmf", true},
+    {"csf", "Cal3D skeleton", &readCsf, &writeCsfOut, true, false, false, false, "ans", true},
+    {"crf", "Cal3D material", &readCrf, &writeCrfOut, true, false, false, false, "_1", true},
+    {"caf", "Cal3D animation", nullptr, &writeCaf, true, false, false, false, "_1", true},
+    {"ans", "Anim8or figure", nullptr, &writeAn8Figure, true, false, false, false, "cmf", true},
+    {"txm", "text material", &readTextMaterial, nullptr, true, false, false, false, "crf", true},
+    {"bodypart", "body part", &readBodyPart, nullptr, true, false, false, false, "", true},
+    {"template", "prop template", &readBodyPart, nullptr, true, false, false, false, "cmf", true},
+    {"quodex", "quodex", nullptr, nullptr, true, false, false, false, "cmf", true},
+    {"rtml", "host catalogue", &listCatalogue, nullptr, true, false, false, false, "cmf", true},
 };
 
 }  // namespace

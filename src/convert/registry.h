@@ -24,6 +24,10 @@ struct FormatEntry {
     bool geometry;            // reading fills the store: fix-ups and summary follow
     bool setSource;           // the Cal3D set may be written from a model read from it
     bool cal3dSet;            // writing it writes the whole Cal3D set (after the centring questions)
+    // The output a source of this type converts to: an extension, "_1" for
+    // a copy of its own type beside it (never over it), "" for none.
+    const char* outputAs;
+    bool fixups;  // the automatic fix-ups run after reading (without forceAuto)
 };
 
 std::span<const FormatEntry> formats();

@@ -64,8 +64,6 @@ void syncSettingsFromMenus(Context& ctx, bool devPanel) {
             m.tSrcFile = src;
         }
         a.srcFile = src;
-        a.statsFlag = m.chStats;
-        a.devNum1 = roundToInt32(numOrZero(m.tKF1));
         a.devNum2 = roundToInt32(numOrZero(m.tKF2));
         ctx.model.detailLimit = a.devNum2;  // the second number caps detail lines per mesh
         ctx.dbgLevel = intOrZero(m.tDbgLvl);

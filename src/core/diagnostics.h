@@ -2,7 +2,6 @@
 // status text, progress and the boxes, all through the window-system
 // interface. Lower layers get this, never the whole run context.
 #pragma once
-#include <array>
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -32,10 +31,6 @@ private:
 struct XmlState {
     std::string xmlLine;
     std::int32_t xmlLineNo = 0;
-    std::string xmlPath;
-    // Names of the elements readXmlElement has open, at 1..xmlDepth.
-    std::array<std::string, 21> xmlStack;
-    std::int16_t xmlDepth = 0;
 };
 
 class Diagnostics {

@@ -226,8 +226,6 @@ void DumpModel(ModelStore& model, bool devMode) {
 
 std::string XYZText(float x, float y, float z) { return " x:y:z: " + fmt2(x) + "  " + fmt2(y) + "  " + fmt2(z); }
 
-std::string XYText(float x, float y) { return " x:" + fmt2(x) + " y:" + fmt2(y); }
-
 std::string RPYText(float r, float p, float y) {
     return " r:p:y: " + fmt2(RadToDeg(r), 6) + "  " + fmt2(RadToDeg(p), 6) + "  " + fmt2(RadToDeg(y), 6);
 }

@@ -47,8 +47,6 @@ void ReportBadFaceSummary(const ModelStore& model);
 // " x:y:z: 1.00  2.50  -3.00"
 std::string XYZText(float x, float y, float z);
 inline std::string XYZText(const Vec3& v) { return XYZText(v.x, v.y, v.z); }
-// " x:1.00 y:2.00"
-std::string XYText(float x, float y);
 // " r:p:y: " and the three angles in degrees, each padded to width 6.
 std::string RPYText(float r, float p, float y);
 inline std::string RPYText(const Vec3& a) { return RPYText(a.x, a.y, a.z); }

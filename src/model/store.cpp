@@ -372,8 +372,4 @@ std::int32_t ModelStore::SetVertexUV(std::int32_t base, std::int32_t n, std::int
     return currVtxNdx;
 }
 
-std::int16_t ModelStore::GetFaceCount() const {
-    return static_cast<std::int16_t>(ttlnum_Faces > kInt16Max ? kInt16Max : ttlnum_Faces);
-}
-
 }  // namespace molv

@@ -142,7 +142,6 @@ public:
     std::int32_t AddVertex(std::int32_t& index, float x, float y, float z, float zx, float zy, float zz,
                            std::int32_t srcNum, bool log);
     std::int32_t SetVertexUV(std::int32_t base, std::int32_t n, std::int32_t t, UV uv);
-    std::int16_t GetFaceCount() const;
 
     // Whether per-item detail lines are wanted for the current mesh
     // (dbgLevel 2 and under the detail-line limit); test before building text.

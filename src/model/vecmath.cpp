@@ -8,20 +8,9 @@ namespace {
 inline float f(double v) { return static_cast<float>(v); }
 }  // namespace
 
-Vec3 MakeVec3(float x, float y, float z) { return Vec3{x, y, z}; }
-Vec4 MakeVec4(float x, float y, float z, float w) { return Vec4{x, y, z, w}; }
 Quat MakeQuat(float x, float y, float z, float w) { return Quat{x, y, z, w}; }
-Quat QuatOf(const Vec4& v) { return Quat{v.x, v.y, v.z, v.w}; }
 Vec4 PointOf(const Vec3& v) { return Vec4{v.x, v.y, v.z, 1.0f}; }
-Vec3 UnitScale() { return Vec3{1, 1, 1}; }
 Vec3 ZeroVec() { return Vec3{0, 0, 0}; }
-
-Vec3& VecAdd(Vec3& a, const Vec3& b) {
-    a.x = f(double(a.x) + b.x);
-    a.y = f(double(a.y) + b.y);
-    a.z = f(double(a.z) + b.z);
-    return a;
-}
 
 Vec3 VecSub(const Vec3& a, const Vec3& b) {
     return Vec3{f(double(a.x) - b.x), f(double(a.y) - b.y), f(double(a.z) - b.z)};
@@ -37,13 +26,6 @@ float Vec4Dot(const Vec4& a, const Vec4& b) {
     return f(double(a.x) * b.x + double(a.y) * b.y + double(a.z) * b.z + double(a.w) * b.w);
 }
 
-float Det2(double a, double b, double c, double d) { return f(a * d - b * c); }
-
-Vec3 VecCross(const Vec3& a, const Vec3& b) {
-    return Vec3{f(double(a.y) * b.z - double(a.z) * b.y), f(-(double(a.x) * b.z - double(a.z) * b.x)),
-                f(double(a.x) * b.y - double(a.y) * b.x)};
-}
-
 float VecLength(const Vec3& v) {
     return f(std::sqrt(double(v.x) * v.x + double(v.y) * v.y + double(v.z) * v.z));
 }
@@ -53,8 +35,6 @@ Vec3 VecNormalize(const Vec3& v) {
     if (len == 0.0f) return ZeroVec();
     return VecScale(v, 1.0 / len);
 }
-
-bool VecEqual(const Vec3& a, const Vec3& b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
 
 bool VecIsZero(const Vec3& v) { return v.x == 0 && v.y == 0 && v.z == 0; }
 
@@ -71,7 +51,6 @@ double ArcCos(double x) {
 }
 
 double RadToDeg(double a) { return a * 180.0 / kPi; }
-double DegToRad(double a) { return a * kPi / 180.0; }
 
 Mat4 MatIdentity() {
     Mat4 r;

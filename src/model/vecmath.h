@@ -33,33 +33,23 @@ struct Mat4 {
 
 inline constexpr double kPi = 3.14159265358979;
 
-Vec3 MakeVec3(float x, float y, float z);
-Vec4 MakeVec4(float x, float y, float z, float w);
 Quat MakeQuat(float x, float y, float z, float w);
-Quat QuatOf(const Vec4& v);
 Vec4 PointOf(const Vec3& v);
-Vec3 UnitScale();
 Vec3 ZeroVec();
 
-// a += b, per component; returns the new a.
-Vec3& VecAdd(Vec3& a, const Vec3& b);
 Vec3 VecSub(const Vec3& a, const Vec3& b);
 Vec3 VecScale(const Vec3& v, double s);
 float VecDot(const Vec3& a, const Vec3& b);
 float Vec4Dot(const Vec4& a, const Vec4& b);
-float Det2(double a, double b, double c, double d);
-Vec3 VecCross(const Vec3& a, const Vec3& b);
 float VecLength(const Vec3& v);
 // The zero vector stays zero rather than dividing by a zero length.
 Vec3 VecNormalize(const Vec3& v);
-bool VecEqual(const Vec3& a, const Vec3& b);
 bool VecIsZero(const Vec3& v);
 // Cosine of the angle between a and b; 0 when either is the zero vector.
 float CosBetween(const Vec3& a, const Vec3& b);
 // Arc cosine in radians; arguments outside (-1, 1) other than -1 give 0.
 double ArcCos(double x);
 double RadToDeg(double a);
-double DegToRad(double a);
 
 Mat4 MatIdentity();
 Mat4 MatScale(const Vec3& s);

@@ -27,41 +27,6 @@ int compareUpper(const std::string& stored, std::string_view sought) {
     return stored.size() < sought.size() ? -1 : 1;
 }
 
-bool startsWithUpper(const std::string& stored, std::string_view prefix) {
-    if (stored.size() < prefix.size()) return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i)
-        if (stored[i] != upperAscii(prefix[i])) return false;
-    return true;
-}
-
-// The leading numeric part of s (blanks before it allowed), like "12.5cm".
-// False when s does not start with a finite number.
-bool leadingDouble(std::string_view s, double& out) {
-    std::size_t i = 0;
-    while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
-    std::size_t j = i;
-    if (j < s.size() && (s[j] == '+' || s[j] == '-')) ++j;
-    bool digits = false;
-    while (j < s.size() && s[j] >= '0' && s[j] <= '9') ++j, digits = true;
-    if (j < s.size() && s[j] == '.') {
-        ++j;
-        while (j < s.size() && s[j] >= '0' && s[j] <= '9') ++j, digits = true;
-    }
-    if (!digits) return false;
-    if (j < s.size() && (s[j] == 'e' || s[j] == 'E')) {
-        std::size_t e = j + 1;
-        if (e < s.size() && (s[e] == '+' || s[e] == '-')) ++e;
-        if (e < s.size() && s[e] >= '0' && s[e] <= '9') {
-            while (e < s.size() && s[e] >= '0' && s[e] <= '9') ++e;
-            j = e;
-        }
-    }
-    auto v = parseNumber(s.substr(i, j - i));
-    if (!v) return false;
-    out = *v;
-    return true;
-}
-
 }  // namespace
 
 void AssocArray::clear() {
@@ -158,24 +123,6 @@ std::int32_t AssocArray::getNameNdx(std::string_view nam, bool noRebuild) const 
 
 bool AssocArray::NameExists(std::string_view nam) const { return getNameNdx(nam) > 0; }
 
-std::string AssocArray::getPartialName(std::string_view nam, std::string& valu, bool cont) const {
-    std::int32_t cand;
-    if (cont) {
-        cand = following_;
-    } else {
-        std::int32_t c = getNameNdx(nam);
-        cand = c < 0 ? -c : c;
-    }
-    if (cand < 1 || cand > count_ || !startsWithUpper(entries_[static_cast<std::size_t>(cand)].name, nam)) {
-        following_ = 0;
-        return {};
-    }
-    const Entry& e = entries_[static_cast<std::size_t>(cand)];
-    following_ = e.next;
-    valu = e.value;
-    return e.name;
-}
-
 bool AssocArray::add(std::string_view nam, std::string_view valu, bool newOnly) {
     std::int32_t c = getNameNdx(nam);
     if (c > 0) {
@@ -202,11 +149,6 @@ bool AssocArray::add(std::string_view nam, std::string_view valu, bool newOnly) 
     return true;
 }
 
-std::string AssocArray::getOrAdd(std::string_view nam, std::string_view valu) {
-    add(nam, valu, true);
-    return entries_[static_cast<std::size_t>(cursor_)].value;
-}
-
 bool AssocArray::get_NameValue(std::int32_t i, std::string& name, std::string& value) const {
     if (i < 1 || i > count_) return false;
     const Entry& e = entries_[static_cast<std::size_t>(i)];
@@ -225,12 +167,6 @@ bool AssocArray::get_NameValueSeq(std::int32_t& i, std::string& name, std::strin
     return true;
 }
 
-std::string AssocArray::adebug(std::int32_t ndx) const {
-    if (ndx < 1 || ndx > count_) return {};
-    const Entry& e = entries_[static_cast<std::size_t>(ndx)];
-    return e.name + ": " + e.value;
-}
-
 const std::string* AssocArray::findValue(std::string_view nam) const {
     std::int32_t c = getNameNdx(nam);
     return c > 0 ? &entries_[static_cast<std::size_t>(c)].value : nullptr;
@@ -239,13 +175,6 @@ const std::string* AssocArray::findValue(std::string_view nam) const {
 std::string AssocArray::getValue(std::string_view nam) const {
     const std::string* v = findValue(nam);
     return v ? *v : std::string();
-}
-
-double AssocArray::getValueN(std::string_view nam) const {
-    const std::string* v = findValue(nam);
-    double d = 0;
-    if (!v || !leadingDouble(*v, d)) return 0;
-    return d;
 }
 
 bool AssocArray::getIfNotMT(std::string_view nam, std::string& dst) const {
@@ -268,32 +197,6 @@ bool AssocArray::getIfNotMTB(std::string_view nam, bool& dst) const {
         return true;
     }
     return false;
-}
-
-bool AssocArray::getIfNotMTL(std::string_view nam, std::int32_t& dst) const {
-    const std::string* v = findValue(nam);
-    double d;
-    if (!v || v->empty() || !leadingDouble(*v, d)) return false;
-    double r = std::nearbyint(d);
-    if (r > 2147483647.0 || r < -2147483648.0) return false;
-    dst = static_cast<std::int32_t>(r);
-    return true;
-}
-
-bool AssocArray::getIfNotMTD(std::string_view nam, double& dst) const {
-    const std::string* v = findValue(nam);
-    double d;
-    if (!v || v->empty() || !leadingDouble(*v, d)) return false;
-    dst = d;
-    return true;
-}
-
-bool AssocArray::getIfNotMTS(std::string_view nam, float& dst) const {
-    const std::string* v = findValue(nam);
-    double d;
-    if (!v || v->empty() || !leadingDouble(*v, d) || std::fabs(d) > FLT_MAX) return false;
-    dst = static_cast<float>(d);
-    return true;
 }
 
 bool AssocArray::setvalue(std::string_view nam, std::string_view valu) {
@@ -351,30 +254,6 @@ bool AssocArray::save(const std::string& path, std::string_view endMarker, bool,
         return false;
     }
     return true;
-}
-
-std::vector<std::string> AssocArray::dumpLines(bool dbg) const {
-    std::vector<std::string> lines;
-    if (dbg) {
-        lines.emplace_back("----------- Data: link pts fwd to next alpha sorted element");
-        lines.push_back("Cnt: " + std::to_string(count_) + "  Link0: " + std::to_string(head_));
-    }
-    for (std::int32_t i = 1; i <= count_; ++i) {
-        const Entry& e = entries_[static_cast<std::size_t>(i)];
-        std::string l;
-        if (dbg) l = std::to_string(i) + ": N: ";
-        l += e.name + " = " + e.value;
-        if (dbg) l += "  L: " + std::to_string(e.next);
-        lines.push_back(std::move(l));
-    }
-    if (dbg) {
-        lines.emplace_back("----------- Index: link pts to data array element");
-        for (int k = 1; k <= ndxCount_; ++k) {
-            const Slot& s = ndx_[static_cast<std::size_t>(k)];
-            lines.push_back(std::to_string(k) + ":  N:" + s.name + " L: " + std::to_string(s.entry));
-        }
-    }
-    return lines;
 }
 
 }  // namespace molv

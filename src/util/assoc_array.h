@@ -43,31 +43,21 @@ public:
     // when found, else minus the entry the name would go before, or 0 when
     // it would go at the end.
     std::int32_t getNameNdx(std::string_view nam, bool noRebuild = false) const;
-    // First entry in name order whose name begins with nam: returns its name
-    // and sets valu ("" and valu untouched when none). With cont, tests the
-    // entry after the previous hit instead.
-    std::string getPartialName(std::string_view nam, std::string& valu, bool cont = false) const;
 
     // Inserts when missing (true). When present, replaces the value unless
     // newOnly (false either way).
     bool add(std::string_view nam, std::string_view valu = {}, bool newOnly = false);
-    // add with newOnly, then the value now stored for the name.
-    std::string getOrAdd(std::string_view nam, std::string_view valu);
 
     // Entry number i (insertion order, 1..count).
     bool get_NameValue(std::int32_t i, std::string& name, std::string& value) const;
     // Walks in name order: a negative i starts at the first name. Gives entry
     // i and moves i to the next one; false when i is 0 or beyond the count.
     bool get_NameValueSeq(std::int32_t& i, std::string& name, std::string& value) const;
-    // "NAME: value" of entry ndx, "" when there is no such entry.
-    std::string adebug(std::int32_t ndx) const;
 
     // The stored value, or nullptr when missing (no copy, no allocation).
     const std::string* findValue(std::string_view nam) const;
     // Value, or "" when missing.
     std::string getValue(std::string_view nam) const;
-    // Numeric value of the leading numeric part of the value; 0 when missing.
-    double getValueN(std::string_view nam) const;
     bool getNameValueNdx(std::int32_t i, std::string& name, std::string& value) const {
         return get_NameValue(i, name, value);
     }
@@ -75,10 +65,6 @@ public:
     bool getIfNotMT(std::string_view nam, std::string& dst) const;
     // Y/TRUE/1 and N/FALSE/0 in any case; returns whether dst was set.
     bool getIfNotMTB(std::string_view nam, bool& dst) const;
-    // Rounded to nearest, halves to even; out-of-range values are refused.
-    bool getIfNotMTL(std::string_view nam, std::int32_t& dst) const;
-    bool getIfNotMTD(std::string_view nam, double& dst) const;
-    bool getIfNotMTS(std::string_view nam, float& dst) const;
 
     // add without newOnly: true when newly added.
     bool setOrAddValue(std::string_view nam, std::string_view valu) { return add(nam, valu, false); }
@@ -97,8 +83,6 @@ public:
     // empty. The file is replaced whole; false when it could not be written.
     bool save(const std::string& path, std::string_view endMarker = {}, bool encrypted = false,
               std::string* err = nullptr) const;
-    // Contents as log lines (dbg adds links and index).
-    std::vector<std::string> dumpLines(bool dbg = false) const;
 
     // Inspection of the search state (tests, dumps).
     std::int32_t cursor() const { return cursor_; }

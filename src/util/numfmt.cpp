@@ -64,10 +64,6 @@ std::string hexOf(std::int32_t v, int width) {
     return zeroPadLeft(s, width);
 }
 
-std::string hex16Of(std::int16_t v, int width) {
-    return hexOf(static_cast<std::int32_t>(static_cast<std::uint16_t>(v)), width);
-}
-
 std::string padRight(std::string_view s, int width) {
     std::string r(s);
     if (static_cast<int>(r.size()) < width) r.append(static_cast<std::size_t>(width) - r.size(), ' ');
@@ -209,12 +205,6 @@ std::string_view fieldN(std::string_view s, int n) {
 }
 }  // namespace
 
-void parse4Doubles(std::string_view s, double out[4]) {
-    for (int i = 0; i < 4; ++i) out[i] = numOrZero(fieldN(s, i));
-}
-void parse4Longs(std::string_view s, std::int32_t out[4]) {
-    for (int i = 0; i < 4; ++i) out[i] = roundToInt32(numOrZero(fieldN(s, i)));
-}
 void parse4Bytes(std::string_view s, std::uint8_t out[4]) {
     for (int i = 0; i < 4; ++i) {
         std::int32_t v = roundToInt32(numOrZero(fieldN(s, i)));

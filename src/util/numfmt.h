@@ -30,7 +30,6 @@ std::string fmtDecimals(double v, int places);
 // Upper-case hexadecimal, zero padded on the left to width (two's complement
 // for negative values).
 std::string hexOf(std::int32_t v, int width = 6);
-std::string hex16Of(std::int16_t v, int width = 4);
 
 std::string padRight(std::string_view s, int width);
 std::string padLeft(std::string_view s, int width);
@@ -103,10 +102,6 @@ inline bool parseFloatFast(const char* p, const char* end, const char*& q, float
     return true;
 }
 
-// Fill four entries from the first four blank-separated fields; a field
-// that is not numeric gives 0.
-void parse4Doubles(std::string_view s, double out[4]);
-void parse4Longs(std::string_view s, std::int32_t out[4]);
 void parse4Bytes(std::string_view s, std::uint8_t out[4]);
 
 }  // namespace molv

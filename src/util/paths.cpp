@@ -199,35 +199,6 @@ int replaceAll(std::string& text, std::string_view find, std::string_view replac
     return n;
 }
 
-void bubbleSortStrings(std::vector<std::string>& lines, int count, bool fromZero) {
-    if (count <= 0) return;
-    std::size_t first = fromZero ? 0 : 1;
-    if (first >= lines.size()) return;
-    std::size_t last = std::min(lines.size(), first + static_cast<std::size_t>(count));
-    // Same order as neighbour-swap passes (stable, by character code) in
-    // n log n.
-    std::stable_sort(lines.begin() + static_cast<std::ptrdiff_t>(first),
-                     lines.begin() + static_cast<std::ptrdiff_t>(last),
-                     [](const std::string& a, const std::string& b) {
-                         return std::string_view(a).compare(b) < 0;
-                     });
-}
-
-std::string getFixedString(ByteReader& r, std::size_t length, bool keepNuls) {
-    std::string_view raw;
-    if (r.left() >= length) {
-        raw = r.bytes(length);
-    } else {
-        raw = r.bytes(r.left());
-        r.skip(1);  // marks the short read
-    }
-    std::string out;
-    out.reserve(raw.size());
-    for (char c : raw)
-        if (keepNuls || c != '\0') out.push_back(c);
-    return out;
-}
-
 bool staysInside(std::string_view name) {
     if (name.empty() || name[0] == '/' || name[0] == '\\' || name.find(':') != std::string_view::npos) return false;
     std::size_t start = 0;

@@ -76,14 +76,7 @@ bool readNameValueFile(const std::string& path, AssocArray& pairs, std::string* 
 // Replaces every occurrence left to right, continuing after each inserted
 // replacement. Returns the number of replacements (0 for an empty find).
 int replaceAll(std::string& text, std::string_view find, std::string_view replacement);
-// Sorts entries ascending by character code (stable): entries 1..count, or
-// 0..count-1 with fromZero (the layout readTextLines produces). count is
-// clipped to the vector.
-void bubbleSortStrings(std::vector<std::string>& lines, int count, bool fromZero = false);
 
-// Fixed string field of `length` bytes; NUL bytes are dropped unless
-// keepNuls. A short read gives what was there and leaves r failed.
-std::string getFixedString(ByteReader& r, std::size_t length, bool keepNuls = false);
 // Fixed string field of width w: at most w-1 characters, blank padded, NUL.
 inline void putFixedString(ByteWriter& w, std::string_view text, int width) { w.fixedString(text, width); }
 
