@@ -1,5 +1,6 @@
 #include "cal3d/an8_figure.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -13,15 +14,20 @@ namespace molv {
 
 namespace {
 
-// A name inside Anim8or's double quotes.
+// A name inside Anim8or's double quotes; control characters (a line break
+// would end the line) become blanks.
 std::string quoted(std::string_view s) {
     std::string t = "\"";
     for (char c : s) {
         if (c == '"' || c == '\\') t += '\\';
-        t += c;
+        t += static_cast<unsigned char>(c) < ' ' ? ' ' : c;
     }
     return t + "\"";
 }
+
+// Indentation shows the first levels of a tree; a chain thousands of bones
+// deep would otherwise make the file grow with the square of its depth.
+constexpr int kMaxIndentLevel = 32;
 
 bool validBone(const SkeletonStore& sk, std::int32_t b) {
     return b >= 0 && b < sk.num_Bones && static_cast<std::size_t>(b) < sk.Bones.size();
@@ -34,7 +40,7 @@ std::int32_t childCount(const Bone& b) {
 }  // namespace
 
 void writeFigureLine(std::string& out, std::string_view text, int level) {
-    out.append(static_cast<std::size_t>(4 * std::max(0, level)), ' ');
+    out.append(static_cast<std::size_t>(4 * std::clamp(level, 0, kMaxIndentLevel)), ' ');
     out += text;
     out += "\r\n";
 }

@@ -17,6 +17,7 @@ bool writeAn8Figure(WriteEnv& env, const std::string& path);
 std::string buildAn8Figure(const SkeletonStore& skel, std::int32_t* skipped = nullptr);
 // One bone's opening statements (name, length, orientation) at its level.
 void writeFigureBone(std::string& out, const SkeletonStore& skel, std::int32_t bone, int level);
-// One line: four blanks per level, the text, CR LF.
+// One line: four blanks per level (up to 32 levels, so that a deep chain
+// grows the file linearly), the text, CR LF.
 void writeFigureLine(std::string& out, std::string_view text, int level);
 }  // namespace molv

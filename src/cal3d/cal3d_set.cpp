@@ -12,9 +12,11 @@
 #include "model/skeleton.h"
 #include "model/store.h"
 #include "core/diagnostics.h"
+#include "util/text.h"
 #include "core/settings.h"
 #include "model/io_env.h"
 #include "util/binio.h"
+#include "util/encoding.h"
 #include "util/fileio.h"
 #include "util/numfmt.h"
 #include "util/paths.h"
@@ -40,7 +42,8 @@ int hexDigit(char c) {
 }
 
 std::string cfgRef(WriteEnv& env, const std::string& path) {
-    return env.settings.full_paths_in_cfg ? path : fileNameOf(path);
+    // The viewer reads the file line by line.
+    return oneLine(env.settings.full_paths_in_cfg ? path : fileNameOf(path));
 }
 
 bool writeWhole(WriteEnv& env, const std::string& path, std::string_view bytes) {
@@ -168,7 +171,11 @@ bool writeMaterialCrf(WriteEnv& env, int material, const std::string& path) {
 }
 
 std::string cleanMaterialName(const std::string& name) {
-    std::string s = name;
+    // Bytes that are not UTF-8 (a Latin-1 name from an older exporter) would
+    // make one file name on Linux and another on Windows, which reads them
+    // in its ANSI code page: they are read as Latin-1 on both.
+    std::string s;
+    if (!latin1Repaired(name, s)) s = name;
     std::replace(s.begin(), s.end(), '-', '_');
     std::replace(s.begin(), s.end(), ' ', '_');
     replaceAll(s, "__", "_");

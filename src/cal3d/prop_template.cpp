@@ -17,7 +17,8 @@ std::string escaped(std::string_view s) {
             case '>': t += "&gt;"; break;
             case '"': t += "&quot;"; break;
             case '\'': t += "&apos;"; break;
-            default: t += c;
+            // The template is read line by line; no name may break a line.
+            default: t += static_cast<unsigned char>(c) < ' ' || c == '\x7f' ? '_' : c;
         }
     }
     return t;

@@ -71,6 +71,14 @@ bool runReader(Context& ctx, ReadFn read) {
         if (!r.message.empty()) ctx.msgBox(r.message);
         return false;
     }
+    // A NaN or infinity would be written as it stands, or poison the
+    // extents of the whole model; whatever read it, the file is refused.
+    const std::string nonFinite = nonFiniteText(ctx.model);
+    if (!nonFinite.empty()) {
+        a.readAbort = true;
+        ctx.msgBox(a.srcFile + " holds a number that is not finite, at " + nonFinite);
+        return false;
+    }
     return true;
 }
 
@@ -201,6 +209,10 @@ bool readDispatch(Context& ctx, bool saveSettings) {
 bool writeDispatch(Context& ctx) {
     AppState& a = ctx.app;
     if (a.outFile.empty()) outputNameFor(ctx, a.srcFile);
+    // Every file of a set is named after the output, and the .cfg lists them
+    // one a line: a line break in the name would split those lines.
+    if (const std::string name = fileNameOf(a.outFile); oneLine(name) != name)
+        a.outFile = folderOf(a.outFile) + oneLine(name);
     ctx.deleteLogFile();
     ctx.logMsg("-- WRITE " + a.outFile + " --");
     syncSettingsFromMenus(ctx, a.devMode);

@@ -87,13 +87,13 @@ bool ResizeModel(Context& ctx, const std::string& spanText, bool fromWrite, bool
     const std::string span = tokens[0];
     if (spanOut) *spanOut = span;
     std::array<bool, 3> axes = {false, false, false};
-    float current = m.maxSpan;
+    double current = measuredSpan(m);
     for (std::size_t i = 1; i < tokens.size(); ++i) {
         const std::string t = toLowerAscii(tokens[i]);
         const int k = t == "r" ? 0 : t == "u" ? 1 : t == "b" ? 2 : -1;
         if (k < 0) continue;
         axes[static_cast<std::size_t>(k)] = true;
-        current = m.spanPos[k];
+        current = measuredSpan(m, k);
     }
     if (!axes[0] && !axes[1] && !axes[2]) axes = {true, true, true};
     // A flat direction has nothing to stretch.

@@ -1,7 +1,10 @@
 #include "convert/preview.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <functional>
 #include <map>
+#include <utility>
 
 #include "cal3d/cfg_reader.h"
 #include "convert/context.h"
@@ -10,6 +13,30 @@
 #include "util/paths.h"
 
 namespace molv {
+
+namespace {
+
+// A preview is a few hundred pixels wide: textures beyond this side are
+// shown averaged down, and all of them together take at most the budget.
+constexpr int kPreviewTextureSide = 1024;
+constexpr std::size_t kPreviewTextureBytes = std::size_t{192} << 20;
+
+Image downscaled(Image img) {
+    const int f = (std::max(img.width, img.height) + kPreviewTextureSide - 1) / kPreviewTextureSide;
+    if (f <= 1) return img;
+    Image out((img.width + f - 1) / f, (img.height + f - 1) / f);
+    for (int y = 0; y < out.height; ++y)
+        for (int x = 0; x < out.width; ++x) {
+            unsigned sum[3] = {0, 0, 0}, n = 0;
+            for (int sy = y * f; sy < std::min(img.height, (y + 1) * f); ++sy)
+                for (int sx = x * f; sx < std::min(img.width, (x + 1) * f); ++sx, ++n)
+                    for (int c = 0; c < 3; ++c) sum[c] += img.at(sx, sy)[c];
+            for (int c = 0; c < 3; ++c) out.at(x, y)[c] = static_cast<std::uint8_t>((sum[c] + n / 2) / n);
+        }
+    return out;
+}
+
+}  // namespace
 
 PreviewPicture renderWrittenSet(Diagnostics& log, const std::string& cfgPath, const std::string& textureFolder,
                                 int size) {
@@ -30,9 +57,13 @@ PreviewPicture renderWrittenSet(Diagnostics& log, const std::string& cfgPath, co
         return pic;
     }
 
-    // Textures by file, so a map shared by materials is read once.
+    // Textures by file, so a map shared by materials is read once, and by
+    // content, so one picture under several names (links, copies) is
+    // decoded once.
     std::map<std::string, Image> textures;
-    std::map<std::string, bool> readable;
+    std::map<std::string, std::string> readable;  // path: the path whose picture it shows, "" when none
+    std::map<std::pair<std::size_t, std::size_t>, std::string> byContent;
+    std::size_t textureBytes = 0;
     std::vector<PreviewMaterial> materials(
         static_cast<std::size_t>(std::clamp<std::int32_t>(store.nMaterials, 0, static_cast<std::int32_t>(store.Materials.size()))));
     for (std::size_t i = 0; i < materials.size(); ++i) {
@@ -46,16 +77,34 @@ PreviewPicture renderWrittenSet(Diagnostics& log, const std::string& cfgPath, co
             std::string why;
             std::string bytes;
             Image img;
-            if (path.empty() || !fileExists(path))
+            std::string same;
+            if (path.empty() || !fileExists(path)) {
                 why = "not found in " + textureFolder;
-            else if (!readWholeFile(path, bytes, why) || !decodeImage(bytes, path, img, why))
+            } else if (!readWholeFile(path, bytes, why)) {
                 why = path + ": " + why;
+            } else {
+                const std::pair<std::size_t, std::size_t> key{bytes.size(), std::hash<std::string>{}(bytes)};
+                if (auto it = byContent.find(key); it != byContent.end()) {
+                    same = it->second;
+                } else if (!decodeImage(bytes, path, img, why)) {
+                    why = path + ": " + why;
+                } else {
+                    img = downscaled(std::move(img));
+                    if (textureBytes + img.rgb.size() > kPreviewTextureBytes)
+                        why = "is beyond the preview's texture memory";
+                    else
+                        textureBytes += img.rgb.size();
+                    byContent.emplace(key, path);
+                }
+            }
             if (!why.empty())
                 log.logMsg("Preview: texture " + map + " " + why + "; its material is shown in its colour");
-            known = readable.emplace(path, why.empty()).first;
-            if (why.empty()) textures.emplace(path, std::move(img));
+            std::string shows;
+            if (why.empty()) shows = same.empty() ? path : readable.at(same);
+            known = readable.emplace(path, shows).first;
+            if (why.empty() && same.empty()) textures.emplace(path, std::move(img));
         }
-        if (known->second) materials[i].texture = &textures.at(path);
+        if (!known->second.empty()) materials[i].texture = &textures.at(known->second);
     }
     pic.image = renderPreview(store, materials, size);
     pic.ok = true;

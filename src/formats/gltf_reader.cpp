@@ -19,6 +19,7 @@
 #include "model/io_env.h"
 #include "model/store.h"
 #include "model/vecmath.h"
+#include "util/encoding.h"
 #include "util/fileio.h"
 #include "util/paths.h"
 
@@ -34,6 +35,12 @@ constexpr std::int64_t kMaxSceneSteps = 2000000;
 constexpr std::int64_t kMaxPlacedVertices = 10000000;
 constexpr std::int64_t kMaxPlacedTriangles = 20000000;
 constexpr std::int64_t kMaxPlacedGroups = 200000;
+// The JSON parser and the tree it builds recurse once per level; real
+// documents nest about ten deep, and tens of thousands exhaust the stack.
+constexpr int kMaxJsonDepth = 512;
+// An accessor without a buffer view reads as zeros; that many zeros are
+// no model, only memory.
+constexpr std::size_t kMaxDatalessElements = 65536;
 
 // tinygltf joins each URI it loads to the base folder we hand it, and then
 // also tries the current folder. The base is this marker, so the file
@@ -610,6 +617,14 @@ ReadResult Builder::run() {
     for (const std::string& ext : d_.extensionsRequired)
         if (ext.find("compression") != std::string::npos)
             return fail("its meshes are compressed (" + ext + "), which is not supported");
+    // Before the scene walk sizes the store from the declared counts.
+    for (std::size_t i = 0; i < d_.accessors.size(); ++i) {
+        const tinygltf::Accessor& a = d_.accessors[i];
+        if (a.bufferView < 0 && !a.sparse.isSparse && a.count > kMaxDatalessElements)
+            return fail("accessor " + std::to_string(i) + " declares " + std::to_string(a.count) +
+                        " elements without a buffer view to hold them (at most " +
+                        std::to_string(kMaxDatalessElements) + " are taken as zeros)");
+    }
     addMaterials();
     if (ReadResult r = placeScene(); !r.ok()) return r;
     m_.reserveFor(vertices_, triangles_);
@@ -619,11 +634,69 @@ ReadResult Builder::run() {
     return {};
 }
 
+// The deepest nesting of arrays and objects in JSON text, counted outside
+// strings; stops counting once beyond limit.
+int jsonDepth(std::string_view json, int limit) {
+    int depth = 0, deepest = 0;
+    bool inString = false;
+    for (std::size_t i = 0; i < json.size(); ++i) {
+        const char c = json[i];
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            deepest = std::max(deepest, ++depth);
+            if (deepest > limit) break;
+        } else if (c == ']' || c == '}') {
+            --depth;
+        }
+    }
+    return deepest;
+}
+
+// The JSON text of a document: all of it, or a .glb file's first chunk.
+std::string_view jsonText(std::string_view bytes, bool binary) {
+    if (!binary) return bytes;
+    if (bytes.size() < 20) return {};
+    std::uint32_t len = 0;
+    std::memcpy(&len, bytes.data() + 12, 4);  // the container is little-endian, as are our targets
+    return bytes.substr(20, std::min<std::size_t>(len, bytes.size() - 20));
+}
+
 }  // namespace
 
 ReadResult LoadGltfBytes(ReadEnv& env, std::string_view bytes) {
     if (bytes.size() > std::numeric_limits<unsigned int>::max())
         return ReadResult::failed("The glTF file " + env.srcFile + " is larger than 4 GB", env.srcFile);
+    // The JSON parser refuses text that is not UTF-8, and older exporters
+    // write names in Latin-1: such bytes are read as Latin-1 instead, so
+    // names (and the file names made of them) are the same everywhere.
+    std::string repaired;
+    if (const bool glb = bytes.size() >= 4 && bytes.substr(0, 4) == "glTF"; !glb) {
+        if (latin1Repaired(bytes, repaired)) bytes = repaired;
+    } else if (const std::string_view json = jsonText(bytes, true); latin1Repaired(json, repaired)) {
+        // The container again around the longer JSON chunk, padded with blanks.
+        while (repaired.size() % 4) repaired += ' ';
+        const std::size_t rest = 20 + json.size();  // the chunks after the JSON, kept as they are
+        std::string glbBytes(bytes.substr(0, 12));
+        const auto put32 = [&](std::size_t at, std::size_t v) {
+            for (int k = 0; k < 4; ++k) glbBytes[at + static_cast<std::size_t>(k)] = static_cast<char>(v >> (8 * k));
+        };
+        glbBytes += std::string(8, '\0');
+        glbBytes.replace(16, 4, bytes.substr(16, 4));
+        put32(12, repaired.size());
+        glbBytes += repaired;
+        if (rest < bytes.size()) glbBytes += bytes.substr(rest);
+        put32(8, glbBytes.size());
+        repaired = std::move(glbBytes);
+        bytes = repaired;
+    }
+    if (!repaired.empty())
+        env.diag.logMsg("glTF: " + env.srcFile + " holds text that is not UTF-8; it is read as Latin-1", 0);
     FileAccess fa{env.srcFolder, env.srcFile, {}};
     tinygltf::TinyGLTF loader;
     loader.SetImageLoader(&keepImageUndecoded, nullptr);
@@ -632,6 +705,10 @@ ReadResult LoadGltfBytes(ReadEnv& env, std::string_view bytes) {
     std::string err, warn;
     bool ok = false;
     const bool binary = bytes.size() >= 4 && bytes.substr(0, 4) == "glTF";
+    if (jsonDepth(jsonText(bytes, binary), kMaxJsonDepth) > kMaxJsonDepth)
+        return ReadResult::failed("Cannot read the glTF file " + env.srcFile + ": its JSON nests deeper than " +
+                                      std::to_string(kMaxJsonDepth) + " levels",
+                                  env.srcFile);
     try {
         const std::string base(kUriBase);
         const auto size = static_cast<unsigned int>(bytes.size());

@@ -14,6 +14,7 @@
 #include "formats/obj_reader.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <limits>
@@ -234,6 +235,7 @@ private:
     void vertex(const float* c) {
         header(Kw::V, "  #####        Vertices ##### : ");
         if (m_.ttlnum_Vertices >= kInt32Max - kStoreSlack) return tooLarge();
+        if (!finite(c, 3)) return notFinite();
         std::int32_t idx = -1;
         m_.AddVertex(idx, c[0], c[1], -c[2], c[0], -c[2], c[1], 0, false);
         srcVtx_.push_back(idx);
@@ -241,6 +243,7 @@ private:
 
     void texVertex(const float* c) {
         header(Kw::VT, "  ##### Vertex UVs ##### : ");
+        if (!finite(c, 2)) return notFinite();
         tex_.push_back(UV{c[0], c[1]});
         if (m_.detailWanted(static_cast<std::int32_t>(tex_.size()))) {
             ctx_.logFileIfDebug(padIntLeft(lineNo_, 6) + ":[" + std::to_string(tex_.size() - 1) + "] " + fmt2(c[0]) +
@@ -378,6 +381,16 @@ private:
              lineNo_);
     }
 
+    static bool finite(const float* c, int n) {
+        for (int i = 0; i < n; ++i)
+            if (!std::isfinite(c[i])) return false;
+        return true;
+    }
+    void notFinite() {
+        fail(path_ + " line " + std::to_string(lineNo_) + ": a number that is not finite (or beyond a float's range)",
+             lineNo_);
+    }
+
     // Gives the read up; the driver shows the message.
     void fail(const std::string& message, long line) {
         result_ = ReadResult::failed(message, path_, line);
@@ -430,6 +443,13 @@ private:
                 if (ctx_.logWanted(1)) ctx_.logMsg("Material library already read: " + found, 1);
                 return true;
             }
+        }
+        // Materials are a few lines each; a library of hundreds of megabytes
+        // is no library (a sparse file of gigabytes would be read whole).
+        constexpr long long kMaxLibraryBytes = 256ll << 20;
+        if (!found.empty() && fileSize(found) > kMaxLibraryBytes) {
+            ctx_.logMsg("Material file " + found + " is larger than 256 MB; its materials are left out", 0);
+            return false;
         }
         std::string text, err;
         if (found.empty() || !readWholeFile(found, text, err)) {

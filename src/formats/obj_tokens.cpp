@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <charconv>
 #include <cmath>
 #include <condition_variable>
 #include <deque>
@@ -25,8 +26,23 @@ namespace {
 constexpr std::int32_t kInt32Max = std::numeric_limits<std::int32_t>::max();
 inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
+// "nan", "inf", "-Infinity" and numbers beyond a float's range: values a
+// field can name but a model cannot hold.
+bool namesNonFinite(std::string_view f) {
+    if (!f.empty() && (f[0] == '-' || f[0] == '+')) f.remove_prefix(1);
+    std::string w = toLowerAscii(f);
+    if (w == "inf" || w == "infinity" || w.rfind("nan", 0) == 0) return true;
+    double d = 0;
+    const auto r = std::from_chars(f.data(), f.data() + f.size(), d, std::chars_format::general);
+    return (r.ec == std::errc::result_out_of_range && r.ptr == f.data() + f.size() && w.find('e') != std::string::npos &&
+            w[w.find('e') + 1] != '-') ||
+           (r.ec == std::errc() && r.ptr == f.data() + f.size() &&
+            std::fabs(d) > static_cast<double>(std::numeric_limits<float>::max()));
+}
+
 // The next field of the line as a number: false when the line has no more
-// fields; a field that is not a number reads as 0.
+// fields; a field that is not a number reads as 0, one that names a value
+// no float holds as NaN (which the caller refuses).
 inline bool nextFloat(Fields& fl, float& out) {
     if (!fl.skip()) return false;
     const char* q = nullptr;
@@ -36,7 +52,7 @@ inline bool nextFloat(Fields& fl, float& out) {
     }
     std::string_view f;
     fl.next(f);
-    out = fieldFloatOr0(f);
+    if (!fieldFloat(f, out)) out = namesNonFinite(f) ? std::numeric_limits<float>::quiet_NaN() : 0.0f;
     return true;
 }
 

@@ -23,6 +23,7 @@
 #include "util/fileio.h"
 #include "util/numfmt.h"
 #include "util/paths.h"
+#include "util/text.h"
 
 namespace molv {
 
@@ -95,7 +96,7 @@ ObjText objText(WriteEnv& env, const std::string& libraryName, bool logDuplicate
         std::min<std::size_t>(static_cast<std::size_t>(std::max(0, m.ttlnum_Faces)), m.VFaces.size()));
     // About 40 bytes a vertex line and 30 a face line.
     r.text.reserve(64 + static_cast<std::size_t>(nV) * 40 + static_cast<std::size_t>(nF) * 30);
-    r.text += "mtllib " + libraryName + kEol;
+    r.text += "mtllib " + oneLine(libraryName) + kEol;
     std::vector<std::int32_t> number(static_cast<std::size_t>(nV), -1);
     for (std::int32_t v = 0; v < nV; ++v) {
         if (env.diag.statusDue()) env.diag.showStatus(std::to_string(v) + " / " + std::to_string(nV));
@@ -194,7 +195,8 @@ std::string buildMtl(const ModelStore& m, bool percentTransparency) {
         float t = percentTransparency ? mt.transparency / 100.0f : mt.transparency;
         // d is an opacity between 0 and 1 (NaN counts as opaque).
         t = t > 0 ? std::min(t, 1.0f) : 0.0f;
-        out += "newmtl " + (mt.name.empty() ? "Material_" + std::to_string(i) : mt.name) + kEol;
+        // A line break in a name would let it add lines of its own.
+        out += "newmtl " + (mt.name.empty() ? "Material_" + std::to_string(i) : oneLine(mt.name)) + kEol;
         out += "Ka " + MtlColourText(mt.ambient) + kEol;
         out += "Kd " + MtlColourText(mt.diffuse) + kEol;
         out += "Ks " + MtlColourText(mt.specular) + kEol;

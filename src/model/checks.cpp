@@ -1,6 +1,7 @@
 #include "model/checks.h"
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "model/extents.h"
@@ -37,6 +38,48 @@ Span groupSpan(const ModelStore& m, const Mesh& mesh) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string finiteText(float v) {
+    if (std::isnan(v)) return "nan";
+    if (std::isinf(v)) return v < 0 ? "-inf" : "inf";
+    return numText(v);
+}
+
+std::string tripleText(const Vec3& v) {
+    return "(" + finiteText(v.x) + ", " + finiteText(v.y) + ", " + finiteText(v.z) + ")";
+}
+
+bool finite3(const Vec3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
+}  // namespace
+
+std::string nonFiniteText(const ModelStore& m) {
+    const std::size_t nV =
+        std::min<std::size_t>(static_cast<std::size_t>(std::max(m.ttlnum_Vertices, 0)), m.Vertices.size());
+    for (std::size_t mi = 0; mi < m.Meshes.size(); ++mi) {
+        const Mesh& mesh = m.Meshes[mi];
+        const std::int64_t b = std::max<std::int64_t>(mesh.vtx_ndx_stt, 0);
+        const std::int64_t e = std::min<std::int64_t>(std::int64_t{mesh.vtx_ndx_end} + 1, static_cast<std::int64_t>(nV));
+        for (std::int64_t i = b; i < e; ++i) {
+            const Vertex& v = m.Vertices[static_cast<std::size_t>(i)];
+            std::string what;
+            if (!finite3(v.pos))
+                what = "position " + tripleText(v.pos);
+            else if (!finite3(v.zup_pos))
+                what = "position " + tripleText(v.zup_pos);
+            for (std::size_t k = 0; what.empty() && k < v.UVs.size(); ++k)
+                if (!std::isfinite(v.UVs[k].u) || !std::isfinite(v.UVs[k].v))
+                    what = "UV (" + finiteText(v.UVs[k].u) + ", " + finiteText(v.UVs[k].v) + ")";
+            for (std::size_t k = 0; what.empty() && k < v.Influences.size(); ++k)
+                if (!std::isfinite(v.Influences[k].weight)) what = "weight " + finiteText(v.Influences[k].weight);
+            if (!what.empty())
+                return "vertex " + std::to_string(i - b) + " of mesh \"" + mesh.name + "\": " + what;
+        }
+    }
+    return {};
+}
 
 std::string storeFault(const ModelStore& m) {
     auto fits = [](std::int64_t n, std::size_t size) { return n >= 0 && static_cast<std::size_t>(n) <= size; };

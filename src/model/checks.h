@@ -36,6 +36,14 @@ CheckResult CheckModel(ModelStore& model);
 // broken rule. For tests and fuzzers: it reports nothing to the user.
 std::string storeFault(const ModelStore& model);
 
+// The first number a writer would take that is not finite: a position
+// (pos or zup_pos), a UV or an influence weight of a vertex some mesh owns,
+// named by vertex, mesh and kind ("vertex 4 of mesh \"Box\": position
+// (nan, 0, 0)"); "" when every one is finite. Readers take floats as the
+// file gives them and transforms can overflow, so this one test after every
+// read is the rule for all of them.
+std::string nonFiniteText(const ModelStore& model);
+
 // Logs and shows a broken reference with the face's context; changes nothing.
 void ReportFaceError(Diagnostics& diag, const ModelStore& model, const std::string& message, std::int32_t mesh = 0, std::int32_t face = 0,
                      std::int32_t count = 0, std::int32_t group = 0);

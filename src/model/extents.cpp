@@ -80,15 +80,22 @@ std::string extentsLine(const char* label, const Vec3& v) {
     return std::string(label) + " RT(x)= " + fmt2(v.x) + "   UP(y)= " + fmt2(v.y) + "   BK(z)= " + fmt2(v.z);
 }
 
+// A centre further than this many times the new span from the origin
+// leaves the scaled model fewer than about 2^11 float steps across.
+constexpr double kFarCentre = 4096;
+
 bool fitsFloat(double v) { return std::isfinite(v) && std::fabs(v) <= FLT_MAX; }
 
 }  // namespace
 
 namespace {
 
-// The box of the vertices measured so far, pos and zup_pos.
+// The box of the vertices measured so far, pos and zup_pos. It starts
+// empty (infinite), so a model lying wholly beyond any start value is
+// measured as it is; an empty box is stored as 9e9 / -9e9.
+constexpr float kInf = std::numeric_limits<float>::infinity();
 struct Bounds {
-    Vec3 mn{9e9f, 9e9f, 9e9f}, mx{-9e9f, -9e9f, -9e9f};
+    Vec3 mn{kInf, kInf, kInf}, mx{-kInf, -kInf, -kInf};
     Vec3 zmn = mn, zmx = mx;
     void add(const Vertex& v) {
         for (int k = 0; k < 3; ++k) {
@@ -169,7 +176,13 @@ Bounds sweep(ModelStore& m, const std::vector<Run>& runs, const Measured& measur
 }
 
 void storeExtents(ModelStore& m, const Bounds& b) {
-    const Vec3 &mn = b.mn, &mx = b.mx, &zmn = b.zmn, &zmx = b.zmx;
+    Vec3 mn = b.mn, mx = b.mx, zmn = b.zmn, zmx = b.zmx;
+    for (Vec3* v : {&mn, &zmn})
+        for (int k = 0; k < 3; ++k)
+            if ((*v)[k] == kInf) (*v)[k] = 9e9f;
+    for (Vec3* v : {&mx, &zmx})
+        for (int k = 0; k < 3; ++k)
+            if ((*v)[k] == -kInf) (*v)[k] = -9e9f;
     m.minPos = mn;
     m.maxPos = mx;
     m.minZup = zmn;
@@ -205,6 +218,20 @@ void SetMaxMinsM(ModelStore& m, std::int32_t mesh) {
     storeExtents(m, sweep(m, runs, measured, [](Vertex&) {}));
 }
 
+double measuredSpan(const ModelStore& m, int axis) {
+    // A float span is exact enough and is what the factor has always used;
+    // only one that overflowed is measured again, in double.
+    if (axis >= 0) {
+        if (std::isfinite(m.spanPos[axis])) return m.spanPos[axis];
+        return double(m.maxPos[axis]) - m.minPos[axis];
+    }
+    if (std::isfinite(m.maxSpan)) return m.maxSpan;
+    double span = 0;
+    for (int k = 0; k < 3; ++k)
+        span = std::max({span, double(m.maxPos[k]) - m.minPos[k], double(m.maxZup[k]) - m.minZup[k]});
+    return span;
+}
+
 void CentreModel(ModelStore& m, bool baseFlag, float base, bool measuredAlready) {
     if (!measuredAlready) SetMaxMinsM(m);
     const Vec3 ctr = m.ctrPos, zctr = m.ctrZup;
@@ -223,28 +250,44 @@ void CentreModel(ModelStore& m, bool baseFlag, float base, bool measuredAlready)
     m.modelCentred = true;
 }
 
-std::optional<double> ScaleModel(ModelStore& m, double span, float current, const std::array<bool, 3>& flag,
+std::optional<double> ScaleModel(ModelStore& m, double span, double current, const std::array<bool, 3>& flag,
                                  const std::string& spanText) {
-    m.maxSpan = current;
+    m.maxSpan = static_cast<float>(std::min(current, double(FLT_MAX)));
     const double factor = span / current;
 
     // pos y (up) is zup_pos z (height) and pos z (back) is zup_pos y (depth).
     static constexpr int kZupAxis[3] = {0, 2, 1};
+    // Far from the origin a float cannot resolve the scaled model about its
+    // old centre (0..1e9 scaled to 100 would come out 128 wide, 0..1e10 a
+    // point): such a direction is centred on 0 as it is scaled.
+    Vec3 ctr = m.ctrPos, zctr = m.ctrZup;
+    Vec3 to = ctr, zto = zctr;
+    bool recentred = false;
+    for (int k = 0; k < 3; ++k) {
+        const int zk = kZupAxis[k];
+        if (!flag[k] || (std::fabs(double(ctr[k])) <= kFarCentre * span &&
+                         std::fabs(double(zctr[zk])) <= kFarCentre * span))
+            continue;
+        to[k] = 0;
+        zto[zk] = 0;
+        recentred = true;
+    }
     bool fits = std::isfinite(factor);
     for (int k = 0; k < 3 && fits; ++k) {
         if (!flag[k]) continue;
         const int zk = kZupAxis[k];
-        fits = fitsFloat((double(m.minPos[k]) - m.ctrPos[k]) * factor + m.ctrPos[k]) &&
-               fitsFloat((double(m.maxPos[k]) - m.ctrPos[k]) * factor + m.ctrPos[k]) &&
-               fitsFloat((double(m.minZup[zk]) - m.ctrZup[zk]) * factor + m.ctrZup[zk]) &&
-               fitsFloat((double(m.maxZup[zk]) - m.ctrZup[zk]) * factor + m.ctrZup[zk]);
+        fits = fitsFloat((double(m.minPos[k]) - ctr[k]) * factor + to[k]) &&
+               fitsFloat((double(m.maxPos[k]) - ctr[k]) * factor + to[k]) &&
+               fitsFloat((double(m.minZup[zk]) - zctr[zk]) * factor + zto[zk]) &&
+               fitsFloat((double(m.maxZup[zk]) - zctr[zk]) * factor + zto[zk]);
     }
     if (!fits) {
         m.diag().msgBox("Span " + spanText + " is too large for this model: the coordinates would overflow");
         return std::nullopt;
     }
+    if (recentred)
+        m.diag().logMsg("Centred while scaling: the model lies too far from the origin for its new size", 0);
 
-    const Vec3 ctr = m.ctrPos, zctr = m.ctrZup;
     // Scaled and measured again in one pass, as CentreModel does.
     const std::vector<Run> runs = vertexRuns(m, -1);
     const Measured measured(m, runs);
@@ -252,8 +295,8 @@ std::optional<double> ScaleModel(ModelStore& m, double span, float current, cons
                      for (int k = 0; k < 3; ++k) {
                          if (!flag[k]) continue;
                          const int zk = kZupAxis[k];
-                         v.pos[k] = toFloat((double(v.pos[k]) - ctr[k]) * factor + ctr[k]);
-                         v.zup_pos[zk] = toFloat((double(v.zup_pos[zk]) - zctr[zk]) * factor + zctr[zk]);
+                         v.pos[k] = toFloat((double(v.pos[k]) - ctr[k]) * factor + to[k]);
+                         v.zup_pos[zk] = toFloat((double(v.zup_pos[zk]) - zctr[zk]) * factor + zto[zk]);
                      }
                  }));
     return factor;

@@ -78,4 +78,51 @@ std::string utf16ToUtf8(std::string_view s) {
     return out;
 }
 
+namespace {
+
+// Bytes of the well-formed UTF-8 sequence at s[i], or 0 (no overlong forms,
+// no surrogates, nothing above U+10FFFF).
+std::size_t utf8SequenceAt(std::string_view s, std::size_t i) {
+    const auto b = [&](std::size_t k) { return k < s.size() ? static_cast<unsigned char>(s[k]) : 0u; };
+    const unsigned c = b(i);
+    if (c < 0x80) return 1;
+    const auto cont = [&](std::size_t k) { return (b(k) & 0xC0) == 0x80; };
+    if (c >= 0xC2 && c <= 0xDF) return cont(i + 1) ? 2 : 0;
+    if (c >= 0xE0 && c <= 0xEF) {
+        const unsigned lo = c == 0xE0 ? 0xA0 : 0x80, hi = c == 0xED ? 0x9F : 0xBF;
+        return b(i + 1) >= lo && b(i + 1) <= hi && cont(i + 2) ? 3 : 0;
+    }
+    if (c >= 0xF0 && c <= 0xF4) {
+        const unsigned lo = c == 0xF0 ? 0x90 : 0x80, hi = c == 0xF4 ? 0x8F : 0xBF;
+        return b(i + 1) >= lo && b(i + 1) <= hi && cont(i + 2) && cont(i + 3) ? 4 : 0;
+    }
+    return 0;
+}
+
+}  // namespace
+
+bool latin1Repaired(std::string_view s, std::string& out) {
+    std::size_t i = 0;
+    while (i < s.size()) {
+        const std::size_t n = utf8SequenceAt(s, i);
+        if (n == 0) break;
+        i += n;
+    }
+    if (i == s.size()) return false;
+    std::string r(s.substr(0, i));
+    r.reserve(s.size() + 16);
+    while (i < s.size()) {
+        const std::size_t n = utf8SequenceAt(s, i);
+        if (n == 0) {
+            appendUtf8(r, static_cast<unsigned char>(s[i]));
+            ++i;
+        } else {
+            r.append(s.substr(i, n));
+            i += n;
+        }
+    }
+    out = std::move(r);
+    return true;
+}
+
 }  // namespace molv

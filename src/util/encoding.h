@@ -29,6 +29,12 @@ enum class LoneSurrogate { Question, Fail };
 bool appendUtf16(std::string& out, std::string_view bytes, std::size_t start, bool littleEndian,
                  LoneSurrogate lone = LoneSurrogate::Question, std::size_t* badAt = nullptr);
 
+// Text that is not all well-formed UTF-8 (older exporters write names in
+// Latin-1): every byte of an ill-formed sequence read as Latin-1, so the
+// result is UTF-8 and the same on every system. False (out untouched) when
+// s is well-formed already.
+bool latin1Repaired(std::string_view s, std::string& out);
+
 // Text with a UTF-16 mark as UTF-8 (lone surrogates as "?"); other text
 // comes back as it is.
 std::string utf16ToUtf8(std::string_view s);

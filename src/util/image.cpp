@@ -1,7 +1,9 @@
 #include "util/image.h"
 
 #include <climits>
+#include <cstdint>
 #include <cstring>
+#include <memory>
 
 #include <stb_image.h>
 #include <stb_image_write.h>
@@ -72,6 +74,61 @@ bool pngChunksFit(std::string_view b) {
     return true;
 }
 
+std::uint32_t be32(std::string_view b, std::size_t p) {
+    std::uint32_t v = 0;
+    for (std::size_t k = 0; k < 4; ++k) v = v << 8 | static_cast<unsigned char>(b[p + k]);
+    return v;
+}
+
+// stb inflates a PNG's image data into a buffer that grows as long as the
+// data goes on, so a 1 x 1 picture could take gigabytes. The data is first
+// inflated into a buffer of the size the header allows (with a little
+// slack), which stops at that size. Call after pngChunksFit.
+bool pngInflatesWithin(std::string_view b, std::string& err) {
+    if (b.size() < 33 || b.substr(12, 4) != "IHDR") return true;  // stb's own checks refuse it
+    const std::uint64_t w = be32(b, 16), h = be32(b, 20);
+    const unsigned depth = static_cast<unsigned char>(b[24]), type = static_cast<unsigned char>(b[25]);
+    const bool interlaced = b[28] != 0;
+    const unsigned channels = type == 2 ? 3 : type == 4 ? 2 : type == 6 ? 4 : 1;
+    if (w == 0 || h == 0 || w > kMaxImageSide || h > kMaxImageSide || w * h > static_cast<std::uint64_t>(kMaxImagePixels))
+        return true;  // refused by its size later
+    const std::uint64_t bits = std::uint64_t{depth} * channels;
+    std::uint64_t need = 0;
+    static constexpr int kX0[7] = {0, 4, 0, 2, 0, 1, 0}, kY0[7] = {0, 0, 4, 0, 2, 0, 1};
+    static constexpr int kDx[7] = {8, 8, 4, 4, 2, 2, 1}, kDy[7] = {8, 8, 8, 4, 4, 2, 2};
+    for (int pass = 0; pass < (interlaced ? 7 : 1); ++pass) {
+        const std::uint64_t x0 = interlaced ? kX0[pass] : 0, y0 = interlaced ? kY0[pass] : 0;
+        const std::uint64_t dx = interlaced ? kDx[pass] : 1, dy = interlaced ? kDy[pass] : 1;
+        const std::uint64_t pw = w > x0 ? (w - x0 + dx - 1) / dx : 0, ph = h > y0 ? (h - y0 + dy - 1) / dy : 0;
+        if (pw && ph) need += ph * ((pw * bits + 7) / 8 + 1);
+    }
+    std::string idat;
+    bool cgbi = false;
+    for (std::size_t p = 8; p + 8 <= b.size();) {
+        const std::size_t len = be32(b, p);
+        const std::string_view type4 = b.substr(p + 4, 4);
+        if (type4 == "CgBI") cgbi = true;
+        if (type4 == "IDAT") idat.append(b.substr(p + 8, len));
+        if (type4 == "IEND") break;
+        p += 12 + len;
+    }
+    const std::uint64_t limit = need + need / 8 + 4096;
+    if (idat.empty() || idat.size() > static_cast<std::size_t>(INT_MAX) || limit > static_cast<std::uint64_t>(INT_MAX))
+        return true;
+    // Not zeroed: only what the data fills is touched.
+    const std::unique_ptr<char[]> out(new char[static_cast<std::size_t>(limit)]);
+    const int n = cgbi ? stbi_zlib_decode_noheader_buffer(out.get(), static_cast<int>(limit), idat.data(),
+                                                          static_cast<int>(idat.size()))
+                       : stbi_zlib_decode_buffer(out.get(), static_cast<int>(limit), idat.data(),
+                                                 static_cast<int>(idat.size()));
+    if (n < 0) {
+        err = "damaged PNG (its image data is broken or inflates beyond the " + std::to_string(need) +
+              " bytes its size needs)";
+        return false;
+    }
+    return true;
+}
+
 // Formats Debian's library would also decode from a file named .tga; their
 // decoders are not ours to expose to a model's textures.
 bool otherFormat(std::string_view b) {
@@ -114,6 +171,7 @@ bool decodeImage(std::string_view bytes, std::string_view name, Image& out, std:
         err = "too large";
         return false;
     }
+    if (png && !pngInflatesWithin(bytes, err)) return false;
     const auto* data = reinterpret_cast<const stbi_uc*>(bytes.data());
     const int len = static_cast<int>(bytes.size());
     int w = 0, h = 0, comp = 0;

@@ -216,8 +216,16 @@ std::string cleanFileName(std::string_view name) {
     out.reserve(name.size());
     for (char c : name) {
         if (c == '"' || c == '\'') continue;
-        out.push_back((c == ' ' || c == '&' || c == ',') ? '_' : c);
+        const bool control = static_cast<unsigned char>(c) < ' ' || c == '\x7f';
+        out.push_back((c == ' ' || c == '&' || c == ',' || control) ? '_' : c);
     }
+    return out;
+}
+
+std::string oneLine(std::string_view text, char with) {
+    std::string out(text);
+    for (char& c : out)
+        if (static_cast<unsigned char>(c) < ' ' || c == '\x7f') c = with;
     return out;
 }
 

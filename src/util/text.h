@@ -59,8 +59,14 @@ std::string xmlEscape(std::string_view text);
 // The text from its first character above a blank; the last character is
 // always kept.
 std::string skipLeadingControls(std::string_view text);
-// Quotes and apostrophes removed; blank, "&" and "," become "_".
+// Quotes and apostrophes removed; blank, "&", "," and control characters
+// (a line break would split a line of the .cfg that names the file) become
+// "_".
 std::string cleanFileName(std::string_view name);
+// The text with every control character (below a blank, and DEL) replaced
+// by `with`: a name written into a line of a text file cannot end the line
+// or start another.
+std::string oneLine(std::string_view text, char with = '_');
 
 // True when text begins with prefix (exact / ASCII case-insensitive).
 bool startsWith(std::string_view text, std::string_view prefix);

@@ -171,6 +171,9 @@ TEST_F(Cal3dSet, MaterialNamesCannotLeaveTheOutputFolder) {
     EXPECT_EQ(cleanMaterialName("..\\x"), "__x");
     EXPECT_EQ(cleanMaterialName("a\r\nmesh=b"), "a__mesh=b");
     EXPECT_EQ(cleanMaterialName("c:<>|?*\"q"), "c_______q");
+    // Latin-1 bytes are read as Latin-1, so both systems make the same name.
+    EXPECT_EQ(cleanMaterialName("Terraind\xe6k"), "Terraind\xc3\xa6k");
+    EXPECT_EQ(cleanMaterialName("Terraind\xc3\xa6k"), "Terraind\xc3\xa6k");
     m.dssAddMesh("m", 0);
     material("../../evil");
     material("x\r\nmaterial=/etc/passwd");

@@ -19,6 +19,29 @@ std::string units(std::initializer_list<unsigned> us, bool little, bool mark = t
     return b;
 }
 
+// Text that is not UTF-8 is read as Latin-1 byte by byte; well-formed
+// sequences around it are kept.
+TEST(Encoding, IllFormedUtf8IsReadAsLatin1) {
+    const struct {
+        const char* in;
+        const char* out;  // nullptr: well-formed, left alone
+    } rows[] = {
+        {"plain", nullptr},
+        {"Caf\xC3\xA9 \xF0\x9F\x98\x80 \xE2\x82\xAC", nullptr},
+        {"Caf\xE9", "Caf\xC3\xA9"},
+        {"\xE9t\xC3\xA9", "\xC3\xA9t\xC3\xA9"},         // Latin-1 before UTF-8
+        {"\xC0\xAF", "\xC3\x80\xC2\xAF"},                 // an overlong "/"
+        {"\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xC2\x80"},  // a surrogate
+        {"\xF4\x90\x80\x80", "\xC3\xB4\xC2\x90\xC2\x80\xC2\x80"},  // beyond U+10FFFF
+        {"cut \xE2\x82", "cut \xC3\xA2\xC2\x82"},
+    };
+    for (const auto& r : rows) {
+        std::string out = "untouched";
+        EXPECT_EQ(latin1Repaired(r.in, out), r.out != nullptr) << r.in;
+        EXPECT_EQ(out, r.out ? r.out : "untouched") << r.in;
+    }
+}
+
 TEST(Encoding, MarksAreRecognised) {
     EXPECT_EQ(stripUtf8Bom("\xEF\xBB\xBFv 1"), "v 1");
     EXPECT_EQ(stripUtf8Bom("\xEF\xBB"), "\xEF\xBB");

@@ -78,6 +78,13 @@ TEST(TextHelpers, PrefixesCaseAndTrimming) {
     EXPECT_EQ(skipLeadingControls("  "), " ");  // the last character stays
 }
 
+// Names go into lines of text files and into file names listed one a line.
+TEST(TextHelpers, NamesCannotBreakLines) {
+    EXPECT_EQ(oneLine("wood\r\nmap_Kd x"), "wood__map_Kd x");
+    EXPECT_EQ(oneLine(std::string("a\0b\tc\x7f\xC3\xA9", 8), ' '), "a b c \xC3\xA9");
+    EXPECT_EQ(cleanFileName("my set\nmaterial=x,y&z's"), "my_set_material=x_y_zs");
+}
+
 std::vector<std::string> readAll(std::string_view bytes, std::size_t max = 0) {
     TextReader r(bytes);
     std::vector<std::string> out;

@@ -1,0 +1,185 @@
+// Hostile names and hostile sizes in what the writers and the texture
+// decoder are handed: names that would break a line of a text file, names
+// that are not UTF-8, a picture whose data inflates without end, and a
+// skeleton chain deep enough to make an indented file grow quadratically.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cal3d/an8_figure.h"
+#include "model/skeleton.h"
+#include "support/gltf_build.h"
+#include "support/harness.h"
+#include "support/tds_build.h"
+#include "support/test_support.h"
+#include "util/fileio.h"
+#include "util/image.h"
+#include "util/text.h"
+
+namespace molv {
+namespace {
+
+using test::tempDir;
+using test::writeFile;
+
+// Every line of text (split at CR LF, LF or CR) that starts, after its
+// indentation, with one of the keys a hostile name would add.
+std::vector<std::string> injectedLines(const std::string& text, const std::vector<std::string>& keys) {
+    std::vector<std::string> found;
+    std::string line;
+    for (std::size_t i = 0; i <= text.size(); ++i) {
+        if (i == text.size() || text[i] == '\n' || text[i] == '\r') {
+            const std::size_t at = line.find_first_not_of(" \t");
+            for (const std::string& k : keys)
+                if (at != std::string::npos && line.compare(at, k.size(), k) == 0) found.push_back(line);
+            line.clear();
+        } else {
+            line += text[i];
+        }
+    }
+    return found;
+}
+
+std::string tdsNamed(const std::string& material) {
+    using namespace test3ds;
+    return mainChunk(editor(test3ds::material(matName(material)) +
+                            object("tri", trimesh(vertices({{0, 0, 0}, {10, 0, 0}, {0, 10, 0}}) +
+                                                  faces({{0, 1, 2}}, faceGroup(material, {0}))))));
+}
+
+std::string gltfNamed(const std::string& jsonName) {
+    return gltftest::docWith([&](gltftest::Mesh& g) {
+        g.materials = "[{\"name\": \"" + jsonName + "\"}]";
+        g.material = 0;
+    });
+}
+
+struct HostileNames : ::testing::Test, test::TestContext {
+    std::string dir;
+    void SetUp() override {
+        dir = tempDir("hostile_names");
+        ctx.app.configDir = dir;
+        ctx.app.workdir = dir + "work/";
+        std::string err;
+        ASSERT_TRUE(makeFolder(ctx.app.workdir, err)) << err;
+        ctx.logFileName = dir + "0molvconv.log";
+    }
+};
+
+// A line break in a name stays inside its own line of every text file
+// written: .mtl of an OBJ, .cfg of a set.
+TEST_F(HostileNames, LineBreaksInNamesCannotAddLines) {
+    const struct {
+        const char* source;
+        std::string bytes;
+        const char* out;
+        const char* written;  // the text file to look into
+    } rows[] = {
+        {"m.3ds", tdsNamed("wood\nmap_Kd /etc/passwd"), "x.obj", "x.mtl"},
+        {"m.gltf", gltfNamed("wood\\r\\nmap_Kd /etc/passwd"), "y.obj", "y.mtl"},
+        {"m.gltf", gltfNamed("wood\\nmaterial=evil.crf"), "z.cmf", "z.cfg"},
+        {"a.obj", "v 0 0 0\nv 10 0 0\nv 0 10 0\nf 1 2 3\n", "b\nmaterial=evil.cmf", "b_material=evil.cfg"},
+    };
+    for (const auto& r : rows) {
+        writeFile(dir + r.source, r.bytes);
+        ASSERT_TRUE(test::convert(ctx, dir + r.source, dir + r.out)) << r.source;
+        const std::string text = test::readFile(dir + r.written);
+        ASSERT_FALSE(text.empty()) << r.written;
+        EXPECT_EQ(injectedLines(text, {"map_Kd", "material=evil"}), std::vector<std::string>{})
+            << r.written << ":\n" << text;
+    }
+}
+
+// A name in Latin-1 bytes (not UTF-8) no longer makes the document
+// unreadable: it is read as Latin-1, with one warning, in text and binary
+// containers alike.
+TEST_F(HostileNames, Latin1NamesInGltfAreReadAsLatin1) {
+    const std::string text = gltfNamed("Caf\xe9 cr\xe8me");
+    std::string json = text;
+    while (json.size() % 4) json += ' ';
+    std::string glb = "glTF" + test3ds::u32(2) + test3ds::u32(static_cast<std::uint32_t>(20 + json.size())) +
+                      test3ds::u32(static_cast<std::uint32_t>(json.size())) + "JSON" + json;
+    for (const std::string& doc : {text, glb}) {
+        auto t = test::makeContext();
+        const ReadResult r = test::readGltfBytes(t->ctx, doc, doc == glb ? "m.glb" : "m.gltf");
+        ASSERT_TRUE(r.ok()) << r.message;
+        ASSERT_GE(t->m.nMaterials, 1);
+        EXPECT_EQ(t->m.Materials[0].name, "Caf\xc3\xa9 cr\xc3\xa8me");
+        int warnings = 0;
+        for (const std::string& l : t->ui.everyLogLine) warnings += l.find("not UTF-8") != std::string::npos;
+        EXPECT_EQ(warnings, 1);
+    }
+}
+
+// The deflate stream of a PNG of w x h grey pixels whose image data
+// inflates to `bytes` zero bytes (stored blocks), wrapped as IDAT.
+std::string pngInflatingTo(std::size_t bytes) {
+    Image one(1, 1);
+    std::string png = encodePng(one);
+    const std::size_t idat = png.find("IDAT") - 4;
+    std::string z = "\x78\x01";
+    for (std::size_t left = bytes; left > 0;) {
+        const std::size_t n = std::min<std::size_t>(left, 65535);
+        left -= n;
+        z += static_cast<char>(left == 0 ? 1 : 0);
+        z += static_cast<char>(n & 0xFF);
+        z += static_cast<char>(n >> 8);
+        z += static_cast<char>(~n & 0xFF);
+        z += static_cast<char>((~n >> 8) & 0xFF);
+        z.append(n, '\0');
+    }
+    z += std::string(4, '\0');  // Adler-32, which stb does not check
+    const std::uint32_t len = static_cast<std::uint32_t>(z.size());
+    std::string chunk;
+    for (int k = 3; k >= 0; --k) chunk += static_cast<char>(len >> (8 * k));
+    chunk += "IDAT" + z + std::string(4, '\0');
+    const std::size_t oldLen = png.size() - idat;  // IDAT then IEND
+    const std::size_t iend = png.find("IEND") - 4;
+    return png.substr(0, idat) + chunk + png.substr(iend, oldLen);
+}
+
+TEST(HostileImages, ImageDataMustNotInflateBeyondThePicture) {
+    const struct {
+        const char* what;
+        std::string png;
+        bool ok;
+    } rows[] = {
+        {"as written", encodePng(Image(1, 1)), true},
+        {"its own size, stored", pngInflatingTo(4), true},
+        {"2 MB for one pixel", pngInflatingTo(std::size_t{2} << 20), false},
+    };
+    for (const auto& r : rows) {
+        Image img;
+        std::string err;
+        EXPECT_EQ(decodeImage(r.png, "t.png", img, err), r.ok) << r.what << ": " << err;
+        if (!r.ok) {
+            EXPECT_NE(err.find("inflates beyond the 4 bytes"), std::string::npos) << err;
+        }
+    }
+}
+
+// A chain of bones is written with bounded indentation, so the file grows
+// with the number of bones, not its square; names stay on their line.
+TEST(HostileSkeletons, DeepChainsAndBrokenNamesInAFigure) {
+    SkeletonStore sk;
+    const int n = 3000;
+    sk.num_Bones = n;
+    sk.Bones.resize(n);
+    for (int i = 0; i < n; ++i) {
+        Bone& b = sk.Bones[static_cast<std::size_t>(i)];
+        b.name = "b" + std::to_string(i) + (i == 7 ? "\r\n}\r\nbone { \"evil\"" : "");
+        b.PBID = i - 1;
+        if (i + 1 < n) b.chldrn = {i + 1}, b.num_chldrn = 1;
+        b.TrXYZ[1] = 1;
+    }
+    const std::string text = buildAn8Figure(sk);
+    EXPECT_LT(text.size(), std::size_t{n} * 1000);  // a chain indented all the way: 70 MB
+    EXPECT_TRUE(injectedLines(text, {"bone { \"evil\""}).empty());
+    EXPECT_NE(text.find("bone { \"b7  }  bone { \\\"evil\\\"\""), std::string::npos);
+}
+
+}  // namespace
+}  // namespace molv
