@@ -59,6 +59,8 @@ std::string settingsFileText(const Settings& s) {
     line("forceAuto", flagText(s.forceAuto));
     line("lastLoadPath", s.lastLoadPath);
     line("workdir", s.workdir);
+    line("keepOwnNormals", flagText(s.keepOwnNormals));
+    line("flip_OBJ_UV_Vs", flagText(s.flip_OBJ_UV_Vs));
     return t;
 }
 
@@ -75,6 +77,8 @@ void applyDefaults(Context& ctx) {
     s.autoResize = true;
     s.reCalcNormals = true;
     s.dflt_autosize = 100.0f;
+    s.keepOwnNormals = true;
+    s.flip_OBJ_UV_Vs = true;
 }
 
 void showSettingsInMenus(Context& ctx) {
@@ -93,6 +97,8 @@ void showSettingsInMenus(Context& ctx) {
     m.m_s_full_paths_cfg = s.full_paths_in_cfg;
     m.m_s_rawdataload = s.rawDataLoad;
     m.m_s_autoscale_UVs = s.autoscale_UVs;
+    m.m_s_keepnormals = s.keepOwnNormals;
+    m.m_s_flipObjUV = s.flip_OBJ_UV_Vs;
     m.m_s_setsize_caption = sizeCaption(s.dflt_autosize);
     m.m_s_setbone_caption = "Set prop Bone (" + numText(s.dflt_boneID) + ")";
 }
@@ -120,9 +126,11 @@ void syncSettingsFromMenus(Context& ctx, bool devPanel) {
     s.full_paths_in_cfg = m.m_s_full_paths_cfg;
     s.reCalcNormals = m.m_s_recalcnormals;
     s.rawDataLoad = m.m_s_rawdataload;
+    s.keepOwnNormals = m.m_s_keepnormals;
     if (s.rawDataLoad) {
         s.ignore_3ds_ofs = true;
         s.flip_3DS_UV_Vs = false;
+        s.flip_OBJ_UV_Vs = false;
         s.autoCullUnUsedMaterials = false;
         s.autoCentre = false;
         s.autoZeroBsHt = false;
@@ -132,6 +140,7 @@ void syncSettingsFromMenus(Context& ctx, bool devPanel) {
     } else {
         s.ignore_3ds_ofs = m.m_s_ignore_3ds_ofs;
         s.flip_3DS_UV_Vs = m.m_s_flipUV;
+        s.flip_OBJ_UV_Vs = m.m_s_flipObjUV;
         s.autoCullUnUsedMaterials = m.m_s_autocullmatls;
         s.autoCentre = m.m_s_autocentre;
         s.autoZeroBsHt = m.m_s_autozerobsht;
@@ -195,6 +204,8 @@ void loadSettings(Context& ctx) {
             ctx.app.workdir = w;
         }
     }
+    kv.getIfNotMTB("keepOwnNormals", s.keepOwnNormals);
+    kv.getIfNotMTB("flip_OBJ_UV_Vs", s.flip_OBJ_UV_Vs);
 }
 
 void askResizeSize(Context& ctx) {

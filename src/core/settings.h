@@ -25,6 +25,8 @@ struct Settings {
     bool rawDataLoad = false;  // never stored
     std::string lastLoadPath;
     std::string workdir;
+    bool keepOwnNormals = true;  // normals the source carries are written as they are
+    bool flip_OBJ_UV_Vs = true;
 };
 
 // Check marks and captions of the Settings menu, plus the developer panel's
@@ -42,6 +44,8 @@ struct SettingsMenu {
     bool m_s_recalcnormals = true;
     bool m_s_rawdataload = false;
     bool m_s_autoscale_UVs = false;
+    bool m_s_keepnormals = true;
+    bool m_s_flipObjUV = true;
     std::string m_s_setsize_caption = "Set size for resize (100)";
     std::string m_s_setbone_caption = "Set prop Bone (0)";
     // Developer panel.

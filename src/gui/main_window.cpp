@@ -82,8 +82,11 @@ MainWindow::MainWindow(Context& ctx, QtUI& ui, QWidget* parent) : QMainWindow(pa
     addToggle(s, "m_s_switch_obj_yz", QStringLiteral("Rotate 90 up"), &SettingsMenu::m_s_switch_obj_yz, true);
     addToggle(s, "m_s_switch_xz", QStringLiteral("Rotate 90 right"), &SettingsMenu::m_s_switch_xz, true);
     addToggle(s, "m_s_flipUV", QStringLiteral("Flip 3DS UV vertically"), &SettingsMenu::m_s_flipUV, true);
+    addToggle(s, "m_s_flipObjUV", QStringLiteral("Flip OBJ UV vertically"), &SettingsMenu::m_s_flipObjUV, true);
     addToggle(s, "m_s_ignore_3ds_ofs", QStringLiteral("Ignore 3DS offsets"), &SettingsMenu::m_s_ignore_3ds_ofs, true);
     addToggle(s, "m_s_recalcnormals", QStringLiteral("Recalc Normals"), &SettingsMenu::m_s_recalcnormals, true);
+    addToggle(s, "m_s_keepnormals", QStringLiteral("Keep the model's own normals"), &SettingsMenu::m_s_keepnormals,
+              true);
     addToggle(s, "m_s_full_paths_cfg", QStringLiteral("Full Paths in CFG file"), &SettingsMenu::m_s_full_paths_cfg,
               true);
     // Never stored, so toggling it leaves nothing to save.
