@@ -71,6 +71,10 @@ Mat4 MatTranspose(const Mat4& m);
 Mat4 MatMul(const Mat4& a, const Mat4& b);
 // (p, 1) x M, first three components; no division by w.
 Vec3 TransformPoint(const Vec3& p, const Mat4& m);
+// A surface normal carried along with the points TransformPoint moves (the
+// inverse transpose of its linear part), unit length; zero when the
+// transform flattens space.
+Vec3 TransformNormal(const Vec3& n, const Mat4& m);
 
 Quat QuatMul(const Quat& a, const Quat& b);
 // The zero quaternion is not guarded: callers hand in rotations.
