@@ -62,12 +62,13 @@ namespace {
 
 // A position's identity: its coordinates' bits, with -0 taken as 0.
 struct PosKey {
+    std::int32_t mesh;
     std::uint32_t x, y, z;
     bool operator==(const PosKey&) const = default;
 };
 struct PosHash {
     std::size_t operator()(const PosKey& k) const {
-        std::uint64_t h = k.x * 0x9E3779B97F4A7C15ull;
+        std::uint64_t h = (k.x ^ (static_cast<std::uint64_t>(static_cast<std::uint32_t>(k.mesh)) << 32)) * 0x9E3779B97F4A7C15ull;
         h ^= (h >> 29) + k.y * 0xBF58476D1CE4E5B9ull;
         h ^= (h >> 31) + k.z * 0x94D049BB133111EBull;
         return static_cast<std::size_t>(h ^ (h >> 32));
@@ -121,37 +122,85 @@ std::int32_t resolveNormals(ModelStore& m, const NormalChoice& choice) {
                                                                      : ~std::uint32_t{0};
     };
 
-    // Corners grouped by position (CSR: start of each group, corner list).
-    std::vector<std::int32_t> posOf(static_cast<std::size_t>(nV));
+    // Corners grouped by position within one surface (CSR: start of each
+    // group, corner list). A surface is one mesh and, unless smoothing
+    // groups say otherwise, one material: meshes that touch and a change
+    // of material are edges.
+    std::vector<std::int32_t> meshOf(static_cast<std::size_t>(nV), -1);
+    // Ranges a damaged source made overlap must not cost meshes times
+    // vertices: beyond a few passes over the vertices the rest stay apart.
+    std::int64_t budget = 4 * std::int64_t{nV} + 1024;
+    for (std::size_t i = 0; i < m.Meshes.size() && budget > 0; ++i) {
+        const Mesh& me = m.Meshes[i];
+        if (me.num_Vertices <= 0) continue;
+        const std::int32_t from = std::max(0, me.vtx_ndx_stt), to = std::min(me.vtx_ndx_end, nV - 1);
+        budget -= std::max(0, to - from + 1);
+        for (std::int32_t v = from; v <= to; ++v) meshOf[static_cast<std::size_t>(v)] = static_cast<std::int32_t>(i);
+    }
+    std::vector<std::int32_t> materialOf(static_cast<std::size_t>(nF), -1);
+    if (!hasSmooth)
+        for (std::int32_t g = 0; g < m.nFaceGrps && static_cast<std::size_t>(g) < m.FaceGrps.size(); ++g) {
+            const FaceGroup& fg = m.FaceGrps[static_cast<std::size_t>(g)];
+            const std::size_t n = std::min(static_cast<std::size_t>(std::max(0, fg.nFcs)), fg.FgGlblFaces.size());
+            for (std::size_t i = 0; i < n; ++i)
+                if (fg.FgGlblFaces[i] >= 0 && fg.FgGlblFaces[i] < nF)
+                    materialOf[static_cast<std::size_t>(fg.FgGlblFaces[i])] = fg.MtlID;
+        }
+    std::vector<std::int32_t> posOf(static_cast<std::size_t>(nF) * 3, -1);  // corner -> group
     std::int32_t nPos = 0;
     {
         std::unordered_map<PosKey, std::int32_t, PosHash> ids;
         ids.reserve(static_cast<std::size_t>(nV));
-        for (std::int32_t v = 0; v < nV; ++v) {
-            const Vec3& p = m.Vertices[static_cast<std::size_t>(v)].pos;
-            auto [it, fresh] = ids.emplace(PosKey{bitsOf(p.x), bitsOf(p.y), bitsOf(p.z)}, nPos);
-            if (fresh) ++nPos;
-            posOf[static_cast<std::size_t>(v)] = it->second;
+        for (std::int32_t f = 0; f < nF; ++f) {
+            if (!usable(f)) continue;
+            for (int k = 0; k < 3; ++k) {
+                const std::int32_t v = m.VFaces[static_cast<std::size_t>(f)].vtx[k];
+                const Vec3& p = m.Vertices[static_cast<std::size_t>(v)].pos;
+                // Mesh and material in one number: meshes are fewer than 2^15.
+                const std::int32_t surface = meshOf[static_cast<std::size_t>(v)] * 65536 +
+                                             (materialOf[static_cast<std::size_t>(f)] & 0xFFFF);
+                auto [it, fresh] = ids.emplace(PosKey{surface, bitsOf(p.x), bitsOf(p.y), bitsOf(p.z)}, nPos);
+                if (fresh) ++nPos;
+                posOf[static_cast<std::size_t>(f) * 3 + static_cast<std::size_t>(k)] = it->second;
+            }
         }
     }
     std::vector<std::int32_t> start(static_cast<std::size_t>(nPos) + 1, 0);
-    for (std::int32_t f = 0; f < nF; ++f)
-        if (usable(f))
-            for (std::int32_t v : m.VFaces[static_cast<std::size_t>(f)].vtx) ++start[static_cast<std::size_t>(posOf[static_cast<std::size_t>(v)]) + 1];
+    for (std::int32_t g : posOf)
+        if (g >= 0) ++start[static_cast<std::size_t>(g) + 1];
     for (std::size_t i = 1; i < start.size(); ++i) start[i] += start[i - 1];
     std::vector<std::int32_t> corners(static_cast<std::size_t>(start.back()));
     {
         std::vector<std::int32_t> fill(start.begin(), start.end() - 1);
-        for (std::int32_t f = 0; f < nF; ++f)
-            if (usable(f))
-                for (int k = 0; k < 3; ++k) {
-                    const std::int32_t v = m.VFaces[static_cast<std::size_t>(f)].vtx[k];
-                    corners[static_cast<std::size_t>(fill[static_cast<std::size_t>(posOf[static_cast<std::size_t>(v)])]++)] = f * 3 + k;
-                }
+        for (std::size_t c = 0; c < posOf.size(); ++c)
+            if (posOf[c] >= 0) corners[static_cast<std::size_t>(fill[static_cast<std::size_t>(posOf[c])]++)] = static_cast<std::int32_t>(c);
     }
 
     std::vector<Vec3> fn(static_cast<std::size_t>(nF));
     for (std::int32_t f = 0; f < nF; ++f) fn[static_cast<std::size_t>(f)] = faceNormal(m, f);
+    // Each corner adds its face's unit normal times the face's angle there:
+    // a polygon then counts the same however it was cut into triangles
+    // (by area, the triangles of one quad could weigh 2:1 at a corner).
+    std::vector<Vec3> cw(static_cast<std::size_t>(nF) * 3);
+    for (std::int32_t f = 0; f < nF; ++f) {
+        if (!usable(f)) continue;
+        const Vec3 u = unit(fn[static_cast<std::size_t>(f)]);
+        const Face& face = m.VFaces[static_cast<std::size_t>(f)];
+        for (int k = 0; k < 3; ++k) {
+            const Vec3& p = m.Vertices[static_cast<std::size_t>(face.vtx[k])].pos;
+            const Vec3& q = m.Vertices[static_cast<std::size_t>(face.vtx[(k + 1) % 3])].pos;
+            const Vec3& r = m.Vertices[static_cast<std::size_t>(face.vtx[(k + 2) % 3])].pos;
+            const double a[3] = {double(q.x) - p.x, double(q.y) - p.y, double(q.z) - p.z};
+            const double b[3] = {double(r.x) - p.x, double(r.y) - p.y, double(r.z) - p.z};
+            const double la = std::sqrt(a[0] * a[0] + a[1] * a[1] + a[2] * a[2]);
+            const double lb = std::sqrt(b[0] * b[0] + b[1] * b[1] + b[2] * b[2]);
+            double angle = 0;
+            if (la > 0 && lb > 0 && std::isfinite(la * lb))
+                angle = std::acos(std::clamp((a[0] * b[0] + a[1] * b[1] + a[2] * b[2]) / (la * lb), -1.0, 1.0));
+            cw[static_cast<std::size_t>(f) * 3 + static_cast<std::size_t>(k)] =
+                Vec3{static_cast<float>(u.x * angle), static_cast<float>(u.y * angle), static_cast<float>(u.z * angle)};
+        }
+    }
 
     // The normal of every corner.
     std::vector<Vec3> cn(static_cast<std::size_t>(nF) * 3);
@@ -159,7 +208,13 @@ std::int32_t resolveNormals(ModelStore& m, const NormalChoice& choice) {
         const std::int32_t* b = corners.data() + start[static_cast<std::size_t>(p)];
         const std::size_t n = static_cast<std::size_t>(start[static_cast<std::size_t>(p) + 1] - start[static_cast<std::size_t>(p)]);
         Vec3 all{};
-        for (std::size_t i = 0; i < n; ++i) add(all, fn[static_cast<std::size_t>(b[i] / 3)]);
+        double size = 0;  // the faces' normals' lengths added up
+        for (std::size_t i = 0; i < n; ++i) {
+            const Vec3& f = cw[static_cast<std::size_t>(b[i])];
+            add(all, f);
+            size += std::sqrt(static_cast<double>(f.x) * f.x + static_cast<double>(f.y) * f.y +
+                              static_cast<double>(f.z) * f.z);
+        }
         for (std::size_t i = 0; i < n; ++i) {
             const std::size_t c = static_cast<std::size_t>(b[i]);
             const std::int32_t f = b[i] / 3;
@@ -177,11 +232,14 @@ std::int32_t resolveNormals(ModelStore& m, const NormalChoice& choice) {
                     const std::int32_t g = b[j] / 3;
                     const bool same = g == f || (hasSmooth ? (mask(f) & mask(g)) != 0
                                                            : sameBits(own(static_cast<std::size_t>(b[j])), o));
-                    if (same) add(sum, fn[static_cast<std::size_t>(g)]);
+                    if (same) add(sum, cw[static_cast<std::size_t>(b[j])]);
                 }
             }
-            cn[c] = unit(sum);
-            // A surface whose faces cancel out still faces some way.
+            // Faces that cancel out (the two sides of a sheet) leave rounding
+            // noise: the corner's own face says more.
+            const double len = std::sqrt(static_cast<double>(sum.x) * sum.x + static_cast<double>(sum.y) * sum.y +
+                                         static_cast<double>(sum.z) * sum.z);
+            cn[c] = len > 1e-6 * size ? unit(sum) : Vec3{};
             if (cn[c] == Vec3{}) cn[c] = unit(fn[static_cast<std::size_t>(f)]);
         }
     }

@@ -23,10 +23,12 @@ struct NormalChoice {
 // Gives every face corner its normal and then every vertex the normal of
 // its corners, copying a vertex whose corners differ (a hard edge). A
 // corner takes the source's normal when it has one and keepOwn is set;
-// otherwise the normalised sum of the normals of the faces at the same
-// position that belong to its smooth surface: faces sharing a 3DS
-// smoothing group, faces whose corners there carry the same source normal,
-// else all of them. Copies made at texture seams thus get equal normals.
+// otherwise the normalised sum of the unit normals, each times its angle
+// there, of the faces at the same position of the same mesh (and, without
+// smoothing groups, material) that belong to its smooth surface: faces
+// sharing a 3DS smoothing group, faces whose corners there carry the same
+// source normal, else all of them. Copies made at texture seams thus get
+// equal normals.
 // Copies go right after their vertex, and the mesh ranges follow.
 // Returns the number of vertices added.
 std::int32_t resolveNormals(ModelStore& model, const NormalChoice& choice);
