@@ -203,9 +203,11 @@ TEST(Window, HelpClearScreenAndAbout) {
     for (const char* want : {"( NOT animation data )", "CAL3D Output files:", "    .CSF default prop skeleton",
                              "File Menu:", "Settings Menu: "})
         EXPECT_NE(std::find(lines.begin(), lines.end(), want), lines.end()) << want;
+    EXPECT_NE(std::find(lines.begin(), lines.end(), " Keep the model's own normals:"), lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), " Flip OBJ UV vertically:"), lines.end());
     for (const std::string& l : lines) EXPECT_FALSE(l.empty());  // empty lines add nothing
     EXPECT_EQ(lines.back(), " ");
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), std::string(" ")), 1 + 1 + 2 + 1 + 4);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), std::string(" ")), 1 + 1 + 2 + 1 + 5);
 
     p.action("m_h_cls")->trigger();
     EXPECT_TRUE(p.logLines().empty());
