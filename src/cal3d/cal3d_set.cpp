@@ -265,7 +265,7 @@ bool writeCal3d(WriteEnv& env, const std::string& outFile, bool) {
     const std::string outBase = env.outBase;
     env.diag.logMsg("================================", 1);
     env.diag.logMsg("Write CAL3D: " + env.outName);
-    if (env.model.num_Normals == 0 || env.settings.reCalcNormals) calcVertexNormals(env.model);
+    resolveNormals(env.model, NormalChoice{env.settings.keepOwnNormals, env.settings.reCalcNormals});
 
     // A set that could not be written whole leaves none of its new files
     // behind; files it replaced are whole, as each is renamed into place.

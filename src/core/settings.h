@@ -28,6 +28,8 @@ struct Settings {
     bool rawDataLoad = false;  // never stored
     std::string lastLoadPath;
     std::string workdir;
+    bool keepOwnNormals = true;  // normals the source carries are written as they are
+    bool flip_OBJ_UV_Vs = true;
 };
 
 enum class SettingType { Flag, Size, Integer, Text };

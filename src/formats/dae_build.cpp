@@ -132,6 +132,7 @@ private:
     void reportPrimitive(const Primitive& pr, int stride, const std::string& problem, std::int64_t badFaces,
                          const std::string& badWhat);
     const std::vector<UV>* uvTable(int src);
+    const std::vector<Vec3>* normalTable(int src, const Placement* pl);
     void bindGroups(std::int32_t firstGroup, std::int32_t lastGroup, const InstanceRef* inst);
     bool bindTo(std::int32_t group, const std::string& symbol, const std::string& target);
 
@@ -181,6 +182,9 @@ private:
     // Polygon cutting, reused from polygon to polygon.
     std::vector<Vec3> cornerPos_;
     std::vector<CornerTri> tris_;
+    // Normal sources in the store's axes, for the placement being emitted.
+    std::unordered_map<int, std::vector<Vec3>> normalCache_;
+    const Placement* placing_ = nullptr;
     PolygonCutTally cuts_;
     static constexpr int kUnknown = -2;
     mutable std::vector<int> posSrc_, uvNamed_;  // per geometry, kUnknown until asked
@@ -479,11 +483,10 @@ const std::vector<UV>* Builder::uvTable(int si) {
     }
     if (n == 0) return &t;
     const bool outOfRange = minU < 0 || minV < 0 || maxU > 1 || maxV > 1;
-    if (maxU - minU == 0 || maxV - minV == 0) {
-        io_.setWhere(s.where.line, s.where.text);
-        io_.box("Zero UV span");
-        return &t;
-    }
+    // A source whose u or v are all equal (a strip, a solid-colour face) is
+    // still flipped: its texture origin is the same as any other's.
+    if ((maxU - minU == 0 || maxV - minV == 0) && io_.logWanted(1))
+        io_.log("Source " + s.id + ": all of its u or all of its v are equal", 1);
     const bool wrap = outOfRange && io_.autoscaleUVs;
     const bool flip = io_.flipUVs;
     for (UV& uv : t) {
@@ -492,6 +495,32 @@ const std::vector<UV>* Builder::uvTable(int si) {
             uv.v -= std::floor(uv.v);
         }
         if (flip) uv.v = 1 - uv.v;
+    }
+    return &t;
+}
+
+// A normal source's vectors carried like the positions: the placement's
+// transform (inverse transpose), then the store's axes.
+const std::vector<Vec3>* Builder::normalTable(int si, const Placement* pl) {
+    auto it = normalCache_.find(si);
+    if (it != normalCache_.end()) return &it->second;
+    const Source& s = d_.sources[static_cast<std::size_t>(si)];
+    int stride = 3;
+    const std::int64_t n = itemCount(s, 3, stride);
+    std::vector<Vec3>& t = normalCache_[si];
+    if (stride < 3) return &t;
+    t.resize(static_cast<std::size_t>(n));
+    const bool raw = io_.rawLoad;
+    const bool moved = pl && !pl->identity;
+    const Up up = d_.up;
+    for (std::int64_t i = 0; i < n; ++i) {
+        const float* v = s.values.data() + s.accOffset + i * stride;
+        Vec3 d{v[0], v[1], v[2]};
+        if (moved) d = TransformNormal(d, pl->world);
+        const Vec3 y = up == Up::Z ? Vec3{d.x, d.z, -d.y} : up == Up::X ? Vec3{-d.y, d.x, d.z} : d;
+        const Vec3 r = raw ? d : Vec3{y.x, y.y, -y.z};
+        // Not finite: no normal there, it is computed.
+        t[static_cast<std::size_t>(i)] = std::isfinite(r.x) && std::isfinite(r.y) && std::isfinite(r.z) ? r : Vec3{};
     }
     return &t;
 }
@@ -530,9 +559,11 @@ void Builder::emitPrimitive(Geometry& g, Primitive& pr, std::int64_t nPos, bool 
     int stride = 1;
     const Input* vin = nullptr;
     const Input* tin = nullptr;
+    const Input* nin = nullptr;
     for (const Input& in : pr.inputs) {
         stride = std::max(stride, in.offset + 1);
         if (in.semantic == "VERTEX" && !vin) vin = &in;
+        if (in.semantic == "NORMAL" && !nin) nin = &in;
         if (in.semantic == "TEXCOORD" && (!tin || (in.set >= 0 && (tin->set < 0 || in.set < tin->set)))) tin = &in;
     }
     if (!vin) {
@@ -549,6 +580,26 @@ void Builder::emitPrimitive(Geometry& g, Primitive& pr, std::int64_t nPos, bool 
     const int vOff = vin->offset;
     const int tOff = textured && !uvByVertex ? tin->offset : -1;
     const std::int64_t corners = static_cast<std::int64_t>(pr.idx.size()) / stride;
+    // Normals: by the NORMAL input's source, else by the vertices' NORMAL
+    // input (indexed like the positions).
+    const std::vector<Vec3>* nrms = nullptr;
+    int nOff = -1;
+    if (nin) {
+        const int ns = findSource(nin->source);
+        if (ns >= 0) nrms = normalTable(ns, placing_), nOff = nin->offset;
+    } else {
+        for (const Input& in : g.vertexInputs)
+            if (in.semantic == "NORMAL" && !nrms) {
+                const int ns = findSource(in.source);
+                if (ns >= 0) nrms = normalTable(ns, placing_), nOff = vOff;
+            }
+    }
+    if (nrms && nrms->empty()) nrms = nullptr;
+    // A corner whose normal index names nothing gets none: computed.
+    auto normalOf = [&](std::int64_t c) -> Vec3 {
+        const std::int32_t k = pr.idx[static_cast<std::size_t>(c * stride + nOff)];
+        return k >= 0 && static_cast<std::size_t>(k) < nrms->size() ? (*nrms)[static_cast<std::size_t>(k)] : Vec3{};
+    };
 
     const std::int32_t grp = m_.AddFaceGroup(textured, -1, m_.Meshes[static_cast<std::size_t>(m_.MeshNdx)].face_ndx_stt);
     m_.FaceGrps[static_cast<std::size_t>(grp)].MatlSymbol = pr.material;
@@ -592,10 +643,11 @@ void Builder::emitPrimitive(Geometry& g, Primitive& pr, std::int64_t nPos, bool 
             return;
         }
         std::int32_t a = vertexOf(c0), b = vertexOf(c1), c = vertexOf(c2);
-        if (mirrored) std::swap(b, c);
+        if (mirrored) std::swap(b, c), std::swap(c1, c2);
         const std::int32_t base = textured ? 0 : m_.currVtxBase;
         std::int32_t r = m_.AddFace(m_.MeshNdx, base, a, b, c);
         m_.AddFaceToGroup(m_.MeshNdx, grp, textured, r, m_.ttlnum_Faces - 1);
+        if (nrms) m_.SetFaceNormals(m_.ttlnum_Faces - 1, normalOf(c0), normalOf(c1), normalOf(c2));
         if (io_.statusDue()) io_.status("F: " + std::to_string(m_.ttlnum_Faces));
     };
     // Polygons are cut on their own plane, from the positions their corners
@@ -735,6 +787,8 @@ bool Builder::emitGeometry(int gi, const Placement* pl, int instanceNo) {
               ps.where);
     if (io_.dbgLevel > 1) io_.logFile(" ----- Vertices -----   Mesh ID=" + name);
     addVertices(ps, nPos, stride, pl);
+    placing_ = pl;
+    normalCache_.clear();
     const bool mirrored = pl && !pl->identity && det3(pl->world) < 0;
     const std::int32_t firstGroup = m_.nFaceGrps;
     for (Primitive& pr : g.prims) emitPrimitive(g, pr, nPos, mirrored);

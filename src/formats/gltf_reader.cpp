@@ -510,6 +510,23 @@ ReadResult Builder::emitPrimitive(const tinygltf::Primitive& pr, const std::stri
                         std::to_string(pos.count) + " positions");
         textured = true;
     }
+    // Normals, carried like the positions; one that is missing, short or
+    // not finite leaves its corners to the computed normals.
+    std::vector<Vec3> normals;
+    if (auto it = pr.attributes.find("NORMAL"); it != pr.attributes.end()) {
+        Elements nr;
+        if (elements(it->second, "NORMAL of " + what, nr, err) && nr.comps == 3 && nr.count >= pos.count) {
+            normals.resize(pos.count);
+            for (std::size_t i = 0; i < pos.count; ++i) {
+                Vec3 n{nr.get(i, 0), nr.get(i, 1), nr.get(i, 2)};
+                if (!pl.identity) n = TransformNormal(n, pl.world);
+                if (!env_.settings.rawDataLoad) n.z = -n.z;
+                normals[i] = std::isfinite(n.x) && std::isfinite(n.y) && std::isfinite(n.z) ? n : Vec3{};
+            }
+        } else {
+            env_.diag.logMsg("NORMAL of " + what + " is not usable; its normals are computed");
+        }
+    }
     const bool indexed = pr.indices >= 0;
     std::size_t corners = pos.count;
     if (indexed) {
@@ -581,6 +598,9 @@ ReadResult Builder::emitPrimitive(const tinygltf::Primitive& pr, const std::stri
         if (mirrored) std::swap(b, c);
         const std::int32_t r = m_.AddFace(m_.MeshNdx, base, a, b, c);
         m_.AddFaceToGroup(m_.MeshNdx, grp, textured, r, m_.ttlnum_Faces - 1);
+        if (!normals.empty())
+            m_.SetFaceNormals(m_.ttlnum_Faces - 1, normals[static_cast<std::size_t>(a)], normals[static_cast<std::size_t>(b)],
+                              normals[static_cast<std::size_t>(c)]);
         if (env_.diag.statusDue()) env_.diag.showStatus("F: " + std::to_string(m_.ttlnum_Faces));
     };
     if (mode == TINYGLTF_MODE_TRIANGLES) {

@@ -28,6 +28,7 @@
 #include "formats/mtl_reader.h"
 #include "formats/obj_tokens.h"
 #include "core/diagnostics.h"
+#include "core/settings.h"
 #include "model/io_env.h"
 #include "model/store.h"
 #include "model/triangulate.h"
@@ -65,12 +66,13 @@ struct Corner {
     std::int32_t vtx;  // store vertex index
     std::int32_t src;  // source vertex index (0-based)
     std::int32_t tex;  // texture vertex index (0-based), -1 for none
+    std::int32_t nrm;  // normal index (0-based), -1 for none
 };
 
 class ObjReader {
 public:
     ObjReader(ReadEnv& env, const std::string& path)
-        : env_(env), ctx_(env.diag), m_(env.model), path_(path), keepNormals_(env.diag.dbgLevel >= 2) {}
+        : env_(env), ctx_(env.diag), m_(env.model), path_(path), flipV_(env.settings.flip_OBJ_UV_Vs) {}
 
     // Sizes the store from the counts; false when the file is too large.
     bool prepare(const ObjCounts& counts) {
@@ -99,6 +101,7 @@ public:
         m_.FaceGrps.reserve(m_.FaceGrps.size() + counts.runTris.size() + 1);
         srcVtx_.reserve(static_cast<std::size_t>(counts.v));
         tex_.reserve(static_cast<std::size_t>(counts.vt));
+        normals_.reserve(static_cast<std::size_t>(counts.vn));
         largePages(m_.Vertices, static_cast<std::size_t>(counts.v));
         largePages(m_.Normals, static_cast<std::size_t>(counts.v));
         largePages(m_.VFaces, static_cast<std::size_t>(counts.tris));
@@ -139,8 +142,8 @@ public:
                     k = Kw::VN;
                     for (std::uint32_t i = 0; i < op.n; ++i) {
                         lineNo_ = op.lineNo + i;
-                        normal(keepNormals_ ? num : nullptr);
-                        if (keepNormals_) num += 3;
+                        normal(num);
+                        num += 3;
                         prev_ = k;
                     }
                     break;
@@ -170,7 +173,8 @@ public:
     }
 
     const ReadResult& result() const { return result_; }
-    bool keepNormals() const { return keepNormals_; }
+    // Normal values are kept: they become the corners' normals.
+    static bool keepNormals() { return true; }
 
     void finish() {
         // The vertex run takes in the split copies too.
@@ -186,6 +190,10 @@ public:
                             " (they name vertices, texture vertices or normals that do not exist)",
                         0);
         }
+        if (badNormals_ > 0)
+            ctx_.logMsg(std::to_string(badNormals_) + " faces in " + path_ +
+                            " name normals that do not exist; their normals are computed",
+                        0);
         for (const auto& [line, level] : cuts_.report(path_))
             if (ctx_.logWanted(level)) ctx_.logMsg(line, level);
         if (librariesMissing_.size() > 1) {
@@ -244,7 +252,8 @@ private:
     void texVertex(const float* c) {
         header(Kw::VT, "  ##### Vertex UVs ##### : ");
         if (!finite(c, 2)) return notFinite();
-        tex_.push_back(UV{c[0], c[1]});
+        // The same texture origin as the other formats: v runs up.
+        tex_.push_back(UV{c[0], flipV_ ? 1 - c[1] : c[1]});
         if (m_.detailWanted(static_cast<std::int32_t>(tex_.size()))) {
             ctx_.logFileIfDebug(padIntLeft(lineNo_, 6) + ":[" + std::to_string(tex_.size() - 1) + "] " + fmt2(c[0]) +
                                 " " + fmt2(c[1]));
@@ -254,7 +263,8 @@ private:
     void normal(const float* c) {
         header(Kw::VN, "  ##### Vertex Normals ##### : ");
         ++nNormals_;
-        if (c && m_.detailWanted(static_cast<std::int32_t>(std::min<std::int64_t>(nNormals_, kInt32Max)))) {
+        normals_.push_back(Vec3{c[0], c[1], -c[2]});  // the positions' z is turned too
+        if (m_.detailWanted(static_cast<std::int32_t>(std::min<std::int64_t>(nNormals_, kInt32Max)))) {
             ctx_.logFileIfDebug(padIntLeft(lineNo_, 6) + ":[" + std::to_string(nNormals_ - 1) + "] " + fmt2(c[0]) +
                                 " " + fmt2(c[1]) + " " + fmt2(c[2]));
         }
@@ -280,7 +290,7 @@ private:
     void face(const RawCorner* cs, std::uint32_t n) {
         startFaces();
         corners_.clear();
-        bool textured = false;
+        bool textured = false, withNormals = false, badNormal = false;
         const auto nv = static_cast<std::int64_t>(srcVtx_.size());
         const auto nt = static_cast<std::int64_t>(tex_.size());
         for (std::uint32_t i = 0; i < n; ++i) {
@@ -294,10 +304,19 @@ private:
                 if (ti < 0) return badFace(1, std::to_string(c.t));
                 textured = true;
             }
-            if ((c.has & kHasN) && (c.n != 0 || zeroBased_) && resolve(c.n, nNormals_) < 0)
-                return badFace(2, std::to_string(c.n));
+            std::int64_t ni = -1;
+            if ((c.has & kHasN) && (c.n != 0 || zeroBased_)) {
+                ni = resolve(c.n, static_cast<std::int64_t>(normals_.size()));
+                // The triangles are sound without it: kept, normals computed.
+                if (ni < 0) badNormal = true;
+                else withNormals = true;
+            }
             corners_.push_back(Corner{srcVtx_[static_cast<std::size_t>(vi)], static_cast<std::int32_t>(vi),
-                                      static_cast<std::int32_t>(ti)});
+                                      static_cast<std::int32_t>(ti), static_cast<std::int32_t>(ni)});
+        }
+        if (badNormal) {
+            ++badNormals_;
+            withNormals = false;
         }
         if (corners_.size() < 3) return;
         const std::int64_t tris = static_cast<std::int64_t>(corners_.size()) - 2;
@@ -311,6 +330,7 @@ private:
             std::int32_t global = m_.ttlnum_Faces;
             m_.AddFace(mesh_, 0, a.vtx, b.vtx, c.vtx);
             m_.AddFaceToGroup(mesh_, m_.currFgnum, textured, global - faceBase, global);
+            if (withNormals) m_.SetFaceNormals(global, normalOf(a), normalOf(b), normalOf(c));
         };
         if (corners_.size() == 3) return add(corners_[0], corners_[1], corners_[2]);
         cornerPos_.clear();
@@ -319,6 +339,11 @@ private:
         for (const CornerTri& t : tris_)
             add(corners_[static_cast<std::size_t>(t[0])], corners_[static_cast<std::size_t>(t[1])],
                 corners_[static_cast<std::size_t>(t[2])]);
+    }
+
+    // A corner without a normal gets zero: computed like the rest.
+    Vec3 normalOf(const Corner& c) const {
+        return c.nrm >= 0 ? normals_[static_cast<std::size_t>(c.nrm)] : Vec3{};
     }
 
     void openGroup(bool textured) {
@@ -529,17 +554,19 @@ private:
     Diagnostics& ctx_;
     ModelStore& m_;
     const std::string& path_;
-    const bool keepNormals_;  // normal values are only wanted for detail lines
+    const bool flipV_;
     const ObjCounts* counts_ = nullptr;
     std::int16_t mesh_ = 0;
     std::int32_t firstFace_ = 0;
     bool zeroBased_ = false;
     long lineNo_ = 0;
     Kw prev_ = Kw::None;
-    std::int64_t nNormals_ = 0;
+    std::int64_t nNormals_ = 0;  // vn lines read
     std::int64_t run_ = 0;
     bool groupOpen_ = false;
     std::int64_t badFaces_ = 0;
+    std::int64_t badNormals_ = 0;
+    std::vector<Vec3> normals_;  // vn lines, in the store's axes before the axis-switch settings
     std::int32_t dfltMtlID_ = -1;
     std::vector<std::int32_t> srcVtx_;   // store index of each source vertex
     std::vector<UV> tex_;

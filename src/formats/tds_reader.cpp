@@ -181,6 +181,10 @@ std::string hexId(std::uint16_t id) { return hexPos(id, 4); }
 inline std::uint16_t ld16(const unsigned char* p) {
     return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
 }
+inline std::uint32_t ld32(const unsigned char* p) {
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
 inline float ldf32(const unsigned char* p) {
     const std::uint32_t u = static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
                             (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
@@ -273,6 +277,7 @@ private:
     void readVertices(Chunk& ck);
     void readFaces(Chunk& ck);
     void readFaceGroup(Chunk& ck);
+    void readSmoothing(Chunk& ck, std::size_t firstFace, std::uint32_t n);
     void readTexVertices(Chunk& ck);
     void readLocalAxis(Chunk& ck);
     void finishMesh();
@@ -730,6 +735,7 @@ void Reader3DS::readFaces(Chunk& ck) {
         log(1, indent_ + "Readck_Faces: mesh " + std::to_string(mesh_) + " nFaces=" + std::to_string(n) + " from " +
                    std::to_string(m_.ttlnum_Faces) + " limit=" + hexPos(ck.end()));
     // A second face list in one mesh continues the numbering.
+    const std::size_t firstFace = faceMap_.size();
     faceMap_.reserve(faceMap_.size() + n);
     claimed_.resize(claimed_.size() + n, 0);
     std::uint32_t bad = 0;
@@ -758,8 +764,31 @@ void Reader3DS::readFaces(Chunk& ck) {
     while (next(ck.data, ck.dataAt, c)) {
         if (c.id == kFaceGroup)
             readFaceGroup(c);
+        else if (c.id == kSmoothing)
+            readSmoothing(c, firstFace, n);
         else
             skipped(c);
+    }
+}
+
+// One 32-bit group mask per face of the list: faces that share a group
+// share their normals where they meet; mask 0 is a faceted face.
+void Reader3DS::readSmoothing(Chunk& ck, std::size_t firstFace, std::uint32_t n) {
+    const std::uint32_t fits = static_cast<std::uint32_t>(ck.data.left() / 4);
+    if (n > fits) {
+        chunkDamage(ck, "smoothing groups for " + std::to_string(fits) + " of " + std::to_string(n) + " faces");
+        n = fits;
+    }
+    const std::int32_t faceBase = m_.Meshes[static_cast<std::size_t>(mesh_)].face_ndx_stt;
+    const unsigned char* p = block(ck.data, n, 4);
+    // Faces of sources or meshes without groups smooth with every face.
+    if (m_.faceSmoothing.size() < static_cast<std::size_t>(m_.ttlnum_Faces))
+        m_.faceSmoothing.resize(static_cast<std::size_t>(m_.ttlnum_Faces), ~std::uint32_t{0});
+    for (std::uint32_t i = 0; i < n; ++i, p += 4) {
+        const std::size_t k = firstFace + i;
+        if (k >= faceMap_.size() || faceMap_[k] < 0) continue;
+        const std::int64_t f = std::int64_t{faceBase} + faceMap_[k];
+        if (f >= 0 && f < m_.ttlnum_Faces) m_.faceSmoothing[static_cast<std::size_t>(f)] = ld32(p);
     }
 }
 

@@ -40,7 +40,16 @@ std::vector<std::string> helpBlocks(const std::string& title) {
                " Ignore 3DS offsets: ",
                "     If sections of a converted .3ds model are displaced, try switching this setting",
                " Flip 3DS UV vertically:", "     If textures are inverted, try switching this setting",
+               "     (also applies to .DAE and .glTF files)",
+               " Flip OBJ UV vertically:", "     The same for .OBJ files; on, they share the other formats' texture origin",
                "     If all else fails, edit the texture image file in an image editor and invert it vertically", " ",
+               " Keep the model's own normals:",
+               "     On: normals the file carries (OBJ vn, DAE NORMAL, glTF NORMAL, Cal3D) are written as they are,",
+               "     so hard edges stay hard; faces without them get computed normals.",
+               " Recalc Normals:",
+               "     With Keep the model's own normals off: on computes every normal, keeping the file's hard edges",
+               "     and 3DS smoothing groups; off keeps a Cal3D source's normals and computes the rest.",
+               "     Computed normals are equal on both sides of a texture seam.", " ",
                " ", " "}),
     };
 }

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <unordered_map>
+#include <vector>
 
 #include "core/diagnostics.h"
 #include "model/store.h"
@@ -49,6 +52,293 @@ void calcVertexNormals(ModelStore& m) {
         }
     }
     m.diag().logMsg("Vertex Normals Done", 1);
+}
+
+}  // namespace molv
+
+namespace molv {
+
+namespace {
+
+// A position's identity: its coordinates' bits, with -0 taken as 0.
+struct PosKey {
+    std::int32_t mesh;
+    std::uint32_t x, y, z;
+    bool operator==(const PosKey&) const = default;
+};
+struct PosHash {
+    std::size_t operator()(const PosKey& k) const {
+        std::uint64_t h = (k.x ^ (static_cast<std::uint64_t>(static_cast<std::uint32_t>(k.mesh)) << 32)) * 0x9E3779B97F4A7C15ull;
+        h ^= (h >> 29) + k.y * 0xBF58476D1CE4E5B9ull;
+        h ^= (h >> 31) + k.z * 0x94D049BB133111EBull;
+        return static_cast<std::size_t>(h ^ (h >> 32));
+    }
+};
+std::uint32_t bitsOf(float f) {
+    if (f == 0) f = 0;
+    std::uint32_t u;
+    std::memcpy(&u, &f, sizeof u);
+    return u;
+}
+bool sameBits(const Vec3& a, const Vec3& b) {
+    return bitsOf(a.x) == bitsOf(b.x) && bitsOf(a.y) == bitsOf(b.y) && bitsOf(a.z) == bitsOf(b.z);
+}
+Vec3 unit(const Vec3& t) {
+    const double len = std::sqrt(static_cast<double>(t.x) * t.x + static_cast<double>(t.y) * t.y +
+                                 static_cast<double>(t.z) * t.z);
+    if (!(len > 0) || !std::isfinite(len)) return {};
+    // + 0.0f: no negative zeros in the written file.
+    return Vec3{static_cast<float>(t.x / len) + 0.0f, static_cast<float>(t.y / len) + 0.0f,
+                static_cast<float>(t.z / len) + 0.0f};
+}
+void add(Vec3& t, const Vec3& n) {
+    t.x += n.x;
+    t.y += n.y;
+    t.z += n.z;
+}
+// Corners at one position compared pairwise up to this many; beyond it
+// (only a degenerate or hostile model) they count as one smooth surface, so
+// the work stays linear.
+constexpr std::size_t kPairwiseMax = 256;
+
+}  // namespace
+
+std::int32_t resolveNormals(ModelStore& m, const NormalChoice& choice) {
+    const std::int32_t nV = std::max(0, std::min<std::int32_t>(m.ttlnum_Vertices, static_cast<std::int32_t>(m.Vertices.size())));
+    const std::int32_t nF = std::max(0, std::min<std::int32_t>(m.ttlnum_Faces, static_cast<std::int32_t>(m.VFaces.size())));
+    const bool hasCorner = !m.cornerNormals.empty();
+    const bool hasSmooth = !m.faceSmoothing.empty();
+    if (!hasCorner && !hasSmooth && m.num_Normals != 0 && !(choice.recalc && !choice.keepOwn)) return 0;
+    m.diag().logMsg("Calculating Vertex Normals", 1);
+    auto usable = [&](std::int32_t f) {
+        for (std::int32_t v : m.VFaces[static_cast<std::size_t>(f)].vtx)
+            if (v < 0 || v >= nV) return false;
+        return true;
+    };
+    auto own = [&](std::size_t c) -> Vec3 { return c < m.cornerNormals.size() ? m.cornerNormals[c] : Vec3{}; };
+    auto mask = [&](std::int32_t f) -> std::uint32_t {
+        // A face the groups do not cover smooths with every face.
+        return static_cast<std::size_t>(f) < m.faceSmoothing.size() ? m.faceSmoothing[static_cast<std::size_t>(f)]
+                                                                     : ~std::uint32_t{0};
+    };
+
+    // Corners grouped by position within one surface (CSR: start of each
+    // group, corner list). A surface is one mesh and, unless smoothing
+    // groups say otherwise, one material: meshes that touch and a change
+    // of material are edges.
+    std::vector<std::int32_t> meshOf(static_cast<std::size_t>(nV), -1);
+    // Ranges a damaged source made overlap must not cost meshes times
+    // vertices: beyond a few passes over the vertices the rest stay apart.
+    std::int64_t budget = 4 * std::int64_t{nV} + 1024;
+    for (std::size_t i = 0; i < m.Meshes.size() && budget > 0; ++i) {
+        const Mesh& me = m.Meshes[i];
+        if (me.num_Vertices <= 0) continue;
+        const std::int32_t from = std::max(0, me.vtx_ndx_stt), to = std::min(me.vtx_ndx_end, nV - 1);
+        budget -= std::max(0, to - from + 1);
+        for (std::int32_t v = from; v <= to; ++v) meshOf[static_cast<std::size_t>(v)] = static_cast<std::int32_t>(i);
+    }
+    std::vector<std::int32_t> materialOf(static_cast<std::size_t>(nF), -1);
+    if (!hasSmooth)
+        for (std::int32_t g = 0; g < m.nFaceGrps && static_cast<std::size_t>(g) < m.FaceGrps.size(); ++g) {
+            const FaceGroup& fg = m.FaceGrps[static_cast<std::size_t>(g)];
+            const std::size_t n = std::min(static_cast<std::size_t>(std::max(0, fg.nFcs)), fg.FgGlblFaces.size());
+            for (std::size_t i = 0; i < n; ++i)
+                if (fg.FgGlblFaces[i] >= 0 && fg.FgGlblFaces[i] < nF)
+                    materialOf[static_cast<std::size_t>(fg.FgGlblFaces[i])] = fg.MtlID;
+        }
+    std::vector<std::int32_t> posOf(static_cast<std::size_t>(nF) * 3, -1);  // corner -> group
+    std::int32_t nPos = 0;
+    {
+        std::unordered_map<PosKey, std::int32_t, PosHash> ids;
+        ids.reserve(static_cast<std::size_t>(nV));
+        for (std::int32_t f = 0; f < nF; ++f) {
+            if (!usable(f)) continue;
+            for (int k = 0; k < 3; ++k) {
+                const std::int32_t v = m.VFaces[static_cast<std::size_t>(f)].vtx[k];
+                const Vec3& p = m.Vertices[static_cast<std::size_t>(v)].pos;
+                // Mesh and material in one number: meshes are fewer than 2^15.
+                const std::int32_t surface = meshOf[static_cast<std::size_t>(v)] * 65536 +
+                                             (materialOf[static_cast<std::size_t>(f)] & 0xFFFF);
+                auto [it, fresh] = ids.emplace(PosKey{surface, bitsOf(p.x), bitsOf(p.y), bitsOf(p.z)}, nPos);
+                if (fresh) ++nPos;
+                posOf[static_cast<std::size_t>(f) * 3 + static_cast<std::size_t>(k)] = it->second;
+            }
+        }
+    }
+    std::vector<std::int32_t> start(static_cast<std::size_t>(nPos) + 1, 0);
+    for (std::int32_t g : posOf)
+        if (g >= 0) ++start[static_cast<std::size_t>(g) + 1];
+    for (std::size_t i = 1; i < start.size(); ++i) start[i] += start[i - 1];
+    std::vector<std::int32_t> corners(static_cast<std::size_t>(start.back()));
+    {
+        std::vector<std::int32_t> fill(start.begin(), start.end() - 1);
+        for (std::size_t c = 0; c < posOf.size(); ++c)
+            if (posOf[c] >= 0) corners[static_cast<std::size_t>(fill[static_cast<std::size_t>(posOf[c])]++)] = static_cast<std::int32_t>(c);
+    }
+
+    std::vector<Vec3> fn(static_cast<std::size_t>(nF));
+    for (std::int32_t f = 0; f < nF; ++f) fn[static_cast<std::size_t>(f)] = faceNormal(m, f);
+    // Each corner adds its face's unit normal times the face's angle there:
+    // a polygon then counts the same however it was cut into triangles
+    // (by area, the triangles of one quad could weigh 2:1 at a corner).
+    std::vector<Vec3> cw(static_cast<std::size_t>(nF) * 3);
+    for (std::int32_t f = 0; f < nF; ++f) {
+        if (!usable(f)) continue;
+        const Vec3 u = unit(fn[static_cast<std::size_t>(f)]);
+        const Face& face = m.VFaces[static_cast<std::size_t>(f)];
+        for (int k = 0; k < 3; ++k) {
+            const Vec3& p = m.Vertices[static_cast<std::size_t>(face.vtx[k])].pos;
+            const Vec3& q = m.Vertices[static_cast<std::size_t>(face.vtx[(k + 1) % 3])].pos;
+            const Vec3& r = m.Vertices[static_cast<std::size_t>(face.vtx[(k + 2) % 3])].pos;
+            const double a[3] = {double(q.x) - p.x, double(q.y) - p.y, double(q.z) - p.z};
+            const double b[3] = {double(r.x) - p.x, double(r.y) - p.y, double(r.z) - p.z};
+            const double la = std::sqrt(a[0] * a[0] + a[1] * a[1] + a[2] * a[2]);
+            const double lb = std::sqrt(b[0] * b[0] + b[1] * b[1] + b[2] * b[2]);
+            double angle = 0;
+            if (la > 0 && lb > 0 && std::isfinite(la * lb))
+                angle = std::acos(std::clamp((a[0] * b[0] + a[1] * b[1] + a[2] * b[2]) / (la * lb), -1.0, 1.0));
+            cw[static_cast<std::size_t>(f) * 3 + static_cast<std::size_t>(k)] =
+                Vec3{static_cast<float>(u.x * angle), static_cast<float>(u.y * angle), static_cast<float>(u.z * angle)};
+        }
+    }
+
+    // The normal of every corner.
+    std::vector<Vec3> cn(static_cast<std::size_t>(nF) * 3);
+    for (std::int32_t p = 0; p < nPos; ++p) {
+        const std::int32_t* b = corners.data() + start[static_cast<std::size_t>(p)];
+        const std::size_t n = static_cast<std::size_t>(start[static_cast<std::size_t>(p) + 1] - start[static_cast<std::size_t>(p)]);
+        Vec3 all{};
+        double size = 0;  // the faces' normals' lengths added up
+        for (std::size_t i = 0; i < n; ++i) {
+            const Vec3& f = cw[static_cast<std::size_t>(b[i])];
+            add(all, f);
+            size += std::sqrt(static_cast<double>(f.x) * f.x + static_cast<double>(f.y) * f.y +
+                              static_cast<double>(f.z) * f.z);
+        }
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::size_t c = static_cast<std::size_t>(b[i]);
+            const std::int32_t f = b[i] / 3;
+            const Vec3 o = own(c);
+            const bool authored = !(o == Vec3{});
+            if (authored && choice.keepOwn) {
+                cn[c] = unit(o);
+                if (!(cn[c] == Vec3{})) continue;
+            }
+            Vec3 sum{};
+            if (n > kPairwiseMax || (!hasSmooth && !authored)) {
+                sum = all;
+            } else {
+                for (std::size_t j = 0; j < n; ++j) {
+                    const std::int32_t g = b[j] / 3;
+                    const bool same = g == f || (hasSmooth ? (mask(f) & mask(g)) != 0
+                                                           : sameBits(own(static_cast<std::size_t>(b[j])), o));
+                    if (same) add(sum, cw[static_cast<std::size_t>(b[j])]);
+                }
+            }
+            // Faces that cancel out (the two sides of a sheet) leave rounding
+            // noise: the corner's own face says more.
+            const double len = std::sqrt(static_cast<double>(sum.x) * sum.x + static_cast<double>(sum.y) * sum.y +
+                                         static_cast<double>(sum.z) * sum.z);
+            cn[c] = len > 1e-6 * size ? unit(sum) : Vec3{};
+            if (cn[c] == Vec3{}) cn[c] = unit(fn[static_cast<std::size_t>(f)]);
+        }
+    }
+
+    // Vertices: the first corner's normal; a corner that differs takes (or
+    // makes) a copy carrying its own.
+    std::vector<std::uint8_t> set(static_cast<std::size_t>(nV), 0);
+    std::vector<Vec3> vn(static_cast<std::size_t>(nV));
+    struct Copy {
+        std::int32_t of;
+        Vec3 n;
+    };
+    std::vector<Copy> copies;
+    std::unordered_map<std::int32_t, std::vector<std::int32_t>> copiesOf;  // vertex -> indices into copies
+    std::vector<std::int32_t> cornerCopy;  // corner -> copy index, -1 none (only once copies exist)
+    for (std::int32_t f = 0; f < nF; ++f) {
+        if (!usable(f)) continue;
+        for (int k = 0; k < 3; ++k) {
+            const std::int32_t v = m.VFaces[static_cast<std::size_t>(f)].vtx[k];
+            const std::size_t c = static_cast<std::size_t>(f) * 3 + static_cast<std::size_t>(k);
+            const auto vi = static_cast<std::size_t>(v);
+            if (!set[vi]) {
+                set[vi] = 1;
+                vn[vi] = cn[c];
+                continue;
+            }
+            if (sameBits(vn[vi], cn[c])) continue;
+            std::vector<std::int32_t>& mine = copiesOf[v];
+            std::int32_t found = -1;
+            for (std::int32_t ci : mine)
+                if (sameBits(copies[static_cast<std::size_t>(ci)].n, cn[c])) found = ci;
+            if (found < 0) {
+                found = static_cast<std::int32_t>(copies.size());
+                copies.push_back(Copy{v, cn[c]});
+                mine.push_back(found);
+            }
+            if (cornerCopy.empty()) cornerCopy.assign(static_cast<std::size_t>(nF) * 3, -1);
+            cornerCopy[c] = found;
+        }
+    }
+    // A vertex no face uses keeps the normal it had, or none.
+    for (std::int32_t v = 0; v < nV; ++v)
+        if (!set[static_cast<std::size_t>(v)])
+            vn[static_cast<std::size_t>(v)] = static_cast<std::size_t>(v) < m.Normals.size() && m.num_Normals != 0
+                                                  ? m.Normals[static_cast<std::size_t>(v)]
+                                                  : Vec3{};
+
+    const auto added = static_cast<std::int32_t>(copies.size());
+    if (added == 0) {
+        m.growVertices(static_cast<std::size_t>(nV) + 1);
+        std::copy(vn.begin(), vn.end(), m.Normals.begin());
+    } else {
+        // New numbering: each vertex, then its copies.
+        std::vector<std::int32_t> newOf(static_cast<std::size_t>(nV) + 1);
+        std::vector<std::int32_t> copyAt(copies.size());
+        std::vector<Vertex> verts;
+        std::vector<Vec3> norms;
+        const std::size_t total = static_cast<std::size_t>(nV) + copies.size();
+        verts.reserve(total + 1001);
+        norms.reserve(total + 1001);
+        for (std::int32_t v = 0; v < nV; ++v) {
+            newOf[static_cast<std::size_t>(v)] = static_cast<std::int32_t>(verts.size());
+            verts.push_back(m.Vertices[static_cast<std::size_t>(v)]);
+            norms.push_back(vn[static_cast<std::size_t>(v)]);
+            if (auto it = copiesOf.find(v); it != copiesOf.end())
+                for (std::int32_t ci : it->second) {
+                    copyAt[static_cast<std::size_t>(ci)] = static_cast<std::int32_t>(verts.size());
+                    verts.push_back(m.Vertices[static_cast<std::size_t>(v)]);
+                    norms.push_back(copies[static_cast<std::size_t>(ci)].n);
+                }
+        }
+        newOf[static_cast<std::size_t>(nV)] = static_cast<std::int32_t>(verts.size());
+        for (std::int32_t f = 0; f < nF; ++f) {
+            Face& face = m.VFaces[static_cast<std::size_t>(f)];
+            if (!usable(f)) continue;
+            for (int k = 0; k < 3; ++k) {
+                const std::size_t c = static_cast<std::size_t>(f) * 3 + static_cast<std::size_t>(k);
+                const std::int32_t ci = cornerCopy[c];
+                face.vtx[k] = ci >= 0 ? copyAt[static_cast<std::size_t>(ci)] : newOf[static_cast<std::size_t>(face.vtx[k])];
+            }
+        }
+        for (Mesh& me : m.Meshes) {
+            if (me.num_Vertices <= 0 || me.vtx_ndx_stt < 0 || me.vtx_ndx_end < me.vtx_ndx_stt || me.vtx_ndx_end >= nV)
+                continue;
+            me.vtx_ndx_stt = newOf[static_cast<std::size_t>(me.vtx_ndx_stt)];
+            me.vtx_ndx_end = newOf[static_cast<std::size_t>(me.vtx_ndx_end) + 1] - 1;
+            me.num_Vertices = me.vtx_ndx_end - me.vtx_ndx_stt + 1;
+        }
+        verts.resize(total + 1001);
+        norms.resize(total + 1001);
+        m.Vertices = std::move(verts);
+        m.Normals = std::move(norms);
+        m.ttlnum_Vertices = static_cast<std::int32_t>(total);
+        if (m.diag().logWanted(1))
+            m.diag().logMsg(std::to_string(added) + " vertices copied where their faces' normals differ", 1);
+    }
+    m.num_Normals = m.ttlnum_Vertices;
+    m.diag().logMsg("Vertex Normals Done", 1);
+    return added;
 }
 
 }  // namespace molv

@@ -53,6 +53,10 @@ void ModelStore::ClearModel() {
     resetOne(Vertices);
     resetOne(Normals);
     resetOne(VFaces);
+    cornerNormals.clear();
+    cornerNormals.shrink_to_fit();
+    faceSmoothing.clear();
+    faceSmoothing.shrink_to_fit();
     ttlnum_Vertices = ttlnum_Faces = nFaceGrps = nMaterials = 0;
     maxVert = num_Normals = num_TexVerts = nSubMeshes = 0;
     meshFaceCount = meshVtxCount = meshFgCount = meshTexVtxCount = meshColladaCount = 0;
@@ -93,7 +97,7 @@ bool ModelStore::validMesh(std::int32_t mesh) const {
 
 std::size_t ModelStore::memoryEstimate() const {
     std::size_t n = bytesOf(Meshes) + bytesOf(Materials) + bytesOf(FaceGrps) + bytesOf(Vertices) +
-                    bytesOf(Normals) + bytesOf(VFaces);
+                    bytesOf(Normals) + bytesOf(VFaces) + bytesOf(cornerNormals) + bytesOf(faceSmoothing);
     for (const Mesh& m : Meshes) n += m.name.capacity();
     for (const Material& mt : Materials) {
         n += mt.name.capacity() + bytesOf(mt.maps);
@@ -327,19 +331,32 @@ std::int32_t ModelStore::AddVertex(std::int32_t& index, float x, float y, float 
     Vertex& v = Vertices[static_cast<std::size_t>(index)];
     v.UVs.clear();
     v.UVs.resize(1);
-    const bool yz = settings_.switch_obj_yz, xz = settings_.switch_xz;
-    if (yz && xz)
-        v.pos = Vec3{-y, -z, x};
-    else if (yz)
-        v.pos = Vec3{x, -z, y};
-    else if (xz)
-        v.pos = Vec3{-z, y, x};
-    else
-        v.pos = Vec3{x, y, z};
+    v.pos = storeAxes(Vec3{x, y, z});
     v.zup_pos = Vec3{zx, zy, zz};
     v.mark = -1;
     v.uv_id = -1;
     return index;
+}
+
+Vec3 ModelStore::storeAxes(const Vec3& d) const {
+    const bool yz = settings_.switch_obj_yz, xz = settings_.switch_xz;
+    if (yz && xz) return Vec3{-d.y, -d.z, d.x};
+    if (yz) return Vec3{d.x, -d.z, d.y};
+    if (xz) return Vec3{-d.z, d.y, d.x};
+    return d;
+}
+
+void ModelStore::SetFaceNormals(std::int32_t face, const Vec3& na, const Vec3& nb, const Vec3& nc) {
+    if (face < 0 || face >= ttlnum_Faces) return;
+    const std::size_t at = static_cast<std::size_t>(face) * 3;
+    if (cornerNormals.size() < at + 3) {
+        // Grown with the faces, in the same steps.
+        if (cornerNormals.capacity() < at + 3) cornerNormals.reserve(std::max(VFaces.capacity(), VFaces.size()) * 3);
+        cornerNormals.resize(at + 3);
+    }
+    cornerNormals[at] = storeAxes(nc);
+    cornerNormals[at + 1] = storeAxes(nb);
+    cornerNormals[at + 2] = storeAxes(na);
 }
 
 std::int32_t ModelStore::SetVertexUV(std::int32_t base, std::int32_t n, std::int32_t t, UV uv) {

@@ -106,6 +106,12 @@ public:
     std::vector<Vertex> Vertices;
     std::vector<Vec3> Normals;
     std::vector<Face> VFaces;
+    // Normals the source gives per face corner (face * 3 + corner, in the
+    // stored corner order); zero where a corner has none. Empty when the
+    // source gave none: most faces then cost nothing here.
+    std::vector<Vec3> cornerNormals;
+    // 3DS smoothing-group masks per face; empty when the source gave none.
+    std::vector<std::uint32_t> faceSmoothing;
 
     std::int32_t nMaterials = 0, ttlnum_Vertices = 0, nFaceGrps = 0, ttlnum_Faces = 0;
     MeshRange meshRange;
@@ -141,6 +147,12 @@ public:
     std::int32_t AddFace(std::int32_t mesh, std::int32_t base, std::int32_t a, std::int32_t b, std::int32_t c);
     std::int32_t AddVertex(std::int32_t& index, float x, float y, float z, float zx, float zy, float zz,
                            std::int32_t srcNum, bool log);
+    // Normals for the corners a, b, c of a face as AddFace took them (it
+    // stores them in reverse); in the store's axes, see storeAxes.
+    void SetFaceNormals(std::int32_t face, const Vec3& na, const Vec3& nb, const Vec3& nc);
+    // A direction in the axes AddVertex gives a position (the axis-switch
+    // settings as they stand).
+    Vec3 storeAxes(const Vec3& d) const;
     std::int32_t SetVertexUV(std::int32_t base, std::int32_t n, std::int32_t t, UV uv);
 
     // Whether per-item detail lines are wanted for the current mesh

@@ -26,6 +26,11 @@ float Vec4Dot(const Vec4& a, const Vec4& b) {
     return f(double(a.x) * b.x + double(a.y) * b.y + double(a.z) * b.z + double(a.w) * b.w);
 }
 
+Vec3 VecCross(const Vec3& a, const Vec3& b) {
+    return Vec3{f(double(a.y) * b.z - double(a.z) * b.y), f(-(double(a.x) * b.z - double(a.z) * b.x)),
+                f(double(a.x) * b.y - double(a.y) * b.x)};
+}
+
 float VecLength(const Vec3& v) {
     return f(std::sqrt(double(v.x) * v.x + double(v.y) * v.y + double(v.z) * v.z));
 }
@@ -152,5 +157,24 @@ Vec3 DirToAngles(const Vec3& d) {
 }
 
 Vec3 QuatToAngles(const Quat& q) { return DirToAngles(QuatXAxis(q)); }
+
+Vec3 TransformNormal(const Vec3& n, const Mat4& m) {
+    const Vec3 o = TransformPoint(Vec3{}, m);
+    const Vec3 a0 = VecSub(TransformPoint(Vec3{1, 0, 0}, m), o);
+    const Vec3 a1 = VecSub(TransformPoint(Vec3{0, 1, 0}, m), o);
+    const Vec3 a2 = VecSub(TransformPoint(Vec3{0, 0, 1}, m), o);
+    // The columns of the inverse transpose, times the determinant.
+    const Vec3 c0 = VecCross(a1, a2), c1 = VecCross(a2, a0), c2 = VecCross(a0, a1);
+    const double det = VecDot(a0, c0);
+    if (det == 0 || !std::isfinite(det)) return {};
+    const double s = det < 0 ? -1.0 : 1.0;
+    const Vec3 r{static_cast<float>(s * (n.x * c0.x + n.y * c1.x + n.z * c2.x)),
+                 static_cast<float>(s * (n.x * c0.y + n.y * c1.y + n.z * c2.y)),
+                 static_cast<float>(s * (n.x * c0.z + n.y * c1.z + n.z * c2.z))};
+    const double len = std::sqrt(static_cast<double>(r.x) * r.x + static_cast<double>(r.y) * r.y +
+                                 static_cast<double>(r.z) * r.z);
+    if (!(len > 0) || !std::isfinite(len)) return {};
+    return Vec3{static_cast<float>(r.x / len), static_cast<float>(r.y / len), static_cast<float>(r.z / len)};
+}
 
 }  // namespace molv

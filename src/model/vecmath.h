@@ -41,6 +41,7 @@ Vec3 VecSub(const Vec3& a, const Vec3& b);
 Vec3 VecScale(const Vec3& v, double s);
 float VecDot(const Vec3& a, const Vec3& b);
 float Vec4Dot(const Vec4& a, const Vec4& b);
+Vec3 VecCross(const Vec3& a, const Vec3& b);
 float VecLength(const Vec3& v);
 // The zero vector stays zero rather than dividing by a zero length.
 Vec3 VecNormalize(const Vec3& v);
@@ -61,6 +62,10 @@ Mat4 MatTranspose(const Mat4& m);
 Mat4 MatMul(const Mat4& a, const Mat4& b);
 // (p, 1) x M, first three components; no division by w.
 Vec3 TransformPoint(const Vec3& p, const Mat4& m);
+// A surface normal carried along with the points TransformPoint moves (the
+// inverse transpose of its linear part), unit length; zero when the
+// transform flattens space.
+Vec3 TransformNormal(const Vec3& n, const Mat4& m);
 
 Quat QuatMul(const Quat& a, const Quat& b);
 // The zero quaternion is not guarded: callers hand in rotations.

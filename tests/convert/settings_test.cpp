@@ -32,7 +32,9 @@ const char* kDefaultFile =
     "autoscale_UVs=False\r\n"
     "forceAuto=False\r\n"
     "lastLoadPath=\r\n"
-    "workdir=\r\n";
+    "workdir=\r\n"
+    "keepOwnNormals=True\r\n"
+    "flip_OBJ_UV_Vs=True\r\n";
 
 struct Fixture {
     molv::test::TestContext tc_;
@@ -67,6 +69,8 @@ TEST(SettingsFile, WriteThenLoadGivesTheSameValues) {
     s.autoscale_UVs = true;
     s.forceAuto = true;
     s.lastLoadPath = "/m/";
+    s.keepOwnNormals = false;
+    s.flip_OBJ_UV_Vs = false;
     f.ctx.app.workdir = f.dir + "work/";
     f.ctx.settingsDirty = true;
     ASSERT_TRUE(writeSettingsFile(f.ctx));
@@ -78,6 +82,43 @@ TEST(SettingsFile, WriteThenLoadGivesTheSameValues) {
     loadSettings(g.ctx);
     EXPECT_EQ(settingsFileText(g.ctx.settings), settingsFileText(written));
     EXPECT_EQ(g.ctx.app.workdir, f.dir + "work/");
+}
+
+// A file from before the two normal and OBJ settings leaves them at their
+// defaults; a newer one sets them.
+TEST(SettingsLoad, KeysAddedLaterDefaultWhenMissing) {
+    struct Row {
+        const char* file;
+        bool keep, flipObj;
+    } rows[] = {
+        {"reCalcNormals=False\r\nworkdir=\r\n", true, true},
+        {"keepOwnNormals=False\r\n", false, true},
+        {"flip_OBJ_UV_Vs=0\r\nkeepownnormals=1\r\n", true, false},
+    };
+    for (const Row& r : rows) {
+        Fixture f("newkeys");
+        f.writeCfg(r.file);
+        loadSettings(f.ctx);
+        EXPECT_EQ(f.ctx.settings.keepOwnNormals, r.keep) << r.file;
+        EXPECT_EQ(f.ctx.settings.flip_OBJ_UV_Vs, r.flipObj) << r.file;
+    }
+}
+
+TEST(SettingsSync, RawDataLoadTurnsTheObjFlipOffAndDefaultsTurnBothOn) {
+    Fixture f("objflip");
+    f.ctx.menu.marks.rawDataLoad = true;
+    syncSettingsFromMenus(f.ctx, false);
+    EXPECT_FALSE(f.ctx.settings.flip_OBJ_UV_Vs);
+    EXPECT_TRUE(f.ctx.settings.keepOwnNormals);
+    f.ctx.menu.marks.rawDataLoad = false;
+    f.ctx.menu.marks.keepOwnNormals = false;
+    f.ctx.menu.marks.flip_OBJ_UV_Vs = false;
+    syncSettingsFromMenus(f.ctx, false);
+    EXPECT_FALSE(f.ctx.settings.keepOwnNormals);
+    EXPECT_FALSE(f.ctx.settings.flip_OBJ_UV_Vs);
+    applyDefaults(f.ctx);
+    showSettingsInMenus(f.ctx);
+    EXPECT_TRUE(f.ctx.menu.marks.keepOwnNormals && f.ctx.menu.marks.flip_OBJ_UV_Vs);
 }
 
 TEST(SettingsFile, AFileThatCannotBeWrittenIsReportedAndStaysDirty) {

@@ -108,20 +108,23 @@ TEST_F(ObjTest, OutOfRangeNumbersSkipTheFaceAndNameFileAndLine) {
                      "f 1 2 3\n"      // line 7: fine
                      "f 1 2 9\n"      // line 8: vertex 9 of 4
                      "f 1/2 2/1 3/1\n"  // line 9: texture vertex 2 of 1
-                     "f 1//2 2//1 3//1\n"  // line 10: normal 2 of 1
+                     "f 1//2 2//1 3//1\n"  // line 10: normal 2 of 1: kept, normals computed
                      "f -5 1 2\n"     // line 11: relative before the first
                      "f 1 2 x\n"      // line 12: not a number
                      "f 2 3 4\n"));
-    EXPECT_EQ(m.ttlnum_Faces, 2);
-    EXPECT_EQ(face(1), (A3{3, 2, 1}));
+    EXPECT_EQ(m.ttlnum_Faces, 3);
+    EXPECT_EQ(face(1), (A3{2, 1, 0}));
+    EXPECT_EQ(face(2), (A3{3, 2, 1}));
+    EXPECT_TRUE(m.cornerNormals.empty());
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_NE(ui.boxes[0].text.find(dir + "m.obj line 8"), std::string::npos) << ui.boxes[0].text;
     EXPECT_NE(ui.boxes[0].text.find("\"9\""), std::string::npos);
     EXPECT_TRUE(ui.sawLog("line 9: face skipped, texture vertex number \"2\""));
-    EXPECT_TRUE(ui.sawLog("line 10: face skipped, normal number \"2\""));
+    EXPECT_FALSE(ui.sawLog("line 10:"));
+    EXPECT_TRUE(ui.sawLog("1 faces in " + dir + "m.obj name normals that do not exist; their normals are computed"));
     EXPECT_TRUE(ui.sawLog("line 11:"));
     EXPECT_TRUE(ui.sawLog("line 12:"));
-    EXPECT_TRUE(ui.sawLog("5 faces skipped"));
+    EXPECT_TRUE(ui.sawLog("4 faces skipped"));
     for (int f = 0; f < m.ttlnum_Faces; ++f)
         for (int c : face(f)) EXPECT_LT(c, m.ttlnum_Vertices);
 }

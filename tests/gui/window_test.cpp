@@ -80,8 +80,10 @@ TEST(Window, ControlsAndCaptionsInOrder) {
                                               {"m_s_switch_obj_yz", "Rotate 90 up", 0},
                                               {"m_s_switch_xz", "Rotate 90 right", 0},
                                               {"m_s_flipUV", "Flip 3DS UV vertically", 1},
+                                              {"m_s_flipObjUV", "Flip OBJ UV vertically", 1},
                                               {"m_s_ignore_3ds_ofs", "Ignore 3DS offsets", 1},
                                               {"m_s_recalcnormals", "Recalc Normals", 1},
+                                              {"m_s_keepnormals", "Keep the model's own normals", 1},
                                               {"m_s_full_paths_cfg", "Full Paths in CFG file", 0},
                                               {"m_s_rawdataload", "Raw data load", 0},
                                               {"m_s_setsize", "Set size for resize (80)", -1},
@@ -201,9 +203,11 @@ TEST(Window, HelpClearScreenAndAbout) {
     for (const char* want : {"( NOT animation data )", "CAL3D Output files:", "    .CSF default prop skeleton",
                              "File Menu:", "Settings Menu: "})
         EXPECT_NE(std::find(lines.begin(), lines.end(), want), lines.end()) << want;
+    EXPECT_NE(std::find(lines.begin(), lines.end(), " Keep the model's own normals:"), lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), " Flip OBJ UV vertically:"), lines.end());
     for (const std::string& l : lines) EXPECT_FALSE(l.empty());  // empty lines add nothing
     EXPECT_EQ(lines.back(), " ");
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), std::string(" ")), 1 + 1 + 2 + 1 + 4);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), std::string(" ")), 1 + 1 + 2 + 1 + 5);
 
     p.action("m_h_cls")->trigger();
     EXPECT_TRUE(p.logLines().empty());

@@ -1,0 +1,408 @@
+// How a converted model looks: the same small models written as OBJ, 3DS,
+// Collada and glTF, converted end to end and the mesh read back with the
+// real Cal3D library. Texture V comes out the same from every format; a
+// hard-edged cube keeps its flat faces where the file says so (normals or
+// smoothing groups) and is smooth where it does not; both copies of a
+// texture-seam vertex get one normal.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "support/cal3d_check.h"
+#include "support/gltf_build.h"
+#include "support/harness.h"
+#include "support/tds_build.h"
+#include "support/test_support.h"
+#include "util/numfmt.h"
+
+namespace molv {
+namespace {
+
+using P3 = std::array<float, 3>;
+
+// A model of quads in y-up terms, each quad counter-clockwise seen from
+// outside, with one normal, one smoothing group and a texture pair per corner
+// (v running up the picture).
+struct Quad {
+    std::array<int, 4> pos;
+    std::array<std::array<float, 2>, 4> uv;
+    P3 normal;
+    std::uint32_t group;
+};
+struct Model {
+    std::vector<P3> pos;
+    std::vector<Quad> quads;
+};
+
+std::string num(float f) { return numText(f); }
+
+// OBJ: shared positions, one vt per corner, one vn per quad when asked;
+// the faces in one run (one face group).
+std::string objOf(const Model& m, bool normals, bool uvs) {
+    std::string t;
+    for (const P3& p : m.pos) t += "v " + num(p[0]) + " " + num(p[1]) + " " + num(p[2]) + "\n";
+    for (const Quad& f : m.quads) {
+        if (uvs)
+            for (const auto& uv : f.uv) t += "vt " + num(uv[0]) + " " + num(uv[1]) + "\n";
+        if (normals) t += "vn " + num(f.normal[0]) + " " + num(f.normal[1]) + " " + num(f.normal[2]) + "\n";
+    }
+    int q = 0;
+    for (const Quad& f : m.quads) {
+        t += "f";
+        for (int k = 0; k < 4; ++k) {
+            t += " " + std::to_string(f.pos[static_cast<std::size_t>(k)] + 1);
+            if (uvs || normals) t += "/";
+            if (uvs) t += std::to_string(q * 4 + k + 1);
+            if (normals) t += "/" + std::to_string(q + 1);
+        }
+        t += "\n";
+        ++q;
+    }
+    return t;
+}
+
+// Collada (Y_UP): triangles with VERTEX, NORMAL and TEXCOORD inputs.
+std::string daeOf(const Model& m, bool normals, bool uvs) {
+    std::string pos, nrm, uv, p;
+    for (const P3& x : m.pos) pos += num(x[0]) + " " + num(x[1]) + " " + num(x[2]) + " ";
+    int q = 0;
+    for (const Quad& f : m.quads) {
+        nrm += num(f.normal[0]) + " " + num(f.normal[1]) + " " + num(f.normal[2]) + " ";
+        for (const auto& t : f.uv) uv += num(t[0]) + " " + num(t[1]) + " ";
+        for (int k : {0, 1, 2, 0, 2, 3}) {
+            p += std::to_string(f.pos[static_cast<std::size_t>(k)]) + " ";
+            if (normals) p += std::to_string(q) + " ";
+            if (uvs) p += std::to_string(q * 4 + k) + " ";
+        }
+        ++q;
+    }
+    auto source = [](const std::string& id, const std::string& values, int stride) {
+        return "<source id=\"" + id + "\"><float_array id=\"" + id + "-a\">" + values +
+               "</float_array><technique_common><accessor source=\"#" + id + "-a\" stride=\"" +
+               std::to_string(stride) + "\"/></technique_common></source>\n";
+    };
+    std::string d =
+        "<?xml version=\"1.0\"?>\n<COLLADA version=\"1.4.1\">\n<asset><up_axis>Y_UP</up_axis></asset>\n"
+        "<library_geometries><geometry id=\"g\"><mesh>\n" +
+        source("g-position", pos, 3) + (normals ? source("g-normal", nrm, 3) : "") + (uvs ? source("g-uv", uv, 2) : "") +
+        "<vertices id=\"g-v\"><input semantic=\"POSITION\" source=\"#g-position\"/></vertices>\n<triangles count=\"" +
+        std::to_string(m.quads.size() * 2) + "\"><input semantic=\"VERTEX\" source=\"#g-v\" offset=\"0\"/>";
+    int off = 1;
+    if (normals) d += "<input semantic=\"NORMAL\" source=\"#g-normal\" offset=\"" + std::to_string(off++) + "\"/>";
+    if (uvs) d += "<input semantic=\"TEXCOORD\" source=\"#g-uv\" offset=\"" + std::to_string(off++) + "\" set=\"0\"/>";
+    d += "<p>" + p + "</p></triangles>\n</mesh></geometry></library_geometries>\n</COLLADA>\n";
+    return d;
+}
+
+// glTF: four vertices per quad (glTF's v runs down the picture).
+std::string gltfOf(const Model& m, bool normals, bool uvs) {
+    std::vector<float> pos, nrm, uv;
+    std::vector<std::uint16_t> idx;
+    for (const Quad& f : m.quads) {
+        const auto first = static_cast<std::uint16_t>(pos.size() / 3);
+        for (int k = 0; k < 4; ++k) {
+            const P3& p = m.pos[static_cast<std::size_t>(f.pos[static_cast<std::size_t>(k)])];
+            pos.insert(pos.end(), p.begin(), p.end());
+            nrm.insert(nrm.end(), f.normal.begin(), f.normal.end());
+            uv.push_back(f.uv[static_cast<std::size_t>(k)][0]);
+            uv.push_back(1 - f.uv[static_cast<std::size_t>(k)][1]);
+        }
+        for (int k : {0, 1, 2, 0, 2, 3}) idx.push_back(static_cast<std::uint16_t>(first + k));
+    }
+    while (idx.size() % 2) idx.push_back(0);
+    std::string bytes(reinterpret_cast<const char*>(pos.data()), pos.size() * 4);
+    const std::size_t nAt = bytes.size();
+    bytes.append(reinterpret_cast<const char*>(nrm.data()), nrm.size() * 4);
+    const std::size_t uAt = bytes.size();
+    bytes.append(reinterpret_cast<const char*>(uv.data()), uv.size() * 4);
+    const std::size_t iAt = bytes.size();
+    bytes.append(reinterpret_cast<const char*>(idx.data()), idx.size() * 2);
+    const std::string n = std::to_string(pos.size() / 3);
+    auto view = [](std::size_t at, std::size_t len) {
+        return "{\"buffer\":0,\"byteOffset\":" + std::to_string(at) + ",\"byteLength\":" + std::to_string(len) + "}";
+    };
+    std::string attrs = "\"POSITION\":0";
+    if (normals) attrs += ",\"NORMAL\":1";
+    if (uvs) attrs += ",\"TEXCOORD_0\":2";
+    return "{\"asset\":{\"version\":\"2.0\"},\"scene\":0,\"scenes\":[{\"nodes\":[0]}],\"nodes\":[{\"mesh\":0}],"
+           "\"meshes\":[{\"primitives\":[{\"attributes\":{" + attrs + "},\"indices\":3}]}],"
+           "\"accessors\":[{\"bufferView\":0,\"componentType\":5126,\"count\":" + n +
+           ",\"type\":\"VEC3\",\"min\":[-9,-9,-9],\"max\":[9,9,9]},"
+           "{\"bufferView\":1,\"componentType\":5126,\"count\":" + n + ",\"type\":\"VEC3\"},"
+           "{\"bufferView\":2,\"componentType\":5126,\"count\":" + n + ",\"type\":\"VEC2\"},"
+           "{\"bufferView\":3,\"componentType\":5123,\"count\":" + std::to_string(m.quads.size() * 6) +
+           ",\"type\":\"SCALAR\"}],\"bufferViews\":[" + view(0, nAt) + "," + view(nAt, uAt - nAt) + "," +
+           view(uAt, iAt - uAt) + "," + view(iAt, idx.size() * 2) + "],\"buffers\":[{\"byteLength\":" +
+           std::to_string(bytes.size()) + ",\"uri\":\"data:application/octet-stream;base64," +
+           gltftest::base64(bytes) + "\"}]}";
+}
+
+// 3DS (z up): positions (x, -z, y) give the same store model as the y-up
+// formats; four vertices per quad when textured, else the shared positions.
+std::string tdsOf(const Model& m, bool groups, bool uvs) {
+    using namespace test3ds;
+    std::string verts, tex, faces, smooth;
+    std::uint16_t nv = 0, nf = 0;
+    auto vertex = [&](const P3& p) { verts += f32(p[0]) + f32(-p[2]) + f32(p[1]); };
+    if (!uvs)
+        for (const P3& p : m.pos) vertex(p), ++nv;
+    for (const Quad& f : m.quads) {
+        std::array<std::uint16_t, 4> c{};
+        for (int k = 0; k < 4; ++k) {
+            if (uvs) {
+                vertex(m.pos[static_cast<std::size_t>(f.pos[static_cast<std::size_t>(k)])]);
+                tex += f32(f.uv[static_cast<std::size_t>(k)][0]) + f32(f.uv[static_cast<std::size_t>(k)][1]);
+                c[static_cast<std::size_t>(k)] = nv++;
+            } else {
+                c[static_cast<std::size_t>(k)] = static_cast<std::uint16_t>(f.pos[static_cast<std::size_t>(k)]);
+            }
+        }
+        for (auto t : {std::array<int, 3>{0, 1, 2}, std::array<int, 3>{0, 2, 3}}) {
+            faces += u16(c[static_cast<std::size_t>(t[0])]) + u16(c[static_cast<std::size_t>(t[1])]) +
+                     u16(c[static_cast<std::size_t>(t[2])]) + u16(7);
+            smooth += u32(f.group);
+            ++nf;
+        }
+    }
+    std::string mesh = chunk(0x4110, u16(nv) + verts) +
+                       chunk(0x4120, u16(nf) + faces + (groups ? chunk(0x4150, smooth) : std::string()));
+    if (uvs) mesh += chunk(0x4140, u16(nv) + tex);
+    return chunk(0x4D4D, chunk(0x3D3D, object("box", trimesh(mesh))));
+}
+
+// A unit cube, one smoothing group per face (or one for all).
+Model cube(bool oneGroup) {
+    Model m;
+    m.pos = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}};
+    const std::array<std::array<float, 2>, 4> uv{{{0, 0}, {1, 0}, {1, 1}, {0, 1}}};
+    const std::pair<std::array<int, 4>, P3> faces[] = {
+        {{0, 3, 2, 1}, {0, 0, -1}}, {{4, 5, 6, 7}, {0, 0, 1}}, {{0, 1, 5, 4}, {0, -1, 0}},
+        {{3, 7, 6, 2}, {0, 1, 0}},  {{0, 4, 7, 3}, {-1, 0, 0}}, {{1, 2, 6, 5}, {1, 0, 0}},
+    };
+    std::uint32_t g = 1;
+    for (const auto& [p, n] : faces) {
+        m.quads.push_back(Quad{p, uv, n, oneGroup ? 1u : g});
+        g <<= 1;
+    }
+    return m;
+}
+
+// One upright textured quad.
+Model quad() {
+    Model m;
+    m.pos = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
+    m.quads.push_back(Quad{{0, 1, 2, 3}, {{{0, 0}, {1, 0}, {1, 1}, {0, 1}}}, {0, 0, 1}, 1});
+    return m;
+}
+
+struct Written {
+    bool ok = false;
+    test::Cal3dMeshData mesh;
+    std::string error;
+};
+
+Written convertFile(const std::string& name, const std::string& bytes, bool keepOwn = true, bool recalc = true) {
+    Written w;
+    const std::string dir = test::tempDir("appearance");
+    test::writeFile(dir + name, bytes);
+    auto t = test::makeContext();
+    t->ctx.menu.marks.keepOwnNormals = keepOwn;
+    t->ctx.menu.marks.reCalcNormals = recalc;
+    if (!test::convert(t->ctx, dir + name)) return w;
+    const std::string base = dir + name.substr(0, name.rfind('.'));
+    w.ok = test::loadCal3dMesh(base + ".cmf", base + ".csf", w.mesh, w.error);
+    return w;
+}
+
+struct Src {
+    const char* name;
+    const char* file;
+    std::string (*of)(const Model&, bool, bool);
+};
+const Src kFormats[] = {
+    {"OBJ", "m.obj", objOf}, {"3DS", "m.3ds", tdsOf}, {"Collada", "m.dae", daeOf}, {"glTF", "m.gltf", gltfOf}};
+
+std::array<double, 3> unitOf(std::array<double, 3> v) {
+    const double l = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+    return l > 0 ? std::array<double, 3>{v[0] / l, v[1] / l, v[2] / l} : v;
+}
+std::array<double, 3> faceNormalOf(const test::Cal3dSubmeshData& s, const std::array<int, 3>& f) {
+    auto p = [&](int k) { return s.vertices[static_cast<std::size_t>(f[static_cast<std::size_t>(k)])].pos; };
+    const double a[3] = {p(1)[0] - p(0)[0], p(1)[1] - p(0)[1], p(1)[2] - p(0)[2]};
+    const double b[3] = {p(2)[0] - p(0)[0], p(2)[1] - p(0)[1], p(2)[2] - p(0)[2]};
+    return unitOf({a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]});
+}
+double dot(const float* n, const std::array<double, 3>& f) { return n[0] * f[0] + n[1] * f[1] + n[2] * f[2]; }
+
+TEST(FaithfulAppearance, ATexturedQuadGivesTheSameVFromEveryFormat) {
+    if (!test::cal3dAvailable()) GTEST_SKIP() << "built without Cal3D";
+    for (const Src& f : kFormats) {
+        SCOPED_TRACE(f.name);
+        const Written w = convertFile(f.file, f.of(quad(), false, true));
+        ASSERT_TRUE(w.ok) << w.error;
+        ASSERT_EQ(w.mesh.size(), 1u);
+        ASSERT_EQ(w.mesh[0].vertices.size(), 4u);
+        // Cal3D's z is up: the top edge of the picture (source v 1) is
+        // written as v 0, the bottom as 1, as 3DS has always been written.
+        for (const test::Cal3dVertexData& v : w.mesh[0].vertices) {
+            ASSERT_EQ(v.uvs.size(), 1u);
+            const bool top = v.pos[2] > 50, right = v.pos[0] > 0;
+            EXPECT_FLOAT_EQ(v.uvs[0].second, top ? 0.0f : 1.0f) << v.pos[0] << " " << v.pos[2];
+            EXPECT_FLOAT_EQ(v.uvs[0].first, right ? 1.0f : 0.0f) << v.pos[0] << " " << v.pos[2];
+        }
+    }
+}
+
+TEST(FaithfulAppearance, AnObjQuadKeepsItsVWhenTheFlipIsOff) {
+    if (!test::cal3dAvailable()) GTEST_SKIP() << "built without Cal3D";
+    const std::string dir = test::tempDir("appearance");
+    test::writeFile(dir + "q.obj", objOf(quad(), false, true));
+    auto t = test::makeContext();
+    t->ctx.menu.marks.flip_OBJ_UV_Vs = false;
+    ASSERT_TRUE(test::convert(t->ctx, dir + "q.obj"));
+    test::Cal3dMeshData mesh;
+    std::string err;
+    ASSERT_TRUE(test::loadCal3dMesh(dir + "q.cmf", dir + "q.csf", mesh, err)) << err;
+    for (const test::Cal3dVertexData& v : mesh[0].vertices) EXPECT_FLOAT_EQ(v.uvs[0].second, v.pos[2] > 50 ? 1.0f : 0.0f);
+}
+
+struct CubeCase {
+    const char* name;
+    const char* file;
+    std::string bytes;
+    bool hard;
+    std::size_t vertices;  // 0: not pinned
+};
+
+TEST(FaithfulAppearance, AHardCubeKeepsFlatFacesAndASmoothOneIsSmooth) {
+    if (!test::cal3dAvailable()) GTEST_SKIP() << "built without Cal3D";
+    const CubeCase cases[] = {
+        {"OBJ with vn", "c.obj", objOf(cube(false), true, false), true, 24},
+        {"Collada with normals", "c.dae", daeOf(cube(false), true, false), true, 24},
+        {"glTF with NORMAL", "c.gltf", gltfOf(cube(false), true, false), true, 24},
+        {"3DS, a group per face", "c.3ds", tdsOf(cube(false), true, false), true, 24},
+        {"3DS, one group", "c.3ds", tdsOf(cube(true), true, false), false, 8},
+        {"3DS without groups", "c.3ds", tdsOf(cube(true), false, false), false, 8},
+        {"OBJ without vn", "c.obj", objOf(cube(false), false, false), false, 8},
+        {"Collada without normals", "c.dae", daeOf(cube(false), false, false), false, 8},
+        // Four vertices a face in the file: smooth across them all the same.
+        {"glTF without NORMAL", "c.gltf", gltfOf(cube(false), false, false), false, 24},
+        // Textured: split at every face for the texture, yet smooth.
+        {"OBJ textured without vn", "c.obj", objOf(cube(false), false, true), false, 0},
+    };
+    for (const CubeCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Written w = convertFile(c.file, c.bytes);
+        ASSERT_TRUE(w.ok) << w.error;
+        ASSERT_EQ(w.mesh.size(), 1u);
+        const test::Cal3dSubmeshData& s = w.mesh[0];
+        if (c.vertices) {
+            EXPECT_EQ(s.vertices.size(), c.vertices);
+        }
+        EXPECT_EQ(s.faces.size(), 12u);
+        double centre[3] = {0, 0, 0};
+        for (const auto& v : s.vertices)
+            for (int k = 0; k < 3; ++k) centre[k] += v.pos[k] / static_cast<double>(s.vertices.size());
+        for (const auto& f : s.faces) {
+            const auto fn = faceNormalOf(s, f);
+            for (int k : f) {
+                const test::Cal3dVertexData& v = s.vertices[static_cast<std::size_t>(k)];
+                if (c.hard) {
+                    EXPECT_NEAR(dot(v.normal, fn), 1, 1e-5);
+                } else {
+                    // Smooth: leaning out along the corner's direction from
+                    // the centre, away from the face (the larger faces at a
+                    // corner weigh more, so not exactly along it).
+                    const auto out = unitOf({v.pos[0] - centre[0], v.pos[1] - centre[1], v.pos[2] - centre[2]});
+                    EXPECT_GT(dot(v.normal, out), 0.94);
+                    EXPECT_LT(dot(v.normal, fn), 0.9);
+                }
+            }
+        }
+    }
+}
+
+TEST(FaithfulAppearance, RecalculatingKeepsTheFilesHardEdges) {
+    if (!test::cal3dAvailable()) GTEST_SKIP() << "built without Cal3D";
+    // Own normals off: computed, but the corners' differing normals still
+    // say which faces meet smoothly. Here they are tilted, so the computed
+    // ones differ from what the file says and still are flat per face.
+    Model m = cube(false);
+    for (Quad& q : m.quads) q.normal = {q.normal[0] * 0.8f + 0.1f, q.normal[1] * 0.8f + 0.1f, q.normal[2] * 0.8f};
+    for (bool keep : {true, false}) {
+        SCOPED_TRACE(keep ? "own normals kept" : "recalculated");
+        const Written w = convertFile("t.obj", objOf(m, true, false), keep, true);
+        ASSERT_TRUE(w.ok) << w.error;
+        const test::Cal3dSubmeshData& s = w.mesh[0];
+        EXPECT_EQ(s.vertices.size(), 24u);
+        int flat = 0;
+        for (const auto& f : s.faces) {
+            const auto fn = faceNormalOf(s, f);
+            for (int k : f) flat += std::fabs(dot(s.vertices[static_cast<std::size_t>(k)].normal, fn) - 1) < 1e-5;
+        }
+        EXPECT_EQ(flat, keep ? 0 : 36);
+    }
+}
+
+// A cylinder of 8 sides, its texture wrapped once round: the seam's
+// positions are used with u 0 and with u 1.
+std::string seamedCylinder() {
+    std::string t;
+    const double pi = 3.14159265358979;
+    for (int y = 0; y < 2; ++y)
+        for (int k = 0; k < 8; ++k)
+            t += "v " + num(static_cast<float>(std::cos(k * pi / 4))) + " " + std::to_string(y * 2) + " " +
+                 num(static_cast<float>(-std::sin(k * pi / 4))) + "\n";
+    for (int y = 0; y < 2; ++y)
+        for (int k = 0; k <= 8; ++k) t += "vt " + num(k / 8.0f) + " " + std::to_string(y) + "\n";
+    for (int k = 0; k < 8; ++k) {
+        const int a = k + 1, b = (k + 1) % 8 + 1;
+        t += "f " + std::to_string(a) + "/" + std::to_string(k + 1) + " " + std::to_string(b) + "/" +
+             std::to_string(k + 2) + " " + std::to_string(b + 8) + "/" + std::to_string(k + 11) + " " +
+             std::to_string(a + 8) + "/" + std::to_string(k + 10) + "\n";
+    }
+    return t;
+}
+
+TEST(FaithfulAppearance, BothCopiesOfASeamVertexGetOneNormal) {
+    if (!test::cal3dAvailable()) GTEST_SKIP() << "built without Cal3D";
+    const Written w = convertFile("cyl.obj", seamedCylinder());
+    ASSERT_TRUE(w.ok) << w.error;
+    const test::Cal3dSubmeshData& s = w.mesh[0];
+    EXPECT_EQ(s.vertices.size(), 18u);  // 16 positions, the two seam ones twice
+    std::map<std::array<int, 3>, std::vector<const test::Cal3dVertexData*>> at;
+    for (const auto& v : s.vertices)
+        at[{static_cast<int>(std::lround(v.pos[0] * 100)), static_cast<int>(std::lround(v.pos[1] * 100)),
+            static_cast<int>(std::lround(v.pos[2] * 100))}]
+            .push_back(&v);
+    int seams = 0;
+    for (const auto& [p, vs] : at) {
+        if (vs.size() < 2) continue;
+        ++seams;
+        for (int k = 0; k < 3; ++k) EXPECT_FLOAT_EQ(vs[0]->normal[k], vs[1]->normal[k]);
+        EXPECT_NE(vs[0]->uvs[0].first, vs[1]->uvs[0].first);
+        // Straight out from the axis: horizontal.
+        EXPECT_NEAR(vs[0]->normal[2], 0, 1e-6);
+    }
+    EXPECT_EQ(seams, 2);
+}
+
+TEST(FaithfulAppearance, ABadNormalIndexKeepsItsFace) {
+    auto t = test::makeContext();
+    ASSERT_TRUE(LoadObjText(t->ctx, "v 0 0 0\nv 1 0 0\nv 1 1 0\nvn 0 0 1\nf 1//1 2//1 3//9\nf 1//1 3//1 2//1\n",
+                                  "bad.obj")
+                    .ok());
+    EXPECT_EQ(t->ctx.model.ttlnum_Faces, 2);
+    int lines = 0;
+    for (const std::string& l : t->ui.everyLogLine)
+        lines += l.find("name normals that do not exist; their normals are computed") != std::string::npos;
+    EXPECT_EQ(lines, 1);
+    EXPECT_TRUE(t->ui.boxes.empty());
+}
+
+}  // namespace
+}  // namespace molv
