@@ -101,6 +101,8 @@ CmdLineOptions parseCommandLine(const std::string& cmdLine) {
                 o.yes = true;
             } else if (s == "--quiet" || s == "-q") {
                 o.quiet = true;
+            } else if (s == "--strict") {
+                o.strict = true;
             } else if (s == "-o" || s == "--output") {
                 if (i + 1 < words.size() && !words[i + 1].empty()) {
                     o.outFile = words[++i];
@@ -208,7 +210,8 @@ std::string helpText(const std::string& programName) {
            "                     (read back from its files) as the PNG file PNG\n"
            "  -y, --yes          ask nothing: every question takes its default answer\n"
            "                     (always so when standard input is not a terminal)\n"
-           "  -q, --quiet        do not print the log lines\n"
+           "  -q, --quiet        do not print the log lines (warnings are still printed)\n"
+           "      --strict       a conversion with warnings ends with status 3\n"
            "      --batch        convert each file, and each model in each folder, named\n"
            "                     as SOURCE words (each word one path) on its own, asking\n"
            "                     nothing; prints a line per file and a summary table\n"
@@ -245,8 +248,13 @@ std::string helpText(const std::string& programName) {
            "the log file 0molvconv.log are beneath it.\n"
 #endif
            "\n"
-           "Exit status: 0 when the conversion succeeded, 1 when it failed, 2 for a usage\n"
-           "error; with --batch the number of files that failed (at most 125).\n";
+           "A conversion that wrote its set but met problems to act on (a texture not\n"
+           "found, faces dropped) ends \"Conversion complete, N warnings\", each listed once.\n"
+           "\n"
+           "Exit status: 0 when the conversion succeeded (warnings or not), 1 when it\n"
+           "failed, 2 for a usage error, 3 with --strict when it succeeded with warnings;\n"
+           "with --batch the number of files that failed (at most 125; with --strict a\n"
+           "file with warnings counts as failed).\n";
 }
 
 }  // namespace molv

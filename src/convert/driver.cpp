@@ -4,6 +4,7 @@
 #include "convert/fixups.h"
 #include "convert/registry.h"
 #include "convert/settings.h"
+#include "convert/textures.h"
 #include "formats/listings.h"
 #include "model/checks.h"
 #include "model/extents.h"
@@ -230,7 +231,10 @@ bool writeDispatch(Context& ctx) {
             case SetResult::Abandoned: return false;
             case SetResult::Failed: ok = false; break;
             case SetResult::NotWritten: ctx.logMsg("Write complete"); return false;
-            case SetResult::Written: ok = true; break;
+            case SetResult::Written:
+                ok = true;
+                placeTextures(ctx, a.outFile);
+                break;
         }
     } else if (out && out->write) {
         WriteEnv env = ctx.writeEnv();
@@ -255,17 +259,24 @@ ConversionResult convert(Context& ctx, const ConversionRequest& req) {
     a.srcFile = req.source;
     a.outFile = req.output;
     a.readAbort = false;
+    ctx.clearWarnings();
+    auto done = [&](S status) {
+        ConversionResult r;
+        r.status = status;
+        r.warnings = ctx.warnings();
+        return r;
+    };
     const bool read = req.fromOpen ? LoadFile(ctx, req.saveSettings) : readDispatch(ctx, req.saveSettings);
-    if (a.readAbort) return {S::ReadAbandoned};
-    if (!read) return {S::Failed};
+    if (a.readAbort) return done(S::ReadAbandoned);
+    if (!read) return done(S::Failed);
     // A listing wrote its report while reading: there is nothing to write,
     // and no empty model to ask questions about.
-    if (a.readWroteOutput) return {S::Converted};
+    if (a.readWroteOutput) return done(S::Converted);
     // An output named by the front end wins over one the source names.
     if (!req.output.empty()) a.outFile = req.output;
-    if (!modelToWrite(ctx)) return {S::Failed};
+    if (!modelToWrite(ctx)) return done(S::Failed);
     if (req.beforeWrite) req.beforeWrite();
-    return {writeDispatch(ctx) ? S::Converted : S::Failed};
+    return done(writeDispatch(ctx) ? S::Converted : S::Failed);
 }
 
 bool modelToWrite(Context& ctx) {

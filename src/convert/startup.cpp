@@ -222,8 +222,14 @@ int runConversion(Context& ctx, const CmdLineOptions& opts, const std::string& c
         // The set stays as written; the run fails for the picture asked for.
         if (!writePreview(ctx, png)) return kExitFailed;
     }
-    ctx.ui->notice(kConversionComplete);
-    return kExitOk;
+    for (const std::string& w : result.warnings) ctx.ui->warning("Warning: " + w);
+    ctx.ui->notice(completionText(result.warnings.size()));
+    return opts.strict && !result.warnings.empty() ? kExitWarnings : kExitOk;
+}
+
+std::string completionText(std::size_t warnings) {
+    if (warnings == 0) return kConversionComplete;
+    return std::string(kConversionComplete) + ", " + std::to_string(warnings) + (warnings == 1 ? " warning" : " warnings");
 }
 
 void finishStartupWithoutSource(Context& ctx) {

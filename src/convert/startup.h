@@ -19,6 +19,10 @@ inline constexpr const char* kDevMarkerName = "molv.id";
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
+// --strict: the set was written, but with warnings.
+inline constexpr int kExitWarnings = 3;
+// "Conversion complete", with ", N warnings" when there were any.
+std::string completionText(std::size_t warnings);
 
 // The environment start-up reads; empty values count as unset.
 struct ProcessEnv {

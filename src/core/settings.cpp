@@ -64,6 +64,9 @@ constexpr SettingDef kSettings[] = {
      .help = "read the model as it is: no fix-ups, no flips, 3DS offsets ignored"},
     {.key = "lastLoadPath", .type = T::Text, .text = &Settings::lastLoadPath},
     {.key = "workdir", .type = T::Text, .text = &Settings::workdir},
+    {.key = "copyTextures", .type = T::Flag, .flag = &Settings::copyTextures, .dflt = 1, .byDefaults = true,
+     .menuId = "m_s_copytextures", .caption = "Copy textures with the set", .menuPos = 27,
+     .help = "put every texture the set names beside it (copied, or written out when embedded)"},
 };
 
 std::string numberField(std::string t) {

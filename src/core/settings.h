@@ -28,6 +28,7 @@ struct Settings {
     bool rawDataLoad = false;  // never stored
     std::string lastLoadPath;
     std::string workdir;
+    bool copyTextures = true;
 };
 
 enum class SettingType { Flag, Size, Integer, Text };

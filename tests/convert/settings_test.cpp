@@ -32,7 +32,8 @@ const char* kDefaultFile =
     "autoscale_UVs=False\r\n"
     "forceAuto=False\r\n"
     "lastLoadPath=\r\n"
-    "workdir=\r\n";
+    "workdir=\r\n"
+    "copyTextures=True\r\n";
 
 struct Fixture {
     molv::test::TestContext tc_;
