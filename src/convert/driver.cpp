@@ -166,8 +166,12 @@ bool readDispatch(Context& ctx, bool saveSettings) {
     // A bare name is taken from the current folder when it is there, else
     // from the work folder.
     if (!hasSeparator(a.srcFile) && !fileExists(a.srcFile)) a.srcFile = a.workdir + a.srcFile;
-    if (!fileExists(a.srcFile) || fileSize(a.srcFile) <= 0) {
+    if (!fileExists(a.srcFile)) {
         ctx.msgBox("Not found: " + a.srcFile);
+        return false;
+    }
+    if (fileSize(a.srcFile) <= 0) {
+        ctx.msgBox("Empty file (0 bytes): " + a.srcFile);
         return false;
     }
     // Companion files (materials, textures) are looked for beside the

@@ -89,6 +89,13 @@ std::string fileFilter(bool devMode) {
     return "Known files|" + types + pairs + "|All Files (*.*)|*.*";
 }
 
+std::string writableTypes() {
+    std::string out;
+    for (const FormatEntry& f : kFormats)
+        if (f.write) out += std::string(" .") + f.ext;
+    return out;
+}
+
 std::string outputTypesHelp() {
     std::string out;
     for (const FormatEntry& f : kFormats) {

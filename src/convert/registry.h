@@ -38,6 +38,8 @@ bool readAccepted(const std::string& ext, bool devMode);
 // The file-open dialog's filter: "Known files|<types>", then a description
 // and pattern pair per type, then "All Files (*.*)|*.*".
 std::string fileFilter(bool devMode);
+// " .cmf .cfg ...": every type that can be written, each after a blank.
+std::string writableTypes();
 // One help line per output type that can be written.
 std::string outputTypesHelp();
 

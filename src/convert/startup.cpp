@@ -12,6 +12,7 @@
 #include "convert/process.h"
 #include "util/fileio.h"
 #include "util/paths.h"
+#include "util/text.h"
 
 namespace molv {
 
@@ -193,6 +194,20 @@ int runConversion(Context& ctx, const CmdLineOptions& opts, const std::string& c
     }
     std::string out = opts.outFile;
     if (!out.empty() && !isAbsolutePath(out)) out = joinPath(cwd, out);
+    // Refused before anything is read: a type no writer makes.
+    if (!out.empty()) {
+        const FormatEntry* f = formatFor(toLowerAscii(extOf(out)));
+        if (!f || !f->write) {
+            ctx.msgBox("Cannot write " + opts.outFile + ": the output types are" + writableTypes());
+            return kExitUsage;
+        }
+    }
+    // Said as typed: the work folder is only the second place looked in.
+    if (!fileExists(src)) {
+        ctx.msgBox("Not found: " + opts.srcFile);
+        ctx.msgBox("Conversion failed: " + opts.srcFile);
+        return kExitFailed;
+    }
     a.srcFile = src;
     if (a.devMode) {
         // No window carries the developer panel here: the panel's source box

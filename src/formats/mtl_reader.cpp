@@ -187,7 +187,6 @@ private:
         m_.currMtlID = i;
         dfltMtlID_ = i;
         ctx_.logMsg("Synthesising Material " + std::to_string(i) + " Default", 0);
-        ctx_.recordWarning("Material " + std::to_string(i) + " Default synthesised for faces that name no material");
     }
 
     Diagnostics& ctx_;

@@ -148,28 +148,38 @@ TEST_F(Program, OutputNameChoosesTheWriter) {
     EXPECT_TRUE(fs::exists(cwd + "out/only.crf"));
     EXPECT_FALSE(fs::exists(cwd + "box.cmf"));
     EXPECT_FALSE(fs::exists(cwd + "out/only.cmf"));
-    // An extension no writer takes is a failure, not a silent success.
+    // An extension no writer takes is a usage error, before anything is read.
     r = run({"box.obj", "-o", "out/x.xyz"});
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find("xyz"), std::string::npos) << r.err;
 }
 
 TEST_F(Program, FailuresExitNonZeroAndSayWhy) {
     box();
+    writeFile(cwd + "empty.obj", "");
     const struct {
         std::vector<std::string> args;
+        int status;
         std::string err;
     } rows[] = {
-        {{"--yes", "no such model.obj"}, "Not found: "},
-        {{"-o", "no such folder/prop.cmf", "box.obj"}, "no such folder/prop."},
+        // Said at the name typed, not at the work folder also looked in.
+        {{"--yes", "no such model.obj"}, 1, "Not found: no such model.obj\n"},
+        {{"-o", "no such folder/prop.cmf", "box.obj"}, 1, "no such folder/prop."},
+        {{"empty.obj"}, 1, "Empty file (0 bytes): " + cwd + "empty.obj\n"},
+        // Refused before the read: nothing is logged, nothing written.
+        {{"-o", "x.fbx", "box.obj"}, 2, "Cannot write x.fbx: the output types are .obj .cmf .cfg"},
+        {{"-o", "noext", "box.obj"}, 2, "Cannot write noext: the output types are"},
     };
     for (const auto& row : rows) {
         RunResult r = run(row.args);
-        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.status, row.status) << row.args.back();
         EXPECT_EQ(r.out, "");
         EXPECT_NE(r.err.find(row.err), std::string::npos) << r.err;
         EXPECT_EQ(r.err.find("Conversion complete"), std::string::npos);
+        if (row.status == 2) {
+            EXPECT_EQ(r.err.find("READ"), std::string::npos) << r.err;
+        }
     }
     // A document the reader refuses.
     writeFile(cwd + "bad.dae", "<COLLADA>\n<library_geometries>\n");
@@ -467,7 +477,7 @@ TEST_F(Program, TexturesTravelWithTheSetIntoItsFolder) {
         std::string source;
         std::vector<std::string> maps;  // the map names the set's material files hold
     };
-    const std::string objMtl = "newmtl wood\nKd 1 1 1\nmap_Kd Wood Grain.PNG\n";
+    const std::string objMtl = "newmtl red\nKd 1 1 1\nmap_Kd Wood Grain.PNG\n";
     const std::vector<Row> rows = {
         {"Collada: the <model>_ prefix dropped to find the file",
          {{"dae/boxtextured_assimp.dae", "boxtextured_assimp.dae"}, {"gltf/CesiumLogoFlat.png", "CesiumLogoFlat.png"}},
