@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
         ui.finish();
         return batchExitStatus(items, r.opts.strict);
     }
-    int status = runConversion(ctx, r.opts, currentFolder());
+    int status = r.opts.info ? runInfo(ctx, r.opts, currentFolder()) : runConversion(ctx, r.opts, currentFolder());
     ui.finish();
     return status;
 }

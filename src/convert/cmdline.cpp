@@ -103,6 +103,8 @@ CmdLineOptions parseCommandLine(const std::string& cmdLine) {
                 o.quiet = true;
             } else if (s == "--strict") {
                 o.strict = true;
+            } else if (s == "--info") {
+                o.info = true;
             } else if (s == "-o" || s == "--output") {
                 if (i + 1 < words.size() && !words[i + 1].empty()) {
                     o.outFile = words[++i];
@@ -167,6 +169,8 @@ CmdLineOptions parseCommandLine(const std::string& cmdLine) {
         if (!o.preview.empty()) o.error = "--batch makes no preview; --preview takes one source";
         if (o.paths.empty()) o.error = "--batch needs files or folders to convert";
     }
+    if (o.info && o.error.empty() && (o.batch || !o.outFile.empty() || !o.preview.empty()))
+        o.error = "--info writes nothing; it takes a source alone";
     return o;
 }
 
@@ -189,9 +193,9 @@ std::string helpText(const std::string& programName) {
     std::string p = programName.empty() ? "molvconv" : programName;
     return std::string(kTitle) +
            "\n"
-           "Converts a 3D model mesh (.3ds, .obj with its .mtl, .dae, .gltf, .glb) into the\n"
-           "Cal3D prop set that Vantamo uses: .cmf mesh, one .crf per material, .cfg viewer\n"
-           "configuration and .csf skeleton.\n"
+           "Converts a 3D model mesh (" + readableTypesText() + ") into the Cal3D prop set\n"
+           "that Vantamo uses: .cmf mesh, one .crf per material, .cfg viewer configuration\n"
+           "and .csf skeleton, with the textures the materials name beside them.\n"
            "\n"
            "Usage: " +
            p +
@@ -212,6 +216,10 @@ std::string helpText(const std::string& programName) {
            "                     (always so when standard input is not a terminal)\n"
            "  -q, --quiet        do not print the log lines (warnings are still printed)\n"
            "      --strict       a conversion with warnings ends with status 3\n"
+           "      --info         read SOURCE and print what a conversion would write: meshes,\n"
+           "                     materials and their textures (found or not), triangles,\n"
+           "                     vertices, extents in source units, the resize factor;\n"
+           "                     writes nothing\n"
            "      --batch        convert each file, and each model in each folder, named\n"
            "                     as SOURCE words (each word one path) on its own, asking\n"
            "                     nothing; prints a line per file and a summary table\n"

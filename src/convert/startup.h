@@ -75,6 +75,10 @@ StartupResult startUp(Context& ctx, const std::string& cmdLine, const std::strin
 // complete" only on success; otherwise says why through ctx. Returns the
 // exit status.
 int runConversion(Context& ctx, const CmdLineOptions& opts, const std::string& cwd);
+// --info: reads the source and prints on standard output what a conversion
+// would write (meshes, materials and their textures, counts, extents in
+// the source's units, the resize factor); writes nothing.
+int runInfo(Context& ctx, const CmdLineOptions& opts, const std::string& cwd);
 
 // The rest of start-up without a source (P10, P11): file filter, the
 // developer-mode log line, an empty model.

@@ -562,5 +562,32 @@ TEST_F(Program, AMissingTextureIsOneWarningAndStrictFailsOnIt) {
     EXPECT_NE(r.out.find("1 file: 1 converted (1 with warnings), 0 failed\n"), std::string::npos) << r.out;
 }
 
+TEST_F(Program, InfoSaysWhatWouldBeWrittenAndWritesNothing) {
+    const std::string src = tempDir("infosrc");
+    fs::copy_file(fsPath(dataPath("dae/boxtextured_assimp.dae")), fsPath(src + "duck.dae"));
+    fs::copy_file(fsPath(dataPath("gltf/BoxTextured.glb")), fsPath(src + "box.glb"));
+    const auto before = folderBytes(src);
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::vector<std::string> said;
+    } rows[] = {
+        {{"--info", src + "duck.dae"}, 0,
+         {"Meshes: 1\n", "Materials: 2\n", "    texture duck_CesiumLogoFlat.png: not found\n", "Triangles: 12\n",
+          "Vertices: 24\n", "Extents (source units): 1 x 1 x 1\n", "Resize: largest extent 1 to 100 cm, factor 100\n"}},
+        {{"--info", "--size", "50", src + "box.glb"}, 0,
+         {"    texture box_image0.png: embedded in the source\n", "factor 50\n"}},
+        {{"--info", "--no-resize", src + "box.glb"}, 0, {"Resize: off\n"}},
+        {{"--info", "-o", "x.cmf", src + "box.glb"}, 2, {}},
+        {{"--info", src + "none.obj"}, 1, {}},
+    };
+    for (const auto& row : rows) {
+        RunResult r = run(row.args);
+        EXPECT_EQ(r.status, row.status) << row.args.back() << r.err;
+        for (const std::string& part : row.said) EXPECT_NE(r.out.find(part), std::string::npos) << part << r.out;
+    }
+    EXPECT_EQ(folderBytes(src), before);
+}
+
 }  // namespace
 }  // namespace molv::test
