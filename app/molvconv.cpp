@@ -57,9 +57,9 @@ int main(int argc, char** argv) {
         });
         std::fputs(("\n" + batchSummary(items)).c_str(), stdout);
         ui.finish();
-        return batchExitStatus(items);
+        return batchExitStatus(items, r.opts.strict);
     }
-    int status = runConversion(ctx, r.opts, currentFolder());
+    int status = r.opts.info ? runInfo(ctx, r.opts, currentFolder()) : runConversion(ctx, r.opts, currentFolder());
     ui.finish();
     return status;
 }

@@ -61,7 +61,9 @@ void convertOne(const Context& base, BatchItem& item) {
     ctx.menu = base.menu;
     bool ok = false;
     try {
-        ok = convert(ctx, ConversionRequest(item.path)).ok();
+        ConversionResult r = convert(ctx, ConversionRequest(item.path));
+        ok = r.ok();
+        item.warnings = std::move(r.warnings);
     } catch (const std::exception& e) {
         ui.messages.push_back(std::string("Unexpected error: ") + e.what());
     }
@@ -77,11 +79,11 @@ std::vector<BatchItem> batchSources(const std::vector<std::string>& paths, const
     for (const std::string& given : paths) {
         const std::string path = isAbsolutePath(given) || cwd.empty() ? given : joinPath(cwd, given);
         if (fileExists(path) && !folderExists(path)) {
-            out.push_back({given, path, false, {}});
+            out.push_back({given, path, false, {}, {}});
             continue;
         }
         if (!folderExists(path)) {
-            out.push_back({given, path, false, "no such file or folder"});
+            out.push_back({given, path, false, "no such file or folder", {}});
             continue;
         }
         std::vector<std::pair<std::string, std::string>> found;  // shown, path
@@ -102,11 +104,11 @@ std::vector<BatchItem> batchSources(const std::vector<std::string>& paths, const
                 take(*it);
         }
         if (ec && found.empty()) {
-            out.push_back({given, path, false, "cannot list the folder: " + ec.message()});
+            out.push_back({given, path, false, "cannot list the folder: " + ec.message(), {}});
             continue;
         }
         std::sort(found.begin(), found.end());
-        for (auto& [shown, p] : found) out.push_back({shown, p, false, {}});
+        for (auto& [shown, p] : found) out.push_back({shown, p, false, {}, {}});
     }
     return out;
 }
@@ -150,27 +152,38 @@ void convertBatch(const Context& base, std::vector<BatchItem>& items, int jobs,
 }
 
 std::string batchResultLine(const BatchItem& item) {
-    return item.ok ? "converted  " + item.source : "failed     " + item.source + ": " + item.reason;
+    if (!item.ok) return "failed     " + item.source + ": " + item.reason;
+    std::string line = "converted  " + item.source;
+    if (item.warnings.empty()) return line;
+    line += ", " + std::to_string(item.warnings.size()) + (item.warnings.size() == 1 ? " warning" : " warnings");
+    for (const std::string& w : item.warnings) line += "\n           warning: " + w;
+    return line;
 }
 
 std::string batchSummary(const std::vector<BatchItem>& items) {
-    std::size_t width = 4, failed = 0;
+    std::size_t width = 4, failed = 0, warned = 0;
     for (const BatchItem& i : items) width = std::max(width, i.source.size());
     width = std::min<std::size_t>(width, 60);
-    auto pad = [&](const std::string& s) { return s.size() >= width ? s : s + std::string(width - s.size(), ' '); };
-    std::string out = "Result     " + pad("File") + "  Reason\n";
+    auto pad = [](const std::string& s, std::size_t w) { return s.size() >= w ? s : s + std::string(w - s.size(), ' '); };
+    std::string out = "Result     " + pad("File", width) + "  Warnings  Reason\n";
     for (const BatchItem& i : items) {
         failed += !i.ok;
-        std::string row = i.ok ? "converted  " + i.source : "failed     " + pad(i.source) + "  " + i.reason;
+        warned += i.ok && !i.warnings.empty();
+        std::string row = (i.ok ? "converted  " : "failed     ") + pad(i.source, width) + "  " +
+                          pad(i.warnings.empty() ? "-" : std::to_string(i.warnings.size()), 8) + "  " + i.reason;
+        while (!row.empty() && row.back() == ' ') row.pop_back();
         out += row + "\n";
     }
     out += std::to_string(items.size()) + (items.size() == 1 ? " file: " : " files: ") +
-           std::to_string(items.size() - failed) + " converted, " + std::to_string(failed) + " failed\n";
+           std::to_string(items.size() - failed) + " converted";
+    if (warned > 0) out += " (" + std::to_string(warned) + " with warnings)";
+    out += ", " + std::to_string(failed) + " failed\n";
     return out;
 }
 
-int batchExitStatus(const std::vector<BatchItem>& items) {
-    const auto failed = std::count_if(items.begin(), items.end(), [](const BatchItem& i) { return !i.ok; });
+int batchExitStatus(const std::vector<BatchItem>& items, bool strict) {
+    const auto failed = std::count_if(items.begin(), items.end(),
+                                      [&](const BatchItem& i) { return !i.ok || (strict && !i.warnings.empty()); });
     return static_cast<int>(std::min<std::ptrdiff_t>(failed, 125));
 }
 

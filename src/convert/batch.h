@@ -15,6 +15,7 @@ struct BatchItem {
     std::string path;    // the file to convert (absolute, or relative to the current folder)
     bool ok = false;
     std::string reason;  // why it failed: the last message the conversion gave
+    std::vector<std::string> warnings;  // of a conversion that wrote its set
 };
 
 // The files a batch converts, in order: each file named, and each model
@@ -36,11 +37,13 @@ void convertBatch(const Context& base, std::vector<BatchItem>& items, int jobs,
                   const std::function<void(const std::string&)>& line,
                   const std::function<bool()>& stopped = {});
 
-// "converted  NAME" or "failed     NAME: REASON".
+// "converted  NAME" (with ", N warnings" and one "warning: " line each) or
+// "failed     NAME: REASON".
 std::string batchResultLine(const BatchItem& item);
-// The summary: one row per item (result, file, reason), then the totals.
+// The summary: one row per item (result, file, warnings, reason), then the totals.
 std::string batchSummary(const std::vector<BatchItem>& items);
-// The program's exit status: the number of failures, at most 125.
-int batchExitStatus(const std::vector<BatchItem>& items);
+// The program's exit status: the number of failures, at most 125; with
+// strict, items with warnings count as failures.
+int batchExitStatus(const std::vector<BatchItem>& items, bool strict = false);
 
 }  // namespace molv

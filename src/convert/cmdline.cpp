@@ -101,6 +101,10 @@ CmdLineOptions parseCommandLine(const std::string& cmdLine) {
                 o.yes = true;
             } else if (s == "--quiet" || s == "-q") {
                 o.quiet = true;
+            } else if (s == "--strict") {
+                o.strict = true;
+            } else if (s == "--info") {
+                o.info = true;
             } else if (s == "-o" || s == "--output") {
                 if (i + 1 < words.size() && !words[i + 1].empty()) {
                     o.outFile = words[++i];
@@ -165,6 +169,8 @@ CmdLineOptions parseCommandLine(const std::string& cmdLine) {
         if (!o.preview.empty()) o.error = "--batch makes no preview; --preview takes one source";
         if (o.paths.empty()) o.error = "--batch needs files or folders to convert";
     }
+    if (o.info && o.error.empty() && (o.batch || !o.outFile.empty() || !o.preview.empty()))
+        o.error = "--info writes nothing; it takes a source alone";
     return o;
 }
 
@@ -187,9 +193,9 @@ std::string helpText(const std::string& programName) {
     std::string p = programName.empty() ? "molvconv" : programName;
     return std::string(kTitle) +
            "\n"
-           "Converts a 3D model mesh (.3ds, .obj with its .mtl, .dae, .gltf, .glb) into the\n"
-           "Cal3D prop set that Vantamo uses: .cmf mesh, one .crf per material, .cfg viewer\n"
-           "configuration and .csf skeleton.\n"
+           "Converts a 3D model mesh (" + readableTypesText() + ") into the Cal3D prop set\n"
+           "that Vantamo uses: .cmf mesh, one .crf per material, .cfg viewer configuration\n"
+           "and .csf skeleton, with the textures the materials name beside them.\n"
            "\n"
            "Usage: " +
            p +
@@ -208,7 +214,12 @@ std::string helpText(const std::string& programName) {
            "                     (read back from its files) as the PNG file PNG\n"
            "  -y, --yes          ask nothing: every question takes its default answer\n"
            "                     (always so when standard input is not a terminal)\n"
-           "  -q, --quiet        do not print the log lines\n"
+           "  -q, --quiet        do not print the log lines (warnings are still printed)\n"
+           "      --strict       a conversion with warnings ends with status 3\n"
+           "      --info         read SOURCE and print what a conversion would write: meshes,\n"
+           "                     materials and their textures (found or not), triangles,\n"
+           "                     vertices, extents in source units, the resize factor;\n"
+           "                     writes nothing\n"
            "      --batch        convert each file, and each model in each folder, named\n"
            "                     as SOURCE words (each word one path) on its own, asking\n"
            "                     nothing; prints a line per file and a summary table\n"
@@ -245,8 +256,13 @@ std::string helpText(const std::string& programName) {
            "the log file 0molvconv.log are beneath it.\n"
 #endif
            "\n"
-           "Exit status: 0 when the conversion succeeded, 1 when it failed, 2 for a usage\n"
-           "error; with --batch the number of files that failed (at most 125).\n";
+           "A conversion that wrote its set but met problems to act on (a texture not\n"
+           "found, faces dropped) ends \"Conversion complete, N warnings\", each listed once.\n"
+           "\n"
+           "Exit status: 0 when the conversion succeeded (warnings or not), 1 when it\n"
+           "failed, 2 for a usage error, 3 with --strict when it succeeded with warnings;\n"
+           "with --batch the number of files that failed (at most 125; with --strict a\n"
+           "file with warnings counts as failed).\n";
 }
 
 }  // namespace molv

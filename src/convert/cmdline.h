@@ -17,6 +17,8 @@ struct CmdLineOptions {
     bool version = false;
     bool yes = false;
     bool quiet = false;
+    bool strict = false;
+    bool info = false;    // --info: describe the source, write nothing  // warnings make the run fail (status 3)
     // --batch: every remaining word is a file or folder of its own.
     bool batch = false;
     bool recursive = false;

@@ -4,6 +4,7 @@
 #include "convert/fixups.h"
 #include "convert/registry.h"
 #include "convert/settings.h"
+#include "convert/textures.h"
 #include "formats/listings.h"
 #include "model/checks.h"
 #include "model/extents.h"
@@ -159,8 +160,12 @@ bool readDispatch(Context& ctx, bool saveSettings) {
     // A bare name is taken from the current folder when it is there, else
     // from the work folder.
     if (!hasSeparator(a.srcFile) && !fileExists(a.srcFile)) a.srcFile = a.workdir + a.srcFile;
-    if (!fileExists(a.srcFile) || fileSize(a.srcFile) <= 0) {
+    if (!fileExists(a.srcFile)) {
         ctx.msgBox("Not found: " + a.srcFile);
+        return false;
+    }
+    if (fileSize(a.srcFile) <= 0) {
+        ctx.msgBox("Empty file (0 bytes): " + a.srcFile);
         return false;
     }
     // Companion files (materials, textures) are looked for beside the
@@ -228,7 +233,10 @@ bool writeDispatch(Context& ctx) {
             case SetResult::Abandoned: return false;
             case SetResult::Failed: ok = false; break;
             case SetResult::NotWritten: ctx.logMsg("Write complete"); return false;
-            case SetResult::Written: ok = true; break;
+            case SetResult::Written:
+                ok = true;
+                placeTextures(ctx, a.outFile);
+                break;
         }
     } else if (out && out->write) {
         WriteEnv env = ctx.writeEnv();
@@ -253,17 +261,24 @@ ConversionResult convert(Context& ctx, const ConversionRequest& req) {
     a.srcFile = req.source;
     a.outFile = req.output;
     a.readAbort = false;
+    ctx.clearWarnings();
+    auto done = [&](S status) {
+        ConversionResult r;
+        r.status = status;
+        r.warnings = ctx.warnings();
+        return r;
+    };
     const bool read = req.fromOpen ? LoadFile(ctx, req.saveSettings) : readDispatch(ctx, req.saveSettings);
-    if (a.readAbort) return {S::ReadAbandoned};
-    if (!read) return {S::Failed};
+    if (a.readAbort) return done(S::ReadAbandoned);
+    if (!read) return done(S::Failed);
     // A listing wrote its report while reading: there is nothing to write,
     // and no empty model to ask questions about.
-    if (a.readWroteOutput) return {S::Converted};
+    if (a.readWroteOutput) return done(S::Converted);
     // An output named by the front end wins over one the source names.
     if (!req.output.empty()) a.outFile = req.output;
-    if (!modelToWrite(ctx)) return {S::Failed};
+    if (!modelToWrite(ctx)) return done(S::Failed);
     if (req.beforeWrite) req.beforeWrite();
-    return {writeDispatch(ctx) ? S::Converted : S::Failed};
+    return done(writeDispatch(ctx) ? S::Converted : S::Failed);
 }
 
 bool modelToWrite(Context& ctx) {

@@ -5,6 +5,7 @@
 #include <functional>
 #include <utility>
 #include <string>
+#include <vector>
 
 namespace molv {
 
@@ -54,6 +55,9 @@ struct ConversionResult {
         Failed,         // refused, cancelled, or a file could not be written
     };
     Status status = Status::Failed;
+    // Problems the user must act on, each once (a texture not found, faces
+    // dropped): the set is written all the same.
+    std::vector<std::string> warnings;
     bool ok() const { return status == Status::Converted; }
 };
 

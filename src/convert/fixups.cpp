@@ -1,6 +1,7 @@
 #include "convert/fixups.h"
 
 #include <array>
+#include <cmath>
 #include <optional>
 #include <vector>
 
@@ -24,6 +25,13 @@ std::vector<std::string> splitColon(const std::string& s) {
         start = p + 1;
     }
     return out;
+}
+
+// A length as the user reads it: one decimal, none when whole.
+std::string sizeText(float v) {
+    std::string t = fmtDecimals(std::round(double(v) * 10) / 10, 1);
+    if (t.size() > 2 && t.compare(t.size() - 2, 2, ".0") == 0) t.resize(t.size() - 2);
+    return t == "-0" ? "0" : t;
 }
 
 // The fix-ups run after a resize re-place the model (centre, base height);
@@ -52,13 +60,24 @@ bool runAutos(Context& ctx, bool fromWrite) {
     }
     // The resize in the fix-ups measures first and again after it scales,
     // whatever its outcome; the centring needs no measurement of its own.
+    ModelStore& m = ctx.model;
     bool measured = false;
     if (s.autoResize) {
-        ResizeModel(ctx, numText(s.dflt_autosize), false, true);
+        SetMaxMinsM(m);
+        const float before = m.maxSpan;
+        if (ResizeModel(ctx, numText(s.dflt_autosize), false, true) && m.maxSpan != before)
+            ctx.logMsg("Resized: largest extent " + sizeText(before) + " \u2192 " + sizeText(m.maxSpan) + " cm");
         measured = true;
     }
     if (s.autoZeroBsHt || s.autoCentre) {
-        CentreModel(ctx.model, s.autoZeroBsHt, 0.0f, measured);
+        if (!measured) SetMaxMinsM(m);
+        const Vec3 ctr = m.ctrPos;
+        const float lowest = m.minPos.y;
+        CentreModel(m, s.autoZeroBsHt, 0.0f, true);
+        if (ctr.x != 0 || ctr.z != 0 || (!s.autoZeroBsHt && ctr.y != 0))
+            ctx.logMsg("Centred: middle moved from " + sizeText(ctr.x) + ", " + sizeText(s.autoZeroBsHt ? 0.0f : ctr.y) +
+                       ", " + sizeText(ctr.z) + " to 0, 0, 0");
+        if (s.autoZeroBsHt && lowest != 0) ctx.logMsg("Lowest point moved from " + sizeText(lowest) + " to 0");
         measured = true;
     }
     return measured;

@@ -89,6 +89,30 @@ std::string fileFilter(bool devMode) {
     return "Known files|" + types + pairs + "|All Files (*.*)|*.*";
 }
 
+std::string readableTypesText() {
+    std::string out;
+    for (const FormatEntry& f : kFormats) {
+        if (f.devOnly || !f.read) continue;
+        if (!out.empty()) out += ", ";
+        out += std::string(".") + f.ext;
+    }
+    return out;
+}
+
+std::vector<std::string> readableTypeLines() {
+    std::vector<std::string> out;
+    for (const FormatEntry& f : kFormats)
+        if (!f.devOnly && f.read) out.push_back(std::string(".") + f.ext + "  " + f.description);
+    return out;
+}
+
+std::string writableTypes() {
+    std::string out;
+    for (const FormatEntry& f : kFormats)
+        if (f.write) out += std::string(" .") + f.ext;
+    return out;
+}
+
 std::string outputTypesHelp() {
     std::string out;
     for (const FormatEntry& f : kFormats) {

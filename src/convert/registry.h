@@ -4,6 +4,7 @@
 #pragma once
 #include <span>
 #include <string>
+#include <vector>
 
 #include "core/read_result.h"
 
@@ -42,6 +43,13 @@ bool readAccepted(const std::string& ext, bool devMode);
 // The file-open dialog's filter: "Known files|<types>", then a description
 // and pattern pair per type, then "All Files (*.*)|*.*".
 std::string fileFilter(bool devMode);
+// ".3ds, .obj, ...": the types read outside developer mode, for Help,
+// About and --help.
+std::string readableTypesText();
+// One ".ext  Description" per type read outside developer mode.
+std::vector<std::string> readableTypeLines();
+// " .cmf .cfg ...": every type that can be written, each after a blank.
+std::string writableTypes();
 // One help line per output type that can be written.
 std::string outputTypesHelp();
 

@@ -113,7 +113,18 @@ void loadSettings(Context& ctx) {
         if (!v || v->empty()) continue;
         switch (d.type) {
             case SettingType::Flag: kv.getIfNotMTB(d.key, s.*d.flag); break;
-            case SettingType::Size: s.*d.size = sizeValue(leadingNumber(*v)); break;
+            case SettingType::Size: {
+                // A size of 0 or below would fail every later conversion.
+                const float size = sizeValue(leadingNumber(*v));
+                if (size > d.min && size <= d.max) {
+                    s.*d.size = size;
+                } else {
+                    setDefault(s, d);
+                    ctx.msgBox(settingsFilePath(ctx) + ": " + d.key + " takes a number above " + numText(d.min) +
+                               ", not \"" + trim(*v, " \t") + "\"; the default " + numText(d.dflt) + " is used");
+                }
+                break;
+            }
             case SettingType::Integer: s.*d.integer = roundToInt32(leadingNumber(*v)); break;
             case SettingType::Text:
                 if (d.text != &Settings::workdir) {
@@ -134,7 +145,12 @@ void askResizeSize(Context& ctx) {
     auto answer = ctx.inputBox("Enter size to auto-resize to:", "Auto-resize size",
                                numText(ctx.settings.dflt_autosize));
     if (!answer || answer->empty()) return;
-    ctx.settings.dflt_autosize = sizeValue(numOrZero(*answer));
+    // Refused with the reason; the size in use stays.
+    std::string err;
+    if (!setFromUser(ctx.settings, *settingNamed("dflt_autosize"), *answer, err)) {
+        ctx.msgBox(err);
+        return;
+    }
     ctx.menu.m_s_setsize_caption = sizeCaption(ctx.settings.dflt_autosize);
     ctx.settingsDirty = true;
 }
@@ -143,7 +159,13 @@ void askBoneID(Context& ctx) {
     auto answer =
         ctx.inputBox("Enter Bone ID to tie prop vertices to:", "Bone ID", numText(ctx.settings.dflt_boneID));
     if (!answer || answer->empty()) return;
-    ctx.settings.dflt_boneID = roundToInt32(numOrZero(*answer));
+    // A fraction rounds; anything but a number is refused and the bone stays.
+    const std::optional<double> n = parseNumber(trimView(*answer, " \t"));
+    if (!n || !std::isfinite(*n)) {
+        ctx.msgBox("dflt_boneID takes a whole number, not \"" + *answer + "\"");
+        return;
+    }
+    ctx.settings.dflt_boneID = roundToInt32(*n);
     ctx.menu.m_s_setbone_caption = "Set prop Bone  (" + numText(ctx.settings.dflt_boneID) + ")";
     ctx.settingsDirty = true;
 }

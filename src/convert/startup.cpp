@@ -1,5 +1,6 @@
 #include "convert/startup.h"
 
+#include <algorithm>
 #include <exception>
 #include <filesystem>
 #include <stdexcept>
@@ -10,8 +11,13 @@
 #include "convert/registry.h"
 #include "convert/settings.h"
 #include "convert/process.h"
+#include "convert/textures.h"
+#include "model/extents.h"
+#include "model/store.h"
+#include "util/numfmt.h"
 #include "util/fileio.h"
 #include "util/paths.h"
+#include "util/text.h"
 
 namespace molv {
 
@@ -193,6 +199,20 @@ int runConversion(Context& ctx, const CmdLineOptions& opts, const std::string& c
     }
     std::string out = opts.outFile;
     if (!out.empty() && !isAbsolutePath(out)) out = joinPath(cwd, out);
+    // Refused before anything is read: a type no writer makes.
+    if (!out.empty()) {
+        const FormatEntry* f = formatFor(toLowerAscii(extOf(out)));
+        if (!f || !f->write) {
+            ctx.msgBox("Cannot write " + opts.outFile + ": the output types are" + writableTypes());
+            return kExitUsage;
+        }
+    }
+    // Said as typed: the work folder is only the second place looked in.
+    if (!fileExists(src)) {
+        ctx.msgBox("Not found: " + opts.srcFile);
+        ctx.msgBox("Conversion failed: " + opts.srcFile);
+        return kExitFailed;
+    }
     a.srcFile = src;
     if (a.devMode) {
         // No window carries the developer panel here: the panel's source box
@@ -222,7 +242,82 @@ int runConversion(Context& ctx, const CmdLineOptions& opts, const std::string& c
         // The set stays as written; the run fails for the picture asked for.
         if (!writePreview(ctx, png)) return kExitFailed;
     }
-    ctx.ui->notice(kConversionComplete);
+    for (const std::string& w : result.warnings) ctx.ui->warning("Warning: " + w);
+    ctx.ui->notice(completionText(result.warnings.size()));
+    return opts.strict && !result.warnings.empty() ? kExitWarnings : kExitOk;
+}
+
+std::string completionText(std::size_t warnings) {
+    if (warnings == 0) return kConversionComplete;
+    return std::string(kConversionComplete) + ", " + std::to_string(warnings) + (warnings == 1 ? " warning" : " warnings");
+}
+
+int runInfo(Context& ctx, const CmdLineOptions& opts, const std::string& cwd) {
+    AppState& a = ctx.app;
+    std::string src = opts.srcFile;
+    if (!isAbsolutePath(src)) {
+        std::string here = joinPath(cwd, src);
+        src = fileExists(here) ? here : a.workdir + src;
+    }
+    if (!fileExists(src)) {
+        ctx.msgBox("Not found: " + opts.srcFile);
+        return kExitFailed;
+    }
+    const FormatEntry* f = formatFor(toLowerAscii(extOf(src)));
+    if (!f || !f->geometry) {
+        ctx.msgBox("--info describes models (" + readableTypesText() + "), not " + opts.srcFile);
+        return kExitFailed;
+    }
+    // Measured as the source has it: the fix-ups are left to the report.
+    const Settings kept = ctx.settings, keptMarks = ctx.menu.marks;
+    for (Settings* s : {&ctx.settings, &ctx.menu.marks}) s->autoResize = s->autoCentre = s->autoZeroBsHt = false;
+    a.srcFile = src;
+    const bool read = readDispatch(ctx, false);
+    ctx.settings = kept;
+    ctx.menu.marks = keptMarks;
+    if (!read) {
+        ctx.msgBox("Cannot read " + src);
+        return kExitFailed;
+    }
+    ModelStore& m = ctx.model;
+    SetMaxMinsM(m);
+    std::string out = "Source: " + src + "\n";
+    out += "Meshes: " + std::to_string(m.meshCount) + "\n";
+    for (std::int32_t i = 0; i < m.meshCount && static_cast<std::size_t>(i) < m.Meshes.size(); ++i) {
+        const Mesh& me = m.Meshes[static_cast<std::size_t>(i)];
+        out += "  " + (me.name.empty() ? "(unnamed)" : me.name) + ": " + std::to_string(me.num_Faces) + " triangles, " +
+               std::to_string(me.num_Vertices) + " vertices\n";
+    }
+    int written = 0;
+    for (std::int32_t i = 0; i < m.nMaterials && static_cast<std::size_t>(i) < m.Materials.size(); ++i)
+        written += m.Materials[static_cast<std::size_t>(i)].id >= 0;
+    out += "Materials: " + std::to_string(written) + "\n";
+    for (std::int32_t i = 0; i < m.nMaterials && static_cast<std::size_t>(i) < m.Materials.size(); ++i) {
+        const Material& mt = m.Materials[static_cast<std::size_t>(i)];
+        if (mt.id < 0) continue;
+        out += "  " + mt.name + "\n";
+        const std::size_t nMaps = std::min<std::size_t>(static_cast<std::size_t>(std::max(0, mt.nMaps)), mt.maps.size());
+        for (std::size_t k = 0; k < nMaps; ++k) {
+            const std::string& map = mt.maps[k];
+            bool embedded = false;
+            for (const auto& e : m.embeddedMaps) embedded = embedded || e.first == map;
+            const std::string from = embedded ? std::string() : findTextureFile(a.srcFolder, a.modelName, map);
+            out += "    texture " + map + ": " +
+                   (embedded ? std::string("embedded in the source")
+                             : from.empty() ? "not found" : "found (" + fileNameOf(from) + ")") + "\n";
+        }
+    }
+    out += "Triangles: " + std::to_string(m.ttlnum_Faces) + "\n";
+    out += "Vertices: " + std::to_string(m.ttlnum_Vertices) + "\n";
+    out += "Extents (source units): " + numText(m.spanPos.x) + " x " + numText(m.spanPos.y) + " x " +
+           numText(m.spanPos.z) + "\n";
+    const Settings& s = ctx.settings;
+    if (!s.autoResize)
+        out += "Resize: off\n";
+    else if (m.maxSpan > 0)
+        out += "Resize: largest extent " + numText(m.maxSpan) + " to " + numText(s.dflt_autosize) + " cm, factor " +
+               numText(static_cast<double>(s.dflt_autosize) / m.maxSpan) + "\n";
+    ctx.ui->notice(out.substr(0, out.size() - 1));
     return kExitOk;
 }
 

@@ -19,6 +19,10 @@ inline constexpr const char* kDevMarkerName = "molv.id";
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
+// --strict: the set was written, but with warnings.
+inline constexpr int kExitWarnings = 3;
+// "Conversion complete", with ", N warnings" when there were any.
+std::string completionText(std::size_t warnings);
 
 // The environment start-up reads; empty values count as unset.
 struct ProcessEnv {
@@ -71,6 +75,10 @@ StartupResult startUp(Context& ctx, const std::string& cmdLine, const std::strin
 // complete" only on success; otherwise says why through ctx. Returns the
 // exit status.
 int runConversion(Context& ctx, const CmdLineOptions& opts, const std::string& cwd);
+// --info: reads the source and prints on standard output what a conversion
+// would write (meshes, materials and their textures, counts, extents in
+// the source's units, the resize factor); writes nothing.
+int runInfo(Context& ctx, const CmdLineOptions& opts, const std::string& cwd);
 
 // The rest of start-up without a source (P10, P11): file filter, the
 // developer-mode log line, an empty model.

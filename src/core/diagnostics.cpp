@@ -45,6 +45,17 @@ void Diagnostics::logMsg(const std::string& message, int level) {
     ui->pumpEvents();
 }
 
+void Diagnostics::warn(const std::string& message) {
+    logMsg(message);
+    recordWarning(message);
+}
+
+void Diagnostics::recordWarning(const std::string& message) {
+    for (const std::string& w : warnings_)
+        if (w == message) return;
+    warnings_.push_back(message);
+}
+
 void Diagnostics::logFile(const std::string& message, int) {
     if (!logFrozen_) {
         if (logFileName.empty()) return;  // nowhere to write yet

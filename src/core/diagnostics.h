@@ -7,6 +7,7 @@
 #include <deque>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/ui.h"
 
@@ -48,6 +49,14 @@ public:
 
     // Log list line when level <= dbgLevel; events are pumped either way.
     void logMsg(const std::string& message, int level = 0);
+    // A problem the user must act on though the set is written: logged as
+    // logMsg does, and kept once for the end of the run.
+    void warn(const std::string& message);
+    // Kept for the end of the run only, for problems already logged in
+    // their own words.
+    void recordWarning(const std::string& message);
+    const std::vector<std::string>& warnings() const { return warnings_; }
+    void clearWarnings() { warnings_.clear(); }
     bool logWanted(int level) const { return level <= dbgLevel; }
     // One line (CR LF) appended to the log file; failures are swallowed.
     void logFile(const std::string& message, int level = 0);
@@ -68,6 +77,7 @@ public:
     void deleteLogFile();
 
 private:
+    std::vector<std::string> warnings_;
     std::string frozenLog_;
     bool logFrozen_ = false;
     std::uint32_t statusCalls_ = 0;

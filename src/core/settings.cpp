@@ -70,6 +70,9 @@ constexpr SettingDef kSettings[] = {
     {.key = "flip_OBJ_UV_Vs", .type = T::Flag, .flag = &Settings::flip_OBJ_UV_Vs, .dflt = 1, .byDefaults = true,
      .menuId = "m_s_flipObjUV", .caption = "Flip OBJ UV vertically", .menuPos = 23, .whenRaw = 0,
      .help = "flip the V texture coordinate of Wavefront sources"},
+    {.key = "copyTextures", .type = T::Flag, .flag = &Settings::copyTextures, .dflt = 1, .byDefaults = true,
+     .menuId = "m_s_copytextures", .caption = "Copy textures with the set", .menuPos = 29,
+     .help = "put every texture the set names beside it (copied, or written out when embedded)"},
 };
 
 std::string numberField(std::string t) {

@@ -30,6 +30,7 @@ struct Settings {
     std::string workdir;
     bool keepOwnNormals = true;  // normals the source carries are written as they are
     bool flip_OBJ_UV_Vs = true;
+    bool copyTextures = true;
 };
 
 enum class SettingType { Flag, Size, Integer, Text };

@@ -20,6 +20,9 @@ public:
     // The outcome of a whole run ("Conversion complete"): the console prints
     // it on standard output, a window shows it in a box.
     virtual void notice(const std::string& text) { messageBox(text, Buttons::Ok, Answer::Ok); }
+    // A warning repeated at the end of a run that wrote its set: the console
+    // prints it on standard error even when quiet.
+    virtual void warning(const std::string& text) { logAppend(text); }
     // Input box; nullopt when cancelled.
     virtual std::optional<std::string> inputBox(const std::string& prompt, const std::string& title,
                                                 const std::string& dflt) = 0;
@@ -42,6 +45,7 @@ class QuietUI : public UI {
 public:
     Answer messageBox(const std::string&, Buttons, Answer dflt) override { return dflt; }
     void notice(const std::string&) override {}
+    void warning(const std::string&) override {}
     std::optional<std::string> inputBox(const std::string&, const std::string&, const std::string& dflt) override {
         return dflt;
     }

@@ -91,9 +91,15 @@ bool fsRead(std::vector<unsigned char>* out, std::string* err, const std::string
 
 bool fsWrite(std::string*, const std::string&, const std::vector<unsigned char>&, void*) { return false; }
 
-// Images are never decoded: only their file names are kept.
-bool keepImageUndecoded(tinygltf::Image*, const int, std::string*, std::string*, int, int, const unsigned char*, int,
-                        void*) {
+// Images are never decoded: their file names are kept, and the bytes of an
+// embedded one (a data: URI or a buffer view) so it can be written out.
+bool keepImageUndecoded(tinygltf::Image*, const int index, std::string*, std::string*, int, int,
+                        const unsigned char* bytes, int size, void* user) {
+    auto* kept = static_cast<std::vector<std::string>*>(user);
+    if (kept && bytes && size > 0 && index >= 0 && index < 65536) {
+        if (kept->size() <= static_cast<std::size_t>(index)) kept->resize(static_cast<std::size_t>(index) + 1);
+        (*kept)[static_cast<std::size_t>(index)].assign(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(size));
+    }
     return true;
 }
 
@@ -205,7 +211,8 @@ struct Placement {
 
 class Builder {
 public:
-    Builder(ReadEnv& env, const tinygltf::Model& doc) : env_(env), d_(doc), m_(env.model) {}
+    Builder(ReadEnv& env, const tinygltf::Model& doc, const std::vector<std::string>& imageBytes)
+        : env_(env), d_(doc), m_(env.model), imageBytes_(imageBytes) {}
     ReadResult run();
 
 private:
@@ -224,6 +231,8 @@ private:
     ReadEnv& env_;
     const tinygltf::Model& d_;
     ModelStore& m_;
+    const std::vector<std::string>& imageBytes_;
+    void keepEmbedded(const std::string& map, std::size_t image);
 
     std::vector<std::int32_t> materialIndex_;
     std::int32_t defaultMaterial_ = -1;
@@ -333,12 +342,29 @@ void Builder::addMaterials() {
             const std::string ext = im.mimeType == "image/jpeg" ? ".jpg" : im.mimeType == "image/png" ? ".png" : "";
             map = env_.modelName + "_" + (im.name.empty() ? "image" + std::to_string(ii) : im.name) + ext;
             env_.diag.logMsg("Material " + mt.name + ": texture " + map + " is embedded in the glTF file");
+            keepEmbedded(map, static_cast<std::size_t>(ii));
         }
         if (map.empty()) continue;
         mt.nMaps = 1;
         mt.maps.assign(2, std::string());
         mt.maps[0] = map;
     }
+}
+
+void Builder::keepEmbedded(const std::string& map, std::size_t image) {
+    for (const auto& e : m_.embeddedMaps)
+        if (e.first == map) return;
+    std::string bytes = image < imageBytes_.size() ? imageBytes_[image] : std::string();
+    const tinygltf::Image& im = d_.images[image];
+    if (bytes.empty() && im.bufferView >= 0 && static_cast<std::size_t>(im.bufferView) < d_.bufferViews.size()) {
+        const tinygltf::BufferView& bv = d_.bufferViews[static_cast<std::size_t>(im.bufferView)];
+        if (bv.buffer >= 0 && static_cast<std::size_t>(bv.buffer) < d_.buffers.size()) {
+            const std::vector<unsigned char>& data = d_.buffers[static_cast<std::size_t>(bv.buffer)].data;
+            if (bv.byteOffset <= data.size() && bv.byteLength <= data.size() - bv.byteOffset)
+                bytes.assign(reinterpret_cast<const char*>(data.data()) + bv.byteOffset, bv.byteLength);
+        }
+    }
+    if (!bytes.empty()) m_.embeddedMaps.emplace_back(map, std::move(bytes));
 }
 
 std::int32_t Builder::defaultMaterial() {
@@ -719,7 +745,8 @@ ReadResult LoadGltfBytes(ReadEnv& env, std::string_view bytes) {
         env.diag.logMsg("glTF: " + env.srcFile + " holds text that is not UTF-8; it is read as Latin-1", 0);
     FileAccess fa{env.srcFolder, env.srcFile, {}};
     tinygltf::TinyGLTF loader;
-    loader.SetImageLoader(&keepImageUndecoded, nullptr);
+    std::vector<std::string> imageBytes;
+    loader.SetImageLoader(&keepImageUndecoded, &imageBytes);
     loader.SetFsCallbacks(tinygltf::FsCallbacks{&fsExists, &fsExpand, &fsRead, &fsWrite, &fa});
     tinygltf::Model doc;
     std::string err, warn;
@@ -754,7 +781,7 @@ ReadResult LoadGltfBytes(ReadEnv& env, std::string_view bytes) {
     }
     if (!warn.empty() && env.diag.logWanted(1)) env.diag.logMsg("glTF: " + trimmed(warn), 1);
     try {
-        Builder b(env, doc);
+        Builder b(env, doc, imageBytes);
         return b.run();
     } catch (const std::bad_alloc&) {
         return ReadResult::failed("The glTF file " + env.srcFile + " asks for more memory than there is", env.srcFile);

@@ -194,8 +194,19 @@ public:
             ctx_.logMsg(std::to_string(badNormals_) + " faces in " + path_ +
                             " name normals that do not exist; their normals are computed",
                         0);
-        for (const auto& [line, level] : cuts_.report(path_))
+        if (badFaces_ > 0)
+            ctx_.recordWarning(std::to_string(badFaces_) + (badFaces_ == 1 ? " face" : " faces") + " dropped in " + path_ +
+                               " (naming vertices, texture vertices or normals that do not exist)");
+        for (const auto& [line, level] : cuts_.report(path_)) {
             if (ctx_.logWanted(level)) ctx_.logMsg(line, level);
+            if (level == 0) ctx_.recordWarning(line);
+        }
+        if (!notFound_.empty())
+            ctx_.recordWarning(std::to_string(notFound_.size()) + " material name" + (notFound_.size() == 1 ? "" : "s") +
+                               " in " + path_ + " not in its material libraries; their faces use material 0");
+        if (!librariesMissing_.empty())
+            ctx_.recordWarning(std::to_string(librariesMissing_.size()) + " material librar" +
+                               (librariesMissing_.size() == 1 ? "y" : "ies") + " named in " + path_ + " not found");
         if (librariesMissing_.size() > 1) {
             ctx_.logMsg(std::to_string(librariesMissing_.size()) + " material libraries named in " + path_ +
                             " were not found",

@@ -9,17 +9,18 @@
 
 #include "convert/cmdline.h"
 #include "convert/context.h"
+#include "convert/registry.h"
 #include "convert/startup.h"
 #include "gui/main_window.h"
 #include "gui/qt_ui.h"
 
 namespace molv {
 
-const char* desktopHelpText() {
+std::string desktopHelpText() {
     return "Usage: molvconv-gui [-dbg] [SOURCE]\n"
            "\n"
            "Without SOURCE the window opens: File > Open and Convert, or drop a model\n"
-           "(.3ds, .obj, .dae) on it. With SOURCE the model is converted at once into\n"
+           "(" + readableTypesText() + ") on it. With SOURCE the model is converted at once into\n"
            "the Cal3D set beside it and the program ends after \"Conversion complete\".\n"
            "The command line takes the same words as molvconv's (see molvconv --help).\n";
 }
@@ -37,7 +38,7 @@ int runDesktop(int argc, char** argv) {
     const std::string cmdLine = joinArguments(args);
     const CmdLineOptions early = parseCommandLine(cmdLine);
     if (early.help) {
-        std::fputs(desktopHelpText(), stdout);
+        std::fputs(desktopHelpText().c_str(), stdout);
         return kExitOk;
     }
     if (early.version) {

@@ -3,6 +3,7 @@
 // and the program ends after "Conversion complete"; otherwise the user
 // works in the window until it is closed.
 #pragma once
+#include <string>
 
 namespace molv {
 
@@ -11,6 +12,6 @@ namespace molv {
 int runDesktop(int argc, char** argv);
 
 // The text of --help.
-const char* desktopHelpText();
+std::string desktopHelpText();
 
 }  // namespace molv

@@ -218,7 +218,10 @@ void MainWindow::convertSource(const std::string& path) {
             ConversionRequest req(path);
             req.fromOpen = req.saveSettings = true;
             req.beforeWrite = [this] { ui_.setStoppable(false); };  // a set once begun is written whole
-            if (!convert(ctx_, req).ok()) return false;
+            const ConversionResult r = convert(ctx_, req);
+            if (!r.ok()) return false;
+            for (const std::string& w : r.warnings) ctx_.logMsg("Warning: " + w);
+            if (!r.warnings.empty()) ctx_.showStatus(completionText(r.warnings.size()));
             drawPreview();
             return true;
         },
@@ -257,7 +260,11 @@ void MainWindow::convertFolder(const std::string& folder) {
                 [this] { return ui_.stopRequested(); });
             ctx_.logMsg(" \n" + batchSummary(*items));  // a blank line before the table
             const auto failed = std::count_if(items->begin(), items->end(), [](const BatchItem& i) { return !i.ok; });
-            ctx_.showStatus(std::to_string(total - failed) + " converted, " + std::to_string(failed) + " failed");
+            const auto warned = std::count_if(items->begin(), items->end(),
+                                              [](const BatchItem& i) { return i.ok && !i.warnings.empty(); });
+            ctx_.showStatus(std::to_string(total - failed) + " converted" +
+                            (warned ? " (" + std::to_string(warned) + " with warnings)" : std::string()) + ", " +
+                            std::to_string(failed) + " failed");
             return failed == 0;
         },
         {});

@@ -13,6 +13,20 @@ namespace molv {
 
 namespace {
 
+// The end-of-run warnings stand out from the log lines around them.
+void addLogItem(QListWidget* list, const std::string& text) {
+    list->addItem(QString::fromStdString(text));
+    if (text.rfind("Warning: ", 0) == 0) {
+        QListWidgetItem* item = list->item(list->count() - 1);
+        item->setBackground(QColor(255, 236, 160));
+        item->setForeground(QColor(120, 40, 0));
+    }
+}
+
+}  // namespace
+
+namespace {
+
 // Changes kept for the list beyond this are replaced by one rebuild from
 // the mirror, so a worker that logs faster than the window paints costs
 // bounded memory and bounded painting.
@@ -142,12 +156,12 @@ void QtUI::flush() {
         list_->setUpdatesEnabled(false);
         for (const Op& op : ops) {
             switch (op.kind) {
-                case OpKind::Append: list_->addItem(QString::fromStdString(op.text)); break;
+                case OpKind::Append: addLogItem(list_, op.text); break;
                 case OpKind::RemoveAt: delete list_->takeItem(op.index); break;
                 case OpKind::Clear: list_->clear(); break;
                 case OpKind::Rebuild:
                     list_->clear();
-                    for (const std::string& e : snapshot) list_->addItem(QString::fromStdString(e));
+                    for (const std::string& e : snapshot) addLogItem(list_, e);
                     break;
             }
         }

@@ -2,6 +2,8 @@
 
 #include <initializer_list>
 
+#include "convert/registry.h"
+
 namespace molv {
 
 namespace {
@@ -15,6 +17,13 @@ std::string block(std::initializer_list<std::string> lines) {
     return b;
 }
 
+// The types read, from the registry, so the list cannot fall behind it.
+std::string sourceFormats() {
+    std::string b = "Source formats:\r  Vertex, UV, Face and material definitions from the following files are handled.";
+    for (const std::string& line : readableTypeLines()) b += "\r    " + line;
+    return b + "\r ";
+}
+
 }  // namespace
 
 std::vector<std::string> helpBlocks(const std::string& title) {
@@ -23,9 +32,7 @@ std::vector<std::string> helpBlocks(const std::string& title) {
                "( NOT animation data )", "",
                std::string("This is early Beta software - please report problems to ") + kContactAddress,
                std::string("Refer to ") + kWebAddress, " "}),
-        block({"Source formats:", "  Vertex, UV, Face and material definitions from the following files are handled.",
-               "    .3DS", "    .OBJ", "    .DAE  (as exported from Google Sketchup via KMZ 4)",
-               "    (.XMF output from Blender was to be included, but Blender has a binary CAL3D exporter)", " "}),
+        sourceFormats(),
         block({"CAL3D Output files:", "    .CMF mesh", "    .CRF materials definitions",
                "    .CFG Cal3D viewer configuration", "    .CSF default prop skeleton", " ", " "}),
         block({"File Menu:", " Open: ",
@@ -55,7 +62,7 @@ std::vector<std::string> helpBlocks(const std::string& title) {
 }
 
 std::string aboutText(const std::string& title) {
-    return title + "\rConverts 3D model meshes (.3ds, .obj, .dae) into binary Cal3D prop sets for Vantamo.\r" +
+    return title + "\rConverts 3D model meshes (" + readableTypesText() + ") into binary Cal3D prop sets for Vantamo.\r" +
            "Problems: " + kContactAddress + "\r" + "More: " + kWebAddress;
 }
 

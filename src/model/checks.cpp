@@ -136,6 +136,9 @@ void ReportFaceError(Diagnostics& diag, const ModelStore& m, const std::string& 
 
 void ReportBadFaceSummary(const ModelStore& m) {
     Diagnostics& diag = m.diag();
+    if (m.badFaceReports > 0)
+        diag.recordWarning(std::to_string(m.badFaceReports) + (m.badFaceReports == 1 ? " face names" : " faces name") +
+                           " vertices that do not exist");
     if (m.badFaceReports > 1) {
         const std::string t = std::to_string(m.badFaceReports) +
                               " faces name vertices that do not exist; only the first was shown";

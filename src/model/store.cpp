@@ -49,6 +49,7 @@ void ModelStore::ClearModel() {
     meshCount = 0;
     resetOne(Meshes);
     resetOne(Materials);
+    embeddedMaps.clear();
     resetOne(FaceGrps);
     resetOne(Vertices);
     resetOne(Normals);

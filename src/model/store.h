@@ -5,6 +5,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "model/vec3.h"
@@ -102,6 +103,9 @@ public:
 
     std::vector<Mesh> Meshes;
     std::vector<Material> Materials;
+    // Texture pictures held inside the source (a glTF buffer view, a data:
+    // URI): map name → the file's bytes, written beside the set.
+    std::vector<std::pair<std::string, std::string>> embeddedMaps;
     std::vector<FaceGroup> FaceGrps;
     std::vector<Vertex> Vertices;
     std::vector<Vec3> Normals;

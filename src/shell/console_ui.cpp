@@ -174,6 +174,11 @@ void ConsoleUI::logAppend(const std::string& entry) {
     if (!opts_.quiet) printText(err_, entry);
 }
 
+void ConsoleUI::warning(const std::string& text) {
+    clearStatusLine();
+    printText(err_, text);
+}
+
 bool ConsoleUI::repaintDue() {
     auto now = std::chrono::steady_clock::now();
     if (painted_ && now - lastPaint_ < opts_.repaintInterval) return false;

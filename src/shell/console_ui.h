@@ -41,6 +41,8 @@ public:
     std::optional<std::string> inputBox(const std::string& prompt, const std::string& title,
                                         const std::string& dflt) override;
     void logAppend(const std::string& entry) override;
+    // On standard error, quiet or not.
+    void warning(const std::string& text) override;
     void logRemoveAt(int) override {}
     void status(const std::string& text) override;
     void progress(std::int64_t done, std::int64_t total) override;

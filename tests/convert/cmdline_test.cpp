@@ -5,6 +5,8 @@
 #include "convert/process.h"
 #include "convert/context.h"
 #include "core/settings.h"
+#include "convert/registry.h"
+#include "support/test_support.h"
 #include "util/text.h"
 
 using namespace molv;
@@ -99,3 +101,28 @@ TEST(CommandLineHelp, ListsTheOutputsThatAreWritten) {
     EXPECT_EQ(h.find(".xmf"), std::string::npos);
 }
 }  // namespace molv
+
+namespace molv::test {
+namespace {
+
+// Wherever a user reads which types are converted, every type read is named.
+TEST(TypesNamed, EveryReadTypeWhereverTheTypesAreListed) {
+    const std::string root = dataPath("../../");
+    const struct {
+        const char* where;
+        std::string text;
+    } rows[] = {
+        {"--help", helpText("molvconv")},
+        {"desktop entry", readFile(root + "app/desktop/molvconv.desktop")},
+        {"Windows README", readFile(root + "packaging/windows/README.txt")},
+        {"README", readFile(root + "README.md")},
+    };
+    for (const auto& row : rows)
+        for (const std::string& type : splitTokens(userTypes(), ";"))
+            if (type.size() > 1) {
+                EXPECT_NE(row.text.find(type.substr(1)), std::string::npos) << row.where << " leaves out " << type;
+            }
+}
+
+}  // namespace
+}  // namespace molv::test

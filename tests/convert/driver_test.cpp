@@ -261,7 +261,7 @@ TEST_F(DriverTest, ReadDispatchRefusals) {
     EXPECT_FALSE(source("thing.xyz", "data"));
     EXPECT_TRUE(ui.sawBox("Unrecognised filetype: xyz"));
     EXPECT_FALSE(source("empty.obj", ""));
-    EXPECT_TRUE(ui.sawBox("Not found: " + dir + "empty.obj"));
+    EXPECT_TRUE(ui.sawBox("Empty file (0 bytes): " + dir + "empty.obj"));
     ctx.app.knownTypes.clear();  // developer mode: every type goes to the dispatch
     for (const char* ext : {"quodex", "zzz"}) {
         EXPECT_FALSE(source(std::string("src.") + ext, "not empty")) << ext;

@@ -2,6 +2,8 @@
 // view model and its sync rules, the two input dialogs.
 #include <gtest/gtest.h>
 
+#include "util/numfmt.h"
+
 #include <filesystem>
 #include <locale>
 
@@ -34,7 +36,8 @@ const char* kDefaultFile =
     "lastLoadPath=\r\n"
     "workdir=\r\n"
     "keepOwnNormals=True\r\n"
-    "flip_OBJ_UV_Vs=True\r\n";
+    "flip_OBJ_UV_Vs=True\r\n"
+    "copyTextures=True\r\n";
 
 struct Fixture {
     molv::test::TestContext tc_;
@@ -166,34 +169,63 @@ TEST(SettingsLoad, NumbersTakeTheLeadingNumber) {
     f.writeCfg("dflt_boneID=7.5\r\ndflt_autosize=1e60\r\n");
     loadSettings(f.ctx);
     EXPECT_EQ(f.ctx.settings.dflt_boneID, 8);
-    EXPECT_EQ(f.ctx.settings.dflt_autosize, 0.0f);  // beyond a float: refused as 0, never infinity
+    // Beyond a float, zero, below zero or no number: the default, and the user is told once.
+    for (const char* bad : {"1e60", "0", "-3", "big"}) {
+        f.ui.boxes.clear();
+        f.ctx.settings.dflt_autosize = 12.5f;
+        f.writeCfg(std::string("dflt_autosize=") + bad + "\r\n");
+        loadSettings(f.ctx);
+        EXPECT_EQ(f.ctx.settings.dflt_autosize, 100.0f) << bad;
+        ASSERT_EQ(f.ui.boxes.size(), 1u) << bad;
+        EXPECT_NE(f.ui.boxes[0].text.find(std::string("dflt_autosize takes a number above 0, not \"") + bad +
+                                     "\"; the default 100 is used"),
+                  std::string::npos)
+            << f.ui.boxes[0].text;
+    }
     f.writeCfg("dflt_boneID=99999999999\r\n");
     loadSettings(f.ctx);
     EXPECT_EQ(f.ctx.settings.dflt_boneID, 2147483647);
 }
 
-TEST(SettingsDialogs, ResizeSize) {
-    Fixture f("resize");
-    f.ui.inputs = {std::string("abc"), std::string(""), std::nullopt, std::string("250")};
-    askResizeSize(f.ctx);
-    EXPECT_EQ(f.ctx.settings.dflt_autosize, 0.0f);
-    EXPECT_EQ(f.ctx.menu.m_s_setsize_caption, "Set size for resize (0)");
-    EXPECT_TRUE(f.ctx.settingsDirty);
-    f.ctx.settingsDirty = false;
-    askResizeSize(f.ctx);  // empty
-    askResizeSize(f.ctx);  // cancelled
-    EXPECT_FALSE(f.ctx.settingsDirty);
-    askResizeSize(f.ctx);
-    EXPECT_EQ(f.ctx.settings.dflt_autosize, 250.0f);
-    ASSERT_EQ(f.ui.prompts.size(), 4u);
-    EXPECT_EQ(f.ui.prompts[0], "Enter size to auto-resize to:");
-}
-
-TEST(SettingsDialogs, BoneIdRoundsAndRefusesText) {
-    Fixture f("bone3");
-    f.ui.inputs = {std::string("2.5"), std::string("x")};
-    askBoneID(f.ctx);
-    EXPECT_EQ(f.ctx.settings.dflt_boneID, 2);
-    askBoneID(f.ctx);
-    EXPECT_EQ(f.ctx.settings.dflt_boneID, 0);
+// Each answer typed into a number dialog: what the setting holds after it,
+// and the refusal shown (the value before it stays).
+TEST(SettingsDialogs, NumbersAreCheckedWhereTheyAreTyped) {
+    struct Row {
+        bool size;  // the resize size, else the bone
+        std::optional<std::string> answer;
+        double after;
+        std::string refusal;  // "" when taken (or nothing was asked)
+    };
+    const Row rows[] = {
+        {true, "250", 250, ""},
+        {true, " 46.5 ", 46.5, ""},
+        {true, "abc", 100, "dflt_autosize takes a number above 0, not \"abc\""},
+        {true, "0", 100, "dflt_autosize takes a number above 0, not \"0\""},
+        {true, "-20", 100, "dflt_autosize takes a number above 0, not \"-20\""},
+        {true, "1e60", 100, "dflt_autosize takes a number above 0, not \"1e60\""},
+        {true, "", 100, ""},            // empty: unchanged
+        {true, std::nullopt, 100, ""},  // cancelled
+        {false, "2.5", 2, ""},          // rounds half to even
+        {false, "-7", -7, ""},
+        {false, "x", 0, "dflt_boneID takes a whole number, not \"x\""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.answer.value_or("(cancelled)"));
+        Fixture f("dialog");
+        f.ui.inputs = {row.answer};
+        if (row.size)
+            askResizeSize(f.ctx);
+        else
+            askBoneID(f.ctx);
+        EXPECT_EQ(row.size ? double(f.ctx.settings.dflt_autosize) : double(f.ctx.settings.dflt_boneID), row.after);
+        const bool changed = row.refusal.empty() && row.answer && !row.answer->empty();
+        EXPECT_EQ(f.ctx.settingsDirty, changed);
+        if (row.refusal.empty())
+            EXPECT_TRUE(f.ui.boxes.empty());
+        else
+            EXPECT_TRUE(f.ui.sawBox(row.refusal));
+        if (row.size) {
+            EXPECT_EQ(f.ctx.menu.m_s_setsize_caption, "Set size for resize (" + molv::numText(float(row.after)) + ")");
+        }
+    }
 }

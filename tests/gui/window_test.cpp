@@ -86,6 +86,7 @@ TEST(Window, ControlsAndCaptionsInOrder) {
                                               {"m_s_keepnormals", "Keep the model's own normals", 1},
                                               {"m_s_full_paths_cfg", "Full Paths in CFG file", 0},
                                               {"m_s_rawdataload", "Raw data load", 0},
+                                              {"m_s_copytextures", "Copy textures with the set", 1},
                                               {"m_s_setsize", "Set size for resize (80)", -1},
                                               {"m_s_setbone", "Set prop Bone (0)", -1},
                                               {"m_s_2", "-", -1},

@@ -3,7 +3,9 @@
 // folders it makes and the files it writes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <map>
 
 #include "convert/context.h"
 #include "shell/run_exe.h"
@@ -146,28 +148,38 @@ TEST_F(Program, OutputNameChoosesTheWriter) {
     EXPECT_TRUE(fs::exists(cwd + "out/only.crf"));
     EXPECT_FALSE(fs::exists(cwd + "box.cmf"));
     EXPECT_FALSE(fs::exists(cwd + "out/only.cmf"));
-    // An extension no writer takes is a failure, not a silent success.
+    // An extension no writer takes is a usage error, before anything is read.
     r = run({"box.obj", "-o", "out/x.xyz"});
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find("xyz"), std::string::npos) << r.err;
 }
 
 TEST_F(Program, FailuresExitNonZeroAndSayWhy) {
     box();
+    writeFile(cwd + "empty.obj", "");
     const struct {
         std::vector<std::string> args;
+        int status;
         std::string err;
     } rows[] = {
-        {{"--yes", "no such model.obj"}, "Not found: "},
-        {{"-o", "no such folder/prop.cmf", "box.obj"}, "no such folder/prop."},
+        // Said at the name typed, not at the work folder also looked in.
+        {{"--yes", "no such model.obj"}, 1, "Not found: no such model.obj\n"},
+        {{"-o", "no such folder/prop.cmf", "box.obj"}, 1, "no such folder/prop."},
+        {{"empty.obj"}, 1, "Empty file (0 bytes): " + cwd + "empty.obj\n"},
+        // Refused before the read: nothing is logged, nothing written.
+        {{"-o", "x.fbx", "box.obj"}, 2, "Cannot write x.fbx: the output types are .obj .cmf .cfg"},
+        {{"-o", "noext", "box.obj"}, 2, "Cannot write noext: the output types are"},
     };
     for (const auto& row : rows) {
         RunResult r = run(row.args);
-        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.status, row.status) << row.args.back();
         EXPECT_EQ(r.out, "");
         EXPECT_NE(r.err.find(row.err), std::string::npos) << r.err;
         EXPECT_EQ(r.err.find("Conversion complete"), std::string::npos);
+        if (row.status == 2) {
+            EXPECT_EQ(r.err.find("READ"), std::string::npos) << r.err;
+        }
     }
     // A document the reader refuses.
     writeFile(cwd + "bad.dae", "<COLLADA>\n<library_geometries>\n");
@@ -418,6 +430,163 @@ TEST_F(Program, PreviewIsWrittenOrItsFailureFailsTheRun) {
     EXPECT_TRUE(fs::exists(cwd + "other.obj"));
     r = run({"box.obj", "--preview=no such folder/box.png"});
     EXPECT_TRUE(fs::exists(cwd + "box.cmf"));
+}
+
+}  // namespace
+}  // namespace molv::test
+
+namespace molv::test {
+namespace {
+
+// The map names a written material file holds, read as the host reads them.
+std::vector<std::string> crfMaps(const std::string& bytes) {
+    std::vector<std::string> maps;
+    auto i32 = [&](std::size_t at) {
+        std::uint32_t v = 0;
+        for (int k = 3; k >= 0; --k) v = v * 256 + static_cast<unsigned char>(bytes.at(at + k));
+        return static_cast<std::int32_t>(v);
+    };
+    std::size_t at = 28;
+    for (std::int32_t n = i32(24); n > 0; --n) {
+        const std::int32_t len = i32(at);
+        maps.push_back(bytes.substr(at + 4, static_cast<std::size_t>(len) - 1));
+        at += 4 + static_cast<std::size_t>(len);
+    }
+    return maps;
+}
+
+// Every file under a folder with its bytes: the source folder before and after.
+std::map<std::string, std::string> folderBytes(const std::string& folder) {
+    std::map<std::string, std::string> out;
+    for (const auto& e : fs::recursive_directory_iterator(fsPath(folder)))
+        if (e.is_regular_file()) out[utf8Path(e.path())] = readFile(utf8Path(e.path()));
+    return out;
+}
+
+std::string pngBytes(std::uint8_t shade) {
+    Image im(4, 4);
+    for (std::uint8_t& c : im.rgb) c = shade;
+    return encodePng(im);
+}
+
+TEST_F(Program, TexturesTravelWithTheSetIntoItsFolder) {
+    struct Row {
+        const char* what;
+        std::vector<std::pair<std::string, std::string>> data;  // test data copied into the source folder
+        std::vector<std::pair<std::string, std::string>> made;  // files written there: name, bytes
+        std::string source;
+        std::vector<std::string> maps;  // the map names the set's material files hold
+    };
+    const std::string objMtl = "newmtl red\nKd 1 1 1\nmap_Kd Wood Grain.PNG\n";
+    const std::vector<Row> rows = {
+        {"Collada: the <model>_ prefix dropped to find the file",
+         {{"dae/boxtextured_assimp.dae", "boxtextured_assimp.dae"}, {"gltf/CesiumLogoFlat.png", "CesiumLogoFlat.png"}},
+         {},
+         "boxtextured_assimp.dae",
+         {"boxtextured_assimp_CesiumLogoFlat.png"}},
+        {"glb: the embedded PNG written out", {{"gltf/BoxTextured.glb", "BoxTextured.glb"}}, {}, "BoxTextured.glb",
+         {"BoxTextured_image0.png"}},
+        {"3DS: upper-case names, lower-case files",
+         {{"3ds/test1.3ds", "test1.3ds"}},
+         {{"image1.jpg", pngBytes(10)}, {"cwall02.jpg", pngBytes(20)}, {"Image2.Jpg", pngBytes(30)}},
+         "test1.3ds",
+         {"IMAGE1.JPG", "CWALL02.JPG", "IMAGE2.JPG"}},
+        {"OBJ: a name with a blank, in another case",
+         {{"shell/box.obj", "box.obj"}},
+         {{"box.mtl", objMtl}, {"wood grain.png", pngBytes(40)}},
+         "box.obj",
+         {"Wood Grain.PNG"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const std::string src = tempDir("texsrc"), out = tempDir("texout");
+        for (const auto& [from, to] : row.data) fs::copy_file(fsPath(dataPath(from)), fsPath(src + to));
+        for (const auto& [name, bytes] : row.made) writeFile(src + name, bytes);
+        const auto before = folderBytes(src);
+
+        RunResult r = run({"-o", out + "model.cmf", src + row.source});
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, "Conversion complete\n") << r.err;
+        std::vector<std::string> named;
+        for (const auto& e : fs::directory_iterator(fsPath(out)))
+            if (e.path().extension() == ".crf")
+                for (const std::string& map : crfMaps(readFile(utf8Path(e.path())))) named.push_back(map);
+        std::sort(named.begin(), named.end());
+        std::vector<std::string> want = row.maps;
+        std::sort(want.begin(), want.end());
+        EXPECT_EQ(named, want);
+        for (const std::string& map : named) {
+            Image im;
+            std::string err;
+            EXPECT_TRUE(decodeImage(readFile(out + map), map, im, err)) << map << ": " << err;
+        }
+        EXPECT_EQ(folderBytes(src), before) << "the source folder is left as it was";
+
+        // Again: the files there are the same, so nothing changes and nothing is said.
+        const auto written = folderBytes(out);
+        r = run({"-o", out + "model.cmf", src + row.source});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(folderBytes(out), written);
+
+        // Off: the set alone.
+        const std::string bare = tempDir("texbare");
+        r = run({"--set", "copyTextures=false", "-o", bare + "model.cmf", src + row.source});
+        EXPECT_EQ(r.status, 0) << r.err;
+        for (const std::string& map : named) EXPECT_FALSE(fs::exists(fsPath(bare + map))) << map;
+    }
+}
+
+TEST_F(Program, AMissingTextureIsOneWarningAndStrictFailsOnIt) {
+    const std::string src = tempDir("warnsrc");
+    fs::copy_file(fsPath(dataPath("dae/boxtextured_assimp.dae")), fsPath(src + "duck.dae"));
+    const std::string warning = "Warning: Texture duck_CesiumLogoFlat.png not found in " + src + "\n";
+    struct Row {
+        std::vector<std::string> args;
+        int status;
+    };
+    for (const Row& row : std::vector<Row>{{{}, 0}, {{"-q"}, 0}, {{"--strict"}, 3}, {{"-q", "--strict"}, 3}}) {
+        std::vector<std::string> args = row.args;
+        args.push_back(src + "duck.dae");
+        RunResult r = run(args);
+        EXPECT_EQ(r.status, row.status) << r.err;
+        EXPECT_EQ(r.out, "Conversion complete, 1 warning\n");
+        // Listed once at the end, also when the log lines are not printed.
+        const std::size_t at = r.err.rfind(warning);
+        ASSERT_NE(at, std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find(warning), at) << r.err;
+        EXPECT_EQ(r.err.substr(at), warning);
+    }
+    RunResult r = run({"--batch", "--strict", src});
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find("converted  " + src + "duck.dae, 1 warning\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("1 file: 1 converted (1 with warnings), 0 failed\n"), std::string::npos) << r.out;
+}
+
+TEST_F(Program, InfoSaysWhatWouldBeWrittenAndWritesNothing) {
+    const std::string src = tempDir("infosrc");
+    fs::copy_file(fsPath(dataPath("dae/boxtextured_assimp.dae")), fsPath(src + "duck.dae"));
+    fs::copy_file(fsPath(dataPath("gltf/BoxTextured.glb")), fsPath(src + "box.glb"));
+    const auto before = folderBytes(src);
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::vector<std::string> said;
+    } rows[] = {
+        {{"--info", src + "duck.dae"}, 0,
+         {"Meshes: 1\n", "Materials: 2\n", "    texture duck_CesiumLogoFlat.png: not found\n", "Triangles: 12\n",
+          "Vertices: 24\n", "Extents (source units): 1 x 1 x 1\n", "Resize: largest extent 1 to 100 cm, factor 100\n"}},
+        {{"--info", "--size", "50", src + "box.glb"}, 0,
+         {"    texture box_image0.png: embedded in the source\n", "factor 50\n"}},
+        {{"--info", "--no-resize", src + "box.glb"}, 0, {"Resize: off\n"}},
+        {{"--info", "-o", "x.cmf", src + "box.glb"}, 2, {}},
+        {{"--info", src + "none.obj"}, 1, {}},
+    };
+    for (const auto& row : rows) {
+        RunResult r = run(row.args);
+        EXPECT_EQ(r.status, row.status) << row.args.back() << r.err;
+        for (const std::string& part : row.said) EXPECT_NE(r.out.find(part), std::string::npos) << part << r.out;
+    }
+    EXPECT_EQ(folderBytes(src), before);
 }
 
 }  // namespace
