@@ -77,7 +77,11 @@ bool writeMaterialFile(WriteEnv& env, int m, const std::string& path, const std:
         env.diag.logFileIfDebug("Shininess=" + numText(mt.shininess), 2);
         env.diag.logFileIfDebug("nMaps=" + std::to_string(mt.nMaps), 2);
     }
-    const std::string bytes = materialCrfBytes(mt);
+    // A map is named by its file name only: "../" or a folder from the
+    // source must not send the host outside the set's folder.
+    Material named = mt;
+    for (std::string& map : named.maps) map = fileNameOf(map);
+    const std::string bytes = materialCrfBytes(named);
     const std::size_t nMaps = std::min<std::size_t>(static_cast<std::size_t>(std::max(0, mt.nMaps)), mt.maps.size());
     for (std::size_t k = 0; k < nMaps; ++k) {
         const std::string& map = mt.maps[k];
@@ -86,7 +90,7 @@ bool writeMaterialFile(WriteEnv& env, int m, const std::string& path, const std:
         const std::string inside = companionPath(env.srcFolder, map);
         if (inside.empty() || !fileExists(inside)) line += "  -  Not Found in " + env.srcFolder;
         env.diag.logMsg(line + " )");
-        writePropTemplate(env, templatePath, TemplateBlock::Map, map);
+        writePropTemplate(env, templatePath, TemplateBlock::Map, named.maps[k]);
     }
     if (nMaps == 0) writePropTemplate(env, templatePath, TemplateBlock::NoMap);
     return writeWhole(env, path, bytes);

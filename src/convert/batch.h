@@ -15,6 +15,7 @@ struct BatchItem {
     std::string path;    // the file to convert (absolute, or relative to the current folder)
     bool ok = false;
     std::string reason;  // why it failed: the last message the conversion gave
+    std::string output;  // where its set goes when not named from the source (another item's set has that name)
 };
 
 // The files a batch converts, in order: each file named, and each model

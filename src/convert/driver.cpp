@@ -14,6 +14,7 @@
 #include "util/paths.h"
 #include "util/text.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -81,7 +82,7 @@ bool runReader(Context& ctx, ReadFn read) {
     if (!env.outFile.empty()) a.outFile = env.outFile;
     if (!r.ok()) {
         a.readAbort = true;
-        if (!r.message.empty()) ctx.msgBox(r.message);
+        if (!r.message.empty()) ctx.msgBox(clipLongWords(r.message));
         return false;
     }
     return true;
@@ -288,6 +289,21 @@ std::string clipped(std::string_view text) {
     std::size_t cut = kMax;
     while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;  // whole characters
     return std::string(text.substr(0, cut)) + "... (" + std::to_string(text.size()) + " characters)";
+}
+
+std::string clipLongWords(std::string_view message) {
+    std::string out;
+    std::size_t i = 0;
+    while (i < message.size()) {
+        const std::size_t end = std::min(message.find_first_of(" \t\r\n", i), message.size());
+        if (end == i) {
+            out += message[i++];
+            continue;
+        }
+        out += clipped(message.substr(i, end - i));
+        i = end;
+    }
+    return out;
 }
 
 std::string outputRefusal(const std::string& source, const std::string& output) {

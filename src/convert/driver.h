@@ -65,6 +65,9 @@ ConversionResult convert(Context& ctx, const ConversionRequest& req);
 std::string outputRefusal(const std::string& source, const std::string& output);
 // Input quoted in a message: at most 200 characters, the rest elided.
 std::string clipped(std::string_view text);
+// A message with each word (a run without blanks: a data URI, a path)
+// clipped so.
+std::string clipLongWords(std::string_view message);
 
 // The "Read complete" lines, with the size warning above 10000 faces.
 void logReadComplete(Context& ctx);
