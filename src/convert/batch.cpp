@@ -51,7 +51,7 @@ std::string oneLine(std::string s) {
     return s;
 }
 
-void convertOne(const Context& base, BatchItem& item) {
+void convertOne(const Context& base, BatchItem& item, RunNames& names) {
     BatchUI ui;
     Context ctx(ui);
     ctx.app.devMode = base.app.devMode;
@@ -60,6 +60,7 @@ void convertOne(const Context& base, BatchItem& item) {
     ctx.app.knownTypes = base.app.knownTypes;
     ctx.settings = base.settings;
     ctx.menu = base.menu;
+    ctx.runNames = &names;
     bool ok = false;
     try {
         ok = convert(ctx, ConversionRequest(item.path, item.output)).ok();
@@ -143,6 +144,7 @@ void convertBatch(const Context& base, std::vector<BatchItem>& items, int jobs,
         line("warning    " + items[i].source + ": its set would be named " + fileNameOf(named) +
              " as another's is; written as " + fileNameOf(items[i].output));
 
+    RunNames names;
     std::mutex printing;
     std::atomic<std::size_t> next{0};
     auto worker = [&] {
@@ -151,7 +153,7 @@ void convertBatch(const Context& base, std::vector<BatchItem>& items, int jobs,
                 if (stopped && stopped())
                     items[i].reason = "stopped before it began";
                 else
-                    convertOne(base, items[i]);
+                    convertOne(base, items[i], names);
                 std::lock_guard<std::mutex> lock(printing);
                 line(batchResultLine(items[i]));
             }

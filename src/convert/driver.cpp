@@ -241,6 +241,7 @@ bool writeDispatch(Context& ctx) {
     // Every file of the output lands together when all are whole; the
     // source and its companions are never among them.
     FileSet files;
+    if (ctx.runNames) files.useRunNames(ctx.runNames, a.outBase);
     files.protect(a.srcFile);
     if (a.srcExt == "obj")
         for (const char* ext : {".mtl", ".MTL"}) files.protect(pathNoExt(a.srcFile) + ext);

@@ -453,6 +453,15 @@ void FileSet::abort() {
 bool FileSet::commit(std::string& err) {
     if (entries_.empty()) return true;
     std::stable_partition(entries_.begin(), entries_.end(), [&](const Entry& e) { return e.path != last_; });
+    if (runNames_)
+        for (const Entry& e : entries_) {
+            std::string other;
+            if (!runNames_->claim(e.path, owner_, other)) {
+                err = e.path + ": the set " + other + " of this run wrote it; not replaced";
+                abort();
+                return false;
+            }
+        }
     std::lock_guard<std::mutex> serial(g_commitMutex);
     FolderLock folder(entries_.front().path);
     ++g_committing;
@@ -503,6 +512,18 @@ bool FileSet::commit(std::string& err) {
     if (--g_committing == 0)
         if (const int sig = g_pendingSignal.exchange(0)) endForSignal(sig);
     return ok;
+}
+
+bool RunNames::claim(const std::string& path, const std::string& owner, std::string& other) {
+    std::string key = path;
+    // Told apart as a case-blind file system would.
+    for (char& c : key)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto [it, fresh] = owners_.emplace(key, owner);
+    if (fresh || it->second == owner) return true;
+    other = it->second;
+    return false;
 }
 
 bool sameFile(const std::string& a, const std::string& b) {

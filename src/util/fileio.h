@@ -4,6 +4,8 @@
 #pragma once
 #include <cstdint>
 #include <cstdio>
+#include <map>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +16,7 @@ namespace molv {
 // short description ("cannot open", the system's text).
 bool readWholeFile(const std::string& path, std::string& out, std::string& err);
 class FileSet;
+class RunNames;
 
 // Writes bytes to a temporary file beside path, then renames it over path;
 // with a set, the rename waits for the set's commit.
@@ -78,6 +81,11 @@ public:
     bool commit(std::string& err);
     // Removes every temporary; nothing was put in place.
     void abort();
+    // Shares the names of a run's sets; owner names this set.
+    void useRunNames(RunNames* names, const std::string& owner) {
+        runNames_ = names;
+        owner_ = owner;
+    }
     // Target names of the files written so far.
     std::vector<std::string> targets() const;
 
@@ -91,6 +99,21 @@ private:
     std::vector<Entry> entries_;
     std::vector<std::string> protected_;
     std::string last_;
+    RunNames* runNames_ = nullptr;
+    std::string owner_;
+};
+
+// The files written by the sets of one run (a batch), so that one set
+// never replaces a file another set of the run wrote ("x.obj" with
+// material "a_b" and "x_a.obj" with material "b" both give x_a_b[0].crf).
+class RunNames {
+public:
+    // True when path is free in this run or already owner's; then it is owner's.
+    bool claim(const std::string& path, const std::string& owner, std::string& other);
+
+private:
+    std::mutex mutex_;
+    std::map<std::string, std::string> owners_;
 };
 
 // Whether a and b name the same existing file (links and other spellings

@@ -509,6 +509,20 @@ TEST_F(Program, BatchItemsNeverShareASet) {
         EXPECT_TRUE(fs::exists(cwd + "m/" + base + ".cmf")) << base;
         EXPECT_TRUE(fs::exists(cwd + "m/" + base + ".cfg")) << base;
     }
+
+    // Material files of two sets with one name: the later set is refused
+    // rather than replacing the earlier one's material.
+    fs::create_directories(cwd + "n");
+    writeFile(cwd + "n/x.obj", "mtllib x.mtl\nv 0 0 0\nv 10 0 0\nv 0 10 0\nusemtl a_b\nf 1 2 3\n");
+    writeFile(cwd + "n/x.mtl", "newmtl a_b\nKd 1 0 0\n");
+    writeFile(cwd + "n/x_a.obj", "mtllib x_a.mtl\nv 0 0 0\nv 10 0 0\nv 0 10 0\nusemtl b\nf 1 2 3\n");
+    writeFile(cwd + "n/x_a.mtl", "newmtl b\nKd 0 0 1\n");
+    r = run({"--batch", "-j", "1", "n"});
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    EXPECT_NE(r.out.find("converted  n" + std::string(1, pathSep()) + "x.obj"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("x_a_b[0].crf: the set"), std::string::npos) << r.out;
+    EXPECT_FALSE(fs::exists(cwd + "n/x_a.cfg"));
+    EXPECT_EQ(readFile(cwd + "n/x_a_b[0].crf").substr(12, 3), std::string("\xFF\x00\x00", 3)) << "red, x's";
 }
 
 }  // namespace
