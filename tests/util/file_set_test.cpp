@@ -38,14 +38,6 @@ bool writeAll(FileSet& set, const std::string& dir, const std::vector<std::pair<
     return true;
 }
 
-std::string pidText() {
-#ifdef _WIN32
-    return {};
-#else
-    return std::to_string(::getpid());
-#endif
-}
-
 // Until commit nothing of the set is visible; then all of it is.
 TEST(FileSet, FilesAppearTogetherAtCommit) {
     const std::string dir = test::tempDir("fileset");
@@ -59,6 +51,8 @@ TEST(FileSet, FilesAppearTogetherAtCommit) {
 }
 
 #ifndef _WIN32
+std::string pidText() { return std::to_string(::getpid()); }
+
 // Hostile things standing where the set writes. In every row the thing
 // planted is left as it was and nothing outside the folder is touched.
 TEST(FileSet, HostileTargetsAreNeverFollowed) {
