@@ -48,7 +48,7 @@ std::string cfgRef(WriteEnv& env, const std::string& path) {
 
 bool writeWhole(WriteEnv& env, const std::string& path, std::string_view bytes) {
     std::string err;
-    if (writeFileAtomic(path, bytes, err)) return true;
+    if (writeFileAtomic(path, bytes, err, env.files)) return true;
     env.diag.lastErrText = err;
     env.writeFailed = true;
     env.diag.msgBox("Cannot write " + path + ": " + err);
@@ -80,7 +80,11 @@ bool writeMaterialFile(WriteEnv& env, int m, const std::string& path, const std:
         env.diag.logFileIfDebug("Shininess=" + numText(mt.shininess), 2);
         env.diag.logFileIfDebug("nMaps=" + std::to_string(mt.nMaps), 2);
     }
-    const std::string bytes = materialCrfBytes(mt);
+    // A map is named by its file name only: "../" or a folder from the
+    // source must not send the host outside the set's folder.
+    Material named = mt;
+    for (std::string& map : named.maps) map = fileNameOf(map);
+    const std::string bytes = materialCrfBytes(named);
     const std::size_t nMaps = std::min<std::size_t>(static_cast<std::size_t>(std::max(0, mt.nMaps)), mt.maps.size());
     for (std::size_t k = 0; k < nMaps; ++k) {
         const std::string& map = mt.maps[k];
@@ -89,7 +93,7 @@ bool writeMaterialFile(WriteEnv& env, int m, const std::string& path, const std:
         const std::string inside = companionPath(env.srcFolder, map);
         if (inside.empty() || !fileExists(inside)) line += "  -  Not Found in " + env.srcFolder;
         env.diag.logMsg(line + " )");
-        writePropTemplate(env, templatePath, TemplateBlock::Map, map);
+        writePropTemplate(env, templatePath, TemplateBlock::Map, named.maps[k]);
     }
     if (nMaps == 0) writePropTemplate(env, templatePath, TemplateBlock::NoMap);
     return writeWhole(env, path, bytes);
@@ -143,6 +147,12 @@ std::string skeletonCsfBytes(const SkeletonStore& sk) {
 }
 
 bool writeSkeletonCsf(WriteEnv& env, const std::string& path, bool) {
+    // A skeleton without bones is no skeleton: the host cannot load it.
+    if (env.skel.num_Bones <= 0) {
+        env.diag.msgBox("No skeleton loaded: nothing to write to " + path);
+        env.writeFailed = true;
+        return false;
+    }
     if (!writeWhole(env, path, skeletonCsfBytes(env.skel))) return false;
     env.diag.logMsg("Done");
     return true;
@@ -215,20 +225,16 @@ bool writeViewerCfg(WriteEnv& env, const std::string& outBase, const std::string
 
 namespace {
 
-// The files of the set, each noted before it is written when it did not
-// exist yet, so that a set that fails part way can take them back.
-bool writeSetFiles(WriteEnv& env, const std::string& outBase, std::vector<std::string>& created) {
-    const auto note = [&](const std::string& path) {
-        if (!fileExists(path)) created.push_back(path);
-    };
-    note(outBase + ".csf");
+// The files of the set, into the set's temporaries.
+bool writeSetFiles(WriteEnv& env, const std::string& outBase) {
     std::string skeletonName;
     if (env.skel.num_Bones == 0) {
         skeletonName = writeDefaultCsf(env, outBase);
         if (skeletonName.empty()) return false;
     } else {
         skeletonName = outBase + ".csf";
-        if (!writeSkeletonCsf(env, skeletonName, false)) return false;
+        if (!writeWhole(env, skeletonName, skeletonCsfBytes(env.skel))) return false;
+        env.diag.logMsg("Done");
     }
 
     if (env.settings.autoCullUnUsedMaterials) {
@@ -239,13 +245,6 @@ bool writeSetFiles(WriteEnv& env, const std::string& outBase, std::vector<std::s
             env.diag.logMsg("Unused materials not written: " + names);
         }
     }
-
-    const ModelStore& m = env.model;
-    const std::size_t nMaterials = std::min<std::size_t>(static_cast<std::size_t>(std::max(0, m.nMaterials)), m.Materials.size());
-    for (std::size_t i = 0; i < nMaterials; ++i)
-        if (m.Materials[i].id >= 0) note(materialFileFor(outBase, m.Materials[i]));
-    note(outBase + ".cfg");
-    note(outBase + ".cmf");
 
     const std::string templatePath = outBase + ".template";
     writePropTemplate(env, templatePath, TemplateBlock::Header, env.outName);
@@ -267,17 +266,28 @@ bool writeCal3d(WriteEnv& env, const std::string& outFile, bool) {
     env.diag.logMsg("Write CAL3D: " + env.outName);
     resolveNormals(env.model, NormalChoice{env.settings.keepOwnNormals, env.settings.reCalcNormals});
 
-    // A set that could not be written whole leaves none of its new files
-    // behind; files it replaced are whole, as each is renamed into place.
-    std::vector<std::string> created;
-    if (!writeSetFiles(env, outBase, created)) {
-        for (const std::string& path : created)
-            if (fileExists(path)) {
-                deleteFile(path);
-                env.diag.logMsg("Removed " + path + ": the set it belongs to could not be written whole");
-            }
-        return false;
+    // Every file goes to a temporary; they take their names together once
+    // all are whole, the configuration last, so a set that fails (or a
+    // signal) leaves the folder as it was, an older set whole.
+    FileSet own;
+    FileSet* const outer = env.files;
+    if (!outer) env.files = &own;
+    env.files->putLast(outBase + ".cfg");
+    bool ok = writeSetFiles(env, outBase);
+    if (!ok) {
+        env.files->abort();
+        env.diag.logMsg("Nothing of " + outBase + " was put in place: the set could not be written whole");
+    } else if (!outer) {
+        std::string err;
+        ok = own.commit(err);
+        if (!ok) {
+            env.diag.lastErrText = err;
+            env.writeFailed = true;
+            env.diag.msgBox("Cannot write " + err);
+        }
     }
+    env.files = outer;
+    if (!ok) return false;
     env.diag.showStatus("Done");
     return true;
 }

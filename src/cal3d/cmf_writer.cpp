@@ -287,7 +287,7 @@ bool writeCmf(WriteEnv& env, const std::string& outBase) {
     // Streamed into the temporary file; it takes the mesh's name only when
     // whole. A file that cannot be opened still goes through the same steps
     // (and log lines) before its failure is shown.
-    AtomicFile file(path);
+    AtomicFile file(path, env.files);
     CmfSink out(&file);
     const CmfResult res = writeCmfTo(env, out);
     out.settle();

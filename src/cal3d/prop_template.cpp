@@ -115,7 +115,7 @@ void writePropTemplate(WriteEnv& env, const std::string& templatePath, TemplateB
             line(t, "</template>");
             std::string err;
             // The template is a developer's starting point: a failure is told, the set stands.
-            if (!writeFileAtomic(templatePath, t, err)) env.diag.logMsg("Cannot write " + templatePath + ": " + err);
+            if (!writeFileAtomic(templatePath, t, err, env.files)) env.diag.logMsg("Cannot write " + templatePath + ": " + err);
             t.clear();
             break;
         }

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <map>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "convert/context.h"
@@ -50,7 +51,7 @@ std::string oneLine(std::string s) {
     return s;
 }
 
-void convertOne(const Context& base, BatchItem& item) {
+void convertOne(const Context& base, BatchItem& item, RunNames& names) {
     BatchUI ui;
     Context ctx(ui);
     ctx.app.devMode = base.app.devMode;
@@ -59,13 +60,16 @@ void convertOne(const Context& base, BatchItem& item) {
     ctx.app.knownTypes = base.app.knownTypes;
     ctx.settings = base.settings;
     ctx.menu = base.menu;
+    ctx.runNames = &names;
     bool ok = false;
     try {
-        ConversionResult r = convert(ctx, ConversionRequest(item.path));
+        ConversionResult r = convert(ctx, ConversionRequest(item.path, item.output));
         ok = r.ok();
         item.warnings = std::move(r.warnings);
     } catch (const std::exception& e) {
         ui.messages.push_back(std::string("Unexpected error: ") + e.what());
+    } catch (...) {  // one item's fault never ends the batch
+        ui.messages.push_back("Unexpected error");
     }
     item.ok = ok;
     if (!ok) item.reason = ui.messages.empty() ? std::string("the conversion failed") : oneLine(ui.messages.back());
@@ -79,11 +83,11 @@ std::vector<BatchItem> batchSources(const std::vector<std::string>& paths, const
     for (const std::string& given : paths) {
         const std::string path = isAbsolutePath(given) || cwd.empty() ? given : joinPath(cwd, given);
         if (fileExists(path) && !folderExists(path)) {
-            out.push_back({given, path, false, {}, {}});
+            out.push_back({given, path, false, {}, {}, {}});
             continue;
         }
         if (!folderExists(path)) {
-            out.push_back({given, path, false, "no such file or folder", {}});
+            out.push_back({given, path, false, "no such file or folder", {}, {}});
             continue;
         }
         std::vector<std::pair<std::string, std::string>> found;  // shown, path
@@ -104,33 +108,45 @@ std::vector<BatchItem> batchSources(const std::vector<std::string>& paths, const
                 take(*it);
         }
         if (ec && found.empty()) {
-            out.push_back({given, path, false, "cannot list the folder: " + ec.message(), {}});
+            out.push_back({given, path, false, "cannot list the folder: " + ec.message(), {}, {}});
             continue;
         }
         std::sort(found.begin(), found.end());
-        for (auto& [shown, p] : found) out.push_back({shown, p, false, {}, {}});
+        for (auto& [shown, p] : found) out.push_back({shown, p, false, {}, {}, {}});
     }
     return out;
 }
 
 void convertBatch(const Context& base, std::vector<BatchItem>& items, int jobs,
                   const std::function<void(const std::string&)>& line, const std::function<bool()>& stopped) {
-    // Sources whose sets share a name ("a.obj" and "a.3ds") must not be
-    // written at the same time: each such group is one task, in order.
+    // Sources whose sets would share a name ("a b.obj", "a&b.obj" and
+    // "a_b.obj" all give "a_b.cmf") must not overwrite each other: the
+    // first keeps the name, each later one gets a name of its own ("a_b_2")
+    // and a warning line.
     QuietUI scratchUi;
     Context scratch(scratchUi);
-    std::map<std::string, std::size_t> taskOf;
+    std::set<std::string> taken;
+    std::vector<std::pair<std::size_t, std::string>> renamed;
     std::vector<std::vector<std::size_t>> tasks;
     for (std::size_t i = 0; i < items.size(); ++i) {
         if (!items[i].reason.empty()) continue;  // failed before it began
-        const std::string key = toLowerAscii(outputNameFor(scratch, items[i].path));
-        auto [it, fresh] = taskOf.emplace(key, tasks.size());
-        if (fresh) tasks.emplace_back();
-        tasks[it->second].push_back(i);
+        const std::string named = outputNameFor(scratch, items[i].path);
+        std::string out = named;
+        for (int k = 2; !taken.insert(toLowerAscii(out)).second; ++k)
+            out = pathNoExt(named) + "_" + std::to_string(k) + "." + extOf(named);
+        if (out != named) {
+            items[i].output = out;
+            renamed.emplace_back(i, named);
+        }
+        tasks.push_back({i});
     }
     for (const BatchItem& item : items)
         if (!item.reason.empty()) line(batchResultLine(item));
+    for (const auto& [i, named] : renamed)
+        line("warning    " + items[i].source + ": its set would be named " + fileNameOf(named) +
+             " as another's is; written as " + fileNameOf(items[i].output));
 
+    RunNames names;
     std::mutex printing;
     std::atomic<std::size_t> next{0};
     auto worker = [&] {
@@ -139,7 +155,7 @@ void convertBatch(const Context& base, std::vector<BatchItem>& items, int jobs,
                 if (stopped && stopped())
                     items[i].reason = "stopped before it began";
                 else
-                    convertOne(base, items[i]);
+                    convertOne(base, items[i], names);
                 std::lock_guard<std::mutex> lock(printing);
                 line(batchResultLine(items[i]));
             }

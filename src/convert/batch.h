@@ -16,6 +16,7 @@ struct BatchItem {
     bool ok = false;
     std::string reason;  // why it failed: the last message the conversion gave
     std::vector<std::string> warnings;  // of a conversion that wrote its set
+    std::string output;  // where its set goes when not named from the source (another item's set has that name)
 };
 
 // The files a batch converts, in order: each file named, and each model

@@ -13,7 +13,7 @@ ReadEnv Context::readEnv() {
 
 WriteEnv Context::writeEnv() {
     return WriteEnv{*this, model, skel, settings, app.outBase, app.outName, app.srcFolder, app.devMode, app.extraLog,
-                    false, app.srcExt, {}, 0, 0};
+                    false, app.srcExt, {}, 0, 0, nullptr};
 }
 
 }  // namespace molv

@@ -14,6 +14,8 @@
 
 namespace molv {
 
+class RunNames;
+
 inline constexpr const char* kVersion = "0.2.49";
 inline constexpr const char* kTitle = "molvConv V0.2.49";
 
@@ -53,6 +55,9 @@ struct Context : Diagnostics {
     ModelStore model;
     SkeletonStore skel;
     std::string currentFolder;  // folder relative names inside sources resolve from
+    // The names the sets of a batch wrote, shared by its items; nullptr
+    // outside a batch.
+    RunNames* runNames = nullptr;
 
     // What a reader of srcFile and a writer of outFile are handed.
     ReadEnv readEnv();

@@ -10,9 +10,16 @@
 #include "model/extents.h"
 #include "model/io_env.h"
 #include "util/fileio.h"
+#include "util/fspath.h"
 #include "util/numfmt.h"
 #include "util/paths.h"
 #include "util/text.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
 
 namespace molv {
 
@@ -31,7 +38,7 @@ void refuseUnknown(Context& ctx, const std::string& ext) { ctx.msgBox("Unknown f
 // the user abandoned the write or nothing could be written.
 enum class SetResult { Written, Failed, Abandoned, NotWritten };
 
-SetResult writeCal3dSet(Context& ctx, const FormatEntry& out) {
+SetResult writeCal3dSet(Context& ctx, const FormatEntry& out, FileSet& files) {
     AppState& a = ctx.app;
     ModelStore& m = ctx.model;
     // Before the questions: a source without a Cal3D path is not written,
@@ -53,6 +60,7 @@ SetResult writeCal3dSet(Context& ctx, const FormatEntry& out) {
         if (*span != "=") ResizeModel(ctx, *span, false, false);
     }
     WriteEnv env = ctx.writeEnv();
+    env.files = &files;
     const bool ok = out.write(env, a.outFile);
     if (env.writeFailed) a.writeFailed = true;
     return ok && !a.writeFailed ? SetResult::Written : SetResult::Failed;
@@ -69,7 +77,7 @@ bool runReader(Context& ctx, ReadFn read) {
     if (!env.outFile.empty()) a.outFile = env.outFile;
     if (!r.ok()) {
         a.readAbort = true;
-        if (!r.message.empty()) ctx.msgBox(r.message);
+        if (!r.message.empty()) ctx.msgBox(clipLongWords(r.message));
         return false;
     }
     // A NaN or infinity would be written as it stands, or poison the
@@ -156,16 +164,23 @@ bool readDispatch(Context& ctx, bool saveSettings) {
     if (saveSettings && !a.runOnlySettings) writeSettingsFile(ctx);
     syncSettingsFromMenus(ctx, a.devMode);
     a.srcExt = lowerExt(a.srcFile);  // the developer panel may name another source
-    if (a.srcFile.find('=') != std::string::npos) return false;
     // A bare name is taken from the current folder when it is there, else
     // from the work folder.
     if (!hasSeparator(a.srcFile) && !fileExists(a.srcFile)) a.srcFile = a.workdir + a.srcFile;
-    if (!fileExists(a.srcFile)) {
-        ctx.msgBox("Not found: " + a.srcFile);
+    if (!fileExists(a.srcFile) || folderExists(a.srcFile)) {
+        ctx.msgBox(folderExists(a.srcFile) ? "Cannot read " + clipped(a.srcFile) + ": it is a folder"
+                                           : "Not found: " + clipped(a.srcFile));
+        return false;
+    }
+    // There but not readable is told as such, not as missing.
+    if (std::FILE* f = openFile(a.srcFile, "rb")) {
+        std::fclose(f);
+    } else {
+        ctx.msgBox("Cannot read " + clipped(a.srcFile) + ": " + std::strerror(errno));
         return false;
     }
     if (fileSize(a.srcFile) <= 0) {
-        ctx.msgBox("Empty file (0 bytes): " + a.srcFile);
+        ctx.msgBox("Empty file (0 bytes): " + clipped(a.srcFile));
         return false;
     }
     // Companion files (materials, textures) are looked for beside the
@@ -226,41 +241,94 @@ bool writeDispatch(Context& ctx) {
     a.outExt = lowerExt(a.outFile);
     a.writeFailed = false;
 
+    // Every file of the output lands together when all are whole; the
+    // source and its companions are never among them.
+    FileSet files;
+    if (ctx.runNames) files.useRunNames(ctx.runNames, a.outBase);
+    files.protect(a.srcFile);
+    if (a.srcExt == "obj")
+        for (const char* ext : {".mtl", ".MTL"}) files.protect(pathNoExt(a.srcFile) + ext);
+    for (std::int32_t i = 0; i < ctx.model.nMaterials && static_cast<std::size_t>(i) < ctx.model.Materials.size(); ++i)
+        for (const std::string& map : ctx.model.Materials[static_cast<std::size_t>(i)].maps) {
+            const std::string inside = companionPath(a.srcFolder, map);
+            if (!inside.empty()) files.protect(inside);
+        }
     bool ok = false;
     const FormatEntry* out = formatFor(a.outExt);
     if (out && out->write && out->cal3dSet) {
-        switch (writeCal3dSet(ctx, *out)) {
+        switch (writeCal3dSet(ctx, *out, files)) {
             case SetResult::Abandoned: return false;
             case SetResult::Failed: ok = false; break;
-            case SetResult::NotWritten: ctx.logMsg("Write complete"); return false;
-            case SetResult::Written:
-                ok = true;
-                placeTextures(ctx, a.outFile);
-                break;
+            case SetResult::NotWritten: return false;
+            case SetResult::Written: ok = true; break;
         }
     } else if (out && out->write) {
         WriteEnv env = ctx.writeEnv();
+        env.files = &files;
         ok = out->write(env, a.outFile) && !env.writeFailed;
     } else {
-        ctx.msgBox("Save: unhandled extension(" + a.outExt + ")");
-        ctx.logMsg("Write complete");
+        ctx.msgBox("Save: unhandled extension(" + clipped(a.outExt) + ")");
         return false;
+    }
+    if (ok) {
+        std::string err;
+        if (!files.commit(err)) {
+            ctx.lastErrText = err;
+            ctx.msgBox("Cannot write " + err);
+            ok = false;
+        }
     }
     if (!ok) {
         a.writeFailed = true;
         ctx.logMsg("Write FAILED: " + a.outFile);
         return false;
     }
+    // The textures follow a set that is in place.
+    if (out->cal3dSet) placeTextures(ctx, a.outFile);
     ctx.logMsg("Write complete");
     return true;
+}
+
+std::string clipped(std::string_view text) {
+    constexpr std::size_t kMax = 200;
+    if (text.size() <= kMax) return std::string(text);
+    std::size_t cut = kMax;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;  // whole characters
+    return std::string(text.substr(0, cut)) + "... (" + std::to_string(text.size()) + " characters)";
+}
+
+std::string clipLongWords(std::string_view message) {
+    std::string out;
+    std::size_t i = 0;
+    while (i < message.size()) {
+        const std::size_t end = std::min(message.find_first_of(" \t\r\n", i), message.size());
+        if (end == i) {
+            out += message[i++];
+            continue;
+        }
+        out += clipped(message.substr(i, end - i));
+        i = end;
+    }
+    return out;
+}
+
+std::string outputRefusal(const std::string& source, const std::string& output) {
+    if (output.empty()) return {};
+    std::error_code ec;
+    const auto st = std::filesystem::symlink_status(fsPath(output), ec);
+    if (!ec && st.type() == std::filesystem::file_type::symlink) return output + " is a link; it is not replaced";
+    if (!ec && st.type() != std::filesystem::file_type::not_found && st.type() != std::filesystem::file_type::regular)
+        return output + " is not a regular file; it is not replaced";
+    if (output == source || sameFile(output, source)) return output + " is the source; it is not replaced";
+    const std::string lib = pathNoExt(source) + ".mtl";
+    if (toLowerAscii(extOf(source)) == "obj" && (output == lib || sameFile(output, lib)))
+        return output + " belongs to the source; it is not replaced";
+    return {};
 }
 
 ConversionResult convert(Context& ctx, const ConversionRequest& req) {
     using S = ConversionResult::Status;
     AppState& a = ctx.app;
-    a.srcFile = req.source;
-    a.outFile = req.output;
-    a.readAbort = false;
     ctx.clearWarnings();
     auto done = [&](S status) {
         ConversionResult r;
@@ -268,6 +336,14 @@ ConversionResult convert(Context& ctx, const ConversionRequest& req) {
         r.warnings = ctx.warnings();
         return r;
     };
+    // Refused before anything is read.
+    if (const std::string why = outputRefusal(req.source, req.output); !why.empty()) {
+        ctx.msgBox(why);
+        return done(S::Failed);
+    }
+    a.srcFile = req.source;
+    a.outFile = req.output;
+    a.readAbort = false;
     const bool read = req.fromOpen ? LoadFile(ctx, req.saveSettings) : readDispatch(ctx, req.saveSettings);
     if (a.readAbort) return done(S::ReadAbandoned);
     if (!read) return done(S::Failed);

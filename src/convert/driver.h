@@ -63,6 +63,16 @@ struct ConversionResult {
 
 ConversionResult convert(Context& ctx, const ConversionRequest& req);
 
+// Why output may not be written for source, or empty when it may: it is the
+// source, a companion file of it (its material library), or exists as
+// something other than a regular file (a link, a device, a folder).
+std::string outputRefusal(const std::string& source, const std::string& output);
+// Input quoted in a message: at most 200 characters, the rest elided.
+std::string clipped(std::string_view text);
+// A message with each word (a run without blanks: a data URI, a path)
+// clipped so.
+std::string clipLongWords(std::string_view message);
+
 // The "Read complete" lines, with the size warning above 10000 faces.
 void logReadComplete(Context& ctx);
 // The verdict of the size warning; empty at or below 10000 faces.

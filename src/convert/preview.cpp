@@ -122,6 +122,18 @@ PreviewPicture renderLastSet(Context& ctx, int size) {
     return renderWrittenSet(ctx, a.outBase + ".cfg", a.srcFolder, size);
 }
 
+namespace {
+// A new file or a regular one, never a link or a device, put in place whole.
+bool writePicture(const std::string& path, std::string_view bytes, std::string& err) {
+    FileSet files;
+    if (!writeFileAtomic(path, bytes, err, &files)) {
+        err = path + ": " + err;
+        return false;
+    }
+    return files.commit(err);
+}
+}  // namespace
+
 bool writePreview(Context& ctx, const std::string& pngPath, int size) {
     PreviewPicture pic = renderLastSet(ctx, size);
     std::string err;
@@ -131,7 +143,7 @@ bool writePreview(Context& ctx, const std::string& pngPath, int size) {
         const std::string png = encodePng(pic.image);
         if (png.empty())
             err = "the picture could not be encoded";
-        else if (!writeFileAtomic(pngPath, png, err) && err.empty())
+        else if (!writePicture(pngPath, png, err) && err.empty())
             err = "write failed";
     }
     if (!err.empty()) {

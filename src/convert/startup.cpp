@@ -220,6 +220,19 @@ int runConversion(Context& ctx, const CmdLineOptions& opts, const std::string& c
         ctx.menu.tSrcFile = src;
         a.knownTypes.clear();
     }
+    std::string png;
+    if (!opts.preview.empty()) {
+        png = isAbsolutePath(opts.preview) ? opts.preview : joinPath(cwd, opts.preview);
+        // The picture never takes the place of the source or of the set.
+        std::string why = outputRefusal(src, png);
+        const std::string ext = toLowerAscii(extOf(png));
+        if (why.empty() && (ext == "cfg" || ext == "cmf" || ext == "csf" || ext == "crf" || (!out.empty() && sameFile(png, out))))
+            why = png + " is a file of the set; the preview is not written over it";
+        if (!why.empty()) {
+            ctx.msgBox(why);
+            return kExitFailed;
+        }
+    }
     ConversionResult result;
     try {
         ConversionRequest req(src, out);
@@ -237,8 +250,7 @@ int runConversion(Context& ctx, const CmdLineOptions& opts, const std::string& c
         ctx.msgBox("Conversion failed: " + src);
         return kExitFailed;
     }
-    if (!opts.preview.empty()) {
-        const std::string png = isAbsolutePath(opts.preview) ? opts.preview : joinPath(cwd, opts.preview);
+    if (!png.empty()) {
         // The set stays as written; the run fails for the picture asked for.
         if (!writePreview(ctx, png)) return kExitFailed;
     }

@@ -37,11 +37,6 @@ std::string lookIn(const std::string& folder, const std::string& map) {
     return caseInsensitiveMatch(exact);
 }
 
-bool sameFile(const std::string& a, const std::string& b) {
-    std::error_code ec;
-    return std::filesystem::equivalent(fsPath(a), fsPath(b), ec) && !ec;
-}
-
 }  // namespace
 
 std::string findTextureFile(const std::string& srcFolder, const std::string& modelName, const std::string& map) {

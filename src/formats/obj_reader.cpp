@@ -637,7 +637,8 @@ ReadResult LoadObjText(ReadEnv& env, std::string_view text, const std::string& p
 }
 
 ReadResult LoadObj(ReadEnv& env, const std::string& path) {
-    if (!fileExists(path) || !canOpen(path)) return cannotRead("Can't find: " + path, path);
+    if (!fileExists(path)) return cannotRead("Can't find: " + path, path);
+    if (!canOpen(path)) return cannotRead("Cannot read " + path + ": " + std::strerror(errno), path);
     std::string bytes, err;
     if (!readWholeFile(path, bytes, err)) return cannotRead("Cannot read " + path + ": " + err, path);
     return LoadObjText(env, bytes, path);

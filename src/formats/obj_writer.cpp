@@ -71,7 +71,7 @@ void printNumber(std::string& out, long long v) {
 
 bool writeWhole(WriteEnv& env, const std::string& path, std::string_view bytes) {
     std::string err;
-    if (writeFileAtomic(path, bytes, err)) return true;
+    if (writeFileAtomic(path, bytes, err, env.files)) return true;
     env.diag.lastErrText = err;
     env.writeFailed = true;
     env.diag.msgBox("Cannot write " + path + ": " + err);

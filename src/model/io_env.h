@@ -7,6 +7,7 @@
 namespace molv {
 
 class Diagnostics;
+class FileSet;
 class ModelStore;
 struct Settings;
 struct SkeletonStore;
@@ -48,6 +49,9 @@ struct WriteEnv {
     std::string templateText;
     int templateOpen = 0;  // 0: no material open, 1: a material open, 2: its maps element open too
     int templateMaps = 0;  // maps of the open material
+    // Where the files go: temporaries put in place together once the write
+    // succeeded (nullptr: each file is put in place as it is written).
+    FileSet* files = nullptr;
 };
 
 }  // namespace molv

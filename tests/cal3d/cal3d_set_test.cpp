@@ -137,6 +137,12 @@ TEST_F(Cal3dSet, TextureFilesAreLookedUpInTheSourceFolderOnly) {
     EXPECT_TRUE(ui.sawLog("   ( texture file: ../up.bmp  -  Not Found in " + dir + "model/ )"));
     // A foreign folder is read as the model's own.
     EXPECT_TRUE(ui.sawLog("   ( texture file: C:\\maps\\here.bmp )"));
+    // The material names each map by its file name only: no folder of the
+    // source's machine, and no "../" out of the set's folder.
+    const std::string crf = readFile(dir + "w.crf");
+    for (const char* name : {"wood.bmp", "gone.bmp", "far.bmp", "up.bmp", "here.bmp"})
+        EXPECT_NE(crf.find(std::string(name) + '\0'), std::string::npos) << name;
+    for (const char* part : {"..", "/", "\\", "C:"}) EXPECT_EQ(crf.find(part), std::string::npos) << part;
 }
 
 TEST_F(Cal3dSet, AMissingMaterialIsReportedNotWritten) {
@@ -159,7 +165,7 @@ TEST_F(Cal3dSet, AFailedMeshWriteLeavesWhatStoodThere) {
     std::vector<std::string> left;
     for (auto& e : std::filesystem::directory_iterator(dir)) left.push_back(e.path().filename().string());
     EXPECT_EQ(left, std::vector<std::string>{"model.cmf"});
-    EXPECT_TRUE(ui.sawLog("Removed " + dir + "model.csf"));
+    EXPECT_TRUE(ui.sawLog("Nothing of " + dir + "model was put in place"));
 }
 
 // Material names come from the source file: they must not steer a file out

@@ -6,6 +6,9 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #include "convert/context.h"
 #include "shell/run_exe.h"
@@ -430,6 +433,108 @@ TEST_F(Program, PreviewIsWrittenOrItsFailureFailsTheRun) {
     EXPECT_TRUE(fs::exists(cwd + "other.obj"));
     r = run({"box.obj", "--preview=no such folder/box.png"});
     EXPECT_TRUE(fs::exists(cwd + "box.cmf"));
+}
+
+// Outputs the user did not ask to replace: the source, its material
+// library, the set just written, a device, a link. Each is refused before
+// anything is written, the run fails, and what stood there is unchanged.
+TEST_F(Program, OutputsThatAreNotNewOrRegularFilesAreRefused) {
+#ifndef _WIN32
+    const struct {
+        std::vector<std::string> args;
+        std::string err;
+    } rows[] = {
+        {{"box.obj", "-o", "box.obj"}, "box.obj is the source; it is not replaced"},
+        {{"box.obj", "-o", "./box.obj"}, "is the source; it is not replaced"},
+        {{"box.obj", "-o", "box.mtl"}, "Cannot write box.mtl: the output types are"},  // no .mtl writer of its own
+        {{"box.obj", "--preview", "box.obj"}, "box.obj is the source"},
+        {{"box.obj", "--preview", "box.cmf"}, "is a file of the set"},
+        {{"box.obj", "-o", "x.cmf", "--preview", "x.cmf"}, "is a file of the set"},
+        {{"box.obj", "--preview", "/dev/null"}, "/dev/null is not a regular file"},
+        {{"box.obj", "-o", "link.cmf"}, "link.cmf is a link"},
+        {{"box.obj", "-o", "folder.cmf"}, "folder.cmf is not a regular file"},
+    };
+    box();
+    const std::string obj = readFile(cwd + "box.obj"), mtl = readFile(cwd + "box.mtl");
+    writeFile(cwd + "victim.txt", "precious");
+    fs::create_symlink(cwd + "victim.txt", cwd + "link.cmf");
+    fs::create_directory(cwd + "folder.cmf");
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.args[2]);
+        RunResult r = run(row.args);
+        EXPECT_EQ(r.status, row.args[2] == "box.mtl" ? 2 : 1);
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find(row.err), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("-- READ"), std::string::npos) << "refused before reading";
+        EXPECT_EQ(readFile(cwd + "box.obj"), obj);
+        EXPECT_EQ(readFile(cwd + "box.mtl"), mtl);
+        EXPECT_EQ(readFile(cwd + "victim.txt"), "precious");
+        EXPECT_FALSE(fs::exists(cwd + "box.cmf"));
+        EXPECT_FALSE(fs::exists(cwd + "x.cmf"));
+    }
+#endif
+}
+
+// The smaller faults: a source named with "=" converts; a file that is
+// there but cannot be read is not "not found"; no "Write complete" after a
+// failure; a model without a skeleton gives no skeleton file.
+TEST_F(Program, SourceNamesAndFailureMessages) {
+    box("a=b.obj");
+    RunResult r = run({"a=b.obj"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::exists(cwd + "a=b.cmf"));
+
+    r = run({"a=b.obj", "-o", "bones.csf"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("No skeleton loaded"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("Write complete"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(cwd + "bones.csf"));
+
+    r = run({"a=b.obj", "-o", "x.xyz"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("the output types are"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("Write complete"), std::string::npos) << r.err;
+#ifndef _WIN32
+    if (::geteuid() != 0) {  // root reads every file
+        fs::copy_file(cwd + "a=b.obj", cwd + "locked.obj");
+        fs::permissions(cwd + "locked.obj", fs::perms::none);
+        r = run({"locked.obj"});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.err.find("Cannot read " + cwd + "locked.obj"), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("Not found"), std::string::npos) << r.err;
+    }
+#endif
+}
+
+// Sources whose sets would share a name get sets of their own, with a
+// warning; none overwrites another.
+TEST_F(Program, BatchItemsNeverShareASet) {
+    fs::create_directories(cwd + "m");
+    for (const char* name : {"a b.obj", "a&b.obj", "a_b.obj"}) fs::copy_file(dataPath("shell/box.obj"), cwd + "m/" + name);
+    fs::copy_file(dataPath("shell/box.mtl"), cwd + "m/box.mtl");
+    RunResult r = run({"--batch", "m"});
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("3 files: 3 converted, 0 failed"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("written as a_b_2.cmf"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("written as a_b_3.cmf"), std::string::npos) << r.out;
+    for (const char* base : {"a_b", "a_b_2", "a_b_3"}) {
+        EXPECT_TRUE(fs::exists(cwd + "m/" + base + ".cmf")) << base;
+        EXPECT_TRUE(fs::exists(cwd + "m/" + base + ".cfg")) << base;
+    }
+
+    // Material files of two sets with one name: the later set is refused
+    // rather than replacing the earlier one's material.
+    fs::create_directories(cwd + "n");
+    writeFile(cwd + "n/x.obj", "mtllib x.mtl\nv 0 0 0\nv 10 0 0\nv 0 10 0\nusemtl a_b\nf 1 2 3\n");
+    writeFile(cwd + "n/x.mtl", "newmtl a_b\nKd 1 0 0\n");
+    writeFile(cwd + "n/x_a.obj", "mtllib x_a.mtl\nv 0 0 0\nv 10 0 0\nv 0 10 0\nusemtl b\nf 1 2 3\n");
+    writeFile(cwd + "n/x_a.mtl", "newmtl b\nKd 0 0 1\n");
+    r = run({"--batch", "-j", "1", "n"});
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    EXPECT_NE(r.out.find("converted  n" + std::string(1, pathSep()) + "x.obj"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("x_a_b[0].crf: the set"), std::string::npos) << r.out;
+    EXPECT_FALSE(fs::exists(cwd + "n/x_a.cfg"));
+    EXPECT_EQ(readFile(cwd + "n/x_a_b[0].crf").substr(12, 3), std::string("\xFF\x00\x00", 3)) << "red, x's";
 }
 
 }  // namespace

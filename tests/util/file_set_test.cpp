@@ -1,0 +1,279 @@
+#include <gtest/gtest.h>
+
+#ifndef _WIN32
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/test_support.h"
+#include "util/fileio.h"
+
+namespace molv {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> namesIn(const std::string& dir) {
+    std::vector<std::string> names;
+    for (auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Writes each (name, bytes) into set, in order.
+bool writeAll(FileSet& set, const std::string& dir, const std::vector<std::pair<std::string, std::string>>& files,
+              std::string& err) {
+    for (const auto& [name, bytes] : files)
+        if (!writeFileAtomic(dir + name, bytes, err, &set)) return false;
+    return true;
+}
+
+// Until commit nothing of the set is visible; then all of it is.
+TEST(FileSet, FilesAppearTogetherAtCommit) {
+    const std::string dir = test::tempDir("fileset");
+    FileSet set;
+    std::string err;
+    ASSERT_TRUE(writeAll(set, dir, {{"a.csf", "S"}, {"a.cfg", "C"}, {"a.cmf", "M"}}, err)) << err;
+    for (const char* n : {"a.csf", "a.cfg", "a.cmf"}) EXPECT_FALSE(fs::exists(dir + n)) << n;
+    ASSERT_TRUE(set.commit(err)) << err;
+    EXPECT_EQ(namesIn(dir), (std::vector<std::string>{"a.cfg", "a.cmf", "a.csf"}));
+    EXPECT_EQ(test::readFile(dir + "a.cmf"), "M");
+}
+
+#ifndef _WIN32
+std::string pidText() { return std::to_string(::getpid()); }
+
+// Hostile things standing where the set writes. In every row the thing
+// planted is left as it was and nothing outside the folder is touched.
+TEST(FileSet, HostileTargetsAreNeverFollowed) {
+    struct Row {
+        const char* what;
+        std::function<void(const std::string& dir, const std::string& victim)> plant;
+        bool written;  // the set still lands (a planted temporary name is passed by)
+    };
+    const Row rows[] = {
+        {"link at the temporary name",
+         [](const std::string& d, const std::string& v) { fs::create_symlink(v, d + "out.cmf.tmp" + pidText()); }, true},
+        {"links at the first two temporary names",
+         [](const std::string& d, const std::string& v) {
+             fs::create_symlink(v, d + "out.cmf.tmp" + pidText());
+             fs::create_symlink(v, d + "out.cmf.tmp" + pidText() + "-1");
+         },
+         true},
+        {"dangling link at the temporary name",
+         [](const std::string& d, const std::string& v) {
+             fs::create_symlink(v + ".none", d + "out.cmf.tmp" + pidText());
+         },
+         true},
+        {"link as the output", [](const std::string& d, const std::string& v) { fs::create_symlink(v, d + "out.cmf"); },
+         false},
+        {"pipe as the output", [](const std::string& d, const std::string&) { ::mkfifo((d + "out.cmf").c_str(), 0600); },
+         false},
+        {"folder as the output", [](const std::string& d, const std::string&) { fs::create_directory(d + "out.cmf"); },
+         false},
+    };
+    for (const Row& row : rows) {
+        const std::string dir = test::tempDir("fileset_hostile");
+        const std::string outside = test::tempDir("fileset_outside");
+        const std::string victim = outside + "victim.txt";
+        test::writeFile(victim, "precious");
+        row.plant(dir, victim);
+        const auto before = namesIn(dir);
+        FileSet set;
+        std::string err;
+        const bool ok = writeAll(set, dir, {{"out.cmf", "MESH"}}, err) && set.commit(err);
+        EXPECT_EQ(ok, row.written) << row.what << ": " << err;
+        EXPECT_EQ(test::readFile(victim), "precious") << row.what;
+        EXPECT_EQ(namesIn(outside), std::vector<std::string>{"victim.txt"}) << row.what;
+        auto after = namesIn(dir);
+        if (row.written) {
+            EXPECT_EQ(fs::symlink_status(dir + "out.cmf").type(), fs::file_type::regular) << row.what;
+            EXPECT_EQ(test::readFile(dir + "out.cmf"), "MESH") << row.what;
+            after.erase(std::remove(after.begin(), after.end(), "out.cmf"), after.end());
+        }
+        EXPECT_EQ(after, before) << row.what;  // the planted things, and no temporary
+    }
+}
+#endif
+
+// The source and its companions are never replaced, whatever the name used.
+TEST(FileSet, ProtectedFilesAreRefused) {
+    const std::string dir = test::tempDir("fileset_protect");
+    test::writeFile(dir + "m.obj", "v 0 0 0");
+    FileSet set;
+    set.protect(dir + "m.obj");
+    std::string err;
+    EXPECT_FALSE(writeFileAtomic(dir + "m.obj", "x", err, &set));
+    EXPECT_FALSE(writeFileAtomic(dir + "." + std::string(1, fs::path::preferred_separator) + "m.obj", "x", err, &set));
+    EXPECT_NE(err.find("source"), std::string::npos) << err;
+    EXPECT_TRUE(set.commit(err));
+    EXPECT_EQ(test::readFile(dir + "m.obj"), "v 0 0 0");
+    EXPECT_EQ(namesIn(dir), std::vector<std::string>{"m.obj"});
+}
+
+// A rename that fails part way puts back every file the set replaced and
+// removes the new ones: the older set stays whole.
+TEST(FileSet, FailedCommitLeavesTheOlderSetWhole) {
+    const std::string dir = test::tempDir("fileset_rollback");
+    std::string err;
+    {
+        FileSet old;
+        ASSERT_TRUE(writeAll(old, dir, {{"a.csf", "old S"}, {"a.cmf", "old M"}, {"a.cfg", "old C"}}, err) &&
+                    old.commit(err));
+    }
+    FileSet set;
+    set.putLast(dir + "a.cfg");
+    ASSERT_TRUE(writeAll(set, dir, {{"a.cfg", "new C"}, {"a.csf", "new S"}, {"a_x[0].crf", "new R"}, {"a.cmf", "new M"}},
+                         err));
+    // The configuration, renamed last, can no longer take its name.
+    fs::remove(dir + "a.cfg");
+    fs::create_directory(dir + "a.cfg");
+    fs::create_directory(dir + "a.cfg/inner");
+    EXPECT_FALSE(set.commit(err));
+    EXPECT_NE(err.find("a.cfg"), std::string::npos) << err;
+    EXPECT_EQ(namesIn(dir), (std::vector<std::string>{"a.cfg", "a.cmf", "a.csf"}));
+    EXPECT_EQ(test::readFile(dir + "a.csf"), "old S");
+    EXPECT_EQ(test::readFile(dir + "a.cmf"), "old M");
+}
+
+// Dropped without a commit: no temporary stays.
+TEST(FileSet, DroppedSetLeavesNothing) {
+    const std::string dir = test::tempDir("fileset_drop");
+    {
+        FileSet set;
+        std::string err;
+        ASSERT_TRUE(writeAll(set, dir, {{"a.cfg", "C"}, {"a.cmf", "M"}}, err));
+        AtomicFile half(dir + "a.csf", &set);
+        half.write("part");
+    }
+    EXPECT_TRUE(namesIn(dir).empty());
+}
+
+// Two writers committing sets onto one output at once: each commit lands
+// whole, so every file ends up from the same writer.
+TEST(FileSet, ConcurrentCommitsOntoOneOutputNeverMix) {
+    const std::string dir = test::tempDir("fileset_race");
+    const char* names[] = {"a.csf", "a.cmf", "a_m[0].crf", "a.cfg"};
+    auto writer = [&](char who) {
+        for (int round = 0; round < 40; ++round) {
+            FileSet set;
+            std::string err;
+            for (const char* n : names)
+                if (!writeFileAtomic(dir + n, std::string(1, who) + std::to_string(round), err, &set)) return;
+            set.commit(err);
+        }
+    };
+    for (int trial = 0; trial < 5; ++trial) {
+        std::thread a(writer, 'A'), b(writer, 'B');
+        a.join();
+        b.join();
+        const std::string first = test::readFile(dir + names[0]);
+        for (const char* n : names) EXPECT_EQ(test::readFile(dir + n), first) << n;
+    }
+    EXPECT_EQ(namesIn(dir).size(), 4u);
+}
+
+#ifndef _WIN32
+// Runs body in a child process; returns its wait status.
+int inChild(const std::function<void()>& body) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        body();
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return status;
+}
+
+// A stop signal while a set is being written: the program ends by that
+// signal and the folder is as it was, the older set whole.
+TEST(FileSet, StopSignalsRemoveTheTemporaries) {
+    for (int sig : {SIGINT, SIGTERM}) {
+        const std::string dir = test::tempDir("fileset_signal");
+        test::writeFile(dir + "a.cmf", "old M");
+        test::writeFile(dir + "a.cfg", "old C");
+        const int status = inChild([&] {
+            FileSet set;
+            std::string err;
+            writeAll(set, dir, {{"a.cfg", "new C"}, {"a.csf", "new S"}}, err);
+            AtomicFile mesh(dir + "a.cmf", &set);
+            mesh.write("half a me");
+            ::raise(sig);
+        });
+        EXPECT_TRUE(WIFSIGNALED(status)) << sig;
+        EXPECT_EQ(WTERMSIG(status), sig);
+        EXPECT_EQ(namesIn(dir), (std::vector<std::string>{"a.cfg", "a.cmf"})) << sig;
+        EXPECT_EQ(test::readFile(dir + "a.cmf"), "old M");
+        EXPECT_EQ(test::readFile(dir + "a.cfg"), "old C");
+    }
+}
+
+// A full disk (a file-size limit here) while replacing an older set: the
+// write fails and the older set stands, nothing new beside it.
+TEST(FileSet, FullDiskLeavesTheOlderSetWhole) {
+    const std::string dir = test::tempDir("fileset_full");
+    test::writeFile(dir + "a.cmf", "old M");
+    test::writeFile(dir + "a.cfg", "old C");
+    const int status = inChild([&] {
+        ::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit lim {4096, 4096};
+        ::setrlimit(RLIMIT_FSIZE, &lim);
+        bool ok = false;
+        {
+            FileSet set;
+            std::string err;
+            ok = writeAll(set, dir, {{"a.cfg", "new C"}, {"a_m[0].crf", "R"}, {"a.cmf", std::string(100000, 'M')}},
+                          err) &&
+                 set.commit(err);
+        }
+        ::_exit(ok ? 0 : 3);
+    });
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 3);
+    EXPECT_EQ(namesIn(dir), (std::vector<std::string>{"a.cfg", "a.cmf"}));
+    EXPECT_EQ(test::readFile(dir + "a.cfg"), "old C");
+}
+
+// Two processes committing onto one output serialise on the folder.
+TEST(FileSet, ConcurrentProcessesNeverMix) {
+    const std::string dir = test::tempDir("fileset_procs");
+    const char* names[] = {"a.csf", "a.cmf", "a.cfg"};
+    auto body = [&](char who) {
+        return [&, who] {
+            for (int round = 0; round < 60; ++round) {
+                FileSet set;
+                std::string err;
+                for (const char* n : names) writeFileAtomic(dir + n, std::string(1, who), err, &set);
+                set.commit(err);
+            }
+        };
+    };
+    for (int trial = 0; trial < 3; ++trial) {
+        const pid_t a = ::fork();
+        if (a == 0) {
+            body('A')();
+            ::_exit(0);
+        }
+        const int sb = inChild(body('B'));
+        int sa = 0;
+        ::waitpid(a, &sa, 0);
+        ASSERT_TRUE(WIFEXITED(sa) && WIFEXITED(sb));
+        const std::string first = test::readFile(dir + names[0]);
+        for (const char* n : names) EXPECT_EQ(test::readFile(dir + n), first) << n;
+    }
+}
+#endif
+
+}  // namespace
+}  // namespace molv
