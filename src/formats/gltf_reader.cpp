@@ -91,11 +91,14 @@ bool fsRead(std::vector<unsigned char>* out, std::string* err, const std::string
 
 bool fsWrite(std::string*, const std::string&, const std::vector<unsigned char>&, void*) { return false; }
 
-// Images are never decoded: their file names are kept, and the bytes of an
-// embedded one (a data: URI or a buffer view) so it can be written out.
-bool keepImageUndecoded(tinygltf::Image*, const int index, std::string*, std::string*, int, int,
+// Images are never decoded: their file names are kept, and the bytes of a
+// data: URI so it can be written out. A buffer view's bytes are not taken
+// here: tinygltf hands over the view without checking it lies inside its
+// buffer, so keepEmbedded copies them after the checks.
+bool keepImageUndecoded(tinygltf::Image* image, const int index, std::string*, std::string*, int, int,
                         const unsigned char* bytes, int size, void* user) {
     auto* kept = static_cast<std::vector<std::string>*>(user);
+    if (image && image->bufferView >= 0) return true;
     if (kept && bytes && size > 0 && index >= 0 && index < 65536) {
         if (kept->size() <= static_cast<std::size_t>(index)) kept->resize(static_cast<std::size_t>(index) + 1);
         (*kept)[static_cast<std::size_t>(index)].assign(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(size));
