@@ -196,7 +196,10 @@ std::int32_t resolveNormals(ModelStore& m, const NormalChoice& choice) {
             const double lb = std::sqrt(b[0] * b[0] + b[1] * b[1] + b[2] * b[2]);
             double angle = 0;
             if (la > 0 && lb > 0 && std::isfinite(la * lb))
-                angle = std::acos(std::clamp((a[0] * b[0] + a[1] * b[1] + a[2] * b[2]) / (la * lb), -1.0, 1.0));
+                // Rounded to float: the C libraries' acos differ in the last
+                // bits, and the written normals must not differ between systems.
+                angle = static_cast<float>(
+                    std::acos(std::clamp((a[0] * b[0] + a[1] * b[1] + a[2] * b[2]) / (la * lb), -1.0, 1.0)));
             cw[static_cast<std::size_t>(f) * 3 + static_cast<std::size_t>(k)] =
                 Vec3{static_cast<float>(u.x * angle), static_cast<float>(u.y * angle), static_cast<float>(u.z * angle)};
         }
