@@ -32,6 +32,7 @@
 #include "model/store.h"
 #include "util/fileio.h"
 #include "util/numfmt.h"
+#include "util/paths.h"
 #include "util/text.h"
 
 namespace molv {
@@ -324,7 +325,10 @@ private:
             textureName_ = leadingString();
             chunks("texture", depth + 1);
         } else if (path == "texture__file") {
-            const std::string file = firstValue();
+            // Anim8or stores the full path of the artist's machine; like the
+            // other readers, only a name inside the model's folder is kept whole.
+            std::string file = firstValue();
+            if (!staysInside(file)) file = std::string(companionFileName(file));
             if (!textureName_.empty()) textureFiles_[textureName_] = file;
         } else if (path == "object") {
             object(leadingString(), line);

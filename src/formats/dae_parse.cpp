@@ -12,6 +12,7 @@
 #include "util/numfmt.h"
 #include "util/paths.h"
 #include "util/text.h"
+#include "util/trig.h"
 #include "util/xml_text.h"
 
 namespace molv::dae {
@@ -213,7 +214,8 @@ Mat4 axisRotation(double x, double y, double z, double deg) {
     double len = std::sqrt(x * x + y * y + z * z);
     if (!(len > 0)) return MatIdentity();
     x /= len, y /= len, z /= len;
-    double a = deg * kPi / 180.0, c = std::cos(a), s = std::sin(a), t = 1 - c;
+    const SinCos sc = sinCosDegrees(deg);
+    const double c = sc.c, s = sc.s, t = 1 - c;
     // Column-vector matrix R; its transpose acts on row vectors.
     double r[3][3] = {{t * x * x + c, t * x * y - s * z, t * x * z + s * y},
                       {t * x * y + s * z, t * y * y + c, t * y * z - s * x},

@@ -716,6 +716,21 @@ std::string_view jsonText(std::string_view bytes, bool binary) {
     return bytes.substr(20, std::min<std::size_t>(len, bytes.size() - 20));
 }
 
+// tinygltf checks a .glb's BIN chunk length without the chunk's 8-byte
+// header, so a chunk that claims the file's last bytes is read past its end.
+bool binChunkFits(std::string_view bytes) {
+    if (bytes.size() < 20) return true;  // tinygltf refuses it
+    const auto le32 = [&](std::size_t at) {
+        std::uint32_t v = 0;
+        std::memcpy(&v, bytes.data() + at, 4);
+        return v;
+    };
+    const std::uint64_t end = std::min<std::uint64_t>(le32(8), bytes.size());
+    const std::uint64_t at = 20ull + le32(12);
+    if (at + 8 > end) return true;  // no BIN chunk, or one tinygltf refuses
+    return at + 8 + le32(static_cast<std::size_t>(at)) <= end;
+}
+
 }  // namespace
 
 ReadResult LoadGltfBytes(ReadEnv& env, std::string_view bytes) {
@@ -758,6 +773,9 @@ ReadResult LoadGltfBytes(ReadEnv& env, std::string_view bytes) {
     if (jsonDepth(jsonText(bytes, binary), kMaxJsonDepth) > kMaxJsonDepth)
         return ReadResult::failed("Cannot read the glTF file " + env.srcFile + ": its JSON nests deeper than " +
                                       std::to_string(kMaxJsonDepth) + " levels",
+                                  env.srcFile);
+    if (binary && !binChunkFits(bytes))
+        return ReadResult::failed("The glTF file " + env.srcFile + " is damaged: its binary chunk runs past the end of the file",
                                   env.srcFile);
     try {
         const std::string base(kUriBase);

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "util/trig.h"
+
 namespace molv {
 
 namespace {
@@ -81,7 +83,8 @@ Mat4 MatTranslate(const Vec3& t) {
 }
 
 Mat4 MatRotate(int axis, double angle) {
-    const float c = f(std::cos(angle)), s = f(std::sin(angle));
+    const SinCos sc = sinCosRadians(angle);
+    const float c = f(sc.c), s = f(sc.s);
     switch (axis) {
         case 1:
             return MatFromRows(Vec4{1, 0, 0, 0}, Vec4{0, c, s, 0}, Vec4{0, -s, c, 0}, Vec4{0, 0, 0, 1});

@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <filesystem>
 #include <algorithm>
 #include <atomic>
@@ -242,19 +243,47 @@ public:
         fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd_ >= 0) ::flock(fd_, LOCK_EX);
 #else
-        (void)file;
+        // A named mutex per folder: Windows has no lock on a folder itself.
+        // The name is a hash of the folder's full path, case folded as the
+        // file system folds it.
+        std::error_code ec;
+        std::wstring folder = std::filesystem::absolute(fsPath(file), ec).parent_path().wstring();
+        CharUpperBuffW(folder.data(), static_cast<DWORD>(folder.size()));
+        std::uint64_t h = 1469598103934665603ull;
+        for (const wchar_t c : folder) h = (h ^ static_cast<std::uint16_t>(c)) * 1099511628211ull;
+        wchar_t name[64];
+        std::swprintf(name, 64, L"Local\\molvconv-commit-%016llx", static_cast<unsigned long long>(h));
+        mutex_ = ::CreateMutexW(nullptr, FALSE, name);
+        if (mutex_) {
+            const DWORD got = ::WaitForSingleObject(mutex_, INFINITE);
+            // WAIT_ABANDONED: the owner died while it held the lock, which
+            // is ours now.
+            if (got != WAIT_OBJECT_0 && got != WAIT_ABANDONED) {
+                ::CloseHandle(mutex_);
+                mutex_ = nullptr;
+            }
+        }
 #endif
     }
     ~FolderLock() {
 #ifndef _WIN32
         if (fd_ >= 0) ::close(fd_);
+#else
+        if (mutex_) {
+            ::ReleaseMutex(mutex_);
+            ::CloseHandle(mutex_);
+        }
 #endif
     }
     FolderLock(const FolderLock&) = delete;
     FolderLock& operator=(const FolderLock&) = delete;
 
 private:
+#ifndef _WIN32
     int fd_ = -1;
+#else
+    HANDLE mutex_ = nullptr;
+#endif
 };
 
 }  // namespace

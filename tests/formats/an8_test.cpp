@@ -263,7 +263,7 @@ TEST_F(An8Test, ReadsFansMeshesMaterialsAndTextureCopies) {
     EXPECT_EQ(mtl(0).specular, (Colour{1, 2, 3, 0}));
     EXPECT_FLOAT_EQ(mtl(0).shininess, 12.5f);
     ASSERT_EQ(mtl(0).nMaps, 2);
-    EXPECT_EQ(mtl(0).maps[0], "C:\\maps\\bark.png");  // the texture's file, not its name
+    EXPECT_EQ(mtl(0).maps[0], "bark.png");  // the texture's file, not its name, without the artist's folders
     EXPECT_EQ(mtl(0).maps[1], "loose.png");
 
     // The hexagon of the first mesh is a fan from its first corner, the

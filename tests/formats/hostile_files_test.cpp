@@ -40,6 +40,7 @@ const Finding kFindings[] = {
     {"many_unknown_keywords.mtl", How::Read, true, "hold unhandled parameters", 1},
     {"fuzz_xmf-collapse_id_beyond_int.xmf", How::Read, false, "line 150: vertex 16: COLLAPSEID", 1},
     {"fuzz_gltf-image_view_past_buffer.glb", How::Read, false, "is beyond its 24 vertices", 1},
+    {"fuzz_gltf-bin_chunk_past_end.glb", How::Read, false, "its binary chunk runs past the end of the file", 1},
 };
 
 const Finding* findingFor(const std::string& name) {
