@@ -218,57 +218,60 @@ std::int32_t resolveNormals(ModelStore& m, const NormalChoice& choice) {
     // Each corner adds its face's unit normal times the face's angle there:
     // a polygon then counts the same however it was cut into triangles
     // (by area, the triangles of one quad could weigh 2:1 at a corner).
-    std::vector<Vec3> cw(static_cast<std::size_t>(nF) * 3);
-    for (std::int32_t f = 0; f < nF; ++f) {
-        if (!usable(f)) continue;
+    auto weight = [&](std::int32_t corner) {
+        const std::int32_t f = corner / 3;
+        const int k = corner % 3;
         const Vec3 u = unit(faceNormal(m, f));
         const Face& face = m.VFaces[static_cast<std::size_t>(f)];
-        for (int k = 0; k < 3; ++k) {
-            const Vec3& p = m.Vertices[static_cast<std::size_t>(face.vtx[k])].pos;
-            const Vec3& q = m.Vertices[static_cast<std::size_t>(face.vtx[(k + 1) % 3])].pos;
-            const Vec3& r = m.Vertices[static_cast<std::size_t>(face.vtx[(k + 2) % 3])].pos;
-            const double a[3] = {double(q.x) - p.x, double(q.y) - p.y, double(q.z) - p.z};
-            const double b[3] = {double(r.x) - p.x, double(r.y) - p.y, double(r.z) - p.z};
-            const double la = std::sqrt(a[0] * a[0] + a[1] * a[1] + a[2] * a[2]);
-            const double lb = std::sqrt(b[0] * b[0] + b[1] * b[1] + b[2] * b[2]);
-            double angle = 0;
-            if (la > 0 && lb > 0 && std::isfinite(la * lb))
-                // Rounded to float: the C libraries' acos differ in the last
-                // bits, and the written normals must not differ between systems.
-                angle = static_cast<float>(
-                    std::acos(std::clamp((a[0] * b[0] + a[1] * b[1] + a[2] * b[2]) / (la * lb), -1.0, 1.0)));
-            cw[static_cast<std::size_t>(f) * 3 + static_cast<std::size_t>(k)] =
-                Vec3{static_cast<float>(u.x * angle), static_cast<float>(u.y * angle), static_cast<float>(u.z * angle)};
-        }
-    }
+        const Vec3& p = m.Vertices[static_cast<std::size_t>(face.vtx[k])].pos;
+        const Vec3& q = m.Vertices[static_cast<std::size_t>(face.vtx[(k + 1) % 3])].pos;
+        const Vec3& r = m.Vertices[static_cast<std::size_t>(face.vtx[(k + 2) % 3])].pos;
+        const double a[3] = {double(q.x) - p.x, double(q.y) - p.y, double(q.z) - p.z};
+        const double b[3] = {double(r.x) - p.x, double(r.y) - p.y, double(r.z) - p.z};
+        const double la = std::sqrt(a[0] * a[0] + a[1] * a[1] + a[2] * a[2]);
+        const double lb = std::sqrt(b[0] * b[0] + b[1] * b[1] + b[2] * b[2]);
+        double angle = 0;
+        if (la > 0 && lb > 0 && std::isfinite(la * lb))
+            // Rounded to float: the C libraries' acos differ in the last
+            // bits, and the written normals must not differ between systems.
+            angle = static_cast<float>(
+                std::acos(std::clamp((a[0] * b[0] + a[1] * b[1] + a[2] * b[2]) / (la * lb), -1.0, 1.0)));
+        return Vec3{static_cast<float>(u.x * angle), static_cast<float>(u.y * angle), static_cast<float>(u.z * angle)};
+    };
 
-    // The normal of every corner. A position's corners read only each
-    // other's weights: their normals go to a scratch list, then over those
-    // weights, so one array serves both.
-    std::vector<Vec3>& cn = cw;
-    std::vector<Vec3> scratch;
+    // The normal of every corner. Weights are worked out per position, and
+    // only where a corner there does not keep its own normal.
+    std::vector<Vec3> cn(static_cast<std::size_t>(nF) * 3);
+    std::vector<Vec3> w;  // the weights of one position's corners
     for (std::int32_t p = 0; p < nPos; ++p) {
         const std::int32_t* b = corners.data() + start[static_cast<std::size_t>(p)];
         const std::size_t n = static_cast<std::size_t>(start[static_cast<std::size_t>(p) + 1] - start[static_cast<std::size_t>(p)]);
+        bool computed = false;
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::size_t c = static_cast<std::size_t>(b[i]);
+            const Vec3 o = own(c);
+            if (choice.keepOwn && !(o == Vec3{})) {
+                cn[c] = unit(o);
+                if (!(cn[c] == Vec3{})) continue;
+            }
+            computed = true;
+        }
+        if (!computed) continue;
+        w.resize(n);
         Vec3 all{};
         double size = 0;  // the faces' normals' lengths added up
         for (std::size_t i = 0; i < n; ++i) {
-            const Vec3& f = cw[static_cast<std::size_t>(b[i])];
+            const Vec3& f = w[i] = weight(b[i]);
             add(all, f);
             size += std::sqrt(static_cast<double>(f.x) * f.x + static_cast<double>(f.y) * f.y +
                               static_cast<double>(f.z) * f.z);
         }
-        scratch.assign(n, Vec3{});
         for (std::size_t i = 0; i < n; ++i) {
             const std::size_t c = static_cast<std::size_t>(b[i]);
             const std::int32_t f = b[i] / 3;
-            Vec3& out = scratch[i];
             const Vec3 o = own(c);
             const bool authored = !(o == Vec3{});
-            if (authored && choice.keepOwn) {
-                out = unit(o);
-                if (!(out == Vec3{})) continue;
-            }
+            if (authored && choice.keepOwn && !(cn[c] == Vec3{})) continue;
             Vec3 sum{};
             if (n > kPairwiseMax || (!hasSmooth && !authored)) {
                 sum = all;
@@ -277,17 +280,16 @@ std::int32_t resolveNormals(ModelStore& m, const NormalChoice& choice) {
                     const std::int32_t g = b[j] / 3;
                     const bool same = g == f || (hasSmooth ? (mask(f) & mask(g)) != 0
                                                            : sameBits(own(static_cast<std::size_t>(b[j])), o));
-                    if (same) add(sum, cw[static_cast<std::size_t>(b[j])]);
+                    if (same) add(sum, w[j]);
                 }
             }
             // Faces that cancel out (the two sides of a sheet) leave rounding
             // noise: the corner's own face says more.
             const double len = std::sqrt(static_cast<double>(sum.x) * sum.x + static_cast<double>(sum.y) * sum.y +
                                          static_cast<double>(sum.z) * sum.z);
-            out = len > 1e-6 * size ? unit(sum) : Vec3{};
-            if (out == Vec3{}) out = unit(faceNormal(m, f));
+            cn[c] = len > 1e-6 * size ? unit(sum) : Vec3{};
+            if (cn[c] == Vec3{}) cn[c] = unit(faceNormal(m, f));
         }
-        for (std::size_t i = 0; i < n; ++i) cn[static_cast<std::size_t>(b[i])] = scratch[i];
     }
 
     // Vertices: the first corner's normal; a corner that differs takes (or
