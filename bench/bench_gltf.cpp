@@ -4,6 +4,7 @@
 // in the same run, imported by assimp from the same file.
 //
 //   bench_gltf [quads-per-side] [repeats]
+//   bench_gltf --write FILE quads-per-side   (only write the model; bench/run.sh)
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -87,6 +88,18 @@ std::string makeGlb(int n, long& triangles) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[1]) == "--write") {
+        const int n = std::atoi(argv[3]);
+        if (n < 2 || n > 3000) return 2;
+        long triangles = 0;
+        std::string err;
+        if (!molv::writeFileAtomic(argv[2], makeGlb(n, triangles), err)) {
+            std::fprintf(stderr, "cannot write %s: %s\n", argv[2], err.c_str());
+            return 1;
+        }
+        std::printf("%ld\n", triangles);
+        return 0;
+    }
     const int n = argc > 1 ? std::atoi(argv[1]) : 708;
     const int repeats = argc > 2 ? std::atoi(argv[2]) : 3;
     if (n < 2 || n > 3000 || repeats < 1) {

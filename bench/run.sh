@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Whole-process benchmark: molvconv's whole conversion (read, fix-ups,
 # normals, the Cal3D set written) against assimp's import alone (3DS,
-# Collada) and tinyobjloader's parse alone (OBJ), at 100k and 1M triangles.
+# Collada, glTF) and tinyobjloader's parse alone (OBJ), at 100k and 1M
+# triangles, and against the floor: `cat` copying the source and the written
+# set into one file (the least any conversion has to do with those bytes).
 #
 #   bench/run.sh [BUILD_DIR]      (default build-bench; REPS=5 runs per case)
 #   MOLV_EXE=OTHER/molvconv bench/run.sh   measures another build of molvconv
@@ -22,7 +24,7 @@ if [ ! -f "$build/build.ninja" ]; then
     cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DMOLV_BENCH=ON -DMOLV_GUI=OFF \
         -DMOLV_TESTS=OFF >/dev/null
 fi
-ninja -C "$build" molvconv bench_3ds bench_dae bench_obj bench_peer >/dev/null
+ninja -C "$build" molvconv bench_3ds bench_dae bench_gltf bench_obj bench_peer >/dev/null
 exe=${MOLV_EXE:-$build/molvconv}  # MOLV_EXE: another build of molvconv to measure
 b=$build/bench
 
@@ -33,7 +35,7 @@ mkdir -p "$work/home" "$work/out"
 # name | file | peer | generator arguments. 100k and 1M triangles each:
 # 3DS 5 and 50 objects of 100 x 100 quads, three vertices of its own per
 # triangle; Collada 1 and 10 sheets of
-# 224 x 224 quads; OBJ grids of 224 and 707 quads a side.
+# 224 x 224 quads; OBJ grids and glTF sheets of 224 and 707 quads a side.
 cases=(
     "obj 100k|grid_s.obj|tinyobj|bench_obj --write @ 224"
     "obj 1M|grid_l.obj|tinyobj|bench_obj --write @ 707"
@@ -43,6 +45,8 @@ cases=(
     "3ds 1M|sheets_l.3ds|assimp|bench_3ds --write @ 50 100 split"
     "dae 100k|sheets_s.dae|assimp|bench_dae --write @ 1 224"
     "dae 1M|sheets_l.dae|assimp|bench_dae --write @ 10 224"
+    "glb 100k|sheet_s.glb|assimp|bench_gltf --write @ 224"
+    "glb 1M|sheet_l.glb|assimp|bench_gltf --write @ 707"
 )
 
 declare -A tris
@@ -82,6 +86,9 @@ for ((r = 1; r <= reps; ++r)); do
             echo "$peer read $got triangles of ${tris[$name]} in $file" >&2
             exit 1
         fi
+        set_files=("$work/out/$key"[._]*)
+        measure "$work/$key.floor" sh -c 'cat "$@" >"$0"' "$work/floor" "$work/$file" "${set_files[@]}"
+        rm -f "$work/floor"
     done
 done
 
@@ -89,8 +96,8 @@ done
 median() { awk -v k="$2" '{print $k}' "$1" | sort -n | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
 
 echo "molvconv whole conversion vs peer alone, medians of $reps, $(nproc) cores"
-printf '%-15s %9s %7s | %8s %8s %6s | %8s %8s %6s | %8s %8s %5s\n' input triangles MB "ours s" "peer s" speed \
-    "ours cpu" "peer cpu" speed "ours MB" "peer MB" RSS
+printf '%-15s %9s %7s | %8s %8s %6s | %8s %8s %6s | %8s %8s %5s | %7s %6s\n' input triangles MB "ours s" "peer s" \
+    speed "ours cpu" "peer cpu" speed "ours MB" "peer MB" RSS "floor s" floor
 declare -A oursT
 for c in "${cases[@]}"; do
     IFS='|' read -r name file peer gen <<<"$c"
@@ -98,17 +105,19 @@ for c in "${cases[@]}"; do
     ot=$(median "$work/$key.ours" 1) pt=$(median "$work/$key.peer" 1)
     om=$(median "$work/$key.ours" 2) pm=$(median "$work/$key.peer" 2)
     oc=$(median "$work/$key.ours" 3) pc=$(median "$work/$key.peer" 3)
+    ft=$(median "$work/$key.floor" 1)
     oursT[$name]=$ot
     mb=$(stat -c %s "$work/$file")
     awk -v n="$name" -v t="${tris[$name]}" -v mb="$mb" -v ot="$ot" -v pt="$pt" -v om="$om" -v pm="$pm" -v p="$peer" \
-        -v oc="$oc" -v pc="$pc" \
-        'BEGIN {printf "%-15s %9d %7.1f | %8.3f %8.3f %5.2fx | %8.3f %8.3f %5.2fx | %8.1f %8.1f %5.2f  (%s)\n",
+        -v oc="$oc" -v pc="$pc" -v ft="$ft" \
+        'BEGIN {printf "%-15s %9d %7.1f | %8.3f %8.3f %5.2fx | %8.3f %8.3f %5.2fx | %8.1f %8.1f %5.2f | %7.3f %5.1fx  (%s)\n",
                 n, t, mb / 1e6, ot / 1e6, pt / 1e6, pt / ot, oc / 1e6, pc / 1e6, (oc > 0 ? pc / oc : 0), om / 1024, pm / 1024,
-                om / pm, p}'
+                om / pm, ft / 1e6, ot / ft, p}'
 done
-echo "speed: peer time / ours, wall and cpu (user + system) (targets: 3DS, Collada >= 3x; OBJ >= 2.5x)"
-echo "RSS: our peak / peer's (targets: 3DS, Collada <= 0.6; OBJ <= 0.8)"
-for f in obj "obj seams" 3ds dae; do
+echo "speed: peer time / ours, wall and cpu (user + system) (targets: 3DS, Collada >= 3x; OBJ >= 2.5x; glTF >= 1.5x)"
+echo "RSS: our peak / peer's (targets: 3DS, Collada <= 0.6; OBJ <= 0.8; glTF <= 0.8)"
+echo "floor: wall time of cat copying the source and the written set into one file; our time / it (aim <= 3x)"
+for f in obj "obj seams" 3ds dae glb; do
     awk -v f="$f" -v s="${oursT[$f 100k]}" -v l="${oursT[$f 1M]}" -v ts="${tris[$f 100k]}" -v tl="${tris[$f 1M]}" \
         'BEGIN {printf "growth %-10s: 1M takes %5.2fx the time of 100k for %.2fx the triangles (target <= 10.5x)\n",
                 f, l / s, tl / ts}'

@@ -85,7 +85,7 @@ bool runAutos(Context& ctx, bool fromWrite) {
 
 bool ResizeModel(Context& ctx, const std::string& spanText, bool fromWrite, bool inFixups, std::string* spanOut) {
     ModelStore& m = ctx.model;
-    SetMaxMinsM(m);
+    if (!inFixups) SetMaxMinsM(m);
     if (m.maxSpan == 0) {
         ctx.msgBox("No non-zero span");
         return false;

@@ -16,7 +16,8 @@ bool runAutos(Context& ctx, bool fromWrite);
 // number in spanText; "nnn:r", ":u" or ":b" scale only x, y or z so that
 // that direction's span becomes nnn. An empty spanText asks the user.
 // Outside the fix-ups (inFixups false) the automatic fix-ups run afterwards,
-// without the resize among them. Returns true when the model was scaled;
+// without the resize among them; inside them the caller has just measured
+// the extents, so they are not measured again. Returns true when the model was scaled;
 // spanOut, when given, receives the span part of the text used.
 bool ResizeModel(Context& ctx, const std::string& spanText, bool fromWrite, bool inFixups,
                  std::string* spanOut = nullptr);

@@ -101,6 +101,46 @@ void add(Vec3& t, const Vec3& n) {
 // the work stays linear.
 constexpr std::size_t kPairwiseMax = 256;
 
+// Ids of keys numbered in the order first met: an open-addressed table of
+// ids over the keys kept in id order (no node per key, and growing only
+// rehashes the dense key list).
+class PosIds {
+public:
+    explicit PosIds(std::size_t expected) {
+        std::size_t cap = 16;
+        while (cap < 2 * expected) cap *= 2;
+        slots_.assign(cap, -1);
+        keys_.reserve(expected);
+    }
+    std::int32_t idOf(const PosKey& k) {
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t i = PosHash{}(k) & mask;; i = (i + 1) & mask) {
+            const std::int32_t id = slots_[i];
+            if (id < 0) {
+                slots_[i] = static_cast<std::int32_t>(keys_.size());
+                keys_.push_back(k);
+                if (2 * keys_.size() > slots_.size()) grow();
+                return static_cast<std::int32_t>(keys_.size()) - 1;
+            }
+            if (keys_[static_cast<std::size_t>(id)] == k) return id;
+        }
+    }
+    std::int32_t size() const { return static_cast<std::int32_t>(keys_.size()); }
+
+private:
+    void grow() {
+        slots_.assign(slots_.size() * 2, -1);
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t id = 0; id < keys_.size(); ++id) {
+            std::size_t i = PosHash{}(keys_[id]) & mask;
+            while (slots_[i] >= 0) i = (i + 1) & mask;
+            slots_[i] = static_cast<std::int32_t>(id);
+        }
+    }
+    std::vector<std::int32_t> slots_;
+    std::vector<PosKey> keys_;
+};
+
 }  // namespace
 
 std::int32_t resolveNormals(ModelStore& m, const NormalChoice& choice) {
@@ -149,8 +189,7 @@ std::int32_t resolveNormals(ModelStore& m, const NormalChoice& choice) {
     std::vector<std::int32_t> posOf(static_cast<std::size_t>(nF) * 3, -1);  // corner -> group
     std::int32_t nPos = 0;
     {
-        std::unordered_map<PosKey, std::int32_t, PosHash> ids;
-        ids.reserve(static_cast<std::size_t>(nV));
+        PosIds ids(static_cast<std::size_t>(nV));
         for (std::int32_t f = 0; f < nF; ++f) {
             if (!usable(f)) continue;
             for (int k = 0; k < 3; ++k) {
@@ -159,11 +198,11 @@ std::int32_t resolveNormals(ModelStore& m, const NormalChoice& choice) {
                 // Mesh and material in one number: meshes are fewer than 2^15.
                 const std::int32_t surface = meshOf[static_cast<std::size_t>(v)] * 65536 +
                                              (materialOf[static_cast<std::size_t>(f)] & 0xFFFF);
-                auto [it, fresh] = ids.emplace(PosKey{surface, bitsOf(p.x), bitsOf(p.y), bitsOf(p.z)}, nPos);
-                if (fresh) ++nPos;
-                posOf[static_cast<std::size_t>(f) * 3 + static_cast<std::size_t>(k)] = it->second;
+                posOf[static_cast<std::size_t>(f) * 3 + static_cast<std::size_t>(k)] =
+                    ids.idOf(PosKey{surface, bitsOf(p.x), bitsOf(p.y), bitsOf(p.z)});
             }
         }
+        nPos = ids.size();
     }
     std::vector<std::int32_t> start(static_cast<std::size_t>(nPos) + 1, 0);
     for (std::int32_t g : posOf)
@@ -176,44 +215,53 @@ std::int32_t resolveNormals(ModelStore& m, const NormalChoice& choice) {
             if (posOf[c] >= 0) corners[static_cast<std::size_t>(fill[static_cast<std::size_t>(posOf[c])]++)] = static_cast<std::int32_t>(c);
     }
 
-    std::vector<Vec3> fn(static_cast<std::size_t>(nF));
-    for (std::int32_t f = 0; f < nF; ++f) fn[static_cast<std::size_t>(f)] = faceNormal(m, f);
     // Each corner adds its face's unit normal times the face's angle there:
     // a polygon then counts the same however it was cut into triangles
     // (by area, the triangles of one quad could weigh 2:1 at a corner).
-    std::vector<Vec3> cw(static_cast<std::size_t>(nF) * 3);
-    for (std::int32_t f = 0; f < nF; ++f) {
-        if (!usable(f)) continue;
-        const Vec3 u = unit(fn[static_cast<std::size_t>(f)]);
+    auto weight = [&](std::int32_t corner) {
+        const std::int32_t f = corner / 3;
+        const int k = corner % 3;
+        const Vec3 u = unit(faceNormal(m, f));
         const Face& face = m.VFaces[static_cast<std::size_t>(f)];
-        for (int k = 0; k < 3; ++k) {
-            const Vec3& p = m.Vertices[static_cast<std::size_t>(face.vtx[k])].pos;
-            const Vec3& q = m.Vertices[static_cast<std::size_t>(face.vtx[(k + 1) % 3])].pos;
-            const Vec3& r = m.Vertices[static_cast<std::size_t>(face.vtx[(k + 2) % 3])].pos;
-            const double a[3] = {double(q.x) - p.x, double(q.y) - p.y, double(q.z) - p.z};
-            const double b[3] = {double(r.x) - p.x, double(r.y) - p.y, double(r.z) - p.z};
-            const double la = std::sqrt(a[0] * a[0] + a[1] * a[1] + a[2] * a[2]);
-            const double lb = std::sqrt(b[0] * b[0] + b[1] * b[1] + b[2] * b[2]);
-            double angle = 0;
-            if (la > 0 && lb > 0 && std::isfinite(la * lb))
-                // Rounded to float: the C libraries' acos differ in the last
-                // bits, and the written normals must not differ between systems.
-                angle = static_cast<float>(
-                    std::acos(std::clamp((a[0] * b[0] + a[1] * b[1] + a[2] * b[2]) / (la * lb), -1.0, 1.0)));
-            cw[static_cast<std::size_t>(f) * 3 + static_cast<std::size_t>(k)] =
-                Vec3{static_cast<float>(u.x * angle), static_cast<float>(u.y * angle), static_cast<float>(u.z * angle)};
-        }
-    }
+        const Vec3& p = m.Vertices[static_cast<std::size_t>(face.vtx[k])].pos;
+        const Vec3& q = m.Vertices[static_cast<std::size_t>(face.vtx[(k + 1) % 3])].pos;
+        const Vec3& r = m.Vertices[static_cast<std::size_t>(face.vtx[(k + 2) % 3])].pos;
+        const double a[3] = {double(q.x) - p.x, double(q.y) - p.y, double(q.z) - p.z};
+        const double b[3] = {double(r.x) - p.x, double(r.y) - p.y, double(r.z) - p.z};
+        const double la = std::sqrt(a[0] * a[0] + a[1] * a[1] + a[2] * a[2]);
+        const double lb = std::sqrt(b[0] * b[0] + b[1] * b[1] + b[2] * b[2]);
+        double angle = 0;
+        if (la > 0 && lb > 0 && std::isfinite(la * lb))
+            // Rounded to float: the C libraries' acos differ in the last
+            // bits, and the written normals must not differ between systems.
+            angle = static_cast<float>(
+                std::acos(std::clamp((a[0] * b[0] + a[1] * b[1] + a[2] * b[2]) / (la * lb), -1.0, 1.0)));
+        return Vec3{static_cast<float>(u.x * angle), static_cast<float>(u.y * angle), static_cast<float>(u.z * angle)};
+    };
 
-    // The normal of every corner.
+    // The normal of every corner. Weights are worked out per position, and
+    // only where a corner there does not keep its own normal.
     std::vector<Vec3> cn(static_cast<std::size_t>(nF) * 3);
+    std::vector<Vec3> w;  // the weights of one position's corners
     for (std::int32_t p = 0; p < nPos; ++p) {
         const std::int32_t* b = corners.data() + start[static_cast<std::size_t>(p)];
         const std::size_t n = static_cast<std::size_t>(start[static_cast<std::size_t>(p) + 1] - start[static_cast<std::size_t>(p)]);
+        bool computed = false;
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::size_t c = static_cast<std::size_t>(b[i]);
+            const Vec3 o = own(c);
+            if (choice.keepOwn && !(o == Vec3{})) {
+                cn[c] = unit(o);
+                if (!(cn[c] == Vec3{})) continue;
+            }
+            computed = true;
+        }
+        if (!computed) continue;
+        w.resize(n);
         Vec3 all{};
         double size = 0;  // the faces' normals' lengths added up
         for (std::size_t i = 0; i < n; ++i) {
-            const Vec3& f = cw[static_cast<std::size_t>(b[i])];
+            const Vec3& f = w[i] = weight(b[i]);
             add(all, f);
             size += std::sqrt(static_cast<double>(f.x) * f.x + static_cast<double>(f.y) * f.y +
                               static_cast<double>(f.z) * f.z);
@@ -223,10 +271,7 @@ std::int32_t resolveNormals(ModelStore& m, const NormalChoice& choice) {
             const std::int32_t f = b[i] / 3;
             const Vec3 o = own(c);
             const bool authored = !(o == Vec3{});
-            if (authored && choice.keepOwn) {
-                cn[c] = unit(o);
-                if (!(cn[c] == Vec3{})) continue;
-            }
+            if (authored && choice.keepOwn && !(cn[c] == Vec3{})) continue;
             Vec3 sum{};
             if (n > kPairwiseMax || (!hasSmooth && !authored)) {
                 sum = all;
@@ -235,7 +280,7 @@ std::int32_t resolveNormals(ModelStore& m, const NormalChoice& choice) {
                     const std::int32_t g = b[j] / 3;
                     const bool same = g == f || (hasSmooth ? (mask(f) & mask(g)) != 0
                                                            : sameBits(own(static_cast<std::size_t>(b[j])), o));
-                    if (same) add(sum, cw[static_cast<std::size_t>(b[j])]);
+                    if (same) add(sum, w[j]);
                 }
             }
             // Faces that cancel out (the two sides of a sheet) leave rounding
@@ -243,14 +288,17 @@ std::int32_t resolveNormals(ModelStore& m, const NormalChoice& choice) {
             const double len = std::sqrt(static_cast<double>(sum.x) * sum.x + static_cast<double>(sum.y) * sum.y +
                                          static_cast<double>(sum.z) * sum.z);
             cn[c] = len > 1e-6 * size ? unit(sum) : Vec3{};
-            if (cn[c] == Vec3{}) cn[c] = unit(fn[static_cast<std::size_t>(f)]);
+            if (cn[c] == Vec3{}) cn[c] = unit(faceNormal(m, f));
         }
     }
 
     // Vertices: the first corner's normal; a corner that differs takes (or
     // makes) a copy carrying its own.
+    // Written over the store's normals, which an unused vertex keeps.
     std::vector<std::uint8_t> set(static_cast<std::size_t>(nV), 0);
-    std::vector<Vec3> vn(static_cast<std::size_t>(nV));
+    const bool hadNormals = m.num_Normals != 0;
+    m.growVertices(static_cast<std::size_t>(nV) + 1);
+    std::vector<Vec3>& vn = m.Normals;
     struct Copy {
         std::int32_t of;
         Vec3 n;
@@ -284,17 +332,12 @@ std::int32_t resolveNormals(ModelStore& m, const NormalChoice& choice) {
         }
     }
     // A vertex no face uses keeps the normal it had, or none.
-    for (std::int32_t v = 0; v < nV; ++v)
-        if (!set[static_cast<std::size_t>(v)])
-            vn[static_cast<std::size_t>(v)] = static_cast<std::size_t>(v) < m.Normals.size() && m.num_Normals != 0
-                                                  ? m.Normals[static_cast<std::size_t>(v)]
-                                                  : Vec3{};
+    if (!hadNormals)
+        for (std::int32_t v = 0; v < nV; ++v)
+            if (!set[static_cast<std::size_t>(v)]) vn[static_cast<std::size_t>(v)] = Vec3{};
 
     const auto added = static_cast<std::int32_t>(copies.size());
-    if (added == 0) {
-        m.growVertices(static_cast<std::size_t>(nV) + 1);
-        std::copy(vn.begin(), vn.end(), m.Normals.begin());
-    } else {
+    if (added > 0) {
         // New numbering: each vertex, then its copies.
         std::vector<std::int32_t> newOf(static_cast<std::size_t>(nV) + 1);
         std::vector<std::int32_t> copyAt(copies.size());

@@ -125,6 +125,7 @@ TEST_F(ExtentsTest, CancelledOrEmptyAnswerChangesNothing) {
 
 TEST_F(ExtentsTest, SpansThatWouldDestroyTheModelAreRefused) {
     cube();
+    SetMaxMinsM(ctx.model);  // the fix-ups measure before they resize
     for (const char* bad : {"abc", "-8", "0", "8cm", "1e39"}) {
         EXPECT_FALSE(ResizeModel(ctx, bad, false, true)) << bad;
     }

@@ -2,8 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+#include <numbers>
+#include <string>
+
 #include "model/checks.h"
 #include "model/material_cull.h"
+#include "model/normals.h"
 #include "support/harness.h"
 #include "support/test_support.h"
 
@@ -38,6 +45,59 @@ TEST_F(StoreTest, CornerBeyondTheVerticesIsReportedOncePerRead) {
     EXPECT_EQ(m.badFaceReports, 100001);
     ReportBadFaceSummary(ctx.model);
     EXPECT_TRUE(ui.sawLog("100001 faces name vertices that do not exist"));
+}
+
+// A change of material is an edge: a pyramid whose sides have materials of
+// their own, one per side or one per pair of sides, keeps a corner apart
+// (copied) wherever the material changes and smooth where it does not.
+// These positions are more than the model's vertices.
+TEST(StoreNormals, MaterialsSplitAPyramidsNormals) {
+    constexpr int kSides = 12;
+    struct Row {
+        int sidesPerMaterial;
+        std::int32_t copies;  // apex copies plus rim copies
+    };
+    for (const Row row : {Row{1, (kSides - 1) + kSides}, Row{2, (kSides / 2 - 1) + kSides / 2}}) {
+        test::TestContext tc;
+        ModelStore& m = tc.ctx.model;
+        m.dssAddMesh("pyramid", 0);
+        auto vertex = [&](float x, float y, float z) {
+            std::int32_t i = -1;
+            m.AddVertex(i, x, y, z, x, z, y, 0, false);
+        };
+        vertex(0, 1, 0);
+        for (int i = 0; i < kSides; ++i) {
+            const double a = 2 * std::numbers::pi * i / kSides;
+            vertex(static_cast<float>(std::cos(a)), 0, static_cast<float>(std::sin(a)));
+        }
+        for (int i = 0; i < kSides / row.sidesPerMaterial; ++i) m.AddMaterial("side" + std::to_string(i));
+        // Every other side first: the rest then meet positions seen before
+        // the table of positions grew.
+        for (int j = 0; j < kSides; ++j) {
+            const int i = j < kSides / 2 ? 2 * j : 2 * (j - kSides / 2) + 1;
+            const std::int32_t g = m.AddFaceGroup(false, i / row.sidesPerMaterial, 0);
+            const std::int32_t f = m.ttlnum_Faces;
+            m.AddFace(0, 0, 0, 1 + i, 1 + (i + 1) % kSides);
+            m.AddFaceToGroup(0, g, false, f, f);
+        }
+        ASSERT_EQ(resolveNormals(m, NormalChoice{true, true}), row.copies) << row.sidesPerMaterial;
+        for (std::int32_t f = 0; f < m.ttlnum_Faces; ++f) {
+            const Vec3 n = faceNormal(m, f);
+            const float len = std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z);
+            // The rim corner that no side of the same material shares is flat.
+            const Face& face = m.VFaces[static_cast<std::size_t>(f)];
+            for (std::int32_t v : face.vtx) {
+                const Vec3& got = m.Normals[static_cast<std::size_t>(v)];
+                const bool shared = std::count_if(m.VFaces.begin(), m.VFaces.begin() + m.ttlnum_Faces, [&](const Face& o) {
+                                        return std::find(std::begin(o.vtx), std::end(o.vtx), v) != std::end(o.vtx);
+                                    }) > 1;
+                if (shared) continue;
+                EXPECT_NEAR(got.x, n.x / len, 1e-6) << "face " << f << " vertex " << v;
+                EXPECT_NEAR(got.y, n.y / len, 1e-6) << "face " << f << " vertex " << v;
+                EXPECT_NEAR(got.z, n.z / len, 1e-6) << "face " << f << " vertex " << v;
+            }
+        }
+    }
 }
 
 TEST_F(StoreTest, SetFaceGroupMaterialCountsEveryLink) {
