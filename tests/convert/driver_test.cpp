@@ -16,6 +16,7 @@
 #include "model/extents.h"
 #include "convert/driver.h"
 #include "support/harness.h"
+#include "support/run_folder.h"
 #include "support/test_support.h"
 #include "util/fileio.h"
 #include "util/paths.h"
@@ -28,25 +29,7 @@ using test::writeFile;
 
 const char* const kTri = "v 0 0 0\nv 10 0 0\nv 0 10 0\nf 1 2 3\n";
 
-struct DriverTest : ::testing::Test, test::TestContext {
-    std::string dir;
-
-    void SetUp() override {
-        dir = tempDir("driver");
-        ctx.app.configDir = dir;
-        ctx.app.workdir = dir + "work/";
-        std::string err;
-        ASSERT_TRUE(makeFolder(ctx.app.workdir, err)) << err;
-        ctx.logFileName = dir + "0molvconv.log";
-    }
-
-    // Fix-ups as the Settings menu shows them; reads and writes take them over.
-    void menuAutos(bool resize, bool zeroBase, bool centre) {
-        ctx.menu.marks.autoResize = ctx.settings.autoResize = resize;
-        ctx.menu.marks.autoZeroBsHt = ctx.settings.autoZeroBsHt = zeroBase;
-        ctx.menu.marks.autoCentre = ctx.settings.autoCentre = centre;
-    }
-
+struct DriverTest : test::RunFolder {
     // An axis-aligned box of 8 vertices and 12 faces, as a reader leaves it.
     void box(Vec3 lo, Vec3 hi) {
         m.dssAddMesh("box", 0);
