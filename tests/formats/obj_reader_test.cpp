@@ -87,6 +87,13 @@ TEST_F(ObjTest, NegativeNumbersCountBackFromTheLastRead) {
     EXPECT_EQ(vtx(3).UVs[0].u, 1.0f);
 }
 
+TEST_F(ObjTest, FileUsingVertexZeroCountsFromZeroWhateverItsName) {
+    ASSERT_TRUE(load("v 0 0 0\nv 1 0 0\nv 1 1 0\nf 1 2 0\n", "mesh.obj"));
+    ASSERT_EQ(m.ttlnum_Faces, 1);
+    EXPECT_EQ(face(0), (A3{0, 2, 1}));
+    EXPECT_TRUE(ui.boxes.empty());
+}
+
 TEST_F(ObjTest, OutOfRangeNumbersSkipTheFaceAndNameFileAndLine) {
     ASSERT_TRUE(load(std::string(kSquare) + "vt 0 0\nvn 0 0 1\n"
                      "f 1 2 3\n"      // line 7: fine

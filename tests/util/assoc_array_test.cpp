@@ -13,6 +13,18 @@
 namespace molv {
 namespace {
 
+// Names are one whatever their case; the walk gives them sorted, each once.
+TEST(AssocArray, NamesAreCaseInsensitiveAndWalkedInOrder) {
+    AssocArray a;
+    for (const char* n : {"pear", "Apple", "APPLE", "fig"}) a.add(n, n);
+    EXPECT_EQ(a.getValue("apple"), "APPLE");
+    std::vector<std::string> names;
+    std::string n, v;
+    std::int32_t i = -1;
+    while (a.get_NameValueSeq(i, n, v)) names.push_back(n);
+    EXPECT_EQ(names, (std::vector<std::string>{"APPLE", "FIG", "PEAR"}));
+}
+
 TEST(AssocArray, NameValueFiles) {
     const std::string dir = test::tempDir("assoc");
     test::writeFile(dir + "c.cfg",

@@ -42,6 +42,15 @@ TEST(Encoding, IllFormedUtf8IsReadAsLatin1) {
     }
 }
 
+TEST(Encoding, MarksAreRecognised) {
+    EXPECT_EQ(stripUtf8Bom("\xEF\xBB\xBFv 1"), "v 1");
+    EXPECT_EQ(stripUtf8Bom("\xEF\xBB"), "\xEF\xBB");
+    EXPECT_EQ(utf16Mark("\xFF\xFE"), Utf16Mark::LittleEndian);
+    EXPECT_EQ(utf16Mark("\xFE\xFF"), Utf16Mark::BigEndian);
+    EXPECT_EQ(utf16Mark("\xFF"), Utf16Mark::None);
+    EXPECT_EQ(utf16ToUtf8("plain"), "plain");
+}
+
 TEST(Encoding, Utf16BothOrdersWithPairs) {
     for (bool little : {true, false}) {
         // "v é 😀": a surrogate pair makes one four-byte character.
