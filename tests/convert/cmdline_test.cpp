@@ -11,12 +11,6 @@
 
 using namespace molv;
 
-TEST(CommandLineJoin, PlainWordsAreNotQuoted) {
-    EXPECT_EQ(joinArguments({"-dbg", "C:\\models\\chair.3ds"}), "-dbg C:\\models\\chair.3ds");
-    EXPECT_EQ(joinArguments({"my chair.obj"}), "\"my chair.obj\"");
-    EXPECT_EQ(joinArguments({"", "a"}), "a");
-}
-
 // What Windows hands over is the whole line as typed; the program's own
 // name goes before the words are split.
 TEST(CommandLineWindows, ArgumentsFollowTheProgramName) {

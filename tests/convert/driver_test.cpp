@@ -16,6 +16,7 @@
 #include "model/extents.h"
 #include "convert/driver.h"
 #include "support/harness.h"
+#include "support/run_folder.h"
 #include "support/test_support.h"
 #include "util/fileio.h"
 #include "util/paths.h"
@@ -28,25 +29,7 @@ using test::writeFile;
 
 const char* const kTri = "v 0 0 0\nv 10 0 0\nv 0 10 0\nf 1 2 3\n";
 
-struct DriverTest : ::testing::Test, test::TestContext {
-    std::string dir;
-
-    void SetUp() override {
-        dir = tempDir("driver");
-        ctx.app.configDir = dir;
-        ctx.app.workdir = dir + "work/";
-        std::string err;
-        ASSERT_TRUE(makeFolder(ctx.app.workdir, err)) << err;
-        ctx.logFileName = dir + "0molvconv.log";
-    }
-
-    // Fix-ups as the Settings menu shows them; reads and writes take them over.
-    void menuAutos(bool resize, bool zeroBase, bool centre) {
-        ctx.menu.marks.autoResize = ctx.settings.autoResize = resize;
-        ctx.menu.marks.autoZeroBsHt = ctx.settings.autoZeroBsHt = zeroBase;
-        ctx.menu.marks.autoCentre = ctx.settings.autoCentre = centre;
-    }
-
+struct DriverTest : test::RunFolder {
     // An axis-aligned box of 8 vertices and 12 faces, as a reader leaves it.
     void box(Vec3 lo, Vec3 hi) {
         m.dssAddMesh("box", 0);
@@ -444,45 +427,6 @@ TEST_F(DriverTest, AModelWithMoreMaterialsThanTheLimitIsRefusedBeforeWriting) {
 }
 
 #ifndef _WIN32
-// A full disk (a file-size limit in a child process) while a larger model
-// replaces an older set: the conversion fails and the older set stands
-// whole, with nothing new beside it.
-TEST_F(DriverTest, FullDiskLeavesTheOlderSetWhole) {
-    menuAutos(false, false, false);
-    ctx.settings.autoCentre = false;
-    writeFile(dir + "small.obj", kTri);
-    // Another material: the new configuration names other files than the old.
-    writeFile(dir + "big.mtl", "newmtl wood\nKd 0.5 0.3 0.1\n");
-    std::string big = "mtllib big.mtl\nusemtl wood\n";
-    for (int i = 0; i < 400; ++i) big += "v " + std::to_string(i) + " 0 0\nv " + std::to_string(i) + " 10 0\nv 0 " + std::to_string(i) + " 10\n";
-    for (int i = 0; i < 400; ++i)
-        big += "f " + std::to_string(3 * i + 1) + " " + std::to_string(3 * i + 2) + " " + std::to_string(3 * i + 3) + "\n";
-    writeFile(dir + "big.obj", big);
-    const std::string out = test::tempDir("driver_full");
-    ASSERT_TRUE(test::convert(ctx, dir + "small.obj", out + "set.cmf"));
-    std::vector<std::pair<std::string, std::string>> before;
-    for (auto& e : std::filesystem::directory_iterator(out))
-        before.emplace_back(e.path().filename().string(), test::readFile(e.path().string()));
-    std::sort(before.begin(), before.end());
-
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit lim {2048, 2048};
-        ::setrlimit(RLIMIT_FSIZE, &lim);
-        const bool ok = test::convert(ctx, dir + "big.obj", out + "set.cmf");
-        ::_exit(ok ? 0 : 3);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 3);
-    std::vector<std::pair<std::string, std::string>> after;
-    for (auto& e : std::filesystem::directory_iterator(out))
-        after.emplace_back(e.path().filename().string(), test::readFile(e.path().string()));
-    std::sort(after.begin(), after.end());
-    EXPECT_EQ(after, before);
-}
 #endif
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "model/skeleton.h"
 #include "support/gltf_build.h"
 #include "support/harness.h"
+#include "support/run_folder.h"
 #include "support/tds_build.h"
 #include "support/test_support.h"
 #include "util/fileio.h"
@@ -57,17 +58,7 @@ std::string gltfNamed(const std::string& jsonName) {
     });
 }
 
-struct HostileNames : ::testing::Test, test::TestContext {
-    std::string dir;
-    void SetUp() override {
-        dir = tempDir("hostile_names");
-        ctx.app.configDir = dir;
-        ctx.app.workdir = dir + "work/";
-        std::string err;
-        ASSERT_TRUE(makeFolder(ctx.app.workdir, err)) << err;
-        ctx.logFileName = dir + "0molvconv.log";
-    }
-};
+using HostileNames = test::RunFolder;
 
 // A line break in a name stays inside its own line of every text file
 // written: .mtl of an OBJ, .cfg of a set.

@@ -14,6 +14,7 @@
 #include "support/dae_build.h"
 #include "support/gltf_build.h"
 #include "support/harness.h"
+#include "support/run_folder.h"
 #include "support/tds_build.h"
 #include "support/test_support.h"
 #include "util/fileio.h"
@@ -28,22 +29,7 @@ using test::writeFile;
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 constexpr float kInf = std::numeric_limits<float>::infinity();
 
-struct HostileNumbers : ::testing::Test, test::TestContext {
-    std::string dir;
-    void SetUp() override {
-        dir = tempDir("hostile_numbers");
-        ctx.app.configDir = dir;
-        ctx.app.workdir = dir + "work/";
-        std::string err;
-        ASSERT_TRUE(makeFolder(ctx.app.workdir, err)) << err;
-        ctx.logFileName = dir + "0molvconv.log";
-    }
-    void autos(bool resize, bool zeroBase, bool centre) {
-        ctx.menu.marks.autoResize = ctx.settings.autoResize = resize;
-        ctx.menu.marks.autoZeroBsHt = ctx.settings.autoZeroBsHt = zeroBase;
-        ctx.menu.marks.autoCentre = ctx.settings.autoCentre = centre;
-    }
-};
+using HostileNumbers = test::RunFolder;
 
 std::string tdsTriangle(float x, float u) {
     using namespace test3ds;
@@ -111,7 +97,7 @@ TEST_F(HostileNumbers, FarAndWideModelsNormaliseToTheSetSize) {
         {1e30f, 3e30f},
         {0, 10},  // the ordinary case, for comparison
     };
-    autos(true, true, false);
+    menuAutos(true, true, false);
     ctx.settings.dflt_autosize = 100;
     for (const auto& r : rows) {
         const std::string text =
@@ -125,21 +111,6 @@ TEST_F(HostileNumbers, FarAndWideModelsNormaliseToTheSetSize) {
         EXPECT_EQ(m.minPos.y, 0) << r.lo << ".." << r.hi;
         EXPECT_TRUE(fileExists(dir + "far.cmf"));
     }
-}
-
-TEST_F(HostileNumbers, ExtentsOfAModelBeyondTheStartValues) {
-    const std::string text = "v 2e10 -2e10 3e10\nv 2.5e10 -1.5e10 3e10\nv 2e10 -1.5e10 3.5e10\nf 1 2 3\n";
-    ASSERT_TRUE(test::readObjText(ctx, text).ok());
-    SetMaxMinsM(m);
-    EXPECT_EQ(m.minPos.x, 2e10f);
-    EXPECT_EQ(m.maxPos.y, -1.5e10f);
-    EXPECT_EQ(m.minPos.z, -3.5e10f);  // pos z is the OBJ's turned back
-    EXPECT_FLOAT_EQ(m.spanPos.x, 0.5e10f);
-    // An empty model still measures as it always did.
-    m.ClearModel();
-    SetMaxMinsM(m);
-    EXPECT_EQ(m.minPos.x, 9e9f);
-    EXPECT_EQ(m.maxPos.z, -9e9f);
 }
 
 // Small documents that ask for unbounded depth or memory are refused at

@@ -63,15 +63,6 @@ TEST_F(DiagnosticsTest, LogFileLinesEndInCrLfAndTheNameIsFrozen) {
     EXPECT_EQ(readFile(dir + "a.log"), "after delete\r\n");
 }
 
-TEST_F(DiagnosticsTest, LogFileIfDebugWritesOnlyAboveLevelZero) {
-    std::string dir = tempDir("logdbg");
-    ctx.logFileName = dir + "d.log";
-    ctx.logFileIfDebug("quiet", 1);
-    ctx.dbgLevel = 1;
-    ctx.logFileIfDebug("shown", 3);
-    EXPECT_EQ(readFile(dir + "d.log"), "shown\r\n");
-}
-
 TEST_F(DiagnosticsTest, StatusTextDueIsRareAndNeverWhenNobodyLooks) {
     int due = 0;
     for (int i = 0; i < 100000; ++i) due += ctx.statusDue() ? 1 : 0;

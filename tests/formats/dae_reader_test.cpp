@@ -88,38 +88,6 @@ TEST(DaeReader, QuadFillsOneMeshAndSplitsAVertexUsedWithTwoCoordinates) {
     EXPECT_EQ(l->ctx.app.readAbort, false);
 }
 
-TEST(DaeReader, ZUpPositionsAreExchangedAndKeptAsGiven) {
-    auto l = load(quadDoc());
-    ASSERT_TRUE(l->ok);
-    EXPECT_EQ(vtx(*l, 0).pos, (Vec3{1, 3, 2}));
-    EXPECT_EQ(vtx(*l, 0).zup_pos, (Vec3{1, 2, 3}));
-    auto raw = load(quadDoc(), [](Context& c) { c.settings.rawDataLoad = true; });
-    EXPECT_EQ(vtx(*raw, 0).pos, (Vec3{1, 2, 3}));
-    EXPECT_EQ(vtx(*raw, 0).zup_pos, (Vec3{1, 2, 3}));
-}
-
-TEST(DaeReader, MaterialTakesItsEffect) {
-    auto l = load(quadDoc());
-    ASSERT_TRUE(l->ok);
-    const Material& mt = l->m().Materials[0];
-    EXPECT_EQ(mt.name, "Wood");
-    // A diffuse texture makes the diffuse and ambient colours white.
-    EXPECT_EQ(mt.diffuse, (Colour{255, 255, 255, 0}));
-    EXPECT_EQ(mt.ambient, (Colour{255, 255, 255, 0}));
-    EXPECT_EQ(mt.specular, (Colour{128, 64, 255, 0}));
-    EXPECT_FLOAT_EQ(mt.shininess, 12.5f);
-    EXPECT_FLOAT_EQ(mt.transparency, 0.25f);
-    ASSERT_EQ(mt.nMaps, 1);
-    EXPECT_EQ(mt.maps[0], "model_Wood Planks.png");
-    EXPECT_EQ(mt.use_count, 1);
-    // Without the texture the ambient colour is the document's.
-    auto plain = load(edit(quadDoc(), "<texture texture=\"tex-sampler\" texcoord=\"UVMap\"/>", "<color>1 0.5 0 1</color>"));
-    const Material& p = plain->m().Materials[0];
-    EXPECT_EQ(p.ambient, (Colour{26, 51, 76, 0}));
-    EXPECT_EQ(p.diffuse, (Colour{255, 128, 0, 0}));
-    EXPECT_EQ(p.nMaps, 1);  // the surface still names the image
-}
-
 TEST(DaeReader, EffectsMayComeBeforeTheirMaterials) {
     std::string doc = quadDoc();
     std::size_t m0 = doc.find("<library_materials>"), m1 = doc.find("</library_materials>\n") + 21;
@@ -227,18 +195,6 @@ TEST(DaeReader, PolygonsStripsAndFansAreReadAndLinesPassedOver) {
               l->ui.everyLogLine.end());
 }
 
-TEST(DaeReader, LaterGeometriesUseTheirOwnVertices) {
-    const std::string tri = "<triangles count=\"1\">\n<input semantic=\"VERTEX\" source=\"#A-v\" offset=\"0\"/>\n<p>0 1 2</p>\n</triangles>\n";
-    std::string second = tri;
-    second.replace(second.find("#A-v"), 4, "#B-v");
-    auto l = load(wrapDoc(geometry("A", "0 0 0 1 0 0 0 1 0", tri) + geometry("B", "5 5 5 6 5 5 5 6 5", second)));
-    ASSERT_TRUE(l->ok);
-    ASSERT_EQ(l->m().meshCount, 2);
-    EXPECT_EQ(corners(*l), (std::vector<std::int32_t>{2, 1, 0, 5, 4, 3}));
-    EXPECT_EQ(l->m().Meshes[1].vtx_ndx_stt, 3);
-    EXPECT_EQ(l->m().Meshes[1].face_ndx_stt, 1);
-}
-
 // --- Placement by the visual scene ----------------------------------------------------
 
 namespace {
@@ -276,18 +232,6 @@ TEST(DaeReader, NodesPlaceEachInstance) {
     // and the corners turn the other way so the face still faces out.
     EXPECT_EQ(z(8), (Vec3{1, 2, 2}));
     EXPECT_EQ(corners(*l), (std::vector<std::int32_t>{2, 1, 0, 5, 4, 3, 7, 8, 6}));
-}
-
-TEST(DaeReader, SkinnedGeometryPlacedThroughItsController) {
-    auto l = load(triDoc("<node id=\"a\">\n<instance_controller url=\"#skin\">\n<bind_material>\n<technique_common>\n"
-                         "<instance_material symbol=\"s\" target=\"#M\"/>\n</technique_common>\n</bind_material>\n"
-                         "</instance_controller>\n</node>\n",
-                         "<library_controllers>\n<controller id=\"skin\">\n<skin source=\"#T\">\n"
-                         "<bind_shape_matrix>1 0 0 0 0 1 0 0 0 0 1 4 0 0 0 1</bind_shape_matrix>\n</skin>\n"
-                         "</controller>\n</library_controllers>\n"));
-    ASSERT_TRUE(l->ok);
-    EXPECT_EQ(l->m().meshCount, 1);
-    EXPECT_EQ(vtx(*l, 0).zup_pos, (Vec3{1, 0, 4}));
 }
 
 TEST(DaeReader, SymbolsBindPerInstanceThenAnywhereThenByName) {

@@ -391,18 +391,5 @@ TEST(FaithfulAppearance, BothCopiesOfASeamVertexGetOneNormal) {
     EXPECT_EQ(seams, 2);
 }
 
-TEST(FaithfulAppearance, ABadNormalIndexKeepsItsFace) {
-    auto t = test::makeContext();
-    ASSERT_TRUE(LoadObjText(t->ctx, "v 0 0 0\nv 1 0 0\nv 1 1 0\nvn 0 0 1\nf 1//1 2//1 3//9\nf 1//1 3//1 2//1\n",
-                                  "bad.obj")
-                    .ok());
-    EXPECT_EQ(t->ctx.model.ttlnum_Faces, 2);
-    int lines = 0;
-    for (const std::string& l : t->ui.everyLogLine)
-        lines += l.find("name normals that do not exist; their normals are computed") != std::string::npos;
-    EXPECT_EQ(lines, 1);
-    EXPECT_TRUE(t->ui.boxes.empty());
-}
-
 }  // namespace
 }  // namespace molv

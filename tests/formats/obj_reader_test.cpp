@@ -59,15 +59,6 @@ TEST_F(ObjTest, QuadBecomesTwoReversedTrianglesAndPentagonAFan) {
     EXPECT_EQ(me.face_ndx_end, 4);
 }
 
-TEST_F(ObjTest, PositionsTakeZNegatedAndKeepTheZUpForm) {
-    ASSERT_TRUE(load("v 1 2 3\nv -1.5e2 .25 4.\n"));
-    ASSERT_EQ(m.ttlnum_Vertices, 2);
-    EXPECT_EQ(vtx(0).pos, (Vec3{1, 2, -3}));
-    EXPECT_EQ(vtx(0).zup_pos, (Vec3{1, -3, 2}));
-    EXPECT_EQ(vtx(1).pos, (Vec3{-150, 0.25f, -4}));
-    EXPECT_EQ(vtx(0).uv_id, -1);
-}
-
 TEST_F(ObjTest, NumbersAreReadExactlyAsTheGeneralParserWould) {
     // Short forms take the fast path, long ones the general parser; both
     // must give the nearest float.
@@ -248,16 +239,6 @@ TEST_F(ObjTest, LibraryMaterialsAndTheSynthesisedDefault) {
     EXPECT_TRUE(ui.sawLog("Synthesising Material 2 Default"));
 }
 
-TEST_F(ObjTest, DefaultNamesAndOffFallBackToTheSynthesisedDefault) {
-    lib(kLib);
-    ASSERT_TRUE(load(std::string("mtllib m.mtl\n") + kSquare +
-                     "usemtl red wood\nf 1 2 3\nusemtl DEFAULT_grey\nf 1 3 4\nusemtl off\nf 2 3 4\n"));
-    EXPECT_EQ(group(0).MtlID, 1);
-    EXPECT_EQ(group(1).MtlID, 2);
-    EXPECT_EQ(group(2).MtlID, 2);
-    EXPECT_TRUE(ui.boxes.empty());
-}
-
 TEST_F(ObjTest, UnknownMaterialAsksOnceAndTakesMaterialZeroByDefault) {
     lib(kLib);
     // Names differing only in case are one name: one question, nothing counted.
@@ -379,14 +360,6 @@ TEST_F(ObjTest, LibraryIsOnlyLookedForInsideTheModelsFolder) {
     EXPECT_EQ(names, (std::vector<std::string>{"far copy", "Default", "up copy", "near"}));
 }
 
-TEST_F(ObjTest, SystemFilesNamedAsLibrariesAreNeverOpened) {
-    ASSERT_TRUE(load(std::string("mtllib /etc/passwd\nmtllib ../../../../../../etc/passwd\n") + kSquare + "f 1 2 3\n"));
-    for (const auto& b : ui.boxes) EXPECT_EQ(b.text.find("Unhandled"), std::string::npos) << b.text;
-    EXPECT_FALSE(ui.sawLog("Unhandled"));
-    ASSERT_EQ(ui.boxes.size(), 1u);
-    EXPECT_EQ(ui.boxes[0].text, "Cannot find material file: (" + dir + "passwd)");
-}
-
 TEST_F(ObjTest, ThousandsOfMissingLibrariesAskOnce) {
     std::string text;
     for (int i = 0; i < 5000; ++i) text += "mtllib x" + std::to_string(i % 2500) + ".mtl\n";
@@ -396,15 +369,6 @@ TEST_F(ObjTest, ThousandsOfMissingLibrariesAskOnce) {
     EXPECT_TRUE(ui.sawLog("Cannot find material file: (" + dir + "x9.mtl)"));
     EXPECT_FALSE(ui.sawLog("x10.mtl"));
     EXPECT_TRUE(ui.sawLog("2500 material libraries named in " + dir + "m.obj were not found"));
-}
-
-TEST_F(ObjTest, ALibraryNamedAgainIsNotReadAgain) {
-    lib("newmtl a\nnewmtl b\n");
-    ASSERT_TRUE(load(std::string("mtllib m.mtl\nmtllib m.mtl\nmtllib ./m.mtl m.mtl\n") + kSquare +
-                     "usemtl b\nf 1 2 3\n"));
-    ASSERT_EQ(m.nMaterials, 3);  // a, b, Default
-    EXPECT_EQ(group(0).MtlID, 1);
-    EXPECT_TRUE(ui.boxes.empty());
 }
 
 // --- unknown material names ----------------------------------------------

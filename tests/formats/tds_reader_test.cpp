@@ -33,37 +33,6 @@ std::string redMaterial(std::string_view name) {
 
 }  // namespace
 
-TEST(Read3DS, OneTriangleBecomesOneMeshInADefaultGroupWithASynthesisedMaterial) {
-    Fixture f;
-    ASSERT_TRUE(f.read(mainChunk(editor(triangleObject("Tri")))));
-    ASSERT_EQ(f.m.meshCount, 1);
-    EXPECT_EQ(f.mesh(0).name, "Tri");
-    ASSERT_EQ(f.m.ttlnum_Vertices, 3);
-    expectVec(f.vtx(0).pos, 0, 0, 0);
-    expectVec(f.vtx(1).pos, 1, 0, 0);
-    expectVec(f.vtx(2).pos, 0, 0, 1);
-    expectVec(f.vtx(2).zup_pos, 0, 1, 0);
-    EXPECT_EQ(f.vtx(2).collapse_id, -1);
-    ASSERT_EQ(f.m.ttlnum_Faces, 1);
-    EXPECT_EQ(f.m.VFaces[0].vtx[0], 2);
-    EXPECT_EQ(f.m.VFaces[0].vtx[1], 1);
-    EXPECT_EQ(f.m.VFaces[0].vtx[2], 0);
-    // No group claims the face: one default group with a synthesised material.
-    ASSERT_EQ(f.m.nFaceGrps, 1);
-    EXPECT_EQ(f.grp(0).nFcs, 1);
-    EXPECT_EQ(f.grp(0).FgGlblFaces[0], 0);
-    ASSERT_EQ(f.m.nMaterials, 1);
-    EXPECT_EQ(f.mat(0).name, "Default");
-    EXPECT_EQ(f.mat(0).diffuse, (Colour{178, 178, 178, 0}));
-    EXPECT_EQ(f.mat(0).specular, (Colour{255, 255, 255, 0}));
-    EXPECT_FLOAT_EQ(f.mat(0).shininess, 10.0f);
-    EXPECT_EQ(f.grp(0).MtlID, 0);
-    EXPECT_EQ(f.mat(0).use_count, 1);
-    EXPECT_TRUE(f.ui.sawLog("1 face(s) in no material group"));
-    EXPECT_TRUE(f.ui.sawLog("Synthesising Material 0 Default"));
-    EXPECT_TRUE(f.ui.boxes.empty());
-}
-
 TEST(Read3DS, UnclaimedFacesJoinTheFilesOwnDefaultMaterialBesideTheNamedGroup) {
     Fixture f;
     std::string obj = object("Quad", trimesh(vertices({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}) +
@@ -78,21 +47,6 @@ TEST(Read3DS, UnclaimedFacesJoinTheFilesOwnDefaultMaterialBesideTheNamedGroup) {
     EXPECT_EQ(f.grp(1).FgFaces[0], 0);
     EXPECT_EQ(f.m.nMaterials, 2);  // nothing synthesised
     EXPECT_EQ(f.mesh(0).num_FaceGrps, 2);
-}
-
-TEST(Read3DS, MaterialChunksFillTheRecord) {
-    Fixture f;
-    ASSERT_TRUE(f.read(mainChunk(editor(redMaterial("Red")))));
-    ASSERT_EQ(f.m.nMaterials, 1);
-    const Material& mt = f.mat(0);
-    EXPECT_EQ(mt.id, 0);
-    EXPECT_EQ(mt.name, "Red");
-    EXPECT_EQ(mt.ambient, (Colour{10, 20, 30, 0}));
-    EXPECT_EQ(mt.diffuse, (Colour{200, 0, 0, 0}));
-    EXPECT_EQ(mt.specular, (Colour{255, 255, 255, 0}));
-    EXPECT_FLOAT_EQ(mt.shininess, 25.0f);
-    EXPECT_FLOAT_EQ(mt.transparency, 40.0f);
-    EXPECT_EQ(mt.use_count, 0);
 }
 
 TEST(Read3DS, FloatColoursAndPercentagesOfOtherExportersAreRead) {
@@ -154,27 +108,6 @@ TEST(Read3DS, EmptyFaceGroupIsShown) {
     ASSERT_EQ(f.m.nFaceGrps, 2);  // the empty one, then the default group taking the face
     EXPECT_EQ(f.grp(0).nFcs, 0);
     EXPECT_EQ(f.grp(1).nFcs, 1);
-}
-
-TEST(Read3DS, FaceGroupsOfASecondMeshUseThatMeshsNumbers) {
-    Fixture f;
-    std::string a = object("A", trimesh(vertices({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}) + faces({{0, 1, 2}}, faceGroup("Red", {0}))));
-    std::string b = object("B", trimesh(vertices({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}}) +
-                                        faces({{0, 1, 2}, {1, 3, 2}}, faceGroup("Red", {1, 0}))));
-    ASSERT_TRUE(f.read(mainChunk(editor(redMaterial("Red") + a + b))));
-    ASSERT_EQ(f.m.meshCount, 2);
-    EXPECT_EQ(f.mesh(1).vtx_ndx_stt, 3);
-    EXPECT_EQ(f.mesh(1).face_ndx_stt, 1);
-    EXPECT_EQ(f.m.VFaces[2].vtx[0], 3 + 2);
-    EXPECT_EQ(f.m.VFaces[2].vtx[1], 3 + 3);
-    EXPECT_EQ(f.m.VFaces[2].vtx[2], 3 + 1);
-    const FaceGroup& g = f.grp(1);
-    ASSERT_EQ(g.nFcs, 2);
-    EXPECT_EQ(g.FgFaces[0], 1);
-    EXPECT_EQ(g.FgGlblFaces[0], 2);
-    EXPECT_EQ(g.FgGlblFaces[1], 1);
-    EXPECT_EQ(g.face_base, 1);
-    EXPECT_EQ(f.mesh(1).face_grp_ndx_stt, 1);
 }
 
 TEST(Read3DS, TextureVerticesAreFlippedByTheSetting) {

@@ -68,14 +68,5 @@ TEST_F(ChecksTest, GroupRunsAndMemberCountsBeyondTheArraysAreClipped) {
     EXPECT_EQ(ui.log.back(), "ttlnum_Vertices=3, 0 with UVs, 1 unused");
 }
 
-TEST_F(ChecksTest, DumpModelOutsideDeveloperModeDoesNothing) {
-    triangle();
-    m.Vertices[0].mark = 77;
-    DumpModel(ctx.model, ctx.app.devMode);
-    EXPECT_TRUE(ui.log.empty());
-    EXPECT_TRUE(ui.boxes.empty());
-    EXPECT_EQ(m.Vertices[0].mark, 77);  // the check did not run
-}
-
 }  // namespace
 }  // namespace molv

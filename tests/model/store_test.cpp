@@ -100,29 +100,6 @@ TEST(StoreNormals, MaterialsSplitAPyramidsNormals) {
     }
 }
 
-TEST_F(StoreTest, SetFaceGroupMaterialCountsEveryLink) {
-    m.dssAddMesh("a", 0);
-    m.AddMaterial("m0");
-    m.AddMaterial("m1");
-    std::int32_t g = m.AddFaceGroup(false, -1, 0);
-    EXPECT_EQ(m.FaceGrps[g].MtlID, 0);
-    EXPECT_TRUE(m.SetFaceGroupMaterial(g, 1));
-    EXPECT_FALSE(m.SetFaceGroupMaterial(g, 1));
-    EXPECT_EQ(m.Materials[1].use_count, 2);
-    // Material 0 is the group's initial value: linking it counts but changes nothing.
-    EXPECT_FALSE(m.SetFaceGroupMaterial(m.AddFaceGroup(false, -1, 0), 0));
-    EXPECT_EQ(m.Materials[0].use_count, 1);
-    // AddFaceGroup with a material links it.
-    std::int32_t g2 = m.AddFaceGroup(true, 1, 9);
-    EXPECT_EQ(m.Materials[1].use_count, 3);
-    EXPECT_EQ(m.FaceGrps[g2].MtlID, 1);
-    EXPECT_EQ(m.Meshes[0].face_grp_ndx_end, 2);
-    // Links to materials that do not exist change nothing.
-    EXPECT_FALSE(m.SetFaceGroupMaterial(g, 5));
-    EXPECT_FALSE(m.SetFaceGroupMaterial(77, 1));
-    EXPECT_EQ(m.Materials[1].use_count, 3);
-}
-
 TEST_F(StoreTest, GroupMemberBeyondTheFacesIsReportedOnce) {
     m.dssAddMesh("a", 3);
     std::int32_t g = m.AddFaceGroup(false, -1, 0);
@@ -139,28 +116,6 @@ TEST_F(StoreTest, GroupMemberBeyondTheFacesIsReportedOnce) {
     m.AddFaceToGroup(0, 99, false, 0, -1);
     m.AddFaceToGroup(0, -1, false, 0, -1);
     EXPECT_EQ(m.nFaceGrps, 1);
-}
-
-TEST_F(StoreTest, BadMeshIndicesNeverReachOutsideTheArrays) {
-    m.dssAddMesh("a", 3);
-    std::int32_t g = m.AddFaceGroup(false, -1, 0);
-    m.AddFace(-1, 0, 0, 1, 2);
-    m.AddFace(40000, 0, 0, 1, 2);
-    EXPECT_EQ(m.ttlnum_Faces, 2);
-    EXPECT_EQ(m.Meshes[0].num_Faces, 0);
-    m.SetMeshRanges(-3, 1, 1, 1, 1, 1, 1);
-    m.SetMeshRanges(7, 1, 1, 1, 1, 1, 1);
-    EXPECT_EQ(m.AddMeshVertices(-2, 4), 3);
-    EXPECT_EQ(m.ttlnum_Vertices, 7);
-    m.AddFaceToGroup(-9, g, false, 0, -1);
-    EXPECT_EQ(m.FaceGrps[g].FgGlblFaces[0], 0);
-    // A current mesh set from outside to nothing valid.
-    m.MeshNdx = 1234;
-    m.AddFaceGroup(false, -1, 0);
-    std::int32_t i = -1;
-    m.AddVertex(i, 1, 2, 3, 1, 3, 2, 0, false);
-    EXPECT_EQ(i, 7);
-    EXPECT_EQ(m.nFaceGrps, 2);
 }
 
 TEST_F(StoreTest, VertexCountThatWouldOverflowAddsNothing) {

@@ -98,30 +98,6 @@ TEST_F(Program, ConvertsAnObjAndSaysSoOnStdout) {
     EXPECT_TRUE(fs::exists(cwd + "sub.cmf"));
 }
 
-TEST_F(Program, SettingsOnTheCommandLineHoldForThatRunOnly) {
-    box();
-    auto largestExtent = [&] {
-        const Cal3dShape shape = loadCal3dShape(cwd + "box");
-        double e = 0;
-        for (int k = 0; k < 3; ++k) e = std::max(e, shape.max()[k] - shape.min()[k]);
-        return e;
-    };
-    RunResult r = run({"--yes", "--size", "46", "--set", "autoCentre=false", "box.obj"});
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_FALSE(fs::exists(config + "molvconv.cfg"));  // not stored
-    if (cal3dAvailable()) {
-        EXPECT_NEAR(largestExtent(), 46.0, 1e-3);
-    }
-    r = run({"--yes", "box.obj"});
-    ASSERT_EQ(r.status, 0) << r.err;
-    const std::string stored = readFile(config + "molvconv.cfg");
-    EXPECT_NE(stored.find("autoCentre=True\r\n"), std::string::npos) << stored;
-    EXPECT_NE(stored.find("dflt_autosize= 100 \r\n"), std::string::npos) << stored;
-    if (cal3dAvailable()) {
-        EXPECT_NEAR(largestExtent(), 100.0, 1e-3);
-    }
-}
-
 TEST_F(Program, ASourceNamedOutsideAsciiConverts) {
     const std::string name = "стул café";
     box(name + ".obj");
@@ -141,21 +117,6 @@ TEST_F(Program, ASourceNamedOutsideAsciiConverts) {
     box("plain.obj");
     ASSERT_EQ(run({"plain.obj"}).status, 0);
     EXPECT_EQ(readFile(cwd + "выход/стол.cmf"), readFile(cwd + "plain.cmf"));
-}
-
-TEST_F(Program, OutputNameChoosesTheWriter) {
-    box();
-    fs::create_directories(cwd + "out");
-    RunResult r = run({"box.obj", "--output=out/only.crf"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(fs::exists(cwd + "out/only.crf"));
-    EXPECT_FALSE(fs::exists(cwd + "box.cmf"));
-    EXPECT_FALSE(fs::exists(cwd + "out/only.cmf"));
-    // An extension no writer takes is a usage error, before anything is read.
-    r = run({"box.obj", "-o", "out/x.xyz"});
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.out, "");
-    EXPECT_NE(r.err.find("xyz"), std::string::npos) << r.err;
 }
 
 TEST_F(Program, FailuresExitNonZeroAndSayWhy) {
@@ -212,20 +173,6 @@ TEST_F(Program, DbgTracesStartUpToTheCurrentFolder) {
     EXPECT_FALSE(fs::exists(config + "work/0molvconv.log"));
 }
 
-TEST_F(Program, ConfigurationFolderFollowsTheEnvironment) {
-    std::string temp = tempDir("TEMP");
-    env = userEnv(home, {"TEMP=" + temp, "USERPROFILE="});
-    EXPECT_EQ(run({}).status, 0);
-    EXPECT_TRUE(fs::is_directory(fsPath(temp + "molvconv/work")));
-    EXPECT_FALSE(fs::exists(fsPath(config)));
-
-    // A user's name outside ASCII is in their profile folder's name.
-    std::string profile = tempDir("PROFILE") + "José Ж";
-    env = userEnv(home, {"TEMP=" + temp, "USERPROFILE=" + profile});
-    EXPECT_EQ(run({}).status, 0);
-    EXPECT_TRUE(fs::is_directory(fsPath(profile + "/application data/molvconv/work")));
-}
-
 #ifndef _WIN32
 TEST_F(Program, DeveloperModeNeedsTheNameAndTheMarker) {
     std::string bin = tempDir("bin");
@@ -247,19 +194,6 @@ TEST_F(Program, DeveloperModeNeedsTheNameAndTheMarker) {
     EXPECT_EQ(r.err.find("logfile="), std::string::npos);
 }
 
-TEST_F(Program, DeveloperModeListsCatalogues) {
-    std::string bin = tempDir("bin");
-    fs::create_symlink(exePath(), bin + "mc");
-    fs::create_directories(config);
-    writeFile(config + "molv.id", "");
-    fs::create_directories(cwd + "props");
-    writeFile(cwd + "props/descriptors.rtml", "<model>a/x.xml</model>\n");
-    RunResult r = runExe({"props/descriptors.rtml"}, cwd, env, "", bin + "mc");
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "Conversion complete\n");
-    EXPECT_EQ(readFile(cwd + "props/props_prop_info.txt"), " --- " + cwd + "props/descriptors.rtml ---\r\n\r\na/x.xml\r\n");
-    EXPECT_EQ(r.err.find("centre"), std::string::npos) << r.err;
-}
 #else
 // Started as vtm3.exe with the marker c:\molv.id the program works in v:\.
 struct DeveloperProgram : Program {
@@ -471,37 +405,6 @@ TEST_F(Program, OutputsThatAreNotNewOrRegularFilesAreRefused) {
         EXPECT_EQ(readFile(cwd + "victim.txt"), "precious");
         EXPECT_FALSE(fs::exists(cwd + "box.cmf"));
         EXPECT_FALSE(fs::exists(cwd + "x.cmf"));
-    }
-#endif
-}
-
-// The smaller faults: a source named with "=" converts; a file that is
-// there but cannot be read is not "not found"; no "Write complete" after a
-// failure; a model without a skeleton gives no skeleton file.
-TEST_F(Program, SourceNamesAndFailureMessages) {
-    box("a=b.obj");
-    RunResult r = run({"a=b.obj"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(fs::exists(cwd + "a=b.cmf"));
-
-    r = run({"a=b.obj", "-o", "bones.csf"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("No skeleton loaded"), std::string::npos) << r.err;
-    EXPECT_EQ(r.err.find("Write complete"), std::string::npos) << r.err;
-    EXPECT_FALSE(fs::exists(cwd + "bones.csf"));
-
-    r = run({"a=b.obj", "-o", "x.xyz"});
-    EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find("the output types are"), std::string::npos) << r.err;
-    EXPECT_EQ(r.err.find("Write complete"), std::string::npos) << r.err;
-#ifndef _WIN32
-    if (::geteuid() != 0) {  // root reads every file
-        fs::copy_file(cwd + "a=b.obj", cwd + "locked.obj");
-        fs::permissions(cwd + "locked.obj", fs::perms::none);
-        r = run({"locked.obj"});
-        EXPECT_EQ(r.status, 1);
-        EXPECT_NE(r.err.find("Cannot read " + cwd + "locked.obj"), std::string::npos) << r.err;
-        EXPECT_EQ(r.err.find("Not found"), std::string::npos) << r.err;
     }
 #endif
 }

@@ -34,25 +34,6 @@ TEST(ByteWriter, LittleEndianGoldenBytes) {
     EXPECT_EQ(test::firstDifference(want, w.bytes()), "");
 }
 
-TEST(ByteReader, ReadsWhatTheWriterWrote) {
-    ByteWriter w;
-    w.u8(200);
-    w.i16(-12345);
-    w.i32(std::numeric_limits<std::int32_t>::min());
-    w.u32(0xDEADBEEFu);
-    w.f32(3.25f);
-    w.f32(std::numeric_limits<float>::infinity());
-    ByteReader r(w.bytes());
-    EXPECT_EQ(r.u8(), 200);
-    EXPECT_EQ(r.i16(), -12345);
-    EXPECT_EQ(r.i32(), std::numeric_limits<std::int32_t>::min());
-    EXPECT_EQ(r.u32(), 0xDEADBEEFu);
-    EXPECT_EQ(r.f32(), 3.25f);
-    EXPECT_TRUE(std::isinf(r.f32()));
-    EXPECT_TRUE(r.ok());
-    EXPECT_TRUE(r.atEnd());
-}
-
 TEST(ByteReader, RefusesToReadPastItsEnd) {
     const std::string data = bytesOf({1, 2, 3});
     ByteReader r(data);

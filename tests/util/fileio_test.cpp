@@ -27,34 +27,6 @@ long processNumber() {
 #endif
 }
 
-TEST(FileIo, WholeFileRoundTripKeepsEveryByte) {
-    const std::string dir = test::tempDir("fileio");
-    std::string bytes;
-    for (int i = 0; i < 300000; ++i) bytes.push_back(static_cast<char>(i * 7));
-    std::string err;
-    ASSERT_TRUE(writeFileAtomic(dir + "a.bin", bytes, err)) << err;
-    std::string back;
-    ASSERT_TRUE(readWholeFile(dir + "a.bin", back, err)) << err;
-    EXPECT_EQ(test::firstDifference(bytes, back), "");
-    EXPECT_EQ(fileSize(dir + "a.bin"), 300000);
-
-    ASSERT_TRUE(writeFileAtomic(dir + "empty", "", err));
-    ASSERT_TRUE(readWholeFile(dir + "empty", back, err));
-    EXPECT_TRUE(back.empty());
-    EXPECT_TRUE(fileExists(dir + "empty"));
-}
-
-TEST(FileIo, ReadMissingFileFailsWithReason) {
-    const std::string dir = test::tempDir("fileio");
-    std::string out = "stale", err;
-    EXPECT_FALSE(readWholeFile(dir + "missing.obj", out, err));
-    EXPECT_FALSE(err.empty());
-    EXPECT_TRUE(out.empty());
-    err.clear();
-    EXPECT_FALSE(readWholeFile(dir, out, err));  // a folder is not a file
-    EXPECT_FALSE(err.empty());
-}
-
 TEST(FileIo, FailedAtomicWriteLeavesOldFileIntact) {
     const std::string dir = test::tempDir("fileio");
     const std::string path = dir + "model.cmf";

@@ -30,18 +30,6 @@ TEST(PathPart, DrivesSharesQuotesAndBothSeparators) {
     }
 }
 
-TEST(Paths, AbsoluteNames) {
-    EXPECT_TRUE(isAbsolutePath("/data/x.obj"));
-    for (const char* relative : {"", "x.obj", "sub/x.obj", "sub\\x.obj", ".\\x.obj"})
-        EXPECT_FALSE(isAbsolutePath(relative)) << relative;
-#ifdef _WIN32
-    for (const char* absolute : {"C:\\x.obj", "c:/m/x.obj", "\\x.obj", "\\\\server\\share\\x.obj"})
-        EXPECT_TRUE(isAbsolutePath(absolute)) << absolute;
-#else
-    EXPECT_FALSE(isAbsolutePath("C:\\x.obj"));  // a file name like any other
-#endif
-}
-
 // Names from file content joined to a folder: both separators count.
 TEST(NamesFromContent, StayInsideTheirFolder) {
     for (const char* ok : {"hair", "models/hair", "a\\b.cfg", "x..y", ".hidden", "a/./b"})
@@ -52,13 +40,6 @@ TEST(NamesFromContent, StayInsideTheirFolder) {
     EXPECT_EQ(lastComponent("models\\arm/hair"), "hair");
     EXPECT_EQ(lastComponent("hair"), "hair");
     EXPECT_EQ(lastComponent("models/"), "");
-}
-
-TEST(Paths, JoinPath) {
-    EXPECT_EQ(joinPath("a", "b.txt"), std::string("a") + pathSep() + "b.txt");
-    EXPECT_EQ(joinPath("a/", "b.txt"), "a/b.txt");
-    EXPECT_EQ(joinPath("a\\", "b.txt"), "a\\b.txt");
-    EXPECT_EQ(joinPath("", "b.txt"), "b.txt");
 }
 
 TEST(Paths, CompanionFilesAreLookedForInsideTheModelsFolderOnly) {

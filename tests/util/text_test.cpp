@@ -28,21 +28,6 @@ TEST(SplitTokens, QuotedSeparatorsStayInToken) {
     EXPECT_EQ(toks("\"x,y\"z,w", ","), (Tokens{"x,yz", "w"}));
 }
 
-TEST(SplitTokens, BlankRunsGiveNoEmptyTokens) {
-    EXPECT_EQ(toks("  a   b \t c  ", " "), (Tokens{"a", "b", "c"}));
-    // Tabs are skipped between tokens but are no separator themselves.
-    EXPECT_EQ(toks("a\tb", " "), (Tokens{"a\tb"}));
-    EXPECT_EQ(toks("", " "), Tokens{});
-    EXPECT_EQ(toks("   ", " "), Tokens{});
-    EXPECT_EQ(splitTokens("a b", " ").size(), 3u);  // count = size - 1
-}
-
-TEST(SplitTokens, AdjacentSeparatorsGiveEmptyTokens) {
-    EXPECT_EQ(toks("1//3", "/"), (Tokens{"1", "", "3"}));
-    EXPECT_EQ(toks("1/2/", "/"), (Tokens{"1", "2"}));  // a trailing separator adds nothing
-    EXPECT_EQ(toks("a,,b", ","), (Tokens{"a", "", "b"}));
-}
-
 TEST(SplitTokens, CommandLineKeepsQuotedPathWhole) {
     EXPECT_EQ(splitCommandLine("-dbg \"C:\\my models\\chair.3ds\"", ""),
               (Tokens{"", "-dbg", "C:\\my models\\chair.3ds"}));
@@ -62,20 +47,6 @@ TEST(NextToken, WalksTokensAndReportsDelimiters) {
     }
     EXPECT_EQ(pos, line.size() + 1);
     EXPECT_FALSE(nextToken(line, tok, pos, 0, "!q {}=", &delim));
-}
-
-TEST(TextHelpers, PrefixesCaseAndTrimming) {
-    EXPECT_TRUE(startsWith("<!DOCTYPE x", "<!DOCTYPE"));
-    EXPECT_FALSE(startsWith("<!doctype x", "<!DOCTYPE"));
-    EXPECT_TRUE(startsWithNoCase("<!doctype x", "<!DOCTYPE "));
-    EXPECT_FALSE(startsWithNoCase("<!doc", "<!DOCTYPE"));
-    EXPECT_TRUE(startsWith("abc", ""));
-    EXPECT_EQ(toUpperAscii("aBc\xC3\xA9"), "ABC\xC3\xA9");
-    EXPECT_EQ(toLowerAscii("aBC"), "abc");
-    EXPECT_EQ(trimView(" \t x y \r\n"), "x y");
-    EXPECT_EQ(trim("   "), "");
-    EXPECT_EQ(skipLeadingControls("\t\r <a"), "<a");
-    EXPECT_EQ(skipLeadingControls("  "), " ");  // the last character stays
 }
 
 // Names go into lines of text files and into file names listed one a line.
