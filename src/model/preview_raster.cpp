@@ -78,19 +78,25 @@ std::array<float, 3> sampleTexture(const Image& t, double u, double v) {
 // sample is shaded once however many triangles cover it.
 struct Samples {
     int w, h;
-    std::vector<float> depth;
-    std::vector<std::int32_t> id;
-    std::vector<float> w1, w2;
-    Samples(int w_, int h_)
-        : w(w_), h(h_), depth(static_cast<std::size_t>(w_) * h_, -std::numeric_limits<float>::infinity()),
-          id(static_cast<std::size_t>(w_) * h_, 0), w1(depth.size()), w2(depth.size()) {}
+    std::vector<float>& depth;
+    std::vector<std::int32_t>& id;
+    std::vector<float>&w1, &w2;
+    Samples(PreviewScratch& m, int w_, int h_) : w(w_), h(h_), depth(m.depth), id(m.id), w1(m.w1), w2(m.w2) {
+        const auto n = static_cast<std::size_t>(w_) * static_cast<std::size_t>(h_);
+        depth.assign(n, -std::numeric_limits<float>::infinity());
+        id.assign(n, 0);
+        w1.resize(n);
+        w2.resize(n);
+    }
 };
 
-struct ScreenVertex {
-    double x = 0, y = 0, z = 0;  // sample units, y down; z larger is nearer
-};
+// A corner on the sample grid: x, y (y down), z (larger is nearer); x NaN:
+// not drawn. Kept as float to halve the memory a large model's frame walks
+// through; the arithmetic on them is double.
+using ScreenVertex = std::array<float, 3>;
 
-void rasterise(Samples& s, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, std::int32_t t) {
+void rasterise(Samples& s, const ScreenVertex& fa, const ScreenVertex& fb, const ScreenVertex& fc, std::int32_t t) {
+    const V3 a{fa[0], fa[1], fa[2]}, b{fb[0], fb[1], fb[2]}, c{fc[0], fc[1], fc[2]};
     // Seen from the front, corners run counter-clockwise, which with y
     // running down is a negative area.
     const double area = (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x);
@@ -220,7 +226,9 @@ PreviewScene makePreviewScene(const ModelStore& m, std::vector<PreviewScene::Mat
     return scene;
 }
 
-Image renderPreview(const PreviewScene& sc, int size, const PreviewCamera& camera) {
+Image renderPreview(const PreviewScene& sc, int size, const PreviewCamera& camera, PreviewScratch* scratch) {
+    PreviewScratch own;
+    PreviewScratch& mem = scratch ? *scratch : own;
     size = std::clamp(size, 16, 4096);
     const double pitch = std::isfinite(camera.pitch) ? std::clamp(camera.pitch, -89.0, 89.0) : 25;
     const double yaw = std::isfinite(camera.yaw) ? std::fmod(camera.yaw, 360.0) : 35;
@@ -232,14 +240,12 @@ Image renderPreview(const PreviewScene& sc, int size, const PreviewCamera& camer
     // as seen from there, and the point turned about is the one in the
     // middle of that framing, halfway through the model's depth.
     const std::size_t nVerts = std::min({sc.positions.size(), sc.normals.size(), sc.uvs.size()});
-    std::vector<char> sound(nVerts, 0);
     double lo[2] = {std::numeric_limits<double>::infinity(), std::numeric_limits<double>::infinity()};
     double hi[2] = {-lo[0], -lo[1]};
     V3 lo3{lo[0], lo[0], lo[0]}, hi3{hi[0], hi[0], hi[0]};
     for (std::size_t i = 0; i < nVerts; ++i) {
         const V3 p = of(sc.positions[i]);
         if (!finite(p)) continue;
-        sound[i] = 1;
         const V3 q = fit.toCamera(p);
         lo[0] = std::min(lo[0], q.x), hi[0] = std::max(hi[0], q.x);
         lo[1] = std::min(lo[1], q.y), hi[1] = std::max(hi[1], q.y);
@@ -269,21 +275,21 @@ Image renderPreview(const PreviewScene& sc, int size, const PreviewCamera& camer
     const int grid = !camera.light ? size * 2 : sc.triangles.size() > kLightHalfAbove ? (size + 1) / 2 : size;
     const double ss = double(grid) / size;
     const double cx = size / 2.0, cy = (areaTop + areaBottom) / 2;
-    std::vector<ScreenVertex> screen(nVerts);
-    std::vector<V3> normal(nVerts);
-    for (std::size_t i = 0; i < nVerts && any; ++i) {
-        if (!sound[i]) continue;
+    constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+    std::vector<ScreenVertex>& screen = mem.screen;
+    screen.assign(any ? nVerts : 0, ScreenVertex{kNaN, 0, 0});
+    for (std::size_t i = 0; i < screen.size(); ++i) {
         const V3 p = view.toCamera(of(sc.positions[i]) - pivot);
-        screen[i] = {(cx + p.x * scale) * ss, (cy - p.y * scale) * ss, p.z};
-        normal[i] = view.toCamera(of(sc.normals[i]));
-        if (!finite(normal[i])) normal[i] = {};
+        const ScreenVertex v{static_cast<float>((cx + p.x * scale) * ss), static_cast<float>((cy - p.y * scale) * ss),
+                             static_cast<float>(p.z)};
+        if (std::isfinite(v[0]) && std::isfinite(v[1]) && std::isfinite(v[2])) screen[i] = v;
     }
-    Samples s(grid, grid);
+    Samples s(mem, grid, grid);
     const std::size_t nTris = sc.triangles.size();
     for (std::size_t t = 0; t < nTris && any; ++t) {
         const auto& tri = sc.triangles[t];
-        if (tri[0] >= nVerts || tri[1] >= nVerts || tri[2] >= nVerts || !sound[tri[0]] || !sound[tri[1]] ||
-            !sound[tri[2]])
+        if (tri[0] >= screen.size() || tri[1] >= screen.size() || tri[2] >= screen.size() ||
+            std::isnan(screen[tri[0]][0]) || std::isnan(screen[tri[1]][0]) || std::isnan(screen[tri[2]][0]))
             continue;
         rasterise(s, screen[tri[0]], screen[tri[1]], screen[tri[2]], static_cast<std::int32_t>(t));
     }
@@ -297,12 +303,15 @@ Image renderPreview(const PreviewScene& sc, int size, const PreviewCamera& camer
         const auto t = static_cast<std::size_t>(id > 0 ? id - 1 : -id - 1);
         const auto& tri = sc.triangles[t];
         const double w1 = s.w1[i], w2 = s.w2[i], w0 = 1 - w1 - w2;
-        V3 n = unit(normal[tri[0]] * w0 + normal[tri[1]] * w1 + normal[tri[2]] * w2);
+        // Turned after blending: the same, for three corners' worth of work.
+        V3 n = view.toCamera(of(sc.normals[tri[0]]) * w0 + of(sc.normals[tri[1]]) * w1 + of(sc.normals[tri[2]]) * w2);
+        n = finite(n) ? unit(n) : V3{};
         if (n.x == 0 && n.y == 0 && n.z == 0) {
             // No usable normals: the face's own (camera space, from the
             // screen corners), on its front as vertex normals are.
             const ScreenVertex &a = screen[tri[0]], &b = screen[tri[1]], &c = screen[tri[2]];
-            n = unit(cross({b.x - a.x, a.y - b.y, (b.z - a.z) * scale * ss}, {c.x - a.x, a.y - c.y, (c.z - a.z) * scale * ss}));
+            n = unit(cross({double(b[0]) - a[0], double(a[1]) - b[1], (double(b[2]) - a[2]) * scale * ss},
+                           {double(c[0]) - a[0], double(a[1]) - c[1], (double(c[2]) - a[2]) * scale * ss}));
         }
         float base[3];
         if (id < 0) {
@@ -334,6 +343,18 @@ Image renderPreview(const PreviewScene& sc, int size, const PreviewCamera& camer
         for (int y = 0; y < size; ++y)
             for (int x = 0; x < size; ++x) {
                 float sum[3] = {0, 0, 0};
+                const std::size_t first = static_cast<std::size_t>(y * per) * grid + static_cast<std::size_t>(x * per);
+                bool same = true;
+                for (int sy = 0; sy < per && same; ++sy)
+                    for (int sx = 0; sx < per; ++sx)
+                        same = same && s.id[first + static_cast<std::size_t>(sy) * grid + sx] == s.id[first];
+                if (same) {
+                    // One face fills the pixel: shaded once, at its first sample.
+                    shade(first, sum);
+                    for (int k = 0; k < 3; ++k)
+                        img.at(x, y)[k] = static_cast<std::uint8_t>(std::clamp(std::lround(sum[k]), 0L, 255L));
+                    continue;
+                }
                 for (int sy = 0; sy < per; ++sy)
                     for (int sx = 0; sx < per; ++sx) {
                         float c[3];

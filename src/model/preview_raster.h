@@ -54,10 +54,20 @@ struct PreviewScene {
 // not finite read as none.
 PreviewScene makePreviewScene(const ModelStore& model, std::vector<PreviewScene::Material> materials);
 
+// Memory a caller drawing frame after frame keeps between them, so a frame
+// does not begin by asking the system for tens of megabytes. Its contents
+// are of no use outside renderPreview.
+struct PreviewScratch {
+    std::vector<float> depth, w1, w2;
+    std::vector<std::int32_t> id;
+    std::vector<std::array<float, 3>> screen;
+};
+
 // A size x size picture (16 to 4096 pixels a side). The model is fitted as
 // seen from the default camera and turns about that framing's middle, so
 // turning it never changes its size. Triangles naming missing vertices are
 // left out. The same scene and camera give the same pixels on every run.
-Image renderPreview(const PreviewScene& scene, int size, const PreviewCamera& camera = {});
+Image renderPreview(const PreviewScene& scene, int size, const PreviewCamera& camera = {},
+                    PreviewScratch* scratch = nullptr);
 
 }  // namespace molv
