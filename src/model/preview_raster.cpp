@@ -348,6 +348,14 @@ Image renderPreview(const PreviewScene& sc, int size, const PreviewCamera& camer
                 for (int sy = 0; sy < per && same; ++sy)
                     for (int sx = 0; sx < per; ++sx)
                         same = same && s.id[first + static_cast<std::size_t>(sy) * grid + sx] == s.id[first];
+                if (same && s.id[first] > 0) {
+                    // Textures are averaged over the samples; plain colours vary
+                    // too little across a pixel to be worth it.
+                    const auto t = static_cast<std::size_t>(s.id[first] - 1);
+                    const std::int32_t mat = t < sc.triangleMaterial.size() ? sc.triangleMaterial[t] : -1;
+                    same = !(mat >= 0 && static_cast<std::size_t>(mat) < sc.materials.size() &&
+                             sc.materials[static_cast<std::size_t>(mat)].texture);
+                }
                 if (same) {
                     // One face fills the pixel: shaded once, at its first sample.
                     shade(first, sum);
