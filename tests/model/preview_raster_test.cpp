@@ -3,6 +3,7 @@
 // faces and materials.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -171,6 +172,31 @@ TEST(PreviewRaster, CameraCases) {
     for (const PreviewCamera& c : odd) EXPECT_EQ(renderPreview(scene, 48, c).width, 48);
     // Pitch is held at 89 degrees, so beyond it nothing changes.
     EXPECT_EQ(renderPreview(scene, 48, {10, 95, 1, false}).rgb, renderPreview(scene, 48, {10, 89, 1, false}).rgb);
+
+    // Scratch memory kept between frames of other sizes, cameras and
+    // scenes leaves nothing behind in the next picture.
+    PreviewScratch scratch;
+    const PreviewCamera turned{120, -30, 2, false};
+    for (int size : {200, 48, 96}) {
+        EXPECT_EQ(renderPreview(scene, size, turned, &scratch).rgb, renderPreview(scene, size, turned).rgb) << size;
+        EXPECT_EQ(renderPreview(PreviewScene{}, size, {}, &scratch).rgb, renderPreview(PreviewScene{}, size).rgb);
+        EXPECT_EQ(renderPreview(scene, size, {35, 25, 1, true}, &scratch).rgb,
+                  renderPreview(scene, size, {35, 25, 1, true}).rgb);
+    }
+
+    // A large model's light picture is drawn at half the resolution: 2 x 2
+    // blocks of one colour above the bar, the same faces where they were.
+    PreviewScene large = scene;
+    large.triangles.resize(250000, {0, 0, 0});  // as many again, of no area
+    const Image light = renderPreview(large, 96, {35, 25, 1, true});
+    int uneven = 0;
+    for (int y = 0; y < 72; y += 2)
+        for (int x = 0; x < 96; x += 2)
+            for (const auto& [dx, dy] : {std::pair{1, 0}, {0, 1}, {1, 1}})
+                if (!std::equal(light.at(x, y), light.at(x, y) + 3, light.at(x + dx, y + dy))) ++uneven;
+    EXPECT_EQ(uneven, 0);
+    EXPECT_EQ(seenAt(light, 0.27, 0.4), kBlue);
+    EXPECT_EQ(seenAt(light, 0.72, 0.4), kBackSide);
 
     // A scene put together by hand naming vertices it lacks draws the rest.
     PreviewScene broken = scene;
