@@ -40,7 +40,6 @@ void PreviewView::setScene(PreviewScene scene) {
 
 void PreviewView::setCamera(const PreviewCamera& camera) {
     camera_ = camera;
-    camera_.light = dragging_;
     if (scene_) redraw();
 }
 
@@ -83,10 +82,7 @@ void PreviewView::mouseMoveEvent(QMouseEvent* event) {
     if (!scene_ || !dragging_) return QLabel::mouseMoveEvent(event);
     const QPoint at = event->position().toPoint(), d = at - last_;
     last_ = at;
-    // The model follows the hand: dragging right turns its front to the
-    // right, dragging down tips its top toward the viewer.
-    camera_.yaw = std::fmod(camera_.yaw - d.x() * kDegreesPerPixel, 360.0);
-    camera_.pitch = std::clamp(camera_.pitch + d.y() * kDegreesPerPixel, -89.0, 89.0);
+    camera_ = orbitPreview(camera_, d.x(), d.y());
     redraw();
     event->accept();
 }
@@ -109,8 +105,7 @@ void PreviewView::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void PreviewView::wheelEvent(QWheelEvent* event) {
     if (!scene_) return QLabel::wheelEvent(event);
-    const double notches = event->angleDelta().y() / 120.0;
-    camera_.zoom = std::clamp(camera_.zoom * std::pow(kZoomPerNotch, notches), 0.05, 50.0);
+    camera_ = zoomPreview(camera_, event->angleDelta().y() / 120.0);
     redraw();
     event->accept();
 }

@@ -30,9 +30,6 @@ public:
     // The picture on show, at the size it was drawn.
     const QImage& picture() const { return picture_; }
 
-    // Degrees turned per pixel dragged, and zoom per wheel notch.
-    static constexpr double kDegreesPerPixel = 0.5, kZoomPerNotch = 1.15;
-
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;

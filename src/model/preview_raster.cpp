@@ -177,6 +177,18 @@ void drawScaleBar(Image& img, double length, int barY) {
 
 }  // namespace
 
+PreviewCamera orbitPreview(PreviewCamera c, double dx, double dy) {
+    if (!std::isfinite(dx) || !std::isfinite(dy)) return c;
+    c.yaw = std::fmod(c.yaw - dx * kPreviewDegreesPerPixel, 360.0);
+    c.pitch = std::clamp(c.pitch + dy * kPreviewDegreesPerPixel, -89.0, 89.0);
+    return c;
+}
+
+PreviewCamera zoomPreview(PreviewCamera c, double notches) {
+    if (std::isfinite(notches)) c.zoom = std::clamp(c.zoom * std::pow(kPreviewZoomPerNotch, notches), 0.05, 50.0);
+    return c;
+}
+
 PreviewScene makePreviewScene(const ModelStore& m, std::vector<PreviewScene::Material> materials) {
     PreviewScene scene;
     scene.materials = std::move(materials);

@@ -30,6 +30,15 @@ struct PreviewCamera {
     friend bool operator==(const PreviewCamera&, const PreviewCamera&) = default;
 };
 
+// How a view turns the camera, the same in every window: a drag of dx, dy
+// pixels (x right, y down) orbits, the model following the hand (right
+// turns its front to the right, down tips its top toward the viewer); a
+// wheel of `notches` (positive away from the user) zooms in. The light flag
+// is left as it was.
+inline constexpr double kPreviewDegreesPerPixel = 0.5, kPreviewZoomPerNotch = 1.15;
+PreviewCamera orbitPreview(PreviewCamera camera, double dx, double dy);
+PreviewCamera zoomPreview(PreviewCamera camera, double notches);
+
 // What the preview draws, apart from any store: a list of triangles with
 // their corners' positions, normals and first texture coordinates, and the
 // materials they name. A plain value: it can be copied to another thread

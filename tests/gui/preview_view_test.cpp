@@ -63,8 +63,8 @@ TEST(PreviewView, DragTurnsWheelZoomsDoubleClickResets) {
     const QImage midDrag = view.picture();
     mouse(&view, QEvent::MouseMove, {160, 140}, Qt::LeftButton);
     mouse(&view, QEvent::MouseButtonRelease, {160, 140}, Qt::NoButton);
-    EXPECT_DOUBLE_EQ(view.camera().yaw, 35 - 60 * PreviewView::kDegreesPerPixel);
-    EXPECT_DOUBLE_EQ(view.camera().pitch, 25 + 40 * PreviewView::kDegreesPerPixel);
+    EXPECT_DOUBLE_EQ(view.camera().yaw, 35 - 60 * kPreviewDegreesPerPixel);
+    EXPECT_DOUBLE_EQ(view.camera().pitch, 25 + 40 * kPreviewDegreesPerPixel);
     const QImage turned = view.picture();
     EXPECT_NE(turned, first);
     EXPECT_NE(midDrag, turned);
@@ -85,7 +85,7 @@ TEST(PreviewView, DragTurnsWheelZoomsDoubleClickResets) {
     // The wheel zooms in and out: the model grows, then shrinks.
     view.setCamera(PreviewCamera{});
     wheel(&view, 2);
-    EXPECT_NEAR(view.camera().zoom, PreviewView::kZoomPerNotch * PreviewView::kZoomPerNotch, 1e-12);
+    EXPECT_NEAR(view.camera().zoom, kPreviewZoomPerNotch * kPreviewZoomPerNotch, 1e-12);
     EXPECT_GT(modelPixels(view.picture()), modelPixels(first) * 5 / 4);
     wheel(&view, -4);
     EXPECT_LT(modelPixels(view.picture()), modelPixels(first));

@@ -173,6 +173,26 @@ TEST(PreviewRaster, CameraCases) {
     // Pitch is held at 89 degrees, so beyond it nothing changes.
     EXPECT_EQ(renderPreview(scene, 48, {10, 95, 1, false}).rgb, renderPreview(scene, 48, {10, 89, 1, false}).rgb);
 
+    // Dragging and the wheel, as every view turns the camera.
+    const struct {
+        double dx, dy, notches;
+        PreviewCamera want;
+    } moves[] = {
+        {20, 0, 0, {25, 25, 1, false}},       // right: the front turns right
+        {0, -30, 0, {35, 10, 1, false}},      // up: seen from lower down
+        {0, 1000, 0, {35, 89, 1, false}},     // no further than straight down
+        {-650, 0, 0, {35 + 325 - 360, 25, 1, false}},
+        {0, 0, -1, {35, 25, 1 / kPreviewZoomPerNotch, false}},
+        {0, 0, 100, {35, 25, 50, false}},     // zoom held in range
+        {std::nan(""), 5, std::nan(""), {35, 25, 1, false}},
+    };
+    for (const auto& m : moves) {
+        const PreviewCamera got = zoomPreview(orbitPreview({}, m.dx, m.dy), m.notches);
+        EXPECT_NEAR(got.yaw, m.want.yaw, 1e-9) << m.dx << " " << m.dy;
+        EXPECT_NEAR(got.pitch, m.want.pitch, 1e-9) << m.dx << " " << m.dy;
+        EXPECT_NEAR(got.zoom, m.want.zoom, 1e-9) << m.notches;
+    }
+
     // Scratch memory kept between frames of other sizes, cameras and
     // scenes leaves nothing behind in the next picture.
     PreviewScratch scratch;
