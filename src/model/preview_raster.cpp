@@ -297,7 +297,8 @@ Image renderPreview(const PreviewScene& sc, int size, const PreviewCamera& camer
         if (std::isfinite(v[0]) && std::isfinite(v[1]) && std::isfinite(v[2])) screen[i] = v;
     }
     Samples s(mem, grid, grid);
-    const std::size_t nTris = sc.triangles.size();
+    // A sample names its triangle in an int32 with room for the sign.
+    const std::size_t nTris = std::min<std::size_t>(sc.triangles.size(), std::numeric_limits<std::int32_t>::max() - 1);
     for (std::size_t t = 0; t < nTris && any; ++t) {
         const auto& tri = sc.triangles[t];
         if (tri[0] >= screen.size() || tri[1] >= screen.size() || tri[2] >= screen.size() ||
