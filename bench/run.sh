@@ -3,7 +3,8 @@
 # normals, the Cal3D set written) against assimp's import alone (3DS,
 # Collada, glTF) and tinyobjloader's parse alone (OBJ), at 100k and 1M
 # triangles, and against the floor: `cat` copying the source and the written
-# set into one file (the least any conversion has to do with those bytes).
+# set into one file (the least any conversion has to do with those bytes);
+# then the preview's frames per second (bench_preview).
 #
 #   bench/run.sh [BUILD_DIR]      (default build-bench; REPS=5 runs per case)
 #   MOLV_EXE=OTHER/molvconv bench/run.sh   measures another build of molvconv
@@ -24,7 +25,7 @@ if [ ! -f "$build/build.ninja" ]; then
     cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DMOLV_BENCH=ON -DMOLV_GUI=OFF \
         -DMOLV_TESTS=OFF >/dev/null
 fi
-ninja -C "$build" molvconv bench_3ds bench_dae bench_gltf bench_obj bench_peer >/dev/null
+ninja -C "$build" molvconv bench_3ds bench_dae bench_gltf bench_obj bench_peer bench_preview >/dev/null
 exe=${MOLV_EXE:-$build/molvconv}  # MOLV_EXE: another build of molvconv to measure
 b=$build/bench
 
@@ -122,3 +123,5 @@ for f in obj "obj seams" 3ds dae glb; do
         'BEGIN {printf "growth %-10s: 1M takes %5.2fx the time of 100k for %.2fx the triangles (target <= 10.5x)\n",
                 f, l / s, tl / ts}'
 done
+echo
+"$b/bench_preview" --reps "$reps"

@@ -4,7 +4,8 @@
 # tests under wine, checks that molvconv.exe writes the same bytes as the
 # Linux build for every test model, and packs the release zip
 # build-win/molvconv-VERSION-windows-x64.zip (molvconv.exe, README.txt and
-# the bundled example).
+# the bundled example) and, beside it, the installer molvconv-VERSION-windows-x64.msi
+# (scripts/msi.sh; with the tests, installed and uninstalled under wine).
 #
 #   scripts/windows.sh              all of it
 #   scripts/windows.sh --no-tests   build and zip only
@@ -98,6 +99,12 @@ for f in stool.obj stool.mtl stool_leg.bmp stool_seat.bmp; do
     cp "$root/examples/$f" "$stage/example/"
 done
 (cd "$build" && cmake -E tar cf "$name.zip" --format=zip "$name")
+stamp "installer"
+# From the same files, with the window when the build has one.
+if [ -f "$build/molvconv-gui.exe" ] && [ ! -f "$stage/molvconv-gui.exe" ]; then
+    x86_64-w64-mingw32-strip -o "$stage/molvconv-gui.exe" "$build/molvconv-gui.exe"
+fi
+"$root/scripts/msi.sh" "$stage" "$build/$name.msi" $([ $tests = 1 ] && echo --check)
 rm -rf "$stage"
 
 if [ $tests = 1 ]; then
@@ -108,4 +115,4 @@ if [ $tests = 1 ]; then
     [ -s "$tmp/unpacked/$name/example/stool.cmf" ] ||
         { echo "the unpacked molvconv.exe did not convert the example" >&2; exit 1; }
 fi
-stamp "done: $build/$name.zip"
+stamp "done: $build/$name.zip, $build/$name.msi"

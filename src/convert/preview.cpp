@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <utility>
 
 #include "cal3d/cfg_reader.h"
@@ -38,9 +39,8 @@ Image downscaled(Image img) {
 
 }  // namespace
 
-PreviewPicture renderWrittenSet(Diagnostics& log, const std::string& cfgPath, const std::string& textureFolder,
-                                int size) {
-    PreviewPicture pic;
+LoadedScene loadWrittenSet(Diagnostics& log, const std::string& cfgPath, const std::string& textureFolder) {
+    LoadedScene pic;
     QuietUI silent;  // the read-back reports through its result; its log would repeat the write's
     Diagnostics quiet(silent);
     // Default settings: the axes of the file, whatever the user's switches.
@@ -60,11 +60,11 @@ PreviewPicture renderWrittenSet(Diagnostics& log, const std::string& cfgPath, co
     // Textures by file, so a map shared by materials is read once, and by
     // content, so one picture under several names (links, copies) is
     // decoded once.
-    std::map<std::string, Image> textures;
+    std::map<std::string, std::shared_ptr<const Image>> textures;
     std::map<std::string, std::string> readable;  // path: the path whose picture it shows, "" when none
     std::map<std::pair<std::size_t, std::size_t>, std::string> byContent;
     std::size_t textureBytes = 0;
-    std::vector<PreviewMaterial> materials(
+    std::vector<PreviewScene::Material> materials(
         static_cast<std::size_t>(std::clamp<std::int32_t>(store.nMaterials, 0, static_cast<std::int32_t>(store.Materials.size()))));
     for (std::size_t i = 0; i < materials.size(); ++i) {
         const Material& mt = store.Materials[i];
@@ -102,25 +102,42 @@ PreviewPicture renderWrittenSet(Diagnostics& log, const std::string& cfgPath, co
             std::string shows;
             if (why.empty()) shows = same.empty() ? path : readable.at(same);
             known = readable.emplace(path, shows).first;
-            if (why.empty() && same.empty()) textures.emplace(path, std::move(img));
+            if (why.empty() && same.empty()) textures.emplace(path, std::make_shared<const Image>(std::move(img)));
         }
-        if (!known->second.empty()) materials[i].texture = &textures.at(known->second);
+        if (!known->second.empty()) materials[i].texture = textures.at(known->second);
     }
-    pic.image = renderPreview(store, materials, size);
+    pic.scene = makePreviewScene(store, std::move(materials));
     pic.ok = true;
     return pic;
 }
 
-PreviewPicture renderLastSet(Context& ctx, int size) {
+LoadedScene lastSetScene(Context& ctx) {
     const AppState& a = ctx.app;
     const FormatEntry* out = formatFor(a.outExt);
     if (!out || !out->cal3dSet || a.outBase.empty() || a.writeFailed) {
-        PreviewPicture pic;
-        pic.message = "no Cal3D set was written" + (a.outFile.empty() ? std::string() : " (the output is " + a.outFile + ")");
-        return pic;
+        LoadedScene s;
+        s.message = "no Cal3D set was written" + (a.outFile.empty() ? std::string() : " (the output is " + a.outFile + ")");
+        return s;
     }
-    return renderWrittenSet(ctx, a.outBase + ".cfg", a.srcFolder, size);
+    return loadWrittenSet(ctx, a.outBase + ".cfg", a.srcFolder);
 }
+
+namespace {
+PreviewPicture drawn(const LoadedScene& s, int size) {
+    PreviewPicture pic;
+    pic.ok = s.ok;
+    pic.message = s.message;
+    if (s.ok) pic.image = renderPreview(s.scene, size);
+    return pic;
+}
+}  // namespace
+
+PreviewPicture renderWrittenSet(Diagnostics& log, const std::string& cfgPath, const std::string& textureFolder,
+                                int size) {
+    return drawn(loadWrittenSet(log, cfgPath, textureFolder), size);
+}
+
+PreviewPicture renderLastSet(Context& ctx, int size) { return drawn(lastSetScene(ctx), size); }
 
 namespace {
 // A new file or a regular one, never a link or a device, put in place whole.

@@ -18,16 +18,30 @@ struct PreviewPicture {
     Image image;
 };
 
+// What a turnable preview draws: the triangles, materials and textures of
+// a written set, apart from any store or context.
+struct LoadedScene {
+    bool ok = false;
+    std::string message;  // why there is no scene
+    PreviewScene scene;
+};
+
 // Reads the set whose viewer configuration is cfgPath (its materials and
-// mesh) into a store of its own and draws it. Texture maps the materials
-// name are looked for in textureFolder only; one that is missing or not a
-// readable BMP, PNG, JPEG or TGA image gives one log line through `log`,
-// and its material is drawn in its diffuse colour.
+// mesh) into a store of its own and keeps what the preview draws. Texture
+// maps the materials name are looked for in textureFolder only; one that
+// is missing or not a readable BMP, PNG, JPEG or TGA image gives one log
+// line through `log`, and its material is drawn in its diffuse colour.
+LoadedScene loadWrittenSet(Diagnostics& log, const std::string& cfgPath, const std::string& textureFolder);
+
+// The scene of the set the last write of ctx produced (textures from the
+// source's folder); fails when that write was no Cal3D set.
+LoadedScene lastSetScene(Context& ctx);
+
+// loadWrittenSet drawn from the default camera.
 PreviewPicture renderWrittenSet(Diagnostics& log, const std::string& cfgPath, const std::string& textureFolder,
                                 int size = kPreviewSize);
 
-// The picture of the set the last write of ctx produced (textures from the
-// source's folder); fails when that write was no Cal3D set.
+// lastSetScene drawn from the default camera.
 PreviewPicture renderLastSet(Context& ctx, int size = kPreviewSize);
 
 // renderLastSet written as a PNG file at pngPath, whole (through a

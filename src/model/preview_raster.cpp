@@ -1,21 +1,13 @@
 #include "model/preview_raster.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
-#include <cstdint>
 #include <limits>
+#include <string>
 
 namespace molv {
 
 namespace {
-
-// Samples per pixel along each axis: edges are smoothed by averaging.
-constexpr int kSuper = 2;
-
-// The view: seen from the front (+z, as the store keeps the written mesh),
-// turned 35 degrees to the right and 25 degrees from above.
-constexpr double kYawDeg = 35, kPitchDeg = 25;
 
 // Ambient, a key light from the upper left and a weaker fill from the
 // right, so the three visible sides of a box differ.
@@ -23,6 +15,12 @@ constexpr double kAmbient = 0.25, kKey = 0.6, kFill = 0.25;
 constexpr std::uint8_t kBackground[3] = {238, 240, 243};
 constexpr std::uint8_t kInk[3] = {40, 44, 52};
 constexpr Colour kNoMaterial{190, 190, 190, 255};
+// Back faces: a colour no prop is likely to be painted, so a face turned
+// the wrong way shows at once.
+constexpr float kBackFace[3] = {214, 64, 150};
+// Above this many triangles the light picture is drawn at half the
+// resolution: the time goes into the triangles, not the pixels.
+constexpr std::size_t kLightHalfAbove = 200000;
 
 struct V3 {
     double x = 0, y = 0, z = 0;
@@ -42,38 +40,17 @@ V3 of(const Vec3& v) { return {v.x, v.y, v.z}; }
 // The camera's axes in model space: right, up, and toward the viewer.
 struct View {
     V3 right, up, toward;
-    V3 key, fill;  // in camera space
     V3 toCamera(V3 p) const { return {dot(p, right), dot(p, up), dot(p, toward)}; }
 };
 
-View makeView() {
-    const double yaw = kYawDeg * 3.14159265358979 / 180, pitch = kPitchDeg * 3.14159265358979 / 180;
+View makeView(double yawDeg, double pitchDeg) {
+    const double yaw = yawDeg * 3.14159265358979 / 180, pitch = pitchDeg * 3.14159265358979 / 180;
     View v;
     v.toward = {std::sin(yaw) * std::cos(pitch), std::sin(pitch), std::cos(yaw) * std::cos(pitch)};
     v.right = unit(cross({0, 1, 0}, v.toward));
     v.up = cross(v.toward, v.right);
-    v.key = unit({-0.45, 0.7, 0.55});
-    v.fill = unit({0.6, 0.1, 0.8});
     return v;
 }
-
-// One projected corner: pixel position (y down), depth (larger is nearer),
-// camera-space normal and texture coordinates.
-struct Corner {
-    double x = 0, y = 0, z = 0;
-    V3 n;
-    double u = 0, v = 0;
-};
-
-struct Canvas {
-    int w, h;
-    std::vector<float> depth;
-    std::vector<std::array<float, 3>> colour;
-    Canvas(int w_, int h_)
-        : w(w_), h(h_), depth(static_cast<std::size_t>(w_) * h_, -std::numeric_limits<float>::infinity()),
-          colour(static_cast<std::size_t>(w_) * h_,
-                 std::array<float, 3>{float(kBackground[0]), float(kBackground[1]), float(kBackground[2])}) {}
-};
 
 // Bilinear, repeating; v runs down the picture as the 3DS and Collada
 // readers store it by default.
@@ -95,40 +72,60 @@ std::array<float, 3> sampleTexture(const Image& t, double u, double v) {
     return c;
 }
 
-void drawTriangle(Canvas& cv, const View& view, const Corner (&c)[3], V3 faceNormal, const PreviewMaterial& mt) {
-    const double area = (c[1].x - c[0].x) * (c[2].y - c[0].y) - (c[1].y - c[0].y) * (c[2].x - c[0].x);
+// What each sample of the picture shows: the nearest triangle (0 none,
+// t + 1 its front, -(t + 1) its back) and the weights of its second and
+// third corners there. Shading waits until the nearest is known, so a
+// sample is shaded once however many triangles cover it.
+struct Samples {
+    int w, h;
+    std::vector<float>& depth;
+    std::vector<std::int32_t>& id;
+    std::vector<float>&w1, &w2;
+    Samples(PreviewScratch& m, int w_, int h_) : w(w_), h(h_), depth(m.depth), id(m.id), w1(m.w1), w2(m.w2) {
+        const auto n = static_cast<std::size_t>(w_) * static_cast<std::size_t>(h_);
+        depth.assign(n, -std::numeric_limits<float>::infinity());
+        id.assign(n, 0);
+        w1.resize(n);
+        w2.resize(n);
+    }
+};
+
+// A corner on the sample grid: x, y (y down), z (larger is nearer); x NaN:
+// not drawn. Kept as float to halve the memory a large model's frame walks
+// through; the arithmetic on them is double.
+using ScreenVertex = std::array<float, 3>;
+
+void rasterise(Samples& s, const ScreenVertex& fa, const ScreenVertex& fb, const ScreenVertex& fc, std::int32_t t) {
+    const V3 a{fa[0], fa[1], fa[2]}, b{fb[0], fb[1], fb[2]}, c{fc[0], fc[1], fc[2]};
+    // Seen from the front, corners run counter-clockwise, which with y
+    // running down is a negative area.
+    const double area = (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x);
     if (!(std::fabs(area) > 1e-12)) return;
-    const double minX = std::min({c[0].x, c[1].x, c[2].x}), maxX = std::max({c[0].x, c[1].x, c[2].x});
-    const double minY = std::min({c[0].y, c[1].y, c[2].y}), maxY = std::max({c[0].y, c[1].y, c[2].y});
+    const std::int32_t id = area < 0 ? t + 1 : -(t + 1);
     // Clamped while still floating, so no conversion can overflow.
-    const int x0 = static_cast<int>(std::clamp(std::floor(minX), 0.0, double(cv.w)));
-    const int x1 = static_cast<int>(std::clamp(std::ceil(maxX), 0.0, double(cv.w)));
-    const int y0 = static_cast<int>(std::clamp(std::floor(minY), 0.0, double(cv.h)));
-    const int y1 = static_cast<int>(std::clamp(std::ceil(maxY), 0.0, double(cv.h)));
+    const int x0 = static_cast<int>(std::clamp(std::floor(std::min({a.x, b.x, c.x})), 0.0, double(s.w)));
+    const int x1 = static_cast<int>(std::clamp(std::ceil(std::max({a.x, b.x, c.x})), 0.0, double(s.w)));
+    const int y0 = static_cast<int>(std::clamp(std::floor(std::min({a.y, b.y, c.y})), 0.0, double(s.h)));
+    const int y1 = static_cast<int>(std::clamp(std::ceil(std::max({a.y, b.y, c.y})), 0.0, double(s.h)));
+    if (x0 >= x1 || y0 >= y1) return;
+    // The weight of each corner is linear in the sample's position.
     const double inv = 1 / area;
+    const double ax = (b.y - c.y) * inv, ay = (c.x - b.x) * inv, ac = (b.x * c.y - b.y * c.x) * inv;
+    const double bx = (c.y - a.y) * inv, by = (a.x - c.x) * inv, bc = (c.x * a.y - c.y * a.x) * inv;
     for (int y = y0; y < y1; ++y) {
         const double py = y + 0.5;
+        const double ar = ay * py + ac, br = by * py + bc;
         for (int x = x0; x < x1; ++x) {
             const double px = x + 0.5;
-            const double b0 = ((c[1].x - px) * (c[2].y - py) - (c[1].y - py) * (c[2].x - px)) * inv;
-            const double b1 = ((c[2].x - px) * (c[0].y - py) - (c[2].y - py) * (c[0].x - px)) * inv;
-            const double b2 = 1 - b0 - b1;
-            if (b0 < 0 || b1 < 0 || b2 < 0) continue;
-            const double z = b0 * c[0].z + b1 * c[1].z + b2 * c[2].z;
-            const std::size_t i = static_cast<std::size_t>(y) * cv.w + x;
-            if (!(z > cv.depth[i])) continue;
-            cv.depth[i] = static_cast<float>(z);
-            V3 n = unit(c[0].n * b0 + c[1].n * b1 + c[2].n * b2);
-            if (n.x == 0 && n.y == 0 && n.z == 0) n = faceNormal;
-            if (n.z < 0) n = n * -1;  // the side facing the viewer is lit
-            const double light =
-                kAmbient + kKey * std::max(0.0, dot(n, view.key)) + kFill * std::max(0.0, dot(n, view.fill));
-            std::array<float, 3> base{float(mt.diffuse.r), float(mt.diffuse.g), float(mt.diffuse.b)};
-            const double u = b0 * c[0].u + b1 * c[1].u + b2 * c[2].u, v = b0 * c[0].v + b1 * c[1].v + b2 * c[2].v;
-            if (mt.texture && !mt.texture->empty() && std::isfinite(u) && std::isfinite(v))
-                base = sampleTexture(*mt.texture, u, v);
-            for (std::size_t k = 0; k < 3; ++k)
-                cv.colour[i][k] = static_cast<float>(std::min(255.0, base[k] * light));
+            const double la = ax * px + ar, lb = bx * px + br, lc = 1 - la - lb;
+            if (la < 0 || lb < 0 || lc < 0) continue;
+            const double z = la * a.z + lb * b.z + lc * c.z;
+            const std::size_t i = static_cast<std::size_t>(y) * s.w + x;
+            if (!(z > s.depth[i])) continue;
+            s.depth[i] = static_cast<float>(z);
+            s.id[i] = id;
+            s.w1[i] = static_cast<float>(lb);
+            s.w2[i] = static_cast<float>(lc);
         }
     }
 }
@@ -180,14 +177,25 @@ void drawScaleBar(Image& img, double length, int barY) {
 
 }  // namespace
 
-Image renderPreview(const ModelStore& m, const std::vector<PreviewMaterial>& materials, int size) {
-    size = std::clamp(size, 16, 4096);
-    const View view = makeView();
+PreviewCamera orbitPreview(PreviewCamera c, double dx, double dy) {
+    if (!std::isfinite(dx) || !std::isfinite(dy)) return c;
+    c.yaw = std::fmod(c.yaw - dx * kPreviewDegreesPerPixel, 360.0);
+    c.pitch = std::clamp(c.pitch + dy * kPreviewDegreesPerPixel, -89.0, 89.0);
+    return c;
+}
 
-    // Each face's material, from the groups that hold it.
+PreviewCamera zoomPreview(PreviewCamera c, double notches) {
+    if (std::isfinite(notches)) c.zoom = std::clamp(c.zoom * std::pow(kPreviewZoomPerNotch, notches), 0.05, 50.0);
+    return c;
+}
+
+PreviewScene makePreviewScene(const ModelStore& m, std::vector<PreviewScene::Material> materials) {
+    PreviewScene scene;
+    scene.materials = std::move(materials);
     const std::int32_t nFaces = std::clamp<std::int32_t>(m.ttlnum_Faces, 0, static_cast<std::int32_t>(m.VFaces.size()));
     const std::int32_t nVerts = std::clamp<std::int32_t>(
         m.ttlnum_Vertices, 0, static_cast<std::int32_t>(std::min(m.Vertices.size(), m.Normals.size())));
+    // Each face's material, from the groups that hold it; -2: in none.
     std::vector<std::int32_t> faceMaterial(static_cast<std::size_t>(nFaces), -2);
     const std::int32_t nGroups = std::clamp<std::int32_t>(m.nFaceGrps, 0, static_cast<std::int32_t>(m.FaceGrps.size()));
     for (std::int32_t g = 0; g < nGroups; ++g) {
@@ -198,83 +206,197 @@ Image renderPreview(const ModelStore& m, const std::vector<PreviewMaterial>& mat
             if (f >= 0 && f < nFaces) faceMaterial[static_cast<std::size_t>(f)] = fg.MtlID;
         }
     }
-
-    // Camera-space positions; the picture is fitted to the faces drawn.
-    std::vector<V3> cam(static_cast<std::size_t>(nVerts));
-    for (std::int32_t i = 0; i < nVerts; ++i)
-        cam[static_cast<std::size_t>(i)] = view.toCamera(of(m.Vertices[static_cast<std::size_t>(i)].pos));
-    auto usable = [&](const Face& f) {
-        for (std::int32_t k : f.vtx)
-            if (k < 0 || k >= nVerts || !finite(cam[static_cast<std::size_t>(k)])) return false;
-        return true;
+    // Only the vertices the drawn faces use, renumbered.
+    std::vector<std::int32_t> index(static_cast<std::size_t>(nVerts), -1);
+    auto usable = [&](std::int32_t k) {
+        return k >= 0 && k < nVerts && finite(of(m.Vertices[static_cast<std::size_t>(k)].pos));
     };
-    double lo[2] = {std::numeric_limits<double>::infinity(), std::numeric_limits<double>::infinity()};
-    double hi[2] = {-lo[0], -lo[1]};
     for (std::int32_t f = 0; f < nFaces; ++f) {
         const Face& face = m.VFaces[static_cast<std::size_t>(f)];
-        if (faceMaterial[static_cast<std::size_t>(f)] == -2 || !usable(face)) continue;
-        for (std::int32_t k : face.vtx) {
-            const V3& p = cam[static_cast<std::size_t>(k)];
-            lo[0] = std::min(lo[0], p.x), hi[0] = std::max(hi[0], p.x);
-            lo[1] = std::min(lo[1], p.y), hi[1] = std::max(hi[1], p.y);
+        if (faceMaterial[static_cast<std::size_t>(f)] == -2 ||
+            !std::all_of(std::begin(face.vtx), std::end(face.vtx), usable))
+            continue;
+        std::array<std::uint32_t, 3> tri{};
+        for (int k = 0; k < 3; ++k) {
+            const auto vi = static_cast<std::size_t>(face.vtx[k]);
+            if (index[vi] < 0) {
+                index[vi] = static_cast<std::int32_t>(scene.positions.size());
+                const Vertex& vx = m.Vertices[vi];
+                scene.positions.push_back(vx.pos);
+                const Vec3& n = m.Normals[vi];
+                scene.normals.push_back(finite(of(n)) ? n : Vec3{});
+                std::array<float, 2> uv{0, 0};
+                if (vx.UVs.size() > 0 && std::isfinite(vx.UVs[0].u) && std::isfinite(vx.UVs[0].v))
+                    uv = {vx.UVs[0].u, vx.UVs[0].v};
+                scene.uvs.push_back(uv);
+            }
+            tri[static_cast<std::size_t>(k)] = static_cast<std::uint32_t>(index[vi]);
         }
+        scene.triangles.push_back(tri);
+        scene.triangleMaterial.push_back(faceMaterial[static_cast<std::size_t>(f)]);
+    }
+    return scene;
+}
+
+Image renderPreview(const PreviewScene& sc, int size, const PreviewCamera& camera, PreviewScratch* scratch) {
+    PreviewScratch own;
+    PreviewScratch& mem = scratch ? *scratch : own;
+    size = std::clamp(size, 16, 4096);
+    const double pitch = std::isfinite(camera.pitch) ? std::clamp(camera.pitch, -89.0, 89.0) : 25;
+    const double yaw = std::isfinite(camera.yaw) ? std::fmod(camera.yaw, 360.0) : 35;
+    const double zoom = std::isfinite(camera.zoom) ? std::clamp(camera.zoom, 0.05, 50.0) : 1;
+    const View fit = makeView(35, 25), view = makeView(yaw, pitch);
+    const V3 key = unit({-0.45, 0.7, 0.55}), fill = unit({0.6, 0.1, 0.8});
+
+    // The framing of the default view: the picture fitted to the vertices
+    // as seen from there, and the point turned about is the one in the
+    // middle of that framing, halfway through the model's depth.
+    const std::size_t nVerts = std::min({sc.positions.size(), sc.normals.size(), sc.uvs.size()});
+    double lo[2] = {std::numeric_limits<double>::infinity(), std::numeric_limits<double>::infinity()};
+    double hi[2] = {-lo[0], -lo[1]};
+    V3 lo3{lo[0], lo[0], lo[0]}, hi3{hi[0], hi[0], hi[0]};
+    for (std::size_t i = 0; i < nVerts; ++i) {
+        const V3 p = of(sc.positions[i]);
+        if (!finite(p)) continue;
+        const V3 q = fit.toCamera(p);
+        lo[0] = std::min(lo[0], q.x), hi[0] = std::max(hi[0], q.x);
+        lo[1] = std::min(lo[1], q.y), hi[1] = std::max(hi[1], q.y);
+        lo3 = {std::min(lo3.x, p.x), std::min(lo3.y, p.y), std::min(lo3.z, p.z)};
+        hi3 = {std::max(hi3.x, p.x), std::max(hi3.y, p.y), std::max(hi3.z, p.z)};
     }
     // The model fills the upper part; the bar and its label sit below. The
     // bar (100 cm) must fit as well, so a small model is drawn small.
     const double areaTop = size * 0.05, areaBottom = size * 0.78;
     double scale = size * 0.8 / 100;
     const bool any = lo[0] <= hi[0];
+    V3 pivot;
     if (any) {
         const double spanX = hi[0] - lo[0], spanY = hi[1] - lo[1];
         if (spanX > 0) scale = std::min(scale, size * 0.9 / spanX);
         if (spanY > 0) scale = std::min(scale, (areaBottom - areaTop) / spanY);
         if (!(scale > 0) || !std::isfinite(scale)) scale = size * 0.8 / 100;
+        const V3 mid = (lo3 + hi3) * 0.5;
+        pivot = mid + fit.right * ((lo[0] + hi[0]) / 2 - dot(mid, fit.right)) +
+                fit.up * ((lo[1] + hi[1]) / 2 - dot(mid, fit.up));
+        if (!finite(pivot)) pivot = {};
     }
-    const double midX = any ? (lo[0] + hi[0]) / 2 : 0, midY = any ? (lo[1] + hi[1]) / 2 : 0;
-    const double ss = kSuper;
-    const double cx = size / 2.0, cy = (areaTop + areaBottom) / 2;
+    scale *= zoom;
 
-    Canvas cv(size * kSuper, size * kSuper);
-    for (std::int32_t f = 0; f < nFaces && any; ++f) {
-        const std::int32_t mat = faceMaterial[static_cast<std::size_t>(f)];
-        const Face& face = m.VFaces[static_cast<std::size_t>(f)];
-        if (mat == -2 || !usable(face)) continue;
-        Corner c[3];
-        for (int k = 0; k < 3; ++k) {
-            const auto vi = static_cast<std::size_t>(face.vtx[k]);
-            const V3 p = cam[vi];
-            c[k].x = (cx + (p.x - midX) * scale) * ss;
-            c[k].y = (cy - (p.y - midY) * scale) * ss;
-            c[k].z = p.z;
-            const V3 n = view.toCamera(of(m.Normals[vi]));
-            c[k].n = finite(n) ? n : V3{};
-            const Vertex& vx = m.Vertices[vi];
-            if (vx.UVs.size() > 0) {
-                c[k].u = vx.UVs[0].u;
-                c[k].v = vx.UVs[0].v;
+    // The sample grid: 2 x 2 a pixel; while dragging one a pixel, or one
+    // for 2 x 2 pixels when the model is large.
+    const int grid = !camera.light ? size * 2 : sc.triangles.size() > kLightHalfAbove ? (size + 1) / 2 : size;
+    const double ss = double(grid) / size;
+    const double cx = size / 2.0, cy = (areaTop + areaBottom) / 2;
+    constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+    std::vector<ScreenVertex>& screen = mem.screen;
+    screen.assign(any ? nVerts : 0, ScreenVertex{kNaN, 0, 0});
+    for (std::size_t i = 0; i < screen.size(); ++i) {
+        const V3 p = view.toCamera(of(sc.positions[i]) - pivot);
+        const ScreenVertex v{static_cast<float>((cx + p.x * scale) * ss), static_cast<float>((cy - p.y * scale) * ss),
+                             static_cast<float>(p.z)};
+        if (std::isfinite(v[0]) && std::isfinite(v[1]) && std::isfinite(v[2])) screen[i] = v;
+    }
+    Samples s(mem, grid, grid);
+    // A sample names its triangle in an int32 with room for the sign.
+    const std::size_t nTris = std::min<std::size_t>(sc.triangles.size(), std::numeric_limits<std::int32_t>::max() - 1);
+    for (std::size_t t = 0; t < nTris && any; ++t) {
+        const auto& tri = sc.triangles[t];
+        if (tri[0] >= screen.size() || tri[1] >= screen.size() || tri[2] >= screen.size() ||
+            std::isnan(screen[tri[0]][0]) || std::isnan(screen[tri[1]][0]) || std::isnan(screen[tri[2]][0]))
+            continue;
+        rasterise(s, screen[tri[0]], screen[tri[1]], screen[tri[2]], static_cast<std::int32_t>(t));
+    }
+
+    auto shade = [&](std::size_t i, float* out) {
+        const std::int32_t id = s.id[i];
+        if (id == 0) {
+            for (int k = 0; k < 3; ++k) out[k] = kBackground[k];
+            return;
+        }
+        const auto t = static_cast<std::size_t>(id > 0 ? id - 1 : -id - 1);
+        const auto& tri = sc.triangles[t];
+        const double w1 = s.w1[i], w2 = s.w2[i], w0 = 1 - w1 - w2;
+        // Turned after blending: the same, for three corners' worth of work.
+        V3 n = view.toCamera(of(sc.normals[tri[0]]) * w0 + of(sc.normals[tri[1]]) * w1 + of(sc.normals[tri[2]]) * w2);
+        n = finite(n) ? unit(n) : V3{};
+        if (n.x == 0 && n.y == 0 && n.z == 0) {
+            // No usable normals: the face's own (camera space, from the
+            // screen corners), on its front as vertex normals are.
+            const ScreenVertex &a = screen[tri[0]], &b = screen[tri[1]], &c = screen[tri[2]];
+            n = unit(cross({double(b[0]) - a[0], double(a[1]) - b[1], (double(b[2]) - a[2]) * scale * ss},
+                           {double(c[0]) - a[0], double(a[1]) - c[1], (double(c[2]) - a[2]) * scale * ss}));
+        }
+        float base[3];
+        if (id < 0) {
+            // The back of a face: lit as the side it shows.
+            n = n * -1;
+            std::copy(kBackFace, kBackFace + 3, base);
+        } else {
+            const std::int32_t mat = t < sc.triangleMaterial.size() ? sc.triangleMaterial[t] : -1;
+            const PreviewScene::Material* mt =
+                mat >= 0 && static_cast<std::size_t>(mat) < sc.materials.size() ? &sc.materials[static_cast<std::size_t>(mat)] : nullptr;
+            const Colour d = mt ? mt->diffuse : kNoMaterial;
+            base[0] = d.r, base[1] = d.g, base[2] = d.b;
+            if (mt && mt->texture && !mt->texture->empty()) {
+                const double u = w0 * sc.uvs[tri[0]][0] + w1 * sc.uvs[tri[1]][0] + w2 * sc.uvs[tri[2]][0];
+                const double v = w0 * sc.uvs[tri[0]][1] + w1 * sc.uvs[tri[1]][1] + w2 * sc.uvs[tri[2]][1];
+                if (std::isfinite(u) && std::isfinite(v)) {
+                    const auto c = sampleTexture(*mt->texture, u, v);
+                    std::copy(c.begin(), c.end(), base);
+                }
             }
         }
-        // Screen y runs down, so the camera-space normal of the face is
-        // taken from the camera-space corners directly.
-        const V3 faceNormal = unit(cross(cam[static_cast<std::size_t>(face.vtx[1])] - cam[static_cast<std::size_t>(face.vtx[0])],
-                                         cam[static_cast<std::size_t>(face.vtx[2])] - cam[static_cast<std::size_t>(face.vtx[0])]));
-        PreviewMaterial pm;
-        pm.diffuse = kNoMaterial;
-        if (mat >= 0 && static_cast<std::size_t>(mat) < materials.size()) pm = materials[static_cast<std::size_t>(mat)];
-        drawTriangle(cv, view, c, faceNormal, pm);
-    }
+        const double light = kAmbient + kKey * std::max(0.0, dot(n, key)) + kFill * std::max(0.0, dot(n, fill));
+        for (int k = 0; k < 3; ++k) out[k] = static_cast<float>(std::min(255.0, base[k] * light));
+    };
 
     Image img(size, size);
-    for (int y = 0; y < size; ++y)
-        for (int x = 0; x < size; ++x)
-            for (int k = 0; k < 3; ++k) {
-                float sum = 0;
-                for (int sy = 0; sy < kSuper; ++sy)
-                    for (int sx = 0; sx < kSuper; ++sx)
-                        sum += cv.colour[static_cast<std::size_t>(y * kSuper + sy) * cv.w + (x * kSuper + sx)]
-                                        [static_cast<std::size_t>(k)];
-                img.at(x, y)[k] = static_cast<std::uint8_t>(std::clamp(std::lround(sum / (kSuper * kSuper)), 0L, 255L));
+    if (grid >= size) {
+        const int per = grid / size;
+        for (int y = 0; y < size; ++y)
+            for (int x = 0; x < size; ++x) {
+                float sum[3] = {0, 0, 0};
+                const std::size_t first = static_cast<std::size_t>(y * per) * grid + static_cast<std::size_t>(x * per);
+                bool same = true;
+                for (int sy = 0; sy < per && same; ++sy)
+                    for (int sx = 0; sx < per; ++sx)
+                        same = same && s.id[first + static_cast<std::size_t>(sy) * grid + sx] == s.id[first];
+                if (same && s.id[first] > 0) {
+                    // Textures are averaged over the samples; plain colours vary
+                    // too little across a pixel to be worth it.
+                    const auto t = static_cast<std::size_t>(s.id[first] - 1);
+                    const std::int32_t mat = t < sc.triangleMaterial.size() ? sc.triangleMaterial[t] : -1;
+                    same = !(mat >= 0 && static_cast<std::size_t>(mat) < sc.materials.size() &&
+                             sc.materials[static_cast<std::size_t>(mat)].texture);
+                }
+                if (same) {
+                    // One face fills the pixel: shaded once, at its first sample.
+                    shade(first, sum);
+                    for (int k = 0; k < 3; ++k)
+                        img.at(x, y)[k] = static_cast<std::uint8_t>(std::clamp(std::lround(sum[k]), 0L, 255L));
+                    continue;
+                }
+                for (int sy = 0; sy < per; ++sy)
+                    for (int sx = 0; sx < per; ++sx) {
+                        float c[3];
+                        shade(static_cast<std::size_t>(y * per + sy) * grid + static_cast<std::size_t>(x * per + sx), c);
+                        for (int k = 0; k < 3; ++k) sum[k] += c[k];
+                    }
+                for (int k = 0; k < 3; ++k)
+                    img.at(x, y)[k] = static_cast<std::uint8_t>(std::clamp(std::lround(sum[k] / (per * per)), 0L, 255L));
             }
+    } else {
+        // Each sample shaded once and spread over the pixels it stands for.
+        for (int gy = 0; gy < grid; ++gy)
+            for (int gx = 0; gx < grid; ++gx) {
+                float c[3];
+                shade(static_cast<std::size_t>(gy) * grid + gx, c);
+                std::uint8_t px[3];
+                for (int k = 0; k < 3; ++k) px[k] = static_cast<std::uint8_t>(std::clamp(std::lround(c[k]), 0L, 255L));
+                for (int y = gy * 2; y < std::min(size, gy * 2 + 2); ++y)
+                    for (int x = gx * 2; x < std::min(size, gx * 2 + 2); ++x) std::copy(px, px + 3, img.at(x, y));
+            }
+    }
     drawScaleBar(img, 100 * scale, static_cast<int>(size * 0.86));
     return img;
 }
