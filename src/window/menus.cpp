@@ -38,6 +38,8 @@ std::vector<Menu> buildMenus(bool devMode) {
 
     Menu file{"m_file", "&File", false, {}};
     file.items.push_back(command("m_f_open", "&Open and Convert\u2026", "Ctrl+O"));
+    // The model opened from the desktop, converted on this command.
+    file.items.push_back(command("m_f_convert", "&Convert", "F5"));
     file.items.push_back(command("m_f_folder", "Convert &Folder\u2026", "Ctrl+Shift+O"));
     file.items.push_back(command("m_f_savesettings", "&Save Settings", "Ctrl+S"));
     file.items.push_back(separator("m_f_1"));

@@ -146,7 +146,10 @@ const MenuItem* WindowModel::item(const std::string& id) const {
     return nullptr;
 }
 
-bool WindowModel::enabled(const MenuItem& item) const { return !(item.idleOnly && running()); }
+bool WindowModel::enabled(const MenuItem& item) const {
+    if (item.id == "m_f_convert" && ready_.empty()) return false;
+    return !(item.idleOnly && running());
+}
 
 bool WindowModel::checked(const MenuItem& item) const {
     switch (item.kind) {
@@ -171,6 +174,8 @@ void WindowModel::trigger(const std::string& id) {
         setOutputType(i->outputType);
     } else if (id == "m_f_open") {
         openAndConvert();
+    } else if (id == "m_f_convert") {
+        convertSource(ready_);
     } else if (id == "m_f_folder") {
         convertFolderCommand();
     } else if (id == "m_f_savesettings" || id == "m_s_savesettings") {
@@ -307,6 +312,17 @@ void WindowModel::addRecentFolder(const std::string& folder) {
     recent_.erase(std::remove(recent_.begin(), recent_.end(), folder), recent_.end());
     recent_.insert(recent_.begin(), folder);
     if (recent_.size() > kMaxRecent) recent_.resize(kMaxRecent);
+}
+
+void WindowModel::offerSource(const std::string& path) {
+    if (running() || path.empty()) return;
+    ready_ = path;
+    ctx_.settings.lastLoadPath = path;
+    addRecentFolder(folderOf(path));
+    if (ctx_.app.devMode) ctx_.menu.tSrcFile = path;
+    ctx_.logMsg("Ready to convert: " + path);
+    ctx_.logMsg("File > Convert (F5) writes its Cal3D set beside it.");
+    view_.refresh();
 }
 
 void WindowModel::convertSource(const std::string& path) {

@@ -107,6 +107,10 @@ public:
     void convertSource(const std::string& path);
     // Convert Folder once a folder is chosen.
     void convertFolder(const std::string& folder);
+    // A model opened from the desktop (a file manager's double click): it is
+    // made ready, named in the log, and converted by File > Convert.
+    void offerSource(const std::string& path);
+    const std::string& readySource() const { return ready_; }
     // Start-up with a source: on success the program ends; otherwise the
     // rest of start-up runs and the window stays with the log that says why.
     void convertAtStart(const CmdLineOptions& opts, const std::string& cwd);
@@ -148,6 +152,7 @@ private:
     std::vector<Menu> menus_;
     std::string outputType_;
     std::vector<std::string> recent_;
+    std::string ready_;  // the source File > Convert converts
 
     std::thread worker_;
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);

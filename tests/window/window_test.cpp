@@ -59,6 +59,7 @@ TEST(WindowMenus, ItemsCaptionsShortcutsAndMarksInOrder) {
     EXPECT_EQ(w.ctx.logList.entries().front(), "-molv");  // the command line is the first line
 
     expectMenu(w, "m_file", {{"m_f_open", "&Open and Convert\u2026", "Ctrl+O", -1},
+                             {"m_f_convert", "&Convert", "F5", -1},
                              {"m_f_folder", "Convert &Folder\u2026", "Ctrl+Shift+O", -1},
                              {"m_f_savesettings", "&Save Settings", "Ctrl+S", -1},
                              {"m_f_1", "-", "", -1},
@@ -429,6 +430,25 @@ TEST(WindowConversion, StartWithASource) {
         EXPECT_FALSE(w.view.closed);
         EXPECT_NE(w.ctx.app.fileFilter.find("Known files|"), std::string::npos);
     }
+}
+
+TEST(WindowConversion, OpenedFromTheDesktopConvertsOnACommand) {
+    Window w("offer");
+    const std::string dir = exampleCopy("offerex");
+    EXPECT_FALSE(w.enabled("m_f_convert"));
+    w.model->offerSource(dir + "stool.obj");
+    // Ready, named in the log, nothing written yet.
+    EXPECT_TRUE(w.enabled("m_f_convert"));
+    EXPECT_TRUE(w.logged("Ready to convert: " + dir + "stool.obj"));
+    EXPECT_TRUE(setFiles(dir + "stool").empty());
+    EXPECT_TRUE(w.view.finished.empty());
+    EXPECT_EQ(w.ctx.settings.lastLoadPath, dir + "stool.obj");
+    EXPECT_FALSE(w.ctx.settingsDirty);
+    bool ok = false;
+    ASSERT_TRUE(w.run([&] { w.model->trigger("m_f_convert"); }, &ok));
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(setFiles(dir + "stool").size(), 3u);
+    EXPECT_TRUE(w.view.ends.empty());  // the window stays
 }
 
 TEST(WindowConversion, OutputTypeInDeveloperMode) {
