@@ -172,3 +172,23 @@ TEST(QtUIView, WorkerLogKeepsTheListInStepWithTheCore) {
     EXPECT_EQ(core.back(), "line 2999");
     EXPECT_EQ(p.action("mStat")->text().toStdString(), "[ V: 3 && more ]");
 }
+
+TEST(QtWindow, ConvertFolderUsesTheSameDialog) {
+    Program p("qtfolder");
+    const std::string dir = exampleCopy("qtfolderex");
+    Boxes boxes;
+    bool folderMode = false;
+    boxes.then([&](QWidget* w) {
+        auto* d = qobject_cast<FileOpenDialog*>(w);
+        ASSERT_NE(d, nullptr) << w->metaObject()->className();
+        folderMode = d->findChild<QPushButton*>(QStringLiteral("bOpen"))->text() == QStringLiteral("&Convert");
+        d->setPaths(QString::fromStdString(dir), d->pattern());
+        d->findChild<QPushButton*>(QStringLiteral("bOpen"))->click();
+    });
+    bool ok = false;
+    ASSERT_TRUE(p.waitForConversion([&] { p.action("m_f_folder")->trigger(); }, &ok));
+    EXPECT_TRUE(ok);
+    EXPECT_TRUE(folderMode);
+    EXPECT_EQ(boxes.seen.at(0).kind, "folderDialog");
+    EXPECT_TRUE(std::filesystem::exists(dir + "stool.cmf"));
+}
