@@ -108,6 +108,7 @@ TEST(WindowMenus, PlainCaptions) {
 }
 
 TEST(WindowMenus, DeveloperModeHasTheOutputMenuAndThePanelFields) {
+    SKIP_WITHOUT_DEVELOPER_MODE();
     Window w("devmenus", Start::developer());
     ASSERT_TRUE(w.ctx.app.devMode);
     const Menu* output = nullptr;
@@ -452,6 +453,7 @@ TEST(WindowConversion, OpenedFromTheDesktopConvertsOnACommand) {
 }
 
 TEST(WindowConversion, OutputTypeInDeveloperMode) {
+    SKIP_WITHOUT_DEVELOPER_MODE();
     Window w("outtype", Start::developer());
     const std::string dir = exampleCopy("outtypeex");
     struct Case {
