@@ -20,6 +20,7 @@
 #include "convert/preview.h"
 #include "convert/startup.h"
 #include "core/scripted_ui.h"
+#include "util/fspath.h"
 #include "support/test_support.h"
 #include "window/window_model.h"
 
@@ -127,13 +128,14 @@ struct Window {
 
     explicit Window(const std::string& tag, const Start& how = {}) {
         home = tempDir(tag);
-        cfgDir = home + ".config/molvconv/";
-        std::filesystem::create_directories(cfgDir);
-        if (how.devMarker) writeFile(cfgDir + "molv.id", "");
-        if (!how.settingsText.empty()) writeFile(cfgDir + "molvconv.cfg", how.settingsText);
         ProcessEnv env;
         env.home = home;
         env.xdgConfigHome = home + ".config";
+        // Where the platform keeps the configuration for this home.
+        cfgDir = configDirFor(env);
+        std::filesystem::create_directories(fsPath(cfgDir));
+        if (how.devMarker) writeFile(devMarkerPath(env), "");
+        if (!how.settingsText.empty()) writeFile(cfgDir + "molvconv.cfg", how.settingsText);
         start = startUp(ctx, how.cmdLine, "/usr/bin/" + how.programName, env);
         if (start.opts.srcFile.empty()) finishStartupWithoutSource(ctx);
         model = std::make_unique<WindowModel>(ctx, ui, view);
