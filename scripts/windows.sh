@@ -39,11 +39,13 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-
 cmake --build "$build" -j "$jobs"
 
 # Only the system's own DLLs may be needed.
-if x86_64-w64-mingw32-objdump -p "$build/molvconv.exe" | grep -i "DLL Name" | grep -viE \
-    "(kernel32|msvcrt|user32|advapi32|shell32|ws2_32|ole32|ucrtbase|api-ms-win-.*)\.dll" >&2; then
-    echo "molvconv.exe needs a DLL that Windows does not bring" >&2
-    exit 1
-fi
+for exe in molvconv.exe molvconv-gui.exe; do
+    if x86_64-w64-mingw32-objdump -p "$build/$exe" | grep -i "DLL Name" | grep -viE \
+        "(kernel32|msvcrt|user32|gdi32|comctl32|comdlg32|advapi32|shell32|ws2_32|ole32|ucrtbase|api-ms-win-.*)\.dll" >&2; then
+        echo "$exe needs a DLL that Windows does not bring" >&2
+        exit 1
+    fi
+done
 
 if [ $tests = 1 ]; then
     tmp=$(mktemp -d)
@@ -93,6 +95,7 @@ stage="$build/$name"
 rm -rf "$stage" "$build/$name.zip"
 mkdir -p "$stage/example"
 x86_64-w64-mingw32-strip -o "$stage/molvconv.exe" "$build/molvconv.exe"
+x86_64-w64-mingw32-strip -o "$stage/molvconv-gui.exe" "$build/molvconv-gui.exe"
 # Text files with the line ends Windows' own editors expect.
 sed 's/$/\r/' "$root/packaging/windows/README.txt" >"$stage/README.txt"
 for f in stool.obj stool.mtl stool_leg.bmp stool_seat.bmp; do

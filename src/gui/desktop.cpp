@@ -18,10 +18,13 @@ namespace molv {
 
 std::string desktopHelpText() {
     return "Usage: molvconv-gui [-dbg] [SOURCE]\n"
+           "       molvconv-gui --open SOURCE\n"
            "\n"
            "Without SOURCE the window opens: File > Open and Convert, or drop a model\n"
            "(" + readableTypesText() + ") on it. With SOURCE the model is converted at once into\n"
            "the Cal3D set beside it and the program ends after \"Conversion complete\".\n"
+           "With --open (the desktop entry) the window opens with SOURCE ready; File > Convert\n"
+           "converts it.\n"
            "The command line takes the same words as molvconv's (see molvconv --help).\n";
 }
 
@@ -33,7 +36,13 @@ int runDesktop(int argc, char** argv) {
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("molvconv")));
 
     std::vector<std::string> args;
-    for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+    std::string offered;  // --open: made ready, converted on a command
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--open" && i + 1 < argc)
+            offered = argv[++i];
+        else
+            args.emplace_back(argv[i]);
+    }
     const std::string programPath = argc > 0 && argv[0] ? argv[0] : "molvconv-gui";
     const std::string cmdLine = joinArguments(args);
     const CmdLineOptions early = parseCommandLine(cmdLine);
@@ -60,9 +69,10 @@ int runDesktop(int argc, char** argv) {
     QObject::connect(&window, &MainWindow::programEnds, &app, [](int status) { QCoreApplication::exit(status); },
                      Qt::QueuedConnection);
     window.show();
-    if (r.opts.srcFile.empty())
+    if (r.opts.srcFile.empty()) {
         finishStartupWithoutSource(ctx);
-    else
+        if (!offered.empty()) window.model().offerSource(offered);
+    } else
         window.convertAtStart(r.opts, QDir::currentPath().toStdString());
     return app.exec();
 }

@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QStorageInfo>
 
+#include "window/window_model.h"
+
 namespace molv {
 
 namespace {
@@ -56,16 +58,27 @@ FileOpenDialog::FileOpenDialog(const std::string& fileFilter, const std::string&
         b->setDefault(false);
     }
 
+    coPlaces_ = new QComboBox(this);
+    coPlaces_->setObjectName(QStringLiteral("coPlaces"));
+
     auto* grid = new QGridLayout(this);
-    grid->addWidget(new QLabel(QStringLiteral("File &name:"), this), 0, 0);
+    // Each label names its control, so its "&" is a mnemonic, not a character.
+    auto label = [this](const char* text, QWidget* buddy) {
+        auto* l = new QLabel(QString::fromUtf8(text), this);
+        l->setBuddy(buddy);
+        return l;
+    };
+    grid->addWidget(label("File &name:", txtFilename_), 0, 0);
     grid->addWidget(txtFilename_, 1, 0);
     grid->addWidget(File1_, 2, 0, 3, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Files of &type:"), this), 5, 0);
+    grid->addWidget(label("Files of &type:", coFileTypes_), 5, 0);
     grid->addWidget(coFileTypes_, 6, 0);
-    grid->addWidget(new QLabel(QStringLiteral("&Folders:"), this), 0, 1);
+    grid->addWidget(label("&Folders:", Dir1_), 0, 1);
     grid->addWidget(Dir1_, 1, 1, 4, 1);
-    grid->addWidget(new QLabel(QStringLiteral("&Drives:"), this), 5, 1);
+    grid->addWidget(label("&Drives:", Drive1_), 5, 1);
     grid->addWidget(Drive1_, 6, 1);
+    grid->addWidget(label("&Places:", coPlaces_), 7, 1);
+    grid->addWidget(coPlaces_, 8, 1);
     grid->addWidget(bOpen_, 1, 2);
     grid->addWidget(bCancel_, 2, 2);
     grid->setRowStretch(3, 1);
@@ -81,13 +94,16 @@ FileOpenDialog::FileOpenDialog(const std::string& fileFilter, const std::string&
 
     connect(coFileTypes_, qOverload<int>(&QComboBox::activated), this, &FileOpenDialog::typeChosen);
     connect(Drive1_, qOverload<int>(&QComboBox::activated), this, &FileOpenDialog::driveChosen);
+    connect(coPlaces_, qOverload<int>(&QComboBox::activated), this, [this](int i) {
+        if (i >= 0) visit(coPlaces_->itemData(i).toString());
+    });
     connect(Dir1_, &QListWidget::itemActivated, this, &FileOpenDialog::dirActivated);
     connect(File1_, &QListWidget::itemSelectionChanged, this, [this] {
         const QList<QListWidgetItem*> sel = File1_->selectedItems();
         if (!sel.isEmpty()) txtFilename_->setText(sel.front()->text());
     });
     connect(File1_, &QListWidget::itemActivated, this,
-            [this](QListWidgetItem* it) { choose(withSlash(folder_) + it->text()); });
+            [this](QListWidgetItem* it) { choose(folderMode_ ? folder_ : withSlash(folder_) + it->text()); });
     // A typed name is what Open takes, not an earlier click.
     connect(txtFilename_, &QLineEdit::textEdited, File1_, &QListWidget::clearSelection);
     connect(txtFilename_, &QLineEdit::returnPressed, this, [this] { enterName(txtFilename_->text()); });
@@ -97,7 +113,27 @@ FileOpenDialog::FileOpenDialog(const std::string& fileFilter, const std::string&
     folder_ = QDir::currentPath();
     visit(folder_);
     setPaths(QString::fromStdString(lastLoadPath), types_.empty() ? QStringLiteral("*.*") : types_.front().pattern);
+    setPlaces({});
     txtFilename_->setFocus();
+}
+
+void FileOpenDialog::setFolderMode(bool on) {
+    folderMode_ = on;
+    bOpen_->setText(on ? QStringLiteral("&Convert") : QStringLiteral("&Open"));
+}
+
+void FileOpenDialog::setPlaces(const std::vector<std::string>& recent) {
+    coPlaces_->clear();
+    coPlaces_->addItem(QStringLiteral("Home"), QDir::homePath());
+    for (const std::string& r : recent) {
+        const QString f = QDir::fromNativeSeparators(QString::fromStdString(r));
+        if (QFileInfo(f).isDir()) coPlaces_->addItem(QDir::toNativeSeparators(QDir::cleanPath(f)), QDir::cleanPath(f));
+    }
+}
+
+QString FileOpenDialog::typed(const QString& text) {
+    return QDir::fromNativeSeparators(
+        QString::fromStdString(expandTypedPath(text.toStdString(), QDir::homePath().toStdString())));
 }
 
 QStringList FileOpenDialog::nameFilters(const QString& pattern) {
@@ -133,7 +169,7 @@ void FileOpenDialog::fillDrives() {
 }
 
 void FileOpenDialog::setPaths(const QString& pth, const QString& ftyp) {
-    const QString p = QDir::fromNativeSeparators(pth);
+    const QString p = typed(pth);
     if (!p.isEmpty() && !hasWildcard(p)) {
         const QString full = QDir::isAbsolutePath(p) ? p : QDir(folder_).filePath(p);
         QFileInfo fi(full);
@@ -149,8 +185,11 @@ void FileOpenDialog::setPaths(const QString& pth, const QString& ftyp) {
 }
 
 void FileOpenDialog::enterName(const QString& text) {
-    const QString p = QDir::fromNativeSeparators(text.trimmed());
-    if (p.isEmpty()) return;
+    const QString p = typed(text);
+    if (p.isEmpty()) {
+        if (folderMode_) choose(folder_);
+        return;
+    }
     const QString full = QDir::isAbsolutePath(p) ? p : QDir(folder_).filePath(p);
     const QFileInfo fi(full);
     if (!hasWildcard(p)) {
@@ -160,7 +199,7 @@ void FileOpenDialog::enterName(const QString& text) {
             return;
         }
         if (fi.isFile()) {
-            choose(fi.absoluteFilePath());
+            choose(folderMode_ ? fi.absolutePath() : fi.absoluteFilePath());
             return;
         }
     }
@@ -179,8 +218,9 @@ void FileOpenDialog::enterName(const QString& text) {
 
 void FileOpenDialog::openChosen() {
     const QList<QListWidgetItem*> sel = File1_->selectedItems();
-    if (!sel.isEmpty()) {
-        choose(withSlash(folder_) + sel.front()->text());
+    if (!sel.isEmpty() || (folderMode_ && txtFilename_->text().trimmed().isEmpty())) {
+        // Convert Folder takes the folder shown; its files are only a preview.
+        choose(folderMode_ ? folder_ : withSlash(folder_) + sel.front()->text());
         return;
     }
     // With nothing selected and nothing typed there is no file: stay open.

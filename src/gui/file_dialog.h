@@ -1,5 +1,6 @@
 // The program's own file-open dialog `nfd1`: type list, drive list, folder
-// list, file list, name box, Open and Cancel. It starts in the folder of
+// list, places (home, recent folders), file list, name box, Open and Cancel;
+// the same dialog chooses a folder for Convert Folder. It starts in the folder of
 // the last file opened and hands back the chosen file's full name.
 #pragma once
 #include <QDialog>
@@ -30,11 +31,17 @@ public:
     const QString& folder() const { return folder_; }
     const QString& pattern() const { return pattern_; }
 
+    // Convert Folder: Open hands back the folder shown (or one typed).
+    void setFolderMode(bool on);
+    // The places list: the home folder, then these folders (recent first).
+    void setPlaces(const std::vector<std::string>& recent);
+
     // Visits the folder `pth` names (the folder of a file name, or the
     // folder itself) when it exists, sets the pattern and lists the files.
     void setPaths(const QString& pth, const QString& ftyp);
     // Enter in the name box: an existing file is chosen, a folder visited;
-    // anything else is a pattern, its folder part visited.
+    // anything else is a pattern, its folder part visited. A leading "~" is
+    // the home folder.
     void enterName(const QString& text);
     // The Open button: the selected file, else what the name box holds;
     // nothing when both are empty.
@@ -58,6 +65,7 @@ private:
     void driveChosen(int index);
     void dirActivated(QListWidgetItem* item);
     void choose(const QString& path);
+    static QString typed(const QString& text);
 
     std::vector<FileType> types_;
     QString folder_, pattern_;
@@ -70,6 +78,8 @@ private:
     QListWidget* File1_;
     QListWidget* Dir1_;
     QComboBox* Drive1_;
+    QComboBox* coPlaces_;
+    bool folderMode_ = false;
 };
 
 }  // namespace molv

@@ -1,19 +1,17 @@
-// The main window `molvConv`: the log list, the File, Settings and Help
-// menus, the status item `mStat` with a progress bar beside it and, in
-// developer mode, the developer panel.
-//
-// Conversions run on a worker thread. While one runs, the commands that
-// read, write or change settings are disabled and the window's thread does
-// not touch the run's Context; closing the window asks whether to stop it.
+// The main window `molvConv` in Qt: a thin view over the window model. It
+// builds its menus from the model's rows, forwards what the user does, and
+// shows the log list, the status item `mStat` with a progress bar beside
+// it, the picture of the last set and, in developer mode, the developer
+// panel.
 #pragma once
 #include <QMainWindow>
-#include <functional>
+#include <map>
+#include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "convert/cmdline.h"
-#include "core/settings.h"
+#include "window/window_model.h"
 
 class QAction;
 class QCheckBox;
@@ -23,7 +21,6 @@ class QListWidget;
 class QMenu;
 class QMimeData;
 class QProgressBar;
-class QThread;
 
 namespace molv {
 
@@ -31,38 +28,16 @@ struct Context;
 class QtUI;
 class PreviewView;
 
-class MainWindow : public QMainWindow {
+class MainWindow : public QMainWindow, private WindowView {
     Q_OBJECT
 public:
     MainWindow(Context& ctx, QtUI& ui, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // Start-up with a source: converts it on the worker. On success the
-    // program ends after "Conversion complete" (programEnds); otherwise the
-    // window stays with the log that says why.
-    void convertAtStart(const CmdLineOptions& opts, const std::string& cwd);
-    // Open and Convert once a file is chosen (the dialog or a drop): read,
-    // and write only when the read succeeded.
-    void convertSource(const std::string& path);
-    // Convert Folder once a folder is chosen: each model in it converted on
-    // its own, asking nothing, a result line per file, the summary at the end.
-    void convertFolder(const std::string& folder);
-    bool running() const { return worker_ != nullptr; }
-
-    // The commands.
-    void openAndConvert();
-    void convertFolderCommand();
-    void saveSettingsCommand();
-    void exitCommand();
-    void defaultSettingsCommand();
-    void helpCommand();
-    void clearScreenCommand();
-    void aboutCommand();
-    // The close question "Save Settings?": true when the user cancelled.
-    bool do_Exit();
-    // Check marks and captions of the Settings menu and the developer
-    // panel, from the settings view model.
-    void refreshMenus();
+    WindowModel& model() { return *model_; }
+    void convertAtStart(const CmdLineOptions& opts, const std::string& cwd) { model_->convertAtStart(opts, cwd); }
+    void convertSource(const std::string& path) { model_->convertSource(path); }
+    bool running() const { return model_->running(); }
 
 signals:
     // A conversion ended (read and write both succeeded, or not).
@@ -77,52 +52,35 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    QAction* addItem(QMenu* menu, const char* name, const QString& caption, void (MainWindow::*command)());
-    void addToggle(QMenu* menu, const SettingDef& setting);
+    // WindowView
+    void post(std::function<void()> fn) override;
+    void refresh() override;
+    void busyChanged(bool running) override;
+    std::string choosePath(const PathRequest& req) override;
+    void showPreview(const PreviewPicture* picture) override;
+    void closeWindow() override;
+    void endProgram(int status) override { emit programEnds(status); }
+    void conversionEnded(bool ok) override { emit conversionFinished(ok); }
+
+    void buildMenus();
     void buildDevPanel();
-    void runJob(std::function<bool()> work, std::function<void(bool)> done);
-    // On the worker, after a set was written: its picture for preview_.
-    void drawPreview();
-    void jobFinished();
-    void setRunning(bool on);
 
     Context& ctx_;
     QtUI& ui_;
+    std::unique_ptr<WindowModel> model_;
 
     QListWidget* List1_;
-    PreviewView* preview_;  // the picture of the last converted set
+    PreviewView* preview_;
     QAction* mStat_;
     QProgressBar* progress_;
-    QMenu* m_file_;
-    QMenu* m_settings_;
-    QMenu* m_help_;
-    std::vector<QAction*> whileIdle_;  // disabled while a conversion runs
-    std::vector<std::pair<QAction*, const SettingDef*>> toggles_;
-    QAction* m_s_setsize_ = nullptr;
-    QAction* m_s_setbone_ = nullptr;
-
+    std::vector<std::pair<QAction*, const MenuItem*>> items_;
+    std::vector<std::pair<QMenu*, const Menu*>> menus_;
     QDockWidget* devPanel_ = nullptr;
-    QLineEdit* tSrcFile_ = nullptr;
-    QLineEdit* tKF1_ = nullptr;
-    QLineEdit* tKF2_ = nullptr;
-    QLineEdit* tDbgLvl_ = nullptr;
-    QCheckBox* chStats_ = nullptr;
-    QCheckBox* chDbgLog_[3] = {nullptr, nullptr, nullptr};
-
-    QThread* worker_ = nullptr;
-    std::function<void(bool)> onDone_;
-    // Written by the worker, read after it ended.
-    bool jobOk_ = false;
-    bool jobStopped_ = false;
-    std::string jobError_;
-
-    bool askingStop_ = false;
-    bool closeAfterJob_ = false;
-    bool exitAfterJob_ = false;
-    bool exiting_ = false;
+    std::vector<std::pair<QLineEdit*, const DevField*>> devTexts_;
+    std::vector<std::pair<QCheckBox*, const DevField*>> devChecks_;
 };
 
-// Text of a drop: the first local file it carries; empty when none.
-std::string droppedFile(const QMimeData* data);
+// The local files of a drop, in order; empty when none.
+std::vector<std::string> droppedFiles(const QMimeData* data);
 
 }  // namespace molv

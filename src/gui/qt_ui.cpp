@@ -224,14 +224,12 @@ void QtUI::progress(std::int64_t done, std::int64_t total) {
         progressDirty_ = true;
     }
     if (onWindowThread()) flush();
-    checkStop();
 }
 
-void QtUI::pumpEvents() { checkStop(); }
+// Stopping and the worker's questions are the window model's: it answers
+// them on the window's thread.
+void QtUI::pumpEvents() {}
 
-void QtUI::checkStop() {
-    if (stop_ && stoppable_ && !onWindowThread()) throw ConversionStopped{};
-}
 
 Answer QtUI::messageBox(const std::string& text, Buttons buttons, Answer dflt) {
     if (onWindowThread()) return showBox(text, buttons, dflt);
@@ -241,21 +239,8 @@ Answer QtUI::messageBox(const std::string& text, Buttons buttons, Answer dflt) {
     return a;
 }
 
-void QtUI::notice(const std::string& text) {
-    if (onWindowThread()) {
-        showBox(text, Buttons::Ok, Answer::Ok);
-        return;
-    }
-    std::lock_guard<std::mutex> lk(mu_);
-    notices_.push_back(text);
-}
+void QtUI::notice(const std::string& text) { messageBox(text, Buttons::Ok, Answer::Ok); }
 
-std::vector<std::string> QtUI::takeNotices() {
-    std::lock_guard<std::mutex> lk(mu_);
-    std::vector<std::string> n;
-    n.swap(notices_);
-    return n;
-}
 
 std::optional<std::string> QtUI::inputBox(const std::string& prompt, const std::string& title,
                                           const std::string& dflt) {

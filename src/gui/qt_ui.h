@@ -10,7 +10,6 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
-#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <mutex>
@@ -28,11 +27,6 @@ class QWidget;
 
 namespace molv {
 
-// Thrown on the worker by an event pump or a progress call once the user
-// asked to stop. Not a std::exception, so no handler meant for errors
-// takes it for one.
-struct ConversionStopped {};
-
 class QtUI : public QObject, public UI {
     Q_OBJECT
 public:
@@ -46,10 +40,7 @@ public:
     void setTitle(const std::string& title) { title_ = QString::fromStdString(title); }
 
     Answer messageBox(const std::string& text, Buttons buttons, Answer dflt) override;
-    // The outcome of a run: shown at once on the window's thread; from the
-    // worker it waits until the conversion has ended (takeNotices).
     void notice(const std::string& text) override;
-    std::vector<std::string> takeNotices();
     std::optional<std::string> inputBox(const std::string& prompt, const std::string& title,
                                         const std::string& dflt) override;
     void logAppend(const std::string& entry) override;
@@ -63,16 +54,6 @@ public:
     // the progress bar shows activity until progress calls give a total.
     // Called on the window's thread; off shows everything still pending.
     void setBusy(bool busy);
-    // Stopping: the worker's next event pump or progress call throws
-    // ConversionStopped while the conversion is stoppable. Writing is not:
-    // a set of files is finished once begun, so none is left half-written.
-    void requestStop() { stop_ = true; }
-    bool stopRequested() const { return stop_; }
-    void setStoppable(bool on) { stoppable_ = on; }
-    void resetStop() {
-        stop_ = false;
-        stoppable_ = true;
-    }
 
 public slots:
     // Puts pending log lines, status and progress on screen (window's thread).
@@ -89,7 +70,6 @@ private:
     bool onWindowThread() const;
     void push(Op op);
     void afterChange();
-    void checkStop();
     Answer showBox(const std::string& text, Buttons buttons, Answer dflt);
     std::optional<std::string> showInput(const std::string& prompt, const std::string& title,
                                          const std::string& dflt);
@@ -105,15 +85,11 @@ private:
     // The log as the core keeps it, and the changes the list has not seen.
     std::deque<std::string> mirror_;
     std::vector<Op> ops_;
-    std::vector<std::string> notices_;
     std::string statusText_;
     bool statusDirty_ = false;
     std::int64_t done_ = 0, total_ = 0;
     bool progressDirty_ = false;
     bool busy_ = false;
-
-    std::atomic<bool> stop_{false};
-    std::atomic<bool> stoppable_{true};
 };
 
 // Message-box text as the core writes it (lines cut by CR, LF or CR LF)

@@ -2,6 +2,7 @@
 // Cancel, a click, a double click and a typed name do.
 #include <QComboBox>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -181,4 +182,47 @@ TEST(FileDialogFilters, PatternsToNameFilters) {
               (QStringList{"*.3ds", "*.obj", "*.dae"}));
     EXPECT_EQ(FileOpenDialog::nameFilters(QStringLiteral("*.*")), QStringList{"*"});
     EXPECT_EQ(FileOpenDialog::nameFilters(QString()), QStringList{"*"});
+}
+
+TEST_F(FileDialogTest, HomeRecentFoldersAndCleanLabels) {
+    // "~" is the home folder, typed alone or before a name.
+    const std::string oldHome = qEnvironmentVariable("HOME").toStdString();
+    qputenv("HOME", QByteArray::fromStdString(dir));
+    auto d = open("");
+    typeAndEnter(*d, "~/sub");
+    EXPECT_EQ(d->folder(), folder + "/sub");
+    typeAndEnter(*d, "~/a.obj");
+    EXPECT_EQ(d->result(), dir + "a.obj");
+    // Places: home first, then the recent folders that still exist.
+    auto e = open("");
+    e->setPlaces({dir + "sub", dir + "gone"});
+    auto* places = e->findChild<QComboBox*>(QStringLiteral("coPlaces"));
+    ASSERT_NE(places, nullptr);
+    ASSERT_EQ(places->count(), 2);
+    EXPECT_EQ(places->itemText(0), QStringLiteral("Home"));
+    emit places->activated(1);
+    EXPECT_EQ(e->folder(), folder + "/sub");
+    emit places->activated(0);
+    EXPECT_EQ(e->folder(), folder);
+    qputenv("HOME", QByteArray::fromStdString(oldHome));
+    // Every label names its control: the "&" marks a mnemonic, never shows.
+    for (QLabel* l : e->findChildren<QLabel*>()) {
+        EXPECT_NE(l->buddy(), nullptr) << l->text().toStdString();
+    }
+}
+
+TEST_F(FileDialogTest, FolderModeChoosesTheFolderShown) {
+    auto d = open(dir + "a.obj");
+    d->setFolderMode(true);
+    // Files are shown, but Open (or a file's double click) takes the folder.
+    EXPECT_FALSE(items(*d, "File1").empty());
+    d->findChild<QPushButton*>(QStringLiteral("bOpen"))->click();
+    EXPECT_EQ(d->QDialog::result(), QDialog::Accepted);
+    EXPECT_EQ(d->result(), folder.toStdString());
+    auto e = open(dir + "a.obj");
+    e->setFolderMode(true);
+    typeAndEnter(*e, "sub");
+    EXPECT_TRUE(e->isVisible());
+    e->findChild<QPushButton*>(QStringLiteral("bOpen"))->click();
+    EXPECT_EQ(e->result(), dir + "sub");
 }

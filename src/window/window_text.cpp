@@ -1,4 +1,4 @@
-#include "gui/window_text.h"
+#include "window/window_text.h"
 
 #include <initializer_list>
 

@@ -1,0 +1,194 @@
+// The Qt view over the window model, on the offscreen platform: its menus
+// come from the model's rows, the example converts through the dialog with
+// its picture shown, a worker's question is a real box on the window's
+// thread, a drop converts, and the log list keeps in step with the core.
+// What the window does is tested headless in tests/window.
+#include <QDockWidget>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QThread>
+#include <QUrl>
+
+#include "gui/file_dialog.h"
+#include "gui/preview_view.h"
+#include "model/preview_raster.h"
+#include "gui_support.h"
+
+using namespace molv;
+using namespace molv::test;
+
+TEST(QtWindow, MenusFromTheModelWithShortcuts) {
+    Program p("qtmenus");
+    EXPECT_EQ(p.window->windowTitle().toStdString(), "molvConv V0.2.49");
+    std::vector<std::string> bar;
+    for (QAction* a : p.window->menuBar()->actions()) bar.push_back(a->text().toStdString());
+    EXPECT_EQ(bar, (std::vector<std::string>{"&File", "&Settings", "&Help", "."}));
+    for (const Menu& m : p.window->model().menus()) {
+        auto* menu = p.find<QMenu>(m.id.c_str());
+        ASSERT_NE(menu, nullptr) << m.id;
+        ASSERT_EQ(menu->actions().size(), static_cast<qsizetype>(m.items.size())) << m.id;
+        for (std::size_t i = 0; i < m.items.size(); ++i)
+            EXPECT_EQ(menu->actions()[static_cast<qsizetype>(i)]->objectName().toStdString(), m.items[i].id);
+    }
+    EXPECT_EQ(p.action("m_f_open")->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
+    EXPECT_EQ(p.action("m_f_exit")->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
+    EXPECT_EQ(p.action("m_h_help")->shortcut(), QKeySequence(Qt::Key_F1));
+    EXPECT_EQ(p.action("m_s_setsize")->text().toStdString(), "Set size for resize (100)");
+    // A check mark follows its setting.
+    EXPECT_TRUE(p.action("m_s_autocentre")->isChecked());
+    p.action("m_s_autocentre")->trigger();
+    EXPECT_FALSE(p.action("m_s_autocentre")->isChecked());
+    EXPECT_FALSE(p.ctx.menu.marks.autoCentre);
+    EXPECT_EQ(p.find<QDockWidget>("devPanel"), nullptr);
+}
+
+TEST(QtWindow, DeveloperModeHasTheOutputMenuAndPanel) {
+    Start how;
+    how.programName = "vtm3";
+    how.devMarker = true;
+    Program p("qtdev", how);
+    ASSERT_NE(p.find<QMenu>("m_output"), nullptr);
+    EXPECT_TRUE(p.action("m_o_auto")->isChecked());
+    p.action("m_o_obj")->trigger();
+    EXPECT_TRUE(p.action("m_o_obj")->isChecked());
+    EXPECT_FALSE(p.action("m_o_auto")->isChecked());
+    EXPECT_EQ(p.window->model().outputType(), "obj");
+    QTest::keyClicks(p.find<QLineEdit>("tKF2"), "7");
+    EXPECT_EQ(p.ctx.menu.tKF2, "7");
+}
+
+TEST(QtWindow, ConvertsTheExampleThroughTheDialogThenADrop) {
+    Program p("qtopen");
+    const std::string dir = exampleCopy("qtopenex");
+    Boxes boxes;
+    boxes.then([&](QWidget* w) {
+        auto* d = qobject_cast<FileOpenDialog*>(w);
+        ASSERT_NE(d, nullptr);
+        d->findChild<QLineEdit*>(QStringLiteral("txtFilename"))->setText(QString::fromStdString(dir + "stool.obj"));
+        d->findChild<QPushButton*>(QStringLiteral("bOpen"))->click();
+    });
+    bool ok = false, barShown = false;
+    ASSERT_TRUE(p.waitForConversion(
+        [&] {
+            p.action("m_f_open")->trigger();
+            barShown = p.find<QProgressBar>("progress")->isVisible();
+        },
+        &ok));
+    EXPECT_TRUE(ok);
+    EXPECT_TRUE(barShown);
+    EXPECT_FALSE(p.find<QProgressBar>("progress")->isVisible());
+    EXPECT_EQ(p.action("mStat")->text().toStdString(), "[ Done ]");
+    auto* preview = p.window->findChild<PreviewView*>(QStringLiteral("preview"));
+    ASSERT_NE(preview, nullptr);
+    EXPECT_EQ(preview->picture().width(), kPreviewSize);
+    EXPECT_TRUE(std::filesystem::exists(dir + "stool.cmf"));
+
+    std::filesystem::remove(dir + "stool.cmf");
+    QMimeData data;
+    data.setUrls({QUrl(QStringLiteral("https://example.org/x.obj")),
+                  QUrl::fromLocalFile(QString::fromStdString(dir + "stool.obj"))});
+    EXPECT_EQ(droppedFiles(&data), std::vector<std::string>{dir + "stool.obj"});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(p.window.get(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    ASSERT_TRUE(p.waitForConversion(
+        [&] {
+            QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(p.window.get(), &drop);
+        },
+        &ok));
+    EXPECT_TRUE(ok);
+    EXPECT_TRUE(std::filesystem::exists(dir + "stool.cmf"));
+}
+
+TEST(QtWindow, WorkerQuestionIsABoxOnTheWindowThreadAndAFailureOneBox) {
+    Program p("qtquestion");
+    const std::string dir = tempDir("qtquestionsrc");
+    writeFile(dir + "off.obj", "v 100 0 0\nv 150 0 0\nv 100 50 0\nf 1 2 3\n");
+    p.action("m_s_autocentre")->trigger();
+    p.action("m_s_autozerobsht")->trigger();
+    Boxes boxes;
+    bool onWindowThread = false, openEnabled = true, settingsEnabled = true;
+    boxes.then([&](QWidget* w) {
+        onWindowThread = QThread::currentThread() == qApp->thread();
+        openEnabled = p.action("m_f_open")->isEnabled();
+        settingsEnabled = p.find<QMenu>("m_settings")->menuAction()->isEnabled();
+        qobject_cast<QMessageBox*>(w)->button(QMessageBox::No)->click();
+    });
+    bool ok = false;
+    ASSERT_TRUE(p.waitForConversion([&] { p.window->convertSource(dir + "off.obj"); }, &ok));
+    EXPECT_TRUE(ok);
+    ASSERT_TRUE(boxes.settle());
+    ASSERT_EQ(boxes.seen.size(), 1u);
+    EXPECT_EQ(boxes.seen[0].text, "Model not centred LR/FB: centre?");
+    EXPECT_TRUE(onWindowThread);
+    EXPECT_FALSE(openEnabled);
+    EXPECT_FALSE(settingsEnabled);
+    EXPECT_TRUE(p.action("m_f_open")->isEnabled());
+
+    writeFile(dir + "points.obj", "v 0 0 0\nv 1 0 0\n");
+    boxes.press(QMessageBox::Ok);
+    ASSERT_TRUE(p.waitForConversion([&] { p.window->convertSource(dir + "points.obj"); }, &ok));
+    EXPECT_FALSE(ok);
+    ASSERT_TRUE(boxes.settle());
+    ASSERT_EQ(boxes.seen.size(), 2u);
+    const std::string reason = "Nothing to convert: no faces read from " + dir + "points.obj";
+    EXPECT_EQ(boxes.seen[1].text, reason);
+    auto* list = p.find<QListWidget>("List1");
+    EXPECT_FALSE(list->findItems(QString::fromStdString(reason), Qt::MatchContains).isEmpty());
+}
+
+TEST(QtUIView, WorkerLogKeepsTheListInStepWithTheCore) {
+    // A worker that logs far faster than the window paints: the list ends
+    // up holding exactly what the core's log list holds.
+    Program p("flood");
+    p.ui.setBusy(true);
+    QThread* t = QThread::create([&] {
+        for (int i = 0; i < 3000; ++i) p.ctx.logMsg("line " + std::to_string(i) + (i % 7 == 0 ? "\r&b" : ""));
+        p.ctx.showStatus("V: 3 & more");
+        p.ctx.progress(250, 1000);
+    });
+    t->start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return t->isFinished(); }, 20000));
+    delete t;
+    p.ui.flush();
+    auto* bar = p.find<QProgressBar>("progress");
+    ASSERT_NE(bar, nullptr);
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_EQ(bar->value(), 250);
+    p.ui.setBusy(false);
+    EXPECT_FALSE(bar->isVisible());
+    auto* list = p.find<QListWidget>("List1");
+    std::vector<std::string> shown;
+    for (int i = 0; i < list->count(); ++i) shown.push_back(list->item(i)->text().toStdString());
+    const std::vector<std::string> core(p.ctx.logList.entries().begin(), p.ctx.logList.entries().end());
+    EXPECT_EQ(shown, core);
+    EXPECT_EQ(core.size(), 100u);
+    EXPECT_EQ(core.back(), "line 2999");
+    EXPECT_EQ(p.action("mStat")->text().toStdString(), "[ V: 3 && more ]");
+}
+
+TEST(QtWindow, ConvertFolderUsesTheSameDialog) {
+    Program p("qtfolder");
+    const std::string dir = exampleCopy("qtfolderex");
+    Boxes boxes;
+    bool folderMode = false;
+    boxes.then([&](QWidget* w) {
+        auto* d = qobject_cast<FileOpenDialog*>(w);
+        ASSERT_NE(d, nullptr) << w->metaObject()->className();
+        folderMode = d->findChild<QPushButton*>(QStringLiteral("bOpen"))->text() == QStringLiteral("&Convert");
+        d->setPaths(QString::fromStdString(dir), d->pattern());
+        d->findChild<QPushButton*>(QStringLiteral("bOpen"))->click();
+    });
+    bool ok = false;
+    ASSERT_TRUE(p.waitForConversion([&] { p.action("m_f_folder")->trigger(); }, &ok));
+    EXPECT_TRUE(ok);
+    EXPECT_TRUE(folderMode);
+    EXPECT_EQ(boxes.seen.at(0).kind, "folderDialog");
+    EXPECT_TRUE(std::filesystem::exists(dir + "stool.cmf"));
+}

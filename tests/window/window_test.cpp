@@ -1,0 +1,534 @@
+// The main window without a toolkit: menus as data, the commands, enabling
+// while a conversion runs, the worker's questions answered on the window's
+// thread, stopping, drops, the output type and the file dialog's requests.
+#include <algorithm>
+#include <map>
+#include <set>
+
+#include "convert/batch.h"
+#include "convert/registry.h"
+#include "convert/settings.h"
+#include "support/cal3d_check.h"
+#include "window/window_text.h"
+#include "window_support.h"
+
+using namespace molv;
+using namespace molv::test;
+
+namespace {
+
+struct Row {
+    std::string id, caption, shortcut;
+    int checked;  // -1: no check mark
+};
+
+void expectMenu(const Window& w, const std::string& menuId, const std::vector<Row>& want) {
+    const Menu* menu = nullptr;
+    for (const Menu& m : w.model->menus())
+        if (m.id == menuId) menu = &m;
+    ASSERT_NE(menu, nullptr) << menuId;
+    std::vector<Row> got;
+    for (const MenuItem& i : menu->items) {
+        const bool mark = i.kind == MenuItem::Kind::Check || i.kind == MenuItem::Kind::Radio;
+        got.push_back({i.id, i.kind == MenuItem::Kind::Separator ? "-" : w.model->caption(i), i.shortcut,
+                       mark ? int(w.model->checked(i)) : -1});
+    }
+    ASSERT_EQ(got.size(), want.size()) << menuId;
+    for (std::size_t k = 0; k < want.size(); ++k) {
+        EXPECT_EQ(got[k].id, want[k].id) << k;
+        EXPECT_EQ(got[k].caption, want[k].caption) << want[k].id;
+        EXPECT_EQ(got[k].shortcut, want[k].shortcut) << want[k].id;
+        EXPECT_EQ(got[k].checked, want[k].checked) << want[k].id;
+    }
+}
+
+// A triangle well away from the origin, so the write asks to centre it
+// when the read did not.
+const char* kOffCentre = "v 100 0 0\nv 150 0 0\nv 100 50 0\nf 1 2 3\n";
+
+}  // namespace
+
+TEST(WindowMenus, ItemsCaptionsShortcutsAndMarksInOrder) {
+    // A saved setting shows in the menu as the window loads.
+    Start how = Start::commandLine("-molv");
+    how.settingsText = "autoCentre=False\r\ndflt_autosize=80\r\n";
+    Window w("menus", how);
+    std::vector<std::string> bar;
+    for (const Menu& m : w.model->menus()) bar.push_back(m.caption);
+    EXPECT_EQ(bar, (std::vector<std::string>{"&File", "&Settings", "&Help"}));
+    EXPECT_EQ(w.ctx.logList.entries().front(), "-molv");  // the command line is the first line
+
+    expectMenu(w, "m_file", {{"m_f_open", "&Open and Convert\u2026", "Ctrl+O", -1},
+                             {"m_f_convert", "&Convert", "F5", -1},
+                             {"m_f_folder", "Convert &Folder\u2026", "Ctrl+Shift+O", -1},
+                             {"m_f_savesettings", "&Save Settings", "Ctrl+S", -1},
+                             {"m_f_1", "-", "", -1},
+                             {"m_f_exit", "E&xit", "Ctrl+Q", -1}});
+    expectMenu(w, "m_settings", {{"m_s_autocentre", "Auto-Centre", "", 0},
+                                 {"m_s_autozerobsht", "Auto-zero base height", "", 1},
+                                 {"m_s_autoresize", "Auto-resize", "", 1},
+                                 {"m_s_autoscale_UVs", "Auto-scale UVs", "", 0},
+                                 {"m_s_autocullmatls", "Auto-cull unused materials", "", 0},
+                                 {"m_s_1", "-", "", -1},
+                                 {"m_s_switch_obj_yz", "Rotate 90 up", "", 0},
+                                 {"m_s_switch_xz", "Rotate 90 right", "", 0},
+                                 {"m_s_flipUV", "Flip 3DS UV vertically", "", 1},
+                                 {"m_s_flipObjUV", "Flip OBJ UV vertically", "", 1},
+                                 {"m_s_ignore_3ds_ofs", "Ignore 3DS offsets", "", 1},
+                                 {"m_s_recalcnormals", "Recalc Normals", "", 1},
+                                 {"m_s_keepnormals", "Keep the model's own normals", "", 1},
+                                 {"m_s_full_paths_cfg", "Full Paths in CFG file", "", 0},
+                                 {"m_s_rawdataload", "Raw data load", "", 0},
+                                 {"m_s_copytextures", "Copy textures with the set", "", 1},
+                                 {"m_s_setsize", "Set size for resize (80)", "", -1},
+                                 {"m_s_setbone", "Set prop Bone (0)", "", -1},
+                                 {"m_s_2", "-", "", -1},
+                                 {"m_s_defaults", "&Default settings", "", -1},
+                                 {"m_s_savesettings", "Save settings", "", -1}});
+    expectMenu(w, "m_help", {{"m_h_help", "&Help", "F1", -1},
+                             {"m_h_cls", "&Clear Screen", "", -1},
+                             {"m_h_1", "-", "", -1},
+                             {"m_h_about", "&About", "", -1}});
+    // Every id is one item, so a view can name its controls by them.
+    std::set<std::string> ids;
+    std::size_t n = 0;
+    for (const Menu& m : w.model->menus())
+        for (const MenuItem& i : m.items) ids.insert(i.id), ++n;
+    EXPECT_EQ(ids.size(), n);
+}
+
+TEST(WindowMenus, PlainCaptions) {
+    struct Case {
+        const char* caption;
+        const char* plain;
+    };
+    for (const Case& c : {Case{"E&xit", "Exit"}, Case{"&Open and Convert", "Open and Convert"},
+                          Case{"Save && load", "Save & load"}, Case{"end&", "end"}, Case{"", ""}, Case{"no mark", "no mark"}})
+        EXPECT_EQ(plainCaption(c.caption), c.plain) << c.caption;
+}
+
+TEST(WindowMenus, DeveloperModeHasTheOutputMenuAndThePanelFields) {
+    SKIP_WITHOUT_DEVELOPER_MODE();
+    Window w("devmenus", Start::developer());
+    ASSERT_TRUE(w.ctx.app.devMode);
+    const Menu* output = nullptr;
+    for (const Menu& m : w.model->menus())
+        if (m.id == "m_output") output = &m;
+    ASSERT_NE(output, nullptr);
+    EXPECT_TRUE(output->idleOnly);
+    // "As the source says", then every type the registry can write.
+    std::vector<std::string> types;
+    for (const MenuItem& i : output->items) types.push_back(i.outputType);
+    std::vector<std::string> want{""};
+    for (const FormatEntry& f : formats())
+        if (f.write) want.push_back(f.ext);
+    EXPECT_EQ(types, want);
+    for (const char* ext : {"cmf", "obj", "an8", "crf", "csf"})
+        EXPECT_NE(std::find(types.begin(), types.end(), ext), types.end()) << ext;
+    EXPECT_TRUE(w.model->checked(*w.model->item("m_o_auto")));
+    w.model->trigger("m_o_obj");
+    EXPECT_EQ(w.model->outputType(), "obj");
+    EXPECT_FALSE(w.model->checked(*w.model->item("m_o_auto")));
+    EXPECT_TRUE(w.model->checked(*w.model->item("m_o_obj")));
+
+    // The panel edits the settings view model.
+    std::vector<std::string> fields;
+    for (const DevField& f : devPanelFields()) fields.push_back(f.id);
+    EXPECT_EQ(fields, (std::vector<std::string>{"tSrcFile", "chStats", "tKF1", "tKF2", "tDbgLvl", "chDbgLog",
+                                                "chDbgLog2", "chDbgLog3"}));
+    w.model->setDevText(&SettingsMenu::tKF2, "7");
+    w.model->setDevText(&SettingsMenu::tDbgLvl, "2");
+    w.model->setDevCheck(&SettingsMenu::chDbgLog3, true);
+    syncSettingsFromMenus(w.ctx, true);
+    EXPECT_EQ(w.ctx.dbgLevel, 2);
+    EXPECT_TRUE(w.ctx.app.extraLog);
+    EXPECT_EQ(w.ctx.model.detailLimit, 7);
+
+    // Outside developer mode there is no output choice.
+    Window user("usermenus");
+    EXPECT_EQ(user.model->item("m_o_auto"), nullptr);
+}
+
+TEST(WindowCommands, SettingsMenu) {
+    Window w("toggles");
+    w.model->trigger("m_s_autocentre");
+    EXPECT_FALSE(w.model->checked(*w.model->item("m_s_autocentre")));
+    EXPECT_TRUE(w.ctx.settings.autoCentre);  // the value follows at the next read or write
+    EXPECT_TRUE(w.ctx.settingsDirty);
+    // Raw data load is never stored: toggling it leaves nothing to save.
+    w.ctx.settingsDirty = false;
+    w.model->trigger("m_s_rawdataload");
+    EXPECT_TRUE(w.ctx.menu.marks.rawDataLoad);
+    EXPECT_FALSE(w.ctx.settingsDirty);
+    w.model->trigger("m_s_rawdataload");
+
+    // The two input boxes: an answer changes value and caption, Cancel nothing.
+    w.ui.inputs = {"80", "7", std::nullopt};
+    w.model->trigger("m_s_setsize");
+    w.model->trigger("m_s_setbone");
+    w.model->trigger("m_s_setsize");
+    EXPECT_EQ(w.ui.prompts, (std::vector<std::string>{"Enter size to auto-resize to:",
+                                                      "Enter Bone ID to tie prop vertices to:",
+                                                      "Enter size to auto-resize to:"}));
+    EXPECT_EQ(w.ctx.settings.dflt_autosize, 80.0f);
+    EXPECT_EQ(w.model->caption(*w.model->item("m_s_setsize")), "Set size for resize (80)");
+    EXPECT_EQ(w.model->caption(*w.model->item("m_s_setbone")), "Set prop Bone  (7)");
+
+    w.model->trigger("m_f_savesettings");
+    EXPECT_FALSE(w.ctx.settingsDirty);
+    const std::string saved = readFile(w.cfgDir + "molvconv.cfg");
+    EXPECT_NE(saved.find("autoCentre=False\r\n"), std::string::npos);
+    EXPECT_NE(saved.find("dflt_autosize= 80 \r\n"), std::string::npos);
+
+    w.model->trigger("m_s_defaults");
+    EXPECT_TRUE(w.model->checked(*w.model->item("m_s_autocentre")));
+    EXPECT_EQ(w.model->caption(*w.model->item("m_s_setsize")), "Set size for resize (100)");
+    EXPECT_FALSE(w.ctx.settingsDirty);
+    EXPECT_NE(readFile(w.cfgDir + "molvconv.cfg").find("autoCentre=True\r\n"), std::string::npos);
+    EXPECT_GT(w.view.refreshes, 0);
+}
+
+TEST(WindowCommands, CloseAsksToSaveChangedSettingsExitNever) {
+    struct Case {
+        const char* name;
+        bool change;
+        std::vector<Answer> answers;
+        bool closes;
+        bool asked;
+        bool saved;
+    };
+    for (const Case& c : {Case{"clean", false, {}, true, false, false},
+                          Case{"cancel", true, {Answer::Cancel}, false, true, false},
+                          Case{"no", true, {Answer::No}, true, true, false},
+                          Case{"yes", true, {Answer::Yes}, true, true, true}}) {
+        Window w(std::string("close") + c.name);
+        if (c.change) w.model->trigger("m_s_autocentre");
+        w.ui.answers.assign(c.answers.begin(), c.answers.end());
+        EXPECT_EQ(w.model->closeRequested(), c.closes) << c.name;
+        ASSERT_EQ(w.ui.boxes.size(), c.asked ? 1u : 0u) << c.name;
+        if (c.asked) {
+            EXPECT_EQ(w.ui.boxes[0].text, "Save Settings?");
+            EXPECT_EQ(w.ui.boxes[0].buttons, Buttons::YesNoCancel);
+        }
+        EXPECT_EQ(std::filesystem::exists(w.cfgDir + "molvconv.cfg"), c.saved) << c.name;
+    }
+    Window w("exit");
+    w.model->trigger("m_s_autocentre");
+    w.model->trigger("m_f_exit");
+    EXPECT_TRUE(w.view.closed);
+    EXPECT_TRUE(w.ui.boxes.empty());
+    EXPECT_EQ(w.view.ends, std::vector<int>{0});
+    EXPECT_FALSE(std::filesystem::exists(w.cfgDir + "molvconv.cfg"));
+}
+
+TEST(WindowCommands, HelpClearScreenAndAbout) {
+    Window w("help");
+    w.model->trigger("m_h_help");
+    const std::vector<std::string> lines(w.ctx.logList.entries().begin(), w.ctx.logList.entries().end());
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0], "\t\tmolvConv V0.2.49");  // the list was emptied first
+    EXPECT_EQ(w.ui.log, lines);
+    for (const char* want : {"( NOT animation data )", "CAL3D Output files:", "File Menu:", "Settings Menu: ",
+                             " Keep the model's own normals:"})
+        EXPECT_NE(std::find(lines.begin(), lines.end(), want), lines.end()) << want;
+    w.model->trigger("m_h_cls");
+    EXPECT_TRUE(w.ctx.logList.entries().empty());
+    EXPECT_TRUE(w.ui.log.empty());
+    w.model->trigger("m_h_about");
+    ASSERT_EQ(w.ui.boxes.size(), 1u);
+    EXPECT_EQ(w.ui.boxes[0].text.rfind("molvConv V0.2.49\r", 0), 0u);
+}
+
+TEST(WindowConversion, OpenAndConvertThroughTheDialogThenADrop) {
+    Window w("open");
+    const std::string dir = exampleCopy("openex");
+    // Cancelled: nothing happens.
+    w.model->trigger("m_f_open");
+    ASSERT_EQ(w.view.requests.size(), 1u);
+    EXPECT_FALSE(w.view.requests[0].folders);
+    EXPECT_EQ(w.view.requests[0].filter, w.ctx.app.fileFilter);
+    EXPECT_FALSE(w.model->running());
+    EXPECT_TRUE(w.view.finished.empty());
+    EXPECT_TRUE(w.ctx.settings.lastLoadPath.empty());
+
+    w.view.paths.push_back(dir + "stool.obj");
+    bool ok = false;
+    ASSERT_TRUE(w.run([&] { w.model->trigger("m_f_open"); }, &ok));
+    EXPECT_TRUE(ok);
+    EXPECT_TRUE(w.ui.boxes.empty());  // no question
+    EXPECT_EQ(w.ctx.settings.lastLoadPath, dir + "stool.obj");
+    EXPECT_TRUE(w.logged("Read complete: "));
+    EXPECT_TRUE(w.logged("Write complete"));
+    EXPECT_TRUE(w.view.previewOk);
+    EXPECT_EQ(w.view.busy, (std::vector<bool>{true, false}));
+    EXPECT_EQ(setFiles(dir + "stool").size(), 3u);
+    if (cal3dAvailable()) {
+        const Cal3dSetInfo info = loadCal3dSet(dir + "stool");
+        ASSERT_TRUE(info.ok()) << info.error;
+        EXPECT_TRUE(cal3dMatchesStore(w.ctx.model, info));
+    }
+    // The next dialog starts where this one was left, with the folder in its recent list.
+    w.model->trigger("m_f_open");
+    ASSERT_EQ(w.view.requests.size(), 3u);
+    EXPECT_EQ(w.view.requests[2].start, dir + "stool.obj");
+    ASSERT_FALSE(w.view.requests[2].recent.empty());
+    EXPECT_EQ(w.view.requests[2].recent.front(), dir);
+
+    // A drop converts as Open and Convert does; nothing is no drop.
+    std::filesystem::remove(dir + "stool.cmf");
+    EXPECT_FALSE(w.model->dropAccepted({}));
+    EXPECT_FALSE(w.model->drop({""}));
+    ASSERT_TRUE(w.run([&] { EXPECT_TRUE(w.model->drop({dir + "stool.obj", dir + "stool.mtl"})); }, &ok));
+    EXPECT_TRUE(ok);
+    EXPECT_TRUE(std::filesystem::exists(dir + "stool.cmf"));
+}
+
+TEST(WindowConversion, WorkerQuestionAnsweredOnTheWindowThreadWithCommandsDisabled) {
+    Window w("question");
+    const std::string dir = tempDir("questionsrc");
+    writeFile(dir + "off.obj", kOffCentre);
+    w.model->trigger("m_s_autocentre");
+    w.model->trigger("m_s_autozerobsht");
+    bool wroteBeforeAnswer = true, running = false, dropRefused = false;
+    std::map<std::string, bool> enabled;
+    w.ui.whileOpen = [&](const std::string&) {
+        wroteBeforeAnswer = std::filesystem::exists(dir + "off.cmf");
+        running = w.model->running();
+        for (const char* id : {"m_f_open", "m_f_folder", "m_f_savesettings", "m_h_help", "m_h_cls", "m_f_exit",
+                               "m_h_about", "m_s_autocentre", "m_s_defaults"})
+            enabled[id] = w.enabled(id);
+        dropRefused = !w.model->dropAccepted({dir + "off.obj"}) && !w.model->drop({dir + "off.obj"});
+        // Commands that are off do nothing when triggered all the same.
+        w.model->trigger("m_s_autocentre");
+    };
+    w.ui.answers = {Answer::No};
+    bool ok = false;
+    ASSERT_TRUE(w.run([&] { w.model->convertSource(dir + "off.obj"); }, &ok));
+    EXPECT_TRUE(ok);
+    ASSERT_EQ(w.ui.boxes.size(), 1u);
+    EXPECT_EQ(w.ui.boxes[0].text, "Model not centred LR/FB: centre?");
+    EXPECT_EQ(w.ui.boxes[0].buttons, Buttons::YesNoCancel);
+    EXPECT_EQ(w.ui.boxThreads.at(0), std::this_thread::get_id());
+    EXPECT_TRUE(running);
+    EXPECT_FALSE(wroteBeforeAnswer);
+    EXPECT_TRUE(dropRefused);
+    EXPECT_EQ(enabled, (std::map<std::string, bool>{{"m_f_open", false}, {"m_f_folder", false},
+                                                    {"m_f_savesettings", false}, {"m_h_help", false},
+                                                    {"m_h_cls", false}, {"m_f_exit", true}, {"m_h_about", true},
+                                                    {"m_s_autocentre", false}, {"m_s_defaults", false}}));
+    EXPECT_FALSE(w.ctx.menu.marks.autoCentre);
+    EXPECT_EQ(setFiles(dir + "off").size(), 3u);
+    EXPECT_TRUE(w.enabled("m_f_open"));
+    EXPECT_FALSE(w.model->running());
+}
+
+TEST(WindowConversion, AFailureIsOneBoxWithItsReasonInTheLog) {
+    Window w("noread");
+    const std::string dir = tempDir("noreadsrc");
+    struct Case {
+        const char* file;
+        const char* text;
+        std::vector<Answer> answers;
+        std::string reason;
+    };
+    const std::vector<Case> cases = {
+        // A reader given up at its question: the good set from before stays.
+        {"lost.obj", "mtllib gone.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n", {Answer::Cancel}, ""},
+        {"points.obj", "v 0 0 0\nv 1 0 0\n", {}, "Nothing to convert: no faces read from " + dir + "points.obj"},
+        {"notes.ext", "mine", {}, "Unknown filetype: .ext"},
+    };
+    writeFile(dir + "lost.cmf", "earlier good set");
+    for (const Case& c : cases) {
+        writeFile(dir + c.file, c.text);
+        w.ui.boxes.clear();
+        w.ui.answers.assign(c.answers.begin(), c.answers.end());
+        bool ok = true;
+        ASSERT_TRUE(w.run([&] { w.model->convertSource(dir + c.file); }, &ok)) << c.file;
+        EXPECT_FALSE(ok) << c.file;
+        if (c.reason.empty()) {
+            // The question was the user's own answer: no box after it.
+            ASSERT_EQ(w.ui.boxes.size(), 1u);
+            EXPECT_EQ(w.ui.boxes[0].text, "Cannot find material file: (" + dir + "gone.mtl)");
+        } else {
+            ASSERT_EQ(w.ui.boxes.size(), 1u) << c.file;
+            EXPECT_EQ(w.ui.boxes[0].text, c.reason);
+            EXPECT_EQ(w.ui.boxes[0].buttons, Buttons::Ok);
+            EXPECT_TRUE(w.logged(c.reason)) << c.file;
+        }
+    }
+    EXPECT_EQ(readFile(dir + "lost.cmf"), "earlier good set");
+    EXPECT_EQ(readFile(dir + "notes.ext"), "mine");
+    EXPECT_TRUE(setFiles(dir + "points").empty());
+    EXPECT_TRUE(setFiles(dir + "notes").empty());
+}
+
+TEST(WindowConversion, ClosingDuringTheReadAsksAndStopsWithNothingWritten) {
+    Window w("stopread");
+    const std::string dir = tempDir("stopreadsrc");
+    writeFile(dir + "lost.obj", "mtllib gone.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
+    // While the reader waits at its question the user closes the window:
+    // first "No, go on", then "Yes, stop"; then the question is answered OK.
+    std::vector<bool> closed;
+    w.ui.whileOpen = [&](const std::string&) {
+        closed.push_back(w.model->closeRequested());
+        closed.push_back(w.model->closeRequested());
+        closed.push_back(w.model->closeRequested());  // already stopping: no second question
+    };
+    w.ui.answers = {Answer::No, Answer::Yes, Answer::Ok};
+    bool ok = true;
+    ASSERT_TRUE(w.run([&] { w.model->convertSource(dir + "lost.obj"); }, &ok));
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(closed, (std::vector<bool>{false, false, false}));
+    ASSERT_EQ(w.ui.boxes.size(), 3u);
+    EXPECT_EQ(w.ui.boxes[0].text, "A conversion is running. Stop it and close the window?");
+    EXPECT_EQ(w.ui.boxes[0].buttons, Buttons::YesNo);
+    EXPECT_TRUE(setFiles(dir + "lost").empty());
+    EXPECT_TRUE(w.logged("Conversion stopped"));
+    EXPECT_EQ(w.ctx.model.ttlnum_Faces, 0);
+    EXPECT_TRUE(w.view.closed);  // and the window closed after it
+}
+
+TEST(WindowConversion, StopDuringTheWriteFinishesTheWholeSetExitEndsAfterIt) {
+    Window w("stopwrite");
+    const std::string dir = tempDir("stopwritesrc");
+    writeFile(dir + "off.obj", kOffCentre);
+    w.model->trigger("m_s_autocentre");
+    w.model->trigger("m_s_autozerobsht");
+    // Exit while the write asks to centre: no question, the set is finished.
+    w.ui.whileOpen = [&](const std::string&) { w.model->trigger("m_f_exit"); };
+    w.ui.answers = {Answer::Yes};
+    bool ok = false;
+    ASSERT_TRUE(w.run([&] { w.model->convertSource(dir + "off.obj"); }, &ok));
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(setFiles(dir + "off").size(), 3u);
+    EXPECT_EQ(w.ui.boxes.size(), 1u);
+    EXPECT_TRUE(w.view.closed);
+    EXPECT_EQ(w.view.ends, std::vector<int>{0});
+}
+
+TEST(WindowConversion, StartWithASource) {
+    const std::string dir = exampleCopy("startex");
+    {
+        // Converted at once; "Conversion complete" and the program ends.
+        Window w("startok", Start::commandLine(dir + "stool.obj"));
+        ASSERT_TRUE(w.run([&] { w.model->convertAtStart(w.start.opts, dir); }));
+        std::vector<std::string> texts;
+        for (auto& b : w.ui.boxes) texts.push_back(b.text);
+        EXPECT_EQ(texts, std::vector<std::string>{"Conversion complete"});
+        EXPECT_EQ(w.view.ends, std::vector<int>{0});
+        EXPECT_EQ(setFiles(dir + "stool").size(), 3u);
+    }
+    {
+        // A failure is said in one box, kept in the log, and the window stays.
+        Window w("startfail", Start::commandLine(dir + "missing.obj"));
+        ASSERT_TRUE(w.run([&] { w.model->convertAtStart(w.start.opts, dir); }));
+        ASSERT_EQ(w.ui.boxes.size(), 1u);
+        EXPECT_EQ(w.ui.boxes[0].text,
+                  "Not found: " + dir + "missing.obj\r\rConversion failed: " + dir + "missing.obj");
+        EXPECT_TRUE(w.logged("Not found: " + dir + "missing.obj"));
+        EXPECT_TRUE(w.logged("Conversion failed: " + dir + "missing.obj"));
+        EXPECT_TRUE(w.view.ends.empty());
+        EXPECT_FALSE(w.view.closed);
+        EXPECT_NE(w.ctx.app.fileFilter.find("Known files|"), std::string::npos);
+    }
+}
+
+TEST(WindowConversion, OpenedFromTheDesktopConvertsOnACommand) {
+    Window w("offer");
+    const std::string dir = exampleCopy("offerex");
+    EXPECT_FALSE(w.enabled("m_f_convert"));
+    w.model->offerSource(dir + "stool.obj");
+    // Ready, named in the log, nothing written yet.
+    EXPECT_TRUE(w.enabled("m_f_convert"));
+    EXPECT_TRUE(w.logged("Ready to convert: " + dir + "stool.obj"));
+    EXPECT_TRUE(setFiles(dir + "stool").empty());
+    EXPECT_TRUE(w.view.finished.empty());
+    EXPECT_EQ(w.ctx.settings.lastLoadPath, dir + "stool.obj");
+    EXPECT_FALSE(w.ctx.settingsDirty);
+    bool ok = false;
+    ASSERT_TRUE(w.run([&] { w.model->trigger("m_f_convert"); }, &ok));
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(setFiles(dir + "stool").size(), 3u);
+    EXPECT_TRUE(w.view.ends.empty());  // the window stays
+}
+
+TEST(WindowConversion, OutputTypeInDeveloperMode) {
+    SKIP_WITHOUT_DEVELOPER_MODE();
+    Window w("outtype", Start::developer());
+    const std::string dir = exampleCopy("outtypeex");
+    struct Case {
+        const char* type;
+        const char* written;
+    };
+    for (const Case& c : {Case{"an8", "stool.an8"}, Case{"obj", "stool_1.obj"}}) {
+        w.model->setOutputType(c.type);
+        EXPECT_EQ(w.model->outputFor(dir + "stool.obj"), dir + c.written);
+        bool ok = false;
+        ASSERT_TRUE(w.run([&] { w.model->convertSource(dir + "stool.obj"); }, &ok)) << c.type;
+        EXPECT_TRUE(ok) << c.type;
+        EXPECT_TRUE(std::filesystem::exists(dir + c.written)) << c.type;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir + "stool.cmf"));
+    w.model->setOutputType("");
+    EXPECT_EQ(w.model->outputFor(dir + "stool.obj"), "");
+}
+
+TEST(WindowConversion, ConvertFolderThroughTheSameDialog) {
+    Window w("folder");
+    const std::string dir = exampleCopy("folderex");
+    std::filesystem::copy_file(dataPath("3ds/test1.3ds"), dir + "test1.3ds");
+    writeFile(dir + "broken.dae", "<COLLADA>\n<library_geometries>\n");
+    writeFile(dir + "notes.txt", "not a model");
+    w.view.paths.push_back(dir);
+    bool ok = true, openEnabled = true;
+    ASSERT_TRUE(w.run(
+        [&] {
+            w.model->trigger("m_f_folder");
+            openEnabled = w.enabled("m_f_open") || w.enabled("m_f_folder");
+        },
+        &ok));
+    EXPECT_FALSE(ok) << "one file failed";
+    EXPECT_FALSE(openEnabled);
+    ASSERT_EQ(w.view.requests.size(), 1u);
+    EXPECT_TRUE(w.view.requests[0].folders);
+    EXPECT_TRUE(w.ui.boxes.empty()) << "no question per file";
+    EXPECT_TRUE(w.logged("converted  stool.obj"));
+    EXPECT_TRUE(w.logged("converted  test1.3ds, 3 warnings"));
+    EXPECT_TRUE(w.logged("failed     broken.dae: "));
+    EXPECT_TRUE(w.logged("3 files: 2 converted (1 with warnings), 1 failed"));
+    EXPECT_FALSE(w.logged("notes.txt"));
+    EXPECT_FALSE(std::filesystem::exists(dir + "broken.cmf"));
+    EXPECT_TRUE(std::filesystem::exists(dir + "test1.cmf"));
+    // A dropped folder is converted the same way.
+    std::filesystem::remove(dir + "test1.cmf");
+    ASSERT_TRUE(w.run([&] { EXPECT_TRUE(w.model->drop({dir})); }, &ok));
+    EXPECT_TRUE(std::filesystem::exists(dir + "test1.cmf"));
+}
+
+TEST(WindowConversion, DestroyedWhileAQuestionWaits) {
+    // The window goes while the worker waits for an answer: the question
+    // takes its default, the worker ends, nothing it posted runs.
+    const std::string dir = tempDir("destroysrc");
+    writeFile(dir + "off.obj", kOffCentre);
+    auto w = std::make_unique<Window>("destroy");
+    w->model->trigger("m_s_autocentre");
+    w->model->trigger("m_s_autozerobsht");
+    w->model->convertSource(dir + "off.obj");
+    EXPECT_TRUE(w->model->running());
+    w->model.reset();
+    EXPECT_TRUE(w->view.finished.empty());
+    EXPECT_EQ(w->ctx.ui, &w->ui);
+}
+
+TEST(FileDialogText, TypedPaths) {
+    struct Case {
+        const char* typed;
+        const char* home;
+        const char* want;
+    };
+    for (const Case& c : {Case{"~", "/home/u", "/home/u"}, Case{"~/models", "/home/u/", "/home/u/models"},
+                          Case{"  ~/a b.obj ", "/home/u", "/home/u/a b.obj"}, Case{"\"~/q.obj\"", "/h", "/h/q.obj"},
+                          Case{"~user/x", "/home/u", "~user/x"}, Case{"a~/b", "/home/u", "a~/b"},
+                          Case{"~\\m", "C:\\Users\\u", "C:\\Users\\u\\m"}, Case{"~", "", "~"}, Case{"", "/h", ""}})
+        EXPECT_EQ(expandTypedPath(c.typed, c.home), c.want) << c.typed;
+}
