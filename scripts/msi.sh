@@ -64,7 +64,7 @@ if [ $gui = yes ]; then
     [ -f "$menu/molvConv.lnk" ] || fail "no Start-menu entry for the window"
     for e in "${exts[@]}"; do openWith "$e" || fail "no Open with for $e"; done
     wine reg query 'HKLM\Software\Classes\Applications\molvconv-gui.exe\shell\open\command' 2>/dev/null |
-        grep -qF '"C:\Program Files\molvConv\molvconv-gui.exe" "%1"' || fail "the Open with command is not the installed window"
+        grep -qF '"C:\Program Files\molvConv\molvconv-gui.exe" --open "%1"' || fail "the Open with command is not the installed window"
 fi
 got=$(wine "C:\\Program Files\\molvConv\\molvconv.exe" --version 2>/dev/null | tr -d '\r')
 [[ "$got" == *"$version"* ]] || fail "the installed molvconv.exe printed '$got' for --version"

@@ -160,11 +160,11 @@ std::string MainWindow::choosePath(const PathRequest& req) {
     return dlg.result();
 }
 
-void MainWindow::showPreview(const PreviewPicture* pic) {
-    if (pic)
-        preview_->showPicture(pic->image, QString::fromStdString(pic->message));
+void MainWindow::showPreview(const LoadedScene* scene) {
+    if (scene && scene->ok)
+        preview_->setScene(scene->scene);
     else
-        preview_->showPicture({});
+        preview_->showPicture({}, scene ? QString::fromStdString(scene->message) : QString());
 }
 
 void MainWindow::closeWindow() { close(); }

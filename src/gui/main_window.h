@@ -57,7 +57,7 @@ private:
     void refresh() override;
     void busyChanged(bool running) override;
     std::string choosePath(const PathRequest& req) override;
-    void showPreview(const PreviewPicture* picture) override;
+    void showPreview(const LoadedScene* scene) override;
     void closeWindow() override;
     void endProgram(int status) override { emit programEnds(status); }
     void conversionEnded(bool ok) override { emit conversionFinished(ok); }

@@ -293,7 +293,7 @@ public:
         ui_.flush();
     }
     std::string choosePath(const PathRequest& req) override;
-    void showPreview(const PreviewPicture*) override {}
+    void showPreview(const LoadedScene*) override {}
     void closeWindow() override { SendMessageW(hwnd_, WM_CLOSE, 0, 0); }
     void endProgram(int status) override {
         status_ = status;

@@ -411,9 +411,9 @@ bool WindowModel::drop(const std::vector<std::string>& paths) {
 }
 
 void WindowModel::drawPreview() {
-    auto pic = std::make_shared<PreviewPicture>(renderLastSet(ctx_));
+    auto scene = std::make_shared<LoadedScene>(lastSetScene(ctx_));
     // Posted ahead of the job's end, so the picture is up with its notice.
-    postAlive([this, pic] { view_.showPreview(pic.get()); });
+    postAlive([this, scene] { view_.showPreview(scene.get()); });
 }
 
 void WindowModel::runJob(std::function<bool()> work, std::function<void(bool)> done) {

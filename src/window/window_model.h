@@ -26,7 +26,7 @@
 namespace molv {
 
 struct Context;
-struct PreviewPicture;
+struct LoadedScene;
 
 // Thrown on the worker by an event pump or a progress call once the user
 // asked to stop. Not a std::exception, so no handler meant for errors
@@ -55,8 +55,8 @@ public:
     virtual void busyChanged(bool running) = 0;
     // The file dialog; empty when cancelled.
     virtual std::string choosePath(const PathRequest& req) = 0;
-    // The picture of the last converted set, or none (cleared).
-    virtual void showPreview(const PreviewPicture* picture) = 0;
+    // The scene of the last converted set to draw and turn, or none (cleared).
+    virtual void showPreview(const LoadedScene* scene) = 0;
     // Exit or a close that was allowed: the window goes.
     virtual void closeWindow() = 0;
     // The program is to end with this status.

@@ -66,9 +66,9 @@ struct HeadlessView : WindowView {
         paths.pop_front();
         return p;
     }
-    void showPreview(const PreviewPicture* pic) override {
-        previewShown = pic != nullptr;
-        previewOk = pic && pic->ok && pic->image.width > 0;
+    void showPreview(const LoadedScene* scene) override {
+        previewShown = scene != nullptr;
+        previewOk = scene && scene->ok && !scene->scene.triangles.empty();
     }
     // As a real window's close: it asks the model first.
     void closeWindow() override {
