@@ -222,9 +222,12 @@ PreviewScene makePreviewScene(const ModelStore& m, std::vector<PreviewScene::Mat
             if (index[vi] < 0) {
                 index[vi] = static_cast<std::int32_t>(scene.positions.size());
                 const Vertex& vx = m.Vertices[vi];
-                scene.positions.push_back(vx.pos);
+                // The store's axes mirror the source's (its z runs away from
+                // the viewer, and readers reverse the corners to match):
+                // drawn as they stand, every model would show mirrored.
+                scene.positions.push_back(Vec3{vx.pos.x, vx.pos.y, -vx.pos.z});
                 const Vec3& n = m.Normals[vi];
-                scene.normals.push_back(finite(of(n)) ? n : Vec3{});
+                scene.normals.push_back(finite(of(n)) ? Vec3{n.x, n.y, -n.z} : Vec3{});
                 std::array<float, 2> uv{0, 0};
                 if (vx.UVs.size() > 0 && std::isfinite(vx.UVs[0].u) && std::isfinite(vx.UVs[0].v))
                     uv = {vx.UVs[0].u, vx.UVs[0].v};
@@ -232,6 +235,7 @@ PreviewScene makePreviewScene(const ModelStore& m, std::vector<PreviewScene::Mat
             }
             tri[static_cast<std::size_t>(k)] = static_cast<std::uint32_t>(index[vi]);
         }
+        std::swap(tri[1], tri[2]);  // the corners back in the source's order, as z is
         scene.triangles.push_back(tri);
         scene.triangleMaterial.push_back(faceMaterial[static_cast<std::size_t>(f)]);
     }

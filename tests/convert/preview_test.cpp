@@ -89,16 +89,15 @@ TEST_F(PreviewTest, SmallModelsMatchTheirGoldenPictures) {
     }
 }
 
-// A square facing the viewer (its corners run clockwise as the file gives
-// them, so the store's front is toward the preview's camera), green, its
-// texture map tex.tga: the middle of the picture shows the texture's red
-// when the map reads, else the green, with one log line saying why.
+// A square facing the viewer, green, its texture map tex.tga: the middle
+// of the picture shows the texture's red when the map reads, else the
+// green, with one log line saying why.
 TEST_F(PreviewTest, TextureShownWhenReadableElseTheColourAndOneLogLine) {
     const std::string obj =
         "mtllib sq.mtl\n"
         "v -50 0 0\nv 50 0 0\nv 50 100 0\nv -50 100 0\n"
         "vt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\n"
-        "usemtl paint\nf 4/4 3/3 2/2 1/1\n";
+        "usemtl paint\nf 1/1 2/2 3/3 4/4\n";
     // Uncompressed true-colour TGA, 2 x 2 pixels, blue green red.
     std::string tga("\0\0\2\0\0\0\0\0\0\0\0\0\2\0\2\0\x18\0", 18);
     for (int i = 0; i < 4; ++i) tga += std::string("\x10\x10\xF0", 3);
