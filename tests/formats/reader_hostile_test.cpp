@@ -5,6 +5,8 @@
 // outside the input. The table at the end pins particular messages.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include <limits>
 #include <random>
 #include <string>
@@ -670,6 +672,15 @@ TEST_P(Pinned, ReadsAsExpected) {
     }
     EXPECT_LE(t.ui.boxes.size(), 10u);  // damage is summed up, not a box per fault
     EXPECT_LE(t.ui.log.size(), 100u);
+    if (r.status == ReadResult::Status::Failed) {
+        // Where the read stopped: the file, and the line the message names.
+        EXPECT_NE(r.where().find("bad."), std::string::npos) << r.where();
+        const std::string named = r.file + " line ";
+        if (const std::size_t at = r.message.find(named); at != std::string::npos) {
+            EXPECT_EQ(r.line, std::atoll(r.message.c_str() + at + named.size())) << r.message;
+            EXPECT_NE(r.where().find(" line " + std::to_string(r.line)), std::string::npos) << r.where();
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, Pinned, ::testing::ValuesIn(rows()),
