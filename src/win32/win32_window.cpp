@@ -12,6 +12,8 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -269,6 +271,126 @@ std::optional<std::string> Win32UI::inputBox(const std::string& prompt, const st
     return utf8Of(st.text);
 }
 
+// The last set's preview, turned with the mouse by the rule every view
+// shares: drag orbits (a light picture until the button is let go), the
+// wheel zooms, a double click resets.
+class PreviewPane {
+public:
+    HWND hwnd = nullptr;
+
+    bool create(HWND parent, HINSTANCE inst) {
+        WNDCLASSW wc = {};
+        wc.style = CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW;
+        wc.lpfnWndProc = proc;
+        wc.hInstance = inst;
+        wc.hCursor = LoadCursorW(nullptr, IDC_HAND);
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+        wc.lpszClassName = L"molvPreview";
+        RegisterClassW(&wc);
+        hwnd = CreateWindowExW(WS_EX_CLIENTEDGE, L"molvPreview", L"", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, parent,
+                               reinterpret_cast<HMENU>(4), inst, this);
+        return hwnd != nullptr;
+    }
+    void show(const LoadedScene* s) {
+        scene_ = s && s->ok ? std::make_unique<PreviewScene>(s->scene) : nullptr;
+        message_ = s && !s->ok ? s->message : std::string();
+        camera_ = {};
+        InvalidateRect(hwnd, nullptr, TRUE);
+    }
+
+private:
+    static LRESULT CALLBACK proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+        if (msg == WM_NCCREATE)
+            SetWindowLongPtrW(h, GWLP_USERDATA,
+                              reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams));
+        auto* self = reinterpret_cast<PreviewPane*>(GetWindowLongPtrW(h, GWLP_USERDATA));
+        return self ? self->handle(h, msg, wp, lp) : DefWindowProcW(h, msg, wp, lp);
+    }
+    void turnTo(const PreviewCamera& c) {
+        if (c == camera_) return;
+        camera_ = c;
+        InvalidateRect(hwnd, nullptr, FALSE);
+    }
+    LRESULT handle(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+        const int x = static_cast<short>(LOWORD(lp)), y = static_cast<short>(HIWORD(lp));
+        switch (msg) {
+            case WM_LBUTTONDOWN:
+                if (!scene_) return 0;
+                SetCapture(h);
+                dragging_ = true;
+                lastX_ = x, lastY_ = y;
+                return 0;
+            case WM_MOUSEMOVE:
+                if (dragging_) {
+                    PreviewCamera c = orbitPreview(camera_, x - lastX_, y - lastY_);
+                    c.light = true;
+                    lastX_ = x, lastY_ = y;
+                    turnTo(c);
+                }
+                return 0;
+            case WM_LBUTTONUP:
+            case WM_CAPTURECHANGED:
+                if (dragging_) {
+                    dragging_ = false;
+                    if (msg == WM_LBUTTONUP) ReleaseCapture();
+                    PreviewCamera c = camera_;
+                    c.light = false;
+                    turnTo(c);
+                }
+                return 0;
+            case WM_MOUSEWHEEL:
+                if (scene_) turnTo(zoomPreview(camera_, GET_WHEEL_DELTA_WPARAM(wp) / double(WHEEL_DELTA)));
+                return 0;
+            case WM_LBUTTONDBLCLK:
+                if (scene_) turnTo(PreviewCamera{});
+                return 0;
+            case WM_ERASEBKGND: return 1;
+            case WM_PAINT: paint(h); return 0;
+            default: return DefWindowProcW(h, msg, wp, lp);
+        }
+    }
+    void paint(HWND h) {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(h, &ps);
+        RECT r;
+        GetClientRect(h, &r);
+        FillRect(dc, &r, reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1));
+        const int side = std::min<int>(r.right, r.bottom);
+        if (scene_ && side >= 16) {
+            const Image img = renderPreview(*scene_, side, camera_, &scratch_);
+            // A top-down 32-bit DIB, blue green red.
+            std::vector<std::uint8_t> bgrx(static_cast<std::size_t>(img.width) * img.height * 4);
+            for (std::size_t i = 0, n = static_cast<std::size_t>(img.width) * img.height; i < n; ++i) {
+                bgrx[i * 4] = img.rgb[i * 3 + 2];
+                bgrx[i * 4 + 1] = img.rgb[i * 3 + 1];
+                bgrx[i * 4 + 2] = img.rgb[i * 3];
+            }
+            BITMAPINFO bi = {};
+            bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+            bi.bmiHeader.biWidth = img.width;
+            bi.bmiHeader.biHeight = -img.height;
+            bi.bmiHeader.biPlanes = 1;
+            bi.bmiHeader.biBitCount = 32;
+            bi.bmiHeader.biCompression = BI_RGB;
+            StretchDIBits(dc, (r.right - img.width) / 2, (r.bottom - img.height) / 2, img.width, img.height, 0, 0,
+                          img.width, img.height, bgrx.data(), &bi, DIB_RGB_COLORS, SRCCOPY);
+        } else if (!message_.empty()) {
+            SetBkMode(dc, TRANSPARENT);
+            SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+            const std::wstring text = wideOf(message_);
+            DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_CENTER | DT_VCENTER | DT_WORDBREAK);
+        }
+        EndPaint(h, &ps);
+    }
+
+    std::unique_ptr<PreviewScene> scene_;
+    std::string message_;
+    PreviewCamera camera_;
+    PreviewScratch scratch_;
+    bool dragging_ = false;
+    int lastX_ = 0, lastY_ = 0;
+};
+
 class Win32Window : public WindowView {
 public:
     Win32Window(Context& ctx, Win32UI& ui) : ctx_(ctx), ui_(ui) {}
@@ -293,7 +415,7 @@ public:
         ui_.flush();
     }
     std::string choosePath(const PathRequest& req) override;
-    void showPreview(const LoadedScene*) override {}
+    void showPreview(const LoadedScene* scene) override { preview_.show(scene); }
     void closeWindow() override { SendMessageW(hwnd_, WM_CLOSE, 0, 0); }
     void endProgram(int status) override {
         status_ = status;
@@ -309,6 +431,7 @@ private:
     Win32UI& ui_;
     std::unique_ptr<WindowModel> model_;
     HWND hwnd_ = nullptr;
+    PreviewPane preview_;
     HMENU bar_ = nullptr;
     HACCEL accel_ = nullptr;
     std::vector<const MenuItem*> commands_;  // command id - kFirstCommand
@@ -336,6 +459,7 @@ bool Win32Window::create(HINSTANCE inst) {
                                WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_NOINTEGRALHEIGHT | LBS_EXTENDEDSEL, 0, 0, 10,
                                10, hwnd_, reinterpret_cast<HMENU>(1), inst, nullptr);
     SendMessageW(ui_.list, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    if (!preview_.create(hwnd_, inst)) return false;
     ui_.statusBar = CreateWindowExW(0, STATUSCLASSNAMEW, L".", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, hwnd_,
                                  reinterpret_cast<HMENU>(2), inst, nullptr);
     ui_.bar = CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD, 0, 0, 10, 10, ui_.statusBar,
@@ -378,7 +502,11 @@ void Win32Window::layout() {
     RECT s;
     GetWindowRect(ui_.statusBar, &s);
     const int sh = s.bottom - s.top;
-    MoveWindow(ui_.list, 0, 0, r.right, r.bottom - sh, TRUE);
+    // The log on the left, the preview a square on the right.
+    const int h = std::max(0L, r.bottom - sh);
+    const int pw = std::min<int>(h, static_cast<int>(r.right / 2));
+    MoveWindow(ui_.list, 0, 0, r.right - pw, h, TRUE);
+    MoveWindow(preview_.hwnd, r.right - pw, 0, pw, h, TRUE);
     MoveWindow(ui_.bar, r.right - 200, 2, 180, sh - 4, TRUE);
 }
 
@@ -504,10 +632,14 @@ int runWin32Window(int argc, char** argv) {
     if (programPath.empty()) programPath = "molvconv-gui";
     std::string cmdLine = processArguments(argc, argv);
     std::string offered;
-    const std::vector<std::string> words = splitCommandLine(cmdLine);
-    if (words.size() == 2 && words[0] == "--open") {
-        offered = words[1];
-        cmdLine.clear();
+    // "--open FILE" (Explorer's Open with): the words as Windows splits them.
+    int nArgs = 0;
+    if (LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &nArgs)) {
+        if (nArgs == 3 && std::wstring_view(args[1]) == L"--open") {
+            offered = utf8Of(args[2]);
+            cmdLine.clear();
+        }
+        LocalFree(args);
     }
     const CmdLineOptions early = parseCommandLine(cmdLine);
     if (!early.error.empty()) {
