@@ -26,7 +26,7 @@ done
 
 # googletest: its source, built with the cross compiler.
 "$root/scripts/deps.sh" build-essential cmake ninja-build g++-mingw-w64-x86-64-posix googletest wine wine64 \
-    libtinygltf-dev nlohmann-json3-dev libstb-dev
+    libtinygltf-dev nlohmann-json3-dev libstb-dev xvfb xauth xdotool imagemagick
 
 stamp() { echo "== $1 ($SECONDS s)" >&2; }
 
@@ -117,5 +117,7 @@ if [ $tests = 1 ]; then
     (cd "$tmp/unpacked/$name" && wine molvconv.exe --yes example\\stool.obj 2>/dev/null)
     [ -s "$tmp/unpacked/$name/example/stool.cmf" ] ||
         { echo "the unpacked molvconv.exe did not convert the example" >&2; exit 1; }
+    stamp "the window"
+    "$root/scripts/win32_smoke.sh" "$tmp/unpacked/$name"
 fi
 stamp "done: $build/$name.zip, $build/$name.msi"
