@@ -75,4 +75,12 @@ void writeFile(const std::string& path, std::string_view bytes) {
 
 std::string dataPath(const std::string& rel) { return std::string(MOLV_TESTDATA) + "/" + rel; }
 
+std::string exampleCopy(const std::string& tag) {
+    std::string dir = tempDir(tag);
+    const std::filesystem::path examples = dataPath("../../examples");
+    for (const char* f : {"stool.obj", "stool.mtl", "stool_leg.bmp", "stool_seat.bmp"})
+        std::filesystem::copy_file(examples / f, dir + f);
+    return dir;
+}
+
 }  // namespace molv::test

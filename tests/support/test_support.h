@@ -15,5 +15,8 @@ std::string readFile(const std::string& path);
 void writeFile(const std::string& path, std::string_view bytes);
 // Path of a file under tests/data.
 std::string dataPath(const std::string& rel);
+// Copies the bundled example (the model, its materials and textures) into
+// a fresh folder; returns the folder.
+std::string exampleCopy(const std::string& tag);
 
 }  // namespace molv::test

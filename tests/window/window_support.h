@@ -174,14 +174,4 @@ inline std::vector<std::string> setFiles(const std::string& outBase) {
 #define SKIP_WITHOUT_DEVELOPER_MODE() (void)0
 #endif
 
-// Copies the bundled example (the model, its materials and textures) into
-// a fresh folder; returns the folder.
-inline std::string exampleCopy(const std::string& tag) {
-    std::string dir = tempDir(tag);
-    const std::filesystem::path examples = dataPath("../../examples");
-    for (const char* f : {"stool.obj", "stool.mtl", "stool_leg.bmp", "stool_seat.bmp"})
-        std::filesystem::copy_file(examples / f, dir + f);
-    return dir;
-}
-
 }  // namespace molv::test
