@@ -78,9 +78,16 @@ inline RunResult runExeLine(const std::string& args, const std::string& cwd, con
         for (auto& e : env) block += wideOf(e) + L'\0';
         block += L'\0';
         PROCESS_INFORMATION pi{};
-        if (CreateProcessW(wideOf(program).c_str(), line.data(), nullptr, nullptr, TRUE,
-                           CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW, block.data(), wideOf(cwd).c_str(), &si,
-                           &pi)) {
+        // wine under load now and then fails to start a process at all; that
+        // says nothing of the program, so the start is tried again.
+        bool started = false;
+        for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+            if (attempt > 0) Sleep(500);
+            started = CreateProcessW(wideOf(program).c_str(), line.data(), nullptr, nullptr, TRUE,
+                                     CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW, block.data(), wideOf(cwd).c_str(),
+                                     &si, &pi);
+        }
+        if (started) {
             WaitForSingleObject(pi.hProcess, INFINITE);
             DWORD code = 0;
             if (GetExitCodeProcess(pi.hProcess, &code)) r.status = static_cast<int>(code);
