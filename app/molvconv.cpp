@@ -13,6 +13,8 @@
 
 int main(int argc, char** argv) {
     using namespace molv;
+    // A batch runs each item as a child of its own (see convertBatch).
+    if (argc == 2 && std::string(argv[1]) == "--batch-item") return batchItemMain();
     Utf8Console console;
     std::string programPath = processProgramPath(argc > 0 ? argv[0] : nullptr);
     if (programPath.empty()) programPath = "molvconv";
@@ -51,10 +53,13 @@ int main(int argc, char** argv) {
         finishStartupWithoutSource(ctx);
         std::vector<BatchItem> items = batchSources(r.opts.paths, currentFolder(), r.opts.recursive, ctx.app.devMode);
         const int jobs = r.opts.jobs > 0 ? r.opts.jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-        convertBatch(ctx, items, jobs, [](const std::string& line) {
-            std::fputs((line + "\n").c_str(), stdout);
-            std::fflush(stdout);
-        });
+        convertBatch(
+            ctx, items, jobs,
+            [](const std::string& line) {
+                std::fputs((line + "\n").c_str(), stdout);
+                std::fflush(stdout);
+            },
+            {}, runningProgramFile(argc > 0 ? argv[0] : nullptr));
         std::fputs(("\n" + batchSummary(items)).c_str(), stdout);
         ui.finish();
         return batchExitStatus(items, r.opts.strict);

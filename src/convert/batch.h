@@ -33,10 +33,18 @@ std::vector<BatchItem> batchSources(const std::vector<std::string>& paths, const
 // order. `line` gets each result line as the item ends (from the worker's
 // thread, one call at a time). Once `stopped` says so, no further item
 // begins: those left fail as stopped; the ones under way finish, so no set
-// is left half-written.
+// is left half-written. With `itemProgram` (a program whose main runs
+// batchItemMain for "--batch-item") each item is converted in a process of
+// its own, so that a crash fails that item alone.
 void convertBatch(const Context& base, std::vector<BatchItem>& items, int jobs,
                   const std::function<void(const std::string&)>& line,
-                  const std::function<bool()>& stopped = {});
+                  const std::function<bool()>& stopped = {}, const std::string& itemProgram = {});
+
+// The child's side of an item converted in a process of its own: reads the
+// item and the batch's settings from the parent, converts, reports. The
+// exit status is 0 once the result is sent. `beforeConvert` (tests) is
+// called with the source's path first.
+int batchItemMain(const std::function<void(const std::string&)>& beforeConvert = {});
 
 // "converted  NAME" (with ", N warnings" and one "warning: " line each) or
 // "failed     NAME: REASON".

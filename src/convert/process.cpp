@@ -40,6 +40,8 @@ std::string processProgramPath(const char* argv0) {
     return argv0 ? argv0 : "";
 }
 
+std::string runningProgramFile(const char* argv0) { return processProgramPath(argv0); }
+
 std::optional<std::string> envValue(const char* name) {
     const wchar_t* v = ::_wgetenv(wideOf(name).c_str());
     if (!v || !*v) return std::nullopt;
@@ -66,6 +68,12 @@ std::string processArguments(int argc, char** argv) {
 }
 
 std::string processProgramPath(const char* argv0) { return argv0 ? argv0 : ""; }
+
+std::string runningProgramFile(const char* argv0) {
+    std::error_code ec;
+    if (std::filesystem::exists("/proc/self/exe", ec)) return "/proc/self/exe";
+    return processProgramPath(argv0);
+}
 
 std::optional<std::string> envValue(const char* name) {
     const char* v = std::getenv(name);

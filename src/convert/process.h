@@ -19,6 +19,10 @@ std::optional<std::string> envValue(const char* name);
 // The current folder; empty when it cannot be had.
 std::string currentFolder();
 
+// A name under which this very program file can be started again (also
+// when started through PATH or a relative name).
+std::string runningProgramFile(const char* argv0);
+
 // The arguments of a whole Windows command line: the program's name (in
 // quotes, or up to the first blank or tab) and the blanks after it go.
 std::string argumentsOf(std::string_view commandLine);

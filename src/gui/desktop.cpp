@@ -7,8 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "convert/batch.h"
 #include "convert/cmdline.h"
 #include "convert/context.h"
+#include "convert/process.h"
 #include "convert/registry.h"
 #include "convert/startup.h"
 #include "gui/main_window.h"
@@ -29,6 +31,8 @@ std::string desktopHelpText() {
 }
 
 int runDesktop(int argc, char** argv) {
+    // Convert Folder runs each item as a child of its own; no window then.
+    if (argc == 2 && std::string(argv[1]) == "--batch-item") return batchItemMain();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("molvConv"));
     // The desktop entry names the window's icon and groups its windows.
@@ -66,6 +70,7 @@ int runDesktop(int argc, char** argv) {
     if (!r.ok) return kExitFailed;  // the message box said why
 
     MainWindow window(ctx, ui);
+    window.model().setItemProgram(runningProgramFile(argc > 0 ? argv[0] : nullptr));
     QObject::connect(&window, &MainWindow::programEnds, &app, [](int status) { QCoreApplication::exit(status); },
                      Qt::QueuedConnection);
     window.show();

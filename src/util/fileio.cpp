@@ -601,6 +601,25 @@ bool makeFolder(const std::string& path, std::string& err) {
     return true;
 }
 
+int removeTemporariesOf(const std::string& folder, long pid) {
+    // Exactly the names AtomicFile gives: NAME.tmpPID or NAME.tmpPID-N.
+    const std::string mark = ".tmp" + std::to_string(pid);
+    int removed = 0;
+    std::error_code ec;
+    std::filesystem::directory_iterator it(fsPath(folder.empty() ? std::string(".") : folder), ec), end;
+    for (; !ec && it != end; it.increment(ec)) {
+        const std::string name = utf8Path(it->path().filename());
+        const std::size_t at = name.rfind(mark);
+        if (at == std::string::npos || at == 0) continue;
+        const std::string_view rest = std::string_view(name).substr(at + mark.size());
+        const bool numbered = rest.size() > 1 && rest[0] == '-' &&
+                              rest.substr(1).find_first_not_of("0123456789") == std::string_view::npos;
+        std::error_code fec;
+        if ((rest.empty() || numbered) && it->is_regular_file(fec) && std::filesystem::remove(it->path(), fec)) ++removed;
+    }
+    return removed;
+}
+
 std::vector<std::string> filesWithExtension(const std::string& folder, std::string_view ext) {
     std::vector<std::string> names;
     std::error_code ec;

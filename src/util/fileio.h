@@ -108,8 +108,10 @@ private:
 // material "a_b" and "x_a.obj" with material "b" both give x_a_b[0].crf).
 class RunNames {
 public:
-    // True when path is free in this run or already owner's; then it is owner's.
-    bool claim(const std::string& path, const std::string& owner, std::string& other);
+    virtual ~RunNames() = default;
+    // True when path is free in this run or already owner's; then it is
+    // owner's. A batch item in a process of its own asks its parent's.
+    virtual bool claim(const std::string& path, const std::string& owner, std::string& other);
 
 private:
     std::mutex mutex_;
@@ -129,6 +131,9 @@ bool folderExists(const std::string& path);
 long long fileSize(const std::string& path);
 void deleteFile(const std::string& path);
 bool makeFolder(const std::string& path, std::string& err);
+// Removes from folder the temporaries of process pid, which ended without
+// removing them (a crash); returns how many.
+int removeTemporariesOf(const std::string& folder, long pid);
 // Names (without folder) of the files in folder whose extension is ext
 // (no dot, any case), sorted; empty when the folder cannot be listed.
 std::vector<std::string> filesWithExtension(const std::string& folder, std::string_view ext);

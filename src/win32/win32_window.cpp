@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "convert/batch.h"
 #include "convert/cmdline.h"
 #include "convert/context.h"
 #include "convert/preview.h"
@@ -628,6 +629,8 @@ int Win32Window::run() {
 }  // namespace
 
 int runWin32Window(int argc, char** argv) {
+    // Convert Folder runs each item as a child of its own; no window then.
+    if (argc == 2 && std::string(argv[1]) == "--batch-item") return batchItemMain();
     std::string programPath = processProgramPath(argc > 0 ? argv[0] : nullptr);
     if (programPath.empty()) programPath = "molvconv-gui";
     std::string cmdLine = processArguments(argc, argv);
@@ -652,6 +655,7 @@ int runWin32Window(int argc, char** argv) {
     if (!r.ok) return kExitFailed;
     Win32Window window(ctx, ui);
     if (!window.create(GetModuleHandleW(nullptr))) return kExitFailed;
+    window.model().setItemProgram(runningProgramFile(argc > 0 ? argv[0] : nullptr));
     window.show(SW_SHOWDEFAULT);
     if (r.opts.srcFile.empty()) {
         finishStartupWithoutSource(ctx);

@@ -367,7 +367,7 @@ void WindowModel::convertFolder(const std::string& folder) {
                     ctx_.logMsg(line);
                     ctx_.ui->progress(++done, total);
                 },
-                [this] { return stop_.load(); });
+                [this] { return stop_.load(); }, itemProgram_);
             ctx_.logMsg(" \n" + batchSummary(*items));  // a blank line before the table
             const auto failed = std::count_if(items->begin(), items->end(), [](const BatchItem& i) { return !i.ok; });
             const auto warned = std::count_if(items->begin(), items->end(),

@@ -119,6 +119,10 @@ public:
     bool dropAccepted(const std::vector<std::string>& paths) const;
     bool drop(const std::vector<std::string>& paths);
 
+    // A program that converts one batch item in a process of its own
+    // ("--batch-item"); empty: Convert Folder converts in this process.
+    void setItemProgram(std::string program) { itemProgram_ = std::move(program); }
+
     bool running() const { return worker_.joinable(); }
     void requestStop() { stop_ = true; }
     bool stopRequested() const { return stop_; }
@@ -139,6 +143,7 @@ public:
     void addRecentFolder(const std::string& folder);
 
 private:
+    std::string itemProgram_;
     class WorkerUI;
     void runJob(std::function<bool()> work, std::function<void(bool)> done);
     void jobFinished();

@@ -10,11 +10,13 @@
 #include <unistd.h>
 #endif
 
+#include "convert/batch.h"
 #include "convert/context.h"
 #include "shell/run_exe.h"
 #include "util/fileio.h"
 #include "util/fspath.h"
 #include "util/image.h"
+#include "util/paths.h"
 #include "support/cal3d_check.h"
 #include "support/cal3d_shape.h"
 #include "support/test_support.h"
@@ -407,6 +409,40 @@ TEST_F(Program, OutputsThatAreNotNewOrRegularFilesAreRefused) {
         EXPECT_FALSE(fs::exists(cwd + "x.cmf"));
     }
 #endif
+}
+
+// Each item runs in a process of its own: one that crashes, aborts or
+// breaks off fails alone, leaves no temporary, and the rest convert.
+TEST_F(Program, ABatchItemThatCrashesFailsAlone) {
+#ifdef _WIN32
+    const std::string faulty = folderOf(exePath()) + "faulty_batch_item.exe";
+#else
+    const std::string faulty = folderOf(exePath()) + "faulty_batch_item";
+#endif
+    const std::vector<std::string> names = {"a_good.obj", "halfwritten.obj", "segv.obj", "abort.obj", "silent.obj",
+                                            "z_good.obj"};
+    for (const std::string& n : names) box(n);
+    QuietUI ui;
+    Context base(ui);
+    std::vector<BatchItem> items = batchSources({"."}, cwd, false, false);
+    ASSERT_EQ(items.size(), names.size());
+    std::vector<std::string> lines;
+    convertBatch(base, items, 2, [&](const std::string& l) { lines.push_back(l); }, {}, faulty);
+    for (const BatchItem& i : items) {
+        const bool good = i.source.find("good") != std::string::npos;
+        EXPECT_EQ(i.ok, good) << i.source << ": " << i.reason;
+        if (!good) {
+            EXPECT_EQ(i.reason.rfind("the conversion ended abnormally: ", 0), 0u) << i.reason;
+        }
+        EXPECT_EQ(fs::exists(cwd + i.source.substr(0, i.source.size() - 4) + ".cfg"), good) << i.source;
+    }
+    EXPECT_EQ(lines.size(), names.size());
+    for (const auto& e : fs::directory_iterator(fsPath(cwd))) {
+        EXPECT_EQ(utf8Path(e.path().filename()).find(".tmp"), std::string::npos) << e.path();
+    }
+    if (cal3dAvailable()) {
+        EXPECT_TRUE(loadCal3dSet(cwd + "z_good").ok());
+    }
 }
 
 // Sources whose sets would share a name get sets of their own, with a
