@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <utility>
 
 #include "core/diagnostics.h"
 #include "model/io_env.h"
@@ -43,6 +44,29 @@ std::string listingLine(std::int32_t i, const Bone& b) {
     return t;
 }
 
+// The developer listing of the bones, written to its file in one piece when
+// the read ends, however it ends: opening the file once per bone made a
+// skeleton of tens of thousands of bones take many seconds.
+class Listing {
+public:
+    explicit Listing(std::string path) : path_(std::move(path)) {}
+    Listing(const Listing&) = delete;
+    Listing& operator=(const Listing&) = delete;
+    ~Listing() {
+        if (!path_.empty() && any_) appendLineToFile(path_, text_);
+    }
+    void add(std::string_view line) {
+        if (path_.empty()) return;
+        if (any_) text_ += "\r\n";
+        text_ += line;
+        any_ = true;
+    }
+
+private:
+    std::string path_, text_;
+    bool any_ = false;
+};
+
 ReadResult failAt(const std::string& source, std::size_t at, const std::string& what) {
     return ReadResult::failedAt(source + " at byte " + std::to_string(at) + ": " + what, source,
                                 static_cast<std::int64_t>(at));
@@ -65,6 +89,7 @@ ReadResult readCsfBytes(ReadEnv& env, std::string_view bytes, const std::string&
     env.diag.logMsg("SKL: " + source + ", " + std::to_string(n) + " bones");
     const std::string listing = env.workdir.empty() ? std::string() : env.workdir + "0molvconv2.log";
     if (!listing.empty()) deleteFile(listing);
+    Listing listed(listing);
     sk.num_Bones = n;
     sk.Bones.assign(static_cast<std::size_t>(n) + 1, Bone{});
     for (std::int32_t i = 0; i < n; ++i) {
@@ -92,7 +117,7 @@ ReadResult readCsfBytes(ReadEnv& env, std::string_view bytes, const std::string&
         if (env.diag.dbgLevel > 0) {
             const std::string line = listingLine(i, b);
             env.diag.logMsg(line, 1);
-            if (!listing.empty()) appendLineToFile(listing, line);
+            listed.add(line);
         }
     }
     out = std::move(sk);

@@ -2,10 +2,13 @@
 // same bytes back from it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "cal3d/an8_figure.h"
 #include "cal3d_test_models.h"
 #include "support/cal3d_samples.h"
 #include "support/harness.h"
+#include "support/test_support.h"
 
 using namespace molv;
 using namespace molv::test;
@@ -82,6 +85,23 @@ TEST(CsfReader, DefaultSkeletonRoundTripsAndAFailedReadKeepsTheOldOne) {
     ASSERT_TRUE(readCsfBytes(t.ctx, three, "s.csf").ok());
     EXPECT_EQ(s.Bones[0].chldrn, (std::vector<std::int32_t>{1, 2}));
     EXPECT_EQ(firstDifference(three, skeletonCsfBytes(s)), "");
+
+    // The developer listing has a line for each bone read, also when a later
+    // bone fails, and starts afresh with each read.
+    t.ctx.dbgLevel = 1;
+    t.ctx.app.workdir = tempDir("csflisting");
+    const std::string listing = t.ctx.app.workdir + "0molvconv2.log";
+    EXPECT_FALSE(readCsfBytes(t.ctx, std::string_view(three).substr(0, three.size() - 1), "cut.csf").ok());
+    const std::string cut = readFile(listing);
+    EXPECT_EQ(cut.rfind("0: Pelvis ", 0), 0u) << cut;
+    EXPECT_NE(cut.find("\r\n1: Left Thigh "), std::string::npos) << cut;
+    EXPECT_EQ(cut.find("\r\n2: "), std::string::npos) << cut;
+    ASSERT_TRUE(readCsfBytes(t.ctx, three, "s.csf").ok());
+    const std::string whole = readFile(listing);
+    EXPECT_EQ(whole.rfind("0: Pelvis ", 0), 0u) << whole;
+    EXPECT_NE(whole.find("\r\n2: Right_Thigh_12345678 "), std::string::npos) << whole;
+    EXPECT_EQ(std::count(whole.begin(), whole.end(), '\n'), 3);
+    EXPECT_EQ(whole.substr(whole.size() - 2), "\r\n");
 }
 
 TEST(CrfReader, NumberAndNameFromTheFileName) {

@@ -1,8 +1,11 @@
 // Hostile names and hostile sizes in what the writers and the texture
 // decoder are handed: names that would break a line of a text file, names
-// that are not UTF-8, a picture whose data inflates without end, and a
-// skeleton chain deep enough to make an indented file grow quadratically.
+// that are not UTF-8, a picture whose data inflates without end, and
+// skeletons deep or wide enough to show any step that is not linear.
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <pthread.h>
+#endif
 
 #include <algorithm>
 #include <cstdint>
@@ -10,6 +13,7 @@
 #include <vector>
 
 #include "cal3d/an8_figure.h"
+#include "cal3d/cal3d_set.h"
 #include "model/skeleton.h"
 #include "support/gltf_build.h"
 #include "support/harness.h"
@@ -152,11 +156,32 @@ TEST(HostileImages, ImageDataMustNotInflateBeyondThePicture) {
     }
 }
 
+// Runs f on a thread with the 1 MB stack a Windows program's main thread
+// has: a walk that recurses along a chain of 50,000 bones overflows it.
+template <class F>
+void withOneMegabyteStack(F f) {
+#ifdef _WIN32
+    f();
+#else
+    pthread_attr_t attr;
+    ASSERT_EQ(pthread_attr_init(&attr), 0);
+    ASSERT_EQ(pthread_attr_setstacksize(&attr, std::size_t{1} << 20), 0);
+    pthread_t t;
+    void* (*run)(void*) = [](void* p) -> void* {
+        (*static_cast<F*>(p))();
+        return nullptr;
+    };
+    ASSERT_EQ(pthread_create(&t, &attr, run, &f), 0);
+    pthread_join(t, nullptr);
+    pthread_attr_destroy(&attr);
+#endif
+}
+
 // A chain of bones is written with bounded indentation, so the file grows
 // with the number of bones, not its square; names stay on their line.
 TEST(HostileSkeletons, DeepChainsAndBrokenNamesInAFigure) {
     SkeletonStore sk;
-    const int n = 3000;
+    const int n = 50000;
     sk.num_Bones = n;
     sk.Bones.resize(n);
     for (int i = 0; i < n; ++i) {
@@ -166,10 +191,110 @@ TEST(HostileSkeletons, DeepChainsAndBrokenNamesInAFigure) {
         if (i + 1 < n) b.chldrn = {i + 1}, b.num_chldrn = 1;
         b.TrXYZ[1] = 1;
     }
-    const std::string text = buildAn8Figure(sk);
-    EXPECT_LT(text.size(), std::size_t{n} * 1000);  // a chain indented all the way: 70 MB
-    EXPECT_TRUE(injectedLines(text, {"bone { \"evil\""}).empty());
+    std::string text;
+    withOneMegabyteStack([&] { text = buildAn8Figure(sk); });
+    EXPECT_LT(text.size(), std::size_t{n} * 1000);  // a chain indented all the way: 20 GB
+    EXPECT_TRUE(injectedLines(text.substr(0, 4096), {"bone { \"evil\""}).empty());  // bone 7 is near the start
     EXPECT_NE(text.find("bone { \"b7  }  bone { \\\"evil\\\"\""), std::string::npos);
+}
+
+enum class Shape { Chain, ChainRootLast, Flat };
+
+// n bones: a chain (each the only child of the one before), the same chain
+// listed from its tip, or one root with every other bone its child.
+SkeletonStore skeletonOf(Shape shape, int n) {
+    SkeletonStore sk;
+    sk.skl_version = 1100;
+    sk.num_Bones = n;
+    sk.Bones.assign(static_cast<std::size_t>(n) + 1, Bone{});
+    for (int i = 0; i < n; ++i) {
+        Bone& b = sk.Bones[static_cast<std::size_t>(i)];
+        b.name = "b" + std::to_string(i);
+        b.name_len = static_cast<std::int32_t>(b.name.size() + 1);
+        b.TrXYZ[1] = static_cast<float>(i % 7);
+        b.RotXYZW[3] = b.LocRotXYZ[3] = 1;
+        if (shape == Shape::Chain) {
+            b.PBID = i - 1;
+            if (i + 1 < n) b.chldrn = {i + 1};
+        } else if (shape == Shape::ChainRootLast) {
+            b.PBID = i + 1 < n ? i + 1 : -1;
+            if (i > 0) b.chldrn = {i - 1};
+        } else {
+            b.PBID = i == 0 ? -1 : 0;
+            if (i == 0)
+                for (int c = 1; c < n; ++c) b.chldrn.push_back(c);
+        }
+        b.num_chldrn = static_cast<std::int32_t>(b.chldrn.size());
+    }
+    return sk;
+}
+
+std::string xsfOf(const SkeletonStore& sk) {
+    std::string t = "<SKELETON VERSION=\"" + std::to_string(sk.skl_version) + "\" NUMBONES=\"" +
+                    std::to_string(sk.num_Bones) + "\">\n";
+    for (std::int32_t i = 0; i < sk.num_Bones; ++i) {
+        const Bone& b = sk.Bones[static_cast<std::size_t>(i)];
+        t += "<BONE ID=\"" + std::to_string(i) + "\" NAME=\"" + b.name + "\" NUMCHILDS=\"" +
+             std::to_string(b.num_chldrn) + "\">\n<TRANSLATION>0 " + std::to_string(i % 7) +
+             " 0</TRANSLATION>\n<ROTATION>0 0 0 1</ROTATION>\n<LOCALROTATION>0 0 0 1</LOCALROTATION>\n<PARENTID>" +
+             std::to_string(b.PBID) + "</PARENTID>\n";
+        for (std::int32_t c : b.chldrn) t += "<CHILDID>" + std::to_string(c) + "</CHILDID>\n";
+        t += "</BONE>\n";
+    }
+    return t + "</SKELETON>\n";
+}
+
+using HostileSkeletonSets = test::RunFolder;
+
+// 50,000 bones deep or wide, read alone or through a viewer configuration
+// (beside a mesh) and written as a set, a skeleton or a figure: every step
+// must be linear in the bones and must not recurse along the hierarchy, so
+// each row takes a fraction of a second; a quadratic step takes minutes, a
+// recursive one overflows the stack.
+TEST_F(HostileSkeletonSets, DeepAndWideSkeletonsConvertInLinearTime) {
+    const int n = 50000;
+    ctx.app.devMode = true;
+    menuAutos(false, false, false);
+    writeFile(dir + "tri.obj", "v 0 0 0\nv 10 0 0\nv 0 10 0\nf 1 2 3\n");
+    ASSERT_TRUE(test::convert(ctx, dir + "tri.obj", dir + "tri.cmf"));
+    const std::string triCfg = test::readFile(dir + "tri.cfg");
+    const std::size_t at = triCfg.find("skeleton=tri.csf");
+    ASSERT_NE(at, std::string::npos) << triCfg;
+    const struct {
+        Shape shape;
+        const char* skeleton;  // the skeleton file; read through a .cfg unless it is the source
+        bool throughCfg;
+        const char* out;
+    } rows[] = {
+        {Shape::Chain, "s.xsf", true, "o.cfg"},
+        {Shape::ChainRootLast, "s.csf", false, "o.csf"},
+        {Shape::Flat, "s.csf", true, "o.ans"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(std::string(r.skeleton) + " " + std::to_string(static_cast<int>(r.shape)) + " -> " + r.out);
+        const SkeletonStore sk = skeletonOf(r.shape, n);
+        const std::string csf = skeletonCsfBytes(sk);
+        writeFile(dir + r.skeleton, std::string_view(r.skeleton).ends_with(".xsf") ? xsfOf(sk) : csf);
+        std::string src = dir + r.skeleton;
+        if (r.throughCfg) {
+            src = dir + "s.cfg";
+            writeFile(src, std::string(triCfg).replace(at, 16, std::string("skeleton=") + r.skeleton));
+        }
+        ctx.skel = SkeletonStore{};
+        bool converted = false;
+        withOneMegabyteStack([&] { converted = test::convert(ctx, src, dir + r.out); });
+        ASSERT_TRUE(converted);
+        const std::string out = test::readFile(dir + r.out);
+        if (std::string_view(r.out).ends_with(".ans")) {
+            std::size_t bones = 0;
+            for (std::size_t p = out.find("bone { \""); p != std::string::npos; p = out.find("bone { \"", p + 1)) ++bones;
+            EXPECT_EQ(bones, std::size_t{n});
+            EXPECT_LT(out.size(), std::size_t{n} * 1000);
+        } else {
+            // Every bone, child list and number comes back as it went in.
+            EXPECT_TRUE(test::readFile(dir + "o.csf") == csf);
+        }
+    }
 }
 
 }  // namespace
