@@ -64,6 +64,8 @@ void convertOne(const Context& base, BatchItem& item, RunNames& names) {
     ctx.app.knownTypes = base.app.knownTypes;
     ctx.settings = base.settings;
     ctx.menu = base.menu;
+    // In developer mode the panel's Source field names what is read.
+    if (ctx.app.devMode) ctx.menu.tSrcFile = item.path;
     ctx.runNames = &names;
     bool ok = false;
     try {

@@ -443,6 +443,13 @@ TEST_F(Program, ABatchItemThatCrashesFailsAlone) {
     if (cal3dAvailable()) {
         EXPECT_TRUE(loadCal3dSet(cwd + "z_good").ok());
     }
+
+    // Developer mode reads every registered type, a written set too.
+    base.app.devMode = true;
+    base.app.knownTypes.clear();
+    items = batchSources({"z_good.obj", "z_good.cfg"}, cwd, false, true);
+    convertBatch(base, items, 1, [](const std::string&) {}, {}, exePath());
+    for (const BatchItem& i : items) EXPECT_TRUE(i.ok) << i.source << ": " << i.reason;
 }
 
 // Sources whose sets would share a name get sets of their own, with a
