@@ -480,7 +480,6 @@ const std::vector<UV>* Builder::uvTable(int si) {
         minU = std::min(minU, uv.u), maxU = std::max(maxU, uv.u);
         minV = std::min(minV, uv.v), maxV = std::max(maxV, uv.v);
         m_.num_TexVerts += 1;
-        m_.meshColladaCount += 1;
         if (io_.statusDue()) io_.status("TV: " + std::to_string(m_.num_TexVerts));
     }
     if (n == 0) return &t;

@@ -305,6 +305,7 @@ private:
 
     // Current mesh.
     std::int32_t mesh_ = -1;
+    std::int32_t texVertices_ = 0;  // texture vertices of the current mesh
     std::vector<std::int32_t> faceMap_;  // file face number -> store face number in the mesh, -1 = skipped
     std::vector<std::uint8_t> claimed_;  // per file face: a group holds it
     bool haveOrigin_ = false;
@@ -672,6 +673,7 @@ void Reader3DS::readMesh(Chunk& ck, const std::string& name) {
         return;
     }
     mesh_ = idx;
+    texVertices_ = 0;
     faceMap_.clear();
     claimed_.clear();
     haveOrigin_ = false;
@@ -816,7 +818,7 @@ void Reader3DS::readFaceGroup(Chunk& ck) {
     m_.currMtlID = mtl;
     if (n == 0) tell("Zero faces in FaceGroup " + std::to_string(m_.nFaceGrps));
     const Mesh& ms = m_.Meshes[static_cast<std::size_t>(mesh_)];
-    const bool uv = m_.meshTexVtxCount >= 1;
+    const bool uv = texVertices_ >= 1;
     const std::int32_t g = fill_.AddFaceGroup(uv, mtl, ms.face_ndx_stt);
     if (mtl < 0) pending_.push_back({g, name});
     std::uint32_t outside = 0, twice = 0;
@@ -854,7 +856,7 @@ void Reader3DS::readTexVertices(Chunk& ck) {
         chunkDamage(ck, "no texture vertex count");
         return;
     }
-    m_.meshTexVtxCount = static_cast<std::int32_t>(n);
+    texVertices_ = static_cast<std::int32_t>(n);
     if (diag_.logWanted(1)) log(1, indent_ + std::to_string(n) + "  ##### Readck_TextVertices ##### : ");
     Mesh& ms = m_.Meshes[static_cast<std::size_t>(mesh_)];
     if (static_cast<std::int32_t>(n) != ms.num_Vertices)

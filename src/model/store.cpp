@@ -56,9 +56,9 @@ void ModelStore::ClearModel() {
     faceSmoothing.shrink_to_fit();
     ttlnum_Vertices = ttlnum_Faces = nFaceGrps = nMaterials = 0;
     maxVert = num_Normals = num_TexVerts = nSubMeshes = 0;
-    meshFaceCount = meshVtxCount = meshFgCount = meshTexVtxCount = meshColladaCount = 0;
+    meshFaceCount = meshVtxCount = meshFgCount = 0;
     fg_face_count = 0;
-    MeshNdx = currFgnum = currVtxNdx = currVtxBase = 0;
+    MeshNdx = currFgnum = currVtxBase = 0;
     currMtlID = -1;
     badFaceReports = 0;
     badGroupFaceReports = 0;
@@ -115,7 +115,7 @@ std::int16_t ModelStore::dssAddMesh(const std::string& name, std::int32_t n) {
     meshCount += 1;
     growTo(Meshes, static_cast<std::size_t>(meshCount) + 1);
     currVtxBase = ttlnum_Vertices;
-    meshFaceCount = meshVtxCount = meshFgCount = meshTexVtxCount = meshColladaCount = 0;
+    meshFaceCount = meshVtxCount = meshFgCount = 0;
     Mesh& m = Meshes[static_cast<std::size_t>(MeshNdx)];
     m = Mesh{};
     m.vtx_ndx_stt = ttlnum_Vertices;
@@ -324,7 +324,7 @@ void ModelStore::SetFaceNormals(std::int32_t face, const Vec3& na, const Vec3& n
 }
 
 std::int32_t ModelStore::SetVertexUV(std::int32_t base, std::int32_t n, std::int32_t t, UV uv) {
-    currVtxNdx = base + n;
+    std::int32_t currVtxNdx = base + n;
     if (currVtxNdx < 0 || currVtxNdx >= ttlnum_Vertices) return currVtxNdx;  // caller checks; never index outside
     if (Vertices[static_cast<std::size_t>(currVtxNdx)].uv_id == t) return currVtxNdx;
     if (Vertices[static_cast<std::size_t>(currVtxNdx)].uv_id != -1) {

@@ -125,15 +125,13 @@ public:
     std::int32_t nMaterials = 0, ttlnum_Vertices = 0, nFaceGrps = 0, ttlnum_Faces = 0;
     MeshRange meshRange;
     std::int32_t meshCount = 0;
-    std::int32_t MeshNdx = 0, currFgnum = 0, currMtlID = -1, currVtxNdx = 0, currVtxBase = 0;
+    std::int32_t MeshNdx = 0, currFgnum = 0, currMtlID = -1, currVtxBase = 0;
     std::int32_t maxVert = 0;  // highest vertex index any face referenced
     std::int32_t badFaceReports = 0;  // faces naming missing vertices, this read
     std::int32_t badGroupFaceReports = 0;  // face-group members naming missing faces, this read
     std::int64_t firstBadVertex = 0;  // the corner the first bad face's report names
     // Per-mesh counters, zeroed by dssAddMesh.
     std::int32_t meshFaceCount = 0, meshVtxCount = 0, meshFgCount = 0;
-    std::int32_t meshTexVtxCount = 0;   // 3DS texture vertices of the current mesh
-    std::int32_t meshColladaCount = 0;  // kept by the Collada reader
     std::int32_t fg_face_count = 0;
     std::int32_t num_Normals = 0, num_TexVerts = 0, nSubMeshes = 0;
 
