@@ -172,10 +172,10 @@ Result convertRun(const std::string& src, const std::string& outFile) {
     r.stage[0] = secondsSince(t);
     t = Clock::now();
     molv::runAutos(ctx, false);
-    molv::SetMaxMinsM(ctx.model);
+    molv::SetMaxMinsM(ctx, ctx.model);
     r.stage[1] = secondsSince(t);
     t = Clock::now();
-    molv::calcVertexNormals(ctx.model);
+    molv::calcVertexNormals(ctx, ctx.model);
     r.stage[2] = secondsSince(t);
     t = Clock::now();
     ctx.settings.reCalcNormals = false;  // done above

@@ -42,7 +42,7 @@ void gridModel(molv::ModelStore& m, int n, bool wall) {
     auto vertex = [&](int i, int j) {
         const float a = static_cast<float>(i) * 0.01f, b = static_cast<float>(j) * 0.01f;
         std::int32_t idx = -1;
-        return wall ? m.AddVertex(idx, 1, a, b, 1, b, a, 0, false) : m.AddVertex(idx, a, 0, b, a, b, 0, 0, false);
+        return wall ? m.AddVertex(idx, 1, a, b, 1, b, a) : m.AddVertex(idx, a, 0, b, a, b, 0);
     };
     for (int i = 0; i < n; ++i)
         for (int j = 0; j < n; ++j) {

@@ -264,7 +264,7 @@ bool writeCal3d(WriteEnv& env, const std::string& outFile, bool) {
     const std::string outBase = env.outBase;
     env.diag.logMsg("================================", 1);
     env.diag.logMsg("Write CAL3D: " + env.outName);
-    resolveNormals(env.model, NormalChoice{env.settings.keepOwnNormals, env.settings.reCalcNormals});
+    resolveNormals(env.diag, env.model, NormalChoice{env.settings.keepOwnNormals, env.settings.reCalcNormals});
 
     // Every file goes to a temporary; they take their names together once
     // all are whole, the configuration last, so a set that fails (or a

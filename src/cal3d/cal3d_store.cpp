@@ -4,12 +4,14 @@
 #include <utility>
 
 #include "model/store.h"
+#include "model/store_fill.h"
 
 namespace molv {
 
-std::int32_t addSubmeshGroup(ModelStore& m, std::int32_t mt, std::int32_t nf, std::int32_t maps, std::int32_t lod,
+std::int32_t addSubmeshGroup(StoreFill& fill, std::int32_t mt, std::int32_t nf, std::int32_t maps, std::int32_t lod,
                              std::int32_t springs) {
-    const std::int32_t g = m.AddFaceGroup(false, -1, m.ttlnum_Faces);
+    ModelStore& m = fill.model();
+    const std::int32_t g = fill.AddFaceGroup(false, -1, m.ttlnum_Faces);
     FaceGroup& fg = m.FaceGrps[static_cast<std::size_t>(g)];
     fg.MtlID = mt;
     fg.num_maps = maps;

@@ -6,6 +6,7 @@
 namespace molv {
 
 class ModelStore;
+class StoreFill;
 struct Material;
 
 // Limits of a submesh's counts and of a material's number, as the Cal3D
@@ -19,7 +20,7 @@ inline constexpr std::int32_t kMaxMaterialNumber = 4095;
 // faces: material thread mt (its material counted as used when it names
 // one read), maps texture coordinate sets, lod steps and springs. Returns
 // the group's index.
-std::int32_t addSubmeshGroup(ModelStore& m, std::int32_t mt, std::int32_t nf, std::int32_t maps, std::int32_t lod,
+std::int32_t addSubmeshGroup(StoreFill& fill, std::int32_t mt, std::int32_t nf, std::int32_t maps, std::int32_t lod,
                              std::int32_t springs);
 
 // Material n in place of what the store holds there, keeping its use count.

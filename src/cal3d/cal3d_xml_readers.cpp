@@ -12,6 +12,7 @@
 #include "model/io_env.h"
 #include "model/skeleton.h"
 #include "model/store.h"
+#include "model/store_fill.h"
 #include "util/assoc_array.h"
 #include "util/fileio.h"
 #include "util/numfmt.h"
@@ -128,7 +129,7 @@ struct XmfVertex {
 class XmfReader {
 public:
     XmfReader(ReadEnv& env, std::string_view text, const std::string& source)
-        : env_(env), m_(env.model), w_(env, text, source) {}
+        : env_(env), m_(env.model), fill_(env), w_(env, text, source) {}
 
     ReadResult run() {
         while (w_.next()) {
@@ -153,7 +154,7 @@ public:
 private:
     ReadResult mesh() {
         if (mesh_ >= 0) return w_.fail("a second MESH element");
-        mesh_ = m_.dssAddMesh("cmf", 0);
+        mesh_ = fill_.dssAddMesh("cmf", 0);
         if (mesh_ < 0) return w_.fail("no room for another mesh");
         std::int32_t version = 0;
         w_.attrInt("VERSION", version);
@@ -187,7 +188,7 @@ private:
         nf_ = nf;
         maps_ = maps;
         faces_ = 0;
-        base_ = m_.AddMeshVertices(mesh_, nv);
+        base_ = fill_.AddMeshVertices(mesh_, nv);
         // Vertices the file leaves out are there with their texture coordinates zero.
         for (std::int32_t i = 0; i < nv; ++i) {
             Vertex& v = m_.Vertices[static_cast<std::size_t>(base_ + i)];
@@ -196,7 +197,7 @@ private:
             v.num_UVs = static_cast<std::int16_t>(maps);
         }
         m_.Meshes[static_cast<std::size_t>(mesh_)].num_UVsets = maps;
-        group_ = addSubmeshGroup(m_, mt, nf, maps, lod, springs);
+        group_ = addSubmeshGroup(fill_, mt, nf, maps, lod, springs);
         return {};
     }
 
@@ -249,9 +250,9 @@ private:
         std::int32_t v = base_ + v_.id;
         const float X = v_.pos[0], Y = v_.pos[1], Z = v_.pos[2];
         if (env_.settings.rawDataLoad)
-            m_.AddVertex(v, X, Y, Z, X, Z, Y, v_.id, false);
+            fill_.AddVertex(v, X, Y, Z, X, Z, Y, v_.id, false);
         else
-            m_.AddVertex(v, X, Z, Y, X, Y, Z, v_.id, false);
+            fill_.AddVertex(v, X, Z, Y, X, Y, Z, v_.id, false);
         Vertex& vx = m_.Vertices[static_cast<std::size_t>(v)];
         m_.Normals[static_cast<std::size_t>(v)] = Vec3{v_.normal[0], v_.normal[2], v_.normal[1]};
         m_.num_Normals += 1;
@@ -276,7 +277,7 @@ private:
         for (std::int32_t k : c)
             if (k < 0 || k >= nv_)
                 return w_.fail("face names vertex " + std::to_string(k) + " of the submesh's " + std::to_string(nv_));
-        m_.AddFace(mesh_, base_, c[0], c[1], c[2]);
+        fill_.AddFace(mesh_, base_, c[0], c[1], c[2]);
         const std::int32_t global = m_.ttlnum_Faces - 1;
         FaceGroup& fg = m_.FaceGrps[static_cast<std::size_t>(group_)];
         fg.FgFaces[static_cast<std::size_t>(faces_)] = global - m_.Meshes[static_cast<std::size_t>(mesh_)].face_ndx_stt;
@@ -288,6 +289,7 @@ private:
 
     ReadEnv& env_;
     ModelStore& m_;
+    StoreFill fill_;
     Walk w_;
     std::int32_t mesh_ = -1, group_ = -1, base_ = 0, nv_ = 0, nf_ = 0, maps_ = 0, faces_ = 0;
     bool inVertex_ = false, springTold_ = false;

@@ -8,6 +8,7 @@
 #include "core/settings.h"
 #include "model/io_env.h"
 #include "model/store.h"
+#include "model/store_fill.h"
 #include "util/binio.h"
 #include "util/fileio.h"
 #include "util/numfmt.h"
@@ -25,7 +26,7 @@ std::int32_t offset32(std::size_t at) { return static_cast<std::int32_t>(std::mi
 class CmfReader {
 public:
     CmfReader(ReadEnv& env, std::string_view bytes, const std::string& source)
-        : env_(env), m_(env.model), r_(bytes), source_(source) {}
+        : env_(env), m_(env.model), fill_(env), r_(bytes), source_(source) {}
 
     ReadResult run() {
         if (r_.size() < 12)
@@ -36,7 +37,7 @@ public:
             return fail("The file " + source_ + " is not a Cal3D mesh: it does not start with CMF");
         const std::int32_t version = r_.i32();
         const std::int32_t n = r_.i32();
-        m_.readPos = 12;
+        fill_.readPos = 12;
         // Every submesh takes at least its 24-byte header.
         if (n < 0 || std::int64_t{n} * 24 > static_cast<std::int64_t>(r_.left()))
             return failAt(8, "submesh count " + std::to_string(n) + " does not fit the " +
@@ -44,7 +45,7 @@ public:
         m_.nSubMeshes = n;
         env_.diag.logMsg("Read Mesh: " + source_ + ", nSubMeshes=" + std::to_string(n) +
                          "   FileVer=" + std::to_string(version));
-        mesh_ = m_.dssAddMesh("cmf", 0);
+        mesh_ = fill_.dssAddMesh("cmf", 0);
         if (mesh_ < 0) return fail("No room for another mesh in the store");
         m_.Meshes[static_cast<std::size_t>(mesh_)].cmf_version = version;
         for (std::int32_t i = 0; i < n; ++i) {
@@ -100,11 +101,11 @@ private:
             return failAt(at, "submesh " + std::to_string(index) + " names material thread " + std::to_string(mt) +
                                   ", beyond the " + std::to_string(m_.nMaterials) + " materials read");
         m_.reserveFor(nv, nf);
-        const std::int32_t base = m_.AddMeshVertices(mesh_, nv);
+        const std::int32_t base = fill_.AddMeshVertices(mesh_, nv);
         Mesh& mesh = m_.Meshes[static_cast<std::size_t>(mesh_)];
         mesh.num_UVsets = maps;
-        const std::int32_t g = addSubmeshGroup(m_, mt, nf, maps, lod, springs);
-        m_.readPos = offset32(r_.pos());
+        const std::int32_t g = addSubmeshGroup(fill_, mt, nf, maps, lod, springs);
+        fill_.readPos = offset32(r_.pos());
 
         for (std::int32_t i = 0; i < nv; ++i) {
             ReadResult res = vertex(maps, springs, i, base);
@@ -124,8 +125,8 @@ private:
                 if (c < 0 || c >= nv)
                     return failAt(fat, "face " + std::to_string(j) + " of submesh " + std::to_string(index) +
                                            " names vertex " + std::to_string(c) + " of its " + std::to_string(nv));
-            m_.readPos = offset32(fat);
-            m_.AddFace(mesh_, base, c1, c2, c3);
+            fill_.readPos = offset32(fat);
+            fill_.AddFace(mesh_, base, c1, c2, c3);
             FaceGroup& fg = m_.FaceGrps[static_cast<std::size_t>(g)];
             const std::int32_t global = m_.ttlnum_Faces - 1;
             fg.FgFaces[static_cast<std::size_t>(j)] = global - m_.Meshes[static_cast<std::size_t>(mesh_)].face_ndx_stt;
@@ -144,9 +145,9 @@ private:
         std::int32_t v = base + i;
         Vertex* vx = nullptr;
         if (env_.settings.rawDataLoad)
-            m_.AddVertex(v, X, Y, Z, X, Z, Y, i, false);
+            fill_.AddVertex(v, X, Y, Z, X, Z, Y, i, false);
         else
-            m_.AddVertex(v, X, Z, Y, X, Y, Z, i, false);
+            fill_.AddVertex(v, X, Z, Y, X, Y, Z, i, false);
         vx = &m_.Vertices[static_cast<std::size_t>(v)];
         m_.Normals[static_cast<std::size_t>(v)] = Vec3{NX, NZ, NY};
         m_.num_Normals += 1;
@@ -175,7 +176,7 @@ private:
         vx->num_Influences = k;
         if (springs > 0) r_.f32();  // the spring weight is not kept
         if (!r_.ok()) return cutShort("vertex " + std::to_string(i));
-        if (env_.diag.dbgLevel >= 3 && m_.detailWanted(i, 3)) dump(at, i);
+        if (env_.diag.dbgLevel >= 3 && env_.diag.detailWanted(i, 3)) dump(at, i);
         return {};
     }
 
@@ -193,6 +194,7 @@ private:
 
     ReadEnv& env_;
     ModelStore& m_;
+    StoreFill fill_;
     ByteReader r_;
     std::string source_;
     std::int32_t mesh_ = 0;

@@ -204,7 +204,7 @@ bool writeSubmesh(WriteEnv& env, CmfSink& out, GroupVertexNumbering& num, std::i
     for (std::int32_t k = 0; k < nVtx; ++k) {
         const std::int32_t v = verts[static_cast<std::size_t>(k)];
         writeCmfVertex(env, w, v, maps);
-        if (trace && m.detailWanted(k)) traceVertex(env, out.offset(), v, k);
+        if (trace && env.diag.detailWanted(k)) traceVertex(env, out.offset(), v, k);
         out.drainIfFull();
         if (v % 100 == 0 && env.diag.statusDue()) {
             env.diag.showStatus("V:" + std::to_string(v));
@@ -222,7 +222,7 @@ bool writeSubmesh(WriteEnv& env, CmfSink& out, GroupVertexNumbering& num, std::i
         r.i32(c);
         r.flushTo(w);
         out.drainIfFull();
-        if (trace && m.detailWanted(k))
+        if (trace && env.diag.detailWanted(k))
             env.diag.logFileIfDebug("F[" + std::to_string(k) + "] " + std::to_string(a) + " " + std::to_string(b) + " " +
                                    std::to_string(c),
                                2);

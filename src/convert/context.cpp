@@ -4,7 +4,7 @@
 
 namespace molv {
 
-Context::Context(UI& u) : Diagnostics(u), model(*this, settings) { app.knownTypes = userTypes(); }
+Context::Context(UI& u) : Diagnostics(u) { app.knownTypes = userTypes(); }
 
 ReadEnv Context::readEnv() {
     return ReadEnv{*this, model, settings, app.srcFile, app.srcFolder, app.modelName, currentFolder, app.devMode,

@@ -47,12 +47,12 @@ SetResult writeCal3dSet(Context& ctx, const FormatEntry& out, FileSet& files) {
         ctx.msgBox("need to setup write_" + a.srcExt + "_cmf()");
         return SetResult::NotWritten;
     }
-    if (m.maxSpan == 0) SetMaxMinsM(m);
+    if (m.maxSpan == 0) SetMaxMinsM(ctx, m);
     if (!m.modelCentred) {
         Answer ans = ctx.msgBox("Model not centred LR/FB: centre?", Buttons::YesNoCancel, Answer::Yes);
         if (ans == Answer::Cancel) return SetResult::Abandoned;
         // Middle of the model at height 80.
-        if (ans == Answer::Yes) CentreModel(m, true, 80.0f - m.spanPos.y / 2.0f);
+        if (ans == Answer::Yes) CentreModel(ctx, m, true, 80.0f - m.spanPos.y / 2.0f);
     }
     if (m.maxSpan < 20 || m.maxSpan > 200) {
         auto span = ctx.inputBox("Max Span is " + numText(m.maxSpan) + ", enter new span ('=' to retain)", "", "50");
@@ -72,7 +72,7 @@ bool runReader(Context& ctx, ReadFn read) {
     AppState& a = ctx.app;
     ReadEnv env = ctx.readEnv();
     const ReadResult r = read(env, a.srcFile);
-    ReportBadFaceSummary(ctx.model);
+    ReportBadFaceSummary(ctx, ctx.model);
     a.readWroteOutput = env.wroteOutput;
     if (!env.outFile.empty()) a.outFile = env.outFile;
     if (!r.ok()) {
@@ -218,8 +218,8 @@ bool readDispatch(Context& ctx, bool saveSettings) {
         }
     }
     if (geometry) {
-        if (!runAutos(ctx, false)) SetMaxMinsM(m);
-        DumpModel(m, a.devMode);
+        if (!runAutos(ctx, false)) SetMaxMinsM(ctx, m);
+        DumpModel(ctx, m, a.devMode);
     }
     logReadComplete(ctx);
     ctx.showStatus("Complete");

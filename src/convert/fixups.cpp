@@ -63,17 +63,17 @@ bool runAutos(Context& ctx, bool fromWrite) {
     ModelStore& m = ctx.model;
     bool measured = false;
     if (s.autoResize) {
-        SetMaxMinsM(m);
+        SetMaxMinsM(ctx, m);
         const float before = m.maxSpan;
         if (ResizeModel(ctx, numText(s.dflt_autosize), false, true) && m.maxSpan != before)
             ctx.logMsg("Resized: largest extent " + sizeText(before) + " \u2192 " + sizeText(m.maxSpan) + " cm");
         measured = true;
     }
     if (s.autoZeroBsHt || s.autoCentre) {
-        if (!measured) SetMaxMinsM(m);
+        if (!measured) SetMaxMinsM(ctx, m);
         const Vec3 ctr = m.ctrPos;
         const float lowest = m.minPos.y;
-        CentreModel(m, s.autoZeroBsHt, 0.0f, true);
+        CentreModel(ctx, m, s.autoZeroBsHt, 0.0f, true);
         if (ctr.x != 0 || ctr.z != 0 || (!s.autoZeroBsHt && ctr.y != 0))
             ctx.logMsg("Centred: middle moved from " + sizeText(ctr.x) + ", " + sizeText(s.autoZeroBsHt ? 0.0f : ctr.y) +
                        ", " + sizeText(ctr.z) + " to 0, 0, 0");
@@ -85,7 +85,7 @@ bool runAutos(Context& ctx, bool fromWrite) {
 
 bool ResizeModel(Context& ctx, const std::string& spanText, bool fromWrite, bool inFixups, std::string* spanOut) {
     ModelStore& m = ctx.model;
-    if (!inFixups) SetMaxMinsM(m);
+    if (!inFixups) SetMaxMinsM(ctx, m);
     if (m.maxSpan == 0) {
         ctx.msgBox("No non-zero span");
         return false;
@@ -126,7 +126,7 @@ bool ResizeModel(Context& ctx, const std::string& spanText, bool fromWrite, bool
         ctx.msgBox("Span must be a number above 0: " + span);
         return false;
     }
-    const std::optional<double> factor = ScaleModel(m, *wanted, current, axes, span);
+    const std::optional<double> factor = ScaleModel(ctx, m, *wanted, current, axes, span);
     if (!factor) return false;
 
     if (!inFixups) {
@@ -134,7 +134,7 @@ bool ResizeModel(Context& ctx, const std::string& spanText, bool fromWrite, bool
             AutoResizeOff hold(ctx.settings);
             runAutos(ctx, fromWrite);
         }
-        SetMaxMinsM(m);
+        SetMaxMinsM(ctx, m);
         ctx.logMsg(ExtentsText(m, false), 0);
     }
     if (ctx.logWanted(1)) ctx.logMsg("Scaled " + numText(static_cast<float>(*factor)), 1);

@@ -45,7 +45,7 @@ LoadedScene loadWrittenSet(Diagnostics& log, const std::string& cfgPath, const s
     Diagnostics quiet(silent);
     // Default settings: the axes of the file, whatever the user's switches.
     const Settings settings;
-    ModelStore store(quiet, settings);
+    ModelStore store;
     SkeletonStore skel;
     const std::string folder = folderOf(cfgPath);
     // Developer mode: a configuration naming binary files is read only so.

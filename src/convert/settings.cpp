@@ -65,7 +65,7 @@ void syncSettingsFromMenus(Context& ctx, bool devPanel) {
         }
         a.srcFile = src;
         a.devNum2 = roundToInt32(numOrZero(m.tKF2));
-        ctx.model.detailLimit = a.devNum2;  // the second number caps detail lines per mesh
+        ctx.detailLimit = a.devNum2;  // the second number caps detail lines per mesh
         ctx.dbgLevel = intOrZero(m.tDbgLvl);
         a.extraLog = m.chDbgLog || m.chDbgLog2 || m.chDbgLog3;
     }

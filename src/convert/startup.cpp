@@ -292,7 +292,7 @@ int runInfo(Context& ctx, const CmdLineOptions& opts, const std::string& cwd) {
         return kExitFailed;
     }
     ModelStore& m = ctx.model;
-    SetMaxMinsM(m);
+    SetMaxMinsM(ctx, m);
     std::string out = "Source: " + src + "\n";
     out += "Meshes: " + std::to_string(m.meshCount) + "\n";
     for (std::int32_t i = 0; i < m.meshCount && static_cast<std::size_t>(i) < m.Meshes.size(); ++i) {

@@ -43,6 +43,7 @@ public:
     UI* ui;
     LogList logList;
     std::int16_t dbgLevel = 0;    // log lines above this level are not shown
+    std::int32_t detailLimit = 0;  // detail log lines per mesh; 0 = no limit
     std::string logFileName;      // "" until start-up has chosen the folder
     std::string lastErrText;      // text of the last file-system error
     XmlState xml;
@@ -58,6 +59,11 @@ public:
     const std::vector<std::string>& warnings() const { return warnings_; }
     void clearWarnings() { warnings_.clear(); }
     bool logWanted(int level) const { return level <= dbgLevel; }
+    // Whether per-item detail lines are wanted for the current mesh
+    // (dbgLevel 2 and under the detail-line limit); test before building text.
+    bool detailWanted(std::int32_t perMeshCount, int level = 2) const {
+        return dbgLevel >= level && (detailLimit == 0 || perMeshCount < detailLimit);
+    }
     // One line (CR LF) appended to the log file; failures are swallowed.
     void logFile(const std::string& message, int level = 0);
     void logFileIfDebug(const std::string& message, int level = 0);

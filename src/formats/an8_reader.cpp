@@ -30,6 +30,7 @@
 #include "core/diagnostics.h"
 #include "model/io_env.h"
 #include "model/store.h"
+#include "model/store_fill.h"
 #include "util/fileio.h"
 #include "util/numfmt.h"
 #include "util/paths.h"
@@ -188,7 +189,7 @@ struct MeshState {
 class An8Reader {
 public:
     An8Reader(ReadEnv& env, std::string_view text, const std::string& path)
-        : env_(env), diag_(env.diag), m_(env.model), path_(path), toks_(text) {}
+        : env_(env), diag_(env.diag), m_(env.model), fill_(env), path_(path), toks_(text) {}
 
     ReadResult run() {
         m_.num_Normals = m_.num_TexVerts = m_.nSubMeshes = 0;
@@ -335,7 +336,7 @@ private:
             if (ok()) chunks("", depth + 1);
         } else if (path == "material") {
             const std::string name = leadingString();
-            mtl_ = m_.AddMaterial(name);
+            mtl_ = fill_.AddMaterial(name);
             if (env_.extraLog) diag_.logMsg("MateriaName (" + name + ")", 0);
             chunks("material", depth + 1);
         } else if (path == "material__surface" || path == "material__surface__ambiant" ||
@@ -411,13 +412,13 @@ private:
     }
 
     void object(const std::string& name, std::int64_t line) {
-        if (m_.dssAddMesh(name, 0) < 0) fail(line, "too many objects");
+        if (fill_.dssAddMesh(name, 0) < 0) fail(line, "too many objects");
     }
 
     void startMesh() {
         m_.nSubMeshes += 1;
         // A mesh outside any object gets a store mesh of its own.
-        if (m_.meshCount == 0) m_.dssAddMesh(env_.modelName.empty() ? "An8_Object" : env_.modelName, 0);
+        if (m_.meshCount == 0) fill_.dssAddMesh(env_.modelName.empty() ? "An8_Object" : env_.modelName, 0);
         mesh_ = MeshState{};
         mesh_.base = m_.ttlnum_Vertices;
     }
@@ -529,7 +530,7 @@ private:
                              std::to_string(mesh_.nPoints),
                          0);
         const auto n = static_cast<std::int32_t>(pts.size());
-        const std::int32_t first = m_.AddMeshVertices(m_.MeshNdx, n);
+        const std::int32_t first = fill_.AddMeshVertices(m_.MeshNdx, n);
         for (std::int32_t i = 0; i < n; ++i) {
             Vertex& vx = m_.Vertices[static_cast<std::size_t>(first + i)];
             vx.pos = pts[static_cast<std::size_t>(i)];
@@ -634,10 +635,10 @@ private:
         for (const Corner& c : corners_) vtx_.push_back(textured ? vertexWithUV(c) : mesh_.base + static_cast<std::int32_t>(c.point));
         for (std::size_t k = 0; k + 2 < vtx_.size(); ++k) {
             const std::int32_t global = m_.ttlnum_Faces;
-            m_.AddFace(m_.MeshNdx, 0, vtx_[0], vtx_[k + 1], vtx_[k + 2]);
+            fill_.AddFace(m_.MeshNdx, 0, vtx_[0], vtx_[k + 1], vtx_[k + 2]);
             // Read after AddFace: the mesh's first face sets the start of its run.
             const std::int32_t stt = m_.Meshes[static_cast<std::size_t>(m_.MeshNdx)].face_ndx_stt;
-            m_.AddFaceToGroup(m_.MeshNdx, group, textured, global - stt, global);
+            fill_.AddFaceToGroup(m_.MeshNdx, group, textured, global - stt, global);
             ++facesThisMesh_;
         }
     }
@@ -653,7 +654,7 @@ private:
             diag_.msgBox("Bad Local MatlNum: " + std::to_string(mat) + "( max=" +
                          std::to_string(static_cast<std::int64_t>(mesh_.matList.size()) - 1) + ")" + at(line));
         }
-        const std::int32_t group = m_.AddFaceGroup(textured, material < m_.nMaterials ? material : -1, 0);
+        const std::int32_t group = fill_.AddFaceGroup(textured, material < m_.nMaterials ? material : -1, 0);
         mesh_.groups.emplace(mat, group);
         return group;
     }
@@ -706,6 +707,7 @@ private:
     ReadEnv& env_;
     Diagnostics& diag_;
     ModelStore& m_;
+    StoreFill fill_;
     const std::string& path_;
     An8Tokens toks_;
     Token peek_;

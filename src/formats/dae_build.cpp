@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "model/store.h"
+#include "model/store_fill.h"
 #include "model/triangulate.h"
 #include "model/vecmath.h"
 #include "util/paths.h"
@@ -109,7 +110,7 @@ struct Size {
 
 class Builder {
 public:
-    Builder(Io& io, Doc& doc, ModelStore& m) : io_(io), d_(doc), m_(m) {}
+    Builder(Io& io, Doc& doc, StoreFill& fill) : io_(io), d_(doc), m_(fill.model()), fill_(fill) {}
     ReadResult run();
 
 private:
@@ -178,6 +179,7 @@ private:
     Io& io_;
     Doc& d_;
     ModelStore& m_;
+    StoreFill& fill_;
 
     // Polygon cutting, reused from polygon to polygon.
     std::vector<Vec3> cornerPos_;
@@ -223,7 +225,7 @@ private:
 void Builder::addMaterials() {
     materialIndex_.reserve(d_.materials.size());
     for (const MaterialDef& md : d_.materials) {
-        const std::int32_t i = m_.AddMaterial(md.name);
+        const std::int32_t i = fill_.AddMaterial(md.name);
         m_.currMtlID = i;
         materialIndex_.push_back(i);
     }
@@ -478,7 +480,6 @@ const std::vector<UV>* Builder::uvTable(int si) {
         minU = std::min(minU, uv.u), maxU = std::max(maxU, uv.u);
         minV = std::min(minV, uv.v), maxV = std::max(maxV, uv.v);
         m_.num_TexVerts += 1;
-        m_.meshColladaCount += 1;
         if (io_.statusDue()) io_.status("TV: " + std::to_string(m_.num_TexVerts));
     }
     if (n == 0) return &t;
@@ -601,7 +602,7 @@ void Builder::emitPrimitive(Geometry& g, Primitive& pr, std::int64_t nPos, bool 
         return k >= 0 && static_cast<std::size_t>(k) < nrms->size() ? (*nrms)[static_cast<std::size_t>(k)] : Vec3{};
     };
 
-    const std::int32_t grp = m_.AddFaceGroup(textured, -1, m_.Meshes[static_cast<std::size_t>(m_.MeshNdx)].face_ndx_stt);
+    const std::int32_t grp = fill_.AddFaceGroup(textured, -1, m_.Meshes[static_cast<std::size_t>(m_.MeshNdx)].face_ndx_stt);
     m_.FaceGrps[static_cast<std::size_t>(grp)].MatlSymbol = pr.material;
     const std::string& meshName = m_.Meshes[static_cast<std::size_t>(m_.MeshNdx)].name;
     if (io_.dbgLevel > 1) io_.logFile(" ----- Faces -----   Mesh ID=" + meshName);
@@ -635,7 +636,7 @@ void Builder::emitPrimitive(Geometry& g, Primitive& pr, std::int64_t nPos, bool 
         const std::int32_t n = idx[c * stride + vOff];
         if (!textured) return n;
         const std::int32_t t = uvByVertex ? n : idx[c * stride + tOff];
-        return m_.SetVertexUV(m_.currVtxBase, n, tBase + t, (*uvs)[static_cast<std::size_t>(t)]);
+        return fill_.SetVertexUV(m_.currVtxBase, n, tBase + t, (*uvs)[static_cast<std::size_t>(t)]);
     };
     auto tri = [&](std::int64_t c0, std::int64_t c1, std::int64_t c2) {
         if (!cornerOk(c0) || !cornerOk(c1) || !cornerOk(c2) || m_.ttlnum_Faces >= kMaxFaces) {
@@ -645,9 +646,9 @@ void Builder::emitPrimitive(Geometry& g, Primitive& pr, std::int64_t nPos, bool 
         std::int32_t a = vertexOf(c0), b = vertexOf(c1), c = vertexOf(c2);
         if (mirrored) std::swap(b, c), std::swap(c1, c2);
         const std::int32_t base = textured ? 0 : m_.currVtxBase;
-        std::int32_t r = m_.AddFace(m_.MeshNdx, base, a, b, c);
-        m_.AddFaceToGroup(m_.MeshNdx, grp, textured, r, m_.ttlnum_Faces - 1);
-        if (nrms) m_.SetFaceNormals(m_.ttlnum_Faces - 1, normalOf(c0), normalOf(c1), normalOf(c2));
+        std::int32_t r = fill_.AddFace(m_.MeshNdx, base, a, b, c);
+        fill_.AddFaceToGroup(m_.MeshNdx, grp, textured, r, m_.ttlnum_Faces - 1);
+        if (nrms) fill_.SetFaceNormals(m_.ttlnum_Faces - 1, normalOf(c0), normalOf(c1), normalOf(c2));
         if (io_.statusDue()) io_.status("F: " + std::to_string(m_.ttlnum_Faces));
     };
     // Polygons are cut on their own plane, from the positions their corners
@@ -755,7 +756,7 @@ void Builder::addVertices(const Source& ps, std::int64_t nPos, int stride, const
         Vec3 y = up == Up::Z ? Vec3{d.x, d.z, -d.y} : up == Up::X ? Vec3{-d.y, d.x, d.z} : d;
         Vec3 pos = raw ? d : Vec3{y.x, y.y, -y.z};
         std::int32_t index = -1;
-        m_.AddVertex(index, pos.x, pos.y, pos.z, y.x, -y.z, y.y, m_.meshVtxCount, true);
+        fill_.AddVertex(index, pos.x, pos.y, pos.z, y.x, -y.z, y.y, m_.meshVtxCount, true);
         if (io_.statusDue()) io_.status("V:" + std::to_string(m_.meshVtxCount));
     }
 }
@@ -771,7 +772,7 @@ bool Builder::emitGeometry(int gi, const Placement* pl, int instanceNo) {
     }
     std::string name = toLowerAscii(g.id);
     if (instanceNo > 0) name += "_" + std::to_string(instanceNo + 1);
-    std::int16_t mi = m_.dssAddMesh(name, 0);
+    std::int16_t mi = fill_.dssAddMesh(name, 0);
     if (mi < 0) return false;
     if (io_.dbgLevel > 0) io_.logFile("Mesh: " + std::to_string(mi));
     uvBase_ = 0;
@@ -845,8 +846,8 @@ ReadResult Builder::run() {
 
 }  // namespace
 
-ReadResult buildModel(Io& io, Doc& doc, ModelStore& m) {
-    Builder b(io, doc, m);
+ReadResult buildModel(Io& io, Doc& doc, StoreFill& fill) {
+    Builder b(io, doc, fill);
     return b.run();
 }
 

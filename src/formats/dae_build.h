@@ -8,7 +8,7 @@
 #include "formats/dae_parse.h"
 
 namespace molv {
-class ModelStore;
+class StoreFill;
 
 namespace dae {
 
@@ -22,7 +22,7 @@ constexpr std::int64_t kMaxPlacedTriangles = 20000000;  // triangles of all plac
 constexpr std::int64_t kMaxPlacedGroups = 200000;       // primitives of all placed geometries (face groups)
 constexpr std::int64_t kMaxFaces = 200000000;          // triangles in the store
 
-ReadResult buildModel(Io& io, Doc& doc, ModelStore& m);
+ReadResult buildModel(Io& io, Doc& doc, StoreFill& fill);
 
 }  // namespace dae
 }  // namespace molv

@@ -9,6 +9,7 @@
 #include "formats/dae_parse.h"
 #include "util/xml_text.h"
 #include "model/io_env.h"
+#include "model/store_fill.h"
 #include "util/fileio.h"
 
 namespace molv {
@@ -50,7 +51,10 @@ ReadResult LoadDaeBytes(ReadEnv& env, std::string_view bytes) {
     dae::Io io(env);
     dae::Doc doc;
     ReadResult r = dae::parseDocument(io, bytes, doc);
-    if (r.ok()) r = dae::buildModel(io, doc, io.model());
+    if (r.ok()) {
+        StoreFill fill(env);
+        r = dae::buildModel(io, doc, fill);
+    }
     return r;
 }
 

@@ -18,6 +18,7 @@
 #include "formats/gltf_library.h"
 #include "model/io_env.h"
 #include "model/store.h"
+#include "model/store_fill.h"
 #include "model/vecmath.h"
 #include "util/encoding.h"
 #include "util/fileio.h"
@@ -215,7 +216,7 @@ struct Placement {
 class Builder {
 public:
     Builder(ReadEnv& env, const tinygltf::Model& doc, const std::vector<std::string>& imageBytes)
-        : env_(env), d_(doc), m_(env.model), imageBytes_(imageBytes) {}
+        : env_(env), d_(doc), m_(env.model), fill_(env), imageBytes_(imageBytes) {}
     ReadResult run();
 
 private:
@@ -234,6 +235,7 @@ private:
     ReadEnv& env_;
     const tinygltf::Model& d_;
     ModelStore& m_;
+    StoreFill fill_;
     const std::vector<std::string>& imageBytes_;
     void keepEmbedded(const std::string& map, std::size_t image);
 
@@ -311,7 +313,7 @@ bool Builder::elements(int ai, const std::string& what, Elements& out, std::stri
 void Builder::addMaterials() {
     for (std::size_t i = 0; i < d_.materials.size(); ++i) {
         const tinygltf::Material& gm = d_.materials[i];
-        const std::int32_t mi = m_.AddMaterial(gm.name.empty() ? "material_" + std::to_string(i) : gm.name);
+        const std::int32_t mi = fill_.AddMaterial(gm.name.empty() ? "material_" + std::to_string(i) : gm.name);
         materialIndex_.push_back(mi);
         Material& mt = m_.Materials[static_cast<std::size_t>(mi)];
         const std::vector<double>& f = gm.pbrMetallicRoughness.baseColorFactor;
@@ -372,7 +374,7 @@ void Builder::keepEmbedded(const std::string& map, std::size_t image) {
 
 std::int32_t Builder::defaultMaterial() {
     if (defaultMaterial_ < 0) {
-        defaultMaterial_ = m_.AddMaterial("Default");
+        defaultMaterial_ = fill_.AddMaterial("Default");
         Material& mt = m_.Materials[static_cast<std::size_t>(defaultMaterial_)];
         mt.diffuse = mt.ambient = Colour{255, 255, 255, 0};
     }
@@ -583,7 +585,7 @@ ReadResult Builder::emitPrimitive(const tinygltf::Primitive& pr, const std::stri
             return fail("position " + std::to_string(i) + " of " + what + " is not a finite number where it is placed");
         const Vec3 s = raw ? p : Vec3{p.x, p.y, -p.z};
         std::int32_t index = -1;
-        m_.AddVertex(index, s.x, s.y, s.z, p.x, -p.z, p.y, m_.meshVtxCount, true);
+        fill_.AddVertex(index, s.x, s.y, s.z, p.x, -p.z, p.y, m_.meshVtxCount, true);
         if (env_.diag.statusDue()) env_.diag.showStatus("V:" + std::to_string(m_.meshVtxCount));
     }
     if (textured) {
@@ -604,7 +606,7 @@ ReadResult Builder::emitPrimitive(const tinygltf::Primitive& pr, const std::stri
             if (wrap) u.u -= std::floor(u.u), u.v -= std::floor(u.v);
             if (env_.settings.flip_3DS_UV_Vs) u.v = 1 - u.v;
             const std::int32_t n = first + static_cast<std::int32_t>(i);
-            m_.SetVertexUV(m_.currVtxBase, n, n, u);
+            fill_.SetVertexUV(m_.currVtxBase, n, n, u);
             m_.num_TexVerts += 1;
         }
     }
@@ -616,7 +618,7 @@ ReadResult Builder::emitPrimitive(const tinygltf::Primitive& pr, const std::stri
         env_.diag.logMsg(what + " names material " + std::to_string(pr.material) + ", which does not exist");
     if (material < 0) material = defaultMaterial();
     const Mesh& mesh = m_.Meshes[static_cast<std::size_t>(m_.MeshNdx)];
-    const std::int32_t grp = m_.AddFaceGroup(textured, material, mesh.face_ndx_stt);
+    const std::int32_t grp = fill_.AddFaceGroup(textured, material, mesh.face_ndx_stt);
     const bool mirrored = moved && det3(pl.world) < 0;
     const std::int32_t base = m_.currVtxBase + first;
     auto corner = [&](std::size_t c) -> std::int32_t {
@@ -625,10 +627,10 @@ ReadResult Builder::emitPrimitive(const tinygltf::Primitive& pr, const std::stri
     auto tri = [&](std::size_t c0, std::size_t c1, std::size_t c2) {
         std::int32_t a = corner(c0), b = corner(c1), c = corner(c2);
         if (mirrored) std::swap(b, c);
-        const std::int32_t r = m_.AddFace(m_.MeshNdx, base, a, b, c);
-        m_.AddFaceToGroup(m_.MeshNdx, grp, textured, r, m_.ttlnum_Faces - 1);
+        const std::int32_t r = fill_.AddFace(m_.MeshNdx, base, a, b, c);
+        fill_.AddFaceToGroup(m_.MeshNdx, grp, textured, r, m_.ttlnum_Faces - 1);
         if (!normals.empty())
-            m_.SetFaceNormals(m_.ttlnum_Faces - 1, normals[static_cast<std::size_t>(a)], normals[static_cast<std::size_t>(b)],
+            fill_.SetFaceNormals(m_.ttlnum_Faces - 1, normals[static_cast<std::size_t>(a)], normals[static_cast<std::size_t>(b)],
                               normals[static_cast<std::size_t>(c)]);
         if (env_.diag.statusDue()) env_.diag.showStatus("F: " + std::to_string(m_.ttlnum_Faces));
     };
@@ -653,7 +655,7 @@ ReadResult Builder::emitMesh(const Placement& p, int instanceNo) {
     const tinygltf::Mesh& gm = d_.meshes[static_cast<std::size_t>(p.mesh)];
     std::string name = gm.name.empty() ? "mesh" + std::to_string(p.mesh) : gm.name;
     if (instanceNo > 0) name += "_" + std::to_string(instanceNo + 1);
-    if (m_.dssAddMesh(name, 0) < 0) return ReadResult::failed({}, env_.srcFile);  // the store told the user
+    if (fill_.dssAddMesh(name, 0) < 0) return ReadResult::failed({}, env_.srcFile);  // the store told the user
     for (std::size_t k = 0; k < gm.primitives.size(); ++k) {
         const std::string what = "primitive " + std::to_string(k) + " of mesh \"" + name + "\"";
         if (ReadResult r = emitPrimitive(gm.primitives[k], what, p); !r.ok()) return r;

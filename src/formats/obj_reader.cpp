@@ -31,6 +31,7 @@
 #include "core/settings.h"
 #include "model/io_env.h"
 #include "model/store.h"
+#include "model/store_fill.h"
 #include "model/triangulate.h"
 #include "util/encoding.h"
 #include "util/fileio.h"
@@ -72,7 +73,7 @@ struct Corner {
 class ObjReader {
 public:
     ObjReader(ReadEnv& env, const std::string& path)
-        : env_(env), ctx_(env.diag), m_(env.model), path_(path), flipV_(env.settings.flip_OBJ_UV_Vs) {}
+        : env_(env), ctx_(env.diag), m_(env.model), fill_(env), path_(path), flipV_(env.settings.flip_OBJ_UV_Vs) {}
 
     // Sizes the store from the counts; false when the file is too large.
     bool prepare(const ObjCounts& counts) {
@@ -83,9 +84,9 @@ public:
             fail(path_ + ": too large to read (more than " + std::to_string(kInt32Max) + " vertices or faces)", 0);
             return false;
         }
-        m_.readPos = 0;
+        fill_.readPos = 0;
         firstFace_ = m_.ttlnum_Faces;
-        std::int16_t mesh = m_.dssAddMesh("OBJ_Mesh_0", 0);
+        std::int16_t mesh = fill_.dssAddMesh("OBJ_Mesh_0", 0);
         if (mesh < 0) {
             // The store told the user.
             result_ = ReadResult::failed({}, path_);
@@ -256,7 +257,7 @@ private:
         if (m_.ttlnum_Vertices >= kInt32Max - kStoreSlack) return tooLarge();
         if (!finite(c, 3)) return notFinite();
         std::int32_t idx = -1;
-        m_.AddVertex(idx, c[0], c[1], -c[2], c[0], -c[2], c[1], 0, false);
+        fill_.AddVertex(idx, c[0], c[1], -c[2], c[0], -c[2], c[1], 0, false);
         srcVtx_.push_back(idx);
     }
 
@@ -265,7 +266,7 @@ private:
         if (!finite(c, 2)) return notFinite();
         // The same texture origin as the other formats: v runs up.
         tex_.push_back(UV{c[0], flipV_ ? 1 - c[1] : c[1]});
-        if (m_.detailWanted(static_cast<std::int32_t>(tex_.size()))) {
+        if (ctx_.detailWanted(static_cast<std::int32_t>(tex_.size()))) {
             ctx_.logFileIfDebug(padIntLeft(lineNo_, 6) + ":[" + std::to_string(tex_.size() - 1) + "] " + fmt2(c[0]) +
                                 " " + fmt2(c[1]));
         }
@@ -275,7 +276,7 @@ private:
         header(Kw::VN, "  ##### Vertex Normals ##### : ");
         ++nNormals_;
         normals_.push_back(Vec3{c[0], c[1], -c[2]});  // the positions' z is turned too
-        if (m_.detailWanted(static_cast<std::int32_t>(std::min<std::int64_t>(nNormals_, kInt32Max)))) {
+        if (ctx_.detailWanted(static_cast<std::int32_t>(std::min<std::int64_t>(nNormals_, kInt32Max)))) {
             ctx_.logFileIfDebug(padIntLeft(lineNo_, 6) + ":[" + std::to_string(nNormals_ - 1) + "] " + fmt2(c[0]) +
                                 " " + fmt2(c[1]) + " " + fmt2(c[2]));
         }
@@ -339,9 +340,9 @@ private:
         const std::int32_t faceBase = m_.Meshes[static_cast<std::size_t>(mesh_)].face_ndx_stt;
         auto add = [&](const Corner& a, const Corner& b, const Corner& c) {
             std::int32_t global = m_.ttlnum_Faces;
-            m_.AddFace(mesh_, 0, a.vtx, b.vtx, c.vtx);
-            m_.AddFaceToGroup(mesh_, m_.currFgnum, textured, global - faceBase, global);
-            if (withNormals) m_.SetFaceNormals(global, normalOf(a), normalOf(b), normalOf(c));
+            fill_.AddFace(mesh_, 0, a.vtx, b.vtx, c.vtx);
+            fill_.AddFaceToGroup(mesh_, m_.currFgnum, textured, global - faceBase, global);
+            if (withNormals) fill_.SetFaceNormals(global, normalOf(a), normalOf(b), normalOf(c));
         };
         if (corners_.size() == 3) return add(corners_[0], corners_[1], corners_[2]);
         cornerPos_.clear();
@@ -360,7 +361,7 @@ private:
     void openGroup(bool textured) {
         std::int32_t mtl = m_.currMtlID;
         bool linked = mtl >= 0 && mtl < m_.nMaterials;
-        std::int32_t g = m_.AddFaceGroup(textured, linked ? mtl : -1, 0);
+        std::int32_t g = fill_.AddFaceGroup(textured, linked ? mtl : -1, 0);
         if (!linked) unlinked_.push_back(g);
         groupOpen_ = true;
         // The run's size is known from the counting pass: size its lists once.
@@ -386,9 +387,9 @@ private:
         if (auto it = carrying_.find(key); it != carrying_.end()) return it->second;
         const UV uv = tex_[static_cast<std::size_t>(c.tex)];
         const bool free = m_.Vertices[static_cast<std::size_t>(first)].uv_id == -1;
-        const std::int32_t v = m_.SetVertexUV(0, first, uvId, uv);
+        const std::int32_t v = fill_.SetVertexUV(0, first, uvId, uv);
         carrying_.emplace(key, v);
-        if (!free && m_.detailWanted(m_.meshVtxCount)) {
+        if (!free && ctx_.detailWanted(m_.meshVtxCount)) {
             const Vec3& p = m_.Vertices[static_cast<std::size_t>(v)].pos;
             ctx_.logFileIfDebug(padIntLeft(lineNo_, 6) + "AddVtx[" + std::to_string(v) + "] " + fmt2(p.x) +
                                   " " + fmt2(p.y) + " " + fmt2(p.z));
@@ -564,6 +565,7 @@ private:
     ReadEnv& env_;
     Diagnostics& ctx_;
     ModelStore& m_;
+    StoreFill fill_;
     const std::string& path_;
     const bool flipV_;
     const ObjCounts* counts_ = nullptr;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "model/store.h"
+#include "model/store_fill.h"
 #include "model/transform.h"
 #include "core/diagnostics.h"
 #include "core/read_result.h"
@@ -247,7 +248,7 @@ void countGeometry(ByteReader r, int level, std::int64_t& vertices, std::int64_t
 class Reader3DS {
 public:
     Reader3DS(ReadEnv& env, std::string_view bytes, const std::string& source)
-        : env_(env), diag_(env.diag), m_(env.model), bytes_(bytes), source_(source) {}
+        : env_(env), diag_(env.diag), m_(env.model), fill_(env), bytes_(bytes), source_(source) {}
 
     ReadResult run();
 
@@ -293,6 +294,7 @@ private:
     ReadEnv& env_;
     Diagnostics& diag_;
     ModelStore& m_;
+    StoreFill fill_;
     std::string_view bytes_;
     std::string source_;
     std::string indent_;
@@ -303,6 +305,7 @@ private:
 
     // Current mesh.
     std::int32_t mesh_ = -1;
+    std::int32_t texVertices_ = 0;  // texture vertices of the current mesh
     std::vector<std::int32_t> faceMap_;  // file face number -> store face number in the mesh, -1 = skipped
     std::vector<std::uint8_t> claimed_;  // per file face: a group holds it
     bool haveOrigin_ = false;
@@ -368,7 +371,7 @@ bool Reader3DS::next(ByteReader& parent, std::size_t parentAt, Chunk& ck) {
     ck.data = parent.sub(dataLen);
     const ChunkInfo* info = lookup(ck.id);
     indent_.assign(static_cast<std::size_t>(info ? info->indent : 8), ' ');
-    m_.readPos = static_cast<std::int32_t>(std::min<std::size_t>(at, 0x7FFFFFFF));
+    fill_.readPos = static_cast<std::int32_t>(std::min<std::size_t>(at, 0x7FFFFFFF));
     if (diag_.logWanted(1)) {
         if (ck.id == kKeyframer || ck.id == kObject) log(1, "=================");
         log(1, indent_ + hexPos(at) + ": ChunkTyp: x" + hexId(ck.id) + " " + (info ? info->name : "") + " L=" +
@@ -664,12 +667,13 @@ void Reader3DS::readObject(Chunk& ck) {
 }
 
 void Reader3DS::readMesh(Chunk& ck, const std::string& name) {
-    const std::int16_t idx = m_.dssAddMesh(name, 0);
+    const std::int16_t idx = fill_.dssAddMesh(name, 0);
     if (idx < 0) {
         aborted_ = true;  // the store said why
         return;
     }
     mesh_ = idx;
+    texVertices_ = 0;
     faceMap_.clear();
     claimed_.clear();
     haveOrigin_ = false;
@@ -702,15 +706,15 @@ void Reader3DS::readVertices(Chunk& ck) {
                             " vertices read");
         n = fits;
     }
-    const std::int32_t first = m_.AddMeshVertices(mesh_, static_cast<std::int32_t>(n));
+    const std::int32_t first = fill_.AddMeshVertices(mesh_, static_cast<std::int32_t>(n));
     const bool detail = env_.extraLog;
     const std::size_t at0 = ck.pos();
     const unsigned char* p = block(ck.data, n, 12);
     for (std::uint32_t i = 0; i < n; ++i, p += 12) {
         const float x = ldf32(p), y = ldf32(p + 4), z = ldf32(p + 8);
         std::int32_t v = first + static_cast<std::int32_t>(i);
-        m_.readPos = static_cast<std::int32_t>(at0 + 12 * static_cast<std::size_t>(i));
-        m_.AddVertex(v, x, z, y, x, y, z, static_cast<std::int32_t>(i), detail);
+        fill_.readPos = static_cast<std::int32_t>(at0 + 12 * static_cast<std::size_t>(i));
+        fill_.AddVertex(v, x, z, y, x, y, z, static_cast<std::int32_t>(i), detail);
         m_.Vertices[static_cast<std::size_t>(v)].collapse_id = -1;
     }
 }
@@ -753,8 +757,8 @@ void Reader3DS::readFaces(Chunk& ck) {
             continue;
         }
         faceMap_.push_back(stored++);
-        m_.readPos = static_cast<std::int32_t>(at);
-        m_.AddFace(mesh_, base, static_cast<std::int32_t>(a), static_cast<std::int32_t>(b), static_cast<std::int32_t>(c));
+        fill_.readPos = static_cast<std::int32_t>(at);
+        fill_.AddFace(mesh_, base, static_cast<std::int32_t>(a), static_cast<std::int32_t>(b), static_cast<std::int32_t>(c));
     }
     if (bad > 0)
         damage(firstBadAt, "mesh " + std::to_string(mesh_) + " (" + ms.name + "): " + std::to_string(bad) +
@@ -814,8 +818,8 @@ void Reader3DS::readFaceGroup(Chunk& ck) {
     m_.currMtlID = mtl;
     if (n == 0) tell("Zero faces in FaceGroup " + std::to_string(m_.nFaceGrps));
     const Mesh& ms = m_.Meshes[static_cast<std::size_t>(mesh_)];
-    const bool uv = m_.meshTexVtxCount >= 1;
-    const std::int32_t g = m_.AddFaceGroup(uv, mtl, ms.face_ndx_stt);
+    const bool uv = texVertices_ >= 1;
+    const std::int32_t g = fill_.AddFaceGroup(uv, mtl, ms.face_ndx_stt);
     if (mtl < 0) pending_.push_back({g, name});
     std::uint32_t outside = 0, twice = 0;
     std::size_t firstBadAt = 0;
@@ -834,7 +838,7 @@ void Reader3DS::readFaceGroup(Chunk& ck) {
             continue;
         }
         claimed_[f] = 1;
-        m_.AddFaceToGroup(mesh_, g, uv, faceMap_[f], -1);
+        fill_.AddFaceToGroup(mesh_, g, uv, faceMap_[f], -1);
     }
     if (outside > 0)
         damage(firstBadAt, "face group (" + name + ") of mesh " + std::to_string(mesh_) + ": " +
@@ -852,7 +856,7 @@ void Reader3DS::readTexVertices(Chunk& ck) {
         chunkDamage(ck, "no texture vertex count");
         return;
     }
-    m_.meshTexVtxCount = static_cast<std::int32_t>(n);
+    texVertices_ = static_cast<std::int32_t>(n);
     if (diag_.logWanted(1)) log(1, indent_ + std::to_string(n) + "  ##### Readck_TextVertices ##### : ");
     Mesh& ms = m_.Meshes[static_cast<std::size_t>(mesh_)];
     if (static_cast<std::int32_t>(n) != ms.num_Vertices)
@@ -926,10 +930,10 @@ void Reader3DS::finishMesh() {
         if (faceMap_[f] >= 0 && !claimed_[f]) ++loose;
     if (loose > 0) {
         const bool uv = ms.num_UVsets > 0;
-        const std::int32_t g = m_.AddFaceGroup(uv, -1, ms.face_ndx_stt);
+        const std::int32_t g = fill_.AddFaceGroup(uv, -1, ms.face_ndx_stt);
         pending_.push_back({g, std::string()});
         for (std::size_t f = 0; f < faceMap_.size(); ++f)
-            if (faceMap_[f] >= 0 && !claimed_[f]) m_.AddFaceToGroup(mesh_, g, uv, faceMap_[f], -1);
+            if (faceMap_[f] >= 0 && !claimed_[f]) fill_.AddFaceToGroup(mesh_, g, uv, faceMap_[f], -1);
         log(0, "Mesh " + std::to_string(mesh_) + " (" + ms.name + "): " + std::to_string(loose) +
                    " face(s) in no material group; given the default material");
     }

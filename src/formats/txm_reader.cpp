@@ -7,6 +7,7 @@
 #include "core/diagnostics.h"
 #include "model/io_env.h"
 #include "model/store.h"
+#include "model/store_fill.h"
 #include "util/fileio.h"
 #include "util/numfmt.h"
 #include "util/paths.h"
@@ -34,7 +35,7 @@ ReadResult readTextMaterialText(ReadEnv& env, std::string_view text, const std::
     auto fail = [&](std::int64_t line, const std::string& why) {
         return ReadResult::failed(path + " line " + std::to_string(line) + ": " + why, path, line);
     };
-    const std::int32_t id = m.AddMaterial("");
+    const std::int32_t id = StoreFill(env).AddMaterial("");
     Material* mt = &m.Materials[static_cast<std::size_t>(id)];
     const std::string folder = env.srcFolder.empty() ? folderOf(path) : env.srcFolder;
     std::int64_t mapsAnnounced = -1;  // -1: no num_maps line yet

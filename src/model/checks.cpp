@@ -134,8 +134,7 @@ void ReportFaceError(Diagnostics& diag, const ModelStore& m, const std::string& 
     diag.msgBox(text);
 }
 
-void ReportBadFaceSummary(const ModelStore& m) {
-    Diagnostics& diag = m.diag();
+void ReportBadFaceSummary(Diagnostics& diag, const ModelStore& m) {
     if (m.badFaceReports > 0)
         diag.recordWarning(std::to_string(m.badFaceReports) + (m.badFaceReports == 1 ? " face names" : " faces name") +
                            " vertices that do not exist");
@@ -153,8 +152,7 @@ void ReportBadFaceSummary(const ModelStore& m) {
     }
 }
 
-CheckResult CheckModel(ModelStore& m) {
-    Diagnostics& diag = m.diag();
+CheckResult CheckModel(Diagnostics& diag, ModelStore& m) {
     CheckResult r;
     // The spare element after the last vertex is marked and counted too.
     const std::int64_t markEnd =
@@ -225,9 +223,8 @@ CheckResult CheckModel(ModelStore& m) {
     return r;
 }
 
-void DumpModel(ModelStore& model, bool devMode) {
+void DumpModel(Diagnostics& diag, ModelStore& model, bool devMode) {
     if (!devMode) return;
-    Diagnostics& diag = model.diag();
     ModelStore& m = model;
     if (m.meshCount < 1) {
         diag.logMsg("Meshes.Length=0");
@@ -238,11 +235,11 @@ void DumpModel(ModelStore& model, bool devMode) {
                " nFaceGrps=" + std::to_string(m.nFaceGrps));
     diag.logMsg("nMaterials=" + std::to_string(m.nMaterials) + "  ttlnum_Vertices=" + std::to_string(m.ttlnum_Vertices) +
                "  ttlnum_Faces=" + std::to_string(m.ttlnum_Faces));
-    SetMaxMinsM(model);
+    SetMaxMinsM(diag, model);
     diag.logMsg("");
     diag.logMsg("All Maxs/Mins");
     diag.logMsg(ExtentsText(model, true));
-    CheckModel(model);
+    CheckModel(diag, model);
 
     const std::int64_t nMat = std::min<std::int64_t>(m.nMaterials, static_cast<std::int64_t>(m.Materials.size()));
     for (std::int64_t k = 0; k < nMat; ++k) {

@@ -13,7 +13,7 @@ class ModelStore;
 
 // Developer-mode summary of the store (counts, extents, materials, face
 // groups), ending with CheckModel. Writes nothing outside developer mode.
-void DumpModel(ModelStore& model, bool devMode);
+void DumpModel(Diagnostics& diag, ModelStore& model, bool devMode);
 
 struct CheckResult {
     std::int64_t badFaces = 0;    // face-group members naming no face
@@ -26,7 +26,7 @@ struct CheckResult {
 // (mark 1, unused -999999) and logs the vertex usage line. Broken
 // references are reported, never followed: the first of each kind with
 // its face's context, the rest as one count.
-CheckResult CheckModel(ModelStore& model);
+CheckResult CheckModel(Diagnostics& diag, ModelStore& model);
 
 // What every writer relies on after any read, good or bad: counters within
 // their arrays, face corners naming vertices, each face in exactly one face
@@ -50,7 +50,7 @@ void ReportFaceError(Diagnostics& diag, const ModelStore& model, const std::stri
 
 // After a read: one log line for each kind of broken reference that the
 // add operations counted beyond the one they showed.
-void ReportBadFaceSummary(const ModelStore& model);
+void ReportBadFaceSummary(Diagnostics& diag, const ModelStore& model);
 
 // " x:y:z: 1.00  2.50  -3.00"
 std::string XYZText(float x, float y, float z);

@@ -175,7 +175,7 @@ Bounds sweep(ModelStore& m, const std::vector<Run>& runs, const Measured& measur
     return lower;
 }
 
-void storeExtents(ModelStore& m, const Bounds& b) {
+void storeExtents(Diagnostics& diag, ModelStore& m, const Bounds& b) {
     Vec3 mn = b.mn, mx = b.mx, zmn = b.zmn, zmx = b.zmx;
     for (Vec3* v : {&mn, &zmn})
         for (int k = 0; k < 3; ++k)
@@ -207,15 +207,15 @@ void storeExtents(ModelStore& m, const Bounds& b) {
         span = z.z;
     }
     m.maxSpan = span;
-    m.diag().showStatus("SetMaxMinsM Done");
+    diag.showStatus("SetMaxMinsM Done");
 }
 
 }  // namespace
 
-void SetMaxMinsM(ModelStore& m, std::int32_t mesh) {
+void SetMaxMinsM(Diagnostics& diag, ModelStore& m, std::int32_t mesh) {
     const std::vector<Run> runs = vertexRuns(m, mesh);
     const Measured measured(m, runs);
-    storeExtents(m, sweep(m, runs, measured, [](Vertex&) {}));
+    storeExtents(diag, m, sweep(m, runs, measured, [](Vertex&) {}));
 }
 
 double measuredSpan(const ModelStore& m, int axis) {
@@ -232,14 +232,14 @@ double measuredSpan(const ModelStore& m, int axis) {
     return span;
 }
 
-void CentreModel(ModelStore& m, bool baseFlag, float base, bool measuredAlready) {
-    if (!measuredAlready) SetMaxMinsM(m);
+void CentreModel(Diagnostics& diag, ModelStore& m, bool baseFlag, float base, bool measuredAlready) {
+    if (!measuredAlready) SetMaxMinsM(diag, m);
     const Vec3 ctr = m.ctrPos, zctr = m.ctrZup;
     const float minY = m.minPos.y, minZ = m.minZup.z;
     // Moved and measured again in one pass, in the order SetMaxMinsM takes.
     const std::vector<Run> runs = vertexRuns(m, -1);
     const Measured measured(m, runs);
-    storeExtents(m, sweep(m, runs, measured, [&](Vertex& v) {
+    storeExtents(diag, m, sweep(m, runs, measured, [&](Vertex& v) {
                      v.pos.x = toFloat(double(v.pos.x) - ctr.x);
                      v.pos.z = toFloat(double(v.pos.z) - ctr.z);
                      v.pos.y = toFloat(baseFlag ? double(base) + v.pos.y - minY : double(v.pos.y) - ctr.y);
@@ -250,8 +250,8 @@ void CentreModel(ModelStore& m, bool baseFlag, float base, bool measuredAlready)
     m.modelCentred = true;
 }
 
-std::optional<double> ScaleModel(ModelStore& m, double span, double current, const std::array<bool, 3>& flag,
-                                 const std::string& spanText) {
+std::optional<double> ScaleModel(Diagnostics& diag, ModelStore& m, double span, double current,
+                                 const std::array<bool, 3>& flag, const std::string& spanText) {
     m.maxSpan = static_cast<float>(std::min(current, double(FLT_MAX)));
     const double factor = span / current;
 
@@ -282,16 +282,16 @@ std::optional<double> ScaleModel(ModelStore& m, double span, double current, con
                fitsFloat((double(m.maxZup[zk]) - zctr[zk]) * factor + zto[zk]);
     }
     if (!fits) {
-        m.diag().msgBox("Span " + spanText + " is too large for this model: the coordinates would overflow");
+        diag.msgBox("Span " + spanText + " is too large for this model: the coordinates would overflow");
         return std::nullopt;
     }
     if (recentred)
-        m.diag().logMsg("Centred while scaling: the model lies too far from the origin for its new size", 0);
+        diag.logMsg("Centred while scaling: the model lies too far from the origin for its new size", 0);
 
     // Scaled and measured again in one pass, as CentreModel does.
     const std::vector<Run> runs = vertexRuns(m, -1);
     const Measured measured(m, runs);
-    storeExtents(m, sweep(m, runs, measured, [&](Vertex& v) {
+    storeExtents(diag, m, sweep(m, runs, measured, [&](Vertex& v) {
                      for (int k = 0; k < 3; ++k) {
                          if (!flag[k]) continue;
                          const int zk = kZupAxis[k];

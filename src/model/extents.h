@@ -9,12 +9,13 @@
 
 namespace molv {
 
+class Diagnostics;
 class ModelStore;
 
 // Sets minPos/maxPos/ctrPos/spanPos, the zup_pos twins and maxSpan over all
 // meshes, or over one mesh when mesh >= 0. Only the vertices that faces use
 // are measured, unless faces use none of those in range.
-void SetMaxMinsM(ModelStore& model, std::int32_t mesh = -1);
+void SetMaxMinsM(Diagnostics& diag, ModelStore& model, std::int32_t mesh = -1);
 
 // The span resizing divides by, in double: maxSpan, or, when the model spans
 // more than a float holds, the largest measured span (axis < 0) or the span
@@ -25,7 +26,7 @@ double measuredSpan(const ModelStore& model, int axis = -1);
 // goes to height `base`. Sets modelCentred and the extents. measured: the
 // extents are current (measured since the vertices last moved), so they are
 // not measured again first.
-void CentreModel(ModelStore& model, bool baseFlag, float base, bool measured = false);
+void CentreModel(Diagnostics& diag, ModelStore& model, bool baseFlag, float base, bool measured = false);
 
 // Scales the model about its centre (as last measured) by span / current
 // in the directions marked in axes (x, y, z); a direction whose centre lies
@@ -34,8 +35,8 @@ void CentreModel(ModelStore& model, bool baseFlag, float base, bool measured = f
 // nothing (after a message quoting spanText) when the coordinates would
 // overflow a float. current must not be 0. On success the extents are
 // those of the scaled model.
-std::optional<double> ScaleModel(ModelStore& model, double span, double current, const std::array<bool, 3>& axes,
-                                 const std::string& spanText);
+std::optional<double> ScaleModel(Diagnostics& diag, ModelStore& model, double span, double current,
+                                 const std::array<bool, 3>& axes, const std::string& spanText);
 
 // The four-line "avg / min / max / Span" report; lines end in CR LF when
 // crlf, else CR alone, the last without a break.

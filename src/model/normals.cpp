@@ -25,8 +25,8 @@ Vec3 faceNormal(const ModelStore& m, std::int32_t face) {
     return Vec3{ay * bz - az * by, -(ax * bz - az * bx), ax * by - ay * bx};
 }
 
-void calcVertexNormals(ModelStore& m) {
-    m.diag().logMsg("Calculating Vertex Normals", 1);
+void calcVertexNormals(Diagnostics& diag, ModelStore& m) {
+    diag.logMsg("Calculating Vertex Normals", 1);
     const std::int32_t nV = std::max(0, m.ttlnum_Vertices);
     m.num_Normals = nV;
     m.growVertices(static_cast<std::size_t>(nV) + 1);
@@ -51,7 +51,7 @@ void calcVertexNormals(ModelStore& m) {
             t.z = static_cast<float>(t.z / len);
         }
     }
-    m.diag().logMsg("Vertex Normals Done", 1);
+    diag.logMsg("Vertex Normals Done", 1);
 }
 
 }  // namespace molv
@@ -143,13 +143,13 @@ private:
 
 }  // namespace
 
-std::int32_t resolveNormals(ModelStore& m, const NormalChoice& choice) {
+std::int32_t resolveNormals(Diagnostics& diag, ModelStore& m, const NormalChoice& choice) {
     const std::int32_t nV = std::max(0, std::min<std::int32_t>(m.ttlnum_Vertices, static_cast<std::int32_t>(m.Vertices.size())));
     const std::int32_t nF = std::max(0, std::min<std::int32_t>(m.ttlnum_Faces, static_cast<std::int32_t>(m.VFaces.size())));
     const bool hasCorner = !m.cornerNormals.empty();
     const bool hasSmooth = !m.faceSmoothing.empty();
     if (!hasCorner && !hasSmooth && m.num_Normals != 0 && !(choice.recalc && !choice.keepOwn)) return 0;
-    m.diag().logMsg("Calculating Vertex Normals", 1);
+    diag.logMsg("Calculating Vertex Normals", 1);
     auto usable = [&](std::int32_t f) {
         for (std::int32_t v : m.VFaces[static_cast<std::size_t>(f)].vtx)
             if (v < 0 || v >= nV) return false;
@@ -379,11 +379,11 @@ std::int32_t resolveNormals(ModelStore& m, const NormalChoice& choice) {
         m.Vertices = std::move(verts);
         m.Normals = std::move(norms);
         m.ttlnum_Vertices = static_cast<std::int32_t>(total);
-        if (m.diag().logWanted(1))
-            m.diag().logMsg(std::to_string(added) + " vertices copied where their faces' normals differ", 1);
+        if (diag.logWanted(1))
+            diag.logMsg(std::to_string(added) + " vertices copied where their faces' normals differ", 1);
     }
     m.num_Normals = m.ttlnum_Vertices;
-    m.diag().logMsg("Vertex Normals Done", 1);
+    diag.logMsg("Vertex Normals Done", 1);
     return added;
 }
 

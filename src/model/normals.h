@@ -6,11 +6,12 @@
 
 namespace molv {
 
+class Diagnostics;
 class ModelStore;
 
 // Recomputes Normals for all vertices: per vertex the normalised sum of the
 // unnormalised normals of the faces that use it (larger faces weigh more).
-void calcVertexNormals(ModelStore& model);
+void calcVertexNormals(Diagnostics& diag, ModelStore& model);
 // (b - a) x (c - a) for the corners a, b, c of one face; zero for a face or
 // corner that does not exist.
 Vec3 faceNormal(const ModelStore& model, std::int32_t face);
@@ -31,6 +32,6 @@ struct NormalChoice {
 // equal normals.
 // Copies go right after their vertex, and the mesh ranges follow.
 // Returns the number of vertices added.
-std::int32_t resolveNormals(ModelStore& model, const NormalChoice& choice);
+std::int32_t resolveNormals(Diagnostics& diag, ModelStore& model, const NormalChoice& choice);
 
 }  // namespace molv

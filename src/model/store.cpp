@@ -3,10 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "model/checks.h"
-#include "core/diagnostics.h"
-#include "core/settings.h"
-#include "util/numfmt.h"
 
 namespace molv {
 
@@ -60,13 +56,13 @@ void ModelStore::ClearModel() {
     faceSmoothing.shrink_to_fit();
     ttlnum_Vertices = ttlnum_Faces = nFaceGrps = nMaterials = 0;
     maxVert = num_Normals = num_TexVerts = nSubMeshes = 0;
-    meshFaceCount = meshVtxCount = meshFgCount = meshTexVtxCount = meshColladaCount = 0;
+    meshFaceCount = meshVtxCount = meshFgCount = 0;
     fg_face_count = 0;
-    MeshNdx = currFgnum = currVtxNdx = currVtxBase = 0;
+    MeshNdx = currFgnum = currVtxBase = 0;
     currMtlID = -1;
-    readPos = 0;
     badFaceReports = 0;
     badGroupFaceReports = 0;
+    firstBadVertex = 0;
     minPos = maxPos = ctrPos = spanPos = Vec3{};
     minZup = maxZup = ctrZup = spanZup = Vec3{};
     maxSpan = 0;
@@ -113,21 +109,13 @@ std::size_t ModelStore::memoryEstimate() const {
     return n;
 }
 
-bool ModelStore::detailWanted(std::int32_t perMeshCount, int level) const {
-    if (diag_.dbgLevel < level) return false;
-    return detailLimit == 0 || perMeshCount < detailLimit;
-}
-
 std::int16_t ModelStore::dssAddMesh(const std::string& name, std::int32_t n) {
-    if (meshCount >= kInt16Max) {
-        diag_.msgBox("Too many meshes: at most " + std::to_string(kInt16Max) + " are supported");
-        return -1;
-    }
+    if (meshCount >= kInt16Max) return -1;
     MeshNdx = meshCount;
     meshCount += 1;
     growTo(Meshes, static_cast<std::size_t>(meshCount) + 1);
     currVtxBase = ttlnum_Vertices;
-    meshFaceCount = meshVtxCount = meshFgCount = meshTexVtxCount = meshColladaCount = 0;
+    meshFaceCount = meshVtxCount = meshFgCount = 0;
     Mesh& m = Meshes[static_cast<std::size_t>(MeshNdx)];
     m = Mesh{};
     m.vtx_ndx_stt = ttlnum_Vertices;
@@ -142,22 +130,17 @@ std::int16_t ModelStore::dssAddMesh(const std::string& name, std::int32_t n) {
     m.name = name;
     meshRange.count += 1;
     meshRange.last += 1;
-    if (diag_.dbgLevel == 2) {
-        diag_.logFileIfDebug("---------------\r\ndssAddMesh: MeshNdx " + std::to_string(MeshNdx) +
-                            ", face_ndx_stt=" + std::to_string(m.face_ndx_stt) + ", face_grp_ndx_stt " +
-                            std::to_string(m.face_grp_ndx_stt) + ", vtx_ndx_stt " + std::to_string(m.vtx_ndx_stt));
-    }
     return static_cast<std::int16_t>(MeshNdx);
+}
+
+bool ModelStore::roomForVertices(std::int32_t n) const {
+    return std::max(n, std::int32_t{0}) <= kInt32Max - 1001 - ttlnum_Vertices;
 }
 
 std::int32_t ModelStore::AddMeshVertices(std::int32_t mesh, std::int32_t n) {
     if (n < 0) n = 0;
     // Counts come from files; one that would overflow the 32-bit total adds nothing.
-    if (n > kInt32Max - 1001 - ttlnum_Vertices) {
-        diag_.msgBox("Too many vertices: " + std::to_string(n) + " more than the " + std::to_string(ttlnum_Vertices) +
-                    " held");
-        n = 0;
-    }
+    if (!roomForVertices(n)) n = 0;
     if (validMesh(mesh)) {
         Mesh& m = Meshes[static_cast<std::size_t>(mesh)];
         if (m.num_Vertices == 0) m.vtx_ndx_stt = ttlnum_Vertices;
@@ -194,7 +177,6 @@ std::int32_t ModelStore::AddMaterial(const std::string& name) {
     Material& mt = Materials[static_cast<std::size_t>(i)];
     mt.id = i;
     mt.name = name;
-    if (diag_.logWanted(1)) diag_.logMsg("Material: [" + std::to_string(i) + "]  ID: " + name, 1);
     return i;
 }
 
@@ -210,7 +192,6 @@ std::int32_t ModelStore::AddFaceGroup(bool flag, std::int32_t material, std::int
     nFaceGrps += 1;
     meshFgCount += 1;
     growTo(FaceGrps, static_cast<std::size_t>(nFaceGrps) + 1);
-    diag_.showStatus("FaceGrp: " + std::to_string(i));
     if (material >= 0) SetFaceGroupMaterial(i, material);
     FaceGroup& g = FaceGrps[static_cast<std::size_t>(i)];
     if (flag) g.num_maps = 1;
@@ -237,18 +218,10 @@ bool ModelStore::SetFaceGroupMaterial(std::int32_t group, std::int32_t material)
 void ModelStore::AddFaceToGroup(std::int32_t mesh, std::int32_t group, bool flag, std::int32_t face,
                                 std::int32_t global) {
     if (group < 0 || group >= nFaceGrps) return;
-    if (global == -1) global = (validMesh(mesh) ? Meshes[static_cast<std::size_t>(mesh)].face_ndx_stt : 0) + face;
+    global = memberGlobal(mesh, face, global);
     FaceGroup& g = FaceGrps[static_cast<std::size_t>(group)];
-    // A member that names no face is kept (the check reports it again), but
-    // only the first one per read raises a box; the rest are counted.
-    if (face > ttlnum_Faces || global < 0 || global >= ttlnum_Faces) {
-        if (badGroupFaceReports++ == 0) {
-            ReportFaceError(diag_, *this,
-                            "Face# " + std::to_string(face) + " in facegroup " + std::to_string(group) +
-                                " exceeds ttlnum_Faces  " + std::to_string(ttlnum_Faces),
-                            mesh, global, g.nFcs, group);
-        }
-    }
+    // A member that names no face is kept (the check reports it again).
+    if (!memberNamesFace(face, global)) ++badGroupFaceReports;
     const std::size_t need = static_cast<std::size_t>(g.nFcs) + 1;
     // Steps of 100, but no more than the group already holds: a file of
     // thousands of one-face groups (a material switch before every face)
@@ -260,6 +233,15 @@ void ModelStore::AddFaceToGroup(std::int32_t mesh, std::int32_t group, bool flag
     g.FgGlblFaces[static_cast<std::size_t>(g.nFcs)] = global;
     g.nFcs += 1;
     if (flag) g.num_maps = 1;
+}
+
+std::int32_t ModelStore::memberGlobal(std::int32_t mesh, std::int32_t face, std::int32_t global) const {
+    if (global != -1) return global;
+    return (validMesh(mesh) ? Meshes[static_cast<std::size_t>(mesh)].face_ndx_stt : 0) + face;
+}
+
+bool ModelStore::memberNamesFace(std::int32_t face, std::int32_t global) const {
+    return face <= ttlnum_Faces && global >= 0 && global < ttlnum_Faces;
 }
 
 std::int32_t ModelStore::AddFace(std::int32_t mesh, std::int32_t base, std::int32_t a, std::int32_t b,
@@ -287,23 +269,8 @@ std::int32_t ModelStore::AddFace(std::int32_t mesh, std::int32_t base, std::int3
             faceBad = true;
         }
     }
-    if (faceBad) {
-        // The face is kept; only the first per read raises the box, the
-        // rest are counted for the summary.
-        if (badFaceReports++ == 0) {
-            const std::string head = bad < 0 ? "Vertex " + std::to_string(bad) + " < 0"
-                                             : "Vertex " + std::to_string(maxVert) + " > ttlnum_Vertices " +
-                                                   std::to_string(ttlnum_Vertices);
-            diag_.msgBox(head + " @ line " + std::to_string(diag_.xml.xmlLineNo) + "\r\nMesh=" + std::to_string(MeshNdx) +
-                        ", ttlnum_Faces=" + std::to_string(ttlnum_Faces) + ", currFgnum=" + std::to_string(currFgnum) +
-                        "\r\n" + diag_.xml.xmlLine);
-        }
-    }
-    if (diag_.dbgLevel == 2 && (detailLimit == 0 || meshFaceCount < detailLimit)) {
-        diag_.logFileIfDebug("F:      " + hexOf(readPos, 6) + ":[" + padIntLeft(ttlnum_Faces, 6) + "]f          " +
-                            padIntLeft(a, 6) + "   " + padIntLeft(b, 6) + "   " + padIntLeft(c, 6) + " " +
-                            diag_.xml.xmlLine);
-    }
+    // The face is kept and counted for the report and the summary.
+    if (faceBad && badFaceReports++ == 0) firstBadVertex = bad;
     meshFaceCount += 1;
     std::int32_t r = fg_face_count;
     fg_face_count += 1;
@@ -312,7 +279,7 @@ std::int32_t ModelStore::AddFace(std::int32_t mesh, std::int32_t base, std::int3
 }
 
 std::int32_t ModelStore::AddVertex(std::int32_t& index, float x, float y, float z, float zx, float zy, float zz,
-                                   std::int32_t srcNum, bool log) {
+                                   AxisSwitch axes) {
     if (index < 0) {
         index = ttlnum_Vertices;
         ttlnum_Vertices += 1;
@@ -323,31 +290,27 @@ std::int32_t ModelStore::AddVertex(std::int32_t& index, float x, float y, float 
             m.vtx_ndx_end = m.vtx_ndx_stt + m.num_Vertices - 1;
         }
     }
-    if (log && diag_.dbgLevel >= 2 && (detailLimit == 0 || ttlnum_Vertices < detailLimit)) {
-        diag_.logFileIfDebug("V:    " + hexOf(readPos, 4) + ":[" + std::to_string(srcNum) + "] " + fmt2(x) + " " +
-                            fmt2(y) + " " + fmt2(z));
-    }
     if (static_cast<std::size_t>(index) + 1 > Vertices.size() - 1)
         growVertices(static_cast<std::size_t>(index) + 1001);
     Vertex& v = Vertices[static_cast<std::size_t>(index)];
     v.UVs.clear();
     v.UVs.resize(1);
-    v.pos = storeAxes(Vec3{x, y, z});
+    v.pos = switchAxes(Vec3{x, y, z}, axes);
     v.zup_pos = Vec3{zx, zy, zz};
     v.mark = -1;
     v.uv_id = -1;
     return index;
 }
 
-Vec3 ModelStore::storeAxes(const Vec3& d) const {
-    const bool yz = settings_.switch_obj_yz, xz = settings_.switch_xz;
+Vec3 switchAxes(const Vec3& d, AxisSwitch axes) {
+    const bool yz = axes.yz, xz = axes.xz;
     if (yz && xz) return Vec3{-d.y, -d.z, d.x};
     if (yz) return Vec3{d.x, -d.z, d.y};
     if (xz) return Vec3{-d.z, d.y, d.x};
     return d;
 }
 
-void ModelStore::SetFaceNormals(std::int32_t face, const Vec3& na, const Vec3& nb, const Vec3& nc) {
+void ModelStore::SetFaceNormals(std::int32_t face, const Vec3& na, const Vec3& nb, const Vec3& nc, AxisSwitch axes) {
     if (face < 0 || face >= ttlnum_Faces) return;
     const std::size_t at = static_cast<std::size_t>(face) * 3;
     if (cornerNormals.size() < at + 3) {
@@ -355,13 +318,13 @@ void ModelStore::SetFaceNormals(std::int32_t face, const Vec3& na, const Vec3& n
         if (cornerNormals.capacity() < at + 3) cornerNormals.reserve(std::max(VFaces.capacity(), VFaces.size()) * 3);
         cornerNormals.resize(at + 3);
     }
-    cornerNormals[at] = storeAxes(nc);
-    cornerNormals[at + 1] = storeAxes(nb);
-    cornerNormals[at + 2] = storeAxes(na);
+    cornerNormals[at] = switchAxes(nc, axes);
+    cornerNormals[at + 1] = switchAxes(nb, axes);
+    cornerNormals[at + 2] = switchAxes(na, axes);
 }
 
 std::int32_t ModelStore::SetVertexUV(std::int32_t base, std::int32_t n, std::int32_t t, UV uv) {
-    currVtxNdx = base + n;
+    std::int32_t currVtxNdx = base + n;
     if (currVtxNdx < 0 || currVtxNdx >= ttlnum_Vertices) return currVtxNdx;  // caller checks; never index outside
     if (Vertices[static_cast<std::size_t>(currVtxNdx)].uv_id == t) return currVtxNdx;
     if (Vertices[static_cast<std::size_t>(currVtxNdx)].uv_id != -1) {
@@ -374,11 +337,6 @@ std::int32_t ModelStore::SetVertexUV(std::int32_t base, std::int32_t n, std::int
         currVtxNdx = copy;
         ttlnum_Vertices += 1;
         meshVtxCount += 1;
-        if (diag_.dbgLevel >= 2 && (detailLimit == 0 || meshVtxCount < detailLimit)) {
-            const Vec3& p = Vertices[static_cast<std::size_t>(copy)].pos;
-            diag_.logFileIfDebug("               +V:" + hexOf(readPos, 4) + "[" + std::to_string(copy) + "]v " +
-                                fmt2(p.x) + " " + fmt2(p.y) + " " + fmt2(p.z));
-        }
     }
     Vertex& v = Vertices[static_cast<std::size_t>(currVtxNdx)];
     v.num_UVs += 1;

@@ -13,9 +13,6 @@
 
 namespace molv {
 
-class Diagnostics;
-struct Settings;
-
 struct UV {
     float u = 0, v = 0;
 };
@@ -89,15 +86,23 @@ struct Face {
     std::int32_t vtx[3] = {0, 0, 0};
 };
 
+// The "Rotate 90 up" and "Rotate 90 right" settings, as the reader hands
+// them to the add operations.
+struct AxisSwitch {
+    bool yz = false, xz = false;
+};
+// A position or direction in the store's axes.
+Vec3 switchAxes(const Vec3& d, AxisSwitch axes);
+
 struct MeshRange {
     std::int16_t first = 0, count = 0, last = -1;
 };
 
 class ModelStore {
 public:
-    // The store reports through diag and reads the axis-switch settings as
-    // they stand when a vertex is added.
-    ModelStore(Diagnostics& diag, const Settings& settings) : diag_(diag), settings_(settings) { ClearModel(); }
+    // Only data: the add operations tell the user nothing. Readers add
+    // through StoreFill (model/store_fill.h), which reports what they refuse.
+    ModelStore() { ClearModel(); }
     ModelStore(const ModelStore&) = delete;
     ModelStore& operator=(const ModelStore&) = delete;
 
@@ -120,18 +125,15 @@ public:
     std::int32_t nMaterials = 0, ttlnum_Vertices = 0, nFaceGrps = 0, ttlnum_Faces = 0;
     MeshRange meshRange;
     std::int32_t meshCount = 0;
-    std::int32_t MeshNdx = 0, currFgnum = 0, currMtlID = -1, currVtxNdx = 0, currVtxBase = 0;
+    std::int32_t MeshNdx = 0, currFgnum = 0, currMtlID = -1, currVtxBase = 0;
     std::int32_t maxVert = 0;  // highest vertex index any face referenced
     std::int32_t badFaceReports = 0;  // faces naming missing vertices, this read
     std::int32_t badGroupFaceReports = 0;  // face-group members naming missing faces, this read
+    std::int64_t firstBadVertex = 0;  // the corner the first bad face's report names
     // Per-mesh counters, zeroed by dssAddMesh.
     std::int32_t meshFaceCount = 0, meshVtxCount = 0, meshFgCount = 0;
-    std::int32_t meshTexVtxCount = 0;   // 3DS texture vertices of the current mesh
-    std::int32_t meshColladaCount = 0;  // kept by the Collada reader
     std::int32_t fg_face_count = 0;
     std::int32_t num_Normals = 0, num_TexVerts = 0, nSubMeshes = 0;
-    std::int32_t readPos = 0;
-    std::int32_t detailLimit = 0;  // detail log lines per mesh; 0 = no limit
 
     // Extents, measured by SetMaxMinsM.
     Vec3 minPos, maxPos, ctrPos, spanPos;
@@ -140,28 +142,31 @@ public:
     bool modelCentred = false;
 
     void ClearModel();
+    // -1 when the store holds as many meshes as it can.
     std::int16_t dssAddMesh(const std::string& name, std::int32_t n);
+    // A count that would overflow the total adds nothing (see roomForVertices).
     std::int32_t AddMeshVertices(std::int32_t mesh, std::int32_t n);
+    bool roomForVertices(std::int32_t n) const;
     void SetMeshRanges(std::int32_t mesh, std::int32_t nV, std::int32_t nF, std::int32_t nG, std::int32_t sV,
                        std::int32_t sF, std::int32_t sG);
     std::int32_t AddMaterial(const std::string& name);
     std::int32_t AddFaceGroup(bool flag, std::int32_t material, std::int32_t faceBase);
     bool SetFaceGroupMaterial(std::int32_t group, std::int32_t material);
+    // A member naming no face is kept and counted in badGroupFaceReports.
     void AddFaceToGroup(std::int32_t mesh, std::int32_t group, bool flag, std::int32_t face, std::int32_t global);
+    // The global index AddFaceToGroup keeps for a member (global -1: counted
+    // from the mesh's first face), and whether a member names a face.
+    std::int32_t memberGlobal(std::int32_t mesh, std::int32_t face, std::int32_t global) const;
+    bool memberNamesFace(std::int32_t face, std::int32_t global) const;
+    // A face naming missing vertices is kept and counted in badFaceReports;
+    // the first one's corner is kept in firstBadVertex.
     std::int32_t AddFace(std::int32_t mesh, std::int32_t base, std::int32_t a, std::int32_t b, std::int32_t c);
     std::int32_t AddVertex(std::int32_t& index, float x, float y, float z, float zx, float zy, float zz,
-                           std::int32_t srcNum, bool log);
+                           AxisSwitch axes = {});
     // Normals for the corners a, b, c of a face as AddFace took them (it
-    // stores them in reverse); in the store's axes, see storeAxes.
-    void SetFaceNormals(std::int32_t face, const Vec3& na, const Vec3& nb, const Vec3& nc);
-    // A direction in the axes AddVertex gives a position (the axis-switch
-    // settings as they stand).
-    Vec3 storeAxes(const Vec3& d) const;
+    // stores them in reverse), switched as AddVertex switches positions.
+    void SetFaceNormals(std::int32_t face, const Vec3& na, const Vec3& nb, const Vec3& nc, AxisSwitch axes = {});
     std::int32_t SetVertexUV(std::int32_t base, std::int32_t n, std::int32_t t, UV uv);
-
-    // Whether per-item detail lines are wanted for the current mesh
-    // (dbgLevel 2 and under the detail-line limit); test before building text.
-    bool detailWanted(std::int32_t perMeshCount, int level = 2) const;
 
     // Grows Vertices and Normals together to at least n elements.
     void growVertices(std::size_t n);
@@ -177,13 +182,6 @@ public:
     // Bytes held by the store: array capacities times element sizes, plus
     // strings, member lists and spilled UV and influence lists.
     std::size_t memoryEstimate() const;
-
-    // Where the store and the routines working on it report.
-    Diagnostics& diag() const { return diag_; }
-
-private:
-    Diagnostics& diag_;
-    const Settings& settings_;
 };
 
 }  // namespace molv

@@ -203,7 +203,7 @@ TEST_F(Cal3dSet, LargerFacesWeighMoreInVertexNormals) {
     m.AddFaceGroup(false, -1, 0);
     face(0, 1, 2);
     face(0, 2, 3);
-    calcVertexNormals(ctx.model);
+    calcVertexNormals(ctx, ctx.model);
     EXPECT_EQ(faceNormal(m, 0), (Vec3{0, 4, 0}));
     EXPECT_EQ(faceNormal(m, 1), (Vec3{2, 0, 0}));
     const Vec3 n = m.Normals[0];

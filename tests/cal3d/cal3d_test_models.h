@@ -14,7 +14,7 @@ namespace molv::test {
 struct ModelFixture : ::testing::Test, TestContext {
     std::int32_t vertex(float x, float y, float z) {
         std::int32_t i = -1;
-        return m.AddVertex(i, x, y, z, x, z, y, 0, false);
+        return m.AddVertex(i, x, y, z, x, z, y);
     }
     void uv(std::int32_t v, float u, float w) {
         Vertex& vx = m.Vertices[static_cast<std::size_t>(v)];

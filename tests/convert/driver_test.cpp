@@ -39,7 +39,7 @@ struct DriverTest : test::RunFolder {
         for (int i = 0; i < 8; ++i) {
             float x = (i & 1) ? hi.x : lo.x, y = (i & 2) ? hi.y : lo.y, z = (i & 4) ? hi.z : lo.z;
             std::int32_t n = -1;
-            v[i] = m.AddVertex(n, x, y, z, x, z, y, i, false);
+            v[i] = m.AddVertex(n, x, y, z, x, z, y);
         }
         const int tri[12][3] = {{0, 1, 3}, {0, 3, 2}, {4, 6, 7}, {4, 7, 5}, {0, 4, 5}, {0, 5, 1},
                                 {2, 3, 7}, {2, 7, 6}, {0, 2, 6}, {0, 6, 4}, {1, 5, 7}, {1, 7, 3}};
@@ -48,7 +48,7 @@ struct DriverTest : test::RunFolder {
             m.AddFace(0, 0, v[t[0]], v[t[1]], v[t[2]]);
             m.AddFaceToGroup(0, m.currFgnum, false, rel, -1);
         }
-        SetMaxMinsM(ctx.model);
+        SetMaxMinsM(ctx, ctx.model);
     }
     bool source(const std::string& name, std::string_view text = kTri) {
         writeFile(dir + name, text);
@@ -88,7 +88,7 @@ TEST_F(DriverTest, Cal3dSourcesSkipTheFixUpsUnlessForcedOrWriting) {
     menuAutos(true, true, true);
     runAutos(ctx, false);
     EXPECT_TRUE(ui.sawLog("Srctype cmf, AUTOS not run"));
-    SetMaxMinsM(ctx.model);
+    SetMaxMinsM(ctx, ctx.model);
     EXPECT_FLOAT_EQ(m.minPos.x, 10);
     runAutos(ctx, true);
     EXPECT_NEAR(m.maxSpan, 100, 1e-3);
@@ -112,7 +112,7 @@ TEST_F(DriverTest, FixUpsLeaveTheExtentsTheyClaimToHaveMeasured) {
         if (!measured) continue;
         const Vec3 mn = m.minPos, mx = m.maxPos, zmn = m.minZup, zmx = m.maxZup, ctr = m.ctrPos;
         const float span = m.maxSpan;
-        SetMaxMinsM(m);
+        SetMaxMinsM(ctx, m);
         EXPECT_TRUE(mn == m.minPos && mx == m.maxPos && zmn == m.minZup && zmx == m.maxZup && ctr == m.ctrPos &&
                     span == m.maxSpan)
             << k;
@@ -311,13 +311,13 @@ TEST_F(DriverTest, LoadFile) {
     EXPECT_EQ(m.ttlnum_Faces, 1);
 
     // Developer mode has no list: every registered type is read, others
-    // refused; the panel's second number caps the store's detail lines.
+    // refused; the panel's second number caps the detail lines.
     ctx.app.devMode = true;
     ctx.app.knownTypes.clear();
     ctx.menu.tSrcFile = ctx.app.srcFile;
     ctx.menu.tKF2 = "7";
     EXPECT_TRUE(LoadFile(ctx));
-    EXPECT_EQ(m.detailLimit, 7);
+    EXPECT_EQ(ctx.detailLimit, 7);
     ctx.app.srcFile = dir + "thing.ob";
     EXPECT_FALSE(LoadFile(ctx));
     EXPECT_EQ(ui.boxes.back().text, "Unknown filetype: .ob");

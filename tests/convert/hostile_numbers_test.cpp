@@ -105,7 +105,7 @@ TEST_F(HostileNumbers, FarAndWideModelsNormaliseToTheSetSize) {
         writeFile(dir + "far.obj", text);
         ui.boxes.clear();
         ASSERT_TRUE(test::convert(ctx, dir + "far.obj", dir + "far.cmf")) << r.lo << ".." << r.hi;
-        SetMaxMinsM(m);
+        SetMaxMinsM(ctx, m);
         EXPECT_NEAR(m.spanPos.x, 100, 1e-3) << r.lo << ".." << r.hi;
         EXPECT_NEAR(m.ctrPos.x, 0, 1e-3) << r.lo << ".." << r.hi;
         EXPECT_EQ(m.minPos.y, 0) << r.lo << ".." << r.hi;

@@ -17,7 +17,7 @@ using A3 = std::array<int, 3>;
 struct An8Test : ::testing::Test, test::TestContext {
     std::int32_t vertex(float x, float y, float z) {
         std::int32_t n = -1;
-        return m.AddVertex(n, x, y, z, x, z, y, 0, false);
+        return m.AddVertex(n, x, y, z, x, z, y);
     }
     // A triangle as a reader adds it (the store keeps the corners reversed).
     void tri(std::int32_t group, std::int32_t a, std::int32_t b, std::int32_t c) {

@@ -23,7 +23,7 @@ struct ObjWriterTest : ::testing::Test, test::TestContext {
     }
     std::int32_t vertex(float x, float y, float z) {
         std::int32_t n = -1;
-        return m.AddVertex(n, x, y, z, x, z, y, 0, false);
+        return m.AddVertex(n, x, y, z, x, z, y);
     }
     void tri(std::int32_t a, std::int32_t b, std::int32_t c) {
         const std::int32_t global = m.ttlnum_Faces;

@@ -29,7 +29,7 @@ protected:
 
 TEST_F(ChecksTest, VertexUsageLineCountsTheSpareAsUnused) {
     triangle();
-    const CheckResult r = CheckModel(ctx.model);
+    const CheckResult r = CheckModel(ctx, ctx.model);
     EXPECT_EQ(r.unused, 1);
     EXPECT_EQ(r.withUVs, 0);
     ASSERT_EQ(ui.log.size(), 1u);
@@ -43,7 +43,7 @@ TEST_F(ChecksTest, VertexUsageLineCountsTheSpareAsUnused) {
 TEST_F(ChecksTest, MemberBeyondTheFacesIsReportedOnce) {
     std::int32_t g = triangle();
     m.FaceGrps[g].FgFaces[0] = 5;
-    const CheckResult r = CheckModel(ctx.model);
+    const CheckResult r = CheckModel(ctx, ctx.model);
     EXPECT_EQ(r.badFaces, 1);
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].text,
@@ -54,7 +54,7 @@ TEST_F(ChecksTest, MemberBeyondTheFacesIsReportedOnce) {
     EXPECT_EQ(ui.log.back(), "ttlnum_Vertices=3, 0 with UVs, 4 unused");
     for (std::int32_t f : {1, -3}) {  // the spare face (== ttlnum_Faces), a negative one
         m.FaceGrps[g].FgFaces[0] = f;
-        EXPECT_EQ(CheckModel(ctx.model).badFaces, 1) << f;
+        EXPECT_EQ(CheckModel(ctx, ctx.model).badFaces, 1) << f;
     }
 }
 
@@ -63,7 +63,7 @@ TEST_F(ChecksTest, GroupRunsAndMemberCountsBeyondTheArraysAreClipped) {
     m.FaceGrps[g].nFcs = 50;  // more than the list holds
     m.Meshes[0].face_grp_ndx_end = 40;
     m.meshRange.last = 9;
-    CheckModel(ctx.model);
+    CheckModel(ctx, ctx.model);
     EXPECT_TRUE(ui.boxes.empty());
     EXPECT_EQ(ui.log.back(), "ttlnum_Vertices=3, 0 with UVs, 1 unused");
 }

@@ -30,7 +30,7 @@ protected:
     // zup_pos holds the same point with the height third, as the readers store it.
     void vertex(float x, float y, float z) {
         std::int32_t i = -1;
-        m.AddVertex(i, x, y, z, x, z, y, 0, false);
+        m.AddVertex(i, x, y, z, x, z, y);
     }
 
     // The cube from (-1, 0, -1) to (1, 4, 1) as one mesh.
@@ -47,7 +47,7 @@ protected:
 
 TEST_F(ExtentsTest, CubeExtents) {
     cube();
-    SetMaxMinsM(ctx.model);
+    SetMaxMinsM(ctx, ctx.model);
     EXPECT_EQ(m.minPos, (Vec3{-1, 0, -1}));
     EXPECT_EQ(m.maxPos, (Vec3{1, 4, 1}));
     EXPECT_EQ(m.ctrPos, (Vec3{0, 2, 0}));
@@ -67,12 +67,12 @@ TEST_F(ExtentsTest, CubeExtents) {
 
 TEST_F(ExtentsTest, CentreOnAllAxesAndAtAGivenHeight) {
     cube();
-    CentreModel(ctx.model, false, 0);
+    CentreModel(ctx, ctx.model, false, 0);
     EXPECT_EQ(m.minPos, (Vec3{-1, -2, -1}));
     EXPECT_EQ(m.maxPos, (Vec3{1, 2, 1}));
     EXPECT_EQ(m.ctrZup, (Vec3{0, 0, 0}));
     // As before a write: the middle at height 80.
-    CentreModel(ctx.model, true, 80 - m.spanPos.y / 2);
+    CentreModel(ctx, ctx.model, true, 80 - m.spanPos.y / 2);
     EXPECT_EQ(m.ctrPos, (Vec3{0, 80, 0}));
     EXPECT_EQ(m.minZup.z, 78.0f);
 }
@@ -125,7 +125,7 @@ TEST_F(ExtentsTest, CancelledOrEmptyAnswerChangesNothing) {
 
 TEST_F(ExtentsTest, SpansThatWouldDestroyTheModelAreRefused) {
     cube();
-    SetMaxMinsM(ctx.model);  // the fix-ups measure before they resize
+    SetMaxMinsM(ctx, ctx.model);  // the fix-ups measure before they resize
     for (const char* bad : {"abc", "-8", "0", "8cm", "1e39"}) {
         EXPECT_FALSE(ResizeModel(ctx, bad, false, true)) << bad;
     }
@@ -145,7 +145,7 @@ TEST_F(ExtentsTest, OnlyVerticesThatFacesUseAreMeasured) {
     m.AddFace(0, 0, 3, 4, 5);
     m.AddFace(0, 0, 5, 6, 7);
     m.AddFace(0, 0, 8, 9, 42);
-    SetMaxMinsM(ctx.model);
+    SetMaxMinsM(ctx, ctx.model);
     EXPECT_EQ(m.minPos, (Vec3{-1, 0, -1}));
     EXPECT_EQ(m.maxPos, (Vec3{1, 4, 1}));
     EXPECT_EQ(m.maxSpan, 4.0f);
@@ -155,7 +155,7 @@ TEST_F(ExtentsTest, OnlyVerticesThatFacesUseAreMeasured) {
     ctx.settings.autoZeroBsHt = true;
     ctx.settings.dflt_autosize = 100;
     EXPECT_TRUE(ResizeModel(ctx, "100", false, false));
-    CentreModel(ctx.model, true, 0);
+    CentreModel(ctx, ctx.model, true, 0);
     EXPECT_EQ(m.minPos, (Vec3{-25, 0, -25}));
     EXPECT_EQ(m.maxPos, (Vec3{25, 100, 25}));
     EXPECT_EQ(m.minZup.z, 0.0f);
@@ -170,7 +170,7 @@ TEST_F(ExtentsTest, WithoutFacesEveryVertexIsMeasured) {
     cube();
     vertex(10, -5, 3);
     m.AddFace(0, 0, 0, 1, 99);  // names a missing vertex: uses nothing
-    SetMaxMinsM(ctx.model);
+    SetMaxMinsM(ctx, ctx.model);
     EXPECT_EQ(m.minPos, (Vec3{-1, -5, -1}));
     EXPECT_EQ(m.maxPos, (Vec3{10, 4, 3}));
     // Measuring one mesh: a second mesh of points counts all its vertices,
@@ -179,10 +179,10 @@ TEST_F(ExtentsTest, WithoutFacesEveryVertexIsMeasured) {
     m.dssAddMesh("points", 0);
     vertex(7, 7, 7);
     vertex(8, 9, 10);
-    SetMaxMinsM(ctx.model, 1);
+    SetMaxMinsM(ctx, ctx.model, 1);
     EXPECT_EQ(m.minPos, (Vec3{7, 7, 7}));
     EXPECT_EQ(m.maxPos, (Vec3{8, 9, 10}));
-    SetMaxMinsM(ctx.model, 0);
+    SetMaxMinsM(ctx, ctx.model, 0);
     EXPECT_EQ(m.minPos, (Vec3{-1, 0, -1}));
     EXPECT_EQ(m.maxPos, (Vec3{-1, 4, 1}));
 }
@@ -209,7 +209,7 @@ TEST_F(ExtentsTest, LargeModelsMeasureAsOneSweepWould) {
             }
         return std::pair{mn, mx};
     };
-    SetMaxMinsM(ctx.model);
+    SetMaxMinsM(ctx, ctx.model);
     auto [mn, mx] = oneSweep();
     EXPECT_EQ(m.minPos, mn);
     EXPECT_EQ(m.maxPos, mx);
@@ -219,7 +219,7 @@ TEST_F(ExtentsTest, LargeModelsMeasureAsOneSweepWould) {
 
     ctx.settings.autoZeroBsHt = true;
     EXPECT_TRUE(ResizeModel(ctx, "100", false, true));
-    CentreModel(ctx.model, true, 0, true);
+    CentreModel(ctx, ctx.model, true, 0, true);
     std::tie(mn, mx) = oneSweep();
     EXPECT_EQ(m.minPos, mn);
     EXPECT_EQ(m.maxPos, mx);

@@ -34,7 +34,7 @@ TEST(PreviewRaster, DrawsWhatIsSoundAndSkipsTheRest) {
     for (int i = 0; i < 6; ++i) {
         std::int32_t n = -1;
         const float x = (i % 3 == 1) ? 40.0f : 0.0f, y = (i % 3 == 2) ? 40.0f : 0.0f;
-        m.AddVertex(n, x + (i >= 3 ? 50.0f : 0.0f), y, 0, x, 0, y, i, false);
+        m.AddVertex(n, x + (i >= 3 ? 50.0f : 0.0f), y, 0, x, 0, y);
     }
     for (int f = 0; f < 3; ++f) {
         m.AddFace(0, 0, 0, 1, 2);

@@ -11,39 +11,42 @@
 #include "model/checks.h"
 #include "model/material_cull.h"
 #include "model/normals.h"
+#include "model/store_fill.h"
 #include "support/harness.h"
 #include "support/test_support.h"
 
 namespace molv {
 namespace {
 
+// Through StoreFill, which tells the user what the store refused.
 class StoreTest : public ::testing::Test, public test::TestContext {
 protected:
+    StoreFill fill{m, ctx, {}};
     std::int32_t vertex(float x, float y, float z) {
         std::int32_t i = -1;
-        m.AddVertex(i, x, y, z, x, z, y, 0, false);
+        m.AddVertex(i, x, y, z, x, z, y);
         return i;
     }
 };
 
 TEST_F(StoreTest, CornerBeyondTheVerticesIsReportedOncePerRead) {
-    m.dssAddMesh("a", 3);
-    m.AddFace(0, 0, 0, 1, 2);
+    fill.dssAddMesh("a", 3);
+    fill.AddFace(0, 0, 0, 1, 2);
     EXPECT_TRUE(ui.boxes.empty());
     // Index 3 is the spare element, not a vertex.
-    m.AddFace(0, 0, 1, 2, 3);
+    fill.AddFace(0, 0, 1, 2, 3);
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].text.rfind("Vertex 3 > ttlnum_Vertices 3 @ line 0\r\nMesh=0, ttlnum_Faces=1, currFgnum=0\r\n", 0),
               0u)
         << ui.boxes[0].text;
-    for (int i = 0; i < 100000; ++i) m.AddFace(0, 0, 1000000, 7, 8);
+    for (int i = 0; i < 100000; ++i) fill.AddFace(0, 0, 1000000, 7, 8);
     EXPECT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(m.badFaceReports, 100001);
     EXPECT_EQ(m.ttlnum_Faces, 100002);  // kept all the same
     // Good faces after bad ones are not counted.
-    m.AddFace(0, 0, 0, 1, 2);
+    fill.AddFace(0, 0, 0, 1, 2);
     EXPECT_EQ(m.badFaceReports, 100001);
-    ReportBadFaceSummary(ctx.model);
+    ReportBadFaceSummary(ctx, ctx.model);
     EXPECT_TRUE(ui.sawLog("100001 faces name vertices that do not exist"));
 }
 
@@ -63,7 +66,7 @@ TEST(StoreNormals, MaterialsSplitAPyramidsNormals) {
         m.dssAddMesh("pyramid", 0);
         auto vertex = [&](float x, float y, float z) {
             std::int32_t i = -1;
-            m.AddVertex(i, x, y, z, x, z, y, 0, false);
+            m.AddVertex(i, x, y, z, x, z, y);
         };
         vertex(0, 1, 0);
         for (int i = 0; i < kSides; ++i) {
@@ -80,7 +83,7 @@ TEST(StoreNormals, MaterialsSplitAPyramidsNormals) {
             m.AddFace(0, 0, 0, 1 + i, 1 + (i + 1) % kSides);
             m.AddFaceToGroup(0, g, false, f, f);
         }
-        ASSERT_EQ(resolveNormals(m, NormalChoice{true, true}), row.copies) << row.sidesPerMaterial;
+        ASSERT_EQ(resolveNormals(tc.ctx, m, NormalChoice{true, true}), row.copies) << row.sidesPerMaterial;
         for (std::int32_t f = 0; f < m.ttlnum_Faces; ++f) {
             const Vec3 n = faceNormal(m, f);
             const float len = std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z);
@@ -101,40 +104,40 @@ TEST(StoreNormals, MaterialsSplitAPyramidsNormals) {
 }
 
 TEST_F(StoreTest, GroupMemberBeyondTheFacesIsReportedOnce) {
-    m.dssAddMesh("a", 3);
-    std::int32_t g = m.AddFaceGroup(false, -1, 0);
-    m.AddFace(0, 0, 0, 1, 2);
-    m.AddFaceToGroup(0, g, false, 5, -1);
+    fill.dssAddMesh("a", 3);
+    std::int32_t g = fill.AddFaceGroup(false, -1, 0);
+    fill.AddFace(0, 0, 0, 1, 2);
+    fill.AddFaceToGroup(0, g, false, 5, -1);
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].text.rfind("Face# 5 in facegroup 0 exceeds ttlnum_Faces  1\r\nVFace# 5 (FG-Face# 0", 0), 0u)
         << ui.boxes[0].text;
-    for (int i = 0; i < 5000; ++i) m.AddFaceToGroup(0, g, false, 9, -1);
+    for (int i = 0; i < 5000; ++i) fill.AddFaceToGroup(0, g, false, 9, -1);
     EXPECT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(m.badGroupFaceReports, 5001);
     EXPECT_EQ(m.FaceGrps[g].nFcs, 5001);  // kept, as the file said
     // A group that does not exist is ignored.
-    m.AddFaceToGroup(0, 99, false, 0, -1);
-    m.AddFaceToGroup(0, -1, false, 0, -1);
+    fill.AddFaceToGroup(0, 99, false, 0, -1);
+    fill.AddFaceToGroup(0, -1, false, 0, -1);
     EXPECT_EQ(m.nFaceGrps, 1);
 }
 
 TEST_F(StoreTest, VertexCountThatWouldOverflowAddsNothing) {
-    m.dssAddMesh("a", 3);
-    EXPECT_EQ(m.AddMeshVertices(0, 2147483647), 3);
+    fill.dssAddMesh("a", 3);
+    EXPECT_EQ(fill.AddMeshVertices(0, 2147483647), 3);
     EXPECT_EQ(m.ttlnum_Vertices, 3);
     EXPECT_EQ(m.Meshes[0].num_Vertices, 3);
     EXPECT_TRUE(ui.sawBox("Too many vertices"));
-    EXPECT_EQ(m.AddMeshVertices(0, -5), 3);
+    EXPECT_EQ(fill.AddMeshVertices(0, -5), 3);
     EXPECT_EQ(m.ttlnum_Vertices, 3);
 }
 
 TEST_F(StoreTest, MeshCountIsBoundedBySixteenBits) {
-    for (int i = 0; i < 32767; ++i) ASSERT_EQ(m.dssAddMesh("m", 0), i);
+    for (int i = 0; i < 32767; ++i) ASSERT_EQ(fill.dssAddMesh("m", 0), i);
     EXPECT_TRUE(ui.boxes.empty());
-    EXPECT_EQ(m.dssAddMesh("one too many", 0), -1);
+    EXPECT_EQ(fill.dssAddMesh("one too many", 0), -1);
     EXPECT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(m.meshRange.last, 32766);
-    m.AddFace(-1, 0, 0, 0, 0);  // what a reader would do with the -1
+    fill.AddFace(-1, 0, 0, 0, 0);  // what a reader would do with the -1
     EXPECT_EQ(m.ttlnum_Faces, 1);
 }
 

@@ -126,7 +126,7 @@ std::vector<std::string> dumpModel(Context& ctx) {
     const bool dev = ctx.app.devMode;
     ctx.app.devMode = true;
     const std::size_t from = ui->everyLogLine.size();
-    DumpModel(ctx.model, ctx.app.devMode);
+    DumpModel(ctx, ctx.model, ctx.app.devMode);
     ctx.app.devMode = dev;
     return std::vector<std::string>(ui->everyLogLine.begin() + static_cast<std::ptrdiff_t>(from), ui->everyLogLine.end());
 }

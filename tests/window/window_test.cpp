@@ -142,7 +142,7 @@ TEST(WindowMenus, DeveloperModeHasTheOutputMenuAndThePanelFields) {
     syncSettingsFromMenus(w.ctx, true);
     EXPECT_EQ(w.ctx.dbgLevel, 2);
     EXPECT_TRUE(w.ctx.app.extraLog);
-    EXPECT_EQ(w.ctx.model.detailLimit, 7);
+    EXPECT_EQ(w.ctx.detailLimit, 7);
 
     // Outside developer mode there is no output choice.
     Window user("usermenus");
