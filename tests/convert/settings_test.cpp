@@ -5,7 +5,6 @@
 #include "util/numfmt.h"
 
 #include <filesystem>
-#include <locale>
 
 #include "convert/context.h"
 #include "core/scripted_ui.h"
@@ -46,13 +45,6 @@ struct Fixture {
     std::string dir;
     explicit Fixture(const char* tag) : dir(tempDir(tag)) { ctx.app.configDir = dir; }
     void writeCfg(const std::string& text) { writeFile(dir + "molvconv.cfg", text); }
-};
-
-// Decimal comma, as a German user's locale would have it.
-struct CommaPunct : std::numpunct<char> {
-    char do_decimal_point() const override { return ','; }
-    char do_thousands_sep() const override { return '.'; }
-    std::string do_grouping() const override { return "\3"; }
 };
 
 }  // namespace

@@ -193,10 +193,7 @@ TEST_P(Appearance, ShadingAndTextureOrientationAgreeWithAssimp) {
 
 INSTANTIATE_TEST_SUITE_P(Models, Appearance, ::testing::ValuesIn(models()),
                          [](const ::testing::TestParamInfo<std::string>& p) {
-                             std::string n = std::to_string(p.index) + "_" + fs::path(p.param).filename().string();
-                             for (char& c : n)
-                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                             return n;
+                             return test::testName(std::to_string(p.index) + "_" + fs::path(p.param).filename().string());
                          });
 
 }  // namespace

@@ -107,10 +107,7 @@ TEST_P(GltfSample, ConvertsWithAssimpsTriangleCountAndLoadsInCal3d) {
 
 INSTANTIATE_TEST_SUITE_P(AssimpTestModels, GltfSample, ::testing::ValuesIn(samples()),
                          [](const ::testing::TestParamInfo<std::string>& p) {
-                             std::string n = p.param.empty() ? "none" : p.param;
-                             for (char& c : n)
-                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                             return n;
+                             return test::testName(p.param.empty() ? "none" : p.param);
                          });
 
 }  // namespace

@@ -104,12 +104,7 @@ TEST_P(HostileFile, EndsInBoundedTimeAsItsRowSays) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Data, HostileFile, ::testing::ValuesIn(hostileFiles()),
-                         [](const ::testing::TestParamInfo<std::string>& p) {
-                             std::string n = p.param;
-                             for (char& c : n)
-                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                             return n;
-                         });
+                         [](const ::testing::TestParamInfo<std::string>& p) { return test::testName(p.param); });
 
 }  // namespace
 }  // namespace molv

@@ -239,20 +239,6 @@ TEST_F(ObjTest, LibraryMaterialsAndTheSynthesisedDefault) {
     EXPECT_TRUE(ui.sawLog("Synthesising Material 2 Default"));
 }
 
-TEST_F(ObjTest, UnknownMaterialAsksOnceAndTakesMaterialZeroByDefault) {
-    lib(kLib);
-    // Names differing only in case are one name: one question, nothing counted.
-    ASSERT_TRUE(load(std::string("mtllib m.mtl\n") + kSquare +
-                     "usemtl chrome\nf 1 2 3\nusemtl Red Wood\nf 1 3 4\nusemtl CHROME\nf 2 3 4\n"));
-    EXPECT_FALSE(ui.sawLog("material names in"));
-    ASSERT_EQ(ui.boxes.size(), 1u);
-    EXPECT_EQ(ui.boxes[0].text, "Material not found (chrome)");
-    EXPECT_EQ(ui.boxes[0].buttons, Buttons::OkCancel);
-    EXPECT_EQ(ui.boxes[0].answer, Answer::Ok);
-    EXPECT_EQ(group(0).MtlID, 0);
-    EXPECT_EQ(group(2).MtlID, 0);
-}
-
 // Cancel on either question gives up the read there.
 TEST(ObjCancel, UnknownMaterialOrMissingLibraryGivesUpTheRead) {
     const std::string dir = tempDir("obj-cancel");
@@ -268,31 +254,64 @@ TEST(ObjCancel, UnknownMaterialOrMissingLibraryGivesUpTheRead) {
     }
 }
 
-TEST_F(ObjTest, MissingLibraryAsksAndOkGoesOnWithADefaultMaterial) {
-    ASSERT_TRUE(load(std::string("mtllib nowhere.mtl\n") + kSquare + "usemtl a\nf 1 2 3\n"));
-    ASSERT_GE(ui.boxes.size(), 1u);
-    EXPECT_EQ(ui.boxes[0].text, "Cannot find material file: (" + dir + "nowhere.mtl)");
-    EXPECT_EQ(ui.boxes[0].buttons, Buttons::OkCancel);
-    // No group may point at a material that is not there.
-    ASSERT_EQ(m.nMaterials, 1);
-    EXPECT_EQ(mtl(0).name, "Default");
-    EXPECT_EQ(group(0).MtlID, 0);
-    EXPECT_EQ(mtl(0).use_count, 1);
-}
-
-TEST_F(ObjTest, LibraryFoundBesideTheObjectWhateverFolderItNames) {
-    lib("newmtl a\n", "lib one.mtl");
-    lib("newmtl b\n", "two.mtl");
-    lib("newmtl c\n", "three.mtl");
-    ASSERT_TRUE(load("mtllib lib one.mtl\nmtllib C:\\Users\\me\\models\\two.mtl\nmtllib three.mtl m.mtl\n"));
-    // "m.mtl" of the last line does not exist: one box for it alone.
-    ASSERT_EQ(ui.boxes.size(), 1u);
-    EXPECT_EQ(ui.boxes[0].text, "Cannot find material file: (" + dir + "m.mtl)");
-    ASSERT_EQ(m.nMaterials, 4);  // a, Default (synthesised once), b, c
-    EXPECT_EQ(mtl(0).name, "a");
-    EXPECT_EQ(mtl(1).name, "Default");
-    EXPECT_EQ(mtl(2).name, "b");
-    EXPECT_EQ(mtl(3).name, "c");
+// Missing libraries and unknown material names: the first asks (OK goes
+// on), a few more are logged, the rest counted; no group points at a
+// material that is not there. "@" stands for the model's folder.
+TEST(ObjLibraries, QuestionsLogLinesAndMaterials) {
+    struct Row {
+        const char* name;
+        std::vector<std::pair<std::string, std::string>> libs;
+        std::string text;
+        std::string box;                   // the one question
+        std::vector<std::string> said, unsaid;
+        std::vector<std::string> materials;  // empty: not checked
+        std::vector<std::pair<int, int>> groupMaterial;
+        std::size_t boxes = 1;  // the question first
+    };
+    std::string manyLibs, manyNames = std::string("mtllib m.mtl\n") + kSquare;
+    for (int i = 0; i < 5000; ++i) manyLibs += "mtllib x" + std::to_string(i % 2500) + ".mtl\n";
+    for (int i = 0; i < 30000; ++i) manyNames += "usemtl x" + std::to_string(i % 15000) + "\nf 1 2 3\n";
+    const Row rows[] = {
+        // Names differing only in case are one name: one question, nothing counted.
+        {"UnknownName", {{"m.mtl", kLib}},
+         std::string("mtllib m.mtl\n") + kSquare + "usemtl chrome\nf 1 2 3\nusemtl Red Wood\nf 1 3 4\nusemtl CHROME\nf 2 3 4\n",
+         "Material not found (chrome)", {}, {"material names in"}, {}, {{0, 0}, {1, 1}, {2, 0}}},
+        {"MissingLibrary", {}, std::string("mtllib nowhere.mtl\n") + kSquare + "usemtl a\nf 1 2 3\n",
+         "Cannot find material file: (@nowhere.mtl)", {}, {}, {"Default"}, {{0, 0}}, 2},
+        // Found beside the object whatever folder it names; "m.mtl" does not exist.
+        {"LibraryBeside", {{"lib one.mtl", "newmtl a\n"}, {"two.mtl", "newmtl b\n"}, {"three.mtl", "newmtl c\n"}},
+         "mtllib lib one.mtl\nmtllib C:\\Users\\me\\models\\two.mtl\nmtllib three.mtl m.mtl\n",
+         "Cannot find material file: (@m.mtl)", {}, {}, {"a", "Default", "b", "c"}, {}},
+        {"ThousandsOfLibraries", {}, manyLibs + kSquare + "f 1 2 3\n", "Cannot find material file: (@x0.mtl)",
+         {"Cannot find material file: (@x9.mtl)", "2500 material libraries named in @m.obj were not found"},
+         {"x10.mtl"}, {}, {}},
+        {"ThousandsOfNames", {{"m.mtl", kLib}}, manyNames + "usemtl Red Wood\nf 1 3 4\n", "Material not found (x0)",
+         {"Material not found (x1)", "Material not found (x9)",
+          "15000 material names in @m.obj are not in its material libraries"},
+         {"Material not found (x10)"}, {}, {{0, 0}, {29999, 0}, {30000, 1}}},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        const std::string dir = tempDir(std::string("obj-") + r.name);
+        auto at = [&](std::string t) {
+            for (std::size_t k; (k = t.find('@')) != std::string::npos;) t.replace(k, 1, dir);
+            return t;
+        };
+        for (const auto& [name, text] : r.libs) writeFile(dir + name, text);
+        test::TestContext t;
+        ASSERT_TRUE(test::readObjText(t.ctx, r.text, dir + "m.obj").ok());
+        ASSERT_EQ(t.ui.boxes.size(), r.boxes);
+        EXPECT_EQ(t.ui.boxes[0].text, at(r.box));
+        EXPECT_EQ(t.ui.boxes[0].buttons, Buttons::OkCancel);
+        for (const auto& s : r.said) EXPECT_TRUE(t.ui.sawLog(at(s))) << s;
+        for (const auto& s : r.unsaid) EXPECT_FALSE(t.ui.sawLog(s)) << s;
+        if (!r.materials.empty()) {
+            std::vector<std::string> names;
+            for (int i = 0; i < t.m.nMaterials; ++i) names.push_back(t.m.Materials[static_cast<std::size_t>(i)].name);
+            EXPECT_EQ(names, r.materials);
+        }
+        for (auto [g, mtl] : r.groupMaterial) EXPECT_EQ(t.m.FaceGrps[static_cast<std::size_t>(g)].MtlID, mtl) << g;
+    }
 }
 
 TEST_F(ObjTest, ColoursAreClampedAndOneValueStandsForThree) {
@@ -359,37 +378,6 @@ TEST_F(ObjTest, LibraryIsOnlyLookedForInsideTheModelsFolder) {
     for (int i = 0; i < again.m.nMaterials; ++i) names.push_back(again.m.Materials[static_cast<std::size_t>(i)].name);
     EXPECT_EQ(names, (std::vector<std::string>{"far copy", "Default", "up copy", "near"}));
 }
-
-TEST_F(ObjTest, ThousandsOfMissingLibrariesAskOnce) {
-    std::string text;
-    for (int i = 0; i < 5000; ++i) text += "mtllib x" + std::to_string(i % 2500) + ".mtl\n";
-    ASSERT_TRUE(load(text + kSquare + "f 1 2 3\n"));
-    ASSERT_EQ(ui.boxes.size(), 1u);
-    EXPECT_EQ(ui.boxes[0].text, "Cannot find material file: (" + dir + "x0.mtl)");
-    EXPECT_TRUE(ui.sawLog("Cannot find material file: (" + dir + "x9.mtl)"));
-    EXPECT_FALSE(ui.sawLog("x10.mtl"));
-    EXPECT_TRUE(ui.sawLog("2500 material libraries named in " + dir + "m.obj were not found"));
-}
-
-// --- unknown material names ----------------------------------------------
-
-TEST_F(ObjTest, ManyUnknownMaterialNamesAskOnceLogAFewAndCountTheRest) {
-    lib(kLib);
-    std::string text = std::string("mtllib m.mtl\n") + kSquare;
-    for (int i = 0; i < 30000; ++i) text += "usemtl x" + std::to_string(i % 15000) + "\nf 1 2 3\n";
-    text += "usemtl Red Wood\nf 1 3 4\n";
-    ASSERT_TRUE(load(text));
-    ASSERT_EQ(ui.boxes.size(), 1u);
-    EXPECT_EQ(ui.boxes[0].text, "Material not found (x0)");
-    EXPECT_TRUE(ui.sawLog("Material not found (x1)"));
-    EXPECT_TRUE(ui.sawLog("Material not found (x9)"));
-    EXPECT_FALSE(ui.sawLog("Material not found (x10)"));
-    EXPECT_TRUE(ui.sawLog("15000 material names in " + dir + "m.obj are not in its material libraries"));
-    EXPECT_EQ(group(0).MtlID, 0);
-    EXPECT_EQ(group(29999).MtlID, 0);
-    EXPECT_EQ(group(30000).MtlID, 1);
-}
-
 
 // --- large files -------------------------------------------------------
 

@@ -484,6 +484,8 @@ std::vector<Row> rows() {
          false, {"bad.an8 line 4: Error, submesh_num_vertices = 0, probably no /* points/faces/UVcoords */ line"}, 0},
         {"An8Truncated", Format::An8, an8Object(kAn8Tri).substr(0, an8Object(kAn8Tri).find("(1 0 0)")), false,
          {"bad.an8 line 6: the file ends before chunk points (opened at line 6) is closed"}},
+        {"An8TruncatedInsideAPoint", Format::An8, an8Object(kAn8Tri).substr(0, an8Object(kAn8Tri).find("(1 0 0)") + 6), false,
+         {"bad.an8 line 6: the file ends before chunk points (opened at line 6) is closed"}},
         {"An8ClosingBraceWithoutOpening", Format::An8, an8Faces("3 0 0 -1 ( (0) (1) (2) )") + "}\n", false,
          {"bad.an8 line 10: Bad }"}},
         {"An8HugeCount", Format::An8, an8Object("    /* 99999999999 points, 1 faces, 0 uvCoords */\n"), false,

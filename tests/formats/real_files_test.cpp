@@ -92,10 +92,7 @@ TEST_P(RealFile, ConvertsLoadsInCal3dAndMatchesItsDump) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Data, RealFile, ::testing::ValuesIn(models()), [](const ::testing::TestParamInfo<Model>& p) {
-    std::string n = p.param.rel.substr(p.param.rel.find_last_of('/') + 1);
-    for (char& c : n)
-        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-    return n;
+    return test::testName(p.param.rel.substr(p.param.rel.find_last_of('/') + 1));
 });
 
 }  // namespace

@@ -140,10 +140,7 @@ TEST_P(RoundTrip, WavefrontKeepsTrianglesOnTheirPositions) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Data, RoundTrip, ::testing::ValuesIn(models()), [](const ::testing::TestParamInfo<std::string>& p) {
-    std::string n = p.param.substr(p.param.find_last_of('/') + 1);
-    for (char& c : n)
-        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-    return n;
+    return test::testName(p.param.substr(p.param.find_last_of('/') + 1));
 });
 
 }  // namespace

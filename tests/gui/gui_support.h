@@ -46,28 +46,6 @@ public:
     }
     ~Boxes() { timer_.stop(); }
 
-    // Message boxes: press this button.
-    Boxes& press(QMessageBox::StandardButton b) {
-        return then([b](QWidget* w) {
-            auto* m = qobject_cast<QMessageBox*>(w);
-            ASSERT_NE(m, nullptr) << "not a message box: " << w->metaObject()->className();
-            ASSERT_NE(m->button(b), nullptr) << "the box has no such button";
-            m->button(b)->click();
-        });
-    }
-    // Input boxes: type and confirm, or cancel (nullptr).
-    Boxes& type(const char* text) {
-        return then([text](QWidget* w) {
-            auto* d = qobject_cast<QInputDialog*>(w);
-            ASSERT_NE(d, nullptr) << "not an input box: " << w->metaObject()->className();
-            if (!text) {
-                d->reject();
-                return;
-            }
-            d->setTextValue(QString::fromUtf8(text));
-            d->accept();
-        });
-    }
     Boxes& then(std::function<void(QWidget*)> h) {
         handlers_.push_back(std::move(h));
         return *this;
@@ -76,11 +54,6 @@ public:
     // Waits until every handler ran.
     bool settle(int ms = 20000) {
         return QTest::qWaitFor([this] { return allAnswered(); }, ms);
-    }
-    std::vector<std::string> texts() const {
-        std::vector<std::string> t;
-        for (const Seen& s : seen) t.push_back(s.text);
-        return t;
     }
 
 private:
@@ -164,11 +137,6 @@ struct Program {
         return window->findChild<T*>(QString::fromLatin1(name));
     }
     QAction* action(const char* name) const { return find<QAction>(name); }
-    std::vector<std::string> logLines() const {
-        std::vector<std::string> out;
-        for (const std::string& e : ctx.logList.entries()) out.push_back(e);
-        return out;
-    }
     // Runs a command that starts a conversion and waits for its end.
     bool waitForConversion(const std::function<void()>& start, bool* ok = nullptr, int ms = 30000) {
         bool done = false, result = false;

@@ -7,6 +7,7 @@
 #endif
 
 #include <cstdio>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -81,6 +82,12 @@ std::string exampleCopy(const std::string& tag) {
     for (const char* f : {"stool.obj", "stool.mtl", "stool_leg.bmp", "stool_seat.bmp"})
         std::filesystem::copy_file(examples / f, dir + f);
     return dir;
+}
+
+std::string testName(std::string text) {
+    for (char& c : text)
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+    return text;
 }
 
 }  // namespace molv::test

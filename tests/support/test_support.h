@@ -18,5 +18,8 @@ std::string dataPath(const std::string& rel);
 // Copies the bundled example (the model, its materials and textures) into
 // a fresh folder; returns the folder.
 std::string exampleCopy(const std::string& tag);
+// A GoogleTest parameter name: every character but letters and digits
+// becomes '_'.
+std::string testName(std::string text);
 
 }  // namespace molv::test
