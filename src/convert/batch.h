@@ -29,8 +29,8 @@ std::vector<BatchItem> batchSources(const std::vector<std::string>& paths, const
 
 // Converts every item not already failed, `jobs` at a time, each with a
 // fresh context taking its settings, folders and mode from `base`. Items
-// writing the same output set are converted one after another, in their
-// order. `line` gets each result line as the item ends (from the worker's
+// whose sets would share a name get names of their own (a warning line
+// each). `line` gets each result line as the item ends (from the worker's
 // thread, one call at a time). Once `stopped` says so, no further item
 // begins: those left fail as stopped; the ones under way finish, so no set
 // is left half-written. With `itemProgram` (a program whose main runs
