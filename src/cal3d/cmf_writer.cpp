@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
-#include <system_error>
-#include <thread>
 
 #include "model/store.h"
 #include "core/diagnostics.h"
@@ -20,20 +18,13 @@ namespace {
 
 // Where the mesh's bytes go: kept whole in memory, or handed to a file in
 // pieces of about kChunk bytes, so a million-triangle mesh never needs its
-// whole file in memory. A piece is written on a second thread while the
-// next one is encoded.
+// whole file in memory.
 class CmfSink {
 public:
     static constexpr std::size_t kChunk = std::size_t{1} << 20;
     explicit CmfSink(AtomicFile* file) : file_(file) {
-        if (file_) {
-            w.reserve(kChunk + 4096);
-            writing_.reserve(kChunk + 4096);
-        }
+        if (file_) w.reserve(kChunk + 4096);
     }
-    ~CmfSink() { settle(); }
-    CmfSink(const CmfSink&) = delete;
-    CmfSink& operator=(const CmfSink&) = delete;
     ByteWriter w;
     // Offset of the next byte in the whole file.
     std::size_t offset() const { return flushed_ + w.size(); }
@@ -47,32 +38,19 @@ public:
             return;
         }
         drain();
-        settle();
         ByteWriter count;
         count.i32(submeshes);
         file_->patch(8, count.bytes());
     }
-    // Waits for the piece being written; the file is the caller's again.
-    void settle() {
-        if (writer_.joinable()) writer_.join();
-    }
 
 private:
     void drain() {
-        settle();
         flushed_ += w.size();
-        writing_.swap(w.bytes());
+        file_->write(w.bytes());
         w.bytes().clear();
-        try {
-            writer_ = std::thread([this] { file_->write(writing_); });
-        } catch (const std::system_error&) {
-            file_->write(writing_);  // no thread to be had: written here
-        }
     }
     AtomicFile* file_;
     std::size_t flushed_ = 0;
-    std::string writing_;
-    std::thread writer_;
 };
 
 void writeCmfHeader(ByteWriter& w, std::int32_t version, std::int32_t submeshes) {
@@ -290,7 +268,6 @@ bool writeCmf(WriteEnv& env, const std::string& outBase) {
     AtomicFile file(path, env.files);
     CmfSink out(&file);
     const CmfResult res = writeCmfTo(env, out);
-    out.settle();
     if (res.skippedFaces > 0) {
         env.diag.logMsg(path + ": " + std::to_string(res.skippedFaces) +
                    " faces name a missing vertex or face; left out");

@@ -7,10 +7,8 @@
 // into the store. The counts only size arrays: every number the parse
 // takes from the file is checked on its own.
 //
-// Large texts use a second thread (see obj_tokens.h): the count runs in
-// pieces on both, and a worker tokenises the next blocks while this thread
-// takes the last into the store. Everything the user sees happens on the
-// calling thread.
+// One thread: a second one for counting and tokenising saved at most a
+// few percent of a whole conversion.
 #include "formats/obj_reader.h"
 
 #include <algorithm>
@@ -52,8 +50,6 @@ constexpr std::int64_t kStoreSlack = 2002;
 constexpr int kReportedFacesMax = 10;
 // Unknown material names logged one by one; the rest are counted.
 constexpr std::size_t kListedNamesMax = 10;
-// Texts larger than this are counted and tokenised with a second thread.
-constexpr std::size_t kThreadedFrom = std::size_t{2} << 20;
 
 // Large pages under a big array's reserved storage (see adviseLargePages):
 // a million vertices then cost a few dozen page faults. Only for arrays
@@ -623,11 +619,10 @@ ReadResult LoadObjText(ReadEnv& env, std::string_view text, const std::string& p
         if (utf16Mark(text) != Utf16Mark::None) text = wide = utf16ToUtf8(text);
         text = stripUtf8Bom(text);
         const char eol = eolOf(text);
-        const bool threaded = text.size() > kThreadedFrom;
-        const ObjCounts counts = countObj(text, eol, threaded);
+        const ObjCounts counts = countObj(text, eol);
         ObjReader r(env, path);
         if (r.prepare(counts)) {
-            tokeniseBlocks(text, eol, r.keepNormals(), threaded, [&r](const TokBlock& b) { return r.replay(b); });
+            tokeniseBlocks(text, eol, r.keepNormals(), [&r](const TokBlock& b) { return r.replay(b); });
             r.finish();
         }
         return r.result();

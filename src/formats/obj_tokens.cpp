@@ -1,20 +1,13 @@
 // Tokenising Wavefront text: fields, numbers, keywords, the counting pass
 // and the pass that turns object lines into numbers. Pure work over text in
-// memory, so that both passes can run on a second thread.
+// memory.
 #include "formats/obj_tokens.h"
 
 #include <algorithm>
-#include <atomic>
 #include <charconv>
 #include <cmath>
-#include <condition_variable>
-#include <deque>
-#include <exception>
 #include <limits>
 #include <memory>
-#include <mutex>
-#include <system_error>
-#include <thread>
 
 #include "util/numfmt.h"
 #include "util/text.h"
@@ -110,21 +103,13 @@ Kw lineKind(Fields& fl) {
 class CountPass {
 public:
     explicit CountPass(ObjCounts& c) : c_(c) {}
-    // Counts lines that start before `limit` bytes from the block's start
-    // (all when negative); with skipFirst the block begins inside a line
-    // that belongs to someone else.
-    void block(std::string_view text, char eol, long long limit = -1, bool skipFirst = false) {
+    // Counts the lines of a block of whole lines.
+    void block(std::string_view text, char eol) {
         const char* p = text.data();
         const char* e = p + text.size();
-        if (limit >= 0 && static_cast<long long>(text.size()) > limit) e = p + limit;
-        if (skipFirst) {
-            const void* q = std::memchr(p, eol, static_cast<std::size_t>(e - p));
-            p = q ? static_cast<const char*>(q) + 1 : e;
-        }
         while (p < e) {
-            Fields fl(p, text.data() + text.size(), eol);
+            Fields fl(p, e, eol);
             Kw k = lineKind(fl);
-            if (k != Kw::None && first_ == Kw::None) first_ = k;
             switch (k) {
                 case Kw::None: break;
                 case Kw::V: ++c_.v; break;
@@ -137,8 +122,6 @@ public:
             p = fl.nextLine();
         }
     }
-    Kw first() const { return first_; }
-    Kw last() const { return prev_; }
 
 private:
     // Corners, corners with a "/" and a vertex number 0, in one sweep over
@@ -171,84 +154,7 @@ private:
     }
     ObjCounts& c_;
     Kw prev_ = Kw::None;
-    Kw first_ = Kw::None;
 };
-
-// Counts the lines of a text that start in [from, to) (to < 0: the end).
-void countRange(std::string_view text, long long from, long long to, char eol, ObjCounts& c, Kw& first, Kw& last) {
-    // From one byte before the piece, so a line that starts right at it is
-    // found after the line end before it.
-    const auto at = static_cast<std::size_t>(from > 0 ? from - 1 : 0);
-    CountPass cp(c);
-    cp.block(text.substr(at), eol, to < 0 ? -1 : to - static_cast<long long>(at), from > 0);
-    first = cp.first();
-    last = cp.last();
-}
-
-// The counts of a whole text, counted in pieces by two threads side by
-// side; pieces rather than halves, as face lines cost more to count than
-// the rest and often fill one end of the file.
-void countPieces(std::string_view text, char eol, ObjCounts& c) {
-    struct Piece {
-        ObjCounts counts;
-        Kw first = Kw::None, last = Kw::None;
-    };
-    const auto size = static_cast<long long>(text.size());
-    constexpr long long kPiece = 4LL << 20;
-    const auto nPieces = static_cast<std::size_t>(std::max<long long>(2, (size + kPiece - 1) / kPiece));
-    std::vector<Piece> pieces(nPieces);
-    std::atomic<std::size_t> next{0};
-    auto work = [&] {
-        for (std::size_t i; (i = next.fetch_add(1)) < nPieces;) {
-            const long long from = size * static_cast<long long>(i) / static_cast<long long>(nPieces);
-            const long long to = i + 1 == nPieces ? -1 : size * static_cast<long long>(i + 1) / static_cast<long long>(nPieces);
-            Piece& pc = pieces[i];
-            countRange(text, from, to, eol, pc.counts, pc.first, pc.last);
-        }
-    };
-    std::exception_ptr error;
-    std::thread t;
-    try {
-        t = std::thread([&] {
-            try {
-                work();
-            } catch (...) {
-                error = std::current_exception();
-                next = nPieces;
-            }
-        });
-    } catch (const std::system_error&) {
-        // No second thread to be had: this one counts every piece.
-    }
-    try {
-        work();
-    } catch (...) {
-        next = nPieces;
-        if (t.joinable()) t.join();
-        throw;
-    }
-    if (t.joinable()) t.join();
-    if (error) std::rethrow_exception(error);
-    Kw last = Kw::None;
-    for (Piece& pc : pieces) {
-        const ObjCounts& p = pc.counts;
-        c.v += p.v;
-        c.vt += p.vt;
-        c.vn += p.vn;
-        c.tris += p.tris;
-        c.texCorners += p.texCorners;
-        c.zeroBased = c.zeroBased || p.zeroBased;
-        std::size_t from = 0;
-        // A run of faces that goes on over a piece's start is one run.
-        if (last == Kw::F && pc.first == Kw::F && !c.runTris.empty() && !p.runTris.empty()) {
-            c.runTris.back() =
-                static_cast<std::int32_t>(std::min<std::int64_t>(kInt32Max, std::int64_t{c.runTris.back()} + p.runTris[0]));
-            from = 1;
-        }
-        c.runTris.insert(c.runTris.end(), p.runTris.begin() + static_cast<std::ptrdiff_t>(from), p.runTris.end());
-        if (pc.last != Kw::None) last = pc.last;
-    }
-}
 
 // A part of a corner: 0 empty, 1 a whole number (at most 10 digits),
 // 2 anything else.
@@ -429,104 +335,6 @@ private:
     std::size_t pos_ = 0;
 };
 
-void tokeniseAlone(Tokeniser& tk, TextBlocks& src, const std::function<bool(const TokBlock&)>& take) {
-    TokBlock b;
-    std::string_view v;
-    while (src.next(v)) {
-        b.text = v;
-        tk.block(b);
-        if (!take(b)) break;
-    }
-}
-
-// The worker tokenises the next blocks while this thread hands the one
-// before to take; the worker sees only the text and its own blocks.
-void tokeniseThreaded(Tokeniser& tk, TextBlocks& src, const std::function<bool(const TokBlock&)>& take) {
-    struct Shared {
-        std::mutex mu;
-        std::condition_variable cv;
-        std::deque<TokBlock*> full;
-        std::vector<TokBlock*> spare;
-        bool done = false, stop = false;
-        std::exception_ptr error;
-    } sh;
-    constexpr int kInFlight = 3;
-    std::vector<std::unique_ptr<TokBlock>> blocks;
-    for (int i = 0; i < kInFlight; ++i) {
-        blocks.push_back(std::make_unique<TokBlock>());
-        sh.spare.push_back(blocks.back().get());
-    }
-    auto tokenise = [&sh, &tk, &src] {
-        try {
-            for (;;) {
-                TokBlock* b = nullptr;
-                {
-                    std::unique_lock<std::mutex> lk(sh.mu);
-                    sh.cv.wait(lk, [&] { return sh.stop || !sh.spare.empty(); });
-                    if (sh.stop) break;
-                    b = sh.spare.back();
-                    sh.spare.pop_back();
-                }
-                std::string_view v;
-                if (!src.next(v)) break;
-                b->text = v;
-                tk.block(*b);
-                {
-                    std::lock_guard<std::mutex> lk(sh.mu);
-                    sh.full.push_back(b);
-                }
-                sh.cv.notify_all();
-            }
-        } catch (...) {
-            std::lock_guard<std::mutex> lk(sh.mu);
-            sh.error = std::current_exception();
-        }
-        {
-            std::lock_guard<std::mutex> lk(sh.mu);
-            sh.done = true;
-        }
-        sh.cv.notify_all();
-    };
-    std::thread worker;
-    try {
-        worker = std::thread(tokenise);
-    } catch (const std::system_error&) {
-        return tokeniseAlone(tk, src, take);  // no second thread to be had
-    }
-    auto finish = [&] {
-        {
-            std::lock_guard<std::mutex> lk(sh.mu);
-            sh.stop = true;
-        }
-        sh.cv.notify_all();
-        worker.join();
-    };
-    try {
-        for (;;) {
-            TokBlock* b = nullptr;
-            {
-                std::unique_lock<std::mutex> lk(sh.mu);
-                sh.cv.wait(lk, [&] { return sh.done || !sh.full.empty(); });
-                if (sh.full.empty()) break;
-                b = sh.full.front();
-                sh.full.pop_front();
-            }
-            bool more = take(*b);
-            {
-                std::lock_guard<std::mutex> lk(sh.mu);
-                sh.spare.push_back(b);
-            }
-            sh.cv.notify_all();
-            if (!more) break;
-        }
-    } catch (...) {
-        finish();
-        throw;
-    }
-    finish();
-    if (sh.error) std::rethrow_exception(sh.error);
-}
-
 }  // namespace
 
 bool fieldFloat(std::string_view f, float& out) {
@@ -554,12 +362,8 @@ char eolOf(std::string_view text) {
     return '\n';
 }
 
-ObjCounts countObj(std::string_view text, char eol, bool threaded) {
+ObjCounts countObj(std::string_view text, char eol) {
     ObjCounts counts;
-    if (threaded) {
-        countPieces(text, eol, counts);
-        return counts;
-    }
     TextBlocks src(text, eol);
     CountPass cp(counts);
     std::string_view block;
@@ -567,14 +371,17 @@ ObjCounts countObj(std::string_view text, char eol, bool threaded) {
     return counts;
 }
 
-void tokeniseBlocks(std::string_view text, char eol, bool keepNormals, bool threaded,
+void tokeniseBlocks(std::string_view text, char eol, bool keepNormals,
                     const std::function<bool(const TokBlock&)>& take) {
     TextBlocks src(text, eol);
     Tokeniser tk(eol, keepNormals);
-    if (threaded)
-        tokeniseThreaded(tk, src, take);
-    else
-        tokeniseAlone(tk, src, take);
+    TokBlock b;
+    std::string_view v;
+    while (src.next(v)) {
+        b.text = v;
+        tk.block(b);
+        if (!take(b)) break;
+    }
 }
 
 }  // namespace molv::wavefront

@@ -84,8 +84,8 @@ struct ObjCounts {
     bool zeroBased = false;              // a face names vertex 0
     std::vector<std::int32_t> runTris;  // triangles of each run of f lines
 };
-// Counts a text; threaded, in pieces on two threads.
-ObjCounts countObj(std::string_view text, char eol, bool threaded);
+// Counts a text.
+ObjCounts countObj(std::string_view text, char eol);
 
 // One face corner's numbers as written (positive or relative).
 struct RawCorner {
@@ -114,9 +114,8 @@ struct TokBlock {
 };
 
 // Tokenises text in blocks of whole lines and hands each to take, in order
-// and on the calling thread; take returning false stops. Threaded, a worker
-// tokenises the next blocks while take works on the one before.
-void tokeniseBlocks(std::string_view text, char eol, bool keepNormals, bool threaded,
+// and on the calling thread; take returning false stops.
+void tokeniseBlocks(std::string_view text, char eol, bool keepNormals,
                     const std::function<bool(const TokBlock&)>& take);
 
 }  // namespace molv::wavefront

@@ -5,8 +5,6 @@
 #include <cmath>
 #include <limits>
 #include <optional>
-#include <system_error>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -105,16 +103,6 @@ struct Bounds {
             if (v.zup_pos[k] < zmn[k]) zmn[k] = v.zup_pos[k];
         }
     }
-    // The box of this sweep followed by o's. Strict comparisons keep the
-    // first of equal values (0 and -0), as one sweep over both would.
-    void merge(const Bounds& o) {
-        for (int k = 0; k < 3; ++k) {
-            if (o.mx[k] > mx[k]) mx[k] = o.mx[k];
-            if (o.mn[k] < mn[k]) mn[k] = o.mn[k];
-            if (o.zmx[k] > zmx[k]) zmx[k] = o.zmx[k];
-            if (o.zmn[k] < zmn[k]) zmn[k] = o.zmn[k];
-        }
-    }
 };
 
 // Which vertices of the runs are measured: those faces use; where faces use
@@ -130,49 +118,18 @@ struct Measured {
     bool operator()(std::int32_t i) const { return !anyUsed || used[static_cast<std::size_t>(i)] != 0; }
 };
 
-// Below this many vertices a second thread costs more than it saves.
-constexpr std::int64_t kTwoCoreVertices = std::int64_t{1} << 16;
-
 // One pass over the vertices of runs: move (which touches one vertex only)
-// then measure. Large models are split at the middle vertex and the lower
-// half runs on a second core; the boxes merge in index order, so the
-// extents are those of one sweep whatever the split.
+// then measure.
 template <class Move>
 Bounds sweep(ModelStore& m, const std::vector<Run>& runs, const Measured& measured, const Move& move) {
-    const auto part = [&](std::int32_t lo, std::int32_t hi) {
-        Bounds b;
-        for (const Run& r : runs)
-            for (std::int32_t i = std::max(r.first, lo), e = std::min(r.second, hi); i < e; ++i) {
-                Vertex& v = m.Vertices[static_cast<std::size_t>(i)];
-                move(v);
-                if (measured(i)) b.add(v);
-            }
-        return b;
-    };
-    constexpr std::int32_t kAll = std::numeric_limits<std::int32_t>::max();
-    std::int64_t total = 0;
-    for (const Run& r : runs) total += r.second - r.first;
-    if (total < kTwoCoreVertices || std::thread::hardware_concurrency() < 2) return part(0, kAll);
-    std::int64_t half = total / 2;
-    std::int32_t split = 0;
-    for (const Run& r : runs) {
-        if (half < r.second - r.first) {
-            split = static_cast<std::int32_t>(r.first + half);
-            break;
+    Bounds b;
+    for (const Run& r : runs)
+        for (std::int32_t i = r.first; i < r.second; ++i) {
+            Vertex& v = m.Vertices[static_cast<std::size_t>(i)];
+            move(v);
+            if (measured(i)) b.add(v);
         }
-        half -= r.second - r.first;
-    }
-    Bounds lower;
-    std::thread second;
-    try {
-        second = std::thread([&] { lower = part(0, split); });
-    } catch (const std::system_error&) {
-        return part(0, kAll);  // no thread to be had: one core does it all
-    }
-    const Bounds upper = part(split, kAll);
-    second.join();
-    lower.merge(upper);
-    return lower;
+    return b;
 }
 
 void storeExtents(Diagnostics& diag, ModelStore& m, const Bounds& b) {

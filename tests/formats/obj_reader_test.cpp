@@ -417,8 +417,8 @@ std::string storeText(const ModelStore& s) {
 }
 
 TEST_F(ObjTest, LargeFilesReadInPiecesLikeTheWholeText) {
-    // Large files are counted in pieces by two threads and read in blocks;
-    // many boundaries fall inside lines, whatever the line ends.
+    // Large files are counted and read in blocks of whole lines, whatever
+    // the line ends.
     lib(kLib);
     const std::string text = texturedGrid(200, "\n");
     ASSERT_GT(text.size(), 3u << 20);
