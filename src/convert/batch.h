@@ -6,18 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "convert/batch_item.h"
+
 namespace molv {
-
-struct Context;
-
-struct BatchItem {
-    std::string source;  // as shown: the path given, or the folder given joined with the file's path under it
-    std::string path;    // the file to convert (absolute, or relative to the current folder)
-    bool ok = false;
-    std::string reason;  // why it failed: the last message the conversion gave
-    std::vector<std::string> warnings;  // of a conversion that wrote its set
-    std::string output;  // where its set goes when not named from the source (another item's set has that name)
-};
 
 // The files a batch converts, in order: each file named, and each model
 // file (a type the program reads into a model: the user types, every type
@@ -39,12 +30,6 @@ std::vector<BatchItem> batchSources(const std::vector<std::string>& paths, const
 void convertBatch(const Context& base, std::vector<BatchItem>& items, int jobs,
                   const std::function<void(const std::string&)>& line,
                   const std::function<bool()>& stopped = {}, const std::string& itemProgram = {});
-
-// The child's side of an item converted in a process of its own: reads the
-// item and the batch's settings from the parent, converts, reports. The
-// exit status is 0 once the result is sent. `beforeConvert` (tests) is
-// called with the source's path first.
-int batchItemMain(const std::function<void(const std::string&)>& beforeConvert = {});
 
 // "converted  NAME" (with ", N warnings" and one "warning: " line each) or
 // "failed     NAME: REASON".
