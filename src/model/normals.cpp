@@ -190,16 +190,25 @@ std::int32_t resolveNormals(Diagnostics& diag, ModelStore& m, const NormalChoice
     std::int32_t nPos = 0;
     {
         PosIds ids(static_cast<std::size_t>(nV));
+        // A vertex's corners mostly share one surface: the id its last
+        // corner got saves hashing the position again.
+        struct Last {
+            std::int32_t surface, id;
+        };
+        std::vector<Last> last(static_cast<std::size_t>(nV), Last{0, -1});
         for (std::int32_t f = 0; f < nF; ++f) {
             if (!usable(f)) continue;
             for (int k = 0; k < 3; ++k) {
                 const std::int32_t v = m.VFaces[static_cast<std::size_t>(f)].vtx[k];
-                const Vec3& p = m.Vertices[static_cast<std::size_t>(v)].pos;
                 // Mesh and material in one number: meshes are fewer than 2^15.
                 const std::int32_t surface = meshOf[static_cast<std::size_t>(v)] * 65536 +
                                              (materialOf[static_cast<std::size_t>(f)] & 0xFFFF);
-                posOf[static_cast<std::size_t>(f) * 3 + static_cast<std::size_t>(k)] =
-                    ids.idOf(PosKey{surface, bitsOf(p.x), bitsOf(p.y), bitsOf(p.z)});
+                Last& l = last[static_cast<std::size_t>(v)];
+                if (l.id < 0 || l.surface != surface) {
+                    const Vec3& p = m.Vertices[static_cast<std::size_t>(v)].pos;
+                    l = Last{surface, ids.idOf(PosKey{surface, bitsOf(p.x), bitsOf(p.y), bitsOf(p.z)})};
+                }
+                posOf[static_cast<std::size_t>(f) * 3 + static_cast<std::size_t>(k)] = l.id;
             }
         }
         nPos = ids.size();
@@ -218,10 +227,9 @@ std::int32_t resolveNormals(Diagnostics& diag, ModelStore& m, const NormalChoice
     // Each corner adds its face's unit normal times the face's angle there:
     // a polygon then counts the same however it was cut into triangles
     // (by area, the triangles of one quad could weigh 2:1 at a corner).
-    auto weight = [&](std::int32_t corner) {
+    auto cornerWeight = [&](std::int32_t corner, const Vec3& u) {
         const std::int32_t f = corner / 3;
         const int k = corner % 3;
-        const Vec3 u = unit(faceNormal(m, f));
         const Face& face = m.VFaces[static_cast<std::size_t>(f)];
         const Vec3& p = m.Vertices[static_cast<std::size_t>(face.vtx[k])].pos;
         const Vec3& q = m.Vertices[static_cast<std::size_t>(face.vtx[(k + 1) % 3])].pos;
@@ -238,10 +246,32 @@ std::int32_t resolveNormals(Diagnostics& diag, ModelStore& m, const NormalChoice
                 std::acos(std::clamp((a[0] * b[0] + a[1] * b[1] + a[2] * b[2]) / (la * lb), -1.0, 1.0)));
         return Vec3{static_cast<float>(u.x * angle), static_cast<float>(u.y * angle), static_cast<float>(u.z * angle)};
     };
+    // Corner normals; without kept normals they first hold every corner's
+    // weight, worked out face by face (one unit normal each, in memory
+    // order). A position's weights are all read before its normals are
+    // written, and no two positions share a corner.
+    std::vector<Vec3> cn(static_cast<std::size_t>(nF) * 3);
+    const bool early = !(choice.keepOwn && hasCorner);
+    if (early)
+        for (std::int32_t f = 0; f < nF; ++f) {
+            if (!usable(f)) continue;
+            const Vec3 u = unit(faceNormal(m, f));
+            for (std::int32_t k = 0; k < 3; ++k) cn[static_cast<std::size_t>(f) * 3 + static_cast<std::size_t>(k)] = cornerWeight(f * 3 + k, u);
+        }
+    auto weight = [&](std::int32_t corner) {
+        return early ? cn[static_cast<std::size_t>(corner)] : cornerWeight(corner, unit(faceNormal(m, corner / 3)));
+    };
+
+    // Faces that cancel out (the two sides of a sheet) leave rounding noise:
+    // zero, and the corner's own face says more.
+    auto resolved = [](const Vec3& sum, double size) {
+        const double len = std::sqrt(static_cast<double>(sum.x) * sum.x + static_cast<double>(sum.y) * sum.y +
+                                     static_cast<double>(sum.z) * sum.z);
+        return len > 1e-6 * size ? unit(sum) : Vec3{};
+    };
 
     // The normal of every corner. Weights are worked out per position, and
     // only where a corner there does not keep its own normal.
-    std::vector<Vec3> cn(static_cast<std::size_t>(nF) * 3);
     std::vector<Vec3> w;  // the weights of one position's corners
     for (std::int32_t p = 0; p < nPos; ++p) {
         const std::int32_t* b = corners.data() + start[static_cast<std::size_t>(p)];
@@ -258,6 +288,8 @@ std::int32_t resolveNormals(Diagnostics& diag, ModelStore& m, const NormalChoice
         }
         if (!computed) continue;
         w.resize(n);
+        bool allDone = false;
+        Vec3 allNormal;
         Vec3 all{};
         double size = 0;  // the faces' normals' lengths added up
         for (std::size_t i = 0; i < n; ++i) {
@@ -274,6 +306,15 @@ std::int32_t resolveNormals(Diagnostics& diag, ModelStore& m, const NormalChoice
             if (authored && choice.keepOwn && !(cn[c] == Vec3{})) continue;
             Vec3 sum{};
             if (n > kPairwiseMax || (!hasSmooth && !authored)) {
+                // The same sum for each such corner: its normal once.
+                if (!allDone) {
+                    allDone = true;
+                    allNormal = resolved(all, size);
+                }
+                if (!(allNormal == Vec3{})) {
+                    cn[c] = allNormal;
+                    continue;
+                }
                 sum = all;
             } else {
                 for (std::size_t j = 0; j < n; ++j) {
@@ -283,11 +324,7 @@ std::int32_t resolveNormals(Diagnostics& diag, ModelStore& m, const NormalChoice
                     if (same) add(sum, w[j]);
                 }
             }
-            // Faces that cancel out (the two sides of a sheet) leave rounding
-            // noise: the corner's own face says more.
-            const double len = std::sqrt(static_cast<double>(sum.x) * sum.x + static_cast<double>(sum.y) * sum.y +
-                                         static_cast<double>(sum.z) * sum.z);
-            cn[c] = len > 1e-6 * size ? unit(sum) : Vec3{};
+            cn[c] = resolved(sum, size);
             if (cn[c] == Vec3{}) cn[c] = unit(faceNormal(m, f));
         }
     }
