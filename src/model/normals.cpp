@@ -62,7 +62,7 @@ namespace {
 
 // A position's identity: its coordinates' bits, with -0 taken as 0.
 struct PosKey {
-    std::int32_t mesh;
+    std::int32_t mesh;  // the surface: mesh and material
     std::uint32_t x, y, z;
     bool operator==(const PosKey&) const = default;
 };
@@ -126,6 +126,7 @@ public:
         }
     }
     std::int32_t size() const { return static_cast<std::int32_t>(keys_.size()); }
+    const PosKey& key(std::int32_t id) const { return keys_[static_cast<std::size_t>(id)]; }
 
 private:
     void grow() {
@@ -186,44 +187,6 @@ std::int32_t resolveNormals(Diagnostics& diag, ModelStore& m, const NormalChoice
                 if (fg.FgGlblFaces[i] >= 0 && fg.FgGlblFaces[i] < nF)
                     materialOf[static_cast<std::size_t>(fg.FgGlblFaces[i])] = fg.MtlID;
         }
-    std::vector<std::int32_t> posOf(static_cast<std::size_t>(nF) * 3, -1);  // corner -> group
-    std::int32_t nPos = 0;
-    {
-        PosIds ids(static_cast<std::size_t>(nV));
-        // A vertex's corners mostly share one surface: the id its last
-        // corner got saves hashing the position again.
-        struct Last {
-            std::int32_t surface, id;
-        };
-        std::vector<Last> last(static_cast<std::size_t>(nV), Last{0, -1});
-        for (std::int32_t f = 0; f < nF; ++f) {
-            if (!usable(f)) continue;
-            for (int k = 0; k < 3; ++k) {
-                const std::int32_t v = m.VFaces[static_cast<std::size_t>(f)].vtx[k];
-                // Mesh and material in one number: meshes are fewer than 2^15.
-                const std::int32_t surface = meshOf[static_cast<std::size_t>(v)] * 65536 +
-                                             (materialOf[static_cast<std::size_t>(f)] & 0xFFFF);
-                Last& l = last[static_cast<std::size_t>(v)];
-                if (l.id < 0 || l.surface != surface) {
-                    const Vec3& p = m.Vertices[static_cast<std::size_t>(v)].pos;
-                    l = Last{surface, ids.idOf(PosKey{surface, bitsOf(p.x), bitsOf(p.y), bitsOf(p.z)})};
-                }
-                posOf[static_cast<std::size_t>(f) * 3 + static_cast<std::size_t>(k)] = l.id;
-            }
-        }
-        nPos = ids.size();
-    }
-    std::vector<std::int32_t> start(static_cast<std::size_t>(nPos) + 1, 0);
-    for (std::int32_t g : posOf)
-        if (g >= 0) ++start[static_cast<std::size_t>(g) + 1];
-    for (std::size_t i = 1; i < start.size(); ++i) start[i] += start[i - 1];
-    std::vector<std::int32_t> corners(static_cast<std::size_t>(start.back()));
-    {
-        std::vector<std::int32_t> fill(start.begin(), start.end() - 1);
-        for (std::size_t c = 0; c < posOf.size(); ++c)
-            if (posOf[c] >= 0) corners[static_cast<std::size_t>(fill[static_cast<std::size_t>(posOf[c])]++)] = static_cast<std::int32_t>(c);
-    }
-
     // Each corner adds its face's unit normal times the face's angle there:
     // a polygon then counts the same however it was cut into triangles
     // (by area, the triangles of one quad could weigh 2:1 at a corner).
@@ -246,22 +209,6 @@ std::int32_t resolveNormals(Diagnostics& diag, ModelStore& m, const NormalChoice
                 std::acos(std::clamp((a[0] * b[0] + a[1] * b[1] + a[2] * b[2]) / (la * lb), -1.0, 1.0)));
         return Vec3{static_cast<float>(u.x * angle), static_cast<float>(u.y * angle), static_cast<float>(u.z * angle)};
     };
-    // Corner normals; without kept normals they first hold every corner's
-    // weight, worked out face by face (one unit normal each, in memory
-    // order). A position's weights are all read before its normals are
-    // written, and no two positions share a corner.
-    std::vector<Vec3> cn(static_cast<std::size_t>(nF) * 3);
-    const bool early = !(choice.keepOwn && hasCorner);
-    if (early)
-        for (std::int32_t f = 0; f < nF; ++f) {
-            if (!usable(f)) continue;
-            const Vec3 u = unit(faceNormal(m, f));
-            for (std::int32_t k = 0; k < 3; ++k) cn[static_cast<std::size_t>(f) * 3 + static_cast<std::size_t>(k)] = cornerWeight(f * 3 + k, u);
-        }
-    auto weight = [&](std::int32_t corner) {
-        return early ? cn[static_cast<std::size_t>(corner)] : cornerWeight(corner, unit(faceNormal(m, corner / 3)));
-    };
-
     // Faces that cancel out (the two sides of a sheet) leave rounding noise:
     // zero, and the corner's own face says more.
     auto resolved = [](const Vec3& sum, double size) {
@@ -270,64 +217,149 @@ std::int32_t resolveNormals(Diagnostics& diag, ModelStore& m, const NormalChoice
         return len > 1e-6 * size ? unit(sum) : Vec3{};
     };
 
-    // The normal of every corner. Weights are worked out per position, and
-    // only where a corner there does not keep its own normal.
-    std::vector<Vec3> w;  // the weights of one position's corners
-    for (std::int32_t p = 0; p < nPos; ++p) {
-        const std::int32_t* b = corners.data() + start[static_cast<std::size_t>(p)];
-        const std::size_t n = static_cast<std::size_t>(start[static_cast<std::size_t>(p) + 1] - start[static_cast<std::size_t>(p)]);
-        bool computed = false;
-        for (std::size_t i = 0; i < n; ++i) {
-            const std::size_t c = static_cast<std::size_t>(b[i]);
-            const Vec3 o = own(c);
-            if (choice.keepOwn && !(o == Vec3{})) {
-                cn[c] = unit(o);
-                if (!(cn[c] == Vec3{})) continue;
-            }
-            computed = true;
-        }
-        if (!computed) continue;
-        w.resize(n);
-        bool allDone = false;
-        Vec3 allNormal;
-        Vec3 all{};
+    std::vector<std::int32_t> posOf(static_cast<std::size_t>(nF) * 3, -1);  // corner -> group
+    std::int32_t nPos = 0;
+    // Without smoothing groups or source normals every corner takes the sum
+    // of all weights at its position: summed as the ids are given out, with
+    // no corner lists.
+    const bool plain = !hasSmooth && !hasCorner;
+    struct Sum {
+        Vec3 all;
         double size = 0;  // the faces' normals' lengths added up
-        for (std::size_t i = 0; i < n; ++i) {
-            const Vec3& f = w[i] = weight(b[i]);
-            add(all, f);
-            size += std::sqrt(static_cast<double>(f.x) * f.x + static_cast<double>(f.y) * f.y +
-                              static_cast<double>(f.z) * f.z);
-        }
-        for (std::size_t i = 0; i < n; ++i) {
-            const std::size_t c = static_cast<std::size_t>(b[i]);
-            const std::int32_t f = b[i] / 3;
-            const Vec3 o = own(c);
-            const bool authored = !(o == Vec3{});
-            if (authored && choice.keepOwn && !(cn[c] == Vec3{})) continue;
-            Vec3 sum{};
-            if (n > kPairwiseMax || (!hasSmooth && !authored)) {
-                // The same sum for each such corner: its normal once.
-                if (!allDone) {
-                    allDone = true;
-                    allNormal = resolved(all, size);
+    };
+    std::vector<Sum> sums;
+    {
+        PosIds ids(static_cast<std::size_t>(nV));
+        // A vertex's corners mostly share one surface: the id its last
+        // corner got saves hashing the position again.
+        std::vector<std::int32_t> last(static_cast<std::size_t>(nV), -1);
+        for (std::int32_t f = 0; f < nF; ++f) {
+            if (!usable(f)) continue;
+            const Vec3 u = plain ? unit(faceNormal(m, f)) : Vec3{};
+            for (int k = 0; k < 3; ++k) {
+                const std::int32_t v = m.VFaces[static_cast<std::size_t>(f)].vtx[k];
+                // Mesh and material in one number: meshes are fewer than 2^15.
+                const std::int32_t surface = meshOf[static_cast<std::size_t>(v)] * 65536 +
+                                             (materialOf[static_cast<std::size_t>(f)] & 0xFFFF);
+                std::int32_t& id = last[static_cast<std::size_t>(v)];
+                if (id < 0 || ids.key(id).mesh != surface) {
+                    const Vec3& p = m.Vertices[static_cast<std::size_t>(v)].pos;
+                    id = ids.idOf(PosKey{surface, bitsOf(p.x), bitsOf(p.y), bitsOf(p.z)});
                 }
-                if (!(allNormal == Vec3{})) {
-                    cn[c] = allNormal;
-                    continue;
-                }
-                sum = all;
-            } else {
-                for (std::size_t j = 0; j < n; ++j) {
-                    const std::int32_t g = b[j] / 3;
-                    const bool same = g == f || (hasSmooth ? (mask(f) & mask(g)) != 0
-                                                           : sameBits(own(static_cast<std::size_t>(b[j])), o));
-                    if (same) add(sum, w[j]);
+                posOf[static_cast<std::size_t>(f) * 3 + static_cast<std::size_t>(k)] = id;
+                if (plain) {
+                    // Added in corner order, as the grouped path adds them.
+                    if (static_cast<std::size_t>(id) == sums.size()) sums.emplace_back();
+                    Sum& t = sums[static_cast<std::size_t>(id)];
+                    const Vec3 w = cornerWeight(f * 3 + k, u);
+                    add(t.all, w);
+                    t.size += std::sqrt(static_cast<double>(w.x) * w.x + static_cast<double>(w.y) * w.y +
+                                        static_cast<double>(w.z) * w.z);
                 }
             }
-            cn[c] = resolved(sum, size);
-            if (cn[c] == Vec3{}) cn[c] = unit(faceNormal(m, f));
+        }
+        nPos = ids.size();
+    }
+    // Plain: a position's normal, or zero where its faces cancel out.
+    std::vector<Vec3> posNormal;
+    if (plain) {
+        posNormal.resize(sums.size());
+        for (std::size_t p = 0; p < sums.size(); ++p) posNormal[p] = resolved(sums[p].all, sums[p].size);
+        std::vector<Sum>().swap(sums);
+    }
+    std::vector<Vec3> cn;
+    if (!plain) {
+        std::vector<std::int32_t> start(static_cast<std::size_t>(nPos) + 1, 0);
+        for (std::int32_t g : posOf)
+            if (g >= 0) ++start[static_cast<std::size_t>(g) + 1];
+        for (std::size_t i = 1; i < start.size(); ++i) start[i] += start[i - 1];
+        std::vector<std::int32_t> corners(static_cast<std::size_t>(start.back()));
+        {
+            std::vector<std::int32_t> fill(start.begin(), start.end() - 1);
+            for (std::size_t c = 0; c < posOf.size(); ++c)
+                if (posOf[c] >= 0) corners[static_cast<std::size_t>(fill[static_cast<std::size_t>(posOf[c])]++)] = static_cast<std::int32_t>(c);
+        }
+
+        // Corner normals; without kept normals they first hold every corner's
+        // weight, worked out face by face (one unit normal each, in memory
+        // order). A position's weights are all read before its normals are
+        // written, and no two positions share a corner.
+        cn.resize(static_cast<std::size_t>(nF) * 3);
+        const bool early = !(choice.keepOwn && hasCorner);
+        if (early)
+            for (std::int32_t f = 0; f < nF; ++f) {
+                if (!usable(f)) continue;
+                const Vec3 u = unit(faceNormal(m, f));
+                for (std::int32_t k = 0; k < 3; ++k) cn[static_cast<std::size_t>(f) * 3 + static_cast<std::size_t>(k)] = cornerWeight(f * 3 + k, u);
+            }
+        auto weight = [&](std::int32_t corner) {
+            return early ? cn[static_cast<std::size_t>(corner)] : cornerWeight(corner, unit(faceNormal(m, corner / 3)));
+        };
+
+        // The normal of every corner. Weights are worked out per position, and
+        // only where a corner there does not keep its own normal.
+        std::vector<Vec3> w;  // the weights of one position's corners
+        for (std::int32_t p = 0; p < nPos; ++p) {
+            const std::int32_t* b = corners.data() + start[static_cast<std::size_t>(p)];
+            const std::size_t n = static_cast<std::size_t>(start[static_cast<std::size_t>(p) + 1] - start[static_cast<std::size_t>(p)]);
+            bool computed = false;
+            for (std::size_t i = 0; i < n; ++i) {
+                const std::size_t c = static_cast<std::size_t>(b[i]);
+                const Vec3 o = own(c);
+                if (choice.keepOwn && !(o == Vec3{})) {
+                    cn[c] = unit(o);
+                    if (!(cn[c] == Vec3{})) continue;
+                }
+                computed = true;
+            }
+            if (!computed) continue;
+            w.resize(n);
+            bool allDone = false;
+            Vec3 allNormal;
+            Vec3 all{};
+            double size = 0;  // the faces' normals' lengths added up
+            for (std::size_t i = 0; i < n; ++i) {
+                const Vec3& f = w[i] = weight(b[i]);
+                add(all, f);
+                size += std::sqrt(static_cast<double>(f.x) * f.x + static_cast<double>(f.y) * f.y +
+                                  static_cast<double>(f.z) * f.z);
+            }
+            for (std::size_t i = 0; i < n; ++i) {
+                const std::size_t c = static_cast<std::size_t>(b[i]);
+                const std::int32_t f = b[i] / 3;
+                const Vec3 o = own(c);
+                const bool authored = !(o == Vec3{});
+                if (authored && choice.keepOwn && !(cn[c] == Vec3{})) continue;
+                Vec3 sum{};
+                if (n > kPairwiseMax || (!hasSmooth && !authored)) {
+                    // The same sum for each such corner: its normal once.
+                    if (!allDone) {
+                        allDone = true;
+                        allNormal = resolved(all, size);
+                    }
+                    if (!(allNormal == Vec3{})) {
+                        cn[c] = allNormal;
+                        continue;
+                    }
+                    sum = all;
+                } else {
+                    for (std::size_t j = 0; j < n; ++j) {
+                        const std::int32_t g = b[j] / 3;
+                        const bool same = g == f || (hasSmooth ? (mask(f) & mask(g)) != 0
+                                                               : sameBits(own(static_cast<std::size_t>(b[j])), o));
+                        if (same) add(sum, w[j]);
+                    }
+                }
+                cn[c] = resolved(sum, size);
+                if (cn[c] == Vec3{}) cn[c] = unit(faceNormal(m, f));
+            }
         }
     }
+    auto cornerNormal = [&](std::int32_t f, std::size_t c) {
+        if (!plain) return cn[c];
+        const Vec3& n = posNormal[static_cast<std::size_t>(posOf[c])];
+        return n == Vec3{} ? unit(faceNormal(m, f)) : n;
+    };
 
     // Vertices: the first corner's normal; a corner that differs takes (or
     // makes) a copy carrying its own.
@@ -349,19 +381,20 @@ std::int32_t resolveNormals(Diagnostics& diag, ModelStore& m, const NormalChoice
             const std::int32_t v = m.VFaces[static_cast<std::size_t>(f)].vtx[k];
             const std::size_t c = static_cast<std::size_t>(f) * 3 + static_cast<std::size_t>(k);
             const auto vi = static_cast<std::size_t>(v);
+            const Vec3 n = cornerNormal(f, c);
             if (!set[vi]) {
                 set[vi] = 1;
-                vn[vi] = cn[c];
+                vn[vi] = n;
                 continue;
             }
-            if (sameBits(vn[vi], cn[c])) continue;
+            if (sameBits(vn[vi], n)) continue;
             std::vector<std::int32_t>& mine = copiesOf[v];
             std::int32_t found = -1;
             for (std::int32_t ci : mine)
-                if (sameBits(copies[static_cast<std::size_t>(ci)].n, cn[c])) found = ci;
+                if (sameBits(copies[static_cast<std::size_t>(ci)].n, n)) found = ci;
             if (found < 0) {
                 found = static_cast<std::int32_t>(copies.size());
-                copies.push_back(Copy{v, cn[c]});
+                copies.push_back(Copy{v, n});
                 mine.push_back(found);
             }
             if (cornerCopy.empty()) cornerCopy.assign(static_cast<std::size_t>(nF) * 3, -1);
