@@ -163,195 +163,209 @@ std::int32_t resolveNormals(Diagnostics& diag, ModelStore& m, const NormalChoice
                                                                      : ~std::uint32_t{0};
     };
 
-    // Corners grouped by position within one surface (CSR: start of each
-    // group, corner list). A surface is one mesh and, unless smoothing
-    // groups say otherwise, one material: meshes that touch and a change
-    // of material are edges.
-    std::vector<std::int32_t> meshOf(static_cast<std::size_t>(nV), -1);
-    // Ranges a damaged source made overlap must not cost meshes times
-    // vertices: beyond a few passes over the vertices the rest stay apart.
-    std::int64_t budget = 4 * std::int64_t{nV} + 1024;
-    for (std::size_t i = 0; i < m.Meshes.size() && budget > 0; ++i) {
-        const Mesh& me = m.Meshes[i];
-        if (me.num_Vertices <= 0) continue;
-        const std::int32_t from = std::max(0, me.vtx_ndx_stt), to = std::min(me.vtx_ndx_end, nV - 1);
-        budget -= std::max(0, to - from + 1);
-        for (std::int32_t v = from; v <= to; ++v) meshOf[static_cast<std::size_t>(v)] = static_cast<std::int32_t>(i);
-    }
-    std::vector<std::int32_t> materialOf(static_cast<std::size_t>(nF), -1);
-    if (!hasSmooth)
-        for (std::int32_t g = 0; g < m.nFaceGrps && static_cast<std::size_t>(g) < m.FaceGrps.size(); ++g) {
-            const FaceGroup& fg = m.FaceGrps[static_cast<std::size_t>(g)];
-            const std::size_t n = std::min(static_cast<std::size_t>(std::max(0, fg.nFcs)), fg.FgGlblFaces.size());
-            for (std::size_t i = 0; i < n; ++i)
-                if (fg.FgGlblFaces[i] >= 0 && fg.FgGlblFaces[i] < nF)
-                    materialOf[static_cast<std::size_t>(fg.FgGlblFaces[i])] = fg.MtlID;
+    // Every corner keeping a usable normal of the source's (a glTF or an
+    // OBJ with normals) leaves nothing to group.
+    std::vector<Vec3> cn;  // per corner, unless plain
+    bool ownOnly = choice.keepOwn && hasCorner;
+    if (ownOnly) {
+        cn.resize(static_cast<std::size_t>(nF) * 3);
+        for (std::int32_t f = 0; f < nF && ownOnly; ++f) {
+            if (!usable(f)) continue;
+            for (std::size_t c = static_cast<std::size_t>(f) * 3; c < static_cast<std::size_t>(f) * 3 + 3; ++c)
+                if ((cn[c] = unit(own(c))) == Vec3{}) ownOnly = false;
         }
-    // Each corner adds its face's unit normal times the face's angle there:
-    // a polygon then counts the same however it was cut into triangles
-    // (by area, the triangles of one quad could weigh 2:1 at a corner).
-    auto cornerWeight = [&](std::int32_t corner, const Vec3& u) {
-        const std::int32_t f = corner / 3;
-        const int k = corner % 3;
-        const Face& face = m.VFaces[static_cast<std::size_t>(f)];
-        const Vec3& p = m.Vertices[static_cast<std::size_t>(face.vtx[k])].pos;
-        const Vec3& q = m.Vertices[static_cast<std::size_t>(face.vtx[(k + 1) % 3])].pos;
-        const Vec3& r = m.Vertices[static_cast<std::size_t>(face.vtx[(k + 2) % 3])].pos;
-        const double a[3] = {double(q.x) - p.x, double(q.y) - p.y, double(q.z) - p.z};
-        const double b[3] = {double(r.x) - p.x, double(r.y) - p.y, double(r.z) - p.z};
-        const double la = std::sqrt(a[0] * a[0] + a[1] * a[1] + a[2] * a[2]);
-        const double lb = std::sqrt(b[0] * b[0] + b[1] * b[1] + b[2] * b[2]);
-        double angle = 0;
-        if (la > 0 && lb > 0 && std::isfinite(la * lb))
-            // Rounded to float: the C libraries' acos differ in the last
-            // bits, and the written normals must not differ between systems.
-            angle = static_cast<float>(
-                std::acos(std::clamp((a[0] * b[0] + a[1] * b[1] + a[2] * b[2]) / (la * lb), -1.0, 1.0)));
-        return Vec3{static_cast<float>(u.x * angle), static_cast<float>(u.y * angle), static_cast<float>(u.z * angle)};
-    };
-    // Faces that cancel out (the two sides of a sheet) leave rounding noise:
-    // zero, and the corner's own face says more.
-    auto resolved = [](const Vec3& sum, double size) {
-        const double len = std::sqrt(static_cast<double>(sum.x) * sum.x + static_cast<double>(sum.y) * sum.y +
-                                     static_cast<double>(sum.z) * sum.z);
-        return len > 1e-6 * size ? unit(sum) : Vec3{};
-    };
-
-    std::vector<std::int32_t> posOf(static_cast<std::size_t>(nF) * 3, -1);  // corner -> group
-    std::int32_t nPos = 0;
+    }
     // Without smoothing groups or source normals every corner takes the sum
     // of all weights at its position: summed as the ids are given out, with
     // no corner lists.
     const bool plain = !hasSmooth && !hasCorner;
-    struct Sum {
-        Vec3 all;
-        double size = 0;  // the faces' normals' lengths added up
-    };
-    std::vector<Sum> sums;
-    {
-        PosIds ids(static_cast<std::size_t>(nV));
-        // A vertex's corners mostly share one surface: the id its last
-        // corner got saves hashing the position again.
-        std::vector<std::int32_t> last(static_cast<std::size_t>(nV), -1);
-        for (std::int32_t f = 0; f < nF; ++f) {
-            if (!usable(f)) continue;
-            const Vec3 u = plain ? unit(faceNormal(m, f)) : Vec3{};
-            for (int k = 0; k < 3; ++k) {
-                const std::int32_t v = m.VFaces[static_cast<std::size_t>(f)].vtx[k];
-                // Mesh and material in one number: meshes are fewer than 2^15.
-                const std::int32_t surface = meshOf[static_cast<std::size_t>(v)] * 65536 +
-                                             (materialOf[static_cast<std::size_t>(f)] & 0xFFFF);
-                std::int32_t& id = last[static_cast<std::size_t>(v)];
-                if (id < 0 || ids.key(id).mesh != surface) {
-                    const Vec3& p = m.Vertices[static_cast<std::size_t>(v)].pos;
-                    id = ids.idOf(PosKey{surface, bitsOf(p.x), bitsOf(p.y), bitsOf(p.z)});
-                }
-                posOf[static_cast<std::size_t>(f) * 3 + static_cast<std::size_t>(k)] = id;
-                if (plain) {
-                    // Added in corner order, as the grouped path adds them.
-                    if (static_cast<std::size_t>(id) == sums.size()) sums.emplace_back();
-                    Sum& t = sums[static_cast<std::size_t>(id)];
-                    const Vec3 w = cornerWeight(f * 3 + k, u);
-                    add(t.all, w);
-                    t.size += std::sqrt(static_cast<double>(w.x) * w.x + static_cast<double>(w.y) * w.y +
-                                        static_cast<double>(w.z) * w.z);
-                }
-            }
+    std::vector<std::int32_t> posOf;  // corner -> position group
+    std::vector<Vec3> posNormal;      // plain: per position group
+    if (!ownOnly) {
+        // Corners grouped by position within one surface (CSR: start of each
+        // group, corner list). A surface is one mesh and, unless smoothing
+        // groups say otherwise, one material: meshes that touch and a change
+        // of material are edges.
+        std::vector<std::int32_t> meshOf(static_cast<std::size_t>(nV), -1);
+        // Ranges a damaged source made overlap must not cost meshes times
+        // vertices: beyond a few passes over the vertices the rest stay apart.
+        std::int64_t budget = 4 * std::int64_t{nV} + 1024;
+        for (std::size_t i = 0; i < m.Meshes.size() && budget > 0; ++i) {
+            const Mesh& me = m.Meshes[i];
+            if (me.num_Vertices <= 0) continue;
+            const std::int32_t from = std::max(0, me.vtx_ndx_stt), to = std::min(me.vtx_ndx_end, nV - 1);
+            budget -= std::max(0, to - from + 1);
+            for (std::int32_t v = from; v <= to; ++v) meshOf[static_cast<std::size_t>(v)] = static_cast<std::int32_t>(i);
         }
-        nPos = ids.size();
-    }
-    // Plain: a position's normal, or zero where its faces cancel out.
-    std::vector<Vec3> posNormal;
-    if (plain) {
-        posNormal.resize(sums.size());
-        for (std::size_t p = 0; p < sums.size(); ++p) posNormal[p] = resolved(sums[p].all, sums[p].size);
-        std::vector<Sum>().swap(sums);
-    }
-    std::vector<Vec3> cn;
-    if (!plain) {
-        std::vector<std::int32_t> start(static_cast<std::size_t>(nPos) + 1, 0);
-        for (std::int32_t g : posOf)
-            if (g >= 0) ++start[static_cast<std::size_t>(g) + 1];
-        for (std::size_t i = 1; i < start.size(); ++i) start[i] += start[i - 1];
-        std::vector<std::int32_t> corners(static_cast<std::size_t>(start.back()));
-        {
-            std::vector<std::int32_t> fill(start.begin(), start.end() - 1);
-            for (std::size_t c = 0; c < posOf.size(); ++c)
-                if (posOf[c] >= 0) corners[static_cast<std::size_t>(fill[static_cast<std::size_t>(posOf[c])]++)] = static_cast<std::int32_t>(c);
-        }
-
-        // Corner normals; without kept normals they first hold every corner's
-        // weight, worked out face by face (one unit normal each, in memory
-        // order). A position's weights are all read before its normals are
-        // written, and no two positions share a corner.
-        cn.resize(static_cast<std::size_t>(nF) * 3);
-        const bool early = !(choice.keepOwn && hasCorner);
-        if (early)
-            for (std::int32_t f = 0; f < nF; ++f) {
-                if (!usable(f)) continue;
-                const Vec3 u = unit(faceNormal(m, f));
-                for (std::int32_t k = 0; k < 3; ++k) cn[static_cast<std::size_t>(f) * 3 + static_cast<std::size_t>(k)] = cornerWeight(f * 3 + k, u);
+        std::vector<std::int32_t> materialOf(static_cast<std::size_t>(nF), -1);
+        if (!hasSmooth)
+            for (std::int32_t g = 0; g < m.nFaceGrps && static_cast<std::size_t>(g) < m.FaceGrps.size(); ++g) {
+                const FaceGroup& fg = m.FaceGrps[static_cast<std::size_t>(g)];
+                const std::size_t n = std::min(static_cast<std::size_t>(std::max(0, fg.nFcs)), fg.FgGlblFaces.size());
+                for (std::size_t i = 0; i < n; ++i)
+                    if (fg.FgGlblFaces[i] >= 0 && fg.FgGlblFaces[i] < nF)
+                        materialOf[static_cast<std::size_t>(fg.FgGlblFaces[i])] = fg.MtlID;
             }
-        auto weight = [&](std::int32_t corner) {
-            return early ? cn[static_cast<std::size_t>(corner)] : cornerWeight(corner, unit(faceNormal(m, corner / 3)));
+        // Each corner adds its face's unit normal times the face's angle there:
+        // a polygon then counts the same however it was cut into triangles
+        // (by area, the triangles of one quad could weigh 2:1 at a corner).
+        auto cornerWeight = [&](std::int32_t corner, const Vec3& u) {
+            const std::int32_t f = corner / 3;
+            const int k = corner % 3;
+            const Face& face = m.VFaces[static_cast<std::size_t>(f)];
+            const Vec3& p = m.Vertices[static_cast<std::size_t>(face.vtx[k])].pos;
+            const Vec3& q = m.Vertices[static_cast<std::size_t>(face.vtx[(k + 1) % 3])].pos;
+            const Vec3& r = m.Vertices[static_cast<std::size_t>(face.vtx[(k + 2) % 3])].pos;
+            const double a[3] = {double(q.x) - p.x, double(q.y) - p.y, double(q.z) - p.z};
+            const double b[3] = {double(r.x) - p.x, double(r.y) - p.y, double(r.z) - p.z};
+            const double la = std::sqrt(a[0] * a[0] + a[1] * a[1] + a[2] * a[2]);
+            const double lb = std::sqrt(b[0] * b[0] + b[1] * b[1] + b[2] * b[2]);
+            double angle = 0;
+            if (la > 0 && lb > 0 && std::isfinite(la * lb))
+                // Rounded to float: the C libraries' acos differ in the last
+                // bits, and the written normals must not differ between systems.
+                angle = static_cast<float>(
+                    std::acos(std::clamp((a[0] * b[0] + a[1] * b[1] + a[2] * b[2]) / (la * lb), -1.0, 1.0)));
+            return Vec3{static_cast<float>(u.x * angle), static_cast<float>(u.y * angle), static_cast<float>(u.z * angle)};
+        };
+        // Faces that cancel out (the two sides of a sheet) leave rounding noise:
+        // zero, and the corner's own face says more.
+        auto resolved = [](const Vec3& sum, double size) {
+            const double len = std::sqrt(static_cast<double>(sum.x) * sum.x + static_cast<double>(sum.y) * sum.y +
+                                         static_cast<double>(sum.z) * sum.z);
+            return len > 1e-6 * size ? unit(sum) : Vec3{};
         };
 
-        // The normal of every corner. Weights are worked out per position, and
-        // only where a corner there does not keep its own normal.
-        std::vector<Vec3> w;  // the weights of one position's corners
-        for (std::int32_t p = 0; p < nPos; ++p) {
-            const std::int32_t* b = corners.data() + start[static_cast<std::size_t>(p)];
-            const std::size_t n = static_cast<std::size_t>(start[static_cast<std::size_t>(p) + 1] - start[static_cast<std::size_t>(p)]);
-            bool computed = false;
-            for (std::size_t i = 0; i < n; ++i) {
-                const std::size_t c = static_cast<std::size_t>(b[i]);
-                const Vec3 o = own(c);
-                if (choice.keepOwn && !(o == Vec3{})) {
-                    cn[c] = unit(o);
-                    if (!(cn[c] == Vec3{})) continue;
-                }
-                computed = true;
-            }
-            if (!computed) continue;
-            w.resize(n);
-            bool allDone = false;
-            Vec3 allNormal;
-            Vec3 all{};
+        posOf.assign(static_cast<std::size_t>(nF) * 3, -1);
+        std::int32_t nPos = 0;
+        struct Sum {
+            Vec3 all;
             double size = 0;  // the faces' normals' lengths added up
-            for (std::size_t i = 0; i < n; ++i) {
-                const Vec3& f = w[i] = weight(b[i]);
-                add(all, f);
-                size += std::sqrt(static_cast<double>(f.x) * f.x + static_cast<double>(f.y) * f.y +
-                                  static_cast<double>(f.z) * f.z);
-            }
-            for (std::size_t i = 0; i < n; ++i) {
-                const std::size_t c = static_cast<std::size_t>(b[i]);
-                const std::int32_t f = b[i] / 3;
-                const Vec3 o = own(c);
-                const bool authored = !(o == Vec3{});
-                if (authored && choice.keepOwn && !(cn[c] == Vec3{})) continue;
-                Vec3 sum{};
-                if (n > kPairwiseMax || (!hasSmooth && !authored)) {
-                    // The same sum for each such corner: its normal once.
-                    if (!allDone) {
-                        allDone = true;
-                        allNormal = resolved(all, size);
+        };
+        std::vector<Sum> sums;
+        {
+            PosIds ids(static_cast<std::size_t>(nV));
+            // A vertex's corners mostly share one surface: the id its last
+            // corner got saves hashing the position again.
+            std::vector<std::int32_t> last(static_cast<std::size_t>(nV), -1);
+            for (std::int32_t f = 0; f < nF; ++f) {
+                if (!usable(f)) continue;
+                const Vec3 u = plain ? unit(faceNormal(m, f)) : Vec3{};
+                for (int k = 0; k < 3; ++k) {
+                    const std::int32_t v = m.VFaces[static_cast<std::size_t>(f)].vtx[k];
+                    // Mesh and material in one number: meshes are fewer than 2^15.
+                    const std::int32_t surface = meshOf[static_cast<std::size_t>(v)] * 65536 +
+                                                 (materialOf[static_cast<std::size_t>(f)] & 0xFFFF);
+                    std::int32_t& id = last[static_cast<std::size_t>(v)];
+                    if (id < 0 || ids.key(id).mesh != surface) {
+                        const Vec3& p = m.Vertices[static_cast<std::size_t>(v)].pos;
+                        id = ids.idOf(PosKey{surface, bitsOf(p.x), bitsOf(p.y), bitsOf(p.z)});
                     }
-                    if (!(allNormal == Vec3{})) {
-                        cn[c] = allNormal;
-                        continue;
-                    }
-                    sum = all;
-                } else {
-                    for (std::size_t j = 0; j < n; ++j) {
-                        const std::int32_t g = b[j] / 3;
-                        const bool same = g == f || (hasSmooth ? (mask(f) & mask(g)) != 0
-                                                               : sameBits(own(static_cast<std::size_t>(b[j])), o));
-                        if (same) add(sum, w[j]);
+                    posOf[static_cast<std::size_t>(f) * 3 + static_cast<std::size_t>(k)] = id;
+                    if (plain) {
+                        // Added in corner order, as the grouped path adds them.
+                        if (static_cast<std::size_t>(id) == sums.size()) sums.emplace_back();
+                        Sum& t = sums[static_cast<std::size_t>(id)];
+                        const Vec3 w = cornerWeight(f * 3 + k, u);
+                        add(t.all, w);
+                        t.size += std::sqrt(static_cast<double>(w.x) * w.x + static_cast<double>(w.y) * w.y +
+                                            static_cast<double>(w.z) * w.z);
                     }
                 }
-                cn[c] = resolved(sum, size);
-                if (cn[c] == Vec3{}) cn[c] = unit(faceNormal(m, f));
+            }
+            nPos = ids.size();
+        }
+        // Plain: a position's normal, or zero where its faces cancel out.
+        if (plain) {
+            posNormal.resize(sums.size());
+            for (std::size_t p = 0; p < sums.size(); ++p) posNormal[p] = resolved(sums[p].all, sums[p].size);
+            std::vector<Sum>().swap(sums);
+        }
+        if (!plain) {
+            std::vector<std::int32_t> start(static_cast<std::size_t>(nPos) + 1, 0);
+            for (std::int32_t g : posOf)
+                if (g >= 0) ++start[static_cast<std::size_t>(g) + 1];
+            for (std::size_t i = 1; i < start.size(); ++i) start[i] += start[i - 1];
+            std::vector<std::int32_t> corners(static_cast<std::size_t>(start.back()));
+            {
+                std::vector<std::int32_t> fill(start.begin(), start.end() - 1);
+                for (std::size_t c = 0; c < posOf.size(); ++c)
+                    if (posOf[c] >= 0) corners[static_cast<std::size_t>(fill[static_cast<std::size_t>(posOf[c])]++)] = static_cast<std::int32_t>(c);
+            }
+
+            // Corner normals; without kept normals they first hold every corner's
+            // weight, worked out face by face (one unit normal each, in memory
+            // order). A position's weights are all read before its normals are
+            // written, and no two positions share a corner.
+            cn.resize(static_cast<std::size_t>(nF) * 3);
+            const bool early = !(choice.keepOwn && hasCorner);
+            if (early)
+                for (std::int32_t f = 0; f < nF; ++f) {
+                    if (!usable(f)) continue;
+                    const Vec3 u = unit(faceNormal(m, f));
+                    for (std::int32_t k = 0; k < 3; ++k) cn[static_cast<std::size_t>(f) * 3 + static_cast<std::size_t>(k)] = cornerWeight(f * 3 + k, u);
+                }
+            auto weight = [&](std::int32_t corner) {
+                return early ? cn[static_cast<std::size_t>(corner)] : cornerWeight(corner, unit(faceNormal(m, corner / 3)));
+            };
+
+            // The normal of every corner. Weights are worked out per position, and
+            // only where a corner there does not keep its own normal.
+            std::vector<Vec3> w;  // the weights of one position's corners
+            for (std::int32_t p = 0; p < nPos; ++p) {
+                const std::int32_t* b = corners.data() + start[static_cast<std::size_t>(p)];
+                const std::size_t n = static_cast<std::size_t>(start[static_cast<std::size_t>(p) + 1] - start[static_cast<std::size_t>(p)]);
+                bool computed = false;
+                for (std::size_t i = 0; i < n; ++i) {
+                    const std::size_t c = static_cast<std::size_t>(b[i]);
+                    const Vec3 o = own(c);
+                    if (choice.keepOwn && !(o == Vec3{})) {
+                        cn[c] = unit(o);
+                        if (!(cn[c] == Vec3{})) continue;
+                    }
+                    computed = true;
+                }
+                if (!computed) continue;
+                w.resize(n);
+                bool allDone = false;
+                Vec3 allNormal;
+                Vec3 all{};
+                double size = 0;  // the faces' normals' lengths added up
+                for (std::size_t i = 0; i < n; ++i) {
+                    const Vec3& f = w[i] = weight(b[i]);
+                    add(all, f);
+                    size += std::sqrt(static_cast<double>(f.x) * f.x + static_cast<double>(f.y) * f.y +
+                                      static_cast<double>(f.z) * f.z);
+                }
+                for (std::size_t i = 0; i < n; ++i) {
+                    const std::size_t c = static_cast<std::size_t>(b[i]);
+                    const std::int32_t f = b[i] / 3;
+                    const Vec3 o = own(c);
+                    const bool authored = !(o == Vec3{});
+                    if (authored && choice.keepOwn && !(cn[c] == Vec3{})) continue;
+                    Vec3 sum{};
+                    if (n > kPairwiseMax || (!hasSmooth && !authored)) {
+                        // The same sum for each such corner: its normal once.
+                        if (!allDone) {
+                            allDone = true;
+                            allNormal = resolved(all, size);
+                        }
+                        if (!(allNormal == Vec3{})) {
+                            cn[c] = allNormal;
+                            continue;
+                        }
+                        sum = all;
+                    } else {
+                        for (std::size_t j = 0; j < n; ++j) {
+                            const std::int32_t g = b[j] / 3;
+                            const bool same = g == f || (hasSmooth ? (mask(f) & mask(g)) != 0
+                                                                   : sameBits(own(static_cast<std::size_t>(b[j])), o));
+                            if (same) add(sum, w[j]);
+                        }
+                    }
+                    cn[c] = resolved(sum, size);
+                    if (cn[c] == Vec3{}) cn[c] = unit(faceNormal(m, f));
+                }
             }
         }
     }
