@@ -91,9 +91,6 @@ TEST_F(Cal3dInterop, InfluencesOfALoadedSkeleton) {
     expectResaveGivesOurBytes();
 }
 
-}  // namespace
-
-namespace {
 
 TEST_F(Cal3dInterop, SpringCountsDoNotBreakTheMesh) {
     m.dssAddMesh("m", 0);
@@ -112,7 +109,6 @@ TEST_F(Cal3dInterop, SpringCountsDoNotBreakTheMesh) {
 TEST(Cal3dSkeletonInterop, BoneTreeRoundTripsThroughCal3d) {
     if (!cal3dAvailable()) GTEST_SKIP() << "built without Cal3D";
     molv::test::TestContext tc;
-    [[maybe_unused]] ScriptedUI& ui = tc.ui;
     Context& ctx = tc.ctx;
     const std::string dir = tempDir("c3dskel");
     SkeletonStore& s = ctx.skel;

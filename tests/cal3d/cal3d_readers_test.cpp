@@ -131,9 +131,6 @@ TEST(CrfReader, NumberAndNameFromTheFileName) {
     EXPECT_EQ(materialCrfBytes(m.Materials[3]), materialCrfBytes(want));
 }
 
-}  // namespace
-
-namespace {
 
 TEST_F(CmfReader, ConfigurationLoadsOurSetAndKeepsToItsFolder) {
     const std::string dir = tempDir("cfgread");
@@ -167,9 +164,6 @@ TEST_F(CmfReader, ConfigurationLoadsOurSetAndKeepsToItsFolder) {
     }
 }
 
-}  // namespace
-
-namespace {
 
 TEST(An8Figure, DefaultSkeletonAndBrokenHierarchies) {
     TestContext t;
