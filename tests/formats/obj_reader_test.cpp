@@ -360,16 +360,6 @@ TEST_F(ObjTest, LibraryIsOnlyLookedForInsideTheModelsFolder) {
         EXPECT_NE(mtl(i).name, "parent");
     }
     EXPECT_EQ(mtl(0).name, "near");  // a sub-folder inside is fine
-
-    // The same names find the copies that lie inside.
-    test::TestContext again;
-    writeFile(dir + "model/far.mtl", "newmtl far copy\n");
-    writeFile(dir + "model/up.mtl", "newmtl up copy\n");
-    ASSERT_TRUE(test::readObjText(again.ctx, text, dir + "model/m.obj").ok());
-    EXPECT_TRUE(again.ui.boxes.empty());
-    std::vector<std::string> names;
-    for (int i = 0; i < again.m.nMaterials; ++i) names.push_back(again.m.Materials[static_cast<std::size_t>(i)].name);
-    EXPECT_EQ(names, (std::vector<std::string>{"far copy", "Default", "up copy", "near"}));
 }
 
 // --- large files -------------------------------------------------------
