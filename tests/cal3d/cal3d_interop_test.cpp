@@ -91,7 +91,6 @@ TEST_F(Cal3dInterop, InfluencesOfALoadedSkeleton) {
     expectResaveGivesOurBytes();
 }
 
-
 TEST_F(Cal3dInterop, SpringCountsDoNotBreakTheMesh) {
     m.dssAddMesh("m", 0);
     grid(2, -1);

@@ -131,7 +131,6 @@ TEST(CrfReader, NumberAndNameFromTheFileName) {
     EXPECT_EQ(materialCrfBytes(m.Materials[3]), materialCrfBytes(want));
 }
 
-
 TEST_F(CmfReader, ConfigurationLoadsOurSetAndKeepsToItsFolder) {
     const std::string dir = tempDir("cfgread");
     material("red", Colour{200, 0, 0, 255}, {"red.png"});
@@ -163,7 +162,6 @@ TEST_F(CmfReader, ConfigurationLoadsOurSetAndKeepsToItsFolder) {
         EXPECT_TRUE(t.ui.sawBox("does not lie in the configuration's folder")) << line;
     }
 }
-
 
 TEST(An8Figure, DefaultSkeletonAndBrokenHierarchies) {
     TestContext t;
