@@ -180,13 +180,15 @@ struct Written {
     std::string error;
 };
 
-Written convertFile(const std::string& name, const std::string& bytes, bool keepOwn = true, bool recalc = true) {
+Written convertFile(const std::string& name, const std::string& bytes, bool keepOwn = true, bool recalc = true,
+                    bool flipObj = true) {
     Written w;
     const std::string dir = test::tempDir("appearance");
     test::writeFile(dir + name, bytes);
     auto t = test::makeContext();
     t->ctx.menu.marks.keepOwnNormals = keepOwn;
     t->ctx.menu.marks.reCalcNormals = recalc;
+    t->ctx.menu.marks.flip_OBJ_UV_Vs = flipObj;
     if (!test::convert(t->ctx, dir + name)) return w;
     const std::string base = dir + name.substr(0, name.rfind('.'));
     w.ok = test::loadCal3dMesh(base + ".cmf", base + ".csf", w.mesh, w.error);
@@ -234,15 +236,9 @@ TEST(FaithfulAppearance, ATexturedQuadGivesTheSameVFromEveryFormat) {
 
 TEST(FaithfulAppearance, AnObjQuadKeepsItsVWhenTheFlipIsOff) {
     if (!test::cal3dAvailable()) GTEST_SKIP() << "built without Cal3D";
-    const std::string dir = test::tempDir("appearance");
-    test::writeFile(dir + "q.obj", objOf(quad(), false, true));
-    auto t = test::makeContext();
-    t->ctx.menu.marks.flip_OBJ_UV_Vs = false;
-    ASSERT_TRUE(test::convert(t->ctx, dir + "q.obj"));
-    test::Cal3dMeshData mesh;
-    std::string err;
-    ASSERT_TRUE(test::loadCal3dMesh(dir + "q.cmf", dir + "q.csf", mesh, err)) << err;
-    for (const test::Cal3dVertexData& v : mesh[0].vertices) EXPECT_FLOAT_EQ(v.uvs[0].second, v.pos[2] > 50 ? 1.0f : 0.0f);
+    const Written w = convertFile("q.obj", objOf(quad(), false, true), true, true, false);
+    ASSERT_TRUE(w.ok) << w.error;
+    for (const test::Cal3dVertexData& v : w.mesh[0].vertices) EXPECT_FLOAT_EQ(v.uvs[0].second, v.pos[2] > 50 ? 1.0f : 0.0f);
 }
 
 struct CubeCase {

@@ -15,12 +15,6 @@ struct Fixture : test::TestContext {
     bool read(const std::string& bytes) { return test::read3dsBytes(ctx, bytes, "t.3ds").ok(); }
 };
 
-void expectVec(const Vec3& v, float x, float y, float z) {
-    EXPECT_FLOAT_EQ(v.x, x);
-    EXPECT_FLOAT_EQ(v.y, y);
-    EXPECT_FLOAT_EQ(v.z, z);
-}
-
 std::string redMaterial(std::string_view name) {
     return material(matName(name) + colourBytes(0xA010, 10, 20, 30) + colourBytes(0xA020, 200, 0, 0) +
                     colourBytes(0xA030, 255, 255, 255) + percent(0xA040, 25) + percent(0xA041, 5) +
@@ -141,15 +135,15 @@ TEST(Read3DS, ObjectOriginMovesVerticesUnlessOffsetsAreIgnored) {
                                               localAxis({10, 20, 30}) + faces({{0, 1, 2}})));
         ASSERT_TRUE(f.read(mainChunk(editor(obj))));
         if (ignore) {
-            expectVec(f.vtx(0).pos, 10, 30, 20);
-            expectVec(f.mesh(0).position, 0, 0, 0);
+            EXPECT_EQ(f.vtx(0).pos, (Vec3{10, 30, 20}));
+            EXPECT_EQ(f.mesh(0).position, (Vec3{0, 0, 0}));
         } else {
-            expectVec(f.vtx(0).pos, 0, 0, 0);
-            expectVec(f.vtx(1).pos, 1, 0, 0);
-            expectVec(f.vtx(2).pos, 0, 0, 1);
-            expectVec(f.mesh(0).position, 10, 30, 20);
+            EXPECT_EQ(f.vtx(0).pos, (Vec3{0, 0, 0}));
+            EXPECT_EQ(f.vtx(1).pos, (Vec3{1, 0, 0}));
+            EXPECT_EQ(f.vtx(2).pos, (Vec3{0, 0, 1}));
+            EXPECT_EQ(f.mesh(0).position, (Vec3{10, 30, 20}));
         }
-        expectVec(f.vtx(0).zup_pos, 10, 20, 30);  // never moved
+        EXPECT_EQ(f.vtx(0).zup_pos, (Vec3{10, 20, 30}));  // never moved
         EXPECT_TRUE(f.ui.sawLog(" Set Origin :  x:y:z: 10.00  30.00  20.00"));
     }
 }
@@ -175,11 +169,11 @@ TEST(Read3DSKeyframer, ParentsLinkMeshesAndPositionsBecomeRelative) {
     EXPECT_EQ(f.mesh(0).parent, -1);
     EXPECT_EQ(f.mesh(1).parent, 0);
     EXPECT_EQ(f.mesh(2).parent, 1);
-    expectVec(f.mesh(0).position, 1, 0, 0);
-    expectVec(f.mesh(1).position, 2, 0, 0);
-    expectVec(f.mesh(2).position, 3, 0, 0);
+    EXPECT_EQ(f.mesh(0).position, (Vec3{1, 0, 0}));
+    EXPECT_EQ(f.mesh(1).position, (Vec3{2, 0, 0}));
+    EXPECT_EQ(f.mesh(2).position, (Vec3{3, 0, 0}));
     // Vertices are not moved by the hierarchy.
-    expectVec(f.vtx(6).pos, 0, 0, 0);
+    EXPECT_EQ(f.vtx(6).pos, (Vec3{0, 0, 0}));
 }
 
 TEST(Read3DSKeyframer, BrokenParentNumbersNeverLoopOrIndexOutside) {
