@@ -91,17 +91,11 @@ TEST_F(Cal3dInterop, InfluencesOfALoadedSkeleton) {
     expectResaveGivesOurBytes();
 }
 
-}  // namespace
-
-namespace {
-
 TEST_F(Cal3dInterop, SpringCountsDoNotBreakTheMesh) {
     m.dssAddMesh("m", 0);
     grid(2, -1);
     m.FaceGrps[0].num_springs = 6;
-    EXPECT_TRUE(test::writeSet(ctx, dir + "model.cmf"));
-    auto info = loadCal3dSet(dir + "model");
-    ASSERT_TRUE(info.ok()) << info.error;
+    auto info = writeAndLoad();
     ASSERT_EQ(info.submeshes.size(), 1u);
     EXPECT_EQ(info.submeshes[0].springCount, 0);
     EXPECT_EQ(info.submeshes[0].vertexCount, 9);
@@ -109,12 +103,7 @@ TEST_F(Cal3dInterop, SpringCountsDoNotBreakTheMesh) {
     expectResaveGivesOurBytes();
 }
 
-TEST(Cal3dSkeletonInterop, BoneTreeRoundTripsThroughCal3d) {
-    if (!cal3dAvailable()) GTEST_SKIP() << "built without Cal3D";
-    molv::test::TestContext tc;
-    [[maybe_unused]] ScriptedUI& ui = tc.ui;
-    Context& ctx = tc.ctx;
-    const std::string dir = tempDir("c3dskel");
+TEST_F(Cal3dInterop, BoneTreeRoundTripsThroughCal3d) {
     SkeletonStore& s = ctx.skel;
     s.skl_version = 1000;
     s.num_Bones = 4;

@@ -78,10 +78,6 @@ TEST(Cal3dReaderInterop, DispatchConvertsEachBinaryFile) {
     EXPECT_EQ(info.submeshes[1].vertexCount, 5);
 }
 
-}  // namespace
-
-namespace {
-
 bool near(float a, float b) { return std::fabs(a - b) <= 1e-6f; }
 
 // Two stores read from twin files hold the same model (XML keeps six digits).

@@ -131,10 +131,6 @@ TEST(CrfReader, NumberAndNameFromTheFileName) {
     EXPECT_EQ(materialCrfBytes(m.Materials[3]), materialCrfBytes(want));
 }
 
-}  // namespace
-
-namespace {
-
 TEST_F(CmfReader, ConfigurationLoadsOurSetAndKeepsToItsFolder) {
     const std::string dir = tempDir("cfgread");
     material("red", Colour{200, 0, 0, 255}, {"red.png"});
@@ -166,10 +162,6 @@ TEST_F(CmfReader, ConfigurationLoadsOurSetAndKeepsToItsFolder) {
         EXPECT_TRUE(t.ui.sawBox("does not lie in the configuration's folder")) << line;
     }
 }
-
-}  // namespace
-
-namespace {
 
 TEST(An8Figure, DefaultSkeletonAndBrokenHierarchies) {
     TestContext t;

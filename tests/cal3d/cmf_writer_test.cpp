@@ -149,13 +149,6 @@ TEST_F(CmfWriter, StreamedFileEqualsTheBytesBuilt) {
     EXPECT_EQ(want.substr(8, 4), hexBytes({0x02, 0x00, 0x00, 0x00}));
 }
 
-TEST_F(CmfWriter, GroupWithoutMapsWritesNoUVs) {
-    twoFaces();
-    m.FaceGrps[0].num_maps = 0;
-    const std::string got = buildCmf(ctx);
-    EXPECT_EQ(got.size(), 12u + 24u + 3u * 44u + 2u * 12u);
-}
-
 // A face naming a vertex that does not exist is left out and counted; the
 // file stays consistent.
 TEST_F(CmfWriter, FacesNamingMissingVerticesAreLeftOut) {

@@ -27,13 +27,6 @@ struct An8Test : ::testing::Test, test::TestContext {
     }
     std::string written(const std::string& object = "model") { return buildAn8(ctx, object); }
     bool read(std::string_view text) { return test::readAn8Text(ctx, text, "m.an8").ok(); }
-    A3 face(int i) const {
-        const Face& f = m.VFaces[static_cast<std::size_t>(i)];
-        return {f.vtx[0], f.vtx[1], f.vtx[2]};
-    }
-    Vec3 pos(int i) const { return m.Vertices[static_cast<std::size_t>(i)].pos; }
-    const FaceGroup& group(int g) const { return m.FaceGrps[static_cast<std::size_t>(g)]; }
-    const Material& mtl(int i) const { return m.Materials[static_cast<std::size_t>(i)]; }
 };
 
 // CR LF after each line, as the writer ends them.
@@ -272,7 +265,7 @@ TEST_F(An8Test, ReadsFansMeshesMaterialsAndTextureCopies) {
     EXPECT_EQ(face(0), (A3{2, 1, 0}));
     EXPECT_EQ(face(1), (A3{3, 2, 0}));
     EXPECT_EQ(face(3), (A3{5, 4, 0}));
-    EXPECT_FLOAT_EQ(pos(5).z, -5);  // z negated
+    EXPECT_FLOAT_EQ(vtx(5).pos.z, -5);  // z negated
     // The second mesh's points follow the first's; its faces count from them.
     // Point 0 carries texture coordinate 0, then 1: one copy, vertex 9.
     EXPECT_EQ(face(4), (A3{8, 7, 6}));
@@ -280,7 +273,7 @@ TEST_F(An8Test, ReadsFansMeshesMaterialsAndTextureCopies) {
     ASSERT_EQ(m.ttlnum_Vertices, 10);
     EXPECT_EQ(m.Meshes[0].num_Vertices, 10);
     EXPECT_EQ(m.Meshes[0].num_Faces, 6);
-    EXPECT_FLOAT_EQ(pos(9).y, 5);
+    EXPECT_FLOAT_EQ(vtx(9).pos.y, 5);
     EXPECT_FLOAT_EQ(m.Vertices[9].UVs[0].v, 0.75f);  // v flipped back
     EXPECT_FLOAT_EQ(m.Vertices[6].UVs[0].v, 1.0f);
 
@@ -314,7 +307,7 @@ TEST_F(An8Test, PointNumbersBeyondSixteenBits) {
     ASSERT_EQ(m.ttlnum_Vertices, n);
     ASSERT_EQ(m.ttlnum_Faces, 1);
     EXPECT_EQ(face(0), (A3{39999, 32768, 0}));
-    EXPECT_FLOAT_EQ(pos(32768).x, 32768);
+    EXPECT_FLOAT_EQ(vtx(32768).pos.x, 32768);
 }
 
 // What the store keeps through our writer and reader is RoundTrip's; here

@@ -27,23 +27,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool convertible(const fs::path& p) {
-    std::string e = p.extension().string();
-    std::transform(e.begin(), e.end(), e.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return e == ".obj" || e == ".3ds" || e == ".dae" || e == ".gltf" || e == ".glb";
-}
-
 std::vector<std::string> models() {
     std::vector<std::string> out;
-    std::error_code ec;
     auto walk = [&](const fs::path& root) {
-        if (!fs::is_directory(root, ec)) return;
-        for (const auto& e : fs::recursive_directory_iterator(root, ec))
+        std::error_code ec;
+        for (const std::string& rel : test::filesUnder(root.string(), {".obj", ".3ds", ".dae", ".gltf", ".glb"}))
             // A chain of instances that doubles at every step: assimp's
             // flattened import of it does not fit in memory.
-            if (e.is_regular_file() && convertible(e.path()) && e.file_size() < (std::uintmax_t{4} << 20) &&
-                e.path().string().find("instancing_doubling") == std::string::npos)
-                out.push_back(e.path().string());
+            if (fs::file_size(root / rel, ec) < (std::uintmax_t{4} << 20) && rel.find("instancing_doubling") == std::string::npos)
+                out.push_back((root / rel).string());
     };
     walk(test::dataPath(""));
 #ifdef MOLV_ASSIMP_MODELS

@@ -13,48 +13,12 @@ using namespace molv::daetest;
 
 namespace {
 
-const Vertex& vtx(const Loaded& l, std::int32_t i) { return l.m().Vertices[static_cast<std::size_t>(i)]; }
-const Face& face(const Loaded& l, std::int32_t i) { return l.m().VFaces[static_cast<std::size_t>(i)]; }
 std::vector<std::int32_t> corners(const Loaded& l) {
     std::vector<std::int32_t> out;
     for (std::int32_t f = 0; f < l.m().ttlnum_Faces; ++f)
-        for (int k = 0; k < 3; ++k) out.push_back(face(l, f).vtx[k]);
+        for (int c : l.face(f)) out.push_back(c);
     return out;
 }
-
-// Everything a writer reads from the store, as text, to compare two reads.
-std::string storeText(const ModelStore& m) {
-    std::string s;
-    auto num = [&](double v) { s += std::to_string(v) + " "; };
-    for (std::int32_t i = 0; i < m.meshCount; ++i) {
-        const Mesh& me = m.Meshes[static_cast<std::size_t>(i)];
-        s += me.name + ":";
-        for (double v : {me.num_Vertices, me.vtx_ndx_stt, me.num_Faces, me.face_ndx_stt, me.num_FaceGrps}) num(v);
-    }
-    for (std::int32_t i = 0; i < m.ttlnum_Vertices; ++i) {
-        const Vertex& v = m.Vertices[static_cast<std::size_t>(i)];
-        for (int k = 0; k < 3; ++k) num(v.pos[k]), num(v.zup_pos[k]);
-        num(v.uv_id);
-        for (std::uint32_t u = 0; u < v.UVs.size(); ++u) num(v.UVs[u].u), num(v.UVs[u].v);
-    }
-    for (std::int32_t f = 0; f < m.ttlnum_Faces; ++f)
-        for (int k = 0; k < 3; ++k) num(m.VFaces[static_cast<std::size_t>(f)].vtx[k]);
-    for (std::int32_t g = 0; g < m.nFaceGrps; ++g) {
-        const FaceGroup& fg = m.FaceGrps[static_cast<std::size_t>(g)];
-        s += fg.MatlSymbol + ":";
-        for (double v : {fg.MtlID, fg.nFcs, fg.num_maps, fg.face_base}) num(v);
-    }
-    for (std::int32_t i = 0; i < m.nMaterials; ++i) {
-        const Material& mt = m.Materials[static_cast<std::size_t>(i)];
-        s += mt.name + ":";
-        for (const Colour& c : {mt.ambient, mt.diffuse, mt.specular}) num(c.r), num(c.g), num(c.b);
-        num(mt.shininess), num(mt.transparency), num(mt.use_count);
-        for (std::int32_t k = 0; k < mt.nMaps; ++k) s += mt.maps[static_cast<std::size_t>(k)] + ";";
-    }
-    return s;
-}
-
-}  // namespace
 
 // --- The exporters' layout -------------------------------------------------------
 
@@ -71,14 +35,14 @@ TEST(DaeReader, QuadFillsOneMeshAndSplitsAVertexUsedWithTwoCoordinates) {
     EXPECT_EQ(m.ttlnum_Faces, 2);
     // Corners stored last first; the second triangle's first corner is the split copy.
     EXPECT_EQ(corners(*l), (std::vector<std::int32_t>{2, 1, 0, 3, 2, 4}));
-    EXPECT_EQ(vtx(*l, 4).pos, vtx(*l, 0).pos);
-    EXPECT_EQ(vtx(*l, 0).uv_id, 0);
-    EXPECT_EQ(vtx(*l, 4).uv_id, 3);
+    EXPECT_EQ(l->vtx(4).pos, l->vtx(0).pos);
+    EXPECT_EQ(l->vtx(0).uv_id, 0);
+    EXPECT_EQ(l->vtx(4).uv_id, 3);
     // v flipped (the flip setting is on by default).
-    EXPECT_FLOAT_EQ(vtx(*l, 4).UVs[0].u, 0.25f);
-    EXPECT_FLOAT_EQ(vtx(*l, 4).UVs[0].v, 0.5f);
-    EXPECT_FLOAT_EQ(vtx(*l, 2).UVs[0].u, 1.0f);
-    EXPECT_FLOAT_EQ(vtx(*l, 2).UVs[0].v, 0.0f);
+    EXPECT_FLOAT_EQ(l->vtx(4).UVs[0].u, 0.25f);
+    EXPECT_FLOAT_EQ(l->vtx(4).UVs[0].v, 0.5f);
+    EXPECT_FLOAT_EQ(l->vtx(2).UVs[0].u, 1.0f);
+    EXPECT_FLOAT_EQ(l->vtx(2).UVs[0].v, 0.0f);
     ASSERT_EQ(m.nFaceGrps, 1);
     const FaceGroup& g = m.FaceGrps[0];
     EXPECT_EQ(g.MatlSymbol, "Wood-material");
@@ -98,7 +62,7 @@ TEST(DaeReader, EffectsMayComeBeforeTheirMaterials) {
     ASSERT_TRUE(moved->ok);
     EXPECT_TRUE(moved->ui.boxes.empty());
     auto original = load(quadDoc());
-    EXPECT_EQ(storeText(moved->m()), storeText(original->m()));
+    EXPECT_EQ(test::storeText(moved->m()), test::storeText(original->m()));
 }
 
 TEST(DaeReader, ColourMessages) {
@@ -116,20 +80,20 @@ TEST(DaeReader, TextureCoordinatesWrapAndFlip) {
     const std::string doc = edit(quadDoc(), "0 0 1 0 1 1 0.25 0.5 0 1", "-0.5 -0.25 1.5 0 1 1 0.25 0.5 0 1.75");
     auto both = load(doc, [](Context& c) { c.settings.autoscale_UVs = true; });
     ASSERT_TRUE(both->ok);
-    EXPECT_FLOAT_EQ(vtx(*both, 0).UVs[0].u, 0.5f);   // -0.5 wraps to 0.5
-    EXPECT_FLOAT_EQ(vtx(*both, 0).UVs[0].v, 0.25f);  // -0.25 -> 0.75 -> flipped
-    EXPECT_FLOAT_EQ(vtx(*both, 1).UVs[0].u, 0.5f);   // 1.5 -> 0.5
-    EXPECT_FLOAT_EQ(vtx(*both, 3).UVs[0].v, 0.25f);  // 1.75 -> 0.75 -> flipped
+    EXPECT_FLOAT_EQ(both->vtx(0).UVs[0].u, 0.5f);   // -0.5 wraps to 0.5
+    EXPECT_FLOAT_EQ(both->vtx(0).UVs[0].v, 0.25f);  // -0.25 -> 0.75 -> flipped
+    EXPECT_FLOAT_EQ(both->vtx(1).UVs[0].u, 0.5f);   // 1.5 -> 0.5
+    EXPECT_FLOAT_EQ(both->vtx(3).UVs[0].v, 0.25f);  // 1.75 -> 0.75 -> flipped
     auto flipOnly = load(doc);
-    EXPECT_FLOAT_EQ(vtx(*flipOnly, 0).UVs[0].u, -0.5f);
-    EXPECT_FLOAT_EQ(vtx(*flipOnly, 0).UVs[0].v, 1.25f);
+    EXPECT_FLOAT_EQ(flipOnly->vtx(0).UVs[0].u, -0.5f);
+    EXPECT_FLOAT_EQ(flipOnly->vtx(0).UVs[0].v, 1.25f);
     auto neither = load(doc, [](Context& c) { c.settings.flip_3DS_UV_Vs = false; });
-    EXPECT_FLOAT_EQ(vtx(*neither, 0).UVs[0].v, -0.25f);
+    EXPECT_FLOAT_EQ(neither->vtx(0).UVs[0].v, -0.25f);
     // 0 and 1 are inside the range: nothing wraps.
     auto inRange = load(quadDoc(), [](Context& c) { c.settings.autoscale_UVs = true; });
-    EXPECT_FLOAT_EQ(vtx(*inRange, 1).UVs[0].u, 1.0f);
-    EXPECT_FLOAT_EQ(vtx(*inRange, 1).UVs[0].v, 1.0f);
-    EXPECT_FLOAT_EQ(vtx(*inRange, 2).UVs[0].v, 0.0f);
+    EXPECT_FLOAT_EQ(inRange->vtx(1).UVs[0].u, 1.0f);
+    EXPECT_FLOAT_EQ(inRange->vtx(1).UVs[0].v, 1.0f);
+    EXPECT_FLOAT_EQ(inRange->vtx(2).UVs[0].v, 0.0f);
 }
 
 TEST(DaeReader, OffsetsAndStrideComeFromTheInputs) {
@@ -140,7 +104,7 @@ TEST(DaeReader, OffsetsAndStrideComeFromTheInputs) {
     auto l = load(doc);
     ASSERT_TRUE(l->ok);
     EXPECT_TRUE(l->ui.boxes.empty());
-    EXPECT_EQ(storeText(l->m()), storeText(load(quadDoc())->m()));
+    EXPECT_EQ(test::storeText(l->m()), test::storeText(load(quadDoc())->m()));
     // All inputs at offset 0 (one index per corner), as assimp writes them.
     std::string shared = edit(quadDoc(), "offset=\"1\"/>", "offset=\"0\"/>");
     shared = edit(shared, "offset=\"2\" set=\"0\"", "offset=\"0\" set=\"0\"");
@@ -148,7 +112,7 @@ TEST(DaeReader, OffsetsAndStrideComeFromTheInputs) {
     auto s = load(shared);
     ASSERT_TRUE(s->ok);
     EXPECT_EQ(s->m().ttlnum_Vertices, 4);
-    EXPECT_EQ(vtx(*s, 3).uv_id, 3);
+    EXPECT_EQ(s->vtx(3).uv_id, 3);
 }
 
 TEST(DaeReader, InputMessages) {
@@ -197,7 +161,6 @@ TEST(DaeReader, PolygonsStripsAndFansAreReadAndLinesPassedOver) {
 
 // --- Placement by the visual scene ----------------------------------------------------
 
-namespace {
 const char* kTri =
     "<triangles count=\"1\">\n<input semantic=\"VERTEX\" source=\"#T-v\" offset=\"0\"/>\n<p>0 1 2</p>\n</triangles>\n";
 std::string triDoc(std::string_view scene, std::string_view extra = {}) {
@@ -205,7 +168,6 @@ std::string triDoc(std::string_view scene, std::string_view extra = {}) {
     if (!extra.empty()) d.insert(d.find("</COLLADA>"), extra);
     return d;
 }
-}  // namespace
 
 TEST(DaeReader, NodesPlaceEachInstance) {
     auto l = load(triDoc(
@@ -220,7 +182,7 @@ TEST(DaeReader, NodesPlaceEachInstance) {
     EXPECT_EQ(m.ttlnum_Faces, 3);
     EXPECT_EQ(m.Meshes[0].name, "t");
     EXPECT_EQ(m.Meshes[1].name, "t_2");
-    auto z = [&](int i) { return vtx(*l, i).zup_pos; };
+    auto z = [&](int i) { return l->vtx(i).zup_pos; };
     EXPECT_EQ(z(0), (Vec3{11, 0, 0}));
     EXPECT_EQ(z(2), (Vec3{10, 0, 1}));
     // (1 0 0) scaled to (2 0 0), turned to (0 2 0), lifted to (0 2 5).
@@ -290,3 +252,4 @@ TEST(DaeReader, ThousandsOfBindingsEachFindTheirGroupAndMaterial) {
 
 // --- Layout --------------------------------------------------------------------------
 
+}  // namespace

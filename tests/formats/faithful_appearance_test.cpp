@@ -100,45 +100,20 @@ std::string daeOf(const Model& m, bool normals, bool uvs) {
 
 // glTF: four vertices per quad (glTF's v runs down the picture).
 std::string gltfOf(const Model& m, bool normals, bool uvs) {
-    std::vector<float> pos, nrm, uv;
-    std::vector<std::uint16_t> idx;
+    gltftest::Mesh g;
+    g.pos.clear();
+    g.idx.clear();
     for (const Quad& f : m.quads) {
-        const auto first = static_cast<std::uint16_t>(pos.size() / 3);
-        for (int k = 0; k < 4; ++k) {
-            const P3& p = m.pos[static_cast<std::size_t>(f.pos[static_cast<std::size_t>(k)])];
-            pos.insert(pos.end(), p.begin(), p.end());
-            nrm.insert(nrm.end(), f.normal.begin(), f.normal.end());
-            uv.push_back(f.uv[static_cast<std::size_t>(k)][0]);
-            uv.push_back(1 - f.uv[static_cast<std::size_t>(k)][1]);
+        const auto first = static_cast<std::uint16_t>(g.pos.size() / 3);
+        for (std::size_t k = 0; k < 4; ++k) {
+            const P3& p = m.pos[static_cast<std::size_t>(f.pos[k])];
+            g.pos.insert(g.pos.end(), p.begin(), p.end());
+            if (normals) g.normal.insert(g.normal.end(), f.normal.begin(), f.normal.end());
+            if (uvs) g.uv.insert(g.uv.end(), {f.uv[k][0], 1 - f.uv[k][1]});
         }
-        for (int k : {0, 1, 2, 0, 2, 3}) idx.push_back(static_cast<std::uint16_t>(first + k));
+        for (int k : {0, 1, 2, 0, 2, 3}) g.idx.push_back(static_cast<std::uint16_t>(first + k));
     }
-    while (idx.size() % 2) idx.push_back(0);
-    std::string bytes(reinterpret_cast<const char*>(pos.data()), pos.size() * 4);
-    const std::size_t nAt = bytes.size();
-    bytes.append(reinterpret_cast<const char*>(nrm.data()), nrm.size() * 4);
-    const std::size_t uAt = bytes.size();
-    bytes.append(reinterpret_cast<const char*>(uv.data()), uv.size() * 4);
-    const std::size_t iAt = bytes.size();
-    bytes.append(reinterpret_cast<const char*>(idx.data()), idx.size() * 2);
-    const std::string n = std::to_string(pos.size() / 3);
-    auto view = [](std::size_t at, std::size_t len) {
-        return "{\"buffer\":0,\"byteOffset\":" + std::to_string(at) + ",\"byteLength\":" + std::to_string(len) + "}";
-    };
-    std::string attrs = "\"POSITION\":0";
-    if (normals) attrs += ",\"NORMAL\":1";
-    if (uvs) attrs += ",\"TEXCOORD_0\":2";
-    return "{\"asset\":{\"version\":\"2.0\"},\"scene\":0,\"scenes\":[{\"nodes\":[0]}],\"nodes\":[{\"mesh\":0}],"
-           "\"meshes\":[{\"primitives\":[{\"attributes\":{" + attrs + "},\"indices\":3}]}],"
-           "\"accessors\":[{\"bufferView\":0,\"componentType\":5126,\"count\":" + n +
-           ",\"type\":\"VEC3\",\"min\":[-9,-9,-9],\"max\":[9,9,9]},"
-           "{\"bufferView\":1,\"componentType\":5126,\"count\":" + n + ",\"type\":\"VEC3\"},"
-           "{\"bufferView\":2,\"componentType\":5126,\"count\":" + n + ",\"type\":\"VEC2\"},"
-           "{\"bufferView\":3,\"componentType\":5123,\"count\":" + std::to_string(m.quads.size() * 6) +
-           ",\"type\":\"SCALAR\"}],\"bufferViews\":[" + view(0, nAt) + "," + view(nAt, uAt - nAt) + "," +
-           view(uAt, iAt - uAt) + "," + view(iAt, idx.size() * 2) + "],\"buffers\":[{\"byteLength\":" +
-           std::to_string(bytes.size()) + ",\"uri\":\"data:application/octet-stream;base64," +
-           gltftest::base64(bytes) + "\"}]}";
+    return gltftest::doc(g);
 }
 
 // 3DS (z up): positions (x, -z, y) give the same store model as the y-up
@@ -205,13 +180,15 @@ struct Written {
     std::string error;
 };
 
-Written convertFile(const std::string& name, const std::string& bytes, bool keepOwn = true, bool recalc = true) {
+Written convertFile(const std::string& name, const std::string& bytes, bool keepOwn = true, bool recalc = true,
+                    bool flipObj = true) {
     Written w;
     const std::string dir = test::tempDir("appearance");
     test::writeFile(dir + name, bytes);
     auto t = test::makeContext();
     t->ctx.menu.marks.keepOwnNormals = keepOwn;
     t->ctx.menu.marks.reCalcNormals = recalc;
+    t->ctx.menu.marks.flip_OBJ_UV_Vs = flipObj;
     if (!test::convert(t->ctx, dir + name)) return w;
     const std::string base = dir + name.substr(0, name.rfind('.'));
     w.ok = test::loadCal3dMesh(base + ".cmf", base + ".csf", w.mesh, w.error);
@@ -259,15 +236,9 @@ TEST(FaithfulAppearance, ATexturedQuadGivesTheSameVFromEveryFormat) {
 
 TEST(FaithfulAppearance, AnObjQuadKeepsItsVWhenTheFlipIsOff) {
     if (!test::cal3dAvailable()) GTEST_SKIP() << "built without Cal3D";
-    const std::string dir = test::tempDir("appearance");
-    test::writeFile(dir + "q.obj", objOf(quad(), false, true));
-    auto t = test::makeContext();
-    t->ctx.menu.marks.flip_OBJ_UV_Vs = false;
-    ASSERT_TRUE(test::convert(t->ctx, dir + "q.obj"));
-    test::Cal3dMeshData mesh;
-    std::string err;
-    ASSERT_TRUE(test::loadCal3dMesh(dir + "q.cmf", dir + "q.csf", mesh, err)) << err;
-    for (const test::Cal3dVertexData& v : mesh[0].vertices) EXPECT_FLOAT_EQ(v.uvs[0].second, v.pos[2] > 50 ? 1.0f : 0.0f);
+    const Written w = convertFile("q.obj", objOf(quad(), false, true), true, true, false);
+    ASSERT_TRUE(w.ok) << w.error;
+    for (const test::Cal3dVertexData& v : w.mesh[0].vertices) EXPECT_FLOAT_EQ(v.uvs[0].second, v.pos[2] > 50 ? 1.0f : 0.0f);
 }
 
 struct CubeCase {

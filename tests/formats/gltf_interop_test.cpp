@@ -26,15 +26,7 @@ namespace fs = std::filesystem;
 std::vector<std::string> samples() {
     std::vector<std::string> out;
 #ifdef MOLV_ASSIMP_MODELS
-    const fs::path root = fs::path(MOLV_ASSIMP_MODELS) / "glTF2";
-    std::error_code ec;
-    if (!fs::is_directory(root, ec)) return out;
-    for (const auto& e : fs::recursive_directory_iterator(root, ec)) {
-        const std::string ext = e.path().extension().string();
-        if (e.is_regular_file() && (ext == ".gltf" || ext == ".glb"))
-            out.push_back(fs::relative(e.path(), root).generic_string());
-    }
-    std::sort(out.begin(), out.end());
+    out = test::filesUnder(MOLV_ASSIMP_MODELS "/glTF2", {".gltf", ".glb"});
 #endif
     if (out.empty()) out.push_back("");  // one case, which skips
     return out;

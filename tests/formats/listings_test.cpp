@@ -26,14 +26,7 @@ struct ListingTest : ::testing::Test, test::TestContext {
         ctx.app.workdir = root + "work/";
         fs::create_directories(ctx.app.workdir);
     }
-    // Every file below root, as relative names.
-    std::vector<std::string> files() const {
-        std::vector<std::string> out;
-        for (const auto& e : fs::recursive_directory_iterator(root))
-            if (e.is_regular_file()) out.push_back(fs::relative(e.path(), root).generic_string());
-        std::sort(out.begin(), out.end());
-        return out;
-    }
+    std::vector<std::string> files() const { return test::filesUnder(root); }
 };
 
 TEST_F(ListingTest, DescriptorsSortedAndGroupedByTheirFirstPart) {

@@ -24,13 +24,6 @@ struct ObjTest : ::testing::Test, test::TestContext {
     }
     bool loadMtl(std::string_view text) { return test::readMtlText(ctx, text, "x.mtl").ok(); }
     void lib(std::string_view text, const std::string& name = "m.mtl") { writeFile(dir + name, text); }
-    std::array<int, 3> face(int i) const {
-        const Face& f = m.VFaces[static_cast<std::size_t>(i)];
-        return {f.vtx[0], f.vtx[1], f.vtx[2]};
-    }
-    const Vertex& vtx(int i) const { return m.Vertices[static_cast<std::size_t>(i)]; }
-    const FaceGroup& group(int i) const { return m.FaceGrps[static_cast<std::size_t>(i)]; }
-    const Material& mtl(int i) const { return m.Materials[static_cast<std::size_t>(i)]; }
     std::vector<int> groupFaces(int g) const {
         const FaceGroup& fg = group(g);
         return std::vector<int>(fg.FgGlblFaces.begin(), fg.FgGlblFaces.begin() + fg.nFcs);
@@ -367,16 +360,6 @@ TEST_F(ObjTest, LibraryIsOnlyLookedForInsideTheModelsFolder) {
         EXPECT_NE(mtl(i).name, "parent");
     }
     EXPECT_EQ(mtl(0).name, "near");  // a sub-folder inside is fine
-
-    // The same names find the copies that lie inside.
-    test::TestContext again;
-    writeFile(dir + "model/far.mtl", "newmtl far copy\n");
-    writeFile(dir + "model/up.mtl", "newmtl up copy\n");
-    ASSERT_TRUE(test::readObjText(again.ctx, text, dir + "model/m.obj").ok());
-    EXPECT_TRUE(again.ui.boxes.empty());
-    std::vector<std::string> names;
-    for (int i = 0; i < again.m.nMaterials; ++i) names.push_back(again.m.Materials[static_cast<std::size_t>(i)].name);
-    EXPECT_EQ(names, (std::vector<std::string>{"far copy", "Default", "up copy", "near"}));
 }
 
 // --- large files -------------------------------------------------------
@@ -402,20 +385,6 @@ std::string texturedGrid(int n, const char* eol) {
     return text;
 }
 
-std::string storeText(const ModelStore& s) {
-    std::string t;
-    for (int v = 0; v < s.ttlnum_Vertices; ++v) {
-        const Vertex& x = s.Vertices[static_cast<std::size_t>(v)];
-        t += std::to_string(x.pos.x) + "," + std::to_string(x.pos.y) + "," + std::to_string(x.uv_id) + ";";
-    }
-    for (int f = 0; f < s.ttlnum_Faces; ++f)
-        for (int c : s.VFaces[static_cast<std::size_t>(f)].vtx) t += std::to_string(c) + " ";
-    for (int g = 0; g < s.nFaceGrps; ++g)
-        t += "|" + std::to_string(s.FaceGrps[static_cast<std::size_t>(g)].nFcs) + ":" +
-             std::to_string(s.FaceGrps[static_cast<std::size_t>(g)].MtlID);
-    return t;
-}
-
 TEST_F(ObjTest, LargeFilesReadInPiecesLikeTheWholeText) {
     // Large files are counted and read in blocks of whole lines, whatever
     // the line ends.
@@ -431,12 +400,12 @@ TEST_F(ObjTest, LargeFilesReadInPiecesLikeTheWholeText) {
         EXPECT_NEAR(vtx(k).pos.y, want.y, 1e-4) << k;
         EXPECT_NEAR(vtx(k).pos.z, want.z, 1e-4) << k;
     }
-    const std::string want = storeText(m);
+    const std::string want = test::storeText(m);
     for (const char* eol : {"\n", "\r", "\r\n"}) {
         test::TestContext f;
         writeFile(dir + "file.obj", texturedGrid(200, eol));
         ASSERT_TRUE(test::readFile(f.ctx, dir + "file.obj").ok());
-        EXPECT_EQ(storeText(f.m), want) << "line ends " << (eol[0] == '\r' ? (eol[1] ? "CR LF" : "CR") : "LF");
+        EXPECT_EQ(test::storeText(f.m), want) << "line ends " << (eol[0] == '\r' ? (eol[1] ? "CR LF" : "CR") : "LF");
         EXPECT_TRUE(f.ui.boxes.empty());
     }
 }

@@ -33,17 +33,8 @@ void PrintTo(const Model& m, std::ostream* os) { *os << m.rel; }
 
 std::vector<Model> models() {
     std::vector<Model> out;
-    const fs::path data(test::dataPath(""));
-    for (const auto& e : fs::recursive_directory_iterator(data)) {
-        if (!e.is_regular_file()) continue;
-        std::string ext = e.path().extension().string();
-        for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        if (ext != ".obj" && ext != ".3ds" && ext != ".dae" && ext != ".gltf" && ext != ".glb") continue;
-        const std::string rel = fs::relative(e.path(), data).generic_string();
-        if (rel.rfind("hostile/", 0) == 0) continue;  // hostile_files_test.cpp reads those
-        out.push_back({rel, rel + ".dump"});
-    }
-    std::sort(out.begin(), out.end(), [](const Model& a, const Model& b) { return a.rel < b.rel; });
+    for (const std::string& rel : test::filesUnder(test::dataPath(""), {".obj", ".3ds", ".dae", ".gltf", ".glb"}))
+        if (rel.rfind("hostile/", 0) != 0) out.push_back({rel, rel + ".dump"});  // hostile_files_test.cpp reads those
     out.push_back({"../../examples/stool.obj", "examples/stool.obj.dump"});
     return out;
 }

@@ -13,17 +13,7 @@ namespace {
 
 struct Fixture : test::TestContext {
     bool read(const std::string& bytes) { return test::read3dsBytes(ctx, bytes, "t.3ds").ok(); }
-    const Vertex& vtx(int i) const { return m.Vertices[static_cast<std::size_t>(i)]; }
-    const FaceGroup& grp(int i) const { return m.FaceGrps[static_cast<std::size_t>(i)]; }
-    const Material& mat(int i) const { return m.Materials[static_cast<std::size_t>(i)]; }
-    const Mesh& mesh(int i) const { return m.Meshes[static_cast<std::size_t>(i)]; }
 };
-
-void expectVec(const Vec3& v, float x, float y, float z) {
-    EXPECT_FLOAT_EQ(v.x, x);
-    EXPECT_FLOAT_EQ(v.y, y);
-    EXPECT_FLOAT_EQ(v.z, z);
-}
 
 std::string redMaterial(std::string_view name) {
     return material(matName(name) + colourBytes(0xA010, 10, 20, 30) + colourBytes(0xA020, 200, 0, 0) +
@@ -31,20 +21,18 @@ std::string redMaterial(std::string_view name) {
                     percent(0xA050, 40));
 }
 
-}  // namespace
-
 TEST(Read3DS, UnclaimedFacesJoinTheFilesOwnDefaultMaterialBesideTheNamedGroup) {
     Fixture f;
     std::string obj = object("Quad", trimesh(vertices({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}) +
                                              faces({{0, 1, 2}, {0, 2, 3}}, faceGroup("Red", {1}))));
     ASSERT_TRUE(f.read(mainChunk(editor(redMaterial("Red") + material(matName("default")) + obj))));
     ASSERT_EQ(f.m.nFaceGrps, 2);
-    EXPECT_EQ(f.grp(0).MtlID, 0);
-    ASSERT_EQ(f.grp(0).nFcs, 1);
-    EXPECT_EQ(f.grp(0).FgFaces[0], 1);
-    EXPECT_EQ(f.grp(1).MtlID, 1);  // the file's "default", matched without regard to case
-    ASSERT_EQ(f.grp(1).nFcs, 1);
-    EXPECT_EQ(f.grp(1).FgFaces[0], 0);
+    EXPECT_EQ(f.group(0).MtlID, 0);
+    ASSERT_EQ(f.group(0).nFcs, 1);
+    EXPECT_EQ(f.group(0).FgFaces[0], 1);
+    EXPECT_EQ(f.group(1).MtlID, 1);  // the file's "default", matched without regard to case
+    ASSERT_EQ(f.group(1).nFcs, 1);
+    EXPECT_EQ(f.group(1).FgFaces[0], 0);
     EXPECT_EQ(f.m.nMaterials, 2);  // nothing synthesised
     EXPECT_EQ(f.mesh(0).num_FaceGrps, 2);
 }
@@ -56,18 +44,18 @@ TEST(Read3DS, FloatColoursAndPercentagesOfOtherExportersAreRead) {
                     // Components that round past the byte range are clamped.
                     material(matName("G") + colourFloats(0xA020, 1.002f, -0.01f, 0.999f));
     ASSERT_TRUE(f.read(mainChunk(editor(m))));
-    EXPECT_EQ(f.mat(0).diffuse, (Colour{255, 128, 0, 0}));
-    EXPECT_EQ(f.mat(1).diffuse, (Colour{255, 0, 255, 0}));
-    EXPECT_NEAR(f.mat(0).shininess, 30.0f, 1e-4);
-    EXPECT_NEAR(f.mat(0).transparency, 50.0f, 1e-4);
+    EXPECT_EQ(f.mtl(0).diffuse, (Colour{255, 128, 0, 0}));
+    EXPECT_EQ(f.mtl(1).diffuse, (Colour{255, 0, 255, 0}));
+    EXPECT_NEAR(f.mtl(0).shininess, 30.0f, 1e-4);
+    EXPECT_NEAR(f.mtl(0).transparency, 50.0f, 1e-4);
 }
 
 TEST(Read3DS, TwoMapsAreKeptAndWarnedAbout) {
     Fixture f;
     ASSERT_TRUE(f.read(mainChunk(editor(material(matName("M") + texMap("one.jpg") + texMap("two.jpg"))))));
-    ASSERT_EQ(f.mat(0).nMaps, 2);
-    EXPECT_EQ(f.mat(0).maps[0], "one.jpg");
-    EXPECT_EQ(f.mat(0).maps[1], "two.jpg");
+    ASSERT_EQ(f.mtl(0).nMaps, 2);
+    EXPECT_EQ(f.mtl(0).maps[0], "one.jpg");
+    EXPECT_EQ(f.mtl(0).maps[1], "two.jpg");
     EXPECT_TRUE(f.ui.sawLog("Warning 101: More than one Map in a material: (one.jpg) (two.jpg) "));
     EXPECT_TRUE(f.ui.sawLog("*** Texture file not found: one.jpg ***"));
 }
@@ -84,7 +72,7 @@ TEST(Read3DS, TexturesAreOnlyLookedForInTheModelsFolder) {
     EXPECT_FALSE(f.ui.sawLog("Texture file not found: WOOD"));  // taken by its file name, which is there
     EXPECT_TRUE(f.ui.sawLog("*** Texture file not found: " + elsewhere + "far.jpg ***"));
     EXPECT_TRUE(f.ui.sawLog("*** Texture file not found: /etc/passwd ***"));
-    EXPECT_EQ(f.mat(1).maps[0], elsewhere + "far.jpg");  // the name itself is kept as written
+    EXPECT_EQ(f.mtl(1).maps[0], elsewhere + "far.jpg");  // the name itself is kept as written
 }
 
 TEST(Read3DS, UnknownMaterialIsToldOnceAndGetsTheDefault) {
@@ -95,9 +83,9 @@ TEST(Read3DS, UnknownMaterialIsToldOnceAndGetsTheDefault) {
     ASSERT_EQ(f.ui.boxes.size(), 1u);
     EXPECT_EQ(f.ui.boxes[0].text, "Cannot find material(Nowhere)");
     ASSERT_EQ(f.m.nMaterials, 2);
-    EXPECT_EQ(f.mat(1).name, "Default");
-    EXPECT_EQ(f.grp(0).MtlID, 1);
-    EXPECT_EQ(f.grp(1).MtlID, 1);
+    EXPECT_EQ(f.mtl(1).name, "Default");
+    EXPECT_EQ(f.group(0).MtlID, 1);
+    EXPECT_EQ(f.group(1).MtlID, 1);
 }
 
 TEST(Read3DS, EmptyFaceGroupIsShown) {
@@ -106,8 +94,8 @@ TEST(Read3DS, EmptyFaceGroupIsShown) {
     ASSERT_TRUE(f.read(mainChunk(editor(redMaterial("Red") + obj))));
     EXPECT_TRUE(f.ui.sawBox("Zero faces in FaceGroup 0"));
     ASSERT_EQ(f.m.nFaceGrps, 2);  // the empty one, then the default group taking the face
-    EXPECT_EQ(f.grp(0).nFcs, 0);
-    EXPECT_EQ(f.grp(1).nFcs, 1);
+    EXPECT_EQ(f.group(0).nFcs, 0);
+    EXPECT_EQ(f.group(1).nFcs, 1);
 }
 
 TEST(Read3DS, TextureVerticesAreFlippedByTheSetting) {
@@ -122,7 +110,7 @@ TEST(Read3DS, TextureVerticesAreFlippedByTheSetting) {
         EXPECT_FLOAT_EQ(f.vtx(0).UVs[0].u, 0.5f);
         EXPECT_FLOAT_EQ(f.vtx(0).UVs[0].v, flip ? 0.75f : 0.25f);
         EXPECT_FLOAT_EQ(f.vtx(2).UVs[0].v, flip ? 0.0f : 1.0f);
-        EXPECT_EQ(f.grp(0).num_maps, 1);
+        EXPECT_EQ(f.group(0).num_maps, 1);
     }
 }
 
@@ -147,22 +135,21 @@ TEST(Read3DS, ObjectOriginMovesVerticesUnlessOffsetsAreIgnored) {
                                               localAxis({10, 20, 30}) + faces({{0, 1, 2}})));
         ASSERT_TRUE(f.read(mainChunk(editor(obj))));
         if (ignore) {
-            expectVec(f.vtx(0).pos, 10, 30, 20);
-            expectVec(f.mesh(0).position, 0, 0, 0);
+            EXPECT_EQ(f.vtx(0).pos, (Vec3{10, 30, 20}));
+            EXPECT_EQ(f.mesh(0).position, (Vec3{0, 0, 0}));
         } else {
-            expectVec(f.vtx(0).pos, 0, 0, 0);
-            expectVec(f.vtx(1).pos, 1, 0, 0);
-            expectVec(f.vtx(2).pos, 0, 0, 1);
-            expectVec(f.mesh(0).position, 10, 30, 20);
+            EXPECT_EQ(f.vtx(0).pos, (Vec3{0, 0, 0}));
+            EXPECT_EQ(f.vtx(1).pos, (Vec3{1, 0, 0}));
+            EXPECT_EQ(f.vtx(2).pos, (Vec3{0, 0, 1}));
+            EXPECT_EQ(f.mesh(0).position, (Vec3{10, 30, 20}));
         }
-        expectVec(f.vtx(0).zup_pos, 10, 20, 30);  // never moved
+        EXPECT_EQ(f.vtx(0).zup_pos, (Vec3{10, 20, 30}));  // never moved
         EXPECT_TRUE(f.ui.sawLog(" Set Origin :  x:y:z: 10.00  30.00  20.00"));
     }
 }
 
 // ------------------------------------------------------------- keyframer
 
-namespace {
 // Three objects whose origins sit at x = 1, 3 and 6 (file coordinates).
 std::string threeObjects() {
     auto obj = [](const char* name, float x) {
@@ -171,7 +158,6 @@ std::string threeObjects() {
     };
     return obj("Base", 1) + obj("Arm", 3) + obj("Hand", 6);
 }
-}  // namespace
 
 TEST(Read3DSKeyframer, ParentsLinkMeshesAndPositionsBecomeRelative) {
     Fixture f;
@@ -183,11 +169,11 @@ TEST(Read3DSKeyframer, ParentsLinkMeshesAndPositionsBecomeRelative) {
     EXPECT_EQ(f.mesh(0).parent, -1);
     EXPECT_EQ(f.mesh(1).parent, 0);
     EXPECT_EQ(f.mesh(2).parent, 1);
-    expectVec(f.mesh(0).position, 1, 0, 0);
-    expectVec(f.mesh(1).position, 2, 0, 0);
-    expectVec(f.mesh(2).position, 3, 0, 0);
+    EXPECT_EQ(f.mesh(0).position, (Vec3{1, 0, 0}));
+    EXPECT_EQ(f.mesh(1).position, (Vec3{2, 0, 0}));
+    EXPECT_EQ(f.mesh(2).position, (Vec3{3, 0, 0}));
     // Vertices are not moved by the hierarchy.
-    expectVec(f.vtx(6).pos, 0, 0, 0);
+    EXPECT_EQ(f.vtx(6).pos, (Vec3{0, 0, 0}));
 }
 
 TEST(Read3DSKeyframer, BrokenParentNumbersNeverLoopOrIndexOutside) {
@@ -203,3 +189,4 @@ TEST(Read3DSKeyframer, BrokenParentNumbersNeverLoopOrIndexOutside) {
     EXPECT_TRUE(f.ui.sawLog("would close a cycle"));
 }
 
+}  // namespace

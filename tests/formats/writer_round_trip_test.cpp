@@ -25,15 +25,7 @@ namespace {
 namespace fs = std::filesystem;
 
 std::vector<std::string> models() {
-    std::vector<std::string> out;
-    const fs::path data(test::dataPath(""));
-    for (const auto& e : fs::recursive_directory_iterator(data)) {
-        if (!e.is_regular_file()) continue;
-        std::string ext = e.path().extension().string();
-        for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        if (ext == ".obj" || ext == ".3ds" || ext == ".dae") out.push_back(fs::relative(e.path(), data).generic_string());
-    }
-    std::sort(out.begin(), out.end());
+    std::vector<std::string> out = test::filesUnder(test::dataPath(""), {".obj", ".3ds", ".dae"});
     out.push_back("../../examples/stool.obj");
     return out;
 }

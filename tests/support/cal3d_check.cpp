@@ -50,9 +50,7 @@ bool readCfg(const std::string& path, Cal3dSetInfo& info) {
         auto eq = line.find('=');
         if (line.empty() || line[0] == '#' || eq == std::string::npos) continue;
         std::string key = line.substr(0, eq), value = line.substr(eq + 1);
-        if (key == "skeleton") info.cfgSkeleton = value;
-        else if (key == "mesh") info.cfgMesh = value;
-        else if (key == "material") info.cfgMaterials.push_back(value);
+        if (key == "material") info.cfgMaterials.push_back(value);
     }
     return true;
 }
@@ -117,10 +115,8 @@ MOLV_NO_VPTR_CHECK Cal3dSetInfo loadCal3dSet(const std::string& outBase) {
             si.materialThreadId = sm->getCoreMaterialThreadId();
             si.vertexCount = sm->getVertexCount();
             si.faceCount = sm->getFaceCount();
-            si.lodCount = sm->getLodCount();
             si.springCount = sm->getSpringCount();
             si.mapCount = static_cast<int>(sm->getVectorVectorTextureCoordinate().size());
-            info.totalVertices += si.vertexCount;
             info.totalTriangles += si.faceCount;
             for (auto& f : sm->getVectorFace()) {
                 for (int k = 0; k < 3; ++k) {
@@ -413,7 +409,6 @@ std::vector<Cal3dSubmeshInfo> expectedSubmeshes(const ModelStore& m) {
             si.materialThreadId = fg.MtlID;
             si.vertexCount = static_cast<int>(used.size());
             si.faceCount = faces;
-            si.lodCount = fg.num_lod_steps;
             si.springCount = fg.num_springs;
             si.mapCount = std::max(0, fg.num_maps);
             out.push_back(si);

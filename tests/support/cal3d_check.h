@@ -27,7 +27,6 @@ struct Cal3dSubmeshInfo {
     int materialThreadId = 0;
     int vertexCount = 0;
     int faceCount = 0;
-    int lodCount = 0;
     int springCount = 0;
     int mapCount = 0;  // texture coordinate sets per vertex
 };
@@ -46,7 +45,6 @@ struct Cal3dSetInfo {
     bool available = false;  // false when the tests were built without Cal3D
     // The viewer configuration (outBase + ".cfg").
     bool cfgRead = false;
-    std::string cfgSkeleton, cfgMesh;      // values of skeleton= and mesh=
     std::vector<std::string> cfgMaterials;  // values of the material= lines
     // Skeleton (outBase + ".csf").
     bool skeletonLoaded = false;
@@ -55,7 +53,6 @@ struct Cal3dSetInfo {
     // Mesh (outBase + ".cmf").
     bool meshLoaded = false;
     std::vector<Cal3dSubmeshInfo> submeshes;
-    long long totalVertices = 0;
     long long totalTriangles = 0;
     // Every face corner names a vertex of its submesh and every influence a
     // bone of the loaded skeleton (checked here; Cal3D itself does not).

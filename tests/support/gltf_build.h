@@ -1,6 +1,6 @@
 // Small glTF 2.0 documents for the reader's tests: one mesh whose buffer
-// (positions as floats, then 16-bit indices, then texture coordinates) is
-// a data URI or a file beside the document.
+// (positions as floats, then 16-bit indices, then texture coordinates and
+// normals) is a data URI or a file beside the document.
 #pragma once
 #include <cstdint>
 #include <cstring>
@@ -34,6 +34,7 @@ struct Mesh {
     std::vector<float> pos{0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0};
     std::vector<std::uint16_t> idx{0, 1, 2, 1, 3, 2};  // empty: not indexed
     std::vector<float> uv;                              // empty: none
+    std::vector<float> normal;                          // empty: none
     int mode = 4;
     std::string nodes = R"([{"mesh": 0}])";
     std::string scenes = R"([{"nodes": [0]}])";
@@ -49,6 +50,7 @@ inline std::string bufferOf(const Mesh& m) {
     b.append(reinterpret_cast<const char*>(m.idx.data()), m.idx.size() * 2);
     while (b.size() % 4) b += '\0';
     b.append(reinterpret_cast<const char*>(m.uv.data()), m.uv.size() * 4);
+    b.append(reinterpret_cast<const char*>(m.normal.data()), m.normal.size() * 4);
     return b;
 }
 
@@ -74,6 +76,13 @@ inline std::string doc(const Mesh& m) {
         accessors += ", {\"bufferView\": " + std::to_string(next) + ", \"componentType\": 5126, \"count\": " +
                      std::to_string(m.uv.size() / 2) + ", \"type\": \"VEC2\"}";
         attributes += ", \"TEXCOORD_0\": " + std::to_string(next++);
+    }
+    if (!m.normal.empty()) {
+        views += ", {\"buffer\": 0, \"byteOffset\": " + std::to_string(uvAt + m.uv.size() * 4) +
+                 ", \"byteLength\": " + std::to_string(m.normal.size() * 4) + "}";
+        accessors += ", {\"bufferView\": " + std::to_string(next) + ", \"componentType\": 5126, \"count\": " +
+                     std::to_string(m.normal.size() / 3) + ", \"type\": \"VEC3\"}";
+        attributes += ", \"NORMAL\": " + std::to_string(next++);
     }
     if (m.material >= 0) prim += ", \"material\": " + std::to_string(m.material);
     const std::string uri = m.bufferUri.empty() ? "data:application/octet-stream;base64," + base64(bytes) : m.bufferUri;

@@ -38,30 +38,30 @@ const char* formatName(Format f) {
 }
 
 ReadResult readObjText(Context& ctx, std::string_view text, const std::string& name) {
-    return LoadObjText(ctx, text, name);
+    return test_detail::read(ctx, [&](ReadEnv& e) { return LoadObjText(e, text, name); });
 }
 ReadResult readMtlText(Context& ctx, std::string_view text, const std::string& name) {
-    return LoadMtlText(ctx, text, name);
+    return test_detail::read(ctx, [&](ReadEnv& e) { return LoadMtlText(e, text, name); });
 }
 ReadResult read3dsBytes(Context& ctx, std::string_view bytes, const std::string& name) {
-    return Read3DSBytes(ctx, bytes, name);
+    return test_detail::read(ctx, [&](ReadEnv& e) { return Read3DSBytes(e, bytes, name); });
 }
 ReadResult readDaeBytes(Context& ctx, std::string_view bytes, const std::string& name) {
     ctx.app.srcFile = name;
     if (ctx.app.modelName.empty()) ctx.app.modelName = "model";
-    return LoadDaeBytes(ctx, bytes);
+    return test_detail::read(ctx, [&](ReadEnv& e) { return LoadDaeBytes(e, bytes); });
 }
 ReadResult readGltfBytes(Context& ctx, std::string_view bytes, const std::string& name) {
     ctx.app.srcFile = name;
     ctx.app.srcFolder = folderOf(name);
     if (ctx.app.modelName.empty()) ctx.app.modelName = "model";
-    return LoadGltfBytes(ctx, bytes);
+    return test_detail::read(ctx, [&](ReadEnv& e) { return LoadGltfBytes(e, bytes); });
 }
 ReadResult readAn8Text(Context& ctx, std::string_view text, const std::string& name) {
-    return LoadAn8Text(ctx, text, name);
+    return test_detail::read(ctx, [&](ReadEnv& e) { return LoadAn8Text(e, text, name); });
 }
 ReadResult readTxmText(Context& ctx, std::string_view text, const std::string& name) {
-    return readTextMaterialText(ctx, text, name);
+    return test_detail::read(ctx, [&](ReadEnv& e) { return readTextMaterialText(e, text, name); });
 }
 ReadResult readBytes(Context& ctx, Format f, std::string_view bytes, const std::string& name) {
     switch (f) {
@@ -74,9 +74,9 @@ ReadResult readBytes(Context& ctx, Format f, std::string_view bytes, const std::
         case Format::Cmf: return readCmfBytes(ctx, bytes, name);
         case Format::Csf: return readCsfBytes(ctx, bytes, name);
         case Format::Crf: return readCrfBytes(ctx, bytes, name, 0);
-        case Format::Xmf: return readXmfText(ctx, bytes, name);
-        case Format::Xsf: return readXsfText(ctx, bytes, name);
-        case Format::Xrf: return readXrfText(ctx, bytes, name, 0);
+        case Format::Xmf: return test_detail::read(ctx, [&](ReadEnv& e) { return readXmfText(e, bytes, name); });
+        case Format::Xsf: return test_detail::read(ctx, [&](ReadEnv& e) { return readXsfText(e, bytes, name, ctx.skel); });
+        case Format::Xrf: return test_detail::read(ctx, [&](ReadEnv& e) { return readXrfText(e, bytes, name, 0); });
         case Format::Gltf: return readGltfBytes(ctx, bytes, name);
     }
     return ReadResult::failed("no such format");
@@ -84,26 +84,57 @@ ReadResult readBytes(Context& ctx, Format f, std::string_view bytes, const std::
 
 ReadResult readFile(Context& ctx, const std::string& path) {
     const std::string e = lowerExt(path);
-    if (e == "obj") return LoadObj(ctx, path);
+    if (e == "obj") return test_detail::read(ctx, [&](ReadEnv& env) { return LoadObj(env, path); });
     if (e == "3ds") return Read3DS(ctx, path);
-    if (e == "an8") return LoadAn8(ctx, path);
+    if (e == "an8") return test_detail::read(ctx, [&](ReadEnv& env) { return LoadAn8(env, path); });
     if (e == "cmf") return readCmf(ctx, path);
     if (e == "csf") return readCsf(ctx, path);
     if (e == "crf") return readCrfFile(ctx, path, -1);
     if (e == "dae") {
         ctx.app.srcFile = path;
-        return LoadDae(ctx, path);
+        return test_detail::read(ctx, [&](ReadEnv& env) { return LoadDae(env, path); });
     }
     if (e == "gltf" || e == "glb") return readGltfBytes(ctx, readFile(path), path);
     if (e == "xmf") return test_detail::read(ctx, [&](ReadEnv& env) { return readXmf(env, path); });
     return ReadResult::failed("unknown type", path);
 }
 
+std::string storeText(const ModelStore& m) {
+    std::string s;
+    auto num = [&](double v) { s += std::to_string(v) + " "; };
+    for (std::int32_t i = 0; i < m.meshCount; ++i) {
+        const Mesh& me = m.Meshes[static_cast<std::size_t>(i)];
+        s += me.name + ":";
+        for (double v : {me.num_Vertices, me.vtx_ndx_stt, me.num_Faces, me.face_ndx_stt, me.num_FaceGrps}) num(v);
+    }
+    for (std::int32_t i = 0; i < m.ttlnum_Vertices; ++i) {
+        const Vertex& v = m.Vertices[static_cast<std::size_t>(i)];
+        for (int k = 0; k < 3; ++k) num(v.pos[k]), num(v.zup_pos[k]);
+        num(v.uv_id);
+        for (std::uint32_t u = 0; u < v.UVs.size(); ++u) num(v.UVs[u].u), num(v.UVs[u].v);
+    }
+    for (std::int32_t f = 0; f < m.ttlnum_Faces; ++f)
+        for (int k = 0; k < 3; ++k) num(m.VFaces[static_cast<std::size_t>(f)].vtx[k]);
+    for (std::int32_t g = 0; g < m.nFaceGrps; ++g) {
+        const FaceGroup& fg = m.FaceGrps[static_cast<std::size_t>(g)];
+        s += fg.MatlSymbol + ":";
+        for (double v : {fg.MtlID, fg.nFcs, fg.num_maps, fg.face_base}) num(v);
+    }
+    for (std::int32_t i = 0; i < m.nMaterials; ++i) {
+        const Material& mt = m.Materials[static_cast<std::size_t>(i)];
+        s += mt.name + ":";
+        for (const Colour& c : {mt.ambient, mt.diffuse, mt.specular}) num(c.r), num(c.g), num(c.b);
+        num(mt.shininess), num(mt.transparency), num(mt.use_count);
+        for (std::int32_t k = 0; k < mt.nMaps; ++k) s += mt.maps[static_cast<std::size_t>(k)] + ";";
+    }
+    return s;
+}
+
 bool writeAndReadBack(Context& ctx, const std::string& path, Context& back) {
     const std::string e = lowerExt(path);
     // The writers take the source's type from the run, as the dispatch gives it.
     if (ctx.app.srcExt.empty()) ctx.app.srcExt = lowerExt(ctx.app.srcFile);
-    const bool written = e == "an8" ? WriteAn8(ctx, path) : WriteObj(ctx, path);
+    const bool written = e == "an8" ? test_detail::write(ctx, [&](WriteEnv& env) { return WriteAn8(env, path); }) : WriteObj(ctx, path);
     if (!written || ctx.app.writeFailed) return false;
     back.model.ClearModel();
     return readFile(back, path).ok();

@@ -2,6 +2,7 @@
 // and the conversion: when those signatures change, this file and its .cpp
 // change, the tests mostly do not.
 #pragma once
+#include <array>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -59,40 +60,10 @@ auto write(Context& ctx, F&& f) {
 }
 }  // namespace test_detail
 
-inline ReadResult LoadObj(Context& c, const std::string& p) {
-    return test_detail::read(c, [&](ReadEnv& e) { return LoadObj(e, p); });
-}
-inline ReadResult LoadObjText(Context& c, std::string_view t, const std::string& p) {
-    return test_detail::read(c, [&](ReadEnv& e) { return LoadObjText(e, t, p); });
-}
-inline ReadResult LoadMtlText(Context& c, std::string_view t, const std::string& p) {
-    return test_detail::read(c, [&](ReadEnv& e) { return LoadMtlText(e, t, p); });
-}
 inline ReadResult Read3DS(Context& c, const std::string& p) {
     return test_detail::read(c, [&](ReadEnv& e) { return Read3DS(e, p); });
 }
-inline ReadResult Read3DSBytes(Context& c, std::string_view b, const std::string& n) {
-    return test_detail::read(c, [&](ReadEnv& e) { return Read3DSBytes(e, b, n); });
-}
-inline ReadResult LoadDae(Context& c, const std::string& p) {
-    return test_detail::read(c, [&](ReadEnv& e) { return LoadDae(e, p); });
-}
-inline ReadResult LoadDaeBytes(Context& c, std::string_view b) {
-    return test_detail::read(c, [&](ReadEnv& e) { return LoadDaeBytes(e, b); });
-}
-inline ReadResult LoadGltfBytes(Context& c, std::string_view b) {
-    return test_detail::read(c, [&](ReadEnv& e) { return LoadGltfBytes(e, b); });
-}
 
-inline ReadResult LoadAn8Text(Context& c, std::string_view t, const std::string& p) {
-    return test_detail::read(c, [&](ReadEnv& e) { return LoadAn8Text(e, t, p); });
-}
-inline ReadResult LoadAn8(Context& c, const std::string& p) {
-    return test_detail::read(c, [&](ReadEnv& e) { return LoadAn8(e, p); });
-}
-inline ReadResult readTextMaterialText(Context& c, std::string_view t, const std::string& p) {
-    return test_detail::read(c, [&](ReadEnv& e) { return readTextMaterialText(e, t, p); });
-}
 inline ReadResult listDescriptors(Context& c, const std::string& p) {
     return test_detail::read(c, [&](ReadEnv& e) { return listDescriptors(e, p); });
 }
@@ -109,15 +80,6 @@ inline ReadResult readCsfBytes(Context& c, std::string_view b, const std::string
 inline ReadResult readCrfBytes(Context& c, std::string_view b, const std::string& n, std::int32_t number) {
     return test_detail::read(c, [&](ReadEnv& e) { return readCrfBytes(e, b, n, number); });
 }
-inline ReadResult readXmfText(Context& c, std::string_view t, const std::string& n) {
-    return test_detail::read(c, [&](ReadEnv& e) { return readXmfText(e, t, n); });
-}
-inline ReadResult readXsfText(Context& c, std::string_view t, const std::string& n) {
-    return test_detail::read(c, [&](ReadEnv& e) { return readXsfText(e, t, n, c.skel); });
-}
-inline ReadResult readXrfText(Context& c, std::string_view t, const std::string& n, std::int32_t number) {
-    return test_detail::read(c, [&](ReadEnv& e) { return readXrfText(e, t, n, number); });
-}
 inline ReadResult readCfgText(Context& c, std::string_view t, const std::string& n) {
     return test_detail::read(c, [&](ReadEnv& e) { return readCfgText(e, t, n); });
 }
@@ -131,9 +93,6 @@ inline ReadResult readCrfFile(Context& c, const std::string& p, std::int32_t num
     return test_detail::read(c, [&](ReadEnv& e) { return readCrfFile(e, p, number); });
 }
 
-inline bool WriteAn8(Context& c, const std::string& p) {
-    return test_detail::write(c, [&](WriteEnv& e) { return WriteAn8(e, p); });
-}
 inline std::string buildAn8(Context& c, const std::string& objectName) {
     return test_detail::write(c, [&](WriteEnv& e) { return buildAn8(e, objectName); });
 }
@@ -186,6 +145,15 @@ struct TestContext {
     Context ctx{ui};
     ModelStore& m = ctx.model;
     explicit TestContext(bool devMode = false) { ctx.app.devMode = devMode; }
+    // The store's parts by number, for checks; a face as its stored corners.
+    const Vertex& vtx(int i) const { return m.Vertices[static_cast<std::size_t>(i)]; }
+    std::array<int, 3> face(int i) const {
+        const Face& f = m.VFaces[static_cast<std::size_t>(i)];
+        return {f.vtx[0], f.vtx[1], f.vtx[2]};
+    }
+    const FaceGroup& group(int i) const { return m.FaceGrps[static_cast<std::size_t>(i)]; }
+    const Material& mtl(int i) const { return m.Materials[static_cast<std::size_t>(i)]; }
+    const Mesh& mesh(int i) const { return m.Meshes[static_cast<std::size_t>(i)]; }
 };
 std::unique_ptr<TestContext> makeContext(bool devMode = false);
 
@@ -216,5 +184,7 @@ bool writeAndReadBack(Context& ctx, const std::string& path, Context& back);
 bool convert(Context& ctx, const std::string& src, const std::string& out = {});
 // The developer-mode summary of the store, as the lines it logs.
 std::vector<std::string> dumpModel(Context& ctx);
+// Everything a writer reads from the store, as text, to compare two reads.
+std::string storeText(const ModelStore& m);
 
 }  // namespace molv::test

@@ -6,6 +6,7 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <cstdio>
 #include <cctype>
 #include <filesystem>
@@ -75,6 +76,22 @@ void writeFile(const std::string& path, std::string_view bytes) {
 }
 
 std::string dataPath(const std::string& rel) { return std::string(MOLV_TESTDATA) + "/" + rel; }
+
+std::vector<std::string> filesUnder(const std::string& root, std::initializer_list<std::string_view> exts) {
+    namespace fs = std::filesystem;
+    std::vector<std::string> out;
+    std::error_code ec;
+    const fs::path r = fsPath(root);
+    if (!fs::is_directory(r, ec)) return out;
+    for (const auto& e : fs::recursive_directory_iterator(r, ec)) {
+        std::string ext = e.path().extension().string();
+        for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (e.is_regular_file() && (exts.size() == 0 || std::find(exts.begin(), exts.end(), ext) != exts.end()))
+            out.push_back(fs::relative(e.path(), r).generic_string());
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
 
 std::string exampleCopy(const std::string& tag) {
     std::string dir = tempDir(tag);

@@ -1,8 +1,10 @@
 // Shared test helpers.
 #pragma once
 #include <string>
+#include <initializer_list>
 #include <string_view>
 #include <algorithm>
+#include <vector>
 
 namespace molv::test {
 
@@ -15,6 +17,9 @@ std::string readFile(const std::string& path);
 void writeFile(const std::string& path, std::string_view bytes);
 // Path of a file under tests/data.
 std::string dataPath(const std::string& rel);
+// Files below root (none when it is missing) whose lower-cased extension is
+// one of exts (none given: any), as sorted relative names with '/'.
+std::vector<std::string> filesUnder(const std::string& root, std::initializer_list<std::string_view> exts = {});
 // Copies the bundled example (the model, its materials and textures) into
 // a fresh folder; returns the folder.
 std::string exampleCopy(const std::string& tag);
