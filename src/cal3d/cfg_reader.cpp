@@ -25,8 +25,7 @@ bool xmlFile(std::string_view name) {
 }  // namespace
 
 ReadResult readCfgText(ReadEnv& env, std::string_view text, const std::string& source) {
-    ModelStore& m = env.model;
-    m.currMtlID = -1;
+    std::int32_t material = -1;  // the material number of the next XML material file
     const std::string folder = folderOf(source);
     std::string binaryMesh, xmlMesh;
     LineCursor lines(text);
@@ -50,8 +49,8 @@ ReadResult readCfgText(ReadEnv& env, std::string_view text, const std::string& s
         if (key == "skeleton") {
             r = xml ? readXsf(env, path) : readCsf(env, path);
         } else if (key == "material") {
-            m.currMtlID += 1;
-            r = xml ? readXrf(env, path, m.currMtlID) : readCrfFile(env, path, -1);
+            material += 1;
+            r = xml ? readXrf(env, path, material) : readCrfFile(env, path, -1);
         } else {
             (xml ? xmlMesh : binaryMesh) = path;
         }

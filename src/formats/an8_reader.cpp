@@ -192,7 +192,7 @@ public:
         : env_(env), diag_(env.diag), m_(env.model), fill_(env), path_(path), toks_(text) {}
 
     ReadResult run() {
-        m_.num_Normals = m_.num_TexVerts = m_.nSubMeshes = 0;
+        m_.num_Normals = m_.nSubMeshes = 0;
         Token t;
         while (ok() && next(t) && t.kind != Tok::End) {
             if (t.kind == Tok::RBrace) {
@@ -369,7 +369,8 @@ private:
             if (ok()) endMesh();
         } else if (path == "mesh__name") {
             const std::string name = firstValue();
-            if (m_.validMesh(m_.MeshNdx)) m_.Meshes[static_cast<std::size_t>(m_.MeshNdx)].name = name;
+            if (const std::int32_t mesh = fill_.cursor().MeshNdx; m_.validMesh(mesh))
+                m_.Meshes[static_cast<std::size_t>(mesh)].name = name;
         } else if (path == "mesh__ptfcuvinfo") {
             counts(line);
         } else if (path == "mesh__materiallist") {
@@ -530,7 +531,7 @@ private:
                              std::to_string(mesh_.nPoints),
                          0);
         const auto n = static_cast<std::int32_t>(pts.size());
-        const std::int32_t first = fill_.AddMeshVertices(m_.MeshNdx, n);
+        const std::int32_t first = fill_.AddMeshVertices(fill_.cursor().MeshNdx, n);
         for (std::int32_t i = 0; i < n; ++i) {
             Vertex& vx = m_.Vertices[static_cast<std::size_t>(first + i)];
             vx.pos = pts[static_cast<std::size_t>(i)];
@@ -635,10 +636,11 @@ private:
         for (const Corner& c : corners_) vtx_.push_back(textured ? vertexWithUV(c) : mesh_.base + static_cast<std::int32_t>(c.point));
         for (std::size_t k = 0; k + 2 < vtx_.size(); ++k) {
             const std::int32_t global = m_.ttlnum_Faces;
-            fill_.AddFace(m_.MeshNdx, 0, vtx_[0], vtx_[k + 1], vtx_[k + 2]);
+            const std::int32_t mesh = fill_.cursor().MeshNdx;
+            fill_.AddFace(mesh, 0, vtx_[0], vtx_[k + 1], vtx_[k + 2]);
             // Read after AddFace: the mesh's first face sets the start of its run.
-            const std::int32_t stt = m_.Meshes[static_cast<std::size_t>(m_.MeshNdx)].face_ndx_stt;
-            fill_.AddFaceToGroup(m_.MeshNdx, group, textured, global - stt, global);
+            const std::int32_t stt = m_.Meshes[static_cast<std::size_t>(mesh)].face_ndx_stt;
+            fill_.AddFaceToGroup(mesh, group, textured, global - stt, global);
             ++facesThisMesh_;
         }
     }
@@ -680,7 +682,7 @@ private:
         m_.Vertices[static_cast<std::size_t>(copy)] = m_.Vertices[static_cast<std::size_t>(v)];
         m_.Normals[static_cast<std::size_t>(copy)] = m_.Normals[static_cast<std::size_t>(v)];
         m_.ttlnum_Vertices += 1;
-        Mesh& me = m_.Meshes[static_cast<std::size_t>(m_.MeshNdx)];
+        Mesh& me = m_.Meshes[static_cast<std::size_t>(fill_.cursor().MeshNdx)];
         me.num_Vertices += 1;
         me.vtx_ndx_end = me.vtx_ndx_stt + me.num_Vertices - 1;
         setUV(copy, uv);

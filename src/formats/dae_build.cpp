@@ -214,6 +214,7 @@ private:
     // Emission.
     std::unordered_map<int, std::vector<UV>> uvCache_;
     std::int32_t uvBase_ = 0;                         // per mesh: texture-vertex numbers in use
+    std::int32_t texVerts_ = 0;                       // texture coordinates taken, for the status line
     std::unordered_map<int, std::int32_t> uvBaseOf_;  // per mesh: source -> first number
     std::unordered_map<std::string, std::string> symbolTargets_;  // first binding of each symbol
     bool symbolTargetsBuilt_ = false;
@@ -225,9 +226,7 @@ private:
 void Builder::addMaterials() {
     materialIndex_.reserve(d_.materials.size());
     for (const MaterialDef& md : d_.materials) {
-        const std::int32_t i = fill_.AddMaterial(md.name);
-        m_.currMtlID = i;
-        materialIndex_.push_back(i);
+        materialIndex_.push_back(fill_.AddMaterial(md.name));
     }
 }
 
@@ -471,7 +470,7 @@ const std::vector<UV>* Builder::uvTable(int si) {
     std::vector<UV>& t = uvCache_[si];
     if (stride < 2) return &t;  // one number per item is not a (u, v) pair
     t.resize(static_cast<std::size_t>(n));
-    if (io_.dbgLevel > 1) io_.logFile(" ----- UVs -----   Mesh ID=" + m_.Meshes[static_cast<std::size_t>(m_.MeshNdx)].name);
+    if (io_.dbgLevel > 1) io_.logFile(" ----- UVs -----   Mesh ID=" + m_.Meshes[static_cast<std::size_t>(fill_.cursor().MeshNdx)].name);
     float minU = 99999, minV = 99999, maxU = -99999, maxV = -99999;
     for (std::int64_t i = 0; i < n; ++i) {
         const float* v = s.values.data() + s.accOffset + i * stride;
@@ -479,8 +478,8 @@ const std::vector<UV>* Builder::uvTable(int si) {
         t[static_cast<std::size_t>(i)] = uv;
         minU = std::min(minU, uv.u), maxU = std::max(maxU, uv.u);
         minV = std::min(minV, uv.v), maxV = std::max(maxV, uv.v);
-        m_.num_TexVerts += 1;
-        if (io_.statusDue()) io_.status("TV: " + std::to_string(m_.num_TexVerts));
+        texVerts_ += 1;
+        if (io_.statusDue()) io_.status("TV: " + std::to_string(texVerts_));
     }
     if (n == 0) return &t;
     const bool outOfRange = minU < 0 || minV < 0 || maxU > 1 || maxV > 1;
@@ -602,9 +601,10 @@ void Builder::emitPrimitive(Geometry& g, Primitive& pr, std::int64_t nPos, bool 
         return k >= 0 && static_cast<std::size_t>(k) < nrms->size() ? (*nrms)[static_cast<std::size_t>(k)] : Vec3{};
     };
 
-    const std::int32_t grp = fill_.AddFaceGroup(textured, -1, m_.Meshes[static_cast<std::size_t>(m_.MeshNdx)].face_ndx_stt);
+    const FillCursor& at = fill_.cursor();
+    const std::int32_t grp = fill_.AddFaceGroup(textured, -1, m_.Meshes[static_cast<std::size_t>(at.MeshNdx)].face_ndx_stt);
     m_.FaceGrps[static_cast<std::size_t>(grp)].MatlSymbol = pr.material;
-    const std::string& meshName = m_.Meshes[static_cast<std::size_t>(m_.MeshNdx)].name;
+    const std::string& meshName = m_.Meshes[static_cast<std::size_t>(at.MeshNdx)].name;
     if (io_.dbgLevel > 1) io_.logFile(" ----- Faces -----   Mesh ID=" + meshName);
     if (io_.dbgLevel > 0)
         io_.logFile(meshName + " " + std::to_string(pr.count) + "  FaceGrp=" + std::to_string(grp) +
@@ -636,7 +636,7 @@ void Builder::emitPrimitive(Geometry& g, Primitive& pr, std::int64_t nPos, bool 
         const std::int32_t n = idx[c * stride + vOff];
         if (!textured) return n;
         const std::int32_t t = uvByVertex ? n : idx[c * stride + tOff];
-        return fill_.SetVertexUV(m_.currVtxBase, n, tBase + t, (*uvs)[static_cast<std::size_t>(t)]);
+        return fill_.SetVertexUV(at.currVtxBase, n, tBase + t, (*uvs)[static_cast<std::size_t>(t)]);
     };
     auto tri = [&](std::int64_t c0, std::int64_t c1, std::int64_t c2) {
         if (!cornerOk(c0) || !cornerOk(c1) || !cornerOk(c2) || m_.ttlnum_Faces >= kMaxFaces) {
@@ -645,9 +645,9 @@ void Builder::emitPrimitive(Geometry& g, Primitive& pr, std::int64_t nPos, bool 
         }
         std::int32_t a = vertexOf(c0), b = vertexOf(c1), c = vertexOf(c2);
         if (mirrored) std::swap(b, c), std::swap(c1, c2);
-        const std::int32_t base = textured ? 0 : m_.currVtxBase;
-        std::int32_t r = fill_.AddFace(m_.MeshNdx, base, a, b, c);
-        fill_.AddFaceToGroup(m_.MeshNdx, grp, textured, r, m_.ttlnum_Faces - 1);
+        const std::int32_t base = textured ? 0 : at.currVtxBase;
+        std::int32_t r = fill_.AddFace(at.MeshNdx, base, a, b, c);
+        fill_.AddFaceToGroup(at.MeshNdx, grp, textured, r, m_.ttlnum_Faces - 1);
         if (nrms) fill_.SetFaceNormals(m_.ttlnum_Faces - 1, normalOf(c0), normalOf(c1), normalOf(c2));
         if (io_.statusDue()) io_.status("F: " + std::to_string(m_.ttlnum_Faces));
     };
@@ -659,8 +659,8 @@ void Builder::emitPrimitive(Geometry& g, Primitive& pr, std::int64_t nPos, bool 
             cornerPos_.clear();
             for (std::int64_t j = 0; j < n && cut; ++j) {
                 const std::int32_t v = idx[(c0 + j) * stride + vOff];
-                cut = v >= 0 && v < nPos && m_.currVtxBase + std::int64_t{v} < m_.ttlnum_Vertices;
-                if (cut) cornerPos_.push_back(m_.Vertices[static_cast<std::size_t>(m_.currVtxBase + v)].pos);
+                cut = v >= 0 && v < nPos && at.currVtxBase + std::int64_t{v} < m_.ttlnum_Vertices;
+                if (cut) cornerPos_.push_back(m_.Vertices[static_cast<std::size_t>(at.currVtxBase + v)].pos);
             }
         }
         if (!cut) {
@@ -756,8 +756,8 @@ void Builder::addVertices(const Source& ps, std::int64_t nPos, int stride, const
         Vec3 y = up == Up::Z ? Vec3{d.x, d.z, -d.y} : up == Up::X ? Vec3{-d.y, d.x, d.z} : d;
         Vec3 pos = raw ? d : Vec3{y.x, y.y, -y.z};
         std::int32_t index = -1;
-        fill_.AddVertex(index, pos.x, pos.y, pos.z, y.x, -y.z, y.y, m_.meshVtxCount, true);
-        if (io_.statusDue()) io_.status("V:" + std::to_string(m_.meshVtxCount));
+        fill_.AddVertex(index, pos.x, pos.y, pos.z, y.x, -y.z, y.y, fill_.cursor().meshVtxCount, true);
+        if (io_.statusDue()) io_.status("V:" + std::to_string(fill_.cursor().meshVtxCount));
     }
 }
 
@@ -793,7 +793,7 @@ bool Builder::emitGeometry(int gi, const Placement* pl, int instanceNo) {
     const bool mirrored = pl && !pl->identity && det3(pl->world) < 0;
     const std::int32_t firstGroup = m_.nFaceGrps;
     for (Primitive& pr : g.prims) emitPrimitive(g, pr, nPos, mirrored);
-    m_.SetMeshRanges(m_.MeshNdx, m_.meshVtxCount, m_.meshFaceCount, m_.meshFgCount, 0, 0, 0);
+    fill_.SetMeshRanges();
     bindGroups(firstGroup, m_.nFaceGrps - 1, pl ? pl->inst : nullptr);
     return true;
 }

@@ -574,7 +574,8 @@ ReadResult Builder::emitPrimitive(const tinygltf::Primitive& pr, const std::stri
     }
 
     // Vertices: placed, then from glTF's y-up into the store's axes (z back).
-    const std::int32_t first = m_.meshVtxCount;
+    const FillCursor& at = fill_.cursor();
+    const std::int32_t first = at.meshVtxCount;
     const bool raw = env_.settings.rawDataLoad;
     const bool moved = !pl.identity;
     for (std::size_t i = 0; i < pos.count; ++i) {
@@ -585,8 +586,8 @@ ReadResult Builder::emitPrimitive(const tinygltf::Primitive& pr, const std::stri
             return fail("position " + std::to_string(i) + " of " + what + " is not a finite number where it is placed");
         const Vec3 s = raw ? p : Vec3{p.x, p.y, -p.z};
         std::int32_t index = -1;
-        fill_.AddVertex(index, s.x, s.y, s.z, p.x, -p.z, p.y, m_.meshVtxCount, true);
-        if (env_.diag.statusDue()) env_.diag.showStatus("V:" + std::to_string(m_.meshVtxCount));
+        fill_.AddVertex(index, s.x, s.y, s.z, p.x, -p.z, p.y, at.meshVtxCount, true);
+        if (env_.diag.statusDue()) env_.diag.showStatus("V:" + std::to_string(at.meshVtxCount));
     }
     if (textured) {
         // glTF's v runs down the picture; the other sources' runs up, and
@@ -606,8 +607,7 @@ ReadResult Builder::emitPrimitive(const tinygltf::Primitive& pr, const std::stri
             if (wrap) u.u -= std::floor(u.u), u.v -= std::floor(u.v);
             if (env_.settings.flip_3DS_UV_Vs) u.v = 1 - u.v;
             const std::int32_t n = first + static_cast<std::int32_t>(i);
-            fill_.SetVertexUV(m_.currVtxBase, n, n, u);
-            m_.num_TexVerts += 1;
+            fill_.SetVertexUV(at.currVtxBase, n, n, u);
         }
     }
 
@@ -617,18 +617,18 @@ ReadResult Builder::emitPrimitive(const tinygltf::Primitive& pr, const std::stri
     else if (pr.material >= 0)
         env_.diag.logMsg(what + " names material " + std::to_string(pr.material) + ", which does not exist");
     if (material < 0) material = defaultMaterial();
-    const Mesh& mesh = m_.Meshes[static_cast<std::size_t>(m_.MeshNdx)];
+    const Mesh& mesh = m_.Meshes[static_cast<std::size_t>(at.MeshNdx)];
     const std::int32_t grp = fill_.AddFaceGroup(textured, material, mesh.face_ndx_stt);
     const bool mirrored = moved && det3(pl.world) < 0;
-    const std::int32_t base = m_.currVtxBase + first;
+    const std::int32_t base = at.currVtxBase + first;
     auto corner = [&](std::size_t c) -> std::int32_t {
         return static_cast<std::int32_t>(indexed ? idx.index(c) : c);
     };
     auto tri = [&](std::size_t c0, std::size_t c1, std::size_t c2) {
         std::int32_t a = corner(c0), b = corner(c1), c = corner(c2);
         if (mirrored) std::swap(b, c);
-        const std::int32_t r = fill_.AddFace(m_.MeshNdx, base, a, b, c);
-        fill_.AddFaceToGroup(m_.MeshNdx, grp, textured, r, m_.ttlnum_Faces - 1);
+        const std::int32_t r = fill_.AddFace(at.MeshNdx, base, a, b, c);
+        fill_.AddFaceToGroup(at.MeshNdx, grp, textured, r, m_.ttlnum_Faces - 1);
         if (!normals.empty())
             fill_.SetFaceNormals(m_.ttlnum_Faces - 1, normals[static_cast<std::size_t>(a)], normals[static_cast<std::size_t>(b)],
                               normals[static_cast<std::size_t>(c)]);
@@ -660,7 +660,7 @@ ReadResult Builder::emitMesh(const Placement& p, int instanceNo) {
         const std::string what = "primitive " + std::to_string(k) + " of mesh \"" + name + "\"";
         if (ReadResult r = emitPrimitive(gm.primitives[k], what, p); !r.ok()) return r;
     }
-    m_.SetMeshRanges(m_.MeshNdx, m_.meshVtxCount, m_.meshFaceCount, m_.meshFgCount, 0, 0, 0);
+    fill_.SetMeshRanges();
     return {};
 }
 

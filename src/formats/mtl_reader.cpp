@@ -28,8 +28,8 @@ constexpr std::size_t kListedKeywordsMax = 10;
 
 class MtlReader {
 public:
-    MtlReader(ReadEnv& env, const std::string& path, std::int32_t& dfltMtlID)
-        : ctx_(env.diag), m_(env.model), path_(path), dfltMtlID_(dfltMtlID) {}
+    MtlReader(ReadEnv& env, const std::string& path, MtlState& state)
+        : ctx_(env.diag), m_(env.model), path_(path), st_(state) {}
 
     void read(std::string_view text) {
         std::string wide;
@@ -103,7 +103,7 @@ private:
         mt.name = std::string(name);
         mt.use_count = 0;
         cur_ = i;
-        m_.currMtlID = i;
+        st_.currMtlID = i;
         if (ctx_.logWanted(2)) ctx_.logMsg("=================", 2);
         ctx_.logMsg("Material: " + std::to_string(i) + " : " + mt.name, 0);
         if (toLowerAscii(name).find("default") != std::string::npos) hasDefault_ = true;
@@ -164,8 +164,8 @@ private:
                         0);
         }
         if (hasDefault_) return;
-        if (dfltMtlID_ >= 0) {
-            m_.currMtlID = dfltMtlID_;  // synthesised once per read
+        if (st_.dfltMtlID >= 0) {
+            st_.currMtlID = st_.dfltMtlID;  // synthesised once per read
             return;
         }
         std::int32_t i = m_.nMaterials;
@@ -184,15 +184,15 @@ private:
         mt.name = "Default";
         mt.shininess = 10.0f;
         mt.transparency = 0;
-        m_.currMtlID = i;
-        dfltMtlID_ = i;
+        st_.currMtlID = i;
+        st_.dfltMtlID = i;
         ctx_.logMsg("Synthesising Material " + std::to_string(i) + " Default", 0);
     }
 
     Diagnostics& ctx_;
     ModelStore& m_;
     const std::string& path_;
-    std::int32_t& dfltMtlID_;
+    MtlState& st_;
     std::int32_t cur_ = -1;
     bool hasDefault_ = false;
     std::unordered_set<std::string> unhandled_;  // lower-case keywords
@@ -201,14 +201,14 @@ private:
 
 }  // namespace
 
-void readMtlLibrary(ReadEnv& env, std::string_view text, const std::string& path, std::int32_t& dfltMtlID) {
-    MtlReader(env, path, dfltMtlID).read(text);
+void readMtlLibrary(ReadEnv& env, std::string_view text, const std::string& path, MtlState& state) {
+    MtlReader(env, path, state).read(text);
 }
 
 ReadResult LoadMtlText(ReadEnv& env, std::string_view text, const std::string& path) {
-    std::int32_t dflt = -1;
+    MtlState state;
     try {
-        MtlReader(env, path, dflt).read(text);
+        MtlReader(env, path, state).read(text);
     } catch (const std::bad_alloc&) {
         std::string message = "Not enough memory to read " + path;
         return ReadResult::failed(message, path);

@@ -181,7 +181,6 @@ public:
         me.num_Faces = m_.ttlnum_Faces - me.face_ndx_stt;
         me.face_ndx_end = me.face_ndx_stt + me.num_Faces - 1;
         linkUnlinkedGroups();
-        m_.num_TexVerts = static_cast<std::int32_t>(tex_.size());
         if (badFaces_ > kReportedFacesMax || (badFaces_ > 1 && ctx_.logWanted(0))) {
             ctx_.logMsg(std::to_string(badFaces_) + " faces skipped in " + path_ +
                             " (they name vertices, texture vertices or normals that do not exist)",
@@ -337,7 +336,7 @@ private:
         auto add = [&](const Corner& a, const Corner& b, const Corner& c) {
             std::int32_t global = m_.ttlnum_Faces;
             fill_.AddFace(mesh_, 0, a.vtx, b.vtx, c.vtx);
-            fill_.AddFaceToGroup(mesh_, m_.currFgnum, textured, global - faceBase, global);
+            fill_.AddFaceToGroup(mesh_, group_, textured, global - faceBase, global);
             if (withNormals) fill_.SetFaceNormals(global, normalOf(a), normalOf(b), normalOf(c));
         };
         if (corners_.size() == 3) return add(corners_[0], corners_[1], corners_[2]);
@@ -355,9 +354,10 @@ private:
     }
 
     void openGroup(bool textured) {
-        std::int32_t mtl = m_.currMtlID;
+        std::int32_t mtl = mtl_.currMtlID;
         bool linked = mtl >= 0 && mtl < m_.nMaterials;
         std::int32_t g = fill_.AddFaceGroup(textured, linked ? mtl : -1, 0);
+        group_ = g;
         if (!linked) unlinked_.push_back(g);
         groupOpen_ = true;
         // The run's size is known from the counting pass: size its lists once.
@@ -385,7 +385,7 @@ private:
         const bool free = m_.Vertices[static_cast<std::size_t>(first)].uv_id == -1;
         const std::int32_t v = fill_.SetVertexUV(0, first, uvId, uv);
         carrying_.emplace(key, v);
-        if (!free && ctx_.detailWanted(m_.meshVtxCount)) {
+        if (!free && ctx_.detailWanted(fill_.cursor().meshVtxCount)) {
             const Vec3& p = m_.Vertices[static_cast<std::size_t>(v)].pos;
             ctx_.logFileIfDebug(padIntLeft(lineNo_, 6) + "AddVtx[" + std::to_string(v) + "] " + fmt2(p.x) +
                                   " " + fmt2(p.y) + " " + fmt2(p.z));
@@ -500,7 +500,7 @@ private:
             return false;
         }
         librariesRead_.insert(key);
-        readMtlLibrary(env_, text, found, dfltMtlID_);
+        readMtlLibrary(env_, text, found, mtl_);
         return true;
     }
 
@@ -512,8 +512,8 @@ private:
         if (id < 0 && (low.find("default") != std::string::npos || low == "off")) {
             // Files without a library often still name a default material:
             // that is the synthesised one.
-            if (dfltMtlID_ < 0 && m_.nMaterials == 0) readMtlLibrary(env_, "", path_, dfltMtlID_);
-            id = dfltMtlID_;
+            if (mtl_.dfltMtlID < 0 && m_.nMaterials == 0) readMtlLibrary(env_, "", path_, mtl_);
+            id = mtl_.dfltMtlID;
         }
         if (id < 0) {
             // The first unknown name asks whether to go on; once the user
@@ -532,7 +532,7 @@ private:
             }
             id = 0;
         }
-        m_.currMtlID = id;
+        mtl_.currMtlID = id;
     }
 
     // The last material of the store with this lower-case name, -1 when
@@ -551,9 +551,9 @@ private:
     void linkUnlinkedGroups() {
         if (unlinked_.empty()) return;
         if (m_.nMaterials == 0) {
-            std::int32_t keep = m_.currMtlID;
-            readMtlLibrary(env_, "", path_, dfltMtlID_);
-            m_.currMtlID = keep;
+            std::int32_t keep = mtl_.currMtlID;
+            readMtlLibrary(env_, "", path_, mtl_);
+            mtl_.currMtlID = keep;
         }
         for (std::int32_t g : unlinked_) m_.SetFaceGroupMaterial(g, 0);
     }
@@ -576,7 +576,8 @@ private:
     std::int64_t badFaces_ = 0;
     std::int64_t badNormals_ = 0;
     std::vector<Vec3> normals_;  // vn lines, in the store's axes before the axis-switch settings
-    std::int32_t dfltMtlID_ = -1;
+    MtlState mtl_;
+    std::int32_t group_ = 0;  // the face group faces go to
     std::vector<std::int32_t> srcVtx_;   // store index of each source vertex
     std::vector<UV> tex_;
     std::unordered_map<std::uint64_t, std::int32_t> carrying_;  // (source vertex, uv_id) -> store vertex

@@ -460,7 +460,6 @@ void Reader3DS::readVersion(Chunk& ck) {
 
 void Reader3DS::readMaterial(Chunk& ck) {
     const std::int32_t idx = m_.nMaterials;
-    m_.currMtlID = idx;
     m_.nMaterials += 1;
     m_.Materials.resize(static_cast<std::size_t>(m_.nMaterials) + 1);
     {
@@ -815,7 +814,6 @@ void Reader3DS::readFaceGroup(Chunk& ck) {
         n = fits;
     }
     const std::int32_t mtl = findMaterial(name);
-    m_.currMtlID = mtl;
     if (n == 0) tell("Zero faces in FaceGroup " + std::to_string(m_.nFaceGrps));
     const Mesh& ms = m_.Meshes[static_cast<std::size_t>(mesh_)];
     const bool uv = texVertices_ >= 1;

@@ -55,14 +55,9 @@ void ModelStore::ClearModel() {
     faceSmoothing.clear();
     faceSmoothing.shrink_to_fit();
     ttlnum_Vertices = ttlnum_Faces = nFaceGrps = nMaterials = 0;
-    maxVert = num_Normals = num_TexVerts = nSubMeshes = 0;
-    meshFaceCount = meshVtxCount = meshFgCount = 0;
-    fg_face_count = 0;
-    MeshNdx = currFgnum = currVtxBase = 0;
-    currMtlID = -1;
+    maxVert = num_Normals = nSubMeshes = 0;
     badFaceReports = 0;
     badGroupFaceReports = 0;
-    firstBadVertex = 0;
     minPos = maxPos = ctrPos = spanPos = Vec3{};
     minZup = maxZup = ctrZup = spanZup = Vec3{};
     maxSpan = 0;
@@ -111,12 +106,10 @@ std::size_t ModelStore::memoryEstimate() const {
 
 std::int16_t ModelStore::dssAddMesh(const std::string& name, std::int32_t n) {
     if (meshCount >= kInt16Max) return -1;
-    MeshNdx = meshCount;
+    const std::int32_t i = meshCount;
     meshCount += 1;
     growTo(Meshes, static_cast<std::size_t>(meshCount) + 1);
-    currVtxBase = ttlnum_Vertices;
-    meshFaceCount = meshVtxCount = meshFgCount = 0;
-    Mesh& m = Meshes[static_cast<std::size_t>(MeshNdx)];
+    Mesh& m = Meshes[static_cast<std::size_t>(i)];
     m = Mesh{};
     m.vtx_ndx_stt = ttlnum_Vertices;
     m.vtx_ndx_end = ttlnum_Vertices - 1;
@@ -124,13 +117,13 @@ std::int16_t ModelStore::dssAddMesh(const std::string& name, std::int32_t n) {
     m.face_ndx_end = ttlnum_Faces - 1;
     m.face_grp_ndx_stt = nFaceGrps;
     m.face_grp_ndx_end = nFaceGrps - 1;
-    AddMeshVertices(MeshNdx, n);
+    AddMeshVertices(i, n);
     m.parent = -1;
     m.scale = Vec3{1, 1, 1};
     m.name = name;
     meshRange.count += 1;
     meshRange.last += 1;
-    return static_cast<std::int16_t>(MeshNdx);
+    return static_cast<std::int16_t>(i);
 }
 
 bool ModelStore::roomForVertices(std::int32_t n) const {
@@ -181,16 +174,14 @@ std::int32_t ModelStore::AddMaterial(const std::string& name) {
 }
 
 std::int32_t ModelStore::AddFaceGroup(bool flag, std::int32_t material, std::int32_t faceBase) {
-    if (validMesh(MeshNdx)) {
-        Mesh& m = Meshes[static_cast<std::size_t>(MeshNdx)];
+    if (const std::int32_t mesh = lastMesh(); validMesh(mesh)) {
+        Mesh& m = Meshes[static_cast<std::size_t>(mesh)];
         if (m.num_FaceGrps == 0) m.face_grp_ndx_stt = nFaceGrps;
         m.num_FaceGrps += 1;
         m.face_grp_ndx_end = m.face_grp_ndx_stt + m.num_FaceGrps - 1;
     }
     std::int32_t i = nFaceGrps;
-    currFgnum = i;
     nFaceGrps += 1;
-    meshFgCount += 1;
     growTo(FaceGrps, static_cast<std::size_t>(nFaceGrps) + 1);
     if (material >= 0) SetFaceGroupMaterial(i, material);
     FaceGroup& g = FaceGrps[static_cast<std::size_t>(i)];
@@ -199,7 +190,6 @@ std::int32_t ModelStore::AddFaceGroup(bool flag, std::int32_t material, std::int
     g.gFgID = i;
     g.FgFaces.assign(2, 0);
     g.FgGlblFaces.assign(2, 0);
-    fg_face_count = 0;
     return i;
 }
 
@@ -257,25 +247,28 @@ std::int32_t ModelStore::AddFace(std::int32_t mesh, std::int32_t base, std::int3
     Face& f = VFaces[static_cast<std::size_t>(ttlnum_Faces)];
     // Sums of file values: computed wide so a wild number cannot overflow.
     const std::int64_t corner[3] = {std::int64_t{base} + c, std::int64_t{base} + b, std::int64_t{base} + a};
-    std::int64_t bad = 0;
     bool faceBad = false;
     for (int k = 0; k < 3; ++k) {
         const std::int64_t v = corner[k];
         f.vtx[k] = v < -kInt32Max ? -kInt32Max : v > kInt32Max ? kInt32Max : static_cast<std::int32_t>(v);
         if (f.vtx[k] > maxVert) maxVert = f.vtx[k];
         // The element at ttlnum_Vertices is the spare, not a vertex.
-        if (v < 0 || v >= ttlnum_Vertices) {
-            if (!faceBad || v < 0) bad = v;
-            faceBad = true;
-        }
+        faceBad = faceBad || v < 0 || v >= ttlnum_Vertices;
     }
     // The face is kept and counted for the report and the summary.
-    if (faceBad && badFaceReports++ == 0) firstBadVertex = bad;
-    meshFaceCount += 1;
-    std::int32_t r = fg_face_count;
-    fg_face_count += 1;
-    ttlnum_Faces += 1;
-    return r;
+    if (faceBad) ++badFaceReports;
+    return ttlnum_Faces++;
+}
+
+bool ModelStore::missingCorner(std::int32_t base, std::int32_t a, std::int32_t b, std::int32_t c,
+                               std::int64_t& named) const {
+    bool any = false;
+    for (const std::int64_t v : {std::int64_t{base} + c, std::int64_t{base} + b, std::int64_t{base} + a}) {
+        if (v >= 0 && v < ttlnum_Vertices) continue;
+        if (!any || v < 0) named = v;
+        any = true;
+    }
+    return any;
 }
 
 std::int32_t ModelStore::AddVertex(std::int32_t& index, float x, float y, float z, float zx, float zy, float zz,
@@ -283,9 +276,8 @@ std::int32_t ModelStore::AddVertex(std::int32_t& index, float x, float y, float 
     if (index < 0) {
         index = ttlnum_Vertices;
         ttlnum_Vertices += 1;
-        meshVtxCount += 1;
-        if (validMesh(MeshNdx)) {
-            Mesh& m = Meshes[static_cast<std::size_t>(MeshNdx)];
+        if (const std::int32_t mesh = lastMesh(); validMesh(mesh)) {
+            Mesh& m = Meshes[static_cast<std::size_t>(mesh)];
             m.num_Vertices += 1;
             m.vtx_ndx_end = m.vtx_ndx_stt + m.num_Vertices - 1;
         }
@@ -336,7 +328,6 @@ std::int32_t ModelStore::SetVertexUV(std::int32_t base, std::int32_t n, std::int
         Normals[static_cast<std::size_t>(copy)] = Vec3{};
         currVtxNdx = copy;
         ttlnum_Vertices += 1;
-        meshVtxCount += 1;
     }
     Vertex& v = Vertices[static_cast<std::size_t>(currVtxNdx)];
     v.num_UVs += 1;

@@ -100,8 +100,9 @@ struct MeshRange {
 
 class ModelStore {
 public:
-    // Only data: the add operations tell the user nothing. Readers add
-    // through StoreFill (model/store_fill.h), which reports what they refuse.
+    // Only data: the add operations tell the user nothing and keep no
+    // reader's place. Readers add through StoreFill (model/store_fill.h),
+    // which keeps where the read is and reports what they refuse.
     ModelStore() { ClearModel(); }
     ModelStore(const ModelStore&) = delete;
     ModelStore& operator=(const ModelStore&) = delete;
@@ -125,15 +126,13 @@ public:
     std::int32_t nMaterials = 0, ttlnum_Vertices = 0, nFaceGrps = 0, ttlnum_Faces = 0;
     MeshRange meshRange;
     std::int32_t meshCount = 0;
-    std::int32_t MeshNdx = 0, currFgnum = 0, currMtlID = -1, currVtxBase = 0;
     std::int32_t maxVert = 0;  // highest vertex index any face referenced
-    std::int32_t badFaceReports = 0;  // faces naming missing vertices, this read
-    std::int32_t badGroupFaceReports = 0;  // face-group members naming missing faces, this read
-    std::int64_t firstBadVertex = 0;  // the corner the first bad face's report names
-    // Per-mesh counters, zeroed by dssAddMesh.
-    std::int32_t meshFaceCount = 0, meshVtxCount = 0, meshFgCount = 0;
-    std::int32_t fg_face_count = 0;
-    std::int32_t num_Normals = 0, num_TexVerts = 0, nSubMeshes = 0;
+    std::int32_t badFaceReports = 0;  // faces added naming missing vertices
+    std::int32_t badGroupFaceReports = 0;  // face-group members added naming missing faces
+    std::int32_t num_Normals = 0;  // 0 while Normals holds none
+    // The submesh count a Cal3D mesh declared, or the Anim8or mesh chunks;
+    // the mesh writer shows it.
+    std::int32_t nSubMeshes = 0;
 
     // Extents, measured by SetMaxMinsM.
     Vec3 minPos, maxPos, ctrPos, spanPos;
@@ -144,6 +143,9 @@ public:
     void ClearModel();
     // -1 when the store holds as many meshes as it can.
     std::int16_t dssAddMesh(const std::string& name, std::int32_t n);
+    // The mesh AddFaceGroup and an appending AddVertex add to: the one added
+    // last (0, the spare, before any).
+    std::int32_t lastMesh() const { return meshCount > 0 ? meshCount - 1 : 0; }
     // A count that would overflow the total adds nothing (see roomForVertices).
     std::int32_t AddMeshVertices(std::int32_t mesh, std::int32_t n);
     bool roomForVertices(std::int32_t n) const;
@@ -158,9 +160,12 @@ public:
     // from the mesh's first face), and whether a member names a face.
     std::int32_t memberGlobal(std::int32_t mesh, std::int32_t face, std::int32_t global) const;
     bool memberNamesFace(std::int32_t face, std::int32_t global) const;
-    // A face naming missing vertices is kept and counted in badFaceReports;
-    // the first one's corner is kept in firstBadVertex.
+    // The new face's index. A face naming missing vertices is kept and
+    // counted in badFaceReports.
     std::int32_t AddFace(std::int32_t mesh, std::int32_t base, std::int32_t a, std::int32_t b, std::int32_t c);
+    // Whether AddFace would find a corner missing, and the one its report
+    // names: the first missing, or the last below 0.
+    bool missingCorner(std::int32_t base, std::int32_t a, std::int32_t b, std::int32_t c, std::int64_t& named) const;
     std::int32_t AddVertex(std::int32_t& index, float x, float y, float z, float zx, float zy, float zz,
                            AxisSwitch axes = {});
     // Normals for the corners a, b, c of a face as AddFace took them (it

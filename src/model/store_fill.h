@@ -1,5 +1,6 @@
-// How a reader adds to the store: the store's add operations, plus what the
-// user is told about them (counts refused, broken references) and the
+// How a reader adds to the store: the store's add operations, plus where the
+// read is (the current mesh and face group, what was added to them), what
+// the user is told about them (counts refused, broken references) and the
 // detail log lines, which quote where the reader is. Each read makes one.
 #pragma once
 #include <cstdint>
@@ -12,13 +13,27 @@ namespace molv {
 class Diagnostics;
 struct ReadEnv;
 
+// Kept by StoreFill's add operations; readers only read it.
+struct FillCursor {
+    std::int32_t MeshNdx = 0;      // the mesh most recently added
+    std::int32_t currVtxBase = 0;  // ttlnum_Vertices when it was added
+    std::int32_t currFgnum = 0;    // the face group most recently added
+    // Added since the last dssAddMesh: faces, vertices (split copies
+    // included) and face groups; and faces since the last AddFaceGroup.
+    std::int32_t meshFaceCount = 0, meshVtxCount = 0, meshFgCount = 0;
+    std::int32_t fg_face_count = 0;
+};
+
 class StoreFill {
 public:
-    StoreFill(ModelStore& model, Diagnostics& diag, AxisSwitch axes) : m_(model), diag_(diag), axes_(axes) {}
+    // A read that goes on in a store already filled (a configuration's mesh
+    // after its materials) goes on at its last mesh and face group.
+    StoreFill(ModelStore& model, Diagnostics& diag, AxisSwitch axes);
     // The env's store and diagnostics, with the axis switches of its settings.
     explicit StoreFill(ReadEnv& env);
 
     ModelStore& model() const { return m_; }
+    const FillCursor& cursor() const { return at_; }
 
     // The reader's offset in its source, quoted by the detail lines.
     std::int32_t readPos = 0;
@@ -28,6 +43,7 @@ public:
     std::int32_t AddMaterial(const std::string& name);
     std::int32_t AddFaceGroup(bool flag, std::int32_t material, std::int32_t faceBase);
     void AddFaceToGroup(std::int32_t mesh, std::int32_t group, bool flag, std::int32_t face, std::int32_t global);
+    // The face's place in the current face group (fg_face_count before it).
     std::int32_t AddFace(std::int32_t mesh, std::int32_t base, std::int32_t a, std::int32_t b, std::int32_t c);
     // srcNum and log: the vertex's number in the source and whether it gets a detail line.
     std::int32_t AddVertex(std::int32_t& index, float x, float y, float z, float zx, float zy, float zz,
@@ -36,6 +52,11 @@ public:
         m_.SetFaceNormals(face, na, nb, nc, axes_);
     }
     std::int32_t SetVertexUV(std::int32_t base, std::int32_t n, std::int32_t t, UV uv);
+    // The current mesh's three runs set to what was added to it since
+    // dssAddMesh, for a reader that added them itself.
+    void SetMeshRanges() {
+        m_.SetMeshRanges(at_.MeshNdx, at_.meshVtxCount, at_.meshFaceCount, at_.meshFgCount, 0, 0, 0);
+    }
 
 private:
     void tooManyVertices(std::int32_t n);
@@ -43,6 +64,7 @@ private:
     ModelStore& m_;
     Diagnostics& diag_;
     AxisSwitch axes_;
+    FillCursor at_;
 };
 
 }  // namespace molv

@@ -23,12 +23,12 @@ struct ModelFixture : ::testing::Test, TestContext {
         vx.num_UVs = 1;
     }
     // A triangle stored with corners (c, b, a), as AddFace does, added to
-    // the current group.
+    // the last group.
     void face(std::int32_t a, std::int32_t b, std::int32_t c, bool maps = false) {
-        std::int32_t mesh = m.MeshNdx;
+        std::int32_t mesh = m.lastMesh();
         std::int32_t rel = m.Meshes[static_cast<std::size_t>(mesh)].num_Faces;
         m.AddFace(mesh, 0, a, b, c);
-        m.AddFaceToGroup(mesh, m.currFgnum, maps, rel, -1);
+        m.AddFaceToGroup(mesh, m.nFaceGrps - 1, maps, rel, -1);
     }
     std::int32_t material(const std::string& name, Colour amb = {}, std::vector<std::string> maps = {}) {
         std::int32_t i = m.AddMaterial(name);
@@ -46,7 +46,7 @@ struct ModelFixture : ::testing::Test, TestContext {
                 std::int32_t v = vertex(static_cast<float>(i), static_cast<float>(j), z);
                 uv(v, static_cast<float>(i) / n, static_cast<float>(j) / n);
             }
-        m.AddFaceGroup(true, mtl, m.Meshes[static_cast<std::size_t>(m.MeshNdx)].face_ndx_stt);
+        m.AddFaceGroup(true, mtl, m.Meshes[static_cast<std::size_t>(m.lastMesh())].face_ndx_stt);
         auto at = [&](int i, int j) { return base + j * (n + 1) + i; };
         for (int j = 0; j < n; ++j)
             for (int i = 0; i < n; ++i) {

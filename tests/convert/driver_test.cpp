@@ -34,7 +34,7 @@ struct DriverTest : test::RunFolder {
     void box(Vec3 lo, Vec3 hi) {
         m.dssAddMesh("box", 0);
         std::int32_t mtl = m.AddMaterial("paint");
-        m.AddFaceGroup(false, mtl, 0);
+        const std::int32_t group = m.AddFaceGroup(false, mtl, 0);
         std::int32_t v[8];
         for (int i = 0; i < 8; ++i) {
             float x = (i & 1) ? hi.x : lo.x, y = (i & 2) ? hi.y : lo.y, z = (i & 4) ? hi.z : lo.z;
@@ -46,7 +46,7 @@ struct DriverTest : test::RunFolder {
         for (auto& t : tri) {
             std::int32_t rel = m.Meshes[0].num_Faces;
             m.AddFace(0, 0, v[t[0]], v[t[1]], v[t[2]]);
-            m.AddFaceToGroup(0, m.currFgnum, false, rel, -1);
+            m.AddFaceToGroup(0, group, false, rel, -1);
         }
         SetMaxMinsM(ctx, ctx.model);
     }

@@ -50,6 +50,74 @@ TEST_F(StoreTest, CornerBeyondTheVerticesIsReportedOncePerRead) {
     EXPECT_TRUE(ui.sawLog("100001 faces name vertices that do not exist"));
 }
 
+// The box names the first corner that is missing, or the last one below 0;
+// only the read's first such face raises it.
+TEST(StoreFillTest, MissingCornerTheBoxNames) {
+    struct Row {
+        std::int32_t a, b, c;
+        const char* head;
+    };
+    for (const Row row : {Row{0, 1, 7, "Vertex 7 > ttlnum_Vertices 3"}, Row{9, 1, 2, "Vertex 9 > ttlnum_Vertices 3"},
+                          Row{-2, 1, 99, "Vertex -2 < 0"}, Row{-1, -4, 2, "Vertex -1 < 0"},
+                          Row{0, 1, 3, "Vertex 3 > ttlnum_Vertices 3"}}) {
+        test::TestContext tc;
+        StoreFill fill{tc.m, tc.ctx, {}};
+        fill.dssAddMesh("a", 3);
+        fill.AddFace(0, 0, 0, 1, 2);
+        fill.AddFace(0, 0, row.a, row.b, row.c);
+        fill.AddFace(0, 0, -5, 50, 2);
+        ASSERT_EQ(tc.ui.boxes.size(), 1u) << row.head;
+        EXPECT_EQ(tc.ui.boxes[0].text.rfind(std::string(row.head) + " @ line 0\r\nMesh=0, ttlnum_Faces=1,", 0), 0u)
+            << tc.ui.boxes[0].text;
+        EXPECT_EQ(tc.m.badFaceReports, 2);
+    }
+}
+
+// Where the read is: the current mesh and its first vertex, what was added
+// to it, and each face's place in its group. A second fill over the same
+// store (a configuration's mesh after its materials) goes on at the last
+// mesh and group.
+TEST_F(StoreTest, FillKeepsWhereTheReadIs) {
+    fill.dssAddMesh("a", 2);
+    std::int32_t v = -1;
+    fill.AddVertex(v, 0, 0, 0, 0, 0, 0, 0, false);
+    fill.AddFaceGroup(false, -1, 0);
+    EXPECT_EQ(fill.AddFace(0, 0, 0, 1, 2), 0);
+    EXPECT_EQ(fill.AddFace(0, 0, 2, 1, 0), 1);
+    EXPECT_EQ(fill.AddFaceGroup(false, -1, 0), 1);
+    EXPECT_EQ(fill.AddFace(0, 0, 1, 2, 0), 0);
+    const FillCursor& at = fill.cursor();
+    EXPECT_EQ(at.meshVtxCount, 1);  // a block add is not counted
+    EXPECT_EQ(at.meshFaceCount, 3);
+    EXPECT_EQ(at.meshFgCount, 2);
+
+    EXPECT_EQ(fill.dssAddMesh("b", 0), 1);
+    EXPECT_EQ(at.MeshNdx, 1);
+    EXPECT_EQ(at.currVtxBase, 3);
+    EXPECT_EQ(at.meshVtxCount + at.meshFaceCount + at.meshFgCount, 0);
+    for (int i = 0; i < 3; ++i) {
+        std::int32_t n = -1;
+        fill.AddVertex(n, 1, 1, 1, 1, 1, 1, i, false);
+    }
+    EXPECT_EQ(fill.AddFaceGroup(true, -1, 0), 2);
+    EXPECT_EQ(fill.AddFace(at.MeshNdx, at.currVtxBase, 0, 1, 2), 0);
+    fill.SetVertexUV(at.currVtxBase, 1, 0, UV{});
+    EXPECT_EQ(fill.SetVertexUV(at.currVtxBase, 1, 1, UV{}), 6);  // split: a vertex more
+    fill.SetMeshRanges();
+    const Mesh& b = m.Meshes[1];
+    EXPECT_EQ(b.vtx_ndx_stt, 3);
+    EXPECT_EQ(b.num_Vertices, 4);
+    EXPECT_EQ(b.num_Faces, 1);
+    EXPECT_EQ(b.face_ndx_stt, 3);
+    EXPECT_EQ(b.num_FaceGrps, 1);
+    EXPECT_EQ(b.face_grp_ndx_stt, 2);
+    EXPECT_EQ(m.Meshes[0].num_FaceGrps, 2);  // groups go to the mesh added last
+
+    StoreFill next{m, ctx, {}};
+    EXPECT_EQ(next.cursor().MeshNdx, 1);
+    EXPECT_EQ(next.cursor().currFgnum, 2);
+}
+
 // A change of material is an edge: a pyramid whose sides have materials of
 // their own, one per side or one per pair of sides, keeps a corner apart
 // (copied) wherever the material changes and smooth where it does not.
