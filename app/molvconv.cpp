@@ -14,6 +14,7 @@
 int main(int argc, char** argv) {
     using namespace molv;
     // A batch runs each item as a child of its own (see convertBatch).
+    keepFreedMemoryForReuse();
     if (argc == 2 && std::string(argv[1]) == "--batch-item") return batchItemMain();
     Utf8Console console;
     std::string programPath = processProgramPath(argc > 0 ? argv[0] : nullptr);

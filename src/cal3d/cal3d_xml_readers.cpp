@@ -256,15 +256,15 @@ private:
         Vertex& vx = m_.Vertices[static_cast<std::size_t>(v)];
         m_.Normals[static_cast<std::size_t>(v)] = Vec3{v_.normal[0], v_.normal[2], v_.normal[1]};
         m_.num_Normals += 1;
-        vx.collapse_id = v_.cid;
-        vx.face_collapse_count = v_.ccount;
+        m_.setCollapse(v, v_.cid, v_.ccount);
         vx.UVs.clear();
         vx.UVs.resize(static_cast<std::uint32_t>(maps_));
         for (std::size_t k = 0; k < v_.uvs.size(); ++k) vx.UVs[static_cast<std::uint32_t>(k)] = v_.uvs[k];
         vx.num_UVs = static_cast<std::int16_t>(maps_);
-        vx.Influences.clear();
-        for (const Influence& i : v_.infl) vx.Influences.push_back(i);
-        vx.num_Influences = static_cast<std::int32_t>(v_.infl.size());
+        VertexSkin& skin = m_.skinAt(v);
+        skin.Influences.clear();
+        for (const Influence& i : v_.infl) skin.Influences.push_back(i);
+        skin.num_Influences = static_cast<std::int32_t>(v_.infl.size());
         return {};
     }
 

@@ -151,8 +151,7 @@ private:
         vx = &m_.Vertices[static_cast<std::size_t>(v)];
         m_.Normals[static_cast<std::size_t>(v)] = Vec3{NX, NZ, NY};
         m_.num_Normals += 1;
-        vx->collapse_id = cid;
-        vx->face_collapse_count = ccount;
+        m_.setCollapse(v, cid, ccount);
         vx->UVs.clear();
         vx->UVs.resize(static_cast<std::uint32_t>(maps));
         vx->num_UVs = static_cast<std::int16_t>(maps);
@@ -166,14 +165,15 @@ private:
         if (k < 0 || k > kMaxInfluences)
             return failAt(inflAt, "Bad number influences: " + std::to_string(k) + " (vertex " + std::to_string(i) + ")");
         // Every influence is kept: the store has no limit of four.
-        vx->Influences.clear();
-        vx->Influences.resize(static_cast<std::uint32_t>(k));
+        VertexSkin& skin = m_.skinAt(v);
+        skin.Influences.clear();
+        skin.Influences.resize(static_cast<std::uint32_t>(k));
         for (std::int32_t n = 0; n < k; ++n) {
             const std::int32_t bone = r_.i32();
             const float weight = r_.f32();
-            vx->Influences[static_cast<std::uint32_t>(n)] = Influence{bone, weight};
+            skin.Influences[static_cast<std::uint32_t>(n)] = Influence{bone, weight};
         }
-        vx->num_Influences = k;
+        skin.num_Influences = k;
         if (springs > 0) r_.f32();  // the spring weight is not kept
         if (!r_.ok()) return cutShort("vertex " + std::to_string(i));
         if (env_.diag.dbgLevel >= 3 && env_.diag.detailWanted(i, 3)) dump(at, i);

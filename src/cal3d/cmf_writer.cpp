@@ -93,8 +93,8 @@ void writeCmfVertex(WriteEnv& env, ByteWriter& w, std::int32_t v, std::int32_t m
     r.f32(n.x);
     r.f32(n.z);
     r.f32(n.y);
-    r.i32(vx.collapse_id);
-    r.i32(vx.face_collapse_count);
+    r.i32(m.collapseId(v));
+    r.i32(m.faceCollapseCount(v));
     r.flushTo(w);
     for (std::int32_t k = 0; k < maps; ++k) {
         if (static_cast<std::uint32_t>(k) < vx.UVs.size()) {
@@ -106,8 +106,9 @@ void writeCmfVertex(WriteEnv& env, ByteWriter& w, std::int32_t v, std::int32_t m
         }
         r.flushTo(w);
     }
-    const std::uint32_t nInfl = std::min<std::uint32_t>(static_cast<std::uint32_t>(std::max(0, vx.num_Influences)),
-                                                        vx.Influences.size());
+    const VertexSkin& skin = m.skinOf(v);
+    const std::uint32_t nInfl = std::min<std::uint32_t>(static_cast<std::uint32_t>(std::max(0, skin.num_Influences)),
+                                                        skin.Influences.size());
     if (nInfl < 1) {
         r.i32(1);
         r.i32(env.settings.dflt_boneID);
@@ -117,24 +118,26 @@ void writeCmfVertex(WriteEnv& env, ByteWriter& w, std::int32_t v, std::int32_t m
         r.i32(static_cast<std::int32_t>(nInfl));
         r.flushTo(w);
         for (std::uint32_t k = 0; k < nInfl; ++k) {
-            r.i32(vx.Influences[k].boneId);
-            r.f32(vx.Influences[k].weight);
+            r.i32(skin.Influences[k].boneId);
+            r.f32(skin.Influences[k].weight);
             r.flushTo(w);
         }
     }
 }
 
 void traceVertex(WriteEnv& env, std::size_t offset, std::int32_t v, std::int32_t local) {
-    const Vertex& vx = env.model.Vertices[static_cast<std::size_t>(v)];
-    const Vec3& n = env.model.Normals[static_cast<std::size_t>(v)];
+    const ModelStore& m = env.model;
+    const Vertex& vx = m.Vertices[static_cast<std::size_t>(v)];
+    const Vec3& n = m.Normals[static_cast<std::size_t>(v)];
+    const VertexSkin& skin = m.skinOf(v);
     std::string t = hexOf(static_cast<std::int32_t>(offset), 6) + ": V[" + std::to_string(local) + "] " +
                     numText(vx.pos.x) + " " + numText(vx.pos.z) + " " + numText(vx.pos.y) + ": Nml " +
                     numText(n.x) + " " + numText(n.z) + " " + numText(n.y) + ": Cid/cnt " +
-                    std::to_string(vx.collapse_id) + " " + std::to_string(vx.face_collapse_count);
+                    std::to_string(m.collapseId(v)) + " " + std::to_string(m.faceCollapseCount(v));
     if (vx.UVs.size() > 0) t += " UV " + numText(vx.UVs[0].u) + " " + numText(vx.UVs[0].v);
-    t += ": Ninfl " + std::to_string(vx.num_Influences);
-    for (std::uint32_t k = 0; k < vx.Influences.size() && static_cast<std::int32_t>(k) < vx.num_Influences; ++k)
-        t += " Bn/Wt " + std::to_string(vx.Influences[k].boneId) + " " + numText(vx.Influences[k].weight);
+    t += ": Ninfl " + std::to_string(skin.num_Influences);
+    for (std::uint32_t k = 0; k < skin.Influences.size() && static_cast<std::int32_t>(k) < skin.num_Influences; ++k)
+        t += " Bn/Wt " + std::to_string(skin.Influences[k].boneId) + " " + numText(skin.Influences[k].weight);
     env.diag.logFileIfDebug(t, 2);
 }
 

@@ -4,6 +4,9 @@
 #include <filesystem>
 #include <vector>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -90,6 +93,15 @@ std::string currentFolder() {
     std::error_code ec;
     std::filesystem::path p = std::filesystem::current_path(ec);
     return ec ? std::string() : utf8Path(p);
+}
+
+void keepFreedMemoryForReuse() {
+#if defined(__GLIBC__)
+    // Blocks of any size from the heap, never trimmed back: up to 1 GiB.
+    constexpr int kKeep = 1 << 30;
+    mallopt(M_MMAP_THRESHOLD, kKeep);
+    mallopt(M_TRIM_THRESHOLD, kKeep);
+#endif
 }
 
 }  // namespace molv

@@ -535,7 +535,6 @@ private:
         for (std::int32_t i = 0; i < n; ++i) {
             Vertex& vx = m_.Vertices[static_cast<std::size_t>(first + i)];
             vx.pos = pts[static_cast<std::size_t>(i)];
-            vx.mark = -1;
             vx.uv_id = -1;
             vx.UVs.clear();
             vx.UVs.resize(1);
@@ -679,7 +678,7 @@ private:
         if (found != mesh_.copies.end()) return found->second;
         const std::int32_t copy = m_.ttlnum_Vertices;
         m_.growVertices(static_cast<std::size_t>(copy) + 2);
-        m_.Vertices[static_cast<std::size_t>(copy)] = m_.Vertices[static_cast<std::size_t>(v)];
+        m_.copyVertex(copy, v);
         m_.Normals[static_cast<std::size_t>(copy)] = m_.Normals[static_cast<std::size_t>(v)];
         m_.ttlnum_Vertices += 1;
         Mesh& me = m_.Meshes[static_cast<std::size_t>(fill_.cursor().MeshNdx)];

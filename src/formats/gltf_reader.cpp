@@ -243,7 +243,7 @@ private:
     std::int32_t defaultMaterial_ = -1;
     std::vector<Placement> placements_;
     std::vector<char> active_;
-    std::int64_t steps_ = 0, vertices_ = 0, triangles_ = 0, groups_ = 0;
+    std::int64_t steps_ = 0, vertices_ = 0, triangles_ = 0, faces_ = 0, groups_ = 0;
     std::string refusal_;
     bool loopReported_ = false;
     bool otherModesLogged_ = false;
@@ -417,9 +417,11 @@ double det3(const Mat4& m) {
     return a * (e * i - f * h) - b * (d * i - f * g) + c * (d * h - e * g);
 }
 
-// Vertices and triangles one placement of a mesh adds, at most.
-void meshSize(const tinygltf::Model& d, int mi, std::int64_t& v, std::int64_t& t, std::int64_t& g) {
-    v = t = g = 0;
+// Vertices and triangles one placement of a mesh adds, at most: t counts
+// corners (what the limits are set on), f the triangles they make, which
+// sizes the store.
+void meshSize(const tinygltf::Model& d, int mi, std::int64_t& v, std::int64_t& t, std::int64_t& f, std::int64_t& g) {
+    v = t = f = g = 0;
     for (const tinygltf::Primitive& pr : d.meshes[static_cast<std::size_t>(mi)].primitives) {
         ++g;
         auto pos = pr.attributes.find("POSITION");
@@ -430,7 +432,9 @@ void meshSize(const tinygltf::Model& d, int mi, std::int64_t& v, std::int64_t& t
             corners = d.accessors[static_cast<std::size_t>(pr.indices)].count;
         else if (pos != pr.attributes.end() && pos->second >= 0 && static_cast<std::size_t>(pos->second) < d.accessors.size())
             corners = d.accessors[static_cast<std::size_t>(pos->second)].count;
-        t += static_cast<std::int64_t>(std::min<std::size_t>(corners, 1u << 31));
+        const auto c = static_cast<std::int64_t>(std::min<std::size_t>(corners, 1u << 31));
+        t += c;
+        f += pr.mode < 0 || pr.mode == TINYGLTF_MODE_TRIANGLES ? c / 3 : c;
     }
 }
 
@@ -439,9 +443,9 @@ void Builder::place(int mi, const Mat4& world, int node) {
         env_.diag.logMsg("Node " + std::to_string(node) + " names mesh " + std::to_string(mi) + ", which does not exist");
         return;
     }
-    std::int64_t v, t, g;
-    meshSize(d_, mi, v, t, g);
-    vertices_ += v, triangles_ += t, groups_ += g;
+    std::int64_t v, t, f, g;
+    meshSize(d_, mi, v, t, f, g);
+    vertices_ += v, triangles_ += t, faces_ += f, groups_ += g;
     const std::int64_t count = static_cast<std::int64_t>(placements_.size()) + 1;
     const char* what = count > kMaxPlacements ? "meshes"
                        : vertices_ > kMaxPlacedVertices ? "vertices"
@@ -678,7 +682,7 @@ ReadResult Builder::run() {
     }
     addMaterials();
     if (ReadResult r = placeScene(); !r.ok()) return r;
-    m_.reserveFor(vertices_, triangles_);
+    m_.reserveFor(vertices_, faces_);
     std::vector<int> seen(d_.meshes.size(), 0);
     for (const Placement& p : placements_)
         if (ReadResult r = emitMesh(p, seen[static_cast<std::size_t>(p.mesh)]++); !r.ok()) return r;

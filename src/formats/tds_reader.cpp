@@ -714,7 +714,7 @@ void Reader3DS::readVertices(Chunk& ck) {
         std::int32_t v = first + static_cast<std::int32_t>(i);
         fill_.readPos = static_cast<std::int32_t>(at0 + 12 * static_cast<std::size_t>(i));
         fill_.AddVertex(v, x, z, y, x, y, z, static_cast<std::int32_t>(i), detail);
-        m_.Vertices[static_cast<std::size_t>(v)].collapse_id = -1;
+        m_.setCollapseId(v, -1);
     }
 }
 

@@ -14,7 +14,6 @@ namespace molv {
 
 namespace {
 
-constexpr std::int32_t kUnused = -999999;
 
 std::string colourText(const Colour& c) {
     return ":" + hexOf(c.r, 2) + ":" + hexOf(c.g, 2) + ":" + hexOf(c.b, 2) + ":" + hexOf(c.a, 2);
@@ -67,13 +66,13 @@ std::string nonFiniteText(const ModelStore& m) {
             std::string what;
             if (!finite3(v.pos))
                 what = "position " + tripleText(v.pos);
-            else if (!finite3(v.zup_pos))
-                what = "position " + tripleText(v.zup_pos);
+            else if (const Vec3& z = m.zup_pos[static_cast<std::size_t>(i)]; !finite3(z))
+                what = "position " + tripleText(z);
             for (std::size_t k = 0; what.empty() && k < v.UVs.size(); ++k)
                 if (!std::isfinite(v.UVs[k].u) || !std::isfinite(v.UVs[k].v))
                     what = "UV (" + finiteText(v.UVs[k].u) + ", " + finiteText(v.UVs[k].v) + ")";
-            for (std::size_t k = 0; what.empty() && k < v.Influences.size(); ++k)
-                if (!std::isfinite(v.Influences[k].weight)) what = "weight " + finiteText(v.Influences[k].weight);
+            for (const Influence& in : m.skinOf(static_cast<std::int32_t>(i)).Influences)
+                if (what.empty() && !std::isfinite(in.weight)) what = "weight " + finiteText(in.weight);
             if (!what.empty())
                 return "vertex " + std::to_string(i - b) + " of mesh \"" + mesh.name + "\": " + what;
         }
@@ -152,12 +151,12 @@ void ReportBadFaceSummary(Diagnostics& diag, const ModelStore& m) {
     }
 }
 
-CheckResult CheckModel(Diagnostics& diag, ModelStore& m) {
+CheckResult CheckModel(Diagnostics& diag, const ModelStore& m) {
     CheckResult r;
-    // The spare element after the last vertex is marked and counted too.
+    // The spare element after the last vertex is counted too.
     const std::int64_t markEnd =
         std::min<std::int64_t>(std::int64_t{std::max(m.ttlnum_Vertices, 0)} + 1, static_cast<std::int64_t>(m.Vertices.size()));
-    for (std::int64_t i = 0; i < markEnd; ++i) m.Vertices[static_cast<std::size_t>(i)].mark = kUnused;
+    std::vector<char> used(static_cast<std::size_t>(markEnd), 0);
 
     const std::int64_t nFaces = std::min<std::int64_t>(m.ttlnum_Faces, static_cast<std::int64_t>(m.VFaces.size()));
     const std::int64_t nVerts = std::min<std::int64_t>(m.ttlnum_Vertices, static_cast<std::int64_t>(m.Vertices.size()));
@@ -195,7 +194,7 @@ CheckResult CheckModel(Diagnostics& diag, ModelStore& m) {
                         }
                         continue;
                     }
-                    m.Vertices[static_cast<std::size_t>(v)].mark = 1;
+                    used[static_cast<std::size_t>(v)] = 1;
                 }
             }
         }
@@ -214,9 +213,8 @@ CheckResult CheckModel(Diagnostics& diag, ModelStore& m) {
     }
 
     for (std::int64_t i = 0; i < markEnd; ++i) {
-        const Vertex& v = m.Vertices[static_cast<std::size_t>(i)];
-        if (v.mark == kUnused) ++r.unused;
-        if (v.num_UVs > 0) ++r.withUVs;
+        if (!used[static_cast<std::size_t>(i)]) ++r.unused;
+        if (m.Vertices[static_cast<std::size_t>(i)].num_UVs > 0) ++r.withUVs;
     }
     diag.logMsg("ttlnum_Vertices=" + std::to_string(m.ttlnum_Vertices) + ", " + std::to_string(r.withUVs) +
                " with UVs, " + std::to_string(r.unused) + " unused");

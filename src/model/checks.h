@@ -26,7 +26,7 @@ struct CheckResult {
 // (mark 1, unused -999999) and logs the vertex usage line. Broken
 // references are reported, never followed: the first of each kind with
 // its face's context, the rest as one count.
-CheckResult CheckModel(Diagnostics& diag, ModelStore& model);
+CheckResult CheckModel(Diagnostics& diag, const ModelStore& model);
 
 // What every writer relies on after any read, good or bad: counters within
 // their arrays, face corners naming vertices, each face in exactly one face

@@ -95,12 +95,12 @@ constexpr float kInf = std::numeric_limits<float>::infinity();
 struct Bounds {
     Vec3 mn{kInf, kInf, kInf}, mx{-kInf, -kInf, -kInf};
     Vec3 zmn = mn, zmx = mx;
-    void add(const Vertex& v) {
+    void add(const Vec3& pos, const Vec3& zup) {
         for (int k = 0; k < 3; ++k) {
-            if (v.pos[k] > mx[k]) mx[k] = v.pos[k];
-            if (v.pos[k] < mn[k]) mn[k] = v.pos[k];
-            if (v.zup_pos[k] > zmx[k]) zmx[k] = v.zup_pos[k];
-            if (v.zup_pos[k] < zmn[k]) zmn[k] = v.zup_pos[k];
+            if (pos[k] > mx[k]) mx[k] = pos[k];
+            if (pos[k] < mn[k]) mn[k] = pos[k];
+            if (zup[k] > zmx[k]) zmx[k] = zup[k];
+            if (zup[k] < zmn[k]) zmn[k] = zup[k];
         }
     }
 };
@@ -118,16 +118,17 @@ struct Measured {
     bool operator()(std::int32_t i) const { return !anyUsed || used[static_cast<std::size_t>(i)] != 0; }
 };
 
-// One pass over the vertices of runs: move (which touches one vertex only)
+// One pass over the vertices of runs: move (pos and zup_pos of one vertex)
 // then measure.
 template <class Move>
 Bounds sweep(ModelStore& m, const std::vector<Run>& runs, const Measured& measured, const Move& move) {
     Bounds b;
     for (const Run& r : runs)
         for (std::int32_t i = r.first; i < r.second; ++i) {
-            Vertex& v = m.Vertices[static_cast<std::size_t>(i)];
-            move(v);
-            if (measured(i)) b.add(v);
+            Vec3& pos = m.Vertices[static_cast<std::size_t>(i)].pos;
+            Vec3& zup = m.zup_pos[static_cast<std::size_t>(i)];
+            move(pos, zup);
+            if (measured(i)) b.add(pos, zup);
         }
     return b;
 }
@@ -172,7 +173,7 @@ void storeExtents(Diagnostics& diag, ModelStore& m, const Bounds& b) {
 void SetMaxMinsM(Diagnostics& diag, ModelStore& m, std::int32_t mesh) {
     const std::vector<Run> runs = vertexRuns(m, mesh);
     const Measured measured(m, runs);
-    storeExtents(diag, m, sweep(m, runs, measured, [](Vertex&) {}));
+    storeExtents(diag, m, sweep(m, runs, measured, [](Vec3&, Vec3&) {}));
 }
 
 double measuredSpan(const ModelStore& m, int axis) {
@@ -196,13 +197,13 @@ void CentreModel(Diagnostics& diag, ModelStore& m, bool baseFlag, float base, bo
     // Moved and measured again in one pass, in the order SetMaxMinsM takes.
     const std::vector<Run> runs = vertexRuns(m, -1);
     const Measured measured(m, runs);
-    storeExtents(diag, m, sweep(m, runs, measured, [&](Vertex& v) {
-                     v.pos.x = toFloat(double(v.pos.x) - ctr.x);
-                     v.pos.z = toFloat(double(v.pos.z) - ctr.z);
-                     v.pos.y = toFloat(baseFlag ? double(base) + v.pos.y - minY : double(v.pos.y) - ctr.y);
-                     v.zup_pos.x = toFloat(double(v.zup_pos.x) - zctr.x);
-                     v.zup_pos.y = toFloat(double(v.zup_pos.y) - zctr.y);
-                     v.zup_pos.z = toFloat(baseFlag ? double(base) + v.zup_pos.z - minZ : double(v.zup_pos.z) - zctr.z);
+    storeExtents(diag, m, sweep(m, runs, measured, [&](Vec3& pos, Vec3& zup) {
+                     pos.x = toFloat(double(pos.x) - ctr.x);
+                     pos.z = toFloat(double(pos.z) - ctr.z);
+                     pos.y = toFloat(baseFlag ? double(base) + pos.y - minY : double(pos.y) - ctr.y);
+                     zup.x = toFloat(double(zup.x) - zctr.x);
+                     zup.y = toFloat(double(zup.y) - zctr.y);
+                     zup.z = toFloat(baseFlag ? double(base) + zup.z - minZ : double(zup.z) - zctr.z);
                  }));
     m.modelCentred = true;
 }
@@ -248,12 +249,12 @@ std::optional<double> ScaleModel(Diagnostics& diag, ModelStore& m, double span, 
     // Scaled and measured again in one pass, as CentreModel does.
     const std::vector<Run> runs = vertexRuns(m, -1);
     const Measured measured(m, runs);
-    storeExtents(diag, m, sweep(m, runs, measured, [&](Vertex& v) {
+    storeExtents(diag, m, sweep(m, runs, measured, [&](Vec3& pos, Vec3& zup) {
                      for (int k = 0; k < 3; ++k) {
                          if (!flag[k]) continue;
                          const int zk = kZupAxis[k];
-                         v.pos[k] = toFloat((double(v.pos[k]) - ctr[k]) * factor + to[k]);
-                         v.zup_pos[zk] = toFloat((double(v.zup_pos[zk]) - zctr[zk]) * factor + zto[zk]);
+                         pos[k] = toFloat((double(pos[k]) - ctr[k]) * factor + to[k]);
+                         zup[zk] = toFloat((double(zup[zk]) - zctr[zk]) * factor + zto[zk]);
                      }
                  }));
     return factor;

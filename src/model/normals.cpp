@@ -425,23 +425,23 @@ std::int32_t resolveNormals(Diagnostics& diag, ModelStore& m, const NormalChoice
         // New numbering: each vertex, then its copies.
         std::vector<std::int32_t> newOf(static_cast<std::size_t>(nV) + 1);
         std::vector<std::int32_t> copyAt(copies.size());
-        std::vector<Vertex> verts;
+        std::vector<std::int32_t> from;  // new vertex -> the one it copies
         std::vector<Vec3> norms;
         const std::size_t total = static_cast<std::size_t>(nV) + copies.size();
-        verts.reserve(total + 1001);
+        from.reserve(total);
         norms.reserve(total + 1001);
         for (std::int32_t v = 0; v < nV; ++v) {
-            newOf[static_cast<std::size_t>(v)] = static_cast<std::int32_t>(verts.size());
-            verts.push_back(m.Vertices[static_cast<std::size_t>(v)]);
+            newOf[static_cast<std::size_t>(v)] = static_cast<std::int32_t>(from.size());
+            from.push_back(v);
             norms.push_back(vn[static_cast<std::size_t>(v)]);
             if (auto it = copiesOf.find(v); it != copiesOf.end())
                 for (std::int32_t ci : it->second) {
-                    copyAt[static_cast<std::size_t>(ci)] = static_cast<std::int32_t>(verts.size());
-                    verts.push_back(m.Vertices[static_cast<std::size_t>(v)]);
+                    copyAt[static_cast<std::size_t>(ci)] = static_cast<std::int32_t>(from.size());
+                    from.push_back(v);
                     norms.push_back(copies[static_cast<std::size_t>(ci)].n);
                 }
         }
-        newOf[static_cast<std::size_t>(nV)] = static_cast<std::int32_t>(verts.size());
+        newOf[static_cast<std::size_t>(nV)] = static_cast<std::int32_t>(from.size());
         for (std::int32_t f = 0; f < nF; ++f) {
             Face& face = m.VFaces[static_cast<std::size_t>(f)];
             if (!usable(f)) continue;
@@ -458,9 +458,8 @@ std::int32_t resolveNormals(Diagnostics& diag, ModelStore& m, const NormalChoice
             me.vtx_ndx_end = newOf[static_cast<std::size_t>(me.vtx_ndx_end) + 1] - 1;
             me.num_Vertices = me.vtx_ndx_end - me.vtx_ndx_stt + 1;
         }
-        verts.resize(total + 1001);
         norms.resize(total + 1001);
-        m.Vertices = std::move(verts);
+        m.gatherVertices(from, 1001);
         m.Normals = std::move(norms);
         m.ttlnum_Vertices = static_cast<std::int32_t>(total);
         if (diag.logWanted(1))

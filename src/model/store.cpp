@@ -49,6 +49,10 @@ void ModelStore::ClearModel() {
     resetOne(FaceGrps);
     resetOne(Vertices);
     resetOne(Normals);
+    resetOne(zup_pos);
+    collapse_id = {};
+    face_collapse_count = {};
+    skins = {};
     resetOne(VFaces);
     cornerNormals.clear();
     cornerNormals.shrink_to_fit();
@@ -66,6 +70,66 @@ void ModelStore::ClearModel() {
 void ModelStore::growVertices(std::size_t n) {
     if (Vertices.size() < n) growTo(Vertices, n);
     if (Normals.size() < n) growTo(Normals, n);
+    if (zup_pos.size() < n) growTo(zup_pos, n);
+}
+
+namespace {
+// A side array grown to hold vertex v (and as long as Vertices).
+template <class T>
+T& sideSlot(std::vector<T>& a, std::int32_t v, std::size_t vertices) {
+    const auto i = static_cast<std::size_t>(v);
+    if (a.size() <= i) growTo(a, std::max(i + 1, vertices));
+    return a[i];
+}
+}  // namespace
+
+void ModelStore::setCollapseId(std::int32_t v, std::int32_t id) {
+    if (v < 0) return;
+    sideSlot(collapse_id, v, Vertices.size()) = id;
+}
+
+void ModelStore::setCollapse(std::int32_t v, std::int32_t id, std::int32_t count) {
+    if (v < 0) return;
+    sideSlot(collapse_id, v, Vertices.size()) = id;
+    sideSlot(face_collapse_count, v, Vertices.size()) = count;
+}
+
+const VertexSkin& ModelStore::skinOf(std::int32_t v) const {
+    static const VertexSkin none;
+    return v >= 0 && static_cast<std::size_t>(v) < skins.size() ? skins[static_cast<std::size_t>(v)] : none;
+}
+
+VertexSkin& ModelStore::skinAt(std::int32_t v) { return sideSlot(skins, std::max(v, 0), Vertices.size()); }
+
+namespace {
+template <class T>
+std::vector<T> gathered(const std::vector<T>& a, const std::vector<std::int32_t>& from, std::size_t spare) {
+    std::vector<T> out;
+    out.reserve(from.size() + spare);
+    for (std::int32_t f : from) out.push_back(static_cast<std::size_t>(f) < a.size() ? a[static_cast<std::size_t>(f)] : T{});
+    out.resize(from.size() + spare);
+    return out;
+}
+}  // namespace
+
+void ModelStore::gatherVertices(const std::vector<std::int32_t>& from, std::size_t spare) {
+    Vertices = gathered(Vertices, from, spare);
+    zup_pos = gathered(zup_pos, from, spare);
+    if (!collapse_id.empty()) collapse_id = gathered(collapse_id, from, spare);
+    if (!face_collapse_count.empty()) face_collapse_count = gathered(face_collapse_count, from, spare);
+    if (!skins.empty()) skins = gathered(skins, from, spare);
+}
+
+void ModelStore::copyVertex(std::int32_t to, std::int32_t from) {
+    const auto t = static_cast<std::size_t>(to), f = static_cast<std::size_t>(from);
+    Vertices[t] = Vertices[f];
+    zup_pos[t] = zup_pos[f];
+    if (!collapse_id.empty() || !face_collapse_count.empty())
+        setCollapse(to, collapseId(from), faceCollapseCount(from));
+    if (f < skins.size() || t < skins.size()) {
+        const VertexSkin copy = skinOf(from);
+        skinAt(to) = copy;
+    }
 }
 
 void ModelStore::reserveFor(std::int64_t vertices, std::int64_t faces) {
@@ -79,6 +143,7 @@ void ModelStore::reserveFor(std::int64_t vertices, std::int64_t faces) {
         const std::size_t n = room(ttlnum_Vertices, vertices);
         Vertices.reserve(n);
         Normals.reserve(n);
+        zup_pos.reserve(n);
     }
     if (faces > 0) VFaces.reserve(room(ttlnum_Faces, faces));
 }
@@ -89,18 +154,17 @@ bool ModelStore::validMesh(std::int32_t mesh) const {
 
 std::size_t ModelStore::memoryEstimate() const {
     std::size_t n = bytesOf(Meshes) + bytesOf(Materials) + bytesOf(FaceGrps) + bytesOf(Vertices) +
-                    bytesOf(Normals) + bytesOf(VFaces) + bytesOf(cornerNormals) + bytesOf(faceSmoothing);
+                    bytesOf(Normals) + bytesOf(zup_pos) + bytesOf(collapse_id) + bytesOf(face_collapse_count) +
+                    bytesOf(skins) + bytesOf(VFaces) + bytesOf(cornerNormals) + bytesOf(faceSmoothing);
     for (const Mesh& m : Meshes) n += m.name.capacity();
     for (const Material& mt : Materials) {
         n += mt.name.capacity() + bytesOf(mt.maps);
         for (const std::string& s : mt.maps) n += s.capacity();
     }
     for (const FaceGroup& g : FaceGrps) n += bytesOf(g.FgFaces) + bytesOf(g.FgGlblFaces) + g.MatlSymbol.capacity();
-    // Inline pairs and influences are inside sizeof(Vertex); count only spills.
-    for (const Vertex& v : Vertices) {
-        if (v.UVs.size() > 1) n += v.UVs.size() * sizeof(UV);
-        if (v.Influences.size() > 4) n += v.Influences.size() * sizeof(Influence);
-    }
+    // Inline pairs and influences are inside the records; count only spills.
+    for (const Vertex& v : Vertices) n += v.UVs.spilledBytes();
+    for (const VertexSkin& s : skins) n += s.Influences.spilledBytes();
     return n;
 }
 
@@ -288,8 +352,7 @@ std::int32_t ModelStore::AddVertex(std::int32_t& index, float x, float y, float 
     v.UVs.clear();
     v.UVs.resize(1);
     v.pos = switchAxes(Vec3{x, y, z}, axes);
-    v.zup_pos = Vec3{zx, zy, zz};
-    v.mark = -1;
+    zup_pos[static_cast<std::size_t>(index)] = Vec3{zx, zy, zz};
     v.uv_id = -1;
     return index;
 }
@@ -323,7 +386,7 @@ std::int32_t ModelStore::SetVertexUV(std::int32_t base, std::int32_t n, std::int
         if (static_cast<std::size_t>(ttlnum_Vertices) + 1 > Vertices.size() - 1)
             growVertices(static_cast<std::size_t>(ttlnum_Vertices) + 1001);
         std::int32_t copy = ttlnum_Vertices;
-        Vertices[static_cast<std::size_t>(copy)] = Vertices[static_cast<std::size_t>(currVtxNdx)];
+        copyVertex(copy, currVtxNdx);
         Vertices[static_cast<std::size_t>(copy)].num_UVs = 0;
         Normals[static_cast<std::size_t>(copy)] = Vec3{};
         currVtxNdx = copy;

@@ -67,20 +67,23 @@ struct Material {
 };
 
 // A zeroed record is what the arrays hold ahead of their content; AddVertex
-// sets mark and uv_id to -1. Influences come only from Cal3D sources, and a
-// rigid prop has one: more than one is the rare case that goes to the heap.
+// sets uv_id to -1. Only what every vertex carries is here, 32 bytes; the
+// rest lives beside Vertices in ModelStore (zup_pos, and the Cal3D fields
+// only Cal3D sources and the 3DS reader set).
 struct Vertex {
-    Vec3 zup_pos;
     Vec3 pos;
-    std::int32_t mark = 0;
     std::int32_t uv_id = 0;
-    std::int32_t num_Influences = 0;
     std::int16_t num_UVs = 0;
-    std::int32_t collapse_id = 0, face_collapse_count = 0;
     SmallVec<UV, 1> UVs;
+};
+static_assert(sizeof(Vertex) <= 32, "a vertex record is on the hot path of a million-vertex model");
+
+// Influences come only from Cal3D sources, and a rigid prop has one: more
+// than one is the rare case that goes to the heap.
+struct VertexSkin {
+    std::int32_t num_Influences = 0;
     SmallVec<Influence, 1> Influences;
 };
-static_assert(sizeof(Vertex) <= 80, "a vertex record is on the hot path of a million-vertex model");
 
 struct Face {
     std::int32_t vtx[3] = {0, 0, 0};
@@ -115,6 +118,13 @@ public:
     std::vector<FaceGroup> FaceGrps;
     std::vector<Vertex> Vertices;
     std::vector<Vec3> Normals;
+    // Per vertex, as long as Vertices: the position with the vertical axis
+    // third, as the reader gave it.
+    std::vector<Vec3> zup_pos;
+    // Per vertex, but empty until a reader sets one; a vertex past the end
+    // holds 0 (collapse fields) or no influences.
+    std::vector<std::int32_t> collapse_id, face_collapse_count;
+    std::vector<VertexSkin> skins;
     std::vector<Face> VFaces;
     // Normals the source gives per face corner (face * 3 + corner, in the
     // stored corner order); zero where a corner has none. Empty when the
@@ -173,8 +183,22 @@ public:
     void SetFaceNormals(std::int32_t face, const Vec3& na, const Vec3& nb, const Vec3& nc, AxisSwitch axes = {});
     std::int32_t SetVertexUV(std::int32_t base, std::int32_t n, std::int32_t t, UV uv);
 
-    // Grows Vertices and Normals together to at least n elements.
+    // Grows Vertices, Normals and zup_pos together to at least n elements.
     void growVertices(std::size_t n);
+
+    std::int32_t collapseId(std::int32_t v) const { return sideAt(collapse_id, v); }
+    std::int32_t faceCollapseCount(std::int32_t v) const { return sideAt(face_collapse_count, v); }
+    void setCollapseId(std::int32_t v, std::int32_t id);
+    void setCollapse(std::int32_t v, std::int32_t id, std::int32_t count);
+    // The vertex's influences; an empty one for a vertex that has none.
+    const VertexSkin& skinOf(std::int32_t v) const;
+    VertexSkin& skinAt(std::int32_t v);
+    // Vertex `to` becomes a copy of vertex `from`, its side fields included
+    // (its normal excepted).
+    void copyVertex(std::int32_t to, std::int32_t from);
+    // Renumbers the vertices: new vertex i is old vertex from[i], with its
+    // side fields; `spare` zeroed records follow. Normals are the caller's.
+    void gatherVertices(const std::vector<std::int32_t>& from, std::size_t spare);
 
     // Room for this many more vertices and faces, for a reader that knows
     // (or has counted) them: the arrays then never move while it adds them.
@@ -187,6 +211,11 @@ public:
     // Bytes held by the store: array capacities times element sizes, plus
     // strings, member lists and spilled UV and influence lists.
     std::size_t memoryEstimate() const;
+
+private:
+    static std::int32_t sideAt(const std::vector<std::int32_t>& a, std::int32_t v) {
+        return v >= 0 && static_cast<std::size_t>(v) < a.size() ? a[static_cast<std::size_t>(v)] : 0;
+    }
 };
 
 }  // namespace molv

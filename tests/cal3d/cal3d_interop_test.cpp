@@ -82,7 +82,7 @@ TEST_F(Cal3dInterop, InfluencesOfALoadedSkeleton) {
     ctx.settings.dflt_boneID = 1;
     m.dssAddMesh("m", 0);
     grid(2, -1);
-    Vertex& v = m.Vertices[4];
+    VertexSkin& v = m.skinAt(4);
     v.Influences.push_back(Influence{0, 0.5f});
     v.Influences.push_back(Influence{1, 0.5f});
     v.num_Influences = 2;

@@ -36,7 +36,7 @@ TEST(Cal3dReaderInterop, LibraryFilesReadAndLoadBackTheSame) {
     ASSERT_TRUE(readCmf(ctx, dir + "lib.cmf").ok());
     ASSERT_EQ(t.m.nFaceGrps, 2);
     EXPECT_EQ(t.m.FaceGrps[1].num_springs, 2);
-    EXPECT_EQ(t.m.Vertices[1].num_Influences, 6);
+    EXPECT_EQ(t.m.skinOf(1).num_Influences, 6);
 
     ASSERT_TRUE(writeSet(ctx, dir + "out.cmf"));
     auto info = loadCal3dSet(dir + "out");
@@ -92,10 +92,11 @@ bool near(float a, float b) { return std::fabs(a - b) <= 1e-6f; }
         const Vertex& x = a.Vertices[static_cast<std::size_t>(i)];
         const Vertex& y = b.Vertices[static_cast<std::size_t>(i)];
         bool same = x.pos == y.pos && a.Normals[static_cast<std::size_t>(i)] == b.Normals[static_cast<std::size_t>(i)] &&
-                    x.UVs.size() == y.UVs.size() && x.num_Influences == y.num_Influences;
+                    x.UVs.size() == y.UVs.size() && a.skinOf(i).num_Influences == b.skinOf(i).num_Influences;
+        const VertexSkin &xs = a.skinOf(i), &ys = b.skinOf(i);
         for (std::uint32_t k = 0; same && k < x.UVs.size(); ++k) same = near(x.UVs[k].u, y.UVs[k].u) && near(x.UVs[k].v, y.UVs[k].v);
-        for (std::uint32_t k = 0; same && k < x.Influences.size(); ++k)
-            same = x.Influences[k].boneId == y.Influences[k].boneId && near(x.Influences[k].weight, y.Influences[k].weight);
+        for (std::uint32_t k = 0; same && k < xs.Influences.size(); ++k)
+            same = xs.Influences[k].boneId == ys.Influences[k].boneId && near(xs.Influences[k].weight, ys.Influences[k].weight);
         if (!same) return ::testing::AssertionFailure() << "vertex " << i;
     }
     return ::testing::AssertionSuccess();
@@ -118,7 +119,7 @@ TEST(Cal3dXmlInterop, LibraryXmlThroughAConfigurationLoadsBackTheSame) {
     EXPECT_EQ(t.m.Materials[1].id, 1);  // two materials never share a file name
     EXPECT_EQ(t.m.Materials[1].maps[0], "wood.png");
     EXPECT_EQ(t.m.Meshes[0].num_FaceGrps, 2);  // every submesh is written
-    EXPECT_EQ(t.m.Vertices[1].num_Influences, 6);
+    EXPECT_EQ(t.m.skinOf(1).num_Influences, 6);
 
     ASSERT_TRUE(writeSet(ctx, dir + "out.cmf"));
     auto info = loadCal3dSet(dir + "out");
@@ -170,7 +171,7 @@ TEST(Cal3dXmlInterop, LibraryCollapseDataReachesTheBinaryMesh) {
         const ReadResult r = test_detail::read(t.ctx, [&](ReadEnv& e) { return readXmf(e, src); });
         ASSERT_TRUE(r.ok()) << r.message;
         bool collapses = false;
-        for (std::int32_t i = 0; i < t.m.ttlnum_Vertices; ++i) collapses |= t.m.Vertices[static_cast<std::size_t>(i)].collapse_id > 0;
+        for (std::int32_t i = 0; i < t.m.ttlnum_Vertices; ++i) collapses |= t.m.collapseId(i) > 0;
         EXPECT_TRUE(collapses);
         ASSERT_TRUE(writeSet(t.ctx, dir + "out.cmf"));
         Cal3dMeshData want, got;

@@ -24,10 +24,9 @@ TEST_F(CmfReader, OurMeshReadBackIsWrittenAsTheSameBytes) {
     grid(2, 0);
     grid(1, 1, 2.0f);
     m.Meshes[0].cmf_version = 1000;
-    for (int k = 0; k < 6; ++k) m.Vertices[4].Influences.push_back(Influence{k, 0.125f * static_cast<float>(k)});
-    m.Vertices[4].num_Influences = 6;
-    m.Vertices[2].collapse_id = 7;
-    m.Vertices[2].face_collapse_count = 3;
+    for (int k = 0; k < 6; ++k) m.skinAt(4).Influences.push_back(Influence{k, 0.125f * static_cast<float>(k)});
+    m.skinAt(4).num_Influences = 6;
+    m.setCollapse(2, 7, 3);
     m.Normals[3] = Vec3{0, 1, 0};
     const std::string first = buildCmf(ctx);
 
@@ -40,7 +39,7 @@ TEST_F(CmfReader, OurMeshReadBackIsWrittenAsTheSameBytes) {
     EXPECT_EQ(b.FaceGrps[1].MtlID, 1);
     EXPECT_EQ(b.ttlnum_Vertices, 13);
     EXPECT_EQ(b.ttlnum_Faces, 10);
-    EXPECT_EQ(b.Vertices[4].num_Influences, 6);  // more than four are kept
+    EXPECT_EQ(b.skinOf(4).num_Influences, 6);  // more than four are kept
     EXPECT_EQ(b.Normals[3].y, 1.0f);
     EXPECT_EQ(firstDifference(first, buildCmf(back.ctx)), "");
 }
@@ -55,13 +54,13 @@ TEST_F(CmfReader, SpringsAreSkippedAndEveryValueStored) {
     EXPECT_EQ(g0.num_maps, 2);
     EXPECT_EQ(m.FaceGrps[1].MtlID, 1);
     const Vertex& v1 = m.Vertices[1];
-    ASSERT_EQ(v1.num_Influences, 6);
-    EXPECT_EQ(v1.Influences[5].boneId, 5);
+    ASSERT_EQ(m.skinOf(1).num_Influences, 6);
+    EXPECT_EQ(m.skinOf(1).Influences[5].boneId, 5);
     ASSERT_EQ(v1.UVs.size(), 2u);
     EXPECT_EQ(v1.UVs[1].v, 0.5f);
     // Cal3D's z-up (x, y, z) becomes the store's (x, z, y).
     EXPECT_EQ(m.Vertices[2].pos.y, 1.0f);
-    EXPECT_EQ(m.Vertices[2].zup_pos.z, 1.0f);
+    EXPECT_EQ(m.zup_pos[2].z, 1.0f);
     EXPECT_EQ(m.Normals[0].y, 0.8f);
     // Corners after the spring record, stored in reverse order on the submesh's base.
     EXPECT_EQ(m.VFaces[0].vtx[0], 2);

@@ -109,7 +109,7 @@ TEST_F(CmfWriter, InfluencesAndThePropBone) {
     vertex(0, 0, 0);
     vertex(1, 0, 0);
     vertex(0, 1, 0);
-    Vertex& v1 = m.Vertices[1];
+    VertexSkin& v1 = m.skinAt(1);
     v1.Influences.push_back(Influence{3, 0.25f});
     v1.Influences.push_back(Influence{4, 0.75f});
     v1.num_Influences = 2;

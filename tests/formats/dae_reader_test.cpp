@@ -182,7 +182,7 @@ TEST(DaeReader, NodesPlaceEachInstance) {
     EXPECT_EQ(m.ttlnum_Faces, 3);
     EXPECT_EQ(m.Meshes[0].name, "t");
     EXPECT_EQ(m.Meshes[1].name, "t_2");
-    auto z = [&](int i) { return l->vtx(i).zup_pos; };
+    auto z = [&](int i) { return l->zup(i); };
     EXPECT_EQ(z(0), (Vec3{11, 0, 0}));
     EXPECT_EQ(z(2), (Vec3{10, 0, 1}));
     // (1 0 0) scaled to (2 0 0), turned to (0 2 0), lifted to (0 2 5).

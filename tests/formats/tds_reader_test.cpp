@@ -143,7 +143,7 @@ TEST(Read3DS, ObjectOriginMovesVerticesUnlessOffsetsAreIgnored) {
             EXPECT_EQ(f.vtx(2).pos, (Vec3{0, 0, 1}));
             EXPECT_EQ(f.mesh(0).position, (Vec3{10, 30, 20}));
         }
-        EXPECT_EQ(f.vtx(0).zup_pos, (Vec3{10, 20, 30}));  // never moved
+        EXPECT_EQ(f.zup(0), (Vec3{10, 20, 30}));  // never moved
         EXPECT_TRUE(f.ui.sawLog(" Set Origin :  x:y:z: 10.00  30.00  20.00"));
     }
 }

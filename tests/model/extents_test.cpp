@@ -42,7 +42,7 @@ protected:
     }
 
     Vec3 at(int i) const { return m.Vertices[static_cast<std::size_t>(i)].pos; }
-    Vec3 zupAt(int i) const { return m.Vertices[static_cast<std::size_t>(i)].zup_pos; }
+    Vec3 zupAt(int i) const { return m.zup_pos[static_cast<std::size_t>(i)]; }
 };
 
 TEST_F(ExtentsTest, CubeExtents) {
