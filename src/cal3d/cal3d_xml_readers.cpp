@@ -44,9 +44,7 @@ std::vector<std::string_view> words(std::string_view s) {
 class Walk {
 public:
     Walk(ReadEnv& env, std::string_view text, const std::string& source)
-        : env_(env), src_(text), source_(source), size_(static_cast<std::int64_t>(text.size())) {
-        env.diag.xml.xmlLineNo = 0;
-    }
+        : env_(env), src_(text), source_(source), size_(static_cast<std::int64_t>(text.size())) {}
     // False at the end or when a tag could not be read (failed() then says so).
     bool next() {
         if (!readXmlTag(env_.diag, src_, name, text, closing, attrs, false)) {
@@ -58,10 +56,11 @@ public:
         return true;
     }
     bool failed() const { return bad_; }
-    std::int64_t line() const { return env_.diag.xml.xmlLineNo; }
+    std::int64_t line() const { return src_.where().no; }
+    const SourceLine& where() const { return src_.where(); }
     ReadResult fail(const std::string& what) const {
         return ReadResult::failed(source_ + " line " + std::to_string(line()) + ": " + what + "\r\n" +
-                                      env_.diag.xml.xmlLine,
+                                      src_.where().text,
                                   source_, line());
     }
     ReadResult tagError() const { return fail("cannot read the tag: " + env_.diag.lastErrText); }
@@ -129,7 +128,9 @@ struct XmfVertex {
 class XmfReader {
 public:
     XmfReader(ReadEnv& env, std::string_view text, const std::string& source)
-        : env_(env), m_(env.model), fill_(env), w_(env, text, source) {}
+        : env_(env), m_(env.model), fill_(env), w_(env, text, source) {
+        fill_.line = &w_.where();
+    }
 
     ReadResult run() {
         while (w_.next()) {

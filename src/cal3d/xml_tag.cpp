@@ -69,7 +69,7 @@ std::size_t parseTagHead(const std::string& line, std::string& tagName, std::str
 
 bool readXmlTag(Diagnostics& ctx, XmlSource& src, std::string& tagName, std::string& tagText, std::string& closingTag,
                 AssocArray& attrs, bool charMode) {
-    std::string& xmlLine = ctx.xml.xmlLine;
+    std::string& xmlLine = src.where_.text;
     xmlLine.clear();
     tagName.clear();
     tagText.clear();
@@ -81,7 +81,7 @@ bool readXmlTag(Diagnostics& ctx, XmlSource& src, std::string& tagName, std::str
         std::string piece;
         while (xmlLine.empty()) {
             if (!src.readLine(piece)) return false;
-            ctx.xml.xmlLineNo += 1;
+            src.where_.no += 1;
             src.reportedLine_ += 1;
             std::string s = skipLeadingControls(piece);
             if (inDoctype) {
@@ -189,7 +189,7 @@ bool readXmlTag(Diagnostics& ctx, XmlSource& src, std::string& tagName, std::str
     p = tagEnd;
     for (const char* q = lt; q < tagEnd; ++q) xmlLine += (*q == '\n' || *q == '\r' || *q == '\t') ? ' ' : *q;
     if (tagLine > src.reportedLine_) {
-        ctx.xml.xmlLineNo += static_cast<std::int32_t>(tagLine - src.reportedLine_);
+        src.where_.no += static_cast<std::int32_t>(tagLine - src.reportedLine_);
         src.reportedLine_ = tagLine;
     }
     std::string delim;

@@ -3,14 +3,15 @@
 // XML files, host listings). Line mode reads a line per call; character
 // mode reads from "<" to ">" and copes with any layout. Comments, document
 // type declarations and processing instructions are skipped. Line numbers
-// count from 1 and go into diag.xml.xmlLineNo, which readers quote in
-// their messages.
+// count from 1 and are kept, with the tag's text, in the source's
+// `where()`, which readers quote in their messages.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "model/store_fill.h"
 #include "util/xml_text.h"
 
 namespace molv {
@@ -32,6 +33,8 @@ public:
     // Next line without its line end; CR, NUL and character 26 are dropped.
     // False when nothing was left.
     bool readLine(std::string& line);
+    // The line of the tag read last and its text.
+    const SourceLine& where() const { return where_; }
 
 private:
     friend bool readXmlTag(Diagnostics&, XmlSource&, std::string&, std::string&, std::string&, AssocArray&, bool);
@@ -39,7 +42,8 @@ private:
     const char* p_ = nullptr;
     const char* end_ = nullptr;
     std::int64_t line_ = 1;          // line of p_
-    std::int64_t reportedLine_ = 0;  // last line counted into xmlLineNo
+    std::int64_t reportedLine_ = 0;  // last line counted into where_.no
+    SourceLine where_;
 };
 
 // Reads the next tag. True when a tag was read; false at the end of the
@@ -48,7 +52,7 @@ private:
 // closing, and the user was shown it). A closing tag alone comes back as a
 // name beginning with "/"; a self-closing tag gives closingTag "/".
 // Attribute values keep their entities; decodeXmlText decodes them.
-// Line mode counts a line into xmlLineNo per line read; character mode
+// Line mode counts a line into where().no per line read; character mode
 // sets it to the line of the tag's "<".
 bool readXmlTag(Diagnostics& ctx, XmlSource& src, std::string& tagName, std::string& tagText, std::string& closingTag,
                 AssocArray& attrs, bool charMode = false);

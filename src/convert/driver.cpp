@@ -194,7 +194,6 @@ bool readDispatch(Context& ctx, bool saveSettings) {
 
     ctx.logMsg("-- READ: " + a.srcFile + "--");
     m.modelCentred = false;
-    ctx.xml.xmlLineNo = 0;
 
     // A catalogue is listed, whatever its extension, and that is all.
     if (isCatalogueName(a.srcFile)) return runReader(ctx, &listCatalogue);

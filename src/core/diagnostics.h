@@ -27,13 +27,6 @@ private:
     std::deque<std::string> entries_;
 };
 
-// Line state of the text being read, quoted by messages about broken
-// references (the line-mode XML reader keeps it; other readers may too).
-struct XmlState {
-    std::string xmlLine;
-    std::int32_t xmlLineNo = 0;
-};
-
 class Diagnostics {
 public:
     explicit Diagnostics(UI& ui) : ui(&ui) {}
@@ -46,7 +39,6 @@ public:
     std::int32_t detailLimit = 0;  // detail log lines per mesh; 0 = no limit
     std::string logFileName;      // "" until start-up has chosen the folder
     std::string lastErrText;      // text of the last file-system error
-    XmlState xml;
 
     // Log list line when level <= dbgLevel; events are pumped either way.
     void logMsg(const std::string& message, int level = 0);

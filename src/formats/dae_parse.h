@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/read_result.h"
+#include "model/store_fill.h"
 #include "model/vecmath.h"
 #include "core/ui.h"
 
@@ -31,8 +32,9 @@ public:
     bool statusDue();
     void status(const std::string& text);
     // The element position later messages and the driver name.
-    void setLine(std::int32_t line);
-    void setWhere(std::int32_t line, const std::string& text);
+    void setLine(std::int32_t line) { where.no = line; }
+    void setWhere(std::int32_t line, const std::string& text) { where = SourceLine{line, text}; }
+    SourceLine where;  // what the store's bad-face box quotes
     ModelStore& model();
 
     std::string srcFile, modelName;

@@ -31,11 +31,6 @@ void Io::log(const std::string& text, int level) { env_.diag.logMsg(text, level)
 void Io::logFile(const std::string& text) { env_.diag.logFile(text); }
 bool Io::statusDue() { return env_.diag.statusDue(); }
 void Io::status(const std::string& text) { env_.diag.showStatus(text); }
-void Io::setLine(std::int32_t line) { env_.diag.xml.xmlLineNo = line; }
-void Io::setWhere(std::int32_t line, const std::string& text) {
-    env_.diag.xml.xmlLineNo = line;
-    env_.diag.xml.xmlLine = text;
-}
 ModelStore& Io::model() { return env_.model; }
 
 }  // namespace dae
@@ -53,6 +48,7 @@ ReadResult LoadDaeBytes(ReadEnv& env, std::string_view bytes) {
     ReadResult r = dae::parseDocument(io, bytes, doc);
     if (r.ok()) {
         StoreFill fill(env);
+        fill.line = &io.where;
         r = dae::buildModel(io, doc, fill);
     }
     return r;

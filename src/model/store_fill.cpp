@@ -89,18 +89,20 @@ std::int32_t StoreFill::AddFace(std::int32_t mesh, std::int32_t base, std::int32
     const std::int32_t face = m_.AddFace(mesh, base, a, b, c);
     at_.meshFaceCount += 1;
     const std::int32_t r = at_.fg_face_count++;
+    static const SourceLine kNoLine;
+    const SourceLine& at = line ? *line : kNoLine;
     if (firstBad) {
         const std::string head = bad < 0 ? "Vertex " + std::to_string(bad) + " < 0"
                                          : "Vertex " + std::to_string(m_.maxVert) + " > ttlnum_Vertices " +
                                                std::to_string(m_.ttlnum_Vertices);
-        diag_.msgBox(head + " @ line " + std::to_string(diag_.xml.xmlLineNo) + "\r\nMesh=" + std::to_string(at_.MeshNdx) +
+        diag_.msgBox(head + " @ line " + std::to_string(at.no) + "\r\nMesh=" + std::to_string(at_.MeshNdx) +
                      ", ttlnum_Faces=" + std::to_string(face) + ", currFgnum=" + std::to_string(at_.currFgnum) +
-                     "\r\n" + diag_.xml.xmlLine);
+                     "\r\n" + at.text);
     }
     if (diag_.dbgLevel == 2 && diag_.detailWanted(at_.meshFaceCount - 1)) {
         diag_.logFileIfDebug("F:      " + hexOf(readPos, 6) + ":[" + padIntLeft(face, 6) + "]f          " +
                              padIntLeft(a, 6) + "   " + padIntLeft(b, 6) + "   " + padIntLeft(c, 6) + " " +
-                             diag_.xml.xmlLine);
+                             at.text);
     }
     return r;
 }

@@ -13,6 +13,14 @@ namespace molv {
 class Diagnostics;
 struct ReadEnv;
 
+// The line a text reader is at (numbered from 1; 0 before the first),
+// which the bad-face box and the face detail lines quote. The reader owns
+// it and points its StoreFill at it.
+struct SourceLine {
+    std::int32_t no = 0;
+    std::string text;
+};
+
 // Kept by StoreFill's add operations; readers only read it.
 struct FillCursor {
     std::int32_t MeshNdx = 0;      // the mesh most recently added
@@ -35,8 +43,10 @@ public:
     ModelStore& model() const { return m_; }
     const FillCursor& cursor() const { return at_; }
 
-    // The reader's offset in its source, quoted by the detail lines.
+    // The reader's offset in its source, quoted by the detail lines, and
+    // its line, for a reader of text that keeps one.
     std::int32_t readPos = 0;
+    const SourceLine* line = nullptr;
 
     std::int16_t dssAddMesh(const std::string& name, std::int32_t n);
     std::int32_t AddMeshVertices(std::int32_t mesh, std::int32_t n);

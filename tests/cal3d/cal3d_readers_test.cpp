@@ -162,6 +162,23 @@ TEST_F(CmfReader, ConfigurationLoadsOurSetAndKeepsToItsFolder) {
     }
 }
 
+// A face naming a vertex the submesh does not have is refused, quoting
+// the line it stands on; a second read counts its lines afresh.
+TEST(XmfReader, ABrokenFaceIsRefusedWithItsLine) {
+    std::string xmf = test::kXmfSample;
+    const std::string good = "<FACE VERTEXID=\"0 1 2\" />";
+    const std::size_t at = xmf.find(good);
+    xmf.replace(at, good.size(), "<FACE VERTEXID=\"0 1 7\" />");
+    const auto line = 1 + std::count(xmf.begin(), xmf.begin() + static_cast<std::ptrdiff_t>(at), '\n');
+    test::TestContext t;
+    for (int read = 0; read < 2; ++read) {
+        const ReadResult r = test::readBytes(t.ctx, test::Format::Xmf, xmf, "m.xmf");
+        EXPECT_EQ(r.message, "m.xmf line " + std::to_string(line) +
+                                 ": face names vertex 7 of the submesh's 3\r\n<FACE VERTEXID=\"0 1 7\" />");
+        EXPECT_EQ(r.line, line);
+    }
+}
+
 TEST(An8Figure, DefaultSkeletonAndBrokenHierarchies) {
     TestContext t;
     ASSERT_TRUE(readCsfBytes(t.ctx, defaultCsfBytes(), "d.csf").ok());
