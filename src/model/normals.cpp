@@ -164,16 +164,14 @@ std::int32_t resolveNormals(Diagnostics& diag, ModelStore& m, const NormalChoice
     };
 
     // Every corner keeping a usable normal of the source's (a glTF or an
-    // OBJ with normals) leaves nothing to group.
-    std::vector<Vec3> cn;  // per corner, unless plain
+    // OBJ with normals) leaves nothing to group, and nothing to hold per
+    // corner: each is its own normal made unit, worked out where used.
+    std::vector<Vec3> cn;  // per corner, unless plain or ownOnly
     bool ownOnly = choice.keepOwn && hasCorner;
-    if (ownOnly) {
-        cn.resize(static_cast<std::size_t>(nF) * 3);
-        for (std::int32_t f = 0; f < nF && ownOnly; ++f) {
-            if (!usable(f)) continue;
-            for (std::size_t c = static_cast<std::size_t>(f) * 3; c < static_cast<std::size_t>(f) * 3 + 3; ++c)
-                if ((cn[c] = unit(own(c))) == Vec3{}) ownOnly = false;
-        }
+    for (std::int32_t f = 0; f < nF && ownOnly; ++f) {
+        if (!usable(f)) continue;
+        for (std::size_t c = static_cast<std::size_t>(f) * 3; c < static_cast<std::size_t>(f) * 3 + 3; ++c)
+            if (unit(own(c)) == Vec3{}) ownOnly = false;
     }
     // Without smoothing groups or source normals every corner takes the sum
     // of all weights at its position: summed as the ids are given out, with
@@ -370,6 +368,7 @@ std::int32_t resolveNormals(Diagnostics& diag, ModelStore& m, const NormalChoice
         }
     }
     auto cornerNormal = [&](std::int32_t f, std::size_t c) {
+        if (ownOnly) return unit(own(c));
         if (!plain) return cn[c];
         const Vec3& n = posNormal[static_cast<std::size_t>(posOf[c])];
         return n == Vec3{} ? unit(faceNormal(m, f)) : n;
