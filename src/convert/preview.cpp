@@ -71,7 +71,11 @@ LoadedScene loadWrittenSet(Diagnostics& log, const std::string& cfgPath, const s
         materials[i].diffuse = mt.diffuse;
         if (mt.nMaps <= 0 || mt.maps.empty() || mt.maps[0].empty()) continue;
         const std::string& map = mt.maps[0];
-        const std::string path = companionPath(textureFolder, map);
+        // Beside the set first, where the host looks and where the maps are
+        // copied (a picture held inside the source exists nowhere else);
+        // then the source's folder, for a set written without its maps.
+        std::string path = companionPath(folder, map);
+        if (path.empty() || !fileExists(path)) path = companionPath(textureFolder, map);
         auto known = readable.find(path);
         if (known == readable.end()) {
             std::string why;

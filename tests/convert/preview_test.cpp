@@ -116,6 +116,7 @@ TEST_F(PreviewTest, TextureShownWhenReadableElseTheColourAndOneLogLine) {
         writeFile(src + "sq.obj", obj);
         writeFile(src + "sq.mtl", "newmtl paint\nKd 0.1 0.9 0.1\nmap_Kd tex.tga\n");
         if (row.texture != "-") writeFile(src + "tex.tga", row.texture);
+        dir = tempDir("preview");  // no map copied beside an earlier row's set
         ui.everyLogLine.clear();
         PreviewPicture pic = convertAndDraw(src + "sq.obj", "sq");
         ASSERT_TRUE(pic.ok) << pic.message;
@@ -132,6 +133,14 @@ TEST_F(PreviewTest, TextureShownWhenReadableElseTheColourAndOneLogLine) {
             EXPECT_NE(previewLogLines()[0].find("tex.tga"), std::string::npos) << previewLogLines()[0];
         }
     }
+}
+
+// A picture held inside the source exists only beside the set once it is
+// written: the preview finds it there, wherever the source is.
+TEST_F(PreviewTest, AnEmbeddedTextureIsShownFromBesideTheSet) {
+    PreviewPicture pic = convertAndDraw(dataPath("gltf/BoxTextured.glb"), "box");
+    ASSERT_TRUE(pic.ok) << pic.message;
+    EXPECT_TRUE(previewLogLines().empty()) << previewLogLines()[0];
 }
 
 TEST_F(PreviewTest, AFailedPictureIsReportedNamingTheFileAndTheSetStays) {
