@@ -124,8 +124,8 @@ void ModelStore::copyVertex(std::int32_t to, std::int32_t from) {
     const auto t = static_cast<std::size_t>(to), f = static_cast<std::size_t>(from);
     Vertices[t] = Vertices[f];
     zup_pos[t] = zup_pos[f];
-    if (!collapse_id.empty() || !face_collapse_count.empty())
-        setCollapse(to, collapseId(from), faceCollapseCount(from));
+    if (!collapse_id.empty()) sideSlot(collapse_id, to, Vertices.size()) = collapseId(from);
+    if (!face_collapse_count.empty()) sideSlot(face_collapse_count, to, Vertices.size()) = faceCollapseCount(from);
     if (f < skins.size() || t < skins.size()) {
         const VertexSkin copy = skinOf(from);
         skinAt(to) = copy;
