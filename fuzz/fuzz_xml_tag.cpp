@@ -10,8 +10,7 @@ namespace molv::fuzz {
 namespace {
 
 template <class ReadOne>
-void walk(Run& run, std::string_view input, const char* mode, ReadOne&& readOne) {
-    run.ctx.xml = XmlState{};
+void walk(std::string_view input, const char* mode, ReadOne&& readOne) {
     XmlSource src(input);
     for (;;) {
         const std::size_t before = src.offset();
@@ -26,8 +25,8 @@ void fuzzOne(Run& run, std::string_view input) {
     Diagnostics& d = run.ctx;
     std::string name, text, closing;
     AssocArray attrs;
-    walk(run, input, "line mode", [&](XmlSource& s) { return readXmlTag(d, s, name, text, closing, attrs, false); });
-    walk(run, input, "character mode", [&](XmlSource& s) {
+    walk(input, "line mode", [&](XmlSource& s) { return readXmlTag(d, s, name, text, closing, attrs, false); });
+    walk(input, "character mode", [&](XmlSource& s) {
         if (!readXmlTag(d, s, name, text, closing, attrs, true)) return false;
         // What the readers do with a tag: its attributes and text decoded.
         std::int32_t i = -1;
