@@ -35,19 +35,9 @@ struct Cal3dSet : ModelFixture {
         s.skl_version = 1000;
         s.num_Bones = 2;
         s.Bones.assign(3, Bone{});
-        s.Bones[0].name = "Root";
-        s.Bones[0].name_len = 5;
-        s.Bones[0].RotXYZW[3] = 1;
-        s.Bones[0].LocRotXYZ[3] = 1;
-        s.Bones[0].PBID = -1;
-        s.Bones[0].num_chldrn = 1;
-        s.Bones[0].chldrn = {1};
-        s.Bones[1].name = "Arm";
-        s.Bones[1].name_len = 6;  // longer than the name: blank padded
-        s.Bones[1].TrXYZ[0] = 2.5f;
-        s.Bones[1].RotXYZW[3] = 1;
-        s.Bones[1].LocRotXYZ[3] = 1;
-        s.Bones[1].PBID = 0;
+        s.Bones[0] = Bone{5, "Root", {0, 0, 0}, {0, 0, 0, 1}, {0, 0, 0}, {0, 0, 0, 1}, -1, 1, {1}};
+        // A name length beyond the name: blank padded.
+        s.Bones[1] = Bone{6, "Arm", {2.5f, 0, 0}, {0, 0, 0, 1}, {0, 0, 0}, {0, 0, 0, 1}, 0, 0, {}};
     }
 };
 

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "support/harness.h"
 #include "util/assoc_array.h"
@@ -27,18 +26,6 @@ public:
         Tag t;
         t.ok = readXmlTag(ctx, src_, t.name, t.text, t.closing, t.attrs, charMode_);
         return t;
-    }
-    // Names of all tags up to the end (or the first failure, marked "FAIL").
-    std::vector<std::string> names() {
-        std::vector<std::string> out;
-        for (;;) {
-            Tag t = next();
-            if (!t.ok) {
-                if (!src_.atEnd()) out.push_back("FAIL");
-                return out;
-            }
-            out.push_back(t.name);
-        }
     }
 
     std::string doc_;
