@@ -137,10 +137,16 @@ TEST_F(PreviewTest, TextureShownWhenReadableElseTheColourAndOneLogLine) {
 
 // A picture held inside the source exists only beside the set once it is
 // written: the preview finds it there, wherever the source is.
-TEST_F(PreviewTest, AnEmbeddedTextureIsShownFromBesideTheSet) {
+TEST_F(PreviewTest, AnEmbeddedTextureIsShownFromBesideTheSetAndWrittenAsAPng) {
     PreviewPicture pic = convertAndDraw(dataPath("gltf/BoxTextured.glb"), "box");
     ASSERT_TRUE(pic.ok) << pic.message;
     EXPECT_TRUE(previewLogLines().empty()) << previewLogLines()[0];
+    // Written, it is a PNG of the size asked for.
+    ASSERT_TRUE(writePreview(ctx, dir + "box.png", kSize));
+    Image back;
+    std::string err;
+    ASSERT_TRUE(decodeImage(test::readFile(dir + "box.png"), "box.png", back, err)) << err;
+    EXPECT_EQ(back.width, kSize);
 }
 
 }  // namespace
