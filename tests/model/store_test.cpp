@@ -235,5 +235,123 @@ TEST_F(StoreTest, CullingKeepsTheMaterialsOfWrittenGroupsRenumbered) {
     EXPECT_EQ(m.nMaterials, 2);
 }
 
+// Normals worked out over the store.
+Vec3 unitOf(const Vec3& n) {
+    const float len = std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z);
+    return Vec3{n.x / len, n.y / len, n.z / len};
+}
+
+// A source that gives normals for some corners only: those keep theirs
+// (even one the face disagrees with), and the rest are worked out from the
+// faces, whether kept normals are wanted or not.
+TEST(Normals, CornersWithoutTheSourcesNormalAreWorkedOut) {
+    for (const bool keepOwn : {true, false}) {
+        SCOPED_TRACE(keepOwn);
+        test::TestContext tc;
+        ModelStore& m = tc.ctx.model;
+        m.dssAddMesh("tri", 0);
+        for (const Vec3& p : {Vec3{0, 0, 0}, Vec3{1, 0, 0}, Vec3{0, 1, 0}}) {
+            std::int32_t i = -1;
+            m.AddVertex(i, p.x, p.y, p.z, p.x, p.z, p.y);
+        }
+        m.AddFace(0, 0, 0, 1, 2);
+        m.SetFaceNormals(0, Vec3{1, 0, 0}, Vec3{2, 0, 0}, Vec3{});
+        ASSERT_EQ(resolveNormals(tc.ctx, m, NormalChoice{keepOwn, true}), 0);
+        const Vec3 face = unitOf(faceNormal(m, 0));
+        for (std::int32_t v = 0; v < 3; ++v) {
+            const Vec3 want = keepOwn && v < 2 ? Vec3{1, 0, 0} : face;
+            const Vec3& got = m.Normals[static_cast<std::size_t>(v)];
+            EXPECT_NEAR(got.x, want.x, 1e-6) << v;
+            EXPECT_NEAR(got.y, want.y, 1e-6) << v;
+            EXPECT_NEAR(got.z, want.z, 1e-6) << v;
+        }
+    }
+}
+
+// A vertex whose corners disagree is copied; the copy carries everything
+// the vertex carries beside the record (its z-up twin, the Cal3D level of
+// detail fields, its influences), and the vertices after it move along
+// with theirs.
+TEST(Normals, ACopiedVertexKeepsItsSideFields) {
+    test::TestContext tc;
+    ModelStore& m = tc.ctx.model;
+    m.dssAddMesh("two", 0);
+    for (const Vec3& p : {Vec3{0, 0, 0}, Vec3{1, 0, 0}, Vec3{0, 1, 0}, Vec3{0, -1, 0}}) {
+        std::int32_t i = -1;
+        m.AddVertex(i, p.x, p.y, p.z, p.x + 10, p.z + 20, p.y + 30);
+    }
+    m.setCollapse(0, 5, 2);
+    m.setCollapseId(1, -1);
+    m.skinAt(0).Influences.push_back(Influence{7, 1.0f});
+    m.skinAt(0).num_Influences = 1;
+    m.AddFace(0, 0, 0, 1, 2);
+    m.AddFace(0, 0, 0, 3, 1);
+    m.SetFaceNormals(0, Vec3{0, 0, 1}, Vec3{0, 0, 1}, Vec3{0, 0, 1});
+    m.SetFaceNormals(1, Vec3{1, 0, 0}, Vec3{1, 0, 0}, Vec3{1, 0, 0});
+    ASSERT_GT(resolveNormals(tc.ctx, m, NormalChoice{true, true}), 0);
+    // Each vertex is followed by its copies: vertex 0 is 0 and 1 now.
+    const auto zup = [&](std::int32_t v) { return m.zup_pos[static_cast<std::size_t>(v)]; };
+    EXPECT_EQ(m.Vertices[1].pos, (Vec3{0, 0, 0}));
+    EXPECT_EQ(zup(1), (Vec3{10, 20, 30}));
+    EXPECT_EQ(m.collapseId(1), 5);
+    EXPECT_EQ(m.faceCollapseCount(1), 2);
+    ASSERT_EQ(m.skinOf(1).num_Influences, 1);
+    EXPECT_EQ(m.skinOf(1).Influences[0].boneId, 7);
+    // Old vertex 1 follows vertex 0's copies.
+    std::int32_t one = 1;
+    while (one < m.ttlnum_Vertices && !(m.Vertices[static_cast<std::size_t>(one)].pos == Vec3{1, 0, 0})) ++one;
+    ASSERT_LT(one, m.ttlnum_Vertices);
+    EXPECT_EQ(zup(one), (Vec3{11, 20, 30}));
+    EXPECT_EQ(m.collapseId(one), -1);
+    EXPECT_EQ(m.skinOf(one).num_Influences, 0);
+    EXPECT_EQ(m.Meshes[0].num_Vertices, m.ttlnum_Vertices);
+}
+
+// The checks before a write.
+class ChecksTest : public ::testing::Test, public test::TestContext {
+protected:
+    // Three vertices, one face (0, 1, 2) in one face group.
+    std::int32_t triangle() {
+        m.dssAddMesh("tri", 3);
+        std::int32_t g = m.AddFaceGroup(false, -1, 0);
+        m.AddFace(0, 0, 2, 1, 0);
+        m.AddFaceToGroup(0, g, false, 0, -1);
+        return g;
+    }
+};
+
+TEST_F(ChecksTest, VertexUsageLineCountsTheSpareAndClipsRunsBeyondTheArrays) {
+    triangle();
+    const CheckResult r = CheckModel(ctx, ctx.model);
+    EXPECT_EQ(r.unused, 1);
+    EXPECT_EQ(r.withUVs, 0);
+    ASSERT_EQ(ui.log.size(), 1u);
+    EXPECT_EQ(ui.log[0], "ttlnum_Vertices=3, 0 with UVs, 1 unused");
+    // Group runs and member counts beyond the arrays are clipped, not followed.
+    m.FaceGrps[0].nFcs = 50;
+    m.Meshes[0].face_grp_ndx_end = 40;
+    m.meshRange.last = 9;
+    CheckModel(ctx, ctx.model);
+    EXPECT_TRUE(ui.boxes.empty());
+    EXPECT_EQ(ui.log.back(), "ttlnum_Vertices=3, 0 with UVs, 1 unused");
+}
+
+TEST_F(ChecksTest, MemberBeyondTheFacesIsReportedOnce) {
+    std::int32_t g = triangle();
+    m.FaceGrps[g].FgFaces[0] = 5;
+    const CheckResult r = CheckModel(ctx, ctx.model);
+    EXPECT_EQ(r.badFaces, 1);
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text,
+              "Face# 5 in facegroup exceeds ttlnum_Faces  1\r\nVFace# 5 (FG-Face# 0, face_ndx_stt 0, Facegrp# 0 "
+              "(GlblFgID 0), Mesh# 0\r\nFaces in FG = 1, Matl-ID=0, Matl-symbol=");
+    // The face is not followed: every vertex counts as unused.
+    EXPECT_EQ(ui.log.back(), "ttlnum_Vertices=3, 0 with UVs, 4 unused");
+    for (std::int32_t f : {1, -3}) {  // the spare face (== ttlnum_Faces), a negative one
+        m.FaceGrps[g].FgFaces[0] = f;
+        EXPECT_EQ(CheckModel(ctx, ctx.model).badFaces, 1) << f;
+    }
+}
+
 }  // namespace
 }  // namespace molv
