@@ -1,0 +1,85 @@
+#include "model/normals.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "model/store.h"
+#include "support/harness.h"
+
+namespace molv {
+namespace {
+
+Vec3 unitOf(const Vec3& n) {
+    const float len = std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z);
+    return Vec3{n.x / len, n.y / len, n.z / len};
+}
+
+// A source that gives normals for some corners only: those keep theirs
+// (even one the face disagrees with), and the rest are worked out from the
+// faces, whether kept normals are wanted or not.
+TEST(Normals, CornersWithoutTheSourcesNormalAreWorkedOut) {
+    for (const bool keepOwn : {true, false}) {
+        SCOPED_TRACE(keepOwn);
+        test::TestContext tc;
+        ModelStore& m = tc.ctx.model;
+        m.dssAddMesh("tri", 0);
+        for (const Vec3& p : {Vec3{0, 0, 0}, Vec3{1, 0, 0}, Vec3{0, 1, 0}}) {
+            std::int32_t i = -1;
+            m.AddVertex(i, p.x, p.y, p.z, p.x, p.z, p.y);
+        }
+        m.AddFace(0, 0, 0, 1, 2);
+        m.SetFaceNormals(0, Vec3{1, 0, 0}, Vec3{2, 0, 0}, Vec3{});
+        ASSERT_EQ(resolveNormals(tc.ctx, m, NormalChoice{keepOwn, true}), 0);
+        const Vec3 face = unitOf(faceNormal(m, 0));
+        for (std::int32_t v = 0; v < 3; ++v) {
+            const Vec3 want = keepOwn && v < 2 ? Vec3{1, 0, 0} : face;
+            const Vec3& got = m.Normals[static_cast<std::size_t>(v)];
+            EXPECT_NEAR(got.x, want.x, 1e-6) << v;
+            EXPECT_NEAR(got.y, want.y, 1e-6) << v;
+            EXPECT_NEAR(got.z, want.z, 1e-6) << v;
+        }
+    }
+}
+
+// A vertex whose corners disagree is copied; the copy carries everything
+// the vertex carries beside the record (its z-up twin, the Cal3D level of
+// detail fields, its influences), and the vertices after it move along
+// with theirs.
+TEST(Normals, ACopiedVertexKeepsItsSideFields) {
+    test::TestContext tc;
+    ModelStore& m = tc.ctx.model;
+    m.dssAddMesh("two", 0);
+    for (const Vec3& p : {Vec3{0, 0, 0}, Vec3{1, 0, 0}, Vec3{0, 1, 0}, Vec3{0, -1, 0}}) {
+        std::int32_t i = -1;
+        m.AddVertex(i, p.x, p.y, p.z, p.x + 10, p.z + 20, p.y + 30);
+    }
+    m.setCollapse(0, 5, 2);
+    m.setCollapseId(1, -1);
+    m.skinAt(0).Influences.push_back(Influence{7, 1.0f});
+    m.skinAt(0).num_Influences = 1;
+    m.AddFace(0, 0, 0, 1, 2);
+    m.AddFace(0, 0, 0, 3, 1);
+    m.SetFaceNormals(0, Vec3{0, 0, 1}, Vec3{0, 0, 1}, Vec3{0, 0, 1});
+    m.SetFaceNormals(1, Vec3{1, 0, 0}, Vec3{1, 0, 0}, Vec3{1, 0, 0});
+    ASSERT_GT(resolveNormals(tc.ctx, m, NormalChoice{true, true}), 0);
+    // Each vertex is followed by its copies: vertex 0 is 0 and 1 now.
+    const auto zup = [&](std::int32_t v) { return m.zup_pos[static_cast<std::size_t>(v)]; };
+    EXPECT_EQ(m.Vertices[1].pos, (Vec3{0, 0, 0}));
+    EXPECT_EQ(zup(1), (Vec3{10, 20, 30}));
+    EXPECT_EQ(m.collapseId(1), 5);
+    EXPECT_EQ(m.faceCollapseCount(1), 2);
+    ASSERT_EQ(m.skinOf(1).num_Influences, 1);
+    EXPECT_EQ(m.skinOf(1).Influences[0].boneId, 7);
+    // Old vertex 1 follows vertex 0's copies.
+    std::int32_t one = 1;
+    while (one < m.ttlnum_Vertices && !(m.Vertices[static_cast<std::size_t>(one)].pos == Vec3{1, 0, 0})) ++one;
+    ASSERT_LT(one, m.ttlnum_Vertices);
+    EXPECT_EQ(zup(one), (Vec3{11, 20, 30}));
+    EXPECT_EQ(m.collapseId(one), -1);
+    EXPECT_EQ(m.skinOf(one).num_Influences, 0);
+    EXPECT_EQ(m.Meshes[0].num_Vertices, m.ttlnum_Vertices);
+}
+
+}  // namespace
+}  // namespace molv
