@@ -1,15 +1,13 @@
-// Byte buffers, small vectors and angles: the building blocks of the writers.
 #include "util/binio.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <string>
-#include <utility>
 
 #include "support/test_support.h"
-#include "util/smallvec.h"
-#include "util/trig.h"
+#include "util/paths.h"
 
 namespace molv {
 namespace {
@@ -78,70 +76,6 @@ TEST(ByteReader, SubCursorIsBoundedToItsChunk) {
     EXPECT_EQ(none.size(), 0u);
     EXPECT_EQ(none.i32(), 0);
     EXPECT_FALSE(none.ok());
-}
-
-struct Influence {
-    int bone;
-    float weight;
-};
-
-TEST(SmallVec, PushBackOfOwnElementSurvivesGrowth) {
-    SmallVec<Influence, 1> v;
-    v.push_back({7, 0.5f});
-    v.push_back(v[0]);  // grows while the argument lives in the old storage
-    ASSERT_EQ(v.size(), 2u);
-    EXPECT_EQ(v[1].bone, 7);
-    EXPECT_EQ(v[1].weight, 0.5f);
-    for (int i = 0; i < 20; ++i) v.push_back(v[v.size() - 1]);
-    EXPECT_EQ(v[21].bone, 7);
-}
-
-// Copies own their elements and moves hand them over, inline or spilled;
-// the record stays as small as its inline room and two counts.
-TEST(SmallVec, CopiesAndMovesInlineAndSpilled) {
-    static_assert(sizeof(SmallVec<Influence, 1>) == 12);
-    for (int n : {1, 5}) {
-        SmallVec<Influence, 1> a;
-        for (int i = 0; i < n; ++i) a.push_back({i, 0.25f});
-        SmallVec<Influence, 1> copy = a;
-        a[0].bone = 99;
-        EXPECT_EQ(copy[0].bone, 0) << n;
-        SmallVec<Influence, 1> moved = std::move(copy);
-        ASSERT_EQ(moved.size(), static_cast<std::uint32_t>(n));
-        EXPECT_EQ(moved[static_cast<std::uint32_t>(n - 1)].bone, n - 1);
-        EXPECT_TRUE(copy.empty());
-        copy = moved;
-        moved = std::move(a);
-        EXPECT_EQ(moved[0].bone, 99);
-        EXPECT_EQ(copy.size(), static_cast<std::uint32_t>(n));
-    }
-}
-
-TEST(Trig, QuarterTurnsAreExact) {
-    for (const double deg : {0.0, 90.0, -90.0, 180.0, 270.0, 360.0, -450.0, 720.0}) {
-        const SinCos sc = sinCosDegrees(deg);
-        const long k = std::lround(deg / 90.0);
-        const double s[4] = {0, 1, 0, -1}, c[4] = {1, 0, -1, 0};
-        EXPECT_EQ(sc.s, s[((k % 4) + 4) % 4]) << deg;
-        EXPECT_EQ(sc.c, c[((k % 4) + 4) % 4]) << deg;
-    }
-}
-
-// Within a few ulps of the C library: only the last bits may differ from
-// one library to another.
-TEST(Trig, AgreesWithTheCLibrary) {
-    for (double x = -20.0; x <= 20.0; x += 0.0137) {
-        const SinCos r = sinCosRadians(x);
-        EXPECT_NEAR(r.s, std::sin(x), 4e-16) << x;
-        EXPECT_NEAR(r.c, std::cos(x), 4e-16) << x;
-        // Degrees are reduced exactly; the C library's argument is rounded.
-        const SinCos d = sinCosDegrees(x * 17.0);
-        const double a = x * 17.0 * (3.14159265358979323846 / 180.0);
-        EXPECT_NEAR(d.s, std::sin(a), 2e-15) << x;
-        EXPECT_NEAR(d.c, std::cos(a), 2e-15) << x;
-    }
-    EXPECT_TRUE(std::isnan(sinCosRadians(NAN).s));
-    EXPECT_TRUE(std::isnan(sinCosDegrees(INFINITY).c));
 }
 
 }  // namespace
