@@ -77,16 +77,15 @@ TEST(CommandLineParse, SettingsApplyInOrderForTheRun) {
     EXPECT_EQ(s.dflt_autosize, 46.5f);
     EXPECT_TRUE(s.autoResize);  // the later word wins
     EXPECT_EQ(s.dflt_boneID, -3);
-    // The help lists every setting a user may set.
-    const std::string h = helpText("molvconv");
-    for (const SettingDef& d : settingsTable())
-        EXPECT_EQ(h.find("  " + std::string(d.key) + " ") != std::string::npos, d.help != nullptr) << d.key;
 }
 
 namespace molv {
-// The help lists exactly the outputs a writer exists for.
-TEST(CommandLineHelp, ListsTheOutputsThatAreWritten) {
+// The help lists every setting a user may set and exactly the outputs a
+// writer exists for.
+TEST(CommandLineHelp, ListsTheUserSettingsAndTheOutputsThatAreWritten) {
     const std::string h = helpText("molvconv");
+    for (const SettingDef& d : settingsTable())
+        EXPECT_EQ(h.find("  " + std::string(d.key) + " ") != std::string::npos, d.help != nullptr) << d.key;
     for (const char* ext : {".cmf", ".cfg", ".crf", ".csf", ".caf"})
         EXPECT_NE(h.find(std::string(ext) + "  Cal3D"), std::string::npos) << ext;
     EXPECT_NE(h.find(".an8  Anim8or\n"), std::string::npos);

@@ -37,11 +37,8 @@ std::string tdsTriangle(float x, float u) {
                                                  texVerts({{u, 0}, {1, 0}, {0, 1}})))));
 }
 
-std::string gltfWith(float x, float u) {
-    return gltftest::docWith([&](gltftest::Mesh& g) {
-        g.pos[0] = x;
-        g.uv = {u, 0, 1, 0, 0, 1, 1, 1};
-    });
+std::string gltfWithUv(float u) {
+    return gltftest::docWith([&](gltftest::Mesh& g) { g.uv = {u, 0, 1, 0, 0, 1, 1, 1}; });
 }
 
 std::string xmfWith(const char* pos) {
@@ -63,8 +60,7 @@ TEST_F(HostileNumbers, NonFiniteNumbersRefuseTheFile) {
         {"uv.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvt NaN 0\nvt 0 1\nf 1/1 2/2 3/3\n", false, "uv.obj line 5"},
         {"pos.3ds", tdsTriangle(kNaN, 0), false, "vertex 0 of mesh \"tri\": position (nan"},
         {"uv.3ds", tdsTriangle(0, kInf), false, "vertex 0 of mesh \"tri\": UV (inf"},
-        {"uv.gltf", gltfWith(0, kNaN), false, "UV (nan"},
-        {"pos.gltf", gltfWith(kInf, 0), false, "not a finite number"},
+        {"uv.gltf", gltfWithUv(kNaN), false, "UV (nan"},
         {"scale.dae",
          daetest::edit(daetest::quadDoc(), "<matrix sid=\"transform\">1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1</matrix>",
                        "<scale>1e38 1e38 1e38</scale>"),

@@ -49,12 +49,8 @@ struct Fixture {
 
 }  // namespace
 
-TEST(SettingsFile, DefaultsGiveTheExactText) {
-    Settings s;
-    EXPECT_EQ(settingsFileText(s), kDefaultFile);
-}
-
-TEST(SettingsFile, WriteThenLoadGivesTheSameValues) {
+TEST(SettingsFile, DefaultsGiveTheExactTextAndWriteThenLoadGivesTheSameValues) {
+    EXPECT_EQ(settingsFileText(Settings{}), kDefaultFile);
     Fixture f("roundtrip");
     Settings& s = f.ctx.settings;
     s.switch_obj_yz = true;
@@ -77,26 +73,6 @@ TEST(SettingsFile, WriteThenLoadGivesTheSameValues) {
     loadSettings(g.ctx);
     EXPECT_EQ(settingsFileText(g.ctx.settings), settingsFileText(written));
     EXPECT_EQ(g.ctx.app.workdir, f.dir + "work/");
-}
-
-// A file from before the two normal and OBJ settings leaves them at their
-// defaults; a newer one sets them.
-TEST(SettingsLoad, KeysAddedLaterDefaultWhenMissing) {
-    struct Row {
-        const char* file;
-        bool keep, flipObj;
-    } rows[] = {
-        {"reCalcNormals=False\r\nworkdir=\r\n", true, true},
-        {"keepOwnNormals=False\r\n", false, true},
-        {"flip_OBJ_UV_Vs=0\r\nkeepownnormals=1\r\n", true, false},
-    };
-    for (const Row& r : rows) {
-        Fixture f("newkeys");
-        f.writeCfg(r.file);
-        loadSettings(f.ctx);
-        EXPECT_EQ(f.ctx.settings.keepOwnNormals, r.keep) << r.file;
-        EXPECT_EQ(f.ctx.settings.flip_OBJ_UV_Vs, r.flipObj) << r.file;
-    }
 }
 
 TEST(SettingsSync, RawDataLoadTurnsTheObjFlipOffAndDefaultsTurnBothOn) {
@@ -126,57 +102,51 @@ TEST(SettingsFile, AFileThatCannotBeWrittenIsReportedAndStaysDirty) {
     EXPECT_FALSE(std::filesystem::exists(f.dir + "missing"));
 }
 
-TEST(SettingsLoad, FlagsAreReadLeniently) {
-    Fixture f("flags");
-    f.writeCfg(
-        "AUTOCENTRE = no\r\n"       // "no" is not recognised: unchanged
-        "autoResize=n\r\n"          // off
-        "reCalcNormals=0\n"         // off, LF only
-        "switch_obj_yz=  Y  \r\n"   // on
-        "switch_xz=TrUe\r\n"        // on
-        "autoZeroBsHt=\r\n"         // empty: unchanged
-        ";ignore_3ds_ofs=False\r\n" // comment
-        "=flip_3DS_UV_Vs=False\r\n" // begins with "=": ignored
-        "full_paths_in_cfg=1\r\n");
-    applyDefaults(f.ctx);
-    loadSettings(f.ctx);
-    const Settings& s = f.ctx.settings;
-    EXPECT_TRUE(s.autoCentre);
-    EXPECT_FALSE(s.autoResize);
-    EXPECT_FALSE(s.reCalcNormals);
-    EXPECT_TRUE(s.switch_obj_yz);
-    EXPECT_TRUE(s.switch_xz);
-    EXPECT_TRUE(s.autoZeroBsHt);
-    EXPECT_TRUE(s.ignore_3ds_ofs);
-    EXPECT_TRUE(s.flip_3DS_UV_Vs);
-    EXPECT_TRUE(s.full_paths_in_cfg);
-}
-
-TEST(SettingsLoad, NumbersTakeTheLeadingNumber) {
-    Fixture f("numbers");
-    f.writeCfg("dflt_autosize=12.5cm\r\ndflt_BoneID=6.5\r\n");
-    loadSettings(f.ctx);
-    EXPECT_FLOAT_EQ(f.ctx.settings.dflt_autosize, 12.5f);
-    EXPECT_EQ(f.ctx.settings.dflt_boneID, 6);  // halves to even
-    f.writeCfg("dflt_boneID=7.5\r\ndflt_autosize=1e60\r\n");
-    loadSettings(f.ctx);
-    EXPECT_EQ(f.ctx.settings.dflt_boneID, 8);
-    // Beyond a float, zero, below zero or no number: the default, and the user is told once.
-    for (const char* bad : {"1e60", "0", "-3", "big"}) {
-        f.ui.boxes.clear();
-        f.ctx.settings.dflt_autosize = 12.5f;
-        f.writeCfg(std::string("dflt_autosize=") + bad + "\r\n");
+// Each file loaded over the defaults: the lines of the setting it then
+// writes, and the one box the user is shown ("" for none).
+TEST(SettingsLoad, ValuesAreReadLenientlyAndBadNumbersFallBackToTheDefault) {
+    const struct {
+        const char* file;
+        const char* lines;
+        const char* box;
+    } rows[] = {
+        {"AUTOCENTRE = no\r\n", "autoCentre=True", ""},  // "no" is not recognised: unchanged
+        {"autoResize=n\r\n", "autoResize=False", ""},
+        {"reCalcNormals=0\n", "reCalcNormals=False", ""},  // LF only
+        {"switch_obj_yz=  Y  \r\nswitch_xz=TrUe\r\n", "switch_obj_yz=True\r\nswitch_xz=True", ""},
+        {"autoZeroBsHt=\r\n", "autoZeroBsHt=True", ""},  // empty: unchanged
+        {";ignore_3ds_ofs=False\r\n", "ignore_3ds_ofs=True", ""},  // a comment
+        {"=flip_3DS_UV_Vs=False\r\n", "flip_3DS_UV_Vs=True", ""},  // begins with "=": ignored
+        {"full_paths_in_cfg=1\r\n", "full_paths_in_cfg=True", ""},
+        // A file from before the normal and OBJ settings leaves them at their defaults.
+        {"reCalcNormals=False\r\nworkdir=\r\n", "keepOwnNormals=True\r\nflip_OBJ_UV_Vs=True", ""},
+        {"keepOwnNormals=False\r\n", "keepOwnNormals=False\r\nflip_OBJ_UV_Vs=True", ""},
+        {"flip_OBJ_UV_Vs=0\r\nkeepownnormals=1\r\n", "keepOwnNormals=True\r\nflip_OBJ_UV_Vs=False", ""},
+        // Numbers take the leading number; a bone halves to even.
+        {"dflt_autosize=12.5cm\r\ndflt_BoneID=6.5\r\n", "dflt_autosize= 12.5 \r\ndflt_boneID= 6 ", ""},
+        {"dflt_boneID=7.5\r\n", "dflt_boneID= 8 ", ""},
+        {"dflt_boneID=99999999999\r\n", "dflt_boneID= 2147483647 ", ""},
+        // Beyond a float, zero, below zero or no number: the default, not the value before.
+        {"dflt_autosize=12.5\r\ndflt_autosize=1e60\r\n", "dflt_autosize= 100 ", "dflt_autosize takes a number above 0, not \"1e60\"; the default 100 is used"},
+        {"dflt_autosize=12.5\r\ndflt_autosize=0\r\n", "dflt_autosize= 100 ", "not \"0\"; the default 100 is used"},
+        {"dflt_autosize=12.5\r\ndflt_autosize=-3\r\n", "dflt_autosize= 100 ", "not \"-3\"; the default 100 is used"},
+        {"dflt_autosize=12.5\r\ndflt_autosize=big\r\n", "dflt_autosize= 100 ", "not \"big\"; the default 100 is used"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.file);
+        Fixture f("load");
+        f.writeCfg(row.file);
+        applyDefaults(f.ctx);
         loadSettings(f.ctx);
-        EXPECT_EQ(f.ctx.settings.dflt_autosize, 100.0f) << bad;
-        ASSERT_EQ(f.ui.boxes.size(), 1u) << bad;
-        EXPECT_NE(f.ui.boxes[0].text.find(std::string("dflt_autosize takes a number above 0, not \"") + bad +
-                                     "\"; the default 100 is used"),
-                  std::string::npos)
-            << f.ui.boxes[0].text;
+        const std::string text = settingsFileText(f.ctx.settings);
+        EXPECT_NE(text.find(std::string(row.lines) + "\r\n"), std::string::npos) << text;
+        if (*row.box) {
+            ASSERT_EQ(f.ui.boxes.size(), 1u);
+            EXPECT_NE(f.ui.boxes[0].text.find(row.box), std::string::npos) << f.ui.boxes[0].text;
+        } else {
+            EXPECT_TRUE(f.ui.boxes.empty());
+        }
     }
-    f.writeCfg("dflt_boneID=99999999999\r\n");
-    loadSettings(f.ctx);
-    EXPECT_EQ(f.ctx.settings.dflt_boneID, 2147483647);
 }
 
 // Each answer typed into a number dialog: what the setting holds after it,

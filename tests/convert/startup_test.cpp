@@ -75,7 +75,6 @@ TEST(StartUp, SetsUpFoldersLogFileAndSettings) {
     writeFile(cfg + "molvconv.cfg", "autoCentre=False\r\ndflt_autosize=80\r\n");
     TestContext t;
     Context& ctx = t.ctx;
-    ScriptedUI& ui = t.ui;
     StartupResult r = startUp(ctx, "-molv", "/usr/bin/molvconv", homeEnv(home));
     ASSERT_TRUE(r.ok) << r.message;
     ASSERT_FALSE(ctx.logList.entries().empty());
@@ -97,20 +96,18 @@ TEST(StartUp, SetsUpFoldersLogFileAndSettings) {
     EXPECT_FALSE(ctx.settings.autoCentre);
     EXPECT_FALSE(ctx.menu.marks.autoCentre);
     EXPECT_EQ(ctx.menu.m_s_setsize_caption, "Set size for resize (80)");
-    EXPECT_TRUE(ui.boxes.empty());
+    EXPECT_TRUE(t.ui.boxes.empty());
 }
 
 #ifndef _WIN32  // Windows: molvconv_test.cpp runs the program as vtm3.exe
 TEST(StartUp, DeveloperModeUsesItsOwnFolder) {
     std::string home = tempDir("sudev");
     std::string cfg = home + ".config/molvconv/";
-    std::filesystem::create_directories(cfg);
-    writeFile(cfg + "molv.id", "");
     std::filesystem::create_directories(cfg + "dev");
+    writeFile(cfg + "molv.id", "");
     writeFile(cfg + "dev/molvconv.cfg", "workdir=/somewhere/else/\r\n");
     TestContext t;
     Context& ctx = t.ctx;
-    ScriptedUI& ui = t.ui;
     ASSERT_TRUE(startUp(ctx, "", "/opt/bin/vtm3", homeEnv(home)).ok);
     EXPECT_TRUE(ctx.app.devMode);
     EXPECT_EQ(ctx.app.configDir, cfg + "dev/");
@@ -120,7 +117,7 @@ TEST(StartUp, DeveloperModeUsesItsOwnFolder) {
 
     finishStartupWithoutSource(ctx);
     EXPECT_EQ(ctx.app.knownTypes, "");
-    EXPECT_TRUE(ui.sawLog("logfile=" + cfg + "dev/0molvconv.log"));
+    EXPECT_TRUE(t.ui.sawLog("logfile=" + cfg + "dev/0molvconv.log"));
 }
 #endif
 
@@ -131,13 +128,11 @@ TEST(StartUp, WorkFolderThatCannotBeMadeEndsStartUpInP6) {
     writeFile(home + "file", "x");
     writeFile(cfg + "molvconv.cfg", "workdir=" + home + "file/work/\r\n");
     TestContext t;
-    Context& ctx = t.ctx;
-    ScriptedUI& ui = t.ui;
-    StartupResult r = startUp(ctx, "", "molvconv", homeEnv(home));
+    StartupResult r = startUp(t.ctx, "", "molvconv", homeEnv(home));
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.phase, "P6");
-    ASSERT_EQ(ui.boxes.size(), 1u);
-    EXPECT_EQ(ui.boxes[0].text.find("Probably"), std::string::npos);
-    EXPECT_NE(ui.boxes[0].text.find("code P6\r"), std::string::npos);
+    ASSERT_EQ(t.ui.boxes.size(), 1u);
+    EXPECT_EQ(t.ui.boxes[0].text.find("Probably"), std::string::npos);
+    EXPECT_NE(t.ui.boxes[0].text.find("code P6\r"), std::string::npos);
 }
 

@@ -39,46 +39,11 @@ std::string crlf(std::string_view text) {
     return out;
 }
 
-void expectText(const std::string& want, const std::string& got) {
+// The expected text is kept with LF line ends; the writer ends lines with CR LF.
+void expectWritten(const char* golden, const std::string& got) {
+    const std::string want = crlf(test::readFile(test::dataPath(std::string("formats/") + golden)));
+    ASSERT_FALSE(want.empty()) << golden;
     EXPECT_EQ(want, got) << test::firstDifference(want, got);
-}
-
-const char* const kHeader =
-    "header {\n"
-    "  version { \"0.96 beta\" }\n"
-    "  build { \"2007.07.31\" }\n"
-    "}\n";
-
-std::string materialText(int m, const char* amb, const char* dif, const char* spe, const char* phong,
-                         std::initializer_list<int> maps = {}) {
-    std::string s = "  material { \"Material_" + std::to_string(m) +
-                    "\"\n"
-                    "    surface {\n"
-                    "      /* RGB chunk no longer used */\n"
-                    "      rgb { " + std::string(dif) + " }\n"
-                    "      ambiant {\n"
-                    "        rgb { " + amb + " }\n"
-                    "        factor { 0.30000 }\n"
-                    "      }\n"
-                    "      diffuse {\n"
-                    "        rgb { " + dif + " }\n"
-                    "        factor { 0.70000 }\n";
-    for (int k : maps)
-        s += "        texturename { \"Mat" + std::to_string(m) + "_Tex" + std::to_string(k) +
-             "\" }\n"
-             "        textureparams {\n"
-             "          blendmode { decal }\n"
-             "          alphamode { none }\n"
-             "        }\n";
-    s += std::string("      }\n") +
-         "      specular {\n"
-         "        rgb { " + spe + " }\n"
-         "        factor { 0.05000 }\n"
-         "      }\n"
-         "      phongsize { " + phong + " }\n"
-         "    }\n"
-         "  }\n";
-    return s;
 }
 
 // --- writer: exact texts -------------------------------------------------
@@ -95,26 +60,7 @@ TEST_F(An8Test, UntexturedQuadGolden) {
     const std::int32_t v0 = vertex(0, 0, 1), v1 = vertex(1, 0, 1), v2 = vertex(1, 1, 1), v3 = vertex(0, 1, 1);
     tri(0, v0, v1, v2);
     tri(0, v0, v2, v3);
-    const std::string want = crlf(std::string(kHeader) + "object { \"quad\"\n" +
-                                  materialText(0, "51 51 51", "178 178 178", "255 255 255", "3.2") +
-                                  "    mesh {\n"
-                                  "      name { \"Fgrp_0\" }\n"
-                                  "      material { \"Material_0\" }\n"
-                                  "      smoothangle { 45 }\n"
-                                  "      /* 4 points, 2 faces, 0 uvCoords */\n"
-                                  "      materiallist {\n"
-                                  "        materialname { \"Material_0\" }\n"
-                                  "      }\n"
-                                  "      points {\n"
-                                  "        (0 0 -1) (1 0 -1) (1 1 -1) (0 1 -1)\n"
-                                  "      }\n"
-                                  "      faces {\n"
-                                  "        3 0 0 -1 ( (0) (1) (2) )\n"
-                                  "        3 0 0 -1 ( (0) (2) (3) )\n"
-                                  "      }\n"
-                                  "    }\n"
-                                  "}\n");
-    expectText(want, written("quad"));
+    expectWritten("an8_quad_written.an8", written("quad"));
 }
 
 TEST_F(An8Test, TexturedGroupWithTwoMapsAndAQuotedName) {
@@ -136,39 +82,7 @@ TEST_F(An8Test, TexturedGroupWithTwoMapsAndAQuotedName) {
     }
     tri(1, v[0], v[1], v[2]);
     tri(1, v[2], v[3], v[4]);
-    const std::string want = crlf(std::string(kHeader) +
-                                  "texture { \"Mat1_Tex0\"\n"
-                                  "  file { \"C:\\\\maps\\\\wood \\\"old\\\".png\" }\n"
-                                  "}\n"
-                                  "texture { \"Mat1_Tex1\"\n"
-                                  "  file { \"grain.png\" }\n"
-                                  "}\n"
-                                  "object { \"a \\\"b\\\"\"\n" +
-                                  materialText(0, "0 0 0", "0 0 0", "0 0 0", "0") +
-                                  materialText(1, "0 0 0", "255 128 0", "0 0 0", "0", {0, 1}) +
-                                  "    mesh {\n"
-                                  "      name { \"Fgrp_1\" }\n"
-                                  "      material { \"Material_1\" }\n"
-                                  "      smoothangle { 45 }\n"
-                                  "      /* 5 points, 2 faces, 5 uvCoords */\n"
-                                  "      materiallist {\n"
-                                  "        materialname { \"Material_1\" }\n"
-                                  "      }\n"
-                                  "      points {\n"
-                                  "        (0 0.5 2) (1 0.5 2) (2 0.5 2) (3 0.5 2)\n"
-                                  "        (4 0.5 2)\n"
-                                  "      }\n"
-                                  "      texcoords {\n"
-                                  "        (0.25 0.25) (1 1) (1 0) (0 0)\n"
-                                  "        (0.5 0.5)\n"
-                                  "      }\n"
-                                  "      faces {\n"
-                                  "        3 4 0 -1 ( (0 0) (1 1) (2 2) )\n"
-                                  "        3 4 0 -1 ( (2 2) (3 3) (4 4) )\n"
-                                  "      }\n"
-                                  "    }\n"
-                                  "}\n");
-    expectText(want, written("a \"b\""));
+    expectWritten("an8_textured_written.an8", written("a \"b\""));
 }
 
 TEST_F(An8Test, WriterKeepsEveryNumberAlignedAndExact) {
@@ -209,41 +123,10 @@ TEST_F(An8Test, FourPointsEndTheTexcoordTextWithABlankLine) {
 
 // --- reader ---------------------------------------------------------------
 
-const char* const kTwoMeshes =
-    "header { version { \"0.96 beta\" } }\n"
-    "description { \"ignored\" }\n"
-    "environment { grid { 1 10 50 50 } }\n"
-    "figure { \"f\" bone { \"root\" } }\n"
-    "sequence { \"walk\" }\n"
-    "texture { \"tex\" file { \"C:\\\\maps\\\\bark.png\" } }\n"
-    "object { \"tree\"\n"
-    "  material { \"bark wood\" surface {\n"
-    "    ambiant { rgb { 10 20 30 } }\n"
-    "    diffuse { rgb { 300 -5 127.6 } texturename { \"tex\" } texturename { \"loose.png\" } }\n"
-    "    specular { rgb { 1 2 3 } } phongsize { 12.5 } } }\n"
-    "  material { \"leaf\" }\n"
-    "  mesh {\n"
-    "    name { \"trunk\" }\n"
-    "    /* 6 points, 1 faces, 0 uvCoords */\n"
-    "    materiallist { materialname { \"leaf\" } materialname { \"bark wood\" } }\n"
-    "    points { (0 0 0) (1 0 0) (2 1 0) (2 2 0) (1 3 0) (0 2 5) }\n"
-    "    faces { 6 0 1 -1 ( (0) (1) (2) (3) (4) (5) ) }\n"
-    "  }\n"
-    "  mesh {\n"
-    "    name { \"crown\" }\n"
-    "    /* 3 points, 2 faces, 2 uvCoords */\n"
-    "    materiallist { materialname { \"leaf\" } }\n"
-    "    points { (0 5 0) (1 5 0) (0 6 0) }\n"
-    "    texcoords { (0 0) (1 0.25) }\n"
-    "    faces {\n"
-    "      3 6 0 -1 ( (0 0 9) (1 0 9) (2 0 9) )\n"
-    "      3 4 0 -1 ( (0 1) (2 0) (1 0) )\n"
-    "    }\n"
-    "  }\n"
-    "}";  // no line end: the object closes on the last line
-
+// Other top-level chunks, a fan of six, two meshes, and no line end after
+// the last brace.
 TEST_F(An8Test, ReadsFansMeshesMaterialsAndTextureCopies) {
-    ASSERT_TRUE(read(kTwoMeshes));
+    ASSERT_TRUE(read(test::readFile(test::dataPath("formats/an8_two_meshes.an8"))));
     EXPECT_TRUE(ui.boxes.empty()) << ui.boxes[0].text;
     ASSERT_EQ(m.meshCount, 1);
     EXPECT_EQ(m.Meshes[0].name, "crown");

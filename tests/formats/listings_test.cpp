@@ -55,33 +55,21 @@ TEST_F(ListingTest, DescriptorsWithoutModelsWriteNothing) {
 
 // One body part, as a .bodypart file holds it; the mesh is named on line 5.
 const std::string kHair =
-    "<quodex.things.BodyPart>\n"
-    "  <name>Hair</name>\n"
-    "  <description>Short hair</description>\n"
-    "  <meshes>\n"
-    "    <string>models/hair</string>\n"
-    "  </meshes>\n"
-    "  <materials>\n"
-    "    <material>\n"
-    "      <name>hair_mat</name>\n"
-    "      <string>hair_diffuseMap.png</string>\n"
-    "      <string>hair_mat</string>\n"
-    "    </material>\n"
-    "  </materials>\n"
+    "<quodex.things.BodyPart>\n  <name>Hair</name>\n  <description>Short hair</description>\n  <meshes>\n"
+    "    <string>models/hair</string>\n  </meshes>\n  <materials>\n    <material>\n      <name>hair_mat</name>\n"
+    "      <string>hair_diffuseMap.png</string>\n      <string>hair_mat</string>\n    </material>\n  </materials>\n"
     "</quodex.things.BodyPart>\n";
 const std::string kBodyParts = "<list>\n<string>Male bodies</string>\n" + kHair +
                                "<quodex.things.BodyPart>\n  <name>Boots</name>\n  <description></description>\n"
                                "</quodex.things.BodyPart>\n</list>\n";
 
-TEST_F(ListingTest, BodyPartListing) {
+TEST_F(ListingTest, BodyPartListingAndConfiguration) {
     writeFile(dir + "bodyparts.rtml", kBodyParts);
     ASSERT_TRUE(listBodyParts(ctx, dir + "bodyparts.rtml", true).ok());
     EXPECT_EQ(readFile(dir + "props_bodypart_info.txt"),
               " --- content/props ---\r\n -- Male bodies --\r\nHair\r\nShort hair\r\nBoots\r\n");
     EXPECT_TRUE(ui.sawLog("4 items written to " + dir + "props_bodypart_info.txt"));
-}
-
-TEST_F(ListingTest, BodyPartConfiguration) {
+    ctx.app.readWroteOutput = false;
     writeFile(dir + "hair.bodypart", kHair);
     ASSERT_TRUE(listBodyParts(ctx, dir + "hair.bodypart", false).ok());
     // Named after the mesh, beside the body part, so its entries read from there.

@@ -43,13 +43,8 @@ TEST_F(ObjWriterTest, SharedPositionsAreWrittenOnceAndFacesUseThem) {
     // z as the files read have it (the store negates it); corners in the
     // order they were read.
     EXPECT_EQ(test::readFile(dir + "two.obj"),
-              "mtllib two.mtl\r\n"
-              "v  0  0  0 \r\n"
-              "v  1 -2  0.5 \r\n"
-              "v  0  1  0 \r\n"
-              "v  2.5  1e-07 -3 \r\n"
-              "f  1  2  3 \r\n"
-              "f  2  4  3 \r\n");
+              "mtllib two.mtl\r\nv  0  0  0 \r\nv  1 -2  0.5 \r\nv  0  1  0 \r\nv  2.5  1e-07 -3 \r\n"
+              "f  1  2  3 \r\nf  2  4  3 \r\n");
     EXPECT_TRUE(ui.sawLog("6 vertices"));
     EXPECT_TRUE(ui.sawLog("2 duplicate vertices "));
     EXPECT_TRUE(ui.sawLog("Write " + dir + "two.obj"));
@@ -96,27 +91,16 @@ TEST_F(ObjWriterTest, LibraryText) {
     mt.shininess = 3.2f;
     m.AddMaterial("");  // a name is made up rather than leaving "newmtl" bare
     m.Materials[1].transparency = 7;  // not a fraction: clamped
-    EXPECT_EQ(buildMtl(m, false),
-              "newmtl paint\r\n"
-              "Ka  0.698039215686275 0.698039215686275 0.698039215686275\r\n"
-              "Kd  1 0.501960784313725 0\r\n"
-              "Ks  0 0 0.00392156862745098\r\n"
-              "d 0.75\r\n"
-              "Ns 32\r\n"
-              "newmtl Material_1\r\n"
-              "Ka  0 0 0\r\n"
-              "Kd  0 0 0\r\n"
-              "Ks  0 0 0\r\n"
-              "d 0\r\n"
-              "Ns 0\r\n");
+    const std::string paint = "newmtl paint\r\nKa  0.698039215686275 0.698039215686275 0.698039215686275\r\n"
+                              "Kd  1 0.501960784313725 0\r\nKs  0 0 0.00392156862745098\r\nd 0.75\r\n";
+    EXPECT_EQ(buildMtl(m, false), paint + "Ns 32\r\nnewmtl Material_1\r\nKa  0 0 0\r\nKd  0 0 0\r\nKs  0 0 0\r\nd 0\r\nNs 0\r\n");
     EXPECT_EQ(MtlColourText(Colour{51, 85, 254, 0}), " 0.2 0.333333333333333 0.996078431372549");
     EXPECT_EQ(MtlColourText(Colour{3, 200, 77, 0}), " 0.0117647058823529 0.784313725490196 0.301960784313725");
     // The 3DS reader keeps percentages.
     m.Materials[0].transparency = 25;
     m.Materials[1].transparency = -3;
     const std::string pct = buildMtl(m, true);
-    EXPECT_NE(pct.find("newmtl paint\r\nKa  0.698039215686275 0.698039215686275 0.698039215686275\r\nKd  1 0.501960784313725 0\r\nKs  0 0 0.00392156862745098\r\nd 0.75\r\n"),
-              std::string::npos);
+    EXPECT_NE(pct.find(paint), std::string::npos);
     EXPECT_NE(pct.find("newmtl Material_1\r\nKa  0 0 0\r\nKd  0 0 0\r\nKs  0 0 0\r\nd 1\r\n"), std::string::npos);
 }
 

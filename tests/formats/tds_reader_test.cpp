@@ -50,17 +50,7 @@ TEST(Read3DS, FloatColoursAndPercentagesOfOtherExportersAreRead) {
     EXPECT_NEAR(f.mtl(0).transparency, 50.0f, 1e-4);
 }
 
-TEST(Read3DS, TwoMapsAreKeptAndWarnedAbout) {
-    Fixture f;
-    ASSERT_TRUE(f.read(mainChunk(editor(material(matName("M") + texMap("one.jpg") + texMap("two.jpg"))))));
-    ASSERT_EQ(f.mtl(0).nMaps, 2);
-    EXPECT_EQ(f.mtl(0).maps[0], "one.jpg");
-    EXPECT_EQ(f.mtl(0).maps[1], "two.jpg");
-    EXPECT_TRUE(f.ui.sawLog("Warning 101: More than one Map in a material: (one.jpg) (two.jpg) "));
-    EXPECT_TRUE(f.ui.sawLog("*** Texture file not found: one.jpg ***"));
-}
-
-TEST(Read3DS, TexturesAreOnlyLookedForInTheModelsFolder) {
+TEST(Read3DS, TexturesAreOnlyLookedForInTheModelsFolderAndASecondMapIsWarnedAbout) {
     Fixture f;
     const std::string dir = test::tempDir("3ds-tex"), elsewhere = test::tempDir("3ds-elsewhere");
     test::writeFile(dir + "wood.jpg", "x");
@@ -68,11 +58,17 @@ TEST(Read3DS, TexturesAreOnlyLookedForInTheModelsFolder) {
     f.ctx.currentFolder = dir;
     ASSERT_TRUE(f.read(mainChunk(editor(material(matName("A") + texMap("WOOD\\..\\wood.jpg")) +
                                         material(matName("B") + texMap(elsewhere + "far.jpg")) +
-                                        material(matName("C") + texMap("/etc/passwd"))))));
+                                        material(matName("C") + texMap("/etc/passwd")) +
+                                        material(matName("D") + texMap("one.jpg") + texMap("two.jpg"))))));
     EXPECT_FALSE(f.ui.sawLog("Texture file not found: WOOD"));  // taken by its file name, which is there
     EXPECT_TRUE(f.ui.sawLog("*** Texture file not found: " + elsewhere + "far.jpg ***"));
     EXPECT_TRUE(f.ui.sawLog("*** Texture file not found: /etc/passwd ***"));
     EXPECT_EQ(f.mtl(1).maps[0], elsewhere + "far.jpg");  // the name itself is kept as written
+    ASSERT_EQ(f.mtl(3).nMaps, 2);
+    EXPECT_EQ(f.mtl(3).maps[0], "one.jpg");
+    EXPECT_EQ(f.mtl(3).maps[1], "two.jpg");
+    EXPECT_TRUE(f.ui.sawLog("Warning 101: More than one Map in a material: (one.jpg) (two.jpg) "));
+    EXPECT_TRUE(f.ui.sawLog("*** Texture file not found: one.jpg ***"));
 }
 
 TEST(Read3DS, UnknownMaterialIsToldOnceAndGetsTheDefault) {
@@ -98,7 +94,7 @@ TEST(Read3DS, EmptyFaceGroupIsShown) {
     EXPECT_EQ(f.group(1).nFcs, 1);
 }
 
-TEST(Read3DS, TextureVerticesAreFlippedByTheSetting) {
+TEST(Read3DS, TextureVerticesAreFlippedByTheSettingAndAShortListIsShown) {
     for (bool flip : {true, false}) {
         Fixture f;
         f.ctx.settings.flip_3DS_UV_Vs = flip;
@@ -112,16 +108,12 @@ TEST(Read3DS, TextureVerticesAreFlippedByTheSetting) {
         EXPECT_FLOAT_EQ(f.vtx(2).UVs[0].v, flip ? 0.0f : 1.0f);
         EXPECT_EQ(f.group(0).num_maps, 1);
     }
-}
-
-TEST(Read3DS, ShortTextureListLeavesTheRestAtZeroAndIsShown) {
+    // A short list leaves the rest at zero.
     Fixture f;
     f.ctx.settings.flip_3DS_UV_Vs = false;
-    std::string obj = object("T", trimesh(vertices({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}) + texVerts({{0.5f, 0.5f}}) +
-                                          faces({{0, 1, 2}})));
-    ASSERT_TRUE(f.read(mainChunk(editor(obj))));
+    ASSERT_TRUE(f.read(mainChunk(editor(object("T", trimesh(vertices({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}) +
+                                                            texVerts({{0.5f, 0.5f}}) + faces({{0, 1, 2}})))))));
     EXPECT_TRUE(f.ui.sawBox("Num tex verts (1) <> Verts (3)"));
-    EXPECT_FLOAT_EQ(f.vtx(0).UVs[0].u, 0.5f);
     ASSERT_EQ(f.vtx(2).num_UVs, 1);
     EXPECT_FLOAT_EQ(f.vtx(2).UVs[0].u, 0.0f);
 }

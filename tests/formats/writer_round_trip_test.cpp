@@ -82,9 +82,8 @@ TEST_P(RoundTrip, Anim8orKeepsGroupsMaterialsPointsAndTriangles) {
             EXPECT_EQ(rgb(ma.diffuse), rgb(mb.diffuse));
             EXPECT_EQ(rgb(ma.specular), rgb(mb.specular));
             EXPECT_EQ(ma.shininess, mb.shininess);
-            EXPECT_EQ(std::vector<std::string>(ma.maps.begin(), ma.maps.begin() + std::min<std::size_t>(
-                                                                                      static_cast<std::size_t>(std::max(0, ma.nMaps)), ma.maps.size())),
-                      mb.maps);
+            const auto maps = std::min<std::size_t>(static_cast<std::size_t>(std::max(0, ma.nMaps)), ma.maps.size());
+            EXPECT_EQ(std::vector<std::string>(ma.maps.begin(), ma.maps.begin() + static_cast<std::ptrdiff_t>(maps)), mb.maps);
         }
         ASSERT_EQ(gb.nFcs, static_cast<std::int32_t>(num.faces().size()));
         for (std::size_t i = 0; i < num.faces().size(); ++i) {

@@ -1,22 +1,14 @@
 #include "model/checks.h"
-#include "support/harness.h"
 
 #include <gtest/gtest.h>
 
-#include "model/vecmath.h"
-#include "convert/context.h"
-#include "core/scripted_ui.h"
+#include "support/harness.h"
 
 namespace molv {
 namespace {
 
-class ChecksTest : public ::testing::Test {
+class ChecksTest : public ::testing::Test, public test::TestContext {
 protected:
-    molv::test::TestContext tc_;
-    ScriptedUI& ui = tc_.ui;
-    Context& ctx = tc_.ctx;
-    ModelStore& m = ctx.model;
-
     // Three vertices, one face (0, 1, 2) in one face group.
     std::int32_t triangle() {
         m.dssAddMesh("tri", 3);
@@ -27,14 +19,20 @@ protected:
     }
 };
 
-TEST_F(ChecksTest, VertexUsageLineCountsTheSpareAsUnused) {
+TEST_F(ChecksTest, VertexUsageLineCountsTheSpareAndClipsRunsBeyondTheArrays) {
     triangle();
     const CheckResult r = CheckModel(ctx, ctx.model);
     EXPECT_EQ(r.unused, 1);
     EXPECT_EQ(r.withUVs, 0);
     ASSERT_EQ(ui.log.size(), 1u);
     EXPECT_EQ(ui.log[0], "ttlnum_Vertices=3, 0 with UVs, 1 unused");
+    // Group runs and member counts beyond the arrays are clipped, not followed.
+    m.FaceGrps[0].nFcs = 50;
+    m.Meshes[0].face_grp_ndx_end = 40;
+    m.meshRange.last = 9;
+    CheckModel(ctx, ctx.model);
     EXPECT_TRUE(ui.boxes.empty());
+    EXPECT_EQ(ui.log.back(), "ttlnum_Vertices=3, 0 with UVs, 1 unused");
 }
 
 TEST_F(ChecksTest, MemberBeyondTheFacesIsReportedOnce) {
@@ -52,16 +50,6 @@ TEST_F(ChecksTest, MemberBeyondTheFacesIsReportedOnce) {
         m.FaceGrps[g].FgFaces[0] = f;
         EXPECT_EQ(CheckModel(ctx, ctx.model).badFaces, 1) << f;
     }
-}
-
-TEST_F(ChecksTest, GroupRunsAndMemberCountsBeyondTheArraysAreClipped) {
-    std::int32_t g = triangle();
-    m.FaceGrps[g].nFcs = 50;  // more than the list holds
-    m.Meshes[0].face_grp_ndx_end = 40;
-    m.meshRange.last = 9;
-    CheckModel(ctx, ctx.model);
-    EXPECT_TRUE(ui.boxes.empty());
-    EXPECT_EQ(ui.log.back(), "ttlnum_Vertices=3, 0 with UVs, 1 unused");
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
 #include "model/extents.h"
-#include "support/harness.h"
 
 #include <gtest/gtest.h>
 
@@ -7,19 +6,13 @@
 #include <tuple>
 #include <utility>
 
-#include "convert/context.h"
-#include "core/scripted_ui.h"
+#include "support/harness.h"
 
 namespace molv {
 namespace {
 
-class ExtentsTest : public ::testing::Test {
+class ExtentsTest : public ::testing::Test, public test::TestContext {
 protected:
-    molv::test::TestContext tc_;
-    ScriptedUI& ui = tc_.ui;
-    Context& ctx = tc_.ctx;
-    ModelStore& m = ctx.model;
-
     ExtentsTest() {
         // The fix-ups off, as in a plain resize; tests switch them on where needed.
         ctx.settings.autoResize = false;
@@ -41,8 +34,7 @@ protected:
                 for (float z : {-1.0f, 1.0f}) vertex(x, y, z);
     }
 
-    Vec3 at(int i) const { return m.Vertices[static_cast<std::size_t>(i)].pos; }
-    Vec3 zupAt(int i) const { return m.zup_pos[static_cast<std::size_t>(i)]; }
+    Vec3 at(int i) const { return vtx(i).pos; }
 };
 
 TEST_F(ExtentsTest, CubeExtents) {
@@ -110,8 +102,11 @@ TEST_F(ExtentsTest, ResizeAsksWhenNoSpanIsGiven) {
     EXPECT_EQ(m.maxSpan, 6.0f);
 }
 
-TEST_F(ExtentsTest, CancelledOrEmptyAnswerChangesNothing) {
+// A cancelled or empty answer, or a span that would destroy the model,
+// changes nothing.
+TEST_F(ExtentsTest, RefusedOrCancelledSpansChangeNothing) {
     cube();
+    SetMaxMinsM(ctx, ctx.model);  // the fix-ups measure before they resize
     ctx.settings.autoZeroBsHt = true;
     ui.inputs.push_back(std::nullopt);
     ui.inputs.push_back(std::string("  "));
@@ -119,16 +114,8 @@ TEST_F(ExtentsTest, CancelledOrEmptyAnswerChangesNothing) {
     EXPECT_FALSE(ResizeModel(ctx, "", false, false));
     ASSERT_EQ(ui.prompts.size(), 2u);
     EXPECT_NE(ui.prompts[0].find("This will reset Zero Base height "), std::string::npos);
-    EXPECT_EQ(m.maxPos, (Vec3{1, 4, 1}));
     EXPECT_TRUE(ui.boxes.empty());
-}
-
-TEST_F(ExtentsTest, SpansThatWouldDestroyTheModelAreRefused) {
-    cube();
-    SetMaxMinsM(ctx, ctx.model);  // the fix-ups measure before they resize
-    for (const char* bad : {"abc", "-8", "0", "8cm", "1e39"}) {
-        EXPECT_FALSE(ResizeModel(ctx, bad, false, true)) << bad;
-    }
+    for (const char* bad : {"abc", "-8", "0", "8cm", "1e39"}) EXPECT_FALSE(ResizeModel(ctx, bad, false, true)) << bad;
     EXPECT_EQ(ui.boxes.size(), 5u);
     EXPECT_EQ(ui.boxes[0].text, "Span must be a number above 0: abc");
     EXPECT_EQ(m.maxPos, (Vec3{1, 4, 1}));
@@ -162,7 +149,7 @@ TEST_F(ExtentsTest, OnlyVerticesThatFacesUseAreMeasured) {
     EXPECT_EQ(at(8).x, 25000.0f);
     for (int k = 0; k < 3; ++k) {
         EXPECT_TRUE(std::isfinite(at(9)[k])) << k;
-        EXPECT_TRUE(std::isfinite(zupAt(9)[k])) << k;
+        EXPECT_TRUE(std::isfinite(zup(9)[k])) << k;
     }
 }
 

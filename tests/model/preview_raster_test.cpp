@@ -66,12 +66,6 @@ TEST(PreviewRaster, DrawsWhatIsSoundAndSkipsTheRest) {
     EXPECT_EQ(inkedPixels(renderPreview(makePreviewScene(m, {}), 64), 48), 0);
 }
 
-}  // namespace
-}  // namespace molv
-
-namespace molv {
-namespace {
-
 // Two quads 60 cm square side by side, 20 cm apart: the left one faces the
 // front (+z), the right one the back, so from the front the right one shows
 // its back. Each in a material of its own.

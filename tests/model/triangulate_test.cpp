@@ -111,13 +111,11 @@ std::vector<CornerTri> fanOf(std::size_t n) {
     for (const CornerTri& t : tris) {
         for (std::int32_t c : t)
             if (c < 0 || static_cast<std::size_t>(c) >= o.size()) return ::testing::AssertionFailure() << "corner " << c;
-        const Pt &a = o[static_cast<std::size_t>(t[0])], &b = o[static_cast<std::size_t>(t[1])],
-                 &c = o[static_cast<std::size_t>(t[2])];
-        const double s = signedArea(a, b, c);
-        if (s * want < -1e-9)
-            return ::testing::AssertionFailure() << "triangle " << t[0] << " " << t[1] << " " << t[2] << " turns back";
-        if (std::fabs(s) > 1e-9 && !inside(o, {(a.x + b.x + c.x) / 3, (a.y + b.y + c.y) / 3}))
-            return ::testing::AssertionFailure() << "triangle " << t[0] << " " << t[1] << " " << t[2] << " lies outside";
+        const auto p = [&](int k) { return o[static_cast<std::size_t>(t[k])]; };
+        const double s = signedArea(p(0), p(1), p(2));
+        const Pt middle{(p(0).x + p(1).x + p(2).x) / 3, (p(0).y + p(1).y + p(2).y) / 3};
+        if (s * want < -1e-9 || (std::fabs(s) > 1e-9 && !inside(o, middle)))
+            return ::testing::AssertionFailure() << "triangle " << t[0] << " " << t[1] << " " << t[2] << " turns back or lies outside";
         sum += s;
     }
     if (std::fabs(sum - want) > 1e-6 * std::fabs(want))
@@ -241,12 +239,9 @@ TEST(Triangulate, TallySaysWhatWasFannedAndWhy) {
     EXPECT_TRUE(none.report("m.obj").empty());
 
     PolygonCutTally t;
-    t.add(PolygonCut::SelfIntersecting);
-    t.add(PolygonCut::EarClipped);
-    t.add(PolygonCut::EarClipped);
-    t.add(PolygonCut::TooLarge);
-    t.add(PolygonCut::TooLarge);
-    t.add(PolygonCut::Flat);
+    for (PolygonCut c : {PolygonCut::SelfIntersecting, PolygonCut::EarClipped, PolygonCut::EarClipped, PolygonCut::TooLarge,
+                         PolygonCut::TooLarge, PolygonCut::Flat})
+        t.add(c);
     t.withHoles = 1;
     const std::vector<std::pair<std::string, int>> want = {
         {"m.obj: 1 polygon crosses itself; cut as a fan from the first corner", 0},

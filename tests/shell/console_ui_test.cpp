@@ -83,8 +83,9 @@ TEST(ConsoleUI, WithoutATerminalDefaultsAreTakenAtOnce) {
     EXPECT_EQ(s.outText(), "");
 }
 
+// Lines typed on Windows end in CR LF.
 TEST(ConsoleUI, AtATerminalQuestionsAreAsked) {
-    Streams s("n\r\n\nmaybe\nC\nok\n y \n");  // the first typed on Windows
+    Streams s("n\r\n\nmaybe\nC\nok\n y \n42\r\n\r\n=\n");
     ConsoleUI ui(s.in, s.out, s.err, interactive());
     EXPECT_EQ(ui.messageBox("Centre?", Buttons::YesNoCancel, Answer::Yes), Answer::No);
     EXPECT_EQ(ui.messageBox("Centre?", Buttons::YesNoCancel, Answer::Yes), Answer::Yes);  // Enter
@@ -94,11 +95,6 @@ TEST(ConsoleUI, AtATerminalQuestionsAreAsked) {
     std::string e = s.errText();
     EXPECT_NE(e.find("Centre? (yes/no/cancel, Enter for yes): "), std::string::npos) << e;
     EXPECT_NE(e.find("Go? (ok/cancel, Enter for cancel): "), std::string::npos) << e;
-}
-
-TEST(ConsoleUI, InputBoxAtATerminal) {
-    Streams s("42\r\n\r\n=\n");  // lines typed on Windows end in CR LF
-    ConsoleUI ui(s.in, s.out, s.err, interactive());
     EXPECT_EQ(ui.inputBox("Enter size to auto-resize to:", "Auto-resize size", "100"), std::optional<std::string>("42"));
     EXPECT_EQ(ui.inputBox("Enter size to auto-resize to:", "Auto-resize size", "100"), std::optional<std::string>("100"));
     EXPECT_EQ(ui.inputBox("span", "", "50"), std::optional<std::string>("="));

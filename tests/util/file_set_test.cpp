@@ -22,9 +22,10 @@ namespace molv {
 namespace {
 
 namespace fs = std::filesystem;
+using Names = std::vector<std::string>;
 
-std::vector<std::string> namesIn(const std::string& dir) {
-    std::vector<std::string> names;
+Names namesIn(const std::string& dir) {
+    Names names;
     for (auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
@@ -38,15 +39,23 @@ bool writeAll(FileSet& set, const std::string& dir, const std::vector<std::pair<
     return true;
 }
 
-// Until commit nothing of the set is visible; then all of it is.
-TEST(FileSet, FilesAppearTogetherAtCommit) {
+// Until commit nothing of the set is visible; then all of it is. A set
+// dropped without a commit leaves no temporary.
+TEST(FileSet, FilesAppearTogetherAtCommitAndDroppedSetsLeaveNothing) {
     const std::string dir = test::tempDir("fileset");
-    FileSet set;
     std::string err;
+    {
+        FileSet dropped;
+        ASSERT_TRUE(writeAll(dropped, dir, {{"a.cfg", "C"}, {"a.cmf", "M"}}, err));
+        AtomicFile half(dir + "a.csf", &dropped);
+        half.write("part");
+    }
+    EXPECT_TRUE(namesIn(dir).empty());
+    FileSet set;
     ASSERT_TRUE(writeAll(set, dir, {{"a.csf", "S"}, {"a.cfg", "C"}, {"a.cmf", "M"}}, err)) << err;
     for (const char* n : {"a.csf", "a.cfg", "a.cmf"}) EXPECT_FALSE(fs::exists(dir + n)) << n;
     ASSERT_TRUE(set.commit(err)) << err;
-    EXPECT_EQ(namesIn(dir), (std::vector<std::string>{"a.cfg", "a.cmf", "a.csf"}));
+    EXPECT_EQ(namesIn(dir), (Names{"a.cfg", "a.cmf", "a.csf"}));
     EXPECT_EQ(test::readFile(dir + "a.cmf"), "M");
 }
 
@@ -56,52 +65,43 @@ std::string pidText() { return std::to_string(::getpid()); }
 // Hostile things standing where the set writes. In every row the thing
 // planted is left as it was and nothing outside the folder is touched.
 TEST(FileSet, HostileTargetsAreNeverFollowed) {
-    struct Row {
+    using Plant = std::function<void(const std::string& dir, const std::string& victim)>;
+    const struct {
         const char* what;
-        std::function<void(const std::string& dir, const std::string& victim)> plant;
+        Plant plant;
         bool written;  // the set still lands (a planted temporary name is passed by)
-    };
-    const Row rows[] = {
-        {"link at the temporary name",
-         [](const std::string& d, const std::string& v) { fs::create_symlink(v, d + "out.cmf.tmp" + pidText()); }, true},
+    } rows[] = {
+        {"link at the temporary name", [](auto& d, auto& v) { fs::create_symlink(v, d + "out.cmf.tmp" + pidText()); }, true},
         {"links at the first two temporary names",
-         [](const std::string& d, const std::string& v) {
+         [](auto& d, auto& v) {
              fs::create_symlink(v, d + "out.cmf.tmp" + pidText());
              fs::create_symlink(v, d + "out.cmf.tmp" + pidText() + "-1");
          },
          true},
-        {"dangling link at the temporary name",
-         [](const std::string& d, const std::string& v) {
-             fs::create_symlink(v + ".none", d + "out.cmf.tmp" + pidText());
-         },
-         true},
-        {"link as the output", [](const std::string& d, const std::string& v) { fs::create_symlink(v, d + "out.cmf"); },
-         false},
-        {"pipe as the output", [](const std::string& d, const std::string&) { ::mkfifo((d + "out.cmf").c_str(), 0600); },
-         false},
-        {"folder as the output", [](const std::string& d, const std::string&) { fs::create_directory(d + "out.cmf"); },
-         false},
+        {"dangling link at the temporary name", [](auto& d, auto& v) { fs::create_symlink(v + ".none", d + "out.cmf.tmp" + pidText()); }, true},
+        {"link as the output", [](auto& d, auto& v) { fs::create_symlink(v, d + "out.cmf"); }, false},
+        {"pipe as the output", [](auto& d, auto&) { ::mkfifo((d + "out.cmf").c_str(), 0600); }, false},
+        {"folder as the output", [](auto& d, auto&) { fs::create_directory(d + "out.cmf"); }, false},
     };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
         const std::string dir = test::tempDir("fileset_hostile");
         const std::string outside = test::tempDir("fileset_outside");
-        const std::string victim = outside + "victim.txt";
-        test::writeFile(victim, "precious");
-        row.plant(dir, victim);
+        test::writeFile(outside + "victim.txt", "precious");
+        row.plant(dir, outside + "victim.txt");
         const auto before = namesIn(dir);
         FileSet set;
         std::string err;
-        const bool ok = writeAll(set, dir, {{"out.cmf", "MESH"}}, err) && set.commit(err);
-        EXPECT_EQ(ok, row.written) << row.what << ": " << err;
-        EXPECT_EQ(test::readFile(victim), "precious") << row.what;
-        EXPECT_EQ(namesIn(outside), std::vector<std::string>{"victim.txt"}) << row.what;
+        EXPECT_EQ(writeAll(set, dir, {{"out.cmf", "MESH"}}, err) && set.commit(err), row.written) << err;
+        EXPECT_EQ(test::readFile(outside + "victim.txt"), "precious");
+        EXPECT_EQ(namesIn(outside), Names{"victim.txt"});
         auto after = namesIn(dir);
         if (row.written) {
-            EXPECT_EQ(fs::symlink_status(dir + "out.cmf").type(), fs::file_type::regular) << row.what;
-            EXPECT_EQ(test::readFile(dir + "out.cmf"), "MESH") << row.what;
+            EXPECT_EQ(fs::symlink_status(dir + "out.cmf").type(), fs::file_type::regular);
+            EXPECT_EQ(test::readFile(dir + "out.cmf"), "MESH");
             after.erase(std::remove(after.begin(), after.end(), "out.cmf"), after.end());
         }
-        EXPECT_EQ(after, before) << row.what;  // the planted things, and no temporary
+        EXPECT_EQ(after, before);  // the planted things, and no temporary
     }
 }
 #endif
@@ -118,7 +118,7 @@ TEST(FileSet, ProtectedFilesAreRefused) {
     EXPECT_NE(err.find("source"), std::string::npos) << err;
     EXPECT_TRUE(set.commit(err));
     EXPECT_EQ(test::readFile(dir + "m.obj"), "v 0 0 0");
-    EXPECT_EQ(namesIn(dir), std::vector<std::string>{"m.obj"});
+    EXPECT_EQ(namesIn(dir), Names{"m.obj"});
 }
 
 // A rename that fails part way puts back every file the set replaced and
@@ -137,50 +137,12 @@ TEST(FileSet, FailedCommitLeavesTheOlderSetWhole) {
                          err));
     // The configuration, renamed last, can no longer take its name.
     fs::remove(dir + "a.cfg");
-    fs::create_directory(dir + "a.cfg");
-    fs::create_directory(dir + "a.cfg/inner");
+    fs::create_directories(dir + "a.cfg/inner");
     EXPECT_FALSE(set.commit(err));
     EXPECT_NE(err.find("a.cfg"), std::string::npos) << err;
-    EXPECT_EQ(namesIn(dir), (std::vector<std::string>{"a.cfg", "a.cmf", "a.csf"}));
+    EXPECT_EQ(namesIn(dir), (Names{"a.cfg", "a.cmf", "a.csf"}));
     EXPECT_EQ(test::readFile(dir + "a.csf"), "old S");
     EXPECT_EQ(test::readFile(dir + "a.cmf"), "old M");
-}
-
-// Dropped without a commit: no temporary stays.
-TEST(FileSet, DroppedSetLeavesNothing) {
-    const std::string dir = test::tempDir("fileset_drop");
-    {
-        FileSet set;
-        std::string err;
-        ASSERT_TRUE(writeAll(set, dir, {{"a.cfg", "C"}, {"a.cmf", "M"}}, err));
-        AtomicFile half(dir + "a.csf", &set);
-        half.write("part");
-    }
-    EXPECT_TRUE(namesIn(dir).empty());
-}
-
-// Two writers committing sets onto one output at once: each commit lands
-// whole, so every file ends up from the same writer.
-TEST(FileSet, ConcurrentCommitsOntoOneOutputNeverMix) {
-    const std::string dir = test::tempDir("fileset_race");
-    const char* names[] = {"a.csf", "a.cmf", "a_m[0].crf", "a.cfg"};
-    auto writer = [&](char who) {
-        for (int round = 0; round < 40; ++round) {
-            FileSet set;
-            std::string err;
-            for (const char* n : names)
-                if (!writeFileAtomic(dir + n, std::string(1, who) + std::to_string(round), err, &set)) return;
-            set.commit(err);
-        }
-    };
-    for (int trial = 0; trial < 5; ++trial) {
-        std::thread a(writer, 'A'), b(writer, 'B');
-        a.join();
-        b.join();
-        const std::string first = test::readFile(dir + names[0]);
-        for (const char* n : names) EXPECT_EQ(test::readFile(dir + n), first) << n;
-    }
-    EXPECT_EQ(namesIn(dir).size(), 4u);
 }
 
 #ifndef _WIN32
@@ -194,6 +156,40 @@ int inChild(const std::function<void()>& body) {
     int status = 0;
     ::waitpid(pid, &status, 0);
     return status;
+}
+
+// Two threads here and two in another process commit sets onto one output
+// at once: each commit lands whole, so every file ends up from one writer.
+TEST(FileSet, ConcurrentCommitsOntoOneOutputNeverMix) {
+    const std::string dir = test::tempDir("fileset_race");
+    const char* names[] = {"a.csf", "a.cmf", "a_m[0].crf", "a.cfg"};
+    auto writer = [&](char who) {
+        for (int round = 0; round < 40; ++round) {
+            FileSet set;
+            std::string err;
+            for (const char* n : names) writeFileAtomic(dir + n, std::string(1, who) + std::to_string(round), err, &set);
+            set.commit(err);
+        }
+    };
+    auto pair = [&](char a, char b) {
+        std::thread ta(writer, a), tb(writer, b);
+        ta.join();
+        tb.join();
+    };
+    for (int trial = 0; trial < 3; ++trial) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            pair('C', 'D');
+            ::_exit(0);
+        }
+        pair('A', 'B');
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status));
+        const std::string first = test::readFile(dir + names[0]);
+        for (const char* n : names) EXPECT_EQ(test::readFile(dir + n), first) << n;
+    }
+    EXPECT_EQ(namesIn(dir).size(), 4u);
 }
 
 // A stop signal while a set is being written: the program ends by that
@@ -211,11 +207,9 @@ TEST(FileSet, StopSignalsRemoveTheTemporaries) {
             mesh.write("half a me");
             ::raise(sig);
         });
-        EXPECT_TRUE(WIFSIGNALED(status)) << sig;
-        EXPECT_EQ(WTERMSIG(status), sig);
-        EXPECT_EQ(namesIn(dir), (std::vector<std::string>{"a.cfg", "a.cmf"})) << sig;
-        EXPECT_EQ(test::readFile(dir + "a.cmf"), "old M");
-        EXPECT_EQ(test::readFile(dir + "a.cfg"), "old C");
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << sig;
+        EXPECT_EQ(namesIn(dir), (Names{"a.cfg", "a.cmf"})) << sig;
+        EXPECT_EQ(test::readFile(dir + "a.cmf") + test::readFile(dir + "a.cfg"), "old Mold C");
     }
 }
 
@@ -233,45 +227,15 @@ TEST(FileSet, FullDiskLeavesTheOlderSetWhole) {
         {
             FileSet set;
             std::string err;
-            ok = writeAll(set, dir, {{"a.cfg", "new C"}, {"a_m[0].crf", "R"}, {"a.cmf", std::string(100000, 'M')}},
-                          err) &&
+            ok = writeAll(set, dir, {{"a.cfg", "new C"}, {"a_m[0].crf", "R"}, {"a.cmf", std::string(100000, 'M')}}, err) &&
                  set.commit(err);
         }
         ::_exit(ok ? 0 : 3);
     });
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 3);
-    EXPECT_EQ(namesIn(dir), (std::vector<std::string>{"a.cfg", "a.cmf"}));
+    EXPECT_EQ(namesIn(dir), (Names{"a.cfg", "a.cmf"}));
     EXPECT_EQ(test::readFile(dir + "a.cfg"), "old C");
-}
-
-// Two processes committing onto one output serialise on the folder.
-TEST(FileSet, ConcurrentProcessesNeverMix) {
-    const std::string dir = test::tempDir("fileset_procs");
-    const char* names[] = {"a.csf", "a.cmf", "a.cfg"};
-    auto body = [&](char who) {
-        return [&, who] {
-            for (int round = 0; round < 60; ++round) {
-                FileSet set;
-                std::string err;
-                for (const char* n : names) writeFileAtomic(dir + n, std::string(1, who), err, &set);
-                set.commit(err);
-            }
-        };
-    };
-    for (int trial = 0; trial < 3; ++trial) {
-        const pid_t a = ::fork();
-        if (a == 0) {
-            body('A')();
-            ::_exit(0);
-        }
-        const int sb = inChild(body('B'));
-        int sa = 0;
-        ::waitpid(a, &sa, 0);
-        ASSERT_TRUE(WIFEXITED(sa) && WIFEXITED(sb));
-        const std::string first = test::readFile(dir + names[0]);
-        for (const char* n : names) EXPECT_EQ(test::readFile(dir + n), first) << n;
-    }
 }
 #endif
 
