@@ -14,7 +14,7 @@ void fuzzOne(Run& run, std::string_view input) {
     showSettingsInMenus(ctx);
     syncSettingsFromMenus(ctx, false);
     const std::string written = settingsFileText(ctx.settings);
-    if (!writeSettingsFile(ctx)) fault("settings not written: " + ctx.lastErrText);
+    if (!writeSettingsFile(ctx)) fault("settings not written");
 
     Run again(input);
     again.ctx.app.configDir = run.dir();

@@ -123,13 +123,7 @@ bool writeAn8Figure(WriteEnv& env, const std::string& path) {
     if (skipped > 0)
         env.diag.msgBox(std::to_string(skipped) +
                         " child entries of the skeleton name a missing bone or one already written; passed over");
-    std::string err;
-    if (!writeFileAtomic(path, text, err, env.files)) {
-        env.diag.lastErrText = err;
-        env.writeFailed = true;
-        env.diag.msgBox("Cannot write " + path + ": " + err);
-        return false;
-    }
+    if (!writeWhole(env, path, text)) return false;
     env.diag.logMsg("Iterations: " + std::to_string(env.skel.num_Bones));
     return true;
 }

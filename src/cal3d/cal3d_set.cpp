@@ -46,15 +46,6 @@ std::string cfgRef(WriteEnv& env, const std::string& path) {
     return oneLine(env.settings.full_paths_in_cfg ? path : fileNameOf(path));
 }
 
-bool writeWhole(WriteEnv& env, const std::string& path, std::string_view bytes) {
-    std::string err;
-    if (writeFileAtomic(path, bytes, err, env.files)) return true;
-    env.diag.lastErrText = err;
-    env.writeFailed = true;
-    env.diag.msgBox("Cannot write " + path + ": " + err);
-    return false;
-}
-
 std::string colourText(Colour c) {
     return std::to_string(c.r) + " " + std::to_string(c.g) + " " + std::to_string(c.b) + " " + std::to_string(c.a);
 }
@@ -281,7 +272,6 @@ bool writeCal3d(WriteEnv& env, const std::string& outFile, bool) {
         std::string err;
         ok = own.commit(err);
         if (!ok) {
-            env.diag.lastErrText = err;
             env.writeFailed = true;
             env.diag.msgBox("Cannot write " + err);
         }

@@ -63,7 +63,7 @@ public:
                                       src_.where().text,
                                   source_, line());
     }
-    ReadResult tagError() const { return fail("cannot read the tag: " + env_.diag.lastErrText); }
+    ReadResult tagError() const { return fail("cannot read the tag: " + src_.error()); }
     // The most elements the file can hold.
     std::int64_t room() const { return size_ / kMinElementBytes + 1; }
     // An attribute as a whole number; `dst` keeps its value when it is missing.

@@ -281,7 +281,6 @@ bool writeCmf(WriteEnv& env, const std::string& outBase) {
     }
     std::string err;
     if (!file.commit(err)) {
-        env.diag.lastErrText = err;
         env.writeFailed = true;
         env.diag.msgBox("Cannot write " + path + ": " + err);
         return false;

@@ -121,15 +121,14 @@ bool readXmlTag(Diagnostics& ctx, XmlSource& src, std::string& tagName, std::str
                 }
             }
             if (!closingTag.empty() && closingTag != "/" + tagName) {
-                ctx.lastErrText = "Mismatched tags: " + tagName + " : " + closingTag;
-                ctx.msgBox("***** ERROR: " + ctx.lastErrText);
-                ctx.logMsg(ctx.lastErrText, 1);
+                src.error_ = "Mismatched tags: " + tagName + " : " + closingTag;
+                ctx.msgBox("***** ERROR: " + src.error_);
+                ctx.logMsg(src.error_, 1);
                 return false;
             }
         }
         if (pos <= xmlLine.size() && !trimView(std::string_view(xmlLine).substr(pos - 1)).empty()) {
-            ctx.lastErrText = "Extra : " + xmlLine;
-            ctx.logMsg("***** WARNING: " + ctx.lastErrText, 1);
+            ctx.logMsg("***** WARNING: Extra : " + xmlLine, 1);
         }
         return true;
     }
@@ -212,9 +211,9 @@ bool readXmlTag(Diagnostics& ctx, XmlSource& src, std::string& tagName, std::str
         p = consumed;
         src.p_ = p;
         if (!closingTag.empty() && closingTag != "/" + tagName) {
-            ctx.lastErrText = "Mismatched tags: " + tagName + " : " + closingTag;
-            ctx.msgBox("***** ERROR: " + ctx.lastErrText);
-            ctx.logMsg(ctx.lastErrText, 1);
+            src.error_ = "Mismatched tags: " + tagName + " : " + closingTag;
+            ctx.msgBox("***** ERROR: " + src.error_);
+            ctx.logMsg(src.error_, 1);
             return false;
         }
         return true;

@@ -35,6 +35,8 @@ public:
     bool readLine(std::string& line);
     // The line of the tag read last and its text.
     const SourceLine& where() const { return where_; }
+    // Why the last tag could not be read ("Mismatched tags: a : /b").
+    const std::string& error() const { return error_; }
 
 private:
     friend bool readXmlTag(Diagnostics&, XmlSource&, std::string&, std::string&, std::string&, AssocArray&, bool);
@@ -44,12 +46,13 @@ private:
     std::int64_t line_ = 1;          // line of p_
     std::int64_t reportedLine_ = 0;  // last line counted into where_.no
     SourceLine where_;
+    std::string error_;
 };
 
 // Reads the next tag. True when a tag was read; false at the end of the
 // source or on a closing tag that does not match its opening tag on the
-// same line (then lastErrText holds "Mismatched tags: " + name + " : " +
-// closing, and the user was shown it). A closing tag alone comes back as a
+// same line (then the source's error() holds "Mismatched tags: " + name +
+// " : " + closing, and the user was shown it). A closing tag alone comes back as a
 // name beginning with "/"; a self-closing tag gives closingTag "/".
 // Attribute values keep their entities; decodeXmlText decodes them.
 // Line mode counts a line into where().no per line read; character mode

@@ -272,7 +272,6 @@ bool writeDispatch(Context& ctx) {
     if (ok) {
         std::string err;
         if (!files.commit(err)) {
-            ctx.lastErrText = err;
             ctx.msgBox("Cannot write " + err);
             ok = false;
         }

@@ -168,7 +168,6 @@ bool writePreview(Context& ctx, const std::string& pngPath, int size) {
             err = "write failed";
     }
     if (!err.empty()) {
-        ctx.lastErrText = err;
         ctx.msgBox("Cannot write the preview " + pngPath + ": " + err);
         return false;
     }

@@ -93,7 +93,6 @@ bool writeSettingsFile(Context& ctx) {
         return true;
     }
     // Settings stay dirty, so the exit question offers to save them again.
-    ctx.lastErrText = err;
     ctx.logMsg("Settings not saved: " + path + ": " + err);
     return false;
 }
@@ -105,7 +104,7 @@ bool saveSettings(Context& ctx) {
 
 void loadSettings(Context& ctx) {
     AssocArray kv;
-    if (!readNameValueFile(settingsFilePath(ctx), kv, &ctx.lastErrText)) return;
+    if (!readNameValueFile(settingsFilePath(ctx), kv)) return;
     Settings& s = ctx.settings;
     for (const SettingDef& d : settingsTable()) {
         if (!d.stored) continue;

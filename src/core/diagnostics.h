@@ -38,7 +38,6 @@ public:
     std::int16_t dbgLevel = 0;    // log lines above this level are not shown
     std::int32_t detailLimit = 0;  // detail log lines per mesh; 0 = no limit
     std::string logFileName;      // "" until start-up has chosen the folder
-    std::string lastErrText;      // text of the last file-system error
 
     // Log list line when level <= dbgLevel; events are pumped either way.
     void logMsg(const std::string& message, int level = 0);

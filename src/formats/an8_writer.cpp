@@ -234,13 +234,7 @@ private:
 std::string buildAn8(WriteEnv& env, const std::string& objectName) { return An8Writer(env).build(objectName); }
 
 bool WriteAn8(WriteEnv& env, const std::string& path) {
-    const std::string text = buildAn8(env, baseName(path));
-    std::string err;
-    if (writeFileAtomic(path, text, err, env.files)) return true;
-    env.diag.lastErrText = err;
-    env.writeFailed = true;
-    env.diag.msgBox("Cannot write " + path + ": " + err);
-    return false;
+    return writeWhole(env, path, buildAn8(env, baseName(path)));
 }
 
 }  // namespace molv

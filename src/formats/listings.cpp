@@ -67,7 +67,6 @@ ReadResult writeReport(ReadEnv& env, const std::string& path, const std::string&
         env.wroteOutput = true;
         return {};
     }
-    env.diag.lastErrText = err;
     return ReadResult::failed("Cannot write " + path + ": " + err, source);
 }
 

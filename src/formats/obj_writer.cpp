@@ -69,15 +69,6 @@ void printNumber(std::string& out, long long v) {
     out += ' ';
 }
 
-bool writeWhole(WriteEnv& env, const std::string& path, std::string_view bytes) {
-    std::string err;
-    if (writeFileAtomic(path, bytes, err, env.files)) return true;
-    env.diag.lastErrText = err;
-    env.writeFailed = true;
-    env.diag.msgBox("Cannot write " + path + ": " + err);
-    return false;
-}
-
 struct ObjText {
     std::string text;
     std::int32_t written = 0;     // v lines

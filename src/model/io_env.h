@@ -3,6 +3,7 @@
 // run's context; tests build one directly.
 #pragma once
 #include <string>
+#include <string_view>
 
 namespace molv {
 
@@ -53,5 +54,9 @@ struct WriteEnv {
     // succeeded (nullptr: each file is put in place as it is written).
     FileSet* files = nullptr;
 };
+
+// Puts one whole file in place (through the write's file set, when it has
+// one); on failure the user is told and the write is marked failed.
+bool writeWhole(WriteEnv& env, const std::string& path, std::string_view bytes);
 
 }  // namespace molv

@@ -40,7 +40,7 @@ TEST(XmlTagLine, MismatchedClosingTagFails) {
     TagReader r("<float>1</floot>\n<next/>\n");
     Tag t = r.next();
     EXPECT_FALSE(t.ok);
-    EXPECT_EQ(r.ctx.lastErrText, "Mismatched tags: float : /floot");
+    EXPECT_EQ(r.src_.error(), "Mismatched tags: float : /floot");
     ASSERT_EQ(r.ui.boxes.size(), 1u);
     EXPECT_EQ(r.ui.boxes[0].text, "***** ERROR: Mismatched tags: float : /floot");
 }

@@ -85,7 +85,7 @@ TEST_P(GltfSample, ConvertsWithAssimpsTriangleCountAndLoadsInCal3d) {
     if (want <= 0) {
         // assimp refuses it or finds no triangles: ours must say why it fails.
         if (!ok) {
-            EXPECT_FALSE(t.ui.boxes.empty() && t.ctx.lastErrText.empty()) << "failed silently";
+            EXPECT_FALSE(t.ui.boxes.empty()) << "failed silently";
         }
         return;
     }
