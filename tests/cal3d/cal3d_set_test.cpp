@@ -216,6 +216,7 @@ TEST_F(Cal3dSet, WritesTheSetInOrder) {
             if (l.rfind(k, 0) == 0) order.push_back(k);
     EXPECT_EQ(order, steps);
     EXPECT_TRUE(ui.sawLog("Write Mesh CMF: " + dir + "model.cmf, 4 vertices, 2 triangles."));
+    EXPECT_FALSE(ui.sawLog("left out"));  // no face was
 }
 
 TEST_F(Cal3dSet, AnimationHeader) {

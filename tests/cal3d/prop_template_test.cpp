@@ -56,6 +56,7 @@ TEST_F(PropTemplate, SeveralMapsCloseTheirMaterialOnceAndNamesAreEscaped) {
     EXPECT_EQ(count("</material>"), 2u);
     EXPECT_EQ(count("<maps>"), 1u);
     EXPECT_EQ(count("</maps>"), 1u);
+    EXPECT_EQ(count("<maps/>"), 1u);  // the material without maps
     EXPECT_EQ(count("<entry>"), 2u);
     EXPECT_NE(t.find("<name>m_a&amp;b[0]</name>"), std::string::npos);
     EXPECT_NE(t.find("Textures/x&lt;1&gt;.png"), std::string::npos);

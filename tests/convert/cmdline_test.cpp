@@ -84,8 +84,15 @@ namespace molv {
 // writer exists for.
 TEST(CommandLineHelp, ListsTheUserSettingsAndTheOutputsThatAreWritten) {
     const std::string h = helpText("molvconv");
-    for (const SettingDef& d : settingsTable())
-        EXPECT_EQ(h.find("  " + std::string(d.key) + " ") != std::string::npos, d.help != nullptr) << d.key;
+    for (const SettingDef& d : settingsTable()) {
+        const std::string key = "  " + std::string(d.key);
+        EXPECT_EQ(h.find(key + " ") != std::string::npos, d.help != nullptr) << d.key;
+        // The descriptions line up in one column.
+        if (d.help) {
+            const std::string gap(key.size() < 26 ? 27 - key.size() : 1, ' ');
+            EXPECT_NE(h.find(key + gap + d.help), std::string::npos) << d.key;
+        }
+    }
     for (const char* ext : {".cmf", ".cfg", ".crf", ".csf", ".caf"})
         EXPECT_NE(h.find(std::string(ext) + "  Cal3D"), std::string::npos) << ext;
     EXPECT_NE(h.find(".an8  Anim8or\n"), std::string::npos);
