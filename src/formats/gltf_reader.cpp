@@ -547,20 +547,11 @@ ReadResult Builder::emitPrimitive(const tinygltf::Primitive& pr, const std::stri
     }
     // Normals, carried like the positions; one that is missing, short or
     // not finite leaves its corners to the computed normals.
-    std::vector<Vec3> normals;
+    Elements nr;
+    bool withNormals = false;
     if (auto it = pr.attributes.find("NORMAL"); it != pr.attributes.end()) {
-        Elements nr;
-        if (elements(it->second, "NORMAL of " + what, nr, err) && nr.comps == 3 && nr.count >= pos.count) {
-            normals.resize(pos.count);
-            for (std::size_t i = 0; i < pos.count; ++i) {
-                Vec3 n{nr.get(i, 0), nr.get(i, 1), nr.get(i, 2)};
-                if (!pl.identity) n = TransformNormal(n, pl.world);
-                if (!env_.settings.rawDataLoad) n.z = -n.z;
-                normals[i] = std::isfinite(n.x) && std::isfinite(n.y) && std::isfinite(n.z) ? n : Vec3{};
-            }
-        } else {
-            env_.diag.logMsg("NORMAL of " + what + " is not usable; its normals are computed");
-        }
+        withNormals = elements(it->second, "NORMAL of " + what, nr, err) && nr.comps == 3 && nr.count >= pos.count;
+        if (!withNormals) env_.diag.logMsg("NORMAL of " + what + " is not usable; its normals are computed");
     }
     const bool indexed = pr.indices >= 0;
     std::size_t corners = pos.count;
@@ -591,6 +582,12 @@ ReadResult Builder::emitPrimitive(const tinygltf::Primitive& pr, const std::stri
         const Vec3 s = raw ? p : Vec3{p.x, p.y, -p.z};
         std::int32_t index = -1;
         fill_.AddVertex(index, s.x, s.y, s.z, p.x, -p.z, p.y, at.meshVtxCount, true);
+        if (withNormals) {
+            Vec3 n{nr.get(i, 0), nr.get(i, 1), nr.get(i, 2)};
+            if (moved) n = TransformNormal(n, pl.world);
+            if (!raw) n.z = -n.z;
+            fill_.SetVertexNormal(index, std::isfinite(n.x) && std::isfinite(n.y) && std::isfinite(n.z) ? n : Vec3{});
+        }
         if (env_.diag.statusDue()) env_.diag.showStatus("V:" + std::to_string(at.meshVtxCount));
     }
     if (textured) {
@@ -623,6 +620,8 @@ ReadResult Builder::emitPrimitive(const tinygltf::Primitive& pr, const std::stri
     if (material < 0) material = defaultMaterial();
     const Mesh& mesh = m_.Meshes[static_cast<std::size_t>(at.MeshNdx)];
     const std::int32_t grp = fill_.AddFaceGroup(textured, material, mesh.face_ndx_stt);
+    const std::size_t triangles = mode == TINYGLTF_MODE_TRIANGLES ? corners / 3 : corners > 2 ? corners - 2 : 0;
+    m_.reserveGroupFaces(grp, static_cast<std::int64_t>(triangles));
     const bool mirrored = moved && det3(pl.world) < 0;
     const std::int32_t base = at.currVtxBase + first;
     auto corner = [&](std::size_t c) -> std::int32_t {
@@ -633,9 +632,6 @@ ReadResult Builder::emitPrimitive(const tinygltf::Primitive& pr, const std::stri
         if (mirrored) std::swap(b, c);
         const std::int32_t r = fill_.AddFace(at.MeshNdx, base, a, b, c);
         fill_.AddFaceToGroup(at.MeshNdx, grp, textured, r, m_.ttlnum_Faces - 1);
-        if (!normals.empty())
-            fill_.SetFaceNormals(m_.ttlnum_Faces - 1, normals[static_cast<std::size_t>(a)], normals[static_cast<std::size_t>(b)],
-                              normals[static_cast<std::size_t>(c)]);
         if (env_.diag.statusDue()) env_.diag.showStatus("F: " + std::to_string(m_.ttlnum_Faces));
     };
     if (mode == TINYGLTF_MODE_TRIANGLES) {
@@ -737,9 +733,9 @@ bool binChunkFits(std::string_view bytes) {
     return at + 8 + le32(static_cast<std::size_t>(at)) <= end;
 }
 
-}  // namespace
-
-ReadResult LoadGltfBytes(ReadEnv& env, std::string_view bytes) {
+// `owned`, when given, holds `bytes`: freed once the document is parsed (its
+// copy of the binary chunk is all the rest needs), before the store fills.
+ReadResult loadGltf(ReadEnv& env, std::string_view bytes, std::string* owned) {
     if (bytes.size() > std::numeric_limits<unsigned int>::max())
         return ReadResult::failed("The glTF file " + env.srcFile + " is larger than 4 GB", env.srcFile);
     // The JSON parser refuses text that is not UTF-8, and older exporters
@@ -807,6 +803,8 @@ ReadResult LoadGltfBytes(ReadEnv& env, std::string_view bytes) {
                                   binary ? 0 : lineOfJsonError(err));
     }
     if (!warn.empty() && env.diag.logWanted(1)) env.diag.logMsg("glTF: " + trimmed(warn), 1);
+    std::string().swap(repaired);
+    if (owned) std::string().swap(*owned);
     try {
         Builder b(env, doc, imageBytes);
         return b.run();
@@ -815,10 +813,14 @@ ReadResult LoadGltfBytes(ReadEnv& env, std::string_view bytes) {
     }
 }
 
+}  // namespace
+
+ReadResult LoadGltfBytes(ReadEnv& env, std::string_view bytes) { return loadGltf(env, bytes, nullptr); }
+
 ReadResult LoadGltf(ReadEnv& env, const std::string& path) {
     std::string bytes, err;
     if (!readWholeFile(path, bytes, err)) return ReadResult::failed("Cannot read " + path + ": " + err, path);
-    return LoadGltfBytes(env, bytes);
+    return loadGltf(env, bytes, &bytes);
 }
 
 }  // namespace molv

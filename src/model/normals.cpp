@@ -147,7 +147,7 @@ private:
 std::int32_t resolveNormals(Diagnostics& diag, ModelStore& m, const NormalChoice& choice) {
     const std::int32_t nV = std::max(0, std::min<std::int32_t>(m.ttlnum_Vertices, static_cast<std::int32_t>(m.Vertices.size())));
     const std::int32_t nF = std::max(0, std::min<std::int32_t>(m.ttlnum_Faces, static_cast<std::int32_t>(m.VFaces.size())));
-    const bool hasCorner = !m.cornerNormals.empty();
+    const bool hasCorner = !m.cornerNormals.empty() || !m.vertexNormals.empty();
     const bool hasSmooth = !m.faceSmoothing.empty();
     if (!hasCorner && !hasSmooth && m.num_Normals != 0 && !(choice.recalc && !choice.keepOwn)) return 0;
     diag.logMsg("Calculating Vertex Normals", 1);
@@ -156,7 +156,7 @@ std::int32_t resolveNormals(Diagnostics& diag, ModelStore& m, const NormalChoice
             if (v < 0 || v >= nV) return false;
         return true;
     };
-    auto own = [&](std::size_t c) -> Vec3 { return c < m.cornerNormals.size() ? m.cornerNormals[c] : Vec3{}; };
+    auto own = [&](std::size_t c) { return m.ownNormal(c); };
     auto mask = [&](std::int32_t f) -> std::uint32_t {
         // A face the groups do not cover smooths with every face.
         return static_cast<std::size_t>(f) < m.faceSmoothing.size() ? m.faceSmoothing[static_cast<std::size_t>(f)]

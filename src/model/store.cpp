@@ -27,11 +27,6 @@ void growTo(std::vector<T>& v, std::size_t n) {
     if (n > v.capacity()) v.reserve(std::max(n, v.capacity() + v.capacity() / 4));
     v.resize(n);
 }
-
-template <class T>
-std::size_t bytesOf(const std::vector<T>& v) {
-    return v.capacity() * sizeof(T);
-}
 }  // namespace
 
 std::uint8_t colourByte(double v) {
@@ -56,6 +51,7 @@ void ModelStore::ClearModel() {
     resetOne(VFaces);
     cornerNormals.clear();
     cornerNormals.shrink_to_fit();
+    vertexNormals = {};
     faceSmoothing.clear();
     faceSmoothing.shrink_to_fit();
     ttlnum_Vertices = ttlnum_Faces = nFaceGrps = nMaterials = 0;
@@ -118,6 +114,7 @@ void ModelStore::gatherVertices(const std::vector<std::int32_t>& from, std::size
     if (!collapse_id.empty()) collapse_id = gathered(collapse_id, from, spare);
     if (!face_collapse_count.empty()) face_collapse_count = gathered(face_collapse_count, from, spare);
     if (!skins.empty()) skins = gathered(skins, from, spare);
+    if (!vertexNormals.empty()) vertexNormals = gathered(vertexNormals, from, spare);
 }
 
 void ModelStore::copyVertex(std::int32_t to, std::int32_t from) {
@@ -126,6 +123,10 @@ void ModelStore::copyVertex(std::int32_t to, std::int32_t from) {
     zup_pos[t] = zup_pos[f];
     if (!collapse_id.empty()) sideSlot(collapse_id, to, Vertices.size()) = collapseId(from);
     if (!face_collapse_count.empty()) sideSlot(face_collapse_count, to, Vertices.size()) = faceCollapseCount(from);
+    if (f < vertexNormals.size() || t < vertexNormals.size()) {
+        const Vec3 n = f < vertexNormals.size() ? vertexNormals[f] : Vec3{};
+        sideSlot(vertexNormals, to, Vertices.size()) = n;
+    }
     if (f < skins.size() || t < skins.size()) {
         const VertexSkin copy = skinOf(from);
         skinAt(to) = copy;
@@ -152,20 +153,13 @@ bool ModelStore::validMesh(std::int32_t mesh) const {
     return mesh >= 0 && static_cast<std::size_t>(mesh) < Meshes.size();
 }
 
-std::size_t ModelStore::memoryEstimate() const {
-    std::size_t n = bytesOf(Meshes) + bytesOf(Materials) + bytesOf(FaceGrps) + bytesOf(Vertices) +
-                    bytesOf(Normals) + bytesOf(zup_pos) + bytesOf(collapse_id) + bytesOf(face_collapse_count) +
-                    bytesOf(skins) + bytesOf(VFaces) + bytesOf(cornerNormals) + bytesOf(faceSmoothing);
-    for (const Mesh& m : Meshes) n += m.name.capacity();
-    for (const Material& mt : Materials) {
-        n += mt.name.capacity() + bytesOf(mt.maps);
-        for (const std::string& s : mt.maps) n += s.capacity();
-    }
-    for (const FaceGroup& g : FaceGrps) n += bytesOf(g.FgFaces) + bytesOf(g.FgGlblFaces) + g.MatlSymbol.capacity();
-    // Inline pairs and influences are inside the records; count only spills.
-    for (const Vertex& v : Vertices) n += v.UVs.spilledBytes();
-    for (const VertexSkin& s : skins) n += s.Influences.spilledBytes();
-    return n;
+void ModelStore::reserveGroupFaces(std::int32_t group, std::int64_t faces) {
+    if (group < 0 || group >= nFaceGrps || faces <= 0) return;
+    FaceGroup& g = FaceGrps[static_cast<std::size_t>(group)];
+    // AddFaceToGroup keeps up to 101 entries ahead of the last member.
+    const auto n = static_cast<std::size_t>(std::min<std::int64_t>(std::int64_t{g.nFcs} + faces + 102, kInt32Max));
+    g.FgFaces.reserve(n);
+    g.FgGlblFaces.reserve(n);
 }
 
 std::int16_t ModelStore::dssAddMesh(const std::string& name, std::int32_t n) {
@@ -376,6 +370,18 @@ void ModelStore::SetFaceNormals(std::int32_t face, const Vec3& na, const Vec3& n
     cornerNormals[at] = switchAxes(nc, axes);
     cornerNormals[at + 1] = switchAxes(nb, axes);
     cornerNormals[at + 2] = switchAxes(na, axes);
+}
+
+void ModelStore::SetVertexNormal(std::int32_t v, const Vec3& n, AxisSwitch axes) {
+    if (v < 0 || v >= ttlnum_Vertices) return;
+    sideSlot(vertexNormals, v, Vertices.size()) = switchAxes(n, axes);
+}
+
+Vec3 ModelStore::ownNormal(std::size_t c) const {
+    if (c < cornerNormals.size()) return cornerNormals[c];
+    if (vertexNormals.empty() || c / 3 >= VFaces.size()) return {};
+    const std::int32_t v = VFaces[c / 3].vtx[c % 3];
+    return v >= 0 && static_cast<std::size_t>(v) < vertexNormals.size() ? vertexNormals[static_cast<std::size_t>(v)] : Vec3{};
 }
 
 std::int32_t ModelStore::SetVertexUV(std::int32_t base, std::int32_t n, std::int32_t t, UV uv) {

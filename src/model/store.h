@@ -130,6 +130,11 @@ public:
     // stored corner order); zero where a corner has none. Empty when the
     // source gave none: most faces then cost nothing here.
     std::vector<Vec3> cornerNormals;
+    // Normals a source gives per vertex (glTF), for every corner at that
+    // vertex: a twelfth of the corner array's size. Switched like
+    // cornerNormals, zero where a vertex has none, empty when none is given.
+    // A reader sets one kind or the other.
+    std::vector<Vec3> vertexNormals;
     // 3DS smoothing-group masks per face; empty when the source gave none.
     std::vector<std::uint32_t> faceSmoothing;
 
@@ -181,6 +186,10 @@ public:
     // Normals for the corners a, b, c of a face as AddFace took them (it
     // stores them in reverse), switched as AddVertex switches positions.
     void SetFaceNormals(std::int32_t face, const Vec3& na, const Vec3& nb, const Vec3& nc, AxisSwitch axes = {});
+    // The normal of every corner at vertex v, switched as above.
+    void SetVertexNormal(std::int32_t v, const Vec3& n, AxisSwitch axes = {});
+    // The normal the source gave corner c (face * 3 + corner), or zero.
+    Vec3 ownNormal(std::size_t c) const;
     std::int32_t SetVertexUV(std::int32_t base, std::int32_t n, std::int32_t t, UV uv);
 
     // Grows Vertices, Normals and zup_pos together to at least n elements.
@@ -204,13 +213,11 @@ public:
     // (or has counted) them: the arrays then never move while it adds them.
     // Only a hint: growth works the same without it.
     void reserveFor(std::int64_t vertices, std::int64_t faces);
+    // The same for the members of one face group.
+    void reserveGroupFaces(std::int32_t group, std::int64_t faces);
 
     // Whether `mesh` indexes an element of Meshes (the spare included).
     bool validMesh(std::int32_t mesh) const;
-
-    // Bytes held by the store: array capacities times element sizes, plus
-    // strings, member lists and spilled UV and influence lists.
-    std::size_t memoryEstimate() const;
 
 private:
     static std::int32_t sideAt(const std::vector<std::int32_t>& a, std::int32_t v) {

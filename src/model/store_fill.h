@@ -61,6 +61,7 @@ public:
     void SetFaceNormals(std::int32_t face, const Vec3& na, const Vec3& nb, const Vec3& nc) {
         m_.SetFaceNormals(face, na, nb, nc, axes_);
     }
+    void SetVertexNormal(std::int32_t v, const Vec3& n) { m_.SetVertexNormal(v, n, axes_); }
     std::int32_t SetVertexUV(std::int32_t base, std::int32_t n, std::int32_t t, UV uv);
     // The current mesh's three runs set to what was added to it since
     // dssAddMesh, for a reader that added them itself.
