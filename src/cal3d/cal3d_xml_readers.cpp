@@ -255,7 +255,7 @@ private:
         else
             fill_.AddVertex(v, X, Z, Y, X, Y, Z, v_.id, false);
         Vertex& vx = m_.Vertices[static_cast<std::size_t>(v)];
-        m_.Normals[static_cast<std::size_t>(v)] = Vec3{v_.normal[0], v_.normal[2], v_.normal[1]};
+        m_.normalAt(v) = Vec3{v_.normal[0], v_.normal[2], v_.normal[1]};
         m_.num_Normals += 1;
         m_.setCollapse(v, v_.cid, v_.ccount);
         vx.UVs.clear();

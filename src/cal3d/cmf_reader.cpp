@@ -149,7 +149,7 @@ private:
         else
             fill_.AddVertex(v, X, Z, Y, X, Y, Z, i, false);
         vx = &m_.Vertices[static_cast<std::size_t>(v)];
-        m_.Normals[static_cast<std::size_t>(v)] = Vec3{NX, NZ, NY};
+        m_.normalAt(v) = Vec3{NX, NZ, NY};
         m_.num_Normals += 1;
         m_.setCollapse(v, cid, ccount);
         vx->UVs.clear();

@@ -85,7 +85,7 @@ struct Record {
 void writeCmfVertex(WriteEnv& env, ByteWriter& w, std::int32_t v, std::int32_t maps) {
     const ModelStore& m = env.model;
     const Vertex& vx = m.Vertices[static_cast<std::size_t>(v)];
-    const Vec3& n = m.Normals[static_cast<std::size_t>(v)];
+    const Vec3 n = m.normalOf(v);
     Record r;
     r.f32(vx.pos.x);
     r.f32(vx.pos.z);
@@ -128,7 +128,7 @@ void writeCmfVertex(WriteEnv& env, ByteWriter& w, std::int32_t v, std::int32_t m
 void traceVertex(WriteEnv& env, std::size_t offset, std::int32_t v, std::int32_t local) {
     const ModelStore& m = env.model;
     const Vertex& vx = m.Vertices[static_cast<std::size_t>(v)];
-    const Vec3& n = m.Normals[static_cast<std::size_t>(v)];
+    const Vec3 n = m.normalOf(v);
     const VertexSkin& skin = m.skinOf(v);
     std::string t = hexOf(static_cast<std::int32_t>(offset), 6) + ": V[" + std::to_string(local) + "] " +
                     numText(vx.pos.x) + " " + numText(vx.pos.z) + " " + numText(vx.pos.y) + ": Nml " +

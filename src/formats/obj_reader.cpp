@@ -93,14 +93,12 @@ public:
         // then stay inside it and never copy the arrays.
         const auto nv = static_cast<std::size_t>(m_.ttlnum_Vertices + counts.v + splitsAtMost + kStoreSlack);
         m_.Vertices.reserve(nv);
-        m_.Normals.reserve(nv);
         m_.VFaces.reserve(static_cast<std::size_t>(m_.ttlnum_Faces + counts.tris + kStoreSlack));
         m_.FaceGrps.reserve(m_.FaceGrps.size() + counts.runTris.size() + 1);
         srcVtx_.reserve(static_cast<std::size_t>(counts.v));
         tex_.reserve(static_cast<std::size_t>(counts.vt));
         normals_.reserve(static_cast<std::size_t>(counts.vn));
         largePages(m_.Vertices, static_cast<std::size_t>(counts.v));
-        largePages(m_.Normals, static_cast<std::size_t>(counts.v));
         largePages(m_.VFaces, static_cast<std::size_t>(counts.tris));
         return true;
     }

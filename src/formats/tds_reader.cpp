@@ -248,7 +248,9 @@ void countGeometry(ByteReader r, int level, std::int64_t& vertices, std::int64_t
 class Reader3DS {
 public:
     Reader3DS(ReadEnv& env, std::string_view bytes, const std::string& source)
-        : env_(env), diag_(env.diag), m_(env.model), fill_(env), bytes_(bytes), source_(source) {}
+        : env_(env), diag_(env.diag), m_(env.model), fill_(env), bytes_(bytes), source_(source) {
+        m_.defaultCollapseId = -1;  // every vertex of a 3DS file
+    }
 
     ReadResult run();
 
@@ -714,7 +716,6 @@ void Reader3DS::readVertices(Chunk& ck) {
         std::int32_t v = first + static_cast<std::int32_t>(i);
         fill_.readPos = static_cast<std::int32_t>(at0 + 12 * static_cast<std::size_t>(i));
         fill_.AddVertex(v, x, z, y, x, y, z, static_cast<std::int32_t>(i), detail);
-        m_.setCollapseId(v, -1);
     }
 }
 

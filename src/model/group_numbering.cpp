@@ -8,7 +8,7 @@ namespace molv {
 
 void GroupVertexNumbering::collect(const ModelStore& m, std::int32_t g) {
     const std::size_t nV = std::min<std::size_t>(static_cast<std::size_t>(std::max(0, m.ttlnum_Vertices)),
-                                                 std::min(m.Vertices.size(), m.Normals.size()));
+                                                 m.Vertices.size());
     if (local_.size() != nV) {
         local_.assign(nV, -1);
     } else {
@@ -66,7 +66,7 @@ void GroupVertexNumbering::collect(const ModelStore& m, std::int32_t g) {
 bool groupHasUsableFace(const ModelStore& m, std::int32_t g) {
     if (g < 0 || g >= m.nFaceGrps || static_cast<std::size_t>(g) >= m.FaceGrps.size()) return false;
     const std::size_t nV = std::min<std::size_t>(static_cast<std::size_t>(std::max(0, m.ttlnum_Vertices)),
-                                                 std::min(m.Vertices.size(), m.Normals.size()));
+                                                 m.Vertices.size());
     const std::size_t nF = std::min<std::size_t>(static_cast<std::size_t>(std::max(0, m.ttlnum_Faces)), m.VFaces.size());
     const FaceGroup& fg = m.FaceGrps[static_cast<std::size_t>(g)];
     const std::size_t n = std::min(static_cast<std::size_t>(std::max(0, fg.nFcs)), fg.FgGlblFaces.size());

@@ -30,7 +30,7 @@ void calcVertexNormals(Diagnostics& diag, ModelStore& m) {
     const std::int32_t nV = std::max(0, m.ttlnum_Vertices);
     m.num_Normals = nV;
     m.growVertices(static_cast<std::size_t>(nV) + 1);
-    std::fill(m.Normals.begin(), m.Normals.end(), Vec3{});
+    m.Normals.assign(m.Vertices.size(), Vec3{});
     for (std::int32_t f = 0; f < m.ttlnum_Faces; ++f) {
         const Vec3 n = faceNormal(m, f);
         if (n == Vec3{}) continue;  // also a face naming a missing vertex
@@ -151,6 +151,9 @@ std::int32_t resolveNormals(Diagnostics& diag, ModelStore& m, const NormalChoice
     const bool hasSmooth = !m.faceSmoothing.empty();
     if (!hasCorner && !hasSmooth && m.num_Normals != 0 && !(choice.recalc && !choice.keepOwn)) return 0;
     diag.logMsg("Calculating Vertex Normals", 1);
+    // Sized before the work arrays below, to take the room the reader freed.
+    m.growVertices(static_cast<std::size_t>(nV) + 1);
+    if (m.Normals.size() < m.Vertices.size()) m.Normals.resize(m.Vertices.size());
     auto usable = [&](std::int32_t f) {
         for (std::int32_t v : m.VFaces[static_cast<std::size_t>(f)].vtx)
             if (v < 0 || v >= nV) return false;
@@ -379,7 +382,6 @@ std::int32_t resolveNormals(Diagnostics& diag, ModelStore& m, const NormalChoice
     // Written over the store's normals, which an unused vertex keeps.
     std::vector<std::uint8_t> set(static_cast<std::size_t>(nV), 0);
     const bool hadNormals = m.num_Normals != 0;
-    m.growVertices(static_cast<std::size_t>(nV) + 1);
     std::vector<Vec3>& vn = m.Normals;
     struct Copy {
         std::int32_t of;

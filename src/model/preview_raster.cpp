@@ -194,7 +194,7 @@ PreviewScene makePreviewScene(const ModelStore& m, std::vector<PreviewScene::Mat
     scene.materials = std::move(materials);
     const std::int32_t nFaces = std::clamp<std::int32_t>(m.ttlnum_Faces, 0, static_cast<std::int32_t>(m.VFaces.size()));
     const std::int32_t nVerts = std::clamp<std::int32_t>(
-        m.ttlnum_Vertices, 0, static_cast<std::int32_t>(std::min(m.Vertices.size(), m.Normals.size())));
+        m.ttlnum_Vertices, 0, static_cast<std::int32_t>(m.Vertices.size()));
     // Each face's material, from the groups that hold it; -2: in none.
     std::vector<std::int32_t> faceMaterial(static_cast<std::size_t>(nFaces), -2);
     const std::int32_t nGroups = std::clamp<std::int32_t>(m.nFaceGrps, 0, static_cast<std::int32_t>(m.FaceGrps.size()));
@@ -226,7 +226,7 @@ PreviewScene makePreviewScene(const ModelStore& m, std::vector<PreviewScene::Mat
                 // the viewer, and readers reverse the corners to match):
                 // drawn as they stand, every model would show mirrored.
                 scene.positions.push_back(Vec3{vx.pos.x, vx.pos.y, -vx.pos.z});
-                const Vec3& n = m.Normals[vi];
+                const Vec3 n = m.normalOf(face.vtx[k]);
                 scene.normals.push_back(finite(of(n)) ? Vec3{n.x, n.y, -n.z} : Vec3{});
                 std::array<float, 2> uv{0, 0};
                 if (vx.UVs.size() > 0 && std::isfinite(vx.UVs[0].u) && std::isfinite(vx.UVs[0].v))

@@ -43,9 +43,10 @@ void ModelStore::ClearModel() {
     embeddedMaps.clear();
     resetOne(FaceGrps);
     resetOne(Vertices);
-    resetOne(Normals);
+    Normals = {};
     resetOne(zup_pos);
     collapse_id = {};
+    defaultCollapseId = 0;
     face_collapse_count = {};
     skins = {};
     resetOne(VFaces);
@@ -65,7 +66,7 @@ void ModelStore::ClearModel() {
 
 void ModelStore::growVertices(std::size_t n) {
     if (Vertices.size() < n) growTo(Vertices, n);
-    if (Normals.size() < n) growTo(Normals, n);
+    if (!Normals.empty() && Normals.size() < n) growTo(Normals, n);
     if (zup_pos.size() < n) growTo(zup_pos, n);
 }
 
@@ -78,11 +79,6 @@ T& sideSlot(std::vector<T>& a, std::int32_t v, std::size_t vertices) {
     return a[i];
 }
 }  // namespace
-
-void ModelStore::setCollapseId(std::int32_t v, std::int32_t id) {
-    if (v < 0) return;
-    sideSlot(collapse_id, v, Vertices.size()) = id;
-}
 
 void ModelStore::setCollapse(std::int32_t v, std::int32_t id, std::int32_t count) {
     if (v < 0) return;
@@ -133,6 +129,11 @@ void ModelStore::copyVertex(std::int32_t to, std::int32_t from) {
     }
 }
 
+Vec3& ModelStore::normalAt(std::int32_t v) {
+    if (Normals.size() < Vertices.size()) Normals.resize(Vertices.size());
+    return Normals[static_cast<std::size_t>(v)];
+}
+
 void ModelStore::reserveFor(std::int64_t vertices, std::int64_t faces) {
     // The step rules grow the arrays up to 1000 past the last item; room for
     // that too saves the last move.
@@ -143,7 +144,6 @@ void ModelStore::reserveFor(std::int64_t vertices, std::int64_t faces) {
     if (vertices > 0) {
         const std::size_t n = room(ttlnum_Vertices, vertices);
         Vertices.reserve(n);
-        Normals.reserve(n);
         zup_pos.reserve(n);
     }
     if (faces > 0) VFaces.reserve(room(ttlnum_Faces, faces));
@@ -394,7 +394,7 @@ std::int32_t ModelStore::SetVertexUV(std::int32_t base, std::int32_t n, std::int
         std::int32_t copy = ttlnum_Vertices;
         copyVertex(copy, currVtxNdx);
         Vertices[static_cast<std::size_t>(copy)].num_UVs = 0;
-        Normals[static_cast<std::size_t>(copy)] = Vec3{};
+        if (!Normals.empty()) Normals[static_cast<std::size_t>(copy)] = Vec3{};
         currVtxNdx = copy;
         ttlnum_Vertices += 1;
     }

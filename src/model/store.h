@@ -117,6 +117,8 @@ public:
     std::vector<std::pair<std::string, std::string>> embeddedMaps;
     std::vector<FaceGroup> FaceGrps;
     std::vector<Vertex> Vertices;
+    // Per vertex, as long as Vertices once a reader or the normals step has
+    // set one (normalAt); empty before, so a large read does not hold them.
     std::vector<Vec3> Normals;
     // Per vertex, as long as Vertices: the position with the vertical axis
     // third, as the reader gave it.
@@ -124,6 +126,9 @@ public:
     // Per vertex, but empty until a reader sets one; a vertex past the end
     // holds 0 (collapse fields) or no influences.
     std::vector<std::int32_t> collapse_id, face_collapse_count;
+    // The collapse id of a vertex past the end of collapse_id: a reader
+    // whose every vertex has the same one (3DS: -1) sets it once here.
+    std::int32_t defaultCollapseId = 0;
     std::vector<VertexSkin> skins;
     std::vector<Face> VFaces;
     // Normals the source gives per face corner (face * 3 + corner, in the
@@ -192,12 +197,18 @@ public:
     Vec3 ownNormal(std::size_t c) const;
     std::int32_t SetVertexUV(std::int32_t base, std::int32_t n, std::int32_t t, UV uv);
 
-    // Grows Vertices, Normals and zup_pos together to at least n elements.
+    // Grows Vertices and zup_pos (and Normals, once it holds any) together
+    // to at least n elements.
     void growVertices(std::size_t n);
+    // Vertex v's normal, Normals first sized with the vertices if empty.
+    Vec3& normalAt(std::int32_t v);
+    // Vertex v's normal; zero for one Normals does not reach.
+    Vec3 normalOf(std::int32_t v) const {
+        return v >= 0 && static_cast<std::size_t>(v) < Normals.size() ? Normals[static_cast<std::size_t>(v)] : Vec3{};
+    }
 
-    std::int32_t collapseId(std::int32_t v) const { return sideAt(collapse_id, v); }
-    std::int32_t faceCollapseCount(std::int32_t v) const { return sideAt(face_collapse_count, v); }
-    void setCollapseId(std::int32_t v, std::int32_t id);
+    std::int32_t collapseId(std::int32_t v) const { return sideAt(collapse_id, v, defaultCollapseId); }
+    std::int32_t faceCollapseCount(std::int32_t v) const { return sideAt(face_collapse_count, v, 0); }
     void setCollapse(std::int32_t v, std::int32_t id, std::int32_t count);
     // The vertex's influences; an empty one for a vertex that has none.
     const VertexSkin& skinOf(std::int32_t v) const;
@@ -220,8 +231,8 @@ public:
     bool validMesh(std::int32_t mesh) const;
 
 private:
-    static std::int32_t sideAt(const std::vector<std::int32_t>& a, std::int32_t v) {
-        return v >= 0 && static_cast<std::size_t>(v) < a.size() ? a[static_cast<std::size_t>(v)] : 0;
+    static std::int32_t sideAt(const std::vector<std::int32_t>& a, std::int32_t v, std::int32_t dflt) {
+        return v >= 0 && static_cast<std::size_t>(v) < a.size() ? a[static_cast<std::size_t>(v)] : dflt;
     }
 };
 

@@ -27,7 +27,7 @@ TEST_F(CmfReader, OurMeshReadBackIsWrittenAsTheSameBytes) {
     for (int k = 0; k < 6; ++k) m.skinAt(4).Influences.push_back(Influence{k, 0.125f * static_cast<float>(k)});
     m.skinAt(4).num_Influences = 6;
     m.setCollapse(2, 7, 3);
-    m.Normals[3] = Vec3{0, 1, 0};
+    m.normalAt(3) = Vec3{0, 1, 0};
     const std::string first = buildCmf(ctx);
 
     TestContext back;

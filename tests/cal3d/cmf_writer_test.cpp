@@ -21,9 +21,9 @@ struct CmfWriter : ModelFixture {
         uv(a, 0.5f, 0.25f);
         uv(b, 1, 0);
         uv(c, 0, 1);
-        m.Normals[0] = Vec3{0, 1, 0};
-        m.Normals[1] = Vec3{1, 0, 0};
-        m.Normals[2] = Vec3{0, 0, 1};
+        m.normalAt(0) = Vec3{0, 1, 0};
+        m.normalAt(1) = Vec3{1, 0, 0};
+        m.normalAt(2) = Vec3{0, 0, 1};
         m.num_Normals = 3;
         m.AddFaceGroup(true, 0, 0);
         face(0, 1, 2, true);  // stored (2, 1, 0), written third..first: 0 1 2

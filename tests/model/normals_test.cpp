@@ -55,7 +55,7 @@ TEST(Normals, ACopiedVertexKeepsItsSideFields) {
         m.AddVertex(i, p.x, p.y, p.z, p.x + 10, p.z + 20, p.y + 30);
     }
     m.setCollapse(0, 5, 2);
-    m.setCollapseId(1, -1);
+    m.setCollapse(1, -1, 0);
     m.skinAt(0).Influences.push_back(Influence{7, 1.0f});
     m.skinAt(0).num_Influences = 1;
     m.AddFace(0, 0, 0, 1, 2);

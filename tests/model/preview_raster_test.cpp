@@ -44,7 +44,7 @@ TEST(PreviewRaster, DrawsWhatIsSoundAndSkipsTheRest) {
     m.VFaces[1].vtx[2] = 1000;
     m.VFaces[2] = Face{{3, 4, 5}};
     m.Vertices[4].pos.x = std::numeric_limits<float>::quiet_NaN();
-    m.Normals[0] = Vec3{std::numeric_limits<float>::infinity(), 0, 0};
+    m.normalAt(0) = Vec3{std::numeric_limits<float>::infinity(), 0, 0};
     FaceGroup& fg = m.FaceGrps[static_cast<std::size_t>(g)];
     fg.FgGlblFaces.push_back(-7);
     fg.FgGlblFaces.push_back(1 << 30);
