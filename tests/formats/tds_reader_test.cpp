@@ -35,6 +35,7 @@ TEST(Read3DS, UnclaimedFacesJoinTheFilesOwnDefaultMaterialBesideTheNamedGroup) {
     EXPECT_EQ(f.group(1).FgFaces[0], 0);
     EXPECT_EQ(f.m.nMaterials, 2);  // nothing synthesised
     EXPECT_EQ(f.mesh(0).num_FaceGrps, 2);
+    EXPECT_EQ(f.m.collapseId(3), -1);  // no level of detail: no vertex collapses
 }
 
 TEST(Read3DS, FloatColoursAndPercentagesOfOtherExportersAreRead) {
