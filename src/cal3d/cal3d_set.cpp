@@ -57,7 +57,7 @@ bool writeMaterialFile(WriteEnv& env, int m, const std::string& path, const std:
         env.writeFailed = true;
         return false;
     }
-    const Material& mt = st.Materials[static_cast<std::size_t>(m)];
+    const Material& mt = st.materialAt(m);
     env.diag.logMsg("Write Material[" + std::to_string(m) + "] CRF: " + path);
     writePropTemplate(env, templatePath, TemplateBlock::MaterialStart, pathNoExt(fileNameOf(path)));
     writePropTemplate(env, templatePath, TemplateBlock::Colour, "ambient", mt.ambient);
@@ -205,7 +205,7 @@ bool writeViewerCfg(WriteEnv& env, const std::string& outBase, const std::string
     ModelStore& m = env.model;
     const std::int32_t n = std::min<std::int32_t>(m.nMaterials, static_cast<std::int32_t>(m.Materials.size()));
     for (std::int32_t i = 0; i < n; ++i) {
-        const Material& mt = m.Materials[static_cast<std::size_t>(i)];
+        const Material& mt = m.materialAt(i);
         if (mt.id < 0) continue;
         const std::string path = materialFileFor(outBase, mt);
         text += "material=" + cfgRef(env, path) + "\r\n";

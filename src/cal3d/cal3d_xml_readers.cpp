@@ -159,7 +159,7 @@ private:
         if (mesh_ < 0) return w_.fail("no room for another mesh");
         std::int32_t version = 0;
         w_.attrInt("VERSION", version);
-        m_.Meshes[static_cast<std::size_t>(mesh_)].cmf_version = version;
+        m_.meshAt(mesh_).cmf_version = version;
         std::int32_t n = 0;
         w_.attrInt("NUMSUBMESH", n);
         m_.nSubMeshes = n;
@@ -192,12 +192,12 @@ private:
         base_ = fill_.AddMeshVertices(mesh_, nv);
         // Vertices the file leaves out are there with their texture coordinates zero.
         for (std::int32_t i = 0; i < nv; ++i) {
-            Vertex& v = m_.Vertices[static_cast<std::size_t>(base_ + i)];
+            Vertex& v = m_.vertexAt(base_ + i);
             v.UVs.clear();
             v.UVs.resize(static_cast<std::uint32_t>(maps));
             v.num_UVs = static_cast<std::int16_t>(maps);
         }
-        m_.Meshes[static_cast<std::size_t>(mesh_)].num_UVsets = maps;
+        m_.meshAt(mesh_).num_UVsets = maps;
         group_ = addSubmeshGroup(fill_, mt, nf, maps, lod, springs);
         return {};
     }
@@ -254,7 +254,7 @@ private:
             fill_.AddVertex(v, X, Y, Z, X, Z, Y, v_.id, false);
         else
             fill_.AddVertex(v, X, Z, Y, X, Y, Z, v_.id, false);
-        Vertex& vx = m_.Vertices[static_cast<std::size_t>(v)];
+        Vertex& vx = m_.vertexAt(v);
         m_.normalAt(v) = Vec3{v_.normal[0], v_.normal[2], v_.normal[1]};
         m_.num_Normals += 1;
         m_.setCollapse(v, v_.cid, v_.ccount);
@@ -280,8 +280,8 @@ private:
                 return w_.fail("face names vertex " + std::to_string(k) + " of the submesh's " + std::to_string(nv_));
         fill_.AddFace(mesh_, base_, c[0], c[1], c[2]);
         const std::int32_t global = m_.ttlnum_Faces - 1;
-        FaceGroup& fg = m_.FaceGrps[static_cast<std::size_t>(group_)];
-        fg.FgFaces[static_cast<std::size_t>(faces_)] = global - m_.Meshes[static_cast<std::size_t>(mesh_)].face_ndx_stt;
+        FaceGroup& fg = m_.groupAt(group_);
+        fg.FgFaces[static_cast<std::size_t>(faces_)] = global - m_.meshAt(mesh_).face_ndx_stt;
         fg.FgGlblFaces[static_cast<std::size_t>(faces_)] = global;
         faces_ += 1;
         fg.nFcs = faces_;

@@ -47,7 +47,7 @@ public:
                          "   FileVer=" + std::to_string(version));
         mesh_ = fill_.dssAddMesh("cmf", 0);
         if (mesh_ < 0) return fail("No room for another mesh in the store");
-        m_.Meshes[static_cast<std::size_t>(mesh_)].cmf_version = version;
+        m_.meshAt(mesh_).cmf_version = version;
         for (std::int32_t i = 0; i < n; ++i) {
             ReadResult res = submesh(i);
             if (!res.ok()) return res;
@@ -102,7 +102,7 @@ private:
                                   ", beyond the " + std::to_string(m_.nMaterials) + " materials read");
         m_.reserveFor(nv, nf);
         const std::int32_t base = fill_.AddMeshVertices(mesh_, nv);
-        Mesh& mesh = m_.Meshes[static_cast<std::size_t>(mesh_)];
+        Mesh& mesh = m_.meshAt(mesh_);
         mesh.num_UVsets = maps;
         const std::int32_t g = addSubmeshGroup(fill_, mt, nf, maps, lod, springs);
         fill_.readPos = offset32(r_.pos());
@@ -127,9 +127,9 @@ private:
                                            " names vertex " + std::to_string(c) + " of its " + std::to_string(nv));
             fill_.readPos = offset32(fat);
             fill_.AddFace(mesh_, base, c1, c2, c3);
-            FaceGroup& fg = m_.FaceGrps[static_cast<std::size_t>(g)];
+            FaceGroup& fg = m_.groupAt(g);
             const std::int32_t global = m_.ttlnum_Faces - 1;
-            fg.FgFaces[static_cast<std::size_t>(j)] = global - m_.Meshes[static_cast<std::size_t>(mesh_)].face_ndx_stt;
+            fg.FgFaces[static_cast<std::size_t>(j)] = global - m_.meshAt(mesh_).face_ndx_stt;
             fg.FgGlblFaces[static_cast<std::size_t>(j)] = global;
             fg.nFcs = j + 1;
             if (j % 100 == 0 && env_.diag.statusDue()) env_.diag.showStatus("F:" + std::to_string(j));
@@ -148,7 +148,7 @@ private:
             fill_.AddVertex(v, X, Y, Z, X, Z, Y, i, false);
         else
             fill_.AddVertex(v, X, Z, Y, X, Y, Z, i, false);
-        vx = &m_.Vertices[static_cast<std::size_t>(v)];
+        vx = &m_.vertexAt(v);
         m_.normalAt(v) = Vec3{NX, NZ, NY};
         m_.num_Normals += 1;
         m_.setCollapse(v, cid, ccount);

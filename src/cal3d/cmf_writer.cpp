@@ -84,7 +84,7 @@ struct Record {
 // header promises.
 void writeCmfVertex(WriteEnv& env, ByteWriter& w, std::int32_t v, std::int32_t maps) {
     const ModelStore& m = env.model;
-    const Vertex& vx = m.Vertices[static_cast<std::size_t>(v)];
+    const Vertex& vx = m.vertexAt(v);
     const Vec3 n = m.normalOf(v);
     Record r;
     r.f32(vx.pos.x);
@@ -127,7 +127,7 @@ void writeCmfVertex(WriteEnv& env, ByteWriter& w, std::int32_t v, std::int32_t m
 
 void traceVertex(WriteEnv& env, std::size_t offset, std::int32_t v, std::int32_t local) {
     const ModelStore& m = env.model;
-    const Vertex& vx = m.Vertices[static_cast<std::size_t>(v)];
+    const Vertex& vx = m.vertexAt(v);
     const Vec3 n = m.normalOf(v);
     const VertexSkin& skin = m.skinOf(v);
     std::string t = hexOf(static_cast<std::int32_t>(offset), 6) + ": V[" + std::to_string(local) + "] " +
@@ -146,7 +146,7 @@ void traceVertex(WriteEnv& env, std::size_t offset, std::int32_t v, std::int32_t
 bool writeSubmesh(WriteEnv& env, CmfSink& out, GroupVertexNumbering& num, std::int32_t g, CmfResult& res) {
     ByteWriter& w = out.w;
     ModelStore& m = env.model;
-    const FaceGroup& fg = m.FaceGrps[static_cast<std::size_t>(g)];
+    const FaceGroup& fg = m.groupAt(g);
     if (fg.nFcs <= 0) return false;
     if (env.diag.statusDue()) env.diag.showStatus("Grp:" + std::to_string(m.nSubMeshes));
     num.collect(m, g);
@@ -195,7 +195,7 @@ bool writeSubmesh(WriteEnv& env, CmfSink& out, GroupVertexNumbering& num, std::i
     if (env.diag.statusDue()) env.diag.showStatus("Grp-b:" + std::to_string(m.nSubMeshes));
 
     for (std::int32_t k = 0; k < nFcs; ++k) {
-        const Face& f = m.VFaces[static_cast<std::size_t>(faces[static_cast<std::size_t>(k)])];
+        const Face& f = m.faceAt(faces[static_cast<std::size_t>(k)]);
         const std::int32_t a = num.localOf(f.vtx[2]), b = num.localOf(f.vtx[1]), c = num.localOf(f.vtx[0]);
         Record r;
         r.i32(a);
@@ -235,7 +235,7 @@ CmfResult writeCmfTo(WriteEnv& env, CmfSink& out) {
     GroupVertexNumbering num;
     const std::int32_t nMeshes = std::min<std::int32_t>(m.meshCount, static_cast<std::int32_t>(m.Meshes.size()));
     for (std::int32_t mi = 0; mi < nMeshes; ++mi) {
-        const Mesh& mesh = m.Meshes[static_cast<std::size_t>(mi)];
+        const Mesh& mesh = m.meshAt(mi);
         const std::int32_t first = std::max(0, mesh.face_grp_ndx_stt);
         const std::int32_t last = std::min(mesh.face_grp_ndx_end, m.nFaceGrps - 1);
         for (std::int32_t g = first; g <= last; ++g)

@@ -248,7 +248,7 @@ bool writeDispatch(Context& ctx) {
     if (a.srcExt == "obj")
         for (const char* ext : {".mtl", ".MTL"}) files.protect(pathNoExt(a.srcFile) + ext);
     for (std::int32_t i = 0; i < ctx.model.nMaterials && static_cast<std::size_t>(i) < ctx.model.Materials.size(); ++i)
-        for (const std::string& map : ctx.model.Materials[static_cast<std::size_t>(i)].maps) {
+        for (const std::string& map : ctx.model.materialAt(i).maps) {
             const std::string inside = companionPath(a.srcFolder, map);
             if (!inside.empty()) files.protect(inside);
         }

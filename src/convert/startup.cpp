@@ -296,16 +296,16 @@ int runInfo(Context& ctx, const CmdLineOptions& opts, const std::string& cwd) {
     std::string out = "Source: " + src + "\n";
     out += "Meshes: " + std::to_string(m.meshCount) + "\n";
     for (std::int32_t i = 0; i < m.meshCount && static_cast<std::size_t>(i) < m.Meshes.size(); ++i) {
-        const Mesh& me = m.Meshes[static_cast<std::size_t>(i)];
+        const Mesh& me = m.meshAt(i);
         out += "  " + (me.name.empty() ? "(unnamed)" : me.name) + ": " + std::to_string(me.num_Faces) + " triangles, " +
                std::to_string(me.num_Vertices) + " vertices\n";
     }
     int written = 0;
     for (std::int32_t i = 0; i < m.nMaterials && static_cast<std::size_t>(i) < m.Materials.size(); ++i)
-        written += m.Materials[static_cast<std::size_t>(i)].id >= 0;
+        written += m.materialAt(i).id >= 0;
     out += "Materials: " + std::to_string(written) + "\n";
     for (std::int32_t i = 0; i < m.nMaterials && static_cast<std::size_t>(i) < m.Materials.size(); ++i) {
-        const Material& mt = m.Materials[static_cast<std::size_t>(i)];
+        const Material& mt = m.materialAt(i);
         if (mt.id < 0) continue;
         out += "  " + mt.name + "\n";
         const std::size_t nMaps = std::min<std::size_t>(static_cast<std::size_t>(std::max(0, mt.nMaps)), mt.maps.size());

@@ -370,7 +370,7 @@ private:
         } else if (path == "mesh__name") {
             const std::string name = firstValue();
             if (const std::int32_t mesh = fill_.cursor().MeshNdx; m_.validMesh(mesh))
-                m_.Meshes[static_cast<std::size_t>(mesh)].name = name;
+                m_.meshAt(mesh).name = name;
         } else if (path == "mesh__ptfcuvinfo") {
             counts(line);
         } else if (path == "mesh__materiallist") {
@@ -404,7 +404,7 @@ private:
 
     Material* material() {
         if (mtl_ < 0 || mtl_ >= m_.nMaterials) return nullptr;
-        return &m_.Materials[static_cast<std::size_t>(mtl_)];
+        return &m_.materialAt(mtl_);
     }
 
     static std::uint8_t colourByte(std::string_view text) {
@@ -472,7 +472,7 @@ private:
         if (!ok()) return;
         std::int32_t found = -1;
         for (std::int32_t i = 0; i < m_.nMaterials && found < 0; ++i)
-            if (m_.Materials[static_cast<std::size_t>(i)].name == name) found = i;
+            if (m_.materialAt(i).name == name) found = i;
         if (found < 0) {
             diag_.msgBox("Material (" + name + ") not found" + at(line));
             found = 0;
@@ -533,7 +533,7 @@ private:
         const auto n = static_cast<std::int32_t>(pts.size());
         const std::int32_t first = fill_.AddMeshVertices(fill_.cursor().MeshNdx, n);
         for (std::int32_t i = 0; i < n; ++i) {
-            Vertex& vx = m_.Vertices[static_cast<std::size_t>(first + i)];
+            Vertex& vx = m_.vertexAt(first + i);
             vx.pos = pts[static_cast<std::size_t>(i)];
             vx.uv_id = -1;
             vx.UVs.clear();
@@ -638,7 +638,7 @@ private:
             const std::int32_t mesh = fill_.cursor().MeshNdx;
             fill_.AddFace(mesh, 0, vtx_[0], vtx_[k + 1], vtx_[k + 2]);
             // Read after AddFace: the mesh's first face sets the start of its run.
-            const std::int32_t stt = m_.Meshes[static_cast<std::size_t>(mesh)].face_ndx_stt;
+            const std::int32_t stt = m_.meshAt(mesh).face_ndx_stt;
             fill_.AddFaceToGroup(mesh, group, textured, global - stt, global);
             ++facesThisMesh_;
         }
@@ -681,7 +681,7 @@ private:
         m_.copyVertex(copy, v);
         if (!m_.Normals.empty()) m_.Normals[static_cast<std::size_t>(copy)] = m_.Normals[static_cast<std::size_t>(v)];
         m_.ttlnum_Vertices += 1;
-        Mesh& me = m_.Meshes[static_cast<std::size_t>(fill_.cursor().MeshNdx)];
+        Mesh& me = m_.meshAt(fill_.cursor().MeshNdx);
         me.num_Vertices += 1;
         me.vtx_ndx_end = me.vtx_ndx_stt + me.num_Vertices - 1;
         setUV(copy, uv);
@@ -691,7 +691,7 @@ private:
 
     // Our writer stores v flipped (1 - v); so does Anim8or's convention.
     void setUV(std::int32_t v, UV uv) {
-        Vertex& vx = m_.Vertices[static_cast<std::size_t>(v)];
+        Vertex& vx = m_.vertexAt(v);
         vx.UVs.clear();
         vx.UVs.resize(1);
         vx.UVs[0] = UV{uv.u, 1.0f - uv.v};

@@ -68,7 +68,7 @@ public:
         An8WriteTextures();
         line("object { " + quoted(objectName));
         for (std::int32_t mt = 0; mt < nMaterials(); ++mt)
-            An8WriteMaterial(mt, m_.Materials[static_cast<std::size_t>(mt)]);
+            An8WriteMaterial(mt, m_.materialAt(mt));
         bool wroteDefault = false;
         for (std::int32_t g = 0; g < m_.nFaceGrps && static_cast<std::size_t>(g) < m_.FaceGrps.size(); ++g) {
             num_.collect(m_, g);
@@ -105,7 +105,7 @@ private:
 
     void An8WriteTextures() {
         for (std::int32_t mt = 0; mt < nMaterials(); ++mt) {
-            const Material& mat = m_.Materials[static_cast<std::size_t>(mt)];
+            const Material& mat = m_.materialAt(mt);
             for (std::int32_t k = 0; k < mapCount(mat); ++k) {
                 line("texture { " + quoted(textureName(mt, k)));
                 line("  file { " + quoted(mat.maps[static_cast<std::size_t>(k)]) + " }");
@@ -149,7 +149,7 @@ private:
     }
 
     void An8WriteMesh(std::int32_t g) {
-        const FaceGroup& fg = m_.FaceGrps[static_cast<std::size_t>(g)];
+        const FaceGroup& fg = m_.groupAt(g);
         const std::string material = quoted("Material_" + std::to_string(groupMaterial(fg)));
         const bool textured = fg.num_maps > 0;
         const std::size_t n = num_.vertices().size();
@@ -179,7 +179,7 @@ private:
         std::string pts, uvs;
         std::size_t count = 0;
         for (std::int32_t v : num_.vertices()) {
-            const Vertex& vx = m_.Vertices[static_cast<std::size_t>(v)];
+            const Vertex& vx = m_.vertexAt(v);
             appendTuple(pts, {vx.pos.x, vx.pos.y, -vx.pos.z});
             if (wantUVs) {
                 // A point without a pair still gets one, so the numbers stay aligned.
@@ -205,7 +205,7 @@ private:
         const std::string prefix = std::string("        3 ") + (textured ? "4" : "0") + " 0 -1 (";
         line("      faces {");
         for (std::int32_t f : num_.faces()) {
-            const Face& face = m_.VFaces[static_cast<std::size_t>(f)];
+            const Face& face = m_.faceAt(f);
             out_ += prefix;
             for (int k = 2; k >= 0; --k) {
                 const std::int32_t local = num_.localOf(face.vtx[k]);

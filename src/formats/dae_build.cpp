@@ -237,7 +237,7 @@ void Builder::applyEffects() {
         if (md.effect.empty()) continue;
         auto it = d_.effectById.find(md.effect);
         if (it == d_.effectById.end() || it->second < 0 || static_cast<std::size_t>(it->second) >= d_.effects.size()) {
-            io_.log("Material " + m_.Materials[static_cast<std::size_t>(materialIndex_[mi])].name + ": effect " +
+            io_.log("Material " + m_.materialAt(materialIndex_[mi]).name + ": effect " +
                     md.effect + " not found");
             continue;
         }
@@ -249,7 +249,7 @@ void Builder::applyEffects() {
 }
 
 void Builder::applyEffect(std::size_t material, const Effect& e) {
-    Material& mt = m_.Materials[static_cast<std::size_t>(materialIndex_[material])];
+    Material& mt = m_.materialAt(materialIndex_[material]);
     for (const ColourOp& op : e.colours) {
         Colour& c = op.which == 0 ? mt.ambient : op.which == 1 ? mt.diffuse : mt.specular;
         if (op.texture) {
@@ -283,7 +283,7 @@ void Builder::applyEffect(std::size_t material, const Effect& e) {
 
 void Builder::addMap(std::size_t material, const std::string& key) {
     const std::int32_t index = materialIndex_[material];
-    Material& mt = m_.Materials[static_cast<std::size_t>(index)];
+    Material& mt = m_.materialAt(index);
     auto im = d_.images.find(key);
     if (im == d_.images.end()) {
         io_.log("Material " + mt.name + ": image " + key + " not found");
@@ -470,7 +470,7 @@ const std::vector<UV>* Builder::uvTable(int si) {
     std::vector<UV>& t = uvCache_[si];
     if (stride < 2) return &t;  // one number per item is not a (u, v) pair
     t.resize(static_cast<std::size_t>(n));
-    if (io_.dbgLevel > 1) io_.logFile(" ----- UVs -----   Mesh ID=" + m_.Meshes[static_cast<std::size_t>(fill_.cursor().MeshNdx)].name);
+    if (io_.dbgLevel > 1) io_.logFile(" ----- UVs -----   Mesh ID=" + m_.meshAt(fill_.cursor().MeshNdx).name);
     float minU = 99999, minV = 99999, maxU = -99999, maxV = -99999;
     for (std::int64_t i = 0; i < n; ++i) {
         const float* v = s.values.data() + s.accOffset + i * stride;
@@ -602,9 +602,9 @@ void Builder::emitPrimitive(Geometry& g, Primitive& pr, std::int64_t nPos, bool 
     };
 
     const FillCursor& at = fill_.cursor();
-    const std::int32_t grp = fill_.AddFaceGroup(textured, -1, m_.Meshes[static_cast<std::size_t>(at.MeshNdx)].face_ndx_stt);
-    m_.FaceGrps[static_cast<std::size_t>(grp)].MatlSymbol = pr.material;
-    const std::string& meshName = m_.Meshes[static_cast<std::size_t>(at.MeshNdx)].name;
+    const std::int32_t grp = fill_.AddFaceGroup(textured, -1, m_.meshAt(at.MeshNdx).face_ndx_stt);
+    m_.groupAt(grp).MatlSymbol = pr.material;
+    const std::string& meshName = m_.meshAt(at.MeshNdx).name;
     if (io_.dbgLevel > 1) io_.logFile(" ----- Faces -----   Mesh ID=" + meshName);
     if (io_.dbgLevel > 0)
         io_.logFile(meshName + " " + std::to_string(pr.count) + "  FaceGrp=" + std::to_string(grp) +
@@ -660,7 +660,7 @@ void Builder::emitPrimitive(Geometry& g, Primitive& pr, std::int64_t nPos, bool 
             for (std::int64_t j = 0; j < n && cut; ++j) {
                 const std::int32_t v = idx[(c0 + j) * stride + vOff];
                 cut = v >= 0 && v < nPos && at.currVtxBase + std::int64_t{v} < m_.ttlnum_Vertices;
-                if (cut) cornerPos_.push_back(m_.Vertices[static_cast<std::size_t>(at.currVtxBase + v)].pos);
+                if (cut) cornerPos_.push_back(m_.vertexAt(at.currVtxBase + v).pos);
             }
         }
         if (!cut) {
@@ -693,11 +693,11 @@ void Builder::reportPrimitive(const Primitive& pr, int stride, const std::string
 
 bool Builder::bindTo(std::int32_t g, const std::string& symbol, const std::string& target) {
     for (; mtlIndexed_ < m_.nMaterials; ++mtlIndexed_)
-        mtlByName_[toLowerAscii(m_.Materials[static_cast<std::size_t>(mtlIndexed_)].name)].push_back(mtlIndexed_);
+        mtlByName_[toLowerAscii(m_.materialAt(mtlIndexed_).name)].push_back(mtlIndexed_);
     auto it = mtlByName_.find(toLowerAscii(target));
     if (it == mtlByName_.end()) return false;
     for (std::int32_t mi : it->second) {
-        const Material& mt = m_.Materials[static_cast<std::size_t>(mi)];
+        const Material& mt = m_.materialAt(mi);
         if (m_.SetFaceGroupMaterial(g, mi) && io_.dbgLevel >= 1)
             io_.logFile("  Bind FaceGrp[" + std::to_string(g) + "] material symbol " + symbol + " to Materials[" +
                         std::to_string(mi) + "] " + mt.name);
@@ -711,7 +711,7 @@ void Builder::bindGroups(std::int32_t first, std::int32_t last, const InstanceRe
         // Groups by symbol, so many bindings over many groups stay linear.
         std::unordered_map<std::string_view, std::vector<std::int32_t>> bySymbol;
         for (std::int32_t g = first; g <= last; ++g)
-            bySymbol[m_.FaceGrps[static_cast<std::size_t>(g)].MatlSymbol].push_back(g);
+            bySymbol[m_.groupAt(g).MatlSymbol].push_back(g);
         for (const Binding& b : inst->binds) {
             bool matched = false;
             if (auto it = bySymbol.find(b.symbol); it != bySymbol.end())
@@ -729,7 +729,7 @@ void Builder::bindGroups(std::int32_t first, std::int32_t last, const InstanceRe
     // the symbol's binding anywhere in the scene, else a material of that name.
     for (std::int32_t g = first; g <= last; ++g) {
         if (bound[static_cast<std::size_t>(g - first)]) continue;
-        const std::string& sym = m_.FaceGrps[static_cast<std::size_t>(g)].MatlSymbol;
+        const std::string& sym = m_.groupAt(g).MatlSymbol;
         if (sym.empty()) continue;
         if (!symbolTargetsBuilt_) {
             symbolTargetsBuilt_ = true;

@@ -315,7 +315,7 @@ void Builder::addMaterials() {
         const tinygltf::Material& gm = d_.materials[i];
         const std::int32_t mi = fill_.AddMaterial(gm.name.empty() ? "material_" + std::to_string(i) : gm.name);
         materialIndex_.push_back(mi);
-        Material& mt = m_.Materials[static_cast<std::size_t>(mi)];
+        Material& mt = m_.materialAt(mi);
         const std::vector<double>& f = gm.pbrMetallicRoughness.baseColorFactor;
         // Alpha stays 0 as every other reader leaves it; opacity goes to
         // transparency. glTF has no ambient colour: the base colour serves.
@@ -375,7 +375,7 @@ void Builder::keepEmbedded(const std::string& map, std::size_t image) {
 std::int32_t Builder::defaultMaterial() {
     if (defaultMaterial_ < 0) {
         defaultMaterial_ = fill_.AddMaterial("Default");
-        Material& mt = m_.Materials[static_cast<std::size_t>(defaultMaterial_)];
+        Material& mt = m_.materialAt(defaultMaterial_);
         mt.diffuse = mt.ambient = Colour{255, 255, 255, 0};
     }
     return defaultMaterial_;
@@ -618,7 +618,7 @@ ReadResult Builder::emitPrimitive(const tinygltf::Primitive& pr, const std::stri
     else if (pr.material >= 0)
         env_.diag.logMsg(what + " names material " + std::to_string(pr.material) + ", which does not exist");
     if (material < 0) material = defaultMaterial();
-    const Mesh& mesh = m_.Meshes[static_cast<std::size_t>(at.MeshNdx)];
+    const Mesh& mesh = m_.meshAt(at.MeshNdx);
     const std::int32_t grp = fill_.AddFaceGroup(textured, material, mesh.face_ndx_stt);
     const std::size_t triangles = mode == TINYGLTF_MODE_TRIANGLES ? corners / 3 : corners > 2 ? corners - 2 : 0;
     m_.reserveGroupFaces(grp, static_cast<std::int64_t>(triangles));

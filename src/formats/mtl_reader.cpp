@@ -51,7 +51,7 @@ private:
             newMaterial(fl.rest());
             return;
         }
-        Material* mt = cur_ >= 0 && cur_ < m_.nMaterials ? &m_.Materials[static_cast<std::size_t>(cur_)] : nullptr;
+        Material* mt = cur_ >= 0 && cur_ < m_.nMaterials ? &m_.materialAt(cur_) : nullptr;
         if (k == "ka") {
             if (mt) colour(fl, mt->ambient);
         } else if (k == "kd") {
@@ -97,7 +97,7 @@ private:
         if (i >= kInt32Max - 1) return;
         m_.nMaterials += 1;
         m_.Materials.resize(static_cast<std::size_t>(m_.nMaterials) + 1);
-        Material& mt = m_.Materials[static_cast<std::size_t>(i)];
+        Material& mt = m_.materialAt(i);
         mt = Material{};
         mt.id = i;
         mt.name = std::string(name);
@@ -171,7 +171,7 @@ private:
         std::int32_t i = m_.nMaterials;
         m_.nMaterials += 1;
         m_.Materials.resize(static_cast<std::size_t>(m_.nMaterials) + 1);
-        Material& mt = m_.Materials[static_cast<std::size_t>(i)];
+        Material& mt = m_.materialAt(i);
         mt = Material{};
         Fields ka("Ka 0.698 0.698 0.698"), kd("Kd 0.698 0.698 0.698"), ks("Ks 1 1 1");
         std::string_view skip;

@@ -173,7 +173,7 @@ public:
 
     void finish() {
         // The vertex run takes in the split copies too.
-        Mesh& me = m_.Meshes[static_cast<std::size_t>(mesh_)];
+        Mesh& me = m_.meshAt(mesh_);
         me.num_Vertices = m_.ttlnum_Vertices - me.vtx_ndx_stt;
         me.vtx_ndx_end = me.vtx_ndx_stt + me.num_Vertices - 1;
         me.num_Faces = m_.ttlnum_Faces - me.face_ndx_stt;
@@ -330,7 +330,7 @@ private:
         if (textured)
             for (Corner& c : corners_)
                 if (c.tex >= 0) c.vtx = vertexWithUV(c);
-        const std::int32_t faceBase = m_.Meshes[static_cast<std::size_t>(mesh_)].face_ndx_stt;
+        const std::int32_t faceBase = m_.meshAt(mesh_).face_ndx_stt;
         auto add = [&](const Corner& a, const Corner& b, const Corner& c) {
             std::int32_t global = m_.ttlnum_Faces;
             fill_.AddFace(mesh_, 0, a.vtx, b.vtx, c.vtx);
@@ -339,7 +339,7 @@ private:
         };
         if (corners_.size() == 3) return add(corners_[0], corners_[1], corners_[2]);
         cornerPos_.clear();
-        for (const Corner& c : corners_) cornerPos_.push_back(m_.Vertices[static_cast<std::size_t>(c.vtx)].pos);
+        for (const Corner& c : corners_) cornerPos_.push_back(m_.vertexAt(c.vtx).pos);
         cuts_.add(triangulatePolygon(cornerPos_, tris_, &cuts_.workLeft));
         for (const CornerTri& t : tris_)
             add(corners_[static_cast<std::size_t>(t[0])], corners_[static_cast<std::size_t>(t[1])],
@@ -361,7 +361,7 @@ private:
         // The run's size is known from the counting pass: size its lists once.
         const auto r = static_cast<std::size_t>(run_ - 1);
         if (counts_ && r < counts_->runTris.size()) {
-            FaceGroup& fg = m_.FaceGrps[static_cast<std::size_t>(g)];
+            FaceGroup& fg = m_.groupAt(g);
             const auto n = static_cast<std::size_t>(counts_->runTris[r]);
             fg.FgFaces.reserve(n + std::min<std::size_t>(n, 100) + 2);
             fg.FgGlblFaces.reserve(n + std::min<std::size_t>(n, 100) + 2);
@@ -380,11 +380,11 @@ private:
         const std::int32_t first = srcVtx_[static_cast<std::size_t>(c.src)];
         if (auto it = carrying_.find(key); it != carrying_.end()) return it->second;
         const UV uv = tex_[static_cast<std::size_t>(c.tex)];
-        const bool free = m_.Vertices[static_cast<std::size_t>(first)].uv_id == -1;
+        const bool free = m_.vertexAt(first).uv_id == -1;
         const std::int32_t v = fill_.SetVertexUV(0, first, uvId, uv);
         carrying_.emplace(key, v);
         if (!free && ctx_.detailWanted(fill_.cursor().meshVtxCount)) {
-            const Vec3& p = m_.Vertices[static_cast<std::size_t>(v)].pos;
+            const Vec3& p = m_.vertexAt(v).pos;
             ctx_.logFileIfDebug(padIntLeft(lineNo_, 6) + "AddVtx[" + std::to_string(v) + "] " + fmt2(p.x) +
                                   " " + fmt2(p.y) + " " + fmt2(p.z));
         }
@@ -538,7 +538,7 @@ private:
     // takes in the new ones as they come.
     std::int32_t materialNamed(const std::string& low) {
         for (; indexed_ < m_.nMaterials; ++indexed_)
-            byName_[toLowerAscii(m_.Materials[static_cast<std::size_t>(indexed_)].name)] = indexed_;
+            byName_[toLowerAscii(m_.materialAt(indexed_).name)] = indexed_;
         auto it = byName_.find(low);
         return it == byName_.end() ? -1 : it->second;
     }

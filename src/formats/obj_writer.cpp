@@ -93,7 +93,7 @@ ObjText objText(WriteEnv& env, const std::string& libraryName, bool logDuplicate
         if (env.diag.statusDue()) env.diag.showStatus(std::to_string(v) + " / " + std::to_string(nV));
         if (keep[static_cast<std::size_t>(v)] != v) continue;
         number[static_cast<std::size_t>(v)] = r.written++;
-        const Vec3& p = m.Vertices[static_cast<std::size_t>(v)].pos;
+        const Vec3& p = m.vertexAt(v).pos;
         r.text += "v ";
         printNumber(r.text, p.x);
         printNumber(r.text, p.y);
@@ -102,7 +102,7 @@ ObjText objText(WriteEnv& env, const std::string& libraryName, bool logDuplicate
     }
     for (std::int32_t f = 0; f < nF; ++f) {
         if (env.diag.statusDue()) env.diag.showStatus(std::to_string(f) + " / " + std::to_string(nF));
-        const Face& face = m.VFaces[static_cast<std::size_t>(f)];
+        const Face& face = m.faceAt(f);
         bool good = true;
         for (std::int32_t v : face.vtx) good = good && v >= 0 && v < nV;
         if (!good) {
@@ -126,7 +126,7 @@ std::vector<std::int32_t> MergeDuplicateVertices(const ModelStore& m, std::int32
     const std::int32_t n = vertexCount(m);
     std::vector<SortEntry> order(static_cast<std::size_t>(n));
     for (std::int32_t i = 0; i < n; ++i) {
-        const Vec3& p = m.Vertices[static_cast<std::size_t>(i)].pos;
+        const Vec3& p = m.vertexAt(i).pos;
         order[static_cast<std::size_t>(i)] = SortEntry{orderKey(p.x), orderKey(p.y), orderKey(p.z), i};
     }
     std::sort(order.begin(), order.end());
@@ -182,7 +182,7 @@ std::string buildMtl(const ModelStore& m, bool percentTransparency) {
     std::string out;
     const std::int32_t n = std::min<std::int32_t>(m.nMaterials, static_cast<std::int32_t>(m.Materials.size()));
     for (std::int32_t i = 0; i < n; ++i) {
-        const Material& mt = m.Materials[static_cast<std::size_t>(i)];
+        const Material& mt = m.materialAt(i);
         float t = percentTransparency ? mt.transparency / 100.0f : mt.transparency;
         // d is an opacity between 0 and 1 (NaN counts as opaque).
         t = t > 0 ? std::min(t, 1.0f) : 0.0f;

@@ -465,7 +465,7 @@ void Reader3DS::readMaterial(Chunk& ck) {
     m_.nMaterials += 1;
     m_.Materials.resize(static_cast<std::size_t>(m_.nMaterials) + 1);
     {
-        Material& mt = m_.Materials[static_cast<std::size_t>(idx)];
+        Material& mt = m_.materialAt(idx);
         mt = Material{};
         mt.id = idx;
         mt.use_count = 0;
@@ -475,7 +475,7 @@ void Reader3DS::readMaterial(Chunk& ck) {
     while (next(ck.data, ck.dataAt, c)) {
         // Re-fetched each time: nothing below grows Materials, but keep the
         // reference short-lived all the same.
-        Material& mt = m_.Materials[static_cast<std::size_t>(idx)];
+        Material& mt = m_.materialAt(idx);
         switch (c.id) {
             case kMatName: {
                 std::string_view raw = c.data.bytes(c.data.left());
@@ -503,7 +503,7 @@ void Reader3DS::readMaterial(Chunk& ck) {
         }
     }
     // The first material of a name is the one face groups find.
-    mtlByName_.emplace(toLowerAscii(m_.Materials[static_cast<std::size_t>(idx)].name), idx);
+    mtlByName_.emplace(toLowerAscii(m_.materialAt(idx).name), idx);
 }
 
 // A colour container: the 24-bit colour when there is one, else the float
@@ -619,7 +619,7 @@ std::int32_t Reader3DS::defaultMaterial() {
     const std::int32_t idx = m_.nMaterials;
     m_.nMaterials += 1;
     m_.Materials.resize(static_cast<std::size_t>(m_.nMaterials) + 1);
-    Material& mt = m_.Materials[static_cast<std::size_t>(idx)];
+    Material& mt = m_.materialAt(idx);
     mt = Material{};
     mt.id = idx;
     mt.name = "Default";
@@ -732,7 +732,7 @@ void Reader3DS::readFaces(Chunk& ck) {
                             " faces read");
         n = fits;
     }
-    const Mesh& ms = m_.Meshes[static_cast<std::size_t>(mesh_)];
+    const Mesh& ms = m_.meshAt(mesh_);
     const std::uint32_t nv = static_cast<std::uint32_t>(ms.num_Vertices);
     const std::int32_t base = ms.vtx_ndx_stt;
     if (diag_.logWanted(1))
@@ -783,7 +783,7 @@ void Reader3DS::readSmoothing(Chunk& ck, std::size_t firstFace, std::uint32_t n)
         chunkDamage(ck, "smoothing groups for " + std::to_string(fits) + " of " + std::to_string(n) + " faces");
         n = fits;
     }
-    const std::int32_t faceBase = m_.Meshes[static_cast<std::size_t>(mesh_)].face_ndx_stt;
+    const std::int32_t faceBase = m_.meshAt(mesh_).face_ndx_stt;
     const unsigned char* p = block(ck.data, n, 4);
     // Faces of sources or meshes without groups smooth with every face.
     if (m_.faceSmoothing.size() < static_cast<std::size_t>(m_.ttlnum_Faces))
@@ -816,7 +816,7 @@ void Reader3DS::readFaceGroup(Chunk& ck) {
     }
     const std::int32_t mtl = findMaterial(name);
     if (n == 0) tell("Zero faces in FaceGroup " + std::to_string(m_.nFaceGrps));
-    const Mesh& ms = m_.Meshes[static_cast<std::size_t>(mesh_)];
+    const Mesh& ms = m_.meshAt(mesh_);
     const bool uv = texVertices_ >= 1;
     const std::int32_t g = fill_.AddFaceGroup(uv, mtl, ms.face_ndx_stt);
     if (mtl < 0) pending_.push_back({g, name});
@@ -857,7 +857,7 @@ void Reader3DS::readTexVertices(Chunk& ck) {
     }
     texVertices_ = static_cast<std::int32_t>(n);
     if (diag_.logWanted(1)) log(1, indent_ + std::to_string(n) + "  ##### Readck_TextVertices ##### : ");
-    Mesh& ms = m_.Meshes[static_cast<std::size_t>(mesh_)];
+    Mesh& ms = m_.meshAt(mesh_);
     if (static_cast<std::int32_t>(n) != ms.num_Vertices)
         tell("Num tex verts (" + std::to_string(n) + ") <> Verts (" + std::to_string(ms.num_Vertices) + ")");
     const std::uint32_t fits = static_cast<std::uint32_t>(ck.data.left() / 8);
@@ -879,7 +879,7 @@ void Reader3DS::readTexVertices(Chunk& ck) {
     // Every vertex of the mesh gets the set; vertices the list does not
     // reach keep (0, 0).
     for (std::int32_t i = 0; i < ms.num_Vertices; ++i) {
-        Vertex& v = m_.Vertices[static_cast<std::size_t>(ms.vtx_ndx_stt + i)];
+        Vertex& v = m_.vertexAt(ms.vtx_ndx_stt + i);
         v.num_UVs = static_cast<std::int16_t>(sets);
         v.UVs.resize(sets);
         UV uv;
@@ -923,7 +923,7 @@ void Reader3DS::finishMesh() {
     // Applied once the mesh is complete, so the origin holds for its
     // vertices whatever order the chunks came in.
     if (haveOrigin_ && !env_.settings.ignore_3ds_ofs) MoveMeshOrigin(m_, mesh_, origin_);
-    const Mesh& ms = m_.Meshes[static_cast<std::size_t>(mesh_)];
+    const Mesh& ms = m_.meshAt(mesh_);
     std::int32_t loose = 0;
     for (std::size_t f = 0; f < faceMap_.size(); ++f)
         if (faceMap_[f] >= 0 && !claimed_[f]) ++loose;
@@ -939,7 +939,7 @@ void Reader3DS::finishMesh() {
     // Texture coordinates may follow the face groups in the file.
     if (ms.num_UVsets > 0) {
         for (std::int32_t g = ms.face_grp_ndx_stt; g <= ms.face_grp_ndx_end; ++g) {
-            FaceGroup& fg = m_.FaceGrps[static_cast<std::size_t>(g)];
+            FaceGroup& fg = m_.groupAt(g);
             if (fg.num_maps < 1) fg.num_maps = 1;
         }
     }
@@ -991,7 +991,7 @@ void Reader3DS::readKeyframer(Chunk& ck) {
 void Reader3DS::linkHierarchy(const std::vector<KfNode>& nodes) {
     std::unordered_map<std::string, std::int32_t> meshByName;
     for (std::int32_t i = m_.meshCount - 1; i >= 0; --i)
-        meshByName[toLowerAscii(m_.Meshes[static_cast<std::size_t>(i)].name)] = i;
+        meshByName[toLowerAscii(m_.meshAt(i).name)] = i;
     std::unordered_map<std::uint16_t, std::size_t> nodeById;
     for (std::size_t i = 0; i < nodes.size(); ++i) nodeById.emplace(nodes[i].id, i);
     std::vector<std::int32_t> meshOf(nodes.size(), -1);
@@ -1072,7 +1072,7 @@ void Reader3DS::linkHierarchy(const std::vector<KfNode>& nodes) {
         const std::string& name = nodes[linkNode[k]].name;
         if (!made[k])
             log(0, source_ + ": keyframer node (" + name + "): parent (" +
-                       m_.Meshes[static_cast<std::size_t>(links[k].parent)].name + ") would close a cycle; no parent");
+                       m_.meshAt(links[k].parent).name + ") would close a cycle; no parent");
         else if (diag_.logWanted(1))
             log(1, indent_ + "Mesh " + std::to_string(links[k].mesh) + " (" + name + ") parent " +
                        std::to_string(links[k].parent));

@@ -36,7 +36,7 @@ ReadResult readTextMaterialText(ReadEnv& env, std::string_view text, const std::
         return ReadResult::failed(path + " line " + std::to_string(line) + ": " + why, path, line);
     };
     const std::int32_t id = StoreFill(env).AddMaterial("");
-    Material* mt = &m.Materials[static_cast<std::size_t>(id)];
+    Material* mt = &m.materialAt(id);
     const std::string folder = env.srcFolder.empty() ? folderOf(path) : env.srcFolder;
     std::int64_t mapsAnnounced = -1;  // -1: no num_maps line yet
     std::int64_t mapsLine = 0;

@@ -62,7 +62,7 @@ std::string nonFiniteText(const ModelStore& m) {
         const std::int64_t b = std::max<std::int64_t>(mesh.vtx_ndx_stt, 0);
         const std::int64_t e = std::min<std::int64_t>(std::int64_t{mesh.vtx_ndx_end} + 1, static_cast<std::int64_t>(nV));
         for (std::int64_t i = b; i < e; ++i) {
-            const Vertex& v = m.Vertices[static_cast<std::size_t>(i)];
+            const Vertex& v = m.vertexAt(i);
             std::string what;
             if (!finite3(v.pos))
                 what = "position " + tripleText(v.pos);
@@ -87,13 +87,13 @@ std::string storeFault(const ModelStore& m) {
         !fits(m.meshCount, m.Meshes.size()))
         return "a counter runs past its array";
     for (std::int32_t f = 0; f < m.ttlnum_Faces; ++f)
-        for (std::int32_t v : m.VFaces[static_cast<std::size_t>(f)].vtx)
+        for (std::int32_t v : m.faceAt(f).vtx)
             if (v < 0 || v >= m.ttlnum_Vertices)
                 return "face " + std::to_string(f) + " names vertex " + std::to_string(v) + " of " +
                        std::to_string(m.ttlnum_Vertices);
     std::vector<std::uint8_t> uses(static_cast<std::size_t>(m.ttlnum_Faces), 0);
     for (std::int32_t g = 0; g < m.nFaceGrps; ++g) {
-        const FaceGroup& fg = m.FaceGrps[static_cast<std::size_t>(g)];
+        const FaceGroup& fg = m.groupAt(g);
         const std::string group = "face group " + std::to_string(g);
         if (fg.nFcs > 0 && m.nMaterials > 0 && (fg.MtlID < 0 || fg.MtlID >= m.nMaterials))
             return group + " names material " + std::to_string(fg.MtlID) + " of " + std::to_string(m.nMaterials);
@@ -102,15 +102,15 @@ std::string storeFault(const ModelStore& m) {
             const std::int32_t f = fg.FgGlblFaces[static_cast<std::size_t>(i)];
             if (f < 0 || f >= m.ttlnum_Faces) return group + " lists face " + std::to_string(f);
             if (++uses[static_cast<std::size_t>(f)] > 1) return "face " + std::to_string(f) + " is in two groups";
-            for (std::int32_t v : m.VFaces[static_cast<std::size_t>(f)].vtx)
-                if (static_cast<std::int32_t>(m.Vertices[static_cast<std::size_t>(v)].UVs.size()) < fg.num_maps)
+            for (std::int32_t v : m.faceAt(f).vtx)
+                if (static_cast<std::int32_t>(m.vertexAt(v).UVs.size()) < fg.num_maps)
                     return "vertex " + std::to_string(v) + " of textured " + group + " lacks UVs";
         }
     }
     for (std::size_t f = 0; f < uses.size(); ++f)
         if (uses[f] == 0) return "face " + std::to_string(f) + " is in no group";
     for (std::int32_t i = 0; i < m.meshCount; ++i) {
-        const std::int32_t p = m.Meshes[static_cast<std::size_t>(i)].parent;
+        const std::int32_t p = m.meshAt(i).parent;
         if (p < -1 || p >= m.meshCount) return "mesh " + std::to_string(i) + " has parent " + std::to_string(p);
     }
     return {};
@@ -120,10 +120,10 @@ void ReportFaceError(Diagnostics& diag, const ModelStore& m, const std::string& 
                      std::int32_t count, std::int32_t group) {
     const bool meshOk = m.validMesh(mesh);
     const bool groupOk = group >= 0 && group < m.nFaceGrps && static_cast<std::size_t>(group) < m.FaceGrps.size();
-    const FaceGroup* g = groupOk ? &m.FaceGrps[static_cast<std::size_t>(group)] : nullptr;
+    const FaceGroup* g = groupOk ? &m.groupAt(group) : nullptr;
     std::string text = message + "\r\nVFace# " + std::to_string(face) + " (FG-Face# " + std::to_string(count) +
                        ", face_ndx_stt " +
-                       (meshOk ? std::to_string(m.Meshes[static_cast<std::size_t>(mesh)].face_ndx_stt) : "?") +
+                       (meshOk ? std::to_string(m.meshAt(mesh).face_ndx_stt) : "?") +
                        ", Facegrp# " + std::to_string(group) + " (GlblFgID " +
                        (g ? std::to_string(g->gFgID) : "?") + "), Mesh# " + std::to_string(mesh) +
                        "\r\nFaces in FG = " + (g ? std::to_string(g->nFcs) : "?") +
@@ -162,11 +162,11 @@ CheckResult CheckModel(Diagnostics& diag, const ModelStore& m) {
     const std::int64_t nVerts = std::min<std::int64_t>(m.ttlnum_Vertices, static_cast<std::int64_t>(m.Vertices.size()));
     const Span meshes = meshSpan(m);
     for (std::int64_t i = meshes.first; i < meshes.end; ++i) {
-        const Mesh& mesh = m.Meshes[static_cast<std::size_t>(i)];
+        const Mesh& mesh = m.meshAt(i);
         const std::int64_t b = mesh.face_ndx_stt;
         const Span groups = groupSpan(m, mesh);
         for (std::int64_t gi = groups.first; gi < groups.end; ++gi) {
-            const FaceGroup& g = m.FaceGrps[static_cast<std::size_t>(gi)];
+            const FaceGroup& g = m.groupAt(gi);
             const std::int64_t members =
                 std::min<std::int64_t>(g.nFcs, static_cast<std::int64_t>(g.FgFaces.size()));
             for (std::int64_t k = 0; k < members; ++k) {
@@ -181,7 +181,7 @@ CheckResult CheckModel(Diagnostics& diag, const ModelStore& m) {
                     }
                     continue;
                 }
-                const Face& face = m.VFaces[static_cast<std::size_t>(f)];
+                const Face& face = m.faceAt(f);
                 for (int c : {0, 2, 1}) {
                     const std::int32_t v = face.vtx[c];
                     if (v < 0 || v >= nVerts) {
@@ -214,7 +214,7 @@ CheckResult CheckModel(Diagnostics& diag, const ModelStore& m) {
 
     for (std::int64_t i = 0; i < markEnd; ++i) {
         if (!used[static_cast<std::size_t>(i)]) ++r.unused;
-        if (m.Vertices[static_cast<std::size_t>(i)].num_UVs > 0) ++r.withUVs;
+        if (m.vertexAt(i).num_UVs > 0) ++r.withUVs;
     }
     diag.logMsg("ttlnum_Vertices=" + std::to_string(m.ttlnum_Vertices) + ", " + std::to_string(r.withUVs) +
                " with UVs, " + std::to_string(r.unused) + " unused");
@@ -241,7 +241,7 @@ void DumpModel(Diagnostics& diag, ModelStore& model, bool devMode) {
 
     const std::int64_t nMat = std::min<std::int64_t>(m.nMaterials, static_cast<std::int64_t>(m.Materials.size()));
     for (std::int64_t k = 0; k < nMat; ++k) {
-        const Material& mt = m.Materials[static_cast<std::size_t>(k)];
+        const Material& mt = m.materialAt(k);
         std::string line = "Material [" + std::to_string(k) + "] FGrpID " + std::to_string(mt.id) + " :" +
                            (mt.use_count != 0 ? " OK" : " not referenced") + " : " + "   Am " +
                            colourText(mt.ambient) + "   Df " + colourText(mt.diffuse) + "   Sp " +
@@ -253,9 +253,9 @@ void DumpModel(Diagnostics& diag, ModelStore& model, bool devMode) {
 
     const Span meshes = meshSpan(m);
     for (std::int64_t i = meshes.first; i < meshes.end; ++i) {
-        const Span groups = groupSpan(m, m.Meshes[static_cast<std::size_t>(i)]);
+        const Span groups = groupSpan(m, m.meshAt(i));
         for (std::int64_t g = groups.first; g < groups.end; ++g) {
-            const FaceGroup& fg = m.FaceGrps[static_cast<std::size_t>(g)];
+            const FaceGroup& fg = m.groupAt(g);
             diag.logMsg("Msh[" + std::to_string(i) + "] Fgrp[" + std::to_string(g) + "]  gFgID=" +
                        std::to_string(fg.gFgID) + "   MtlID=" + std::to_string(fg.MtlID) +
                        "  nFcs=" + std::to_string(fg.nFcs));

@@ -31,7 +31,7 @@ std::vector<Run> vertexRuns(const ModelStore& m, std::int32_t only) {
     last = std::min<std::int32_t>(last, static_cast<std::int32_t>(m.Meshes.size()) - 1);
     std::vector<Run> runs;
     for (std::int32_t i = first; i <= last; ++i) {
-        const Mesh& mesh = m.Meshes[static_cast<std::size_t>(i)];
+        const Mesh& mesh = m.meshAt(i);
         const std::int64_t b = std::max<std::int64_t>(mesh.vtx_ndx_stt, 0);
         const std::int64_t e = std::min<std::int64_t>(std::int64_t{mesh.vtx_ndx_end} + 1, limit);
         if (b < e) runs.emplace_back(static_cast<std::int32_t>(b), static_cast<std::int32_t>(e));
@@ -125,7 +125,7 @@ Bounds sweep(ModelStore& m, const std::vector<Run>& runs, const Measured& measur
     Bounds b;
     for (const Run& r : runs)
         for (std::int32_t i = r.first; i < r.second; ++i) {
-            Vec3& pos = m.Vertices[static_cast<std::size_t>(i)].pos;
+            Vec3& pos = m.vertexAt(i).pos;
             Vec3& zup = m.zup_pos[static_cast<std::size_t>(i)];
             move(pos, zup);
             if (measured(i)) b.add(pos, zup);

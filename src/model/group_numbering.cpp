@@ -19,7 +19,7 @@ void GroupVertexNumbering::collect(const ModelStore& m, std::int32_t g) {
     skipped_ = 0;
     if (g < 0 || g >= m.nFaceGrps || static_cast<std::size_t>(g) >= m.FaceGrps.size()) return;
 
-    const FaceGroup& fg = m.FaceGrps[static_cast<std::size_t>(g)];
+    const FaceGroup& fg = m.groupAt(g);
     const std::size_t listed = static_cast<std::size_t>(std::max(0, fg.nFcs));
     const std::size_t n = std::min(listed, fg.FgGlblFaces.size());
     skipped_ = static_cast<std::int32_t>(listed - n);
@@ -31,7 +31,7 @@ void GroupVertexNumbering::collect(const ModelStore& m, std::int32_t g) {
             ++skipped_;
             continue;
         }
-        const Face& face = m.VFaces[static_cast<std::size_t>(f)];
+        const Face& face = m.faceAt(f);
         bool good = true;
         for (std::int32_t v : face.vtx)
             if (v < 0 || static_cast<std::size_t>(v) >= nV) good = false;
@@ -68,13 +68,13 @@ bool groupHasUsableFace(const ModelStore& m, std::int32_t g) {
     const std::size_t nV = std::min<std::size_t>(static_cast<std::size_t>(std::max(0, m.ttlnum_Vertices)),
                                                  m.Vertices.size());
     const std::size_t nF = std::min<std::size_t>(static_cast<std::size_t>(std::max(0, m.ttlnum_Faces)), m.VFaces.size());
-    const FaceGroup& fg = m.FaceGrps[static_cast<std::size_t>(g)];
+    const FaceGroup& fg = m.groupAt(g);
     const std::size_t n = std::min(static_cast<std::size_t>(std::max(0, fg.nFcs)), fg.FgGlblFaces.size());
     for (std::size_t i = 0; i < n; ++i) {
         const std::int32_t f = fg.FgGlblFaces[i];
         if (f < 0 || static_cast<std::size_t>(f) >= nF) continue;
         bool good = true;
-        for (std::int32_t v : m.VFaces[static_cast<std::size_t>(f)].vtx)
+        for (std::int32_t v : m.faceAt(f).vtx)
             good = good && v >= 0 && static_cast<std::size_t>(v) < nV;
         if (good) return true;
     }

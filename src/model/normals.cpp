@@ -13,13 +13,13 @@ namespace molv {
 
 Vec3 faceNormal(const ModelStore& m, std::int32_t face) {
     if (face < 0 || face >= m.ttlnum_Faces || static_cast<std::size_t>(face) >= m.VFaces.size()) return {};
-    const Face& f = m.VFaces[static_cast<std::size_t>(face)];
+    const Face& f = m.faceAt(face);
     const std::size_t nV = std::min<std::size_t>(static_cast<std::size_t>(std::max(0, m.ttlnum_Vertices)), m.Vertices.size());
     for (std::int32_t v : f.vtx)
         if (v < 0 || static_cast<std::size_t>(v) >= nV) return {};
-    const Vec3& a = m.Vertices[static_cast<std::size_t>(f.vtx[0])].pos;
-    const Vec3& b = m.Vertices[static_cast<std::size_t>(f.vtx[1])].pos;
-    const Vec3& c = m.Vertices[static_cast<std::size_t>(f.vtx[2])].pos;
+    const Vec3& a = m.vertexAt(f.vtx[0]).pos;
+    const Vec3& b = m.vertexAt(f.vtx[1]).pos;
+    const Vec3& c = m.vertexAt(f.vtx[2]).pos;
     const float ax = b.x - a.x, ay = b.y - a.y, az = b.z - a.z;
     const float bx = c.x - a.x, by = c.y - a.y, bz = c.z - a.z;
     return Vec3{ay * bz - az * by, -(ax * bz - az * bx), ax * by - ay * bx};
@@ -34,7 +34,7 @@ void calcVertexNormals(Diagnostics& diag, ModelStore& m) {
     for (std::int32_t f = 0; f < m.ttlnum_Faces; ++f) {
         const Vec3 n = faceNormal(m, f);
         if (n == Vec3{}) continue;  // also a face naming a missing vertex
-        for (std::int32_t v : m.VFaces[static_cast<std::size_t>(f)].vtx) {
+        for (std::int32_t v : m.faceAt(f).vtx) {
             Vec3& t = m.Normals[static_cast<std::size_t>(v)];
             t.x += n.x;
             t.y += n.y;
@@ -155,7 +155,7 @@ std::int32_t resolveNormals(Diagnostics& diag, ModelStore& m, const NormalChoice
     m.growVertices(static_cast<std::size_t>(nV) + 1);
     if (m.Normals.size() < m.Vertices.size()) m.Normals.resize(m.Vertices.size());
     auto usable = [&](std::int32_t f) {
-        for (std::int32_t v : m.VFaces[static_cast<std::size_t>(f)].vtx)
+        for (std::int32_t v : m.faceAt(f).vtx)
             if (v < 0 || v >= nV) return false;
         return true;
     };
@@ -171,11 +171,22 @@ std::int32_t resolveNormals(Diagnostics& diag, ModelStore& m, const NormalChoice
     // corner: each is its own normal made unit, worked out where used.
     std::vector<Vec3> cn;  // per corner, unless plain or ownOnly
     bool ownOnly = choice.keepOwn && hasCorner;
+    // Normals given per vertex are the same at each of its corners: each
+    // vertex is looked at once.
+    const bool perVertex = m.cornerNormals.empty() && !m.vertexNormals.empty();
+    std::vector<std::uint8_t> looked(perVertex && ownOnly ? static_cast<std::size_t>(nV) : 0, 0);
     for (std::int32_t f = 0; f < nF && ownOnly; ++f) {
         if (!usable(f)) continue;
-        for (std::size_t c = static_cast<std::size_t>(f) * 3; c < static_cast<std::size_t>(f) * 3 + 3; ++c)
+        for (std::size_t c = static_cast<std::size_t>(f) * 3; c < static_cast<std::size_t>(f) * 3 + 3; ++c) {
+            if (perVertex) {
+                auto& seen = looked[static_cast<std::size_t>(m.faceAt(f).vtx[c % 3])];
+                if (seen) continue;
+                seen = 1;
+            }
             if (unit(own(c)) == Vec3{}) ownOnly = false;
+        }
     }
+    std::vector<std::uint8_t>().swap(looked);
     // Without smoothing groups or source normals every corner takes the sum
     // of all weights at its position: summed as the ids are given out, with
     // no corner lists.
@@ -201,7 +212,7 @@ std::int32_t resolveNormals(Diagnostics& diag, ModelStore& m, const NormalChoice
         std::vector<std::int32_t> materialOf(static_cast<std::size_t>(nF), -1);
         if (!hasSmooth)
             for (std::int32_t g = 0; g < m.nFaceGrps && static_cast<std::size_t>(g) < m.FaceGrps.size(); ++g) {
-                const FaceGroup& fg = m.FaceGrps[static_cast<std::size_t>(g)];
+                const FaceGroup& fg = m.groupAt(g);
                 const std::size_t n = std::min(static_cast<std::size_t>(std::max(0, fg.nFcs)), fg.FgGlblFaces.size());
                 for (std::size_t i = 0; i < n; ++i)
                     if (fg.FgGlblFaces[i] >= 0 && fg.FgGlblFaces[i] < nF)
@@ -213,10 +224,10 @@ std::int32_t resolveNormals(Diagnostics& diag, ModelStore& m, const NormalChoice
         auto cornerWeight = [&](std::int32_t corner, const Vec3& u) {
             const std::int32_t f = corner / 3;
             const int k = corner % 3;
-            const Face& face = m.VFaces[static_cast<std::size_t>(f)];
-            const Vec3& p = m.Vertices[static_cast<std::size_t>(face.vtx[k])].pos;
-            const Vec3& q = m.Vertices[static_cast<std::size_t>(face.vtx[(k + 1) % 3])].pos;
-            const Vec3& r = m.Vertices[static_cast<std::size_t>(face.vtx[(k + 2) % 3])].pos;
+            const Face& face = m.faceAt(f);
+            const Vec3& p = m.vertexAt(face.vtx[k]).pos;
+            const Vec3& q = m.vertexAt(face.vtx[(k + 1) % 3]).pos;
+            const Vec3& r = m.vertexAt(face.vtx[(k + 2) % 3]).pos;
             const double a[3] = {double(q.x) - p.x, double(q.y) - p.y, double(q.z) - p.z};
             const double b[3] = {double(r.x) - p.x, double(r.y) - p.y, double(r.z) - p.z};
             const double la = std::sqrt(a[0] * a[0] + a[1] * a[1] + a[2] * a[2]);
@@ -253,13 +264,13 @@ std::int32_t resolveNormals(Diagnostics& diag, ModelStore& m, const NormalChoice
                 if (!usable(f)) continue;
                 const Vec3 u = plain ? unit(faceNormal(m, f)) : Vec3{};
                 for (int k = 0; k < 3; ++k) {
-                    const std::int32_t v = m.VFaces[static_cast<std::size_t>(f)].vtx[k];
+                    const std::int32_t v = m.faceAt(f).vtx[k];
                     // Mesh and material in one number: meshes are fewer than 2^15.
                     const std::int32_t surface = meshOf[static_cast<std::size_t>(v)] * 65536 +
                                                  (materialOf[static_cast<std::size_t>(f)] & 0xFFFF);
                     std::int32_t& id = last[static_cast<std::size_t>(v)];
                     if (id < 0 || ids.key(id).mesh != surface) {
-                        const Vec3& p = m.Vertices[static_cast<std::size_t>(v)].pos;
+                        const Vec3& p = m.vertexAt(v).pos;
                         id = ids.idOf(PosKey{surface, bitsOf(p.x), bitsOf(p.y), bitsOf(p.z)});
                     }
                     posOf[static_cast<std::size_t>(f) * 3 + static_cast<std::size_t>(k)] = id;
@@ -393,9 +404,10 @@ std::int32_t resolveNormals(Diagnostics& diag, ModelStore& m, const NormalChoice
     for (std::int32_t f = 0; f < nF; ++f) {
         if (!usable(f)) continue;
         for (int k = 0; k < 3; ++k) {
-            const std::int32_t v = m.VFaces[static_cast<std::size_t>(f)].vtx[k];
+            const std::int32_t v = m.faceAt(f).vtx[k];
             const std::size_t c = static_cast<std::size_t>(f) * 3 + static_cast<std::size_t>(k);
             const auto vi = static_cast<std::size_t>(v);
+            if (ownOnly && perVertex && set[vi]) continue;  // the vertex's one normal, already set
             const Vec3 n = cornerNormal(f, c);
             if (!set[vi]) {
                 set[vi] = 1;
@@ -444,7 +456,7 @@ std::int32_t resolveNormals(Diagnostics& diag, ModelStore& m, const NormalChoice
         }
         newOf[static_cast<std::size_t>(nV)] = static_cast<std::int32_t>(from.size());
         for (std::int32_t f = 0; f < nF; ++f) {
-            Face& face = m.VFaces[static_cast<std::size_t>(f)];
+            Face& face = m.faceAt(f);
             if (!usable(f)) continue;
             for (int k = 0; k < 3; ++k) {
                 const std::size_t c = static_cast<std::size_t>(f) * 3 + static_cast<std::size_t>(k);

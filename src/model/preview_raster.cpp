@@ -199,7 +199,7 @@ PreviewScene makePreviewScene(const ModelStore& m, std::vector<PreviewScene::Mat
     std::vector<std::int32_t> faceMaterial(static_cast<std::size_t>(nFaces), -2);
     const std::int32_t nGroups = std::clamp<std::int32_t>(m.nFaceGrps, 0, static_cast<std::int32_t>(m.FaceGrps.size()));
     for (std::int32_t g = 0; g < nGroups; ++g) {
-        const FaceGroup& fg = m.FaceGrps[static_cast<std::size_t>(g)];
+        const FaceGroup& fg = m.groupAt(g);
         const std::size_t n = std::min(static_cast<std::size_t>(std::max(0, fg.nFcs)), fg.FgGlblFaces.size());
         for (std::size_t j = 0; j < n; ++j) {
             const std::int32_t f = fg.FgGlblFaces[j];
@@ -209,10 +209,10 @@ PreviewScene makePreviewScene(const ModelStore& m, std::vector<PreviewScene::Mat
     // Only the vertices the drawn faces use, renumbered.
     std::vector<std::int32_t> index(static_cast<std::size_t>(nVerts), -1);
     auto usable = [&](std::int32_t k) {
-        return k >= 0 && k < nVerts && finite(of(m.Vertices[static_cast<std::size_t>(k)].pos));
+        return k >= 0 && k < nVerts && finite(of(m.vertexAt(k).pos));
     };
     for (std::int32_t f = 0; f < nFaces; ++f) {
-        const Face& face = m.VFaces[static_cast<std::size_t>(f)];
+        const Face& face = m.faceAt(f);
         if (faceMaterial[static_cast<std::size_t>(f)] == -2 ||
             !std::all_of(std::begin(face.vtx), std::end(face.vtx), usable))
             continue;

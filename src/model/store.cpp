@@ -155,7 +155,7 @@ bool ModelStore::validMesh(std::int32_t mesh) const {
 
 void ModelStore::reserveGroupFaces(std::int32_t group, std::int64_t faces) {
     if (group < 0 || group >= nFaceGrps || faces <= 0) return;
-    FaceGroup& g = FaceGrps[static_cast<std::size_t>(group)];
+    FaceGroup& g = groupAt(group);
     // AddFaceToGroup keeps up to 101 entries ahead of the last member.
     const auto n = static_cast<std::size_t>(std::min<std::int64_t>(std::int64_t{g.nFcs} + faces + 102, kInt32Max));
     g.FgFaces.reserve(n);
@@ -167,7 +167,7 @@ std::int16_t ModelStore::dssAddMesh(const std::string& name, std::int32_t n) {
     const std::int32_t i = meshCount;
     meshCount += 1;
     growTo(Meshes, static_cast<std::size_t>(meshCount) + 1);
-    Mesh& m = Meshes[static_cast<std::size_t>(i)];
+    Mesh& m = meshAt(i);
     m = Mesh{};
     m.vtx_ndx_stt = ttlnum_Vertices;
     m.vtx_ndx_end = ttlnum_Vertices - 1;
@@ -193,7 +193,7 @@ std::int32_t ModelStore::AddMeshVertices(std::int32_t mesh, std::int32_t n) {
     // Counts come from files; one that would overflow the 32-bit total adds nothing.
     if (!roomForVertices(n)) n = 0;
     if (validMesh(mesh)) {
-        Mesh& m = Meshes[static_cast<std::size_t>(mesh)];
+        Mesh& m = meshAt(mesh);
         if (m.num_Vertices == 0) m.vtx_ndx_stt = ttlnum_Vertices;
         m.num_UVsets = 0;
         m.num_Vertices += n;
@@ -209,7 +209,7 @@ std::int32_t ModelStore::AddMeshVertices(std::int32_t mesh, std::int32_t n) {
 void ModelStore::SetMeshRanges(std::int32_t mesh, std::int32_t nV, std::int32_t nF, std::int32_t nG,
                                std::int32_t sV, std::int32_t sF, std::int32_t sG) {
     if (!validMesh(mesh)) return;
-    Mesh& m = Meshes[static_cast<std::size_t>(mesh)];
+    Mesh& m = meshAt(mesh);
     auto run = [](std::int32_t n, std::int32_t s, std::int32_t& cnt, std::int32_t& stt, std::int32_t& end) {
         if (n < 0) return;
         if (s > 0) stt = s;
@@ -225,7 +225,7 @@ std::int32_t ModelStore::AddMaterial(const std::string& name) {
     std::int32_t i = nMaterials;
     nMaterials += 1;
     growTo(Materials, static_cast<std::size_t>(nMaterials) + 1);
-    Material& mt = Materials[static_cast<std::size_t>(i)];
+    Material& mt = materialAt(i);
     mt.id = i;
     mt.name = name;
     return i;
@@ -233,7 +233,7 @@ std::int32_t ModelStore::AddMaterial(const std::string& name) {
 
 std::int32_t ModelStore::AddFaceGroup(bool flag, std::int32_t material, std::int32_t faceBase) {
     if (const std::int32_t mesh = lastMesh(); validMesh(mesh)) {
-        Mesh& m = Meshes[static_cast<std::size_t>(mesh)];
+        Mesh& m = meshAt(mesh);
         if (m.num_FaceGrps == 0) m.face_grp_ndx_stt = nFaceGrps;
         m.num_FaceGrps += 1;
         m.face_grp_ndx_end = m.face_grp_ndx_stt + m.num_FaceGrps - 1;
@@ -242,7 +242,7 @@ std::int32_t ModelStore::AddFaceGroup(bool flag, std::int32_t material, std::int
     nFaceGrps += 1;
     growTo(FaceGrps, static_cast<std::size_t>(nFaceGrps) + 1);
     if (material >= 0) SetFaceGroupMaterial(i, material);
-    FaceGroup& g = FaceGrps[static_cast<std::size_t>(i)];
+    FaceGroup& g = groupAt(i);
     if (flag) g.num_maps = 1;
     g.face_base = faceBase;
     g.gFgID = i;
@@ -253,9 +253,9 @@ std::int32_t ModelStore::AddFaceGroup(bool flag, std::int32_t material, std::int
 
 bool ModelStore::SetFaceGroupMaterial(std::int32_t group, std::int32_t material) {
     if (group < 0 || group >= nFaceGrps || material < 0 || material >= nMaterials) return false;
-    Material& mt = Materials[static_cast<std::size_t>(material)];
+    Material& mt = materialAt(material);
     if (mt.use_count < kInt16Max) mt.use_count += 1;
-    FaceGroup& g = FaceGrps[static_cast<std::size_t>(group)];
+    FaceGroup& g = groupAt(group);
     if (g.MtlID != material) {
         g.MtlID = material;
         return true;
@@ -267,7 +267,7 @@ void ModelStore::AddFaceToGroup(std::int32_t mesh, std::int32_t group, bool flag
                                 std::int32_t global) {
     if (group < 0 || group >= nFaceGrps) return;
     global = memberGlobal(mesh, face, global);
-    FaceGroup& g = FaceGrps[static_cast<std::size_t>(group)];
+    FaceGroup& g = groupAt(group);
     // A member that names no face is kept (the check reports it again).
     if (!memberNamesFace(face, global)) ++badGroupFaceReports;
     const std::size_t need = static_cast<std::size_t>(g.nFcs) + 1;
@@ -285,7 +285,7 @@ void ModelStore::AddFaceToGroup(std::int32_t mesh, std::int32_t group, bool flag
 
 std::int32_t ModelStore::memberGlobal(std::int32_t mesh, std::int32_t face, std::int32_t global) const {
     if (global != -1) return global;
-    return (validMesh(mesh) ? Meshes[static_cast<std::size_t>(mesh)].face_ndx_stt : 0) + face;
+    return (validMesh(mesh) ? meshAt(mesh).face_ndx_stt : 0) + face;
 }
 
 bool ModelStore::memberNamesFace(std::int32_t face, std::int32_t global) const {
@@ -295,14 +295,14 @@ bool ModelStore::memberNamesFace(std::int32_t face, std::int32_t global) const {
 std::int32_t ModelStore::AddFace(std::int32_t mesh, std::int32_t base, std::int32_t a, std::int32_t b,
                                  std::int32_t c) {
     if (validMesh(mesh)) {
-        Mesh& m = Meshes[static_cast<std::size_t>(mesh)];
+        Mesh& m = meshAt(mesh);
         if (m.num_Faces == 0) m.face_ndx_stt = ttlnum_Faces;
         m.num_Faces += 1;
         m.face_ndx_end = m.face_ndx_stt + m.num_Faces - 1;
     }
     if (static_cast<std::size_t>(ttlnum_Faces) + 1 >= VFaces.size() - 1)
         growTo(VFaces, static_cast<std::size_t>(ttlnum_Faces) + 1001);
-    Face& f = VFaces[static_cast<std::size_t>(ttlnum_Faces)];
+    Face& f = faceAt(ttlnum_Faces);
     // Sums of file values: computed wide so a wild number cannot overflow.
     const std::int64_t corner[3] = {std::int64_t{base} + c, std::int64_t{base} + b, std::int64_t{base} + a};
     bool faceBad = false;
@@ -335,14 +335,14 @@ std::int32_t ModelStore::AddVertex(std::int32_t& index, float x, float y, float 
         index = ttlnum_Vertices;
         ttlnum_Vertices += 1;
         if (const std::int32_t mesh = lastMesh(); validMesh(mesh)) {
-            Mesh& m = Meshes[static_cast<std::size_t>(mesh)];
+            Mesh& m = meshAt(mesh);
             m.num_Vertices += 1;
             m.vtx_ndx_end = m.vtx_ndx_stt + m.num_Vertices - 1;
         }
     }
     if (static_cast<std::size_t>(index) + 1 > Vertices.size() - 1)
         growVertices(static_cast<std::size_t>(index) + 1001);
-    Vertex& v = Vertices[static_cast<std::size_t>(index)];
+    Vertex& v = vertexAt(index);
     v.UVs.clear();
     v.UVs.resize(1);
     v.pos = switchAxes(Vec3{x, y, z}, axes);
@@ -387,18 +387,18 @@ Vec3 ModelStore::ownNormal(std::size_t c) const {
 std::int32_t ModelStore::SetVertexUV(std::int32_t base, std::int32_t n, std::int32_t t, UV uv) {
     std::int32_t currVtxNdx = base + n;
     if (currVtxNdx < 0 || currVtxNdx >= ttlnum_Vertices) return currVtxNdx;  // caller checks; never index outside
-    if (Vertices[static_cast<std::size_t>(currVtxNdx)].uv_id == t) return currVtxNdx;
-    if (Vertices[static_cast<std::size_t>(currVtxNdx)].uv_id != -1) {
+    if (vertexAt(currVtxNdx).uv_id == t) return currVtxNdx;
+    if (vertexAt(currVtxNdx).uv_id != -1) {
         if (static_cast<std::size_t>(ttlnum_Vertices) + 1 > Vertices.size() - 1)
             growVertices(static_cast<std::size_t>(ttlnum_Vertices) + 1001);
         std::int32_t copy = ttlnum_Vertices;
         copyVertex(copy, currVtxNdx);
-        Vertices[static_cast<std::size_t>(copy)].num_UVs = 0;
+        vertexAt(copy).num_UVs = 0;
         if (!Normals.empty()) Normals[static_cast<std::size_t>(copy)] = Vec3{};
         currVtxNdx = copy;
         ttlnum_Vertices += 1;
     }
-    Vertex& v = Vertices[static_cast<std::size_t>(currVtxNdx)];
+    Vertex& v = vertexAt(currVtxNdx);
     v.num_UVs += 1;
     v.uv_id = t;
     // Earlier pairs are dropped; only the newest pair is meaningful.

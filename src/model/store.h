@@ -143,6 +143,19 @@ public:
     // 3DS smoothing-group masks per face; empty when the source gave none.
     std::vector<std::uint32_t> faceSmoothing;
 
+    // Element i of an array, for an index of any integer type the caller
+    // has checked (the store's numbers are 32-bit, the arrays' sizes not).
+    template <class I> Vertex& vertexAt(I i) { return Vertices[static_cast<std::size_t>(i)]; }
+    template <class I> const Vertex& vertexAt(I i) const { return Vertices[static_cast<std::size_t>(i)]; }
+    template <class I> Face& faceAt(I i) { return VFaces[static_cast<std::size_t>(i)]; }
+    template <class I> const Face& faceAt(I i) const { return VFaces[static_cast<std::size_t>(i)]; }
+    template <class I> FaceGroup& groupAt(I i) { return FaceGrps[static_cast<std::size_t>(i)]; }
+    template <class I> const FaceGroup& groupAt(I i) const { return FaceGrps[static_cast<std::size_t>(i)]; }
+    template <class I> Material& materialAt(I i) { return Materials[static_cast<std::size_t>(i)]; }
+    template <class I> const Material& materialAt(I i) const { return Materials[static_cast<std::size_t>(i)]; }
+    template <class I> Mesh& meshAt(I i) { return Meshes[static_cast<std::size_t>(i)]; }
+    template <class I> const Mesh& meshAt(I i) const { return Meshes[static_cast<std::size_t>(i)]; }
+
     std::int32_t nMaterials = 0, ttlnum_Vertices = 0, nFaceGrps = 0, ttlnum_Faces = 0;
     MeshRange meshRange;
     std::int32_t meshCount = 0;

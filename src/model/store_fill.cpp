@@ -36,7 +36,7 @@ std::int16_t StoreFill::dssAddMesh(const std::string& name, std::int32_t n) {
     at_.meshFaceCount = at_.meshVtxCount = at_.meshFgCount = 0;
     if (!room) tooManyVertices(n);
     if (diag_.dbgLevel == 2) {
-        const Mesh& mesh = m_.Meshes[static_cast<std::size_t>(i)];
+        const Mesh& mesh = m_.meshAt(i);
         diag_.logFileIfDebug("---------------\r\ndssAddMesh: MeshNdx " + std::to_string(at_.MeshNdx) +
                              ", face_ndx_stt=" + std::to_string(mesh.face_ndx_stt) + ", face_grp_ndx_stt " +
                              std::to_string(mesh.face_grp_ndx_stt) + ", vtx_ndx_stt " +
@@ -75,7 +75,7 @@ void StoreFill::AddFaceToGroup(std::int32_t mesh, std::int32_t group, bool flag,
             ReportFaceError(diag_, m_,
                             "Face# " + std::to_string(face) + " in facegroup " + std::to_string(group) +
                                 " exceeds ttlnum_Faces  " + std::to_string(m_.ttlnum_Faces),
-                            mesh, g, m_.FaceGrps[static_cast<std::size_t>(group)].nFcs, group);
+                            mesh, g, m_.groupAt(group).nFcs, group);
         }
     }
     m_.AddFaceToGroup(mesh, group, flag, face, global);
@@ -125,7 +125,7 @@ std::int32_t StoreFill::SetVertexUV(std::int32_t base, std::int32_t n, std::int3
     if (m_.ttlnum_Vertices == before) return v;
     at_.meshVtxCount += 1;
     if (diag_.detailWanted(at_.meshVtxCount)) {
-        const Vec3& p = m_.Vertices[static_cast<std::size_t>(v)].pos;
+        const Vec3& p = m_.vertexAt(v).pos;
         diag_.logFileIfDebug("               +V:" + hexOf(readPos, 4) + "[" + std::to_string(v) + "]v " +
                              fmt2(p.x) + " " + fmt2(p.y) + " " + fmt2(p.z));
     }

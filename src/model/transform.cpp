@@ -26,7 +26,7 @@ Mat4 MeshTransform(const Mesh& mesh) {
 Vec3 MeshWorldOrigin(const ModelStore& store, std::int32_t mesh) {
     Vec3 p = ZeroVec();
     for (std::int32_t steps = 0; validMesh(store, mesh) && steps < store.meshCount; ++steps) {
-        const Mesh& m = store.Meshes[static_cast<std::size_t>(mesh)];
+        const Mesh& m = store.meshAt(mesh);
         if (isTranslation(m)) {
             // The same double sum TransformPoint forms, without building
             // the matrix: long parent chains stay cheap.
@@ -43,18 +43,18 @@ Vec3 MeshWorldOrigin(const ModelStore& store, std::int32_t mesh) {
 
 void TransformMeshVertices(ModelStore& store, std::int32_t mesh, const Mat4& m) {
     if (!validMesh(store, mesh)) return;
-    const Mesh& ms = store.Meshes[static_cast<std::size_t>(mesh)];
+    const Mesh& ms = store.meshAt(mesh);
     const std::int32_t first = std::max(ms.vtx_ndx_stt, 0);
     const std::int32_t last = std::min(ms.vtx_ndx_end, store.ttlnum_Vertices - 1);
     for (std::int32_t i = first; i <= last; ++i) {
-        Vertex& v = store.Vertices[static_cast<std::size_t>(i)];
+        Vertex& v = store.vertexAt(i);
         v.pos = TransformPoint(v.pos, m);
     }
 }
 
 void MoveMeshOrigin(ModelStore& store, std::int32_t mesh, const Vec3& origin) {
     if (!validMesh(store, mesh)) return;
-    Mesh& ms = store.Meshes[static_cast<std::size_t>(mesh)];
+    Mesh& ms = store.meshAt(mesh);
     const Vec3 d = VecSub(ms.position, origin);
     TransformMeshVertices(store, mesh, MatTranslate(d));
     ms.position = origin;
@@ -63,7 +63,7 @@ void MoveMeshOrigin(ModelStore& store, std::int32_t mesh, const Vec3& origin) {
 bool MeshHasAncestor(const ModelStore& store, std::int32_t from, std::int32_t target) {
     for (std::int32_t steps = 0; validMesh(store, from) && steps <= store.meshCount; ++steps) {
         if (from == target) return true;
-        from = store.Meshes[static_cast<std::size_t>(from)].parent;
+        from = store.meshAt(from).parent;
     }
     return false;
 }
@@ -71,7 +71,7 @@ bool MeshHasAncestor(const ModelStore& store, std::int32_t from, std::int32_t ta
 bool SetMeshParent(ModelStore& store, std::int32_t mesh, std::int32_t parent) {
     if (!validMesh(store, mesh) || !validMesh(store, parent)) return false;
     if (MeshHasAncestor(store, parent, mesh)) return false;
-    Mesh& ms = store.Meshes[static_cast<std::size_t>(mesh)];
+    Mesh& ms = store.meshAt(mesh);
     ms.parent = static_cast<std::int16_t>(parent);
     ms.position = VecSub(ms.position, MeshWorldOrigin(store, parent));
     return true;
@@ -118,7 +118,7 @@ std::vector<bool> SetMeshParents(ModelStore& store, const std::vector<MeshLink>&
         if (!validMesh(store, l.mesh) || !validMesh(store, l.parent)) continue;
         if (find(l.parent) == l.mesh) continue;  // the parent hangs below the child
         root[static_cast<std::size_t>(l.mesh)] = find(l.parent);
-        Mesh& ms = store.Meshes[static_cast<std::size_t>(l.mesh)];
+        Mesh& ms = store.meshAt(l.mesh);
         ms.parent = static_cast<std::int16_t>(l.parent);
         ms.position = VecSub(ms.position, origin[static_cast<std::size_t>(l.parent)]);
         made[k] = true;
