@@ -93,8 +93,11 @@ TEST_F(StoreTest, FillKeepsWhereTheReadIs) {
     }
     EXPECT_EQ(fill.AddFaceGroup(true, -1, 0), 2);
     EXPECT_EQ(fill.AddFace(at.MeshNdx, at.currVtxBase, 0, 1, 2), 0);
+    fill.SetVertexNormal(at.currVtxBase + 1, Vec3{0, 1, 0});
     fill.SetVertexUV(at.currVtxBase, 1, 0, UV{});
     EXPECT_EQ(fill.SetVertexUV(at.currVtxBase, 1, 1, UV{}), 6);  // split: a vertex more
+    ASSERT_GT(m.vertexNormals.size(), 6u);
+    EXPECT_EQ(m.vertexNormals[6], (Vec3{0, 1, 0}));  // and the source's normal with it
     fill.SetMeshRanges();
     const Mesh& b = m.Meshes[1];
     EXPECT_EQ(b.vtx_ndx_stt, 3);
