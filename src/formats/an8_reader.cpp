@@ -679,7 +679,6 @@ private:
         const std::int32_t copy = m_.ttlnum_Vertices;
         m_.growVertices(static_cast<std::size_t>(copy) + 2);
         m_.copyVertex(copy, v);
-        if (!m_.Normals.empty()) m_.Normals[static_cast<std::size_t>(copy)] = m_.Normals[static_cast<std::size_t>(v)];
         m_.ttlnum_Vertices += 1;
         Mesh& me = m_.meshAt(fill_.cursor().MeshNdx);
         me.num_Vertices += 1;
