@@ -153,7 +153,7 @@ std::int32_t resolveNormals(Diagnostics& diag, ModelStore& m, const NormalChoice
     diag.logMsg("Calculating Vertex Normals", 1);
     // Sized before the work arrays below, to take the room the reader freed.
     m.growVertices(static_cast<std::size_t>(nV) + 1);
-    if (m.Normals.size() < m.Vertices.size()) m.Normals.resize(m.Vertices.size());
+    m.sizeNormals();
     auto usable = [&](std::int32_t f) {
         for (std::int32_t v : m.faceAt(f).vtx)
             if (v < 0 || v >= nV) return false;

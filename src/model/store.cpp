@@ -129,11 +129,6 @@ void ModelStore::copyVertex(std::int32_t to, std::int32_t from) {
     }
 }
 
-Vec3& ModelStore::normalAt(std::int32_t v) {
-    if (Normals.size() < Vertices.size()) Normals.resize(Vertices.size());
-    return Normals[static_cast<std::size_t>(v)];
-}
-
 void ModelStore::reserveFor(std::int64_t vertices, std::int64_t faces) {
     // The step rules grow the arrays up to 1000 past the last item; room for
     // that too saves the last move.

@@ -213,8 +213,15 @@ public:
     // Grows Vertices and zup_pos (and Normals, once it holds any) together
     // to at least n elements.
     void growVertices(std::size_t n);
-    // Vertex v's normal, Normals first sized with the vertices if empty.
-    Vec3& normalAt(std::int32_t v);
+    // Normals as long as Vertices, zero where none was set.
+    void sizeNormals() {
+        if (Normals.size() < Vertices.size()) Normals.resize(Vertices.size());
+    }
+    // Vertex v's normal, Normals first sized with the vertices.
+    Vec3& normalAt(std::int32_t v) {
+        sizeNormals();
+        return Normals[static_cast<std::size_t>(v)];
+    }
     // Vertex v's normal; zero for one Normals does not reach.
     Vec3 normalOf(std::int32_t v) const {
         return v >= 0 && static_cast<std::size_t>(v) < Normals.size() ? Normals[static_cast<std::size_t>(v)] : Vec3{};
