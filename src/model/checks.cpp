@@ -66,7 +66,7 @@ std::string nonFiniteText(const ModelStore& m) {
             std::string what;
             if (!finite3(v.pos))
                 what = "position " + tripleText(v.pos);
-            else if (const Vec3& z = m.zup_pos[static_cast<std::size_t>(i)]; !finite3(z))
+            else if (const Vec3 z = m.zupOf(i); !finite3(z))
                 what = "position " + tripleText(z);
             for (std::size_t k = 0; what.empty() && k < v.UVs.size(); ++k)
                 if (!std::isfinite(v.UVs[k].u) || !std::isfinite(v.UVs[k].v))

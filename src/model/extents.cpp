@@ -123,12 +123,21 @@ struct Measured {
 template <class Move>
 Bounds sweep(ModelStore& m, const std::vector<Run>& runs, const Measured& measured, const Move& move) {
     Bounds b;
+    // Moving a twin that is pos with y and z swapped gives the moved pos
+    // swapped, bit for bit: its centre and box are pos's, swapped.
+    const bool twins = !m.zup_pos.empty();
     for (const Run& r : runs)
         for (std::int32_t i = r.first; i < r.second; ++i) {
             Vec3& pos = m.vertexAt(i).pos;
-            Vec3& zup = m.zup_pos[static_cast<std::size_t>(i)];
-            move(pos, zup);
-            if (measured(i)) b.add(pos, zup);
+            if (twins) {
+                Vec3& zup = m.zup_pos[static_cast<std::size_t>(i)];
+                move(pos, zup);
+                if (measured(i)) b.add(pos, zup);
+            } else {
+                Vec3 zup{pos.x, pos.z, pos.y};
+                move(pos, zup);
+                if (measured(i)) b.add(pos, zup);
+            }
         }
     return b;
 }

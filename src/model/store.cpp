@@ -1,6 +1,7 @@
 #include "model/store.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 
@@ -10,6 +11,12 @@ namespace {
 constexpr std::int32_t kInt16Max = 32767;
 
 constexpr std::int32_t kInt32Max = 2147483647;
+
+bool bitIdentical(const Vec3& a, const Vec3& b) {
+    return std::bit_cast<std::uint32_t>(a.x) == std::bit_cast<std::uint32_t>(b.x) &&
+           std::bit_cast<std::uint32_t>(a.y) == std::bit_cast<std::uint32_t>(b.y) &&
+           std::bit_cast<std::uint32_t>(a.z) == std::bit_cast<std::uint32_t>(b.z);
+}
 
 template <class T>
 void resetOne(std::vector<T>& v) {
@@ -44,7 +51,7 @@ void ModelStore::ClearModel() {
     resetOne(FaceGrps);
     resetOne(Vertices);
     Normals = {};
-    resetOne(zup_pos);
+    zup_pos = {};
     collapse_id = {};
     defaultCollapseId = 0;
     face_collapse_count = {};
@@ -67,7 +74,13 @@ void ModelStore::ClearModel() {
 void ModelStore::growVertices(std::size_t n) {
     if (Vertices.size() < n) growTo(Vertices, n);
     if (!Normals.empty() && Normals.size() < n) growTo(Normals, n);
-    if (zup_pos.size() < n) growTo(zup_pos, n);
+    if (!zup_pos.empty() && zup_pos.size() < n) growTo(zup_pos, n);
+}
+
+void ModelStore::keepZupApart() {
+    if (!zup_pos.empty()) return;
+    zup_pos.reserve(Vertices.capacity());
+    for (const Vertex& v : Vertices) zup_pos.push_back(Vec3{v.pos.x, v.pos.z, v.pos.y});
 }
 
 namespace {
@@ -106,7 +119,7 @@ std::vector<T> gathered(const std::vector<T>& a, const std::vector<std::int32_t>
 
 void ModelStore::gatherVertices(const std::vector<std::int32_t>& from, std::size_t spare) {
     Vertices = gathered(Vertices, from, spare);
-    zup_pos = gathered(zup_pos, from, spare);
+    if (!zup_pos.empty()) zup_pos = gathered(zup_pos, from, spare);
     if (!collapse_id.empty()) collapse_id = gathered(collapse_id, from, spare);
     if (!face_collapse_count.empty()) face_collapse_count = gathered(face_collapse_count, from, spare);
     if (!skins.empty()) skins = gathered(skins, from, spare);
@@ -116,7 +129,7 @@ void ModelStore::gatherVertices(const std::vector<std::int32_t>& from, std::size
 void ModelStore::copyVertex(std::int32_t to, std::int32_t from) {
     const auto t = static_cast<std::size_t>(to), f = static_cast<std::size_t>(from);
     Vertices[t] = Vertices[f];
-    zup_pos[t] = zup_pos[f];
+    if (!zup_pos.empty()) zup_pos[t] = zup_pos[f];
     if (!collapse_id.empty()) sideSlot(collapse_id, to, Vertices.size()) = collapseId(from);
     if (!face_collapse_count.empty()) sideSlot(face_collapse_count, to, Vertices.size()) = faceCollapseCount(from);
     if (f < vertexNormals.size() || t < vertexNormals.size()) {
@@ -139,7 +152,7 @@ void ModelStore::reserveFor(std::int64_t vertices, std::int64_t faces) {
     if (vertices > 0) {
         const std::size_t n = room(ttlnum_Vertices, vertices);
         Vertices.reserve(n);
-        zup_pos.reserve(n);
+        if (!zup_pos.empty()) zup_pos.reserve(n);
     }
     if (faces > 0) VFaces.reserve(room(ttlnum_Faces, faces));
 }
@@ -341,7 +354,9 @@ std::int32_t ModelStore::AddVertex(std::int32_t& index, float x, float y, float 
     v.UVs.clear();
     v.UVs.resize(1);
     v.pos = switchAxes(Vec3{x, y, z}, axes);
-    zup_pos[static_cast<std::size_t>(index)] = Vec3{zx, zy, zz};
+    const Vec3 zup{zx, zy, zz};
+    if (zup_pos.empty() && !bitIdentical(zup, Vec3{v.pos.x, v.pos.z, v.pos.y})) keepZupApart();
+    if (!zup_pos.empty()) zup_pos[static_cast<std::size_t>(index)] = zup;
     v.uv_id = -1;
     return index;
 }

@@ -120,8 +120,10 @@ public:
     // Per vertex, as long as Vertices once a reader or the normals step has
     // set one (normalAt); empty before, so a large read does not hold them.
     std::vector<Vec3> Normals;
-    // Per vertex, as long as Vertices: the position with the vertical axis
-    // third, as the reader gave it.
+    // Per vertex, the position with the vertical axis third, as the reader
+    // gave it (zupOf). Empty while every vertex's is its pos with y and z
+    // swapped, as in any read without axis switches: a million-vertex model
+    // then holds no copy. Filled, as long as Vertices, once one is not.
     std::vector<Vec3> zup_pos;
     // Per vertex, but empty until a reader sets one; a vertex past the end
     // holds 0 (collapse fields) or no influences.
@@ -210,7 +212,7 @@ public:
     Vec3 ownNormal(std::size_t c) const;
     std::int32_t SetVertexUV(std::int32_t base, std::int32_t n, std::int32_t t, UV uv);
 
-    // Grows Vertices and zup_pos (and Normals, once it holds any) together
+    // Grows Vertices (and Normals and zup_pos, once they hold any) together
     // to at least n elements.
     void growVertices(std::size_t n);
     // Normals as long as Vertices, zero where none was set.
@@ -222,6 +224,15 @@ public:
         sizeNormals();
         return Normals[static_cast<std::size_t>(v)];
     }
+    // Vertex v's position with the vertical axis third.
+    Vec3 zupOf(std::int32_t v) const {
+        if (!zup_pos.empty()) return zup_pos[static_cast<std::size_t>(v)];
+        const Vec3& p = Vertices[static_cast<std::size_t>(v)].pos;
+        return Vec3{p.x, p.z, p.y};
+    }
+    // Fills zup_pos from the positions, before a step that moves pos and
+    // zup_pos apart.
+    void keepZupApart();
     // Vertex v's normal; zero for one Normals does not reach.
     Vec3 normalOf(std::int32_t v) const {
         return v >= 0 && static_cast<std::size_t>(v) < Normals.size() ? Normals[static_cast<std::size_t>(v)] : Vec3{};

@@ -46,6 +46,8 @@ void TransformMeshVertices(ModelStore& store, std::int32_t mesh, const Mat4& m) 
     const Mesh& ms = store.meshAt(mesh);
     const std::int32_t first = std::max(ms.vtx_ndx_stt, 0);
     const std::int32_t last = std::min(ms.vtx_ndx_end, store.ttlnum_Vertices - 1);
+    // The z-up twins stay where the reader put them.
+    if (first <= last) store.keepZupApart();
     for (std::int32_t i = first; i <= last; ++i) {
         Vertex& v = store.vertexAt(i);
         v.pos = TransformPoint(v.pos, m);

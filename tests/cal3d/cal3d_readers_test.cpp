@@ -60,7 +60,7 @@ TEST_F(CmfReader, SpringsAreSkippedAndEveryValueStored) {
     EXPECT_EQ(v1.UVs[1].v, 0.5f);
     // Cal3D's z-up (x, y, z) becomes the store's (x, z, y).
     EXPECT_EQ(m.Vertices[2].pos.y, 1.0f);
-    EXPECT_EQ(m.zup_pos[2].z, 1.0f);
+    EXPECT_EQ(m.zupOf(2).z, 1.0f);
     EXPECT_EQ(m.Normals[0].y, 0.8f);
     // Corners after the spring record, stored in reverse order on the submesh's base.
     EXPECT_EQ(m.VFaces[0].vtx[0], 2);

@@ -35,7 +35,7 @@ std::vector<std::array<Corner, 3>> triangles(const ModelStore& m) {
         for (int k = 0; k < 3; ++k) {
             const std::int32_t i = m.VFaces[static_cast<std::size_t>(f)].vtx[k];
             const Vertex& v = vtx(m, i);
-            const Vec3& z = m.zup_pos[static_cast<std::size_t>(i)];
+            const Vec3 z = m.zupOf(i);
             const UV uv = v.UVs.size() > 0 ? v.UVs[0] : UV{};
             t[static_cast<std::size_t>(k)] = {r(z.x), r(z.y), r(z.z), r(uv.u), r(uv.v)};
         }
@@ -66,7 +66,7 @@ TEST(GltfReader, PlacesEachInstanceYUpAndKeepsTheWindingOfMirroredOnes) {
     ASSERT_EQ(m.ttlnum_Faces, 2);
     // y up: the store's z runs back, its up-axis copy has z up.
     EXPECT_EQ(vtx(m, 1).pos, (Vec3{11, 20, -30}));
-    EXPECT_EQ(m.zup_pos[1], (Vec3{11, -30, 20}));
+    EXPECT_EQ(m.zupOf(1), (Vec3{11, -30, 20}));
     // Mirrored, then turned: glTF (1, 0, 0) -> (-1, 0, 0) -> (0, 0, 1).
     EXPECT_NEAR(vtx(m, 4).pos.x, 0, 1e-6);
     EXPECT_NEAR(vtx(m, 4).pos.z, -1, 1e-6);

@@ -64,7 +64,7 @@ TEST(Normals, ACopiedVertexKeepsItsSideFields) {
     m.SetFaceNormals(1, Vec3{1, 0, 0}, Vec3{1, 0, 0}, Vec3{1, 0, 0});
     ASSERT_GT(resolveNormals(tc.ctx, m, NormalChoice{true, true}), 0);
     // Each vertex is followed by its copies: vertex 0 is 0 and 1 now.
-    const auto zup = [&](std::int32_t v) { return m.zup_pos[static_cast<std::size_t>(v)]; };
+    const auto zup = [&](std::int32_t v) { return m.zupOf(v); };
     EXPECT_EQ(m.Vertices[1].pos, (Vec3{0, 0, 0}));
     EXPECT_EQ(zup(1), (Vec3{10, 20, 30}));
     EXPECT_EQ(m.collapseId(1), 5);

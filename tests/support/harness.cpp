@@ -109,7 +109,7 @@ std::string storeText(const ModelStore& m) {
     }
     for (std::int32_t i = 0; i < m.ttlnum_Vertices; ++i) {
         const Vertex& v = m.Vertices[static_cast<std::size_t>(i)];
-        for (int k = 0; k < 3; ++k) num(v.pos[k]), num(m.zup_pos[static_cast<std::size_t>(i)][k]);
+        for (int k = 0; k < 3; ++k) num(v.pos[k]), num(m.zupOf(i)[k]);
         num(v.uv_id);
         for (std::uint32_t u = 0; u < v.UVs.size(); ++u) num(v.UVs[u].u), num(v.UVs[u].v);
     }

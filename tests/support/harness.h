@@ -147,7 +147,7 @@ struct TestContext {
     explicit TestContext(bool devMode = false) { ctx.app.devMode = devMode; }
     // The store's parts by number, for checks; a face as its stored corners.
     const Vertex& vtx(int i) const { return m.Vertices[static_cast<std::size_t>(i)]; }
-    const Vec3& zup(int i) const { return m.zup_pos[static_cast<std::size_t>(i)]; }
+    Vec3 zup(int i) const { return m.zupOf(i); }
     std::array<int, 3> face(int i) const {
         const Face& f = m.VFaces[static_cast<std::size_t>(i)];
         return {f.vtx[0], f.vtx[1], f.vtx[2]};
