@@ -198,7 +198,8 @@ std::int32_t resolveNormals(Diagnostics& diag, ModelStore& m, const NormalChoice
         // group, corner list). A surface is one mesh and, unless smoothing
         // groups say otherwise, one material: meshes that touch and a change
         // of material are edges.
-        std::vector<std::int32_t> meshOf(static_cast<std::size_t>(nV), -1);
+        // Meshes are fewer than 2^15 (dssAddMesh), materials count by their low 16 bits.
+        std::vector<std::int16_t> meshOf(static_cast<std::size_t>(nV), -1);
         // Ranges a damaged source made overlap must not cost meshes times
         // vertices: beyond a few passes over the vertices the rest stay apart.
         std::int64_t budget = 4 * std::int64_t{nV} + 1024;
@@ -207,16 +208,16 @@ std::int32_t resolveNormals(Diagnostics& diag, ModelStore& m, const NormalChoice
             if (me.num_Vertices <= 0) continue;
             const std::int32_t from = std::max(0, me.vtx_ndx_stt), to = std::min(me.vtx_ndx_end, nV - 1);
             budget -= std::max(0, to - from + 1);
-            for (std::int32_t v = from; v <= to; ++v) meshOf[static_cast<std::size_t>(v)] = static_cast<std::int32_t>(i);
+            for (std::int32_t v = from; v <= to; ++v) meshOf[static_cast<std::size_t>(v)] = static_cast<std::int16_t>(i);
         }
-        std::vector<std::int32_t> materialOf(static_cast<std::size_t>(nF), -1);
+        std::vector<std::uint16_t> materialOf(static_cast<std::size_t>(nF), 0xFFFF);
         if (!hasSmooth)
             for (std::int32_t g = 0; g < m.nFaceGrps && static_cast<std::size_t>(g) < m.FaceGrps.size(); ++g) {
                 const FaceGroup& fg = m.groupAt(g);
                 const std::size_t n = std::min(static_cast<std::size_t>(std::max(0, fg.nFcs)), fg.FgGlblFaces.size());
                 for (std::size_t i = 0; i < n; ++i)
                     if (fg.FgGlblFaces[i] >= 0 && fg.FgGlblFaces[i] < nF)
-                        materialOf[static_cast<std::size_t>(fg.FgGlblFaces[i])] = fg.MtlID;
+                        materialOf[static_cast<std::size_t>(fg.FgGlblFaces[i])] = static_cast<std::uint16_t>(fg.MtlID & 0xFFFF);
             }
         // Each corner adds its face's unit normal times the face's angle there:
         // a polygon then counts the same however it was cut into triangles
@@ -256,19 +257,21 @@ std::int32_t resolveNormals(Diagnostics& diag, ModelStore& m, const NormalChoice
         };
         std::vector<Sum> sums;
         {
-            PosIds ids(static_cast<std::size_t>(nV));
+            PosIds ids(static_cast<std::size_t>(nV) / 4);
             // A vertex's corners mostly share one surface: the id its last
-            // corner got saves hashing the position again.
-            std::vector<std::int32_t> last(static_cast<std::size_t>(nV), -1);
+            // corner got saves hashing the position again. Where vertices
+            // are hardly shared (a 3DS mesh split per face) it saves nothing.
+            const bool shared = std::int64_t{nF} * 3 > std::int64_t{nV} * 2;
+            std::vector<std::int32_t> last(shared ? static_cast<std::size_t>(nV) : 0, -1);
             for (std::int32_t f = 0; f < nF; ++f) {
                 if (!usable(f)) continue;
                 const Vec3 u = plain ? unit(faceNormal(m, f)) : Vec3{};
                 for (int k = 0; k < 3; ++k) {
                     const std::int32_t v = m.faceAt(f).vtx[k];
                     // Mesh and material in one number: meshes are fewer than 2^15.
-                    const std::int32_t surface = meshOf[static_cast<std::size_t>(v)] * 65536 +
-                                                 (materialOf[static_cast<std::size_t>(f)] & 0xFFFF);
-                    std::int32_t& id = last[static_cast<std::size_t>(v)];
+                    const std::int32_t surface = meshOf[static_cast<std::size_t>(v)] * 65536 + materialOf[static_cast<std::size_t>(f)];
+                    std::int32_t unshared = -1;
+                    std::int32_t& id = shared ? last[static_cast<std::size_t>(v)] : unshared;
                     if (id < 0 || ids.key(id).mesh != surface) {
                         const Vec3& p = m.vertexAt(v).pos;
                         id = ids.idOf(PosKey{surface, bitsOf(p.x), bitsOf(p.y), bitsOf(p.z)});
@@ -287,6 +290,8 @@ std::int32_t resolveNormals(Diagnostics& diag, ModelStore& m, const NormalChoice
             }
             nPos = ids.size();
         }
+        std::vector<std::int16_t>().swap(meshOf);
+        std::vector<std::uint16_t>().swap(materialOf);
         // Plain: a position's normal, or zero where its faces cancel out.
         if (plain) {
             posNormal.resize(sums.size());
@@ -304,6 +309,7 @@ std::int32_t resolveNormals(Diagnostics& diag, ModelStore& m, const NormalChoice
                 for (std::size_t c = 0; c < posOf.size(); ++c)
                     if (posOf[c] >= 0) corners[static_cast<std::size_t>(fill[static_cast<std::size_t>(posOf[c])]++)] = static_cast<std::int32_t>(c);
             }
+            std::vector<std::int32_t>().swap(posOf);
 
             // Corner normals; without kept normals they first hold every corner's
             // weight, worked out face by face (one unit normal each, in memory
