@@ -532,8 +532,6 @@ private:
                          0);
         const auto n = static_cast<std::int32_t>(pts.size());
         const std::int32_t first = fill_.AddMeshVertices(fill_.cursor().MeshNdx, n);
-        // Points come without a z-up twin: theirs stays zero.
-        if (n > 0) m_.keepZupApart();
         for (std::int32_t i = 0; i < n; ++i) {
             Vertex& vx = m_.vertexAt(first + i);
             vx.pos = pts[static_cast<std::size_t>(i)];

@@ -20,7 +20,7 @@ protected:
         ctx.settings.autoCentre = false;
     }
 
-    // zup_pos holds the same point with the height third, as the readers store it.
+    // The twin is the same point with the height third, as the readers store it.
     void vertex(float x, float y, float z) {
         std::int32_t i = -1;
         m.AddVertex(i, x, y, z, x, z, y);
@@ -67,6 +67,21 @@ TEST_F(ExtentsTest, CentreOnAllAxesAndAtAGivenHeight) {
     CentreModel(ctx, ctx.model, true, 80 - m.spanPos.y / 2);
     EXPECT_EQ(m.ctrPos, (Vec3{0, 80, 0}));
     EXPECT_EQ(m.minZup.z, 78.0f);
+}
+
+TEST_F(ExtentsTest, ATwinThatIsNotThePositionSwappedIsMeasuredAndMovedApart) {
+    cube();
+    // As a raw glTF read or a switched axis gives: the twin is not pos with y and z swapped.
+    std::int32_t i = -1;
+    m.AddVertex(i, 0, 0, 0, 0, 0, 10);
+    SetMaxMinsM(ctx, ctx.model);
+    EXPECT_EQ(m.spanPos, (Vec3{2, 4, 2}));
+    EXPECT_EQ(m.spanZup, (Vec3{2, 2, 10}));
+    EXPECT_EQ(m.maxSpan, 10.0f);
+    CentreModel(ctx, ctx.model, true, 1, true);
+    EXPECT_EQ(at(0), (Vec3{-1, 1, -1}));
+    EXPECT_EQ(m.zupOf(0), (Vec3{-1, -1, 1}));
+    EXPECT_EQ(m.zupOf(8), (Vec3{0, 0, 11}));
 }
 
 TEST_F(ExtentsTest, ResizeDoublesAboutTheCentre) {
