@@ -1,11 +1,14 @@
 #include "convert/process.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <vector>
 
 #if defined(__GLIBC__)
 #include <malloc.h>
+#include <sys/mman.h>
+#include <unistd.h>
 #endif
 #ifdef _WIN32
 #include <windows.h>
@@ -101,6 +104,28 @@ void keepFreedMemoryForReuse() {
     constexpr int kKeep = 1 << 30;
     mallopt(M_MMAP_THRESHOLD, kKeep);
     mallopt(M_TRIM_THRESHOLD, kKeep);
+#if defined(MADV_HUGEPAGE)
+    // The heap grown once by 512 MiB of address space (below the trim
+    // threshold, so freeing the block keeps it), marked for huge pages:
+    // a large model then faults its arrays in 2 MiB pages instead of 4 KiB
+    // ones (as glibc.malloc.hugetlb=1 would). The pad goes back to its
+    // default at once, so a later growth, or a failed one under a tight
+    // address-space limit, asks for no more than it needs.
+    constexpr std::size_t kHuge = std::size_t{2} << 20;
+    const auto before = reinterpret_cast<std::uintptr_t>(sbrk(0));
+    mallopt(M_TOP_PAD, kKeep / 2);
+    void* block = std::malloc(2 * kHuge);
+    mallopt(M_TOP_PAD, 128 * 1024);
+    const auto after = reinterpret_cast<std::uintptr_t>(sbrk(0));
+    const auto at = reinterpret_cast<std::uintptr_t>(block);
+    // Only a block the heap's own growth gave (not another allocator's, as
+    // under a sanitizer) marks that growth.
+    if (block && after - before >= std::size_t{kKeep / 2} && at < after && at + 2 * kHuge > before) {
+        const std::uintptr_t from = (at + kHuge - 1) & ~(kHuge - 1), to = after & ~(kHuge - 1);
+        if (to > from) madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+    }
+    std::free(block);
+#endif
 #endif
 }
 
