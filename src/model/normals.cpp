@@ -170,6 +170,13 @@ std::int32_t resolveNormals(Diagnostics& diag, ModelStore& m, const NormalChoice
     // OBJ with normals) leaves nothing to group, and nothing to hold per
     // corner: each is its own normal made unit, worked out where used.
     std::vector<Vec3> cn;  // per corner, unless plain or ownOnly
+    // Where no vertex has two corners (a mesh split per face) and the source
+    // gave no normals, a corner's normal is its vertex's: worked out in the
+    // store's normals, with no per-corner array.
+    bool alone = false;
+    auto cnAt = [&](std::size_t c) -> Vec3& {
+        return alone ? m.Normals[static_cast<std::size_t>(m.faceAt(c / 3).vtx[c % 3])] : cn[c];
+    };
     bool ownOnly = choice.keepOwn && hasCorner;
     // Normals given per vertex are the same at each of its corners: each
     // vertex is looked at once.
@@ -315,16 +322,27 @@ std::int32_t resolveNormals(Diagnostics& diag, ModelStore& m, const NormalChoice
             // weight, worked out face by face (one unit normal each, in memory
             // order). A position's weights are all read before its normals are
             // written, and no two positions share a corner.
-            cn.resize(static_cast<std::size_t>(nF) * 3);
+            alone = !hasCorner && std::int64_t{nF} * 3 <= std::int64_t{nV};
+            if (alone) {
+                std::vector<std::uint8_t> seen(static_cast<std::size_t>(nV), 0);
+                for (std::int32_t f = 0; f < nF && alone; ++f) {
+                    if (!usable(f)) continue;
+                    for (std::int32_t v : m.faceAt(f).vtx) {
+                        if (seen[static_cast<std::size_t>(v)]) alone = false;
+                        seen[static_cast<std::size_t>(v)] = 1;
+                    }
+                }
+            }
+            if (!alone) cn.resize(static_cast<std::size_t>(nF) * 3);
             const bool early = !(choice.keepOwn && hasCorner);
             if (early)
                 for (std::int32_t f = 0; f < nF; ++f) {
                     if (!usable(f)) continue;
                     const Vec3 u = unit(faceNormal(m, f));
-                    for (std::int32_t k = 0; k < 3; ++k) cn[static_cast<std::size_t>(f) * 3 + static_cast<std::size_t>(k)] = cornerWeight(f * 3 + k, u);
+                    for (std::int32_t k = 0; k < 3; ++k) cnAt(static_cast<std::size_t>(f) * 3 + static_cast<std::size_t>(k)) = cornerWeight(f * 3 + k, u);
                 }
             auto weight = [&](std::int32_t corner) {
-                return early ? cn[static_cast<std::size_t>(corner)] : cornerWeight(corner, unit(faceNormal(m, corner / 3)));
+                return early ? cnAt(static_cast<std::size_t>(corner)) : cornerWeight(corner, unit(faceNormal(m, corner / 3)));
             };
 
             // The normal of every corner. Weights are worked out per position, and
@@ -338,8 +356,8 @@ std::int32_t resolveNormals(Diagnostics& diag, ModelStore& m, const NormalChoice
                     const std::size_t c = static_cast<std::size_t>(b[i]);
                     const Vec3 o = own(c);
                     if (choice.keepOwn && !(o == Vec3{})) {
-                        cn[c] = unit(o);
-                        if (!(cn[c] == Vec3{})) continue;
+                        cnAt(c) = unit(o);
+                        if (!(cnAt(c) == Vec3{})) continue;
                     }
                     computed = true;
                 }
@@ -360,7 +378,7 @@ std::int32_t resolveNormals(Diagnostics& diag, ModelStore& m, const NormalChoice
                     const std::int32_t f = b[i] / 3;
                     const Vec3 o = own(c);
                     const bool authored = !(o == Vec3{});
-                    if (authored && choice.keepOwn && !(cn[c] == Vec3{})) continue;
+                    if (authored && choice.keepOwn && !(cnAt(c) == Vec3{})) continue;
                     Vec3 sum{};
                     if (n > kPairwiseMax || (!hasSmooth && !authored)) {
                         // The same sum for each such corner: its normal once.
@@ -369,7 +387,7 @@ std::int32_t resolveNormals(Diagnostics& diag, ModelStore& m, const NormalChoice
                             allNormal = resolved(all, size);
                         }
                         if (!(allNormal == Vec3{})) {
-                            cn[c] = allNormal;
+                            cnAt(c) = allNormal;
                             continue;
                         }
                         sum = all;
@@ -381,15 +399,15 @@ std::int32_t resolveNormals(Diagnostics& diag, ModelStore& m, const NormalChoice
                             if (same) add(sum, w[j]);
                         }
                     }
-                    cn[c] = resolved(sum, size);
-                    if (cn[c] == Vec3{}) cn[c] = unit(faceNormal(m, f));
+                    cnAt(c) = resolved(sum, size);
+                    if (cnAt(c) == Vec3{}) cnAt(c) = unit(faceNormal(m, f));
                 }
             }
         }
     }
     auto cornerNormal = [&](std::int32_t f, std::size_t c) {
         if (ownOnly) return unit(own(c));
-        if (!plain) return cn[c];
+        if (!plain) return cnAt(c);
         const Vec3& n = posNormal[static_cast<std::size_t>(posOf[c])];
         return n == Vec3{} ? unit(faceNormal(m, f)) : n;
     };

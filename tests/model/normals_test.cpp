@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <vector>
 
 #include "model/store.h"
 #include "support/harness.h"
@@ -39,6 +41,52 @@ TEST(Normals, CornersWithoutTheSourcesNormalAreWorkedOut) {
             EXPECT_NEAR(got.y, want.y, 1e-6) << v;
             EXPECT_NEAR(got.z, want.z, 1e-6) << v;
         }
+    }
+}
+
+// A 3DS mesh is split per face: no vertex has two corners. A four-sided
+// pyramid so split, its sides in one smoothing group and its base in none,
+// gets smooth sides (the apex points up; each rim corner of a side takes
+// that side and the one before) and a flat base. The same with one apex
+// vertex for all sides (and spare vertices, so that counts alone do not
+// tell the two apart).
+TEST(Normals, AMeshSplitPerFaceSmoothsByItsGroups) {
+    for (const bool oneApex : {false, true}) {
+        SCOPED_TRACE(oneApex);
+        test::TestContext tc;
+        ModelStore& m = tc.ctx.model;
+        m.dssAddMesh("pyramid", 0);
+        auto vertex = [&](const Vec3& p) {
+            std::int32_t i = -1;
+            m.AddVertex(i, p.x, p.y, p.z, p.x, p.z, p.y);
+            return i;
+        };
+        const Vec3 apex{0, 1, 0}, rim[4] = {{1, 0, 1}, {1, 0, -1}, {-1, 0, -1}, {-1, 0, 1}};
+        const std::int32_t top = oneApex ? vertex(apex) : -1;
+        std::vector<std::array<std::int32_t, 3>> corners;
+        auto face = [&](const Vec3& a, const Vec3& b, const Vec3& c, std::uint32_t group) {
+            const std::array<std::int32_t, 3> v = {a == apex && top >= 0 ? top : vertex(a), vertex(b), vertex(c)};
+            m.AddFace(0, 0, v[0], v[1], v[2]);
+            m.faceSmoothing.push_back(group);
+            corners.push_back(v);
+        };
+        for (int i = 0; i < 4; ++i) face(apex, rim[(i + 1) % 4], rim[i], 1);
+        face(rim[0], rim[1], rim[2], 0);
+        face(rim[0], rim[2], rim[3], 0);
+        while (m.ttlnum_Vertices < 18) vertex(Vec3{5, 5, 5});
+        ASSERT_EQ(resolveNormals(tc.ctx, m, NormalChoice{false, true}), 0);
+        auto near = [&](std::int32_t v, const Vec3& want) {
+            const Vec3& got = m.Normals[static_cast<std::size_t>(v)];
+            return std::fabs(got.x - want.x) < 1e-5 && std::fabs(got.y - want.y) < 1e-5 && std::fabs(got.z - want.z) < 1e-5;
+        };
+        for (int i = 0; i < 4; ++i) {
+            const auto& v = corners[static_cast<std::size_t>(i)];
+            EXPECT_TRUE(near(v[0], Vec3{0, 1, 0})) << "apex of side " << i;
+            const Vec3 own = unitOf(faceNormal(m, i)), before = unitOf(faceNormal(m, (i + 3) % 4));
+            EXPECT_TRUE(near(v[2], unitOf(Vec3{own.x + before.x, own.y + before.y, own.z + before.z}))) << i;
+        }
+        for (int f = 4; f < 6; ++f)
+            for (std::int32_t v : corners[static_cast<std::size_t>(f)]) EXPECT_TRUE(near(v, Vec3{0, -1, 0})) << v;
     }
 }
 
