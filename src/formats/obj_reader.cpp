@@ -378,11 +378,13 @@ private:
         const std::uint64_t key = (static_cast<std::uint64_t>(static_cast<std::uint32_t>(c.src)) << 32) |
                                   static_cast<std::uint32_t>(uvId);
         const std::int32_t first = srcVtx_[static_cast<std::size_t>(c.src)];
+        // A vertex keeps the texture vertex it took first: only copies need the hash.
+        if (m_.vertexAt(first).uv_id == uvId) return first;
         if (auto it = carrying_.find(key); it != carrying_.end()) return it->second;
         const UV uv = tex_[static_cast<std::size_t>(c.tex)];
         const bool free = m_.vertexAt(first).uv_id == -1;
         const std::int32_t v = fill_.SetVertexUV(0, first, uvId, uv);
-        carrying_.emplace(key, v);
+        if (!free) carrying_.emplace(key, v);
         if (!free && ctx_.detailWanted(fill_.cursor().meshVtxCount)) {
             const Vec3& p = m_.vertexAt(v).pos;
             ctx_.logFileIfDebug(padIntLeft(lineNo_, 6) + "AddVtx[" + std::to_string(v) + "] " + fmt2(p.x) +
