@@ -264,11 +264,12 @@ std::int32_t resolveNormals(Diagnostics& diag, ModelStore& m, const NormalChoice
         };
         std::vector<Sum> sums;
         {
-            PosIds ids(static_cast<std::size_t>(nV) / 4);
             // A vertex's corners mostly share one surface: the id its last
             // corner got saves hashing the position again. Where vertices
-            // are hardly shared (a 3DS mesh split per face) it saves nothing.
+            // are hardly shared (a 3DS mesh split per face) it saves nothing,
+            // and several vertices share each position.
             const bool shared = std::int64_t{nF} * 3 > std::int64_t{nV} * 2;
+            PosIds ids(static_cast<std::size_t>(nV) / (shared ? 1 : 4));
             std::vector<std::int32_t> last(shared ? static_cast<std::size_t>(nV) : 0, -1);
             for (std::int32_t f = 0; f < nF; ++f) {
                 if (!usable(f)) continue;
