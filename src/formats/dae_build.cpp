@@ -805,9 +805,11 @@ void Builder::reserve() {
         const std::int64_t times = std::max<std::int64_t>(1, static_cast<std::int64_t>(byGeometry_[gi].size()));
         const int ps = positionSource(d_.geoms[gi]);
         std::int64_t v = ps < 0 ? 0 : static_cast<std::int64_t>(d_.sources[static_cast<std::size_t>(ps)].values.size() / 3);
-        std::int64_t f = 0;  // corners: a bound on the triangles
-        for (const Primitive& pr : d_.geoms[gi].prims)
-            f += static_cast<std::int64_t>(pr.idx.size() / std::max<std::size_t>(1, pr.inputs.size()));
+        std::int64_t f = 0;  // triangles, or for polygons their corners: a bound
+        for (const Primitive& pr : d_.geoms[gi].prims) {
+            const auto corners = static_cast<std::int64_t>(pr.idx.size() / std::max<std::size_t>(1, pr.inputs.size()));
+            f += pr.kind == K::Triangles ? corners / 3 : corners;
+        }
         vertices += times * v;
         faces += times * f;
     }
