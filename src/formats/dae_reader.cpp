@@ -35,7 +35,12 @@ ModelStore& Io::model() { return env_.model; }
 
 }  // namespace dae
 
-ReadResult LoadDaeBytes(ReadEnv& env, std::string_view bytes) {
+namespace {
+
+// `owned`, when given, holds `bytes`: freed once the document is parsed, so
+// the model's arrays reuse its memory (the parsed document keeps copies of
+// all it needs).
+ReadResult loadDae(ReadEnv& env, std::string_view bytes, std::string* owned) {
     std::string recoded;
     if (xmlNeedsRecoding(bytes)) {
         recoded.assign(bytes);
@@ -46,6 +51,8 @@ ReadResult LoadDaeBytes(ReadEnv& env, std::string_view bytes) {
     dae::Io io(env);
     dae::Doc doc;
     ReadResult r = dae::parseDocument(io, bytes, doc);
+    std::string().swap(recoded);
+    if (owned) std::string().swap(*owned);
     if (r.ok()) {
         StoreFill fill(env);
         fill.line = &io.where;
@@ -54,10 +61,14 @@ ReadResult LoadDaeBytes(ReadEnv& env, std::string_view bytes) {
     return r;
 }
 
+}  // namespace
+
+ReadResult LoadDaeBytes(ReadEnv& env, std::string_view bytes) { return loadDae(env, bytes, nullptr); }
+
 ReadResult LoadDae(ReadEnv& env, const std::string& path) {
     std::string bytes, err;
     if (!readWholeFile(path, bytes, err)) return ReadResult::failed("Cannot read " + path + ": " + err, path);
-    return LoadDaeBytes(env, bytes);
+    return loadDae(env, bytes, &bytes);
 }
 
 }  // namespace molv
