@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
+#include <limits>
 #include <numbers>
 #include <string>
 
@@ -54,6 +55,17 @@ TEST(StoreFillTest, MissingCornerTheBoxNames) {
 
 // However many faces are bad, one box per read and one line at its end;
 // the faces are kept all the same.
+// Colours from glTF and Collada factors: rounded, clamped, and a NaN is black
+// rather than whatever the cast of it would give.
+TEST(StoreColour, FactorsBecomeClampedBytes) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const struct { double v; int byte; } rows[] = {
+        {0.0, 0}, {1.0, 255}, {0.5, 128}, {0.2, 51}, {-0.1, 0}, {1.5, 255},
+        {std::nan(""), 0}, {inf, 255}, {-inf, 0},
+    };
+    for (const auto& r : rows) EXPECT_EQ(colourByte(r.v), r.byte) << r.v;
+}
+
 TEST_F(StoreTest, BadFacesAreCountedAndReportedOncePerRead) {
     fill.dssAddMesh("a", 3);
     for (int i = 0; i < 100000; ++i) fill.AddFace(0, 0, 1000000, 7, 8);
