@@ -125,6 +125,9 @@ public:
             if (keys_[static_cast<std::size_t>(id)] == k) return id;
         }
     }
+    // Asks for a key's first slot ahead of its lookup: the slots are
+    // reached at random, and that miss was most of the grouping's time.
+    void prefetch(const PosKey& k) const { __builtin_prefetch(&slots_[PosHash{}(k) & (slots_.size() - 1)]); }
     std::int32_t size() const { return static_cast<std::int32_t>(keys_.size()); }
     const PosKey& key(std::int32_t id) const { return keys_[static_cast<std::size_t>(id)]; }
 
@@ -229,24 +232,32 @@ std::int32_t resolveNormals(Diagnostics& diag, ModelStore& m, const NormalChoice
         // Each corner adds its face's unit normal times the face's angle there:
         // a polygon then counts the same however it was cut into triangles
         // (by area, the triangles of one quad could weigh 2:1 at a corner).
-        auto cornerWeight = [&](std::int32_t corner, const Vec3& u) {
-            const std::int32_t f = corner / 3;
-            const int k = corner % 3;
+        // A face's three corners share its three edges: the edge from corner
+        // k+2 to k is the negated edge from k to k+2, and negation is exact,
+        // so each corner's numbers are the ones it would get on its own.
+        auto faceWeights = [&](std::int32_t f, const Vec3& u, Vec3 out[3]) {
             const Face& face = m.faceAt(f);
-            const Vec3& p = m.vertexAt(face.vtx[k]).pos;
-            const Vec3& q = m.vertexAt(face.vtx[(k + 1) % 3]).pos;
-            const Vec3& r = m.vertexAt(face.vtx[(k + 2) % 3]).pos;
-            const double a[3] = {double(q.x) - p.x, double(q.y) - p.y, double(q.z) - p.z};
-            const double b[3] = {double(r.x) - p.x, double(r.y) - p.y, double(r.z) - p.z};
-            const double la = std::sqrt(a[0] * a[0] + a[1] * a[1] + a[2] * a[2]);
-            const double lb = std::sqrt(b[0] * b[0] + b[1] * b[1] + b[2] * b[2]);
-            double angle = 0;
-            if (la > 0 && lb > 0 && std::isfinite(la * lb))
-                // Rounded to float: the C libraries' acos differ in the last
-                // bits, and the written normals must not differ between systems.
-                angle = static_cast<float>(
-                    std::acos(std::clamp((a[0] * b[0] + a[1] * b[1] + a[2] * b[2]) / (la * lb), -1.0, 1.0)));
-            return Vec3{static_cast<float>(u.x * angle), static_cast<float>(u.y * angle), static_cast<float>(u.z * angle)};
+            double e[3][3], len[3];
+            for (int k = 0; k < 3; ++k) {
+                const Vec3& p = m.vertexAt(face.vtx[k]).pos;
+                const Vec3& q = m.vertexAt(face.vtx[(k + 1) % 3]).pos;
+                e[k][0] = double(q.x) - p.x;
+                e[k][1] = double(q.y) - p.y;
+                e[k][2] = double(q.z) - p.z;
+                len[k] = std::sqrt(e[k][0] * e[k][0] + e[k][1] * e[k][1] + e[k][2] * e[k][2]);
+            }
+            for (int k = 0; k < 3; ++k) {
+                const double* a = e[k];
+                const double b[3] = {-e[(k + 2) % 3][0], -e[(k + 2) % 3][1], -e[(k + 2) % 3][2]};
+                const double la = len[k], lb = len[(k + 2) % 3];
+                double angle = 0;
+                if (la > 0 && lb > 0 && std::isfinite(la * lb))
+                    // Rounded to float: the C libraries' acos differ in the last
+                    // bits, and the written normals must not differ between systems.
+                    angle = static_cast<float>(
+                        std::acos(std::clamp((a[0] * b[0] + a[1] * b[1] + a[2] * b[2]) / (la * lb), -1.0, 1.0)));
+                out[k] = Vec3{static_cast<float>(u.x * angle), static_cast<float>(u.y * angle), static_cast<float>(u.z * angle)};
+            }
         };
         // Faces that cancel out (the two sides of a sheet) leave rounding noise:
         // zero, and the corner's own face says more.
@@ -271,25 +282,32 @@ std::int32_t resolveNormals(Diagnostics& diag, ModelStore& m, const NormalChoice
             const bool shared = std::int64_t{nF} * 3 > std::int64_t{nV} * 2;
             PosIds ids(static_cast<std::size_t>(nV) / (shared ? 1 : 4));
             std::vector<std::int32_t> last(shared ? static_cast<std::size_t>(nV) : 0, -1);
+            auto keyOf = [&](std::int32_t f, std::int32_t v) {
+                // Mesh and material in one number: meshes are fewer than 2^15.
+                const std::int32_t surface = meshOf[static_cast<std::size_t>(v)] * 65536 + materialOf[static_cast<std::size_t>(f)];
+                const Vec3& p = m.vertexAt(v).pos;
+                return PosKey{surface, bitsOf(p.x), bitsOf(p.y), bitsOf(p.z)};
+            };
+            constexpr std::int32_t kAhead = 8;
             for (std::int32_t f = 0; f < nF; ++f) {
+                if (f + kAhead < nF && usable(f + kAhead))
+                    for (std::int32_t v : m.faceAt(f + kAhead).vtx)
+                        if (!shared || last[static_cast<std::size_t>(v)] < 0) ids.prefetch(keyOf(f + kAhead, v));
                 if (!usable(f)) continue;
-                const Vec3 u = plain ? unit(faceNormal(m, f)) : Vec3{};
+                Vec3 fw[3];
+                if (plain) faceWeights(f, unit(faceNormal(m, f)), fw);
                 for (int k = 0; k < 3; ++k) {
                     const std::int32_t v = m.faceAt(f).vtx[k];
-                    // Mesh and material in one number: meshes are fewer than 2^15.
-                    const std::int32_t surface = meshOf[static_cast<std::size_t>(v)] * 65536 + materialOf[static_cast<std::size_t>(f)];
                     std::int32_t unshared = -1;
                     std::int32_t& id = shared ? last[static_cast<std::size_t>(v)] : unshared;
-                    if (id < 0 || ids.key(id).mesh != surface) {
-                        const Vec3& p = m.vertexAt(v).pos;
-                        id = ids.idOf(PosKey{surface, bitsOf(p.x), bitsOf(p.y), bitsOf(p.z)});
-                    }
+                    if (id < 0 || ids.key(id).mesh != meshOf[static_cast<std::size_t>(v)] * 65536 + materialOf[static_cast<std::size_t>(f)])
+                        id = ids.idOf(keyOf(f, v));
                     posOf[static_cast<std::size_t>(f) * 3 + static_cast<std::size_t>(k)] = id;
                     if (plain) {
                         // Added in corner order, as the grouped path adds them.
                         if (static_cast<std::size_t>(id) == sums.size()) sums.emplace_back();
                         Sum& t = sums[static_cast<std::size_t>(id)];
-                        const Vec3 w = cornerWeight(f * 3 + k, u);
+                        const Vec3& w = fw[k];
                         add(t.all, w);
                         t.size += std::sqrt(static_cast<double>(w.x) * w.x + static_cast<double>(w.y) * w.y +
                                             static_cast<double>(w.z) * w.z);
@@ -339,11 +357,15 @@ std::int32_t resolveNormals(Diagnostics& diag, ModelStore& m, const NormalChoice
             if (early)
                 for (std::int32_t f = 0; f < nF; ++f) {
                     if (!usable(f)) continue;
-                    const Vec3 u = unit(faceNormal(m, f));
-                    for (std::int32_t k = 0; k < 3; ++k) cnAt(static_cast<std::size_t>(f) * 3 + static_cast<std::size_t>(k)) = cornerWeight(f * 3 + k, u);
+                    Vec3 fw[3];
+                    faceWeights(f, unit(faceNormal(m, f)), fw);
+                    for (std::int32_t k = 0; k < 3; ++k) cnAt(static_cast<std::size_t>(f) * 3 + static_cast<std::size_t>(k)) = fw[k];
                 }
             auto weight = [&](std::int32_t corner) {
-                return early ? cnAt(static_cast<std::size_t>(corner)) : cornerWeight(corner, unit(faceNormal(m, corner / 3)));
+                if (early) return cnAt(static_cast<std::size_t>(corner));
+                Vec3 fw[3];
+                faceWeights(corner / 3, unit(faceNormal(m, corner / 3)), fw);
+                return fw[corner % 3];
             };
 
             // The normal of every corner. Weights are worked out per position, and
