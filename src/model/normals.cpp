@@ -103,45 +103,55 @@ constexpr std::size_t kPairwiseMax = 256;
 
 // Ids of keys numbered in the order first met: an open-addressed table of
 // ids over the keys kept in id order (no node per key, and growing only
-// rehashes the dense key list).
+// rehashes the dense key list). Each slot carries the hash's high half
+// beside the id, so a probe past another key rarely reads that key: those
+// reads went to random places in the key list.
 class PosIds {
 public:
     explicit PosIds(std::size_t expected) {
         std::size_t cap = 16;
         while (cap < 2 * expected) cap *= 2;
-        slots_.assign(cap, -1);
+        slots_.assign(cap, kEmpty);
         keys_.reserve(expected);
     }
     std::int32_t idOf(const PosKey& k) {
         const std::size_t mask = slots_.size() - 1;
-        for (std::size_t i = PosHash{}(k) & mask;; i = (i + 1) & mask) {
-            const std::int32_t id = slots_[i];
-            if (id < 0) {
-                slots_[i] = static_cast<std::int32_t>(keys_.size());
+        const std::size_t h = PosHash{}(k);
+        const std::uint64_t tag = tagOf(h);
+        for (std::size_t i = h & mask;; i = (i + 1) & mask) {
+            const std::uint64_t slot = slots_[i];
+            if (slot == kEmpty) {
+                slots_[i] = tag | keys_.size();
                 keys_.push_back(k);
                 if (2 * keys_.size() > slots_.size()) grow();
                 return static_cast<std::int32_t>(keys_.size()) - 1;
             }
-            if (keys_[static_cast<std::size_t>(id)] == k) return id;
+            const auto id = static_cast<std::uint32_t>(slot);
+            if ((slot & ~std::uint64_t{0xFFFFFFFF}) == tag && keys_[id] == k) return static_cast<std::int32_t>(id);
         }
     }
-    // Asks for a key's first slot ahead of its lookup: the slots are
+    // A key's first slot, to be fetched ahead of its lookup: the slots are
     // reached at random, and that miss was most of the grouping's time.
-    void prefetch(const PosKey& k) const { __builtin_prefetch(&slots_[PosHash{}(k) & (slots_.size() - 1)]); }
+    // (The prefetch stays with the caller: GCC drops a call to a function
+    // that only prefetches, as free of effects.)
+    const std::uint64_t* firstSlot(const PosKey& k) const { return &slots_[PosHash{}(k) & (slots_.size() - 1)]; }
     std::int32_t size() const { return static_cast<std::int32_t>(keys_.size()); }
     const PosKey& key(std::int32_t id) const { return keys_[static_cast<std::size_t>(id)]; }
 
 private:
+    static constexpr std::uint64_t kEmpty = ~std::uint64_t{0};
+    static std::uint64_t tagOf(std::size_t h) { return static_cast<std::uint64_t>(h) >> 32 << 32; }
     void grow() {
-        slots_.assign(slots_.size() * 2, -1);
+        slots_.assign(slots_.size() * 2, kEmpty);
         const std::size_t mask = slots_.size() - 1;
         for (std::size_t id = 0; id < keys_.size(); ++id) {
-            std::size_t i = PosHash{}(keys_[id]) & mask;
-            while (slots_[i] >= 0) i = (i + 1) & mask;
-            slots_[i] = static_cast<std::int32_t>(id);
+            const std::size_t h = PosHash{}(keys_[id]);
+            std::size_t i = h & mask;
+            while (slots_[i] != kEmpty) i = (i + 1) & mask;
+            slots_[i] = tagOf(h) | id;
         }
     }
-    std::vector<std::int32_t> slots_;
+    std::vector<std::uint64_t> slots_;
     std::vector<PosKey> keys_;
 };
 
@@ -292,7 +302,7 @@ std::int32_t resolveNormals(Diagnostics& diag, ModelStore& m, const NormalChoice
             for (std::int32_t f = 0; f < nF; ++f) {
                 if (f + kAhead < nF && usable(f + kAhead))
                     for (std::int32_t v : m.faceAt(f + kAhead).vtx)
-                        if (!shared || last[static_cast<std::size_t>(v)] < 0) ids.prefetch(keyOf(f + kAhead, v));
+                        if (!shared || last[static_cast<std::size_t>(v)] < 0) __builtin_prefetch(ids.firstSlot(keyOf(f + kAhead, v)));
                 if (!usable(f)) continue;
                 Vec3 fw[3];
                 if (plain) faceWeights(f, unit(faceNormal(m, f)), fw);
