@@ -1,6 +1,7 @@
 #include "cal3d/cmf_writer.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <string>
 
@@ -60,12 +61,18 @@ void writeCmfHeader(ByteWriter& w, std::int32_t version, std::int32_t submeshes)
 }
 
 // Little-endian fields into a record buffer, whatever the host's order: a
-// vertex goes out in a few appends rather than one per field.
+// vertex goes out in one append (a few for many UV sets or influences)
+// rather than one per field.
 struct Record {
-    char b[32];
+    char b[128];
     std::size_t n = 0;
     void u32(std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) b[n++] = static_cast<char>((v >> (8 * i)) & 0xFF);
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(b + n, &v, 4);
+            n += 4;
+        } else {
+            for (int i = 0; i < 4; ++i) b[n++] = static_cast<char>((v >> (8 * i)) & 0xFF);
+        }
     }
     void i32(std::int32_t v) { u32(static_cast<std::uint32_t>(v)); }
     void f32(float v) {
@@ -76,6 +83,10 @@ struct Record {
     void flushTo(ByteWriter& w) {
         w.raw(std::string_view(b, n));
         n = 0;
+    }
+    // Flushes first unless k more bytes fit.
+    void roomFor(ByteWriter& w, std::size_t k) {
+        if (n + k > sizeof b) flushTo(w);
     }
 };
 
@@ -95,8 +106,8 @@ void writeCmfVertex(WriteEnv& env, ByteWriter& w, std::int32_t v, std::int32_t m
     r.f32(n.y);
     r.i32(m.collapseId(v));
     r.i32(m.faceCollapseCount(v));
-    r.flushTo(w);
     for (std::int32_t k = 0; k < maps; ++k) {
+        r.roomFor(w, 8);
         if (static_cast<std::uint32_t>(k) < vx.UVs.size()) {
             r.f32(vx.UVs[static_cast<std::uint32_t>(k)].u);
             r.f32(vx.UVs[static_cast<std::uint32_t>(k)].v);
@@ -104,25 +115,24 @@ void writeCmfVertex(WriteEnv& env, ByteWriter& w, std::int32_t v, std::int32_t m
             r.f32(0);
             r.f32(0);
         }
-        r.flushTo(w);
     }
     const VertexSkin& skin = m.skinOf(v);
     const std::uint32_t nInfl = std::min<std::uint32_t>(static_cast<std::uint32_t>(std::max(0, skin.num_Influences)),
                                                         skin.Influences.size());
+    r.roomFor(w, 12);
     if (nInfl < 1) {
         r.i32(1);
         r.i32(env.settings.dflt_boneID);
         r.f32(1.0f);
-        r.flushTo(w);
     } else {
         r.i32(static_cast<std::int32_t>(nInfl));
-        r.flushTo(w);
         for (std::uint32_t k = 0; k < nInfl; ++k) {
+            r.roomFor(w, 8);
             r.i32(skin.Influences[k].boneId);
             r.f32(skin.Influences[k].weight);
-            r.flushTo(w);
         }
     }
+    r.flushTo(w);
 }
 
 void traceVertex(WriteEnv& env, std::size_t offset, std::int32_t v, std::int32_t local) {
