@@ -513,10 +513,11 @@ const std::vector<Vec3>* Builder::normalTable(int si, const Placement* pl) {
     const bool raw = io_.rawLoad;
     const bool moved = pl && !pl->identity;
     const Up up = d_.up;
+    const NormalMatrix normalMatrix = moved ? NormalMatrixOf(pl->world) : NormalMatrix{};
     for (std::int64_t i = 0; i < n; ++i) {
         const float* v = s.values.data() + s.accOffset + i * stride;
         Vec3 d{v[0], v[1], v[2]};
-        if (moved) d = TransformNormal(d, pl->world);
+        if (moved) d = TransformNormal(d, normalMatrix);
         const Vec3 y = up == Up::Z ? Vec3{d.x, d.z, -d.y} : up == Up::X ? Vec3{-d.y, d.x, d.z} : d;
         const Vec3 r = raw ? d : Vec3{y.x, y.y, -y.z};
         // Not finite: no normal there, it is computed.

@@ -573,6 +573,7 @@ ReadResult Builder::emitPrimitive(const tinygltf::Primitive& pr, const std::stri
     const std::int32_t first = at.meshVtxCount;
     const bool raw = env_.settings.rawDataLoad;
     const bool moved = !pl.identity;
+    const NormalMatrix normalMatrix = moved && withNormals ? NormalMatrixOf(pl.world) : NormalMatrix{};
     for (std::size_t i = 0; i < pos.count; ++i) {
         Vec3 p{pos.get(i, 0), pos.get(i, 1), pos.get(i, 2)};
         if (moved) p = TransformPoint(p, pl.world);
@@ -584,7 +585,7 @@ ReadResult Builder::emitPrimitive(const tinygltf::Primitive& pr, const std::stri
         fill_.AddVertex(index, s.x, s.y, s.z, p.x, -p.z, p.y, at.meshVtxCount, true);
         if (withNormals) {
             Vec3 n{nr.get(i, 0), nr.get(i, 1), nr.get(i, 2)};
-            if (moved) n = TransformNormal(n, pl.world);
+            if (moved) n = TransformNormal(n, normalMatrix);
             if (!raw) n.z = -n.z;
             fill_.SetVertexNormal(index, std::isfinite(n.x) && std::isfinite(n.y) && std::isfinite(n.z) ? n : Vec3{});
         }

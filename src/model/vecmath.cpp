@@ -161,16 +161,21 @@ Vec3 DirToAngles(const Vec3& d) {
 
 Vec3 QuatToAngles(const Quat& q) { return DirToAngles(QuatXAxis(q)); }
 
-Vec3 TransformNormal(const Vec3& n, const Mat4& m) {
+NormalMatrix NormalMatrixOf(const Mat4& m) {
     const Vec3 o = TransformPoint(Vec3{}, m);
     const Vec3 a0 = VecSub(TransformPoint(Vec3{1, 0, 0}, m), o);
     const Vec3 a1 = VecSub(TransformPoint(Vec3{0, 1, 0}, m), o);
     const Vec3 a2 = VecSub(TransformPoint(Vec3{0, 0, 1}, m), o);
-    // The columns of the inverse transpose, times the determinant.
-    const Vec3 c0 = VecCross(a1, a2), c1 = VecCross(a2, a0), c2 = VecCross(a0, a1);
-    const double det = VecDot(a0, c0);
-    if (det == 0 || !std::isfinite(det)) return {};
-    const double s = det < 0 ? -1.0 : 1.0;
+    NormalMatrix nm{VecCross(a1, a2), VecCross(a2, a0), VecCross(a0, a1), 0};
+    const double det = VecDot(a0, nm.c0);
+    if (det != 0 && std::isfinite(det)) nm.sign = det < 0 ? -1.0 : 1.0;
+    return nm;
+}
+
+Vec3 TransformNormal(const Vec3& n, const NormalMatrix& nm) {
+    if (nm.sign == 0) return {};
+    const double s = nm.sign;
+    const Vec3 &c0 = nm.c0, &c1 = nm.c1, &c2 = nm.c2;
     const Vec3 r{static_cast<float>(s * (n.x * c0.x + n.y * c1.x + n.z * c2.x)),
                  static_cast<float>(s * (n.x * c0.y + n.y * c1.y + n.z * c2.y)),
                  static_cast<float>(s * (n.x * c0.z + n.y * c1.z + n.z * c2.z))};

@@ -64,8 +64,14 @@ Mat4 MatMul(const Mat4& a, const Mat4& b);
 Vec3 TransformPoint(const Vec3& p, const Mat4& m);
 // A surface normal carried along with the points TransformPoint moves (the
 // inverse transpose of its linear part), unit length; zero when the
-// transform flattens space.
-Vec3 TransformNormal(const Vec3& n, const Mat4& m);
+// transform flattens space. NormalMatrix is that part worked out once, for
+// the many normals of one placed mesh.
+struct NormalMatrix {
+    Vec3 c0, c1, c2;  // columns of the inverse transpose, times the determinant
+    double sign = 0;  // of the determinant; 0 when the transform flattens space
+};
+NormalMatrix NormalMatrixOf(const Mat4& m);
+Vec3 TransformNormal(const Vec3& n, const NormalMatrix& nm);
 
 Quat QuatMul(const Quat& a, const Quat& b);
 // The zero quaternion is not guarded: callers hand in rotations.

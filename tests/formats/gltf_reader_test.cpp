@@ -46,6 +46,37 @@ std::vector<std::array<Corner, 3>> triangles(const ModelStore& m) {
     return out;
 }
 
+// A given normal follows its node's transform as a surface does (the
+// inverse transpose, unit length, turned with a mirror); a transform that
+// flattens space leaves no normal to keep.
+TEST(GltfReader, GivenNormalsFollowTheirPlacement) {
+    gltftest::Mesh g;
+    g.pos = {0, 0, 0, 1, 0, 0, 0, 1, 0};
+    g.idx = {0, 1, 2};
+    g.normal = {0.6f, 0, 0.8f, 0.6f, 0, 0.8f, 0.6f, 0, 0.8f};
+    const struct {
+        const char* matrix;
+        Vec3 want;  // in the store's axes: glTF's z negated
+    } rows[] = {
+        {"[1,0,0,0, 0,1,0,0, 0,0,1,0, 0,0,0,1]", {0.6f, 0, -0.8f}},
+        // x mirrored and doubled: (0.6, 0, 0.8) -> (-0.6 / 2, 0, 0.8), made unit
+        {"[-2,0,0,0, 0,1,0,0, 0,0,1,0, 5,0,0,1]", {-0.3511234f, 0, -0.9363292f}},
+        {"[0,0,0,0, 0,1,0,0, 0,0,1,0, 0,0,0,1]", {0, 0, 0}},
+    };
+    for (const auto& r : rows) {
+        g.nodes = std::string(R"([{"mesh": 0, "matrix": )") + r.matrix + "}]";
+        TestContext t;
+        ASSERT_TRUE(test::readGltfBytes(t.ctx, gltftest::doc(g)).ok()) << r.matrix;
+        ASSERT_EQ(t.m.vertexNormals.size() >= 3, true) << r.matrix;
+        for (int i = 0; i < 3; ++i) {
+            const Vec3 n = t.m.vertexNormals[static_cast<std::size_t>(i)];
+            EXPECT_NEAR(n.x, r.want.x, 1e-6) << r.matrix;
+            EXPECT_NEAR(n.y, r.want.y, 1e-6) << r.matrix;
+            EXPECT_NEAR(n.z, r.want.z, 1e-6) << r.matrix;
+        }
+    }
+}
+
 TEST(GltfReader, PlacesEachInstanceYUpAndKeepsTheWindingOfMirroredOnes) {
     // The triangle placed twice: moved by (10, 20, 30), and mirrored in x
     // under a parent turned a quarter about y.
