@@ -292,11 +292,13 @@ std::int32_t resolveNormals(Diagnostics& diag, ModelStore& m, const NormalChoice
             const bool shared = std::int64_t{nF} * 3 > std::int64_t{nV} * 2;
             PosIds ids(static_cast<std::size_t>(nV) / (shared ? 1 : 4));
             std::vector<std::int32_t> last(shared ? static_cast<std::size_t>(nV) : 0, -1);
+            // Mesh and material in one number: meshes are fewer than 2^15.
+            auto surfaceOf = [&](std::int32_t f, std::int32_t v) {
+                return meshOf[static_cast<std::size_t>(v)] * 65536 + materialOf[static_cast<std::size_t>(f)];
+            };
             auto keyOf = [&](std::int32_t f, std::int32_t v) {
-                // Mesh and material in one number: meshes are fewer than 2^15.
-                const std::int32_t surface = meshOf[static_cast<std::size_t>(v)] * 65536 + materialOf[static_cast<std::size_t>(f)];
                 const Vec3& p = m.vertexAt(v).pos;
-                return PosKey{surface, bitsOf(p.x), bitsOf(p.y), bitsOf(p.z)};
+                return PosKey{surfaceOf(f, v), bitsOf(p.x), bitsOf(p.y), bitsOf(p.z)};
             };
             constexpr std::int32_t kAhead = 8;
             for (std::int32_t f = 0; f < nF; ++f) {
@@ -310,8 +312,7 @@ std::int32_t resolveNormals(Diagnostics& diag, ModelStore& m, const NormalChoice
                     const std::int32_t v = m.faceAt(f).vtx[k];
                     std::int32_t unshared = -1;
                     std::int32_t& id = shared ? last[static_cast<std::size_t>(v)] : unshared;
-                    if (id < 0 || ids.key(id).mesh != meshOf[static_cast<std::size_t>(v)] * 65536 + materialOf[static_cast<std::size_t>(f)])
-                        id = ids.idOf(keyOf(f, v));
+                    if (id < 0 || ids.key(id).mesh != surfaceOf(f, v)) id = ids.idOf(keyOf(f, v));
                     posOf[static_cast<std::size_t>(f) * 3 + static_cast<std::size_t>(k)] = id;
                     if (plain) {
                         // Added in corner order, as the grouped path adds them.
