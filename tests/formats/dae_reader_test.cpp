@@ -96,6 +96,24 @@ TEST(DaeReader, TextureCoordinatesWrapAndFlip) {
     EXPECT_FLOAT_EQ(inRange->vtx(2).UVs[0].v, 0.0f);
 }
 
+// An accessor without a stride steps by its params: here S, T and a third
+// coordinate the store does not keep.
+TEST(DaeReader, AccessorWithoutStrideStepsByItsParams) {
+    std::string doc = edit(quadDoc(), "count=\"10\">0 0 1 0 1 1 0.25 0.5 0 1<",
+                           "count=\"15\">0 0 9 1 0 9 1 1 9 0.25 0.5 9 0 1 9<");
+    doc = edit(doc, "count=\"5\" stride=\"2\">\n<param name=\"S\" type=\"float\"/>\n<param name=\"T\" type=\"float\"/>",
+               "count=\"5\">\n<param name=\"S\" type=\"float\"/>\n<param name=\"T\" type=\"float\"/>\n"
+               "<param name=\"P\" type=\"float\"/>");
+    auto triples = load(doc);
+    auto pairs = load(quadDoc());
+    ASSERT_TRUE(triples->ok);
+    ASSERT_EQ(triples->m().ttlnum_Vertices, pairs->m().ttlnum_Vertices);
+    for (std::int32_t i = 0; i < pairs->m().ttlnum_Vertices; ++i) {
+        EXPECT_EQ(triples->vtx(i).UVs[0].u, pairs->vtx(i).UVs[0].u) << i;
+        EXPECT_EQ(triples->vtx(i).UVs[0].v, pairs->vtx(i).UVs[0].v) << i;
+    }
+}
+
 TEST(DaeReader, OffsetsAndStrideComeFromTheInputs) {
     // Only VERTEX and TEXCOORD, the coordinates at offset 1.
     std::string doc = edit(quadDoc(), "<input semantic=\"NORMAL\" source=\"#Quad-mesh-normals\" offset=\"1\"/>\n", "");
