@@ -395,7 +395,8 @@ std::vector<Row> rows() {
         {"TdsCornerBeyondTheMesh", Format::Tds, tdsGroups({{0, 1, 2}, {0, 7, 2}, {1, 3, 2}}, b3::faceGroup("Red", {2, 1})), true,
          {"1 face(s) name a vertex beyond its 4 vertices; skipped"}, 2},
         {"TdsGroupMemberBeyondTheFaces", Format::Tds, tdsGroups({{0, 1, 2}}, b3::faceGroup("Red", {5, 0, 40000})), true,
-         {"face group (Red) of mesh 0: 2 face number(s) beyond the mesh's 1 faces; skipped"}, 1},
+         // At the first bad member (5), not a later one.
+         {"byte offset 0x0000A3: face group (Red) of mesh 0: 2 face number(s) beyond the mesh's 1 faces; skipped"}, 1},
         {"TdsMemberEqualToTheFaceCount", Format::Tds, tdsGroups({{0, 1, 2}, {1, 3, 2}}, b3::faceGroup("Red", {2, 0})), true,
          {"face group (Red) of mesh 0: 1 face number(s) beyond the mesh's 2 faces; skipped"}, 2},
         {"TdsFaceInTwoGroups", Format::Tds, tdsGroups({{0, 1, 2}}, b3::faceGroup("Red", {0, 0}) + b3::faceGroup("Blue", {0})),
