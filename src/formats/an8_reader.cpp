@@ -445,8 +445,7 @@ private:
 
     bool coordinate(const Token& t, float& out) {
         const auto v = parseNumber(t.text);
-        if (t.kind != Tok::Word || !v || *v > std::numeric_limits<float>::max() ||
-            *v < -std::numeric_limits<float>::max()) {
+        if (t.kind != Tok::Word || !v || !roundsToFiniteFloat(*v)) {
             fail(t.line, "\"" + t.text + "\" is not a coordinate");
             return false;
         }

@@ -29,8 +29,7 @@ bool namesNonFinite(std::string_view f) {
     const auto r = std::from_chars(f.data(), f.data() + f.size(), d, std::chars_format::general);
     return (r.ec == std::errc::result_out_of_range && r.ptr == f.data() + f.size() && w.find('e') != std::string::npos &&
             w[w.find('e') + 1] != '-') ||
-           (r.ec == std::errc() && r.ptr == f.data() + f.size() &&
-            std::fabs(d) > static_cast<double>(std::numeric_limits<float>::max()));
+           (r.ec == std::errc() && r.ptr == f.data() + f.size() && !roundsToFiniteFloat(d));
 }
 
 // The next field of the line as a number: false when the line has no more

@@ -124,11 +124,17 @@ bool parseDoubleAt(const char*& p, const char* end, double& out) {
 }
 }  // namespace
 
+bool roundsToFiniteFloat(double d) {
+    // The largest float plus half its last step: from there on, a value rounds to infinity.
+    constexpr double kLimit = 0x1.ffffffp+127;
+    return std::fabs(d) < kLimit;
+}
+
 bool parseFloatAt(const char*& p, const char* end, float& out) {
     double d;
     const char* q = p;
     if (!parseDoubleAt(q, end, d)) return false;
-    if (std::fabs(d) > std::numeric_limits<float>::max()) return false;
+    if (!roundsToFiniteFloat(d)) return false;
     out = static_cast<float>(d);
     p = q;
     return true;

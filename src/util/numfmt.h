@@ -54,6 +54,10 @@ std::int32_t roundToInt32(double v);
 // and tabs skipped), never beyond end; advance p past the number. Return
 // false when no finite number starts there.
 bool parseFloatAt(const char*& p, const char* end, float& out);
+// Whether a value rounds to a finite float. A little above the largest
+// float still rounds down to it: "3.4028235e+38", the largest float as
+// eight digits print it, must read back.
+bool roundsToFiniteFloat(double d);
 bool parseIntAt(const char*& p, const char* end, long long& out);
 
 // The short decimal forms exporters write ("-12.375", "1.5e-3"), converted
