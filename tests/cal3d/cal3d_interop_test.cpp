@@ -2,6 +2,8 @@
 // saved again by Cal3D, must give our bytes but for the version field.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "cal3d/cal3d_set.h"
 #include "cal3d_test_models.h"
 #include "support/cal3d_check.h"
@@ -95,19 +97,11 @@ TEST_F(Cal3dInterop, BoneTreeRoundTripsThroughCal3d) {
     s.num_Bones = 4;
     s.Bones.assign(5, Bone{});
     const char* names[] = {"Hips", "Spine", "LeftLeg", "RightLeg"};
-    const int parents[] = {-1, 0, 0, 0};
     for (int i = 0; i < 4; ++i) {
-        Bone& b = s.Bones[static_cast<std::size_t>(i)];
-        b.name = names[i];
-        b.name_len = static_cast<std::int32_t>(b.name.size() + 1);
-        b.TrXYZ[0] = static_cast<float>(i) * 0.5f;
-        b.TrXYZ[2] = -1.25f;
-        b.RotXYZW[1] = 0.6f;
-        b.RotXYZW[3] = 0.8f;
-        b.LocTrXYZ[1] = static_cast<float>(-i);
-        b.LocRotXYZ[1] = -0.6f;
-        b.LocRotXYZ[3] = 0.8f;
-        b.PBID = parents[i];
+        const float f = static_cast<float>(i);
+        s.Bones[static_cast<std::size_t>(i)] = Bone{static_cast<std::int32_t>(std::strlen(names[i]) + 1), names[i],
+                                                    {f * 0.5f, 0, -1.25f}, {0, 0.6f, 0, 0.8f}, {0, -f, 0},
+                                                    {0, -0.6f, 0, 0.8f}, i == 0 ? -1 : 0, 0, {}};
     }
     s.Bones[0].chldrn = {1, 2, 3};
     s.Bones[0].num_chldrn = 3;

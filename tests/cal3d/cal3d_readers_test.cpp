@@ -35,12 +35,8 @@ TEST_F(CmfReader, OurMeshReadBackIsWrittenAsTheSameBytes) {
     const ModelStore& b = back.m;
     ASSERT_EQ(b.meshCount, 1);
     EXPECT_EQ(b.Meshes[0].name, "cmf");
-    EXPECT_EQ(b.Meshes[0].num_FaceGrps, 2);
-    EXPECT_EQ(b.FaceGrps[1].MtlID, 1);
     EXPECT_EQ(b.ttlnum_Vertices, 13);
     EXPECT_EQ(b.ttlnum_Faces, 10);
-    EXPECT_EQ(b.skinOf(4).num_Influences, 6);  // more than four are kept
-    EXPECT_EQ(b.Normals[3].y, 1.0f);
     EXPECT_EQ(firstDifference(first, buildCmf(back.ctx)), "");
 }
 

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include "cal3d_test_models.h"
-#include "util/fileio.h"
 
 using namespace molv;
 using namespace molv::test;
@@ -62,13 +61,6 @@ TEST_F(PropTemplate, SeveralMapsCloseTheirMaterialOnceAndNamesAreEscaped) {
     EXPECT_NE(t.find("Textures/x&lt;1&gt;.png"), std::string::npos);
     EXPECT_NE(t.find("<string>TINTABLE</string>"), std::string::npos);
     EXPECT_NE(t.find("<ambientColor>0.5 0 0 0.99609375  </ambientColor>"), std::string::npos);
-}
-
-TEST_F(PropTemplate, NothingOutsideDeveloperMode) {
-    m.dssAddMesh("m", 0);
-    grid(1, -1);
-    ASSERT_TRUE(writeSet(ctx, dir + "m.cmf"));
-    EXPECT_FALSE(fileExists(dir + "m.template"));
 }
 
 }  // namespace

@@ -66,7 +66,6 @@ TEST_F(HostileNumbers, NonFiniteNumbersRefuseTheFile) {
                        "<scale>1e38 1e38 1e38</scale>"),
          false, "position (inf"},
         {"nan.xmf", xmfWith("nan 0 0.5"), true, "POS needs three numbers"},
-        {"big.xmf", xmfWith("1e39 0 0.5"), true, "line 12: POS needs three numbers"},  // refused by the reader itself
     };
     for (const auto& r : rows) {
         ui.boxes.clear();

@@ -33,8 +33,10 @@ std::vector<std::string> models() {
         std::error_code ec;
         for (const std::string& rel : test::filesUnder(root.string(), {".obj", ".3ds", ".dae", ".gltf", ".glb"}))
             // A chain of instances that doubles at every step: assimp's
-            // flattened import of it does not fit in memory.
-            if (fs::file_size(root / rel, ec) < (std::uintmax_t{4} << 20) && rel.find("instancing_doubling") == std::string::npos)
+            // flattened import of it does not fit in memory. The hand-made
+            // cases pin our own reading of odd inputs, where assimp differs.
+            if (fs::file_size(root / rel, ec) < (std::uintmax_t{4} << 20) &&
+                rel.find("instancing_doubling") == std::string::npos && rel.rfind("cases/", 0) != 0)
                 out.push_back((root / rel).string());
     };
     walk(test::dataPath(""));

@@ -96,6 +96,13 @@ TEST_F(FileDialogTest, OpensInTheLastFileFolderWithTheKnownTypes) {
     EXPECT_EQ(dirs.back(), "sub");
     EXPECT_EQ(dirs[dirs.size() - 2], folder.section('/', -1).toStdString());
     EXPECT_GE(child<QComboBox>(*d, "Drive1")->findData(QStringLiteral("/")), 0);
+    // A folder in the list is visited, and so is the one above it.
+    auto* dirList = child<QListWidget>(*d, "Dir1");
+    activate(*d, "Dir1", dirList->item(dirList->count() - 1));
+    EXPECT_EQ(d->folder(), folder + "/sub");
+    EXPECT_EQ(d->windowTitle(), title(folder + "/sub"));
+    activate(*d, "Dir1", dirList->item(dirList->count() - 2));
+    EXPECT_EQ(d->folder(), folder);
 
     // Without a usable last path it opens in the current folder; a folder
     // itself (a path without a file name) is visited.
@@ -124,11 +131,6 @@ TEST_F(FileDialogTest, CancelReturnsNothing) {
     child<QPushButton>(*d, "bCancel")->click();
     EXPECT_EQ(d->QDialog::result(), QDialog::Rejected);
     EXPECT_TRUE(d->result().empty());
-    // Escape cancels as well.
-    auto e = open(dir + "a.obj");
-    QTest::keyClick(e.get(), Qt::Key_Escape);
-    EXPECT_FALSE(e->isVisible());
-    EXPECT_TRUE(e->result().empty());
 }
 
 TEST_F(FileDialogTest, ClickShowsTheNameAndOpenOrDoubleClickChoosesIt) {
@@ -176,16 +178,6 @@ TEST_F(FileDialogTest, TypedNames) {
     child<QPushButton>(*f, "bOpen")->click();
     EXPECT_EQ(f->result(), dir + "README");
     EXPECT_TRUE(f->result().find('\\') == std::string::npos);
-}
-
-TEST_F(FileDialogTest, FolderListVisitsFolders) {
-    auto d = open(dir + "a.obj");
-    auto* dirs = child<QListWidget>(*d, "Dir1");
-    activate(*d, "Dir1", dirs->item(dirs->count() - 1));  // "sub"
-    EXPECT_EQ(d->folder(), folder + "/sub");
-    EXPECT_EQ(d->windowTitle(), title(folder + "/sub"));
-    activate(*d, "Dir1", dirs->item(dirs->count() - 2));  // back up
-    EXPECT_EQ(d->folder(), folder);
 }
 
 TEST_F(FileDialogTest, HomeAndRecentFolders) {

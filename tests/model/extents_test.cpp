@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <tuple>
 #include <utility>
 
 #include "support/harness.h"
@@ -35,19 +34,20 @@ protected:
     }
 
     Vec3 at(int i) const { return vtx(i).pos; }
+    // The measured box, lowest corner first.
+    using Box = std::pair<Vec3, Vec3>;
+    Box box() const { return {m.minPos, m.maxPos}; }
 };
 
 TEST_F(ExtentsTest, CubeExtents) {
     cube();
     SetMaxMinsM(ctx, ctx.model);
-    EXPECT_EQ(m.minPos, (Vec3{-1, 0, -1}));
-    EXPECT_EQ(m.maxPos, (Vec3{1, 4, 1}));
+    EXPECT_EQ(box(), (Box{{-1, 0, -1}, {1, 4, 1}}));
     EXPECT_EQ(m.ctrPos, (Vec3{0, 2, 0}));
     EXPECT_EQ(m.spanPos, (Vec3{2, 4, 2}));
     EXPECT_EQ(m.spanZup, (Vec3{2, 2, 4}));
     EXPECT_EQ(m.ctrZup, (Vec3{0, 0, 2}));
     EXPECT_EQ(m.maxSpan, 4.0f);
-    EXPECT_EQ(m.minPos.y, 0.0f);  // the base height
     EXPECT_EQ(ExtentsText(ctx.model, true),
               "avg RT(x)= 0.00   UP(y)= 2.00   BK(z)= 0.00\r\n"
               "min RT(x)= -1.00   UP(y)= 0.00   BK(z)= -1.00\r\n"
@@ -60,8 +60,7 @@ TEST_F(ExtentsTest, CubeExtents) {
 TEST_F(ExtentsTest, CentreOnAllAxesAndAtAGivenHeight) {
     cube();
     CentreModel(ctx, ctx.model, false, 0);
-    EXPECT_EQ(m.minPos, (Vec3{-1, -2, -1}));
-    EXPECT_EQ(m.maxPos, (Vec3{1, 2, 1}));
+    EXPECT_EQ(box(), (Box{{-1, -2, -1}, {1, 2, 1}}));
     EXPECT_EQ(m.ctrZup, (Vec3{0, 0, 0}));
     // As before a write: the middle at height 80.
     CentreModel(ctx, ctx.model, true, 80 - m.spanPos.y / 2);
@@ -88,8 +87,7 @@ TEST_F(ExtentsTest, ResizeDoublesAboutTheCentre) {
     cube();
     ctx.dbgLevel = 1;
     EXPECT_TRUE(ResizeModel(ctx, "8", false, false));
-    EXPECT_EQ(m.minPos, (Vec3{-2, -2, -2}));
-    EXPECT_EQ(m.maxPos, (Vec3{2, 6, 2}));
+    EXPECT_EQ(box(), (Box{{-2, -2, -2}, {2, 6, 2}}));
     EXPECT_EQ(m.maxSpan, 8.0f);
     EXPECT_EQ(m.spanZup, (Vec3{4, 4, 8}));
     EXPECT_TRUE(ui.prompts.empty());
@@ -133,8 +131,7 @@ TEST_F(ExtentsTest, RefusedOrCancelledSpansChangeNothing) {
     for (const char* bad : {"abc", "-8", "0", "8cm", "1e39"}) EXPECT_FALSE(ResizeModel(ctx, bad, false, true)) << bad;
     EXPECT_EQ(ui.boxes.size(), 5u);
     EXPECT_EQ(ui.boxes[0].text, "Span must be a number above 0: abc");
-    EXPECT_EQ(m.maxPos, (Vec3{1, 4, 1}));
-    EXPECT_EQ(m.minPos, (Vec3{-1, 0, -1}));
+    EXPECT_EQ(box(), (Box{{-1, 0, -1}, {1, 4, 1}}));
 }
 
 TEST_F(ExtentsTest, OnlyVerticesThatFacesUseAreMeasured) {
@@ -148,8 +145,7 @@ TEST_F(ExtentsTest, OnlyVerticesThatFacesUseAreMeasured) {
     m.AddFace(0, 0, 5, 6, 7);
     m.AddFace(0, 0, 8, 9, 42);
     SetMaxMinsM(ctx, ctx.model);
-    EXPECT_EQ(m.minPos, (Vec3{-1, 0, -1}));
-    EXPECT_EQ(m.maxPos, (Vec3{1, 4, 1}));
+    EXPECT_EQ(box(), (Box{{-1, 0, -1}, {1, 4, 1}}));
     EXPECT_EQ(m.maxSpan, 4.0f);
 
     // The fix-ups follow: lowest used point at 0, centred, largest span 100;
@@ -158,8 +154,7 @@ TEST_F(ExtentsTest, OnlyVerticesThatFacesUseAreMeasured) {
     ctx.settings.dflt_autosize = 100;
     EXPECT_TRUE(ResizeModel(ctx, "100", false, false));
     CentreModel(ctx, ctx.model, true, 0);
-    EXPECT_EQ(m.minPos, (Vec3{-25, 0, -25}));
-    EXPECT_EQ(m.maxPos, (Vec3{25, 100, 25}));
+    EXPECT_EQ(box(), (Box{{-25, 0, -25}, {25, 100, 25}}));
     EXPECT_EQ(m.minZup.z, 0.0f);
     EXPECT_EQ(at(8).x, 25000.0f);
     for (int k = 0; k < 3; ++k) {
@@ -173,8 +168,7 @@ TEST_F(ExtentsTest, WithoutFacesEveryVertexIsMeasured) {
     vertex(10, -5, 3);
     m.AddFace(0, 0, 0, 1, 99);  // names a missing vertex: uses nothing
     SetMaxMinsM(ctx, ctx.model);
-    EXPECT_EQ(m.minPos, (Vec3{-1, -5, -1}));
-    EXPECT_EQ(m.maxPos, (Vec3{10, 4, 3}));
+    EXPECT_EQ(box(), (Box{{-1, -5, -1}, {10, 4, 3}}));
     // Measuring one mesh: a second mesh of points counts all its vertices,
     // the first (with faces) only what its faces use.
     m.AddFace(0, 0, 0, 1, 2);
@@ -182,11 +176,9 @@ TEST_F(ExtentsTest, WithoutFacesEveryVertexIsMeasured) {
     vertex(7, 7, 7);
     vertex(8, 9, 10);
     SetMaxMinsM(ctx, ctx.model, 1);
-    EXPECT_EQ(m.minPos, (Vec3{7, 7, 7}));
-    EXPECT_EQ(m.maxPos, (Vec3{8, 9, 10}));
+    EXPECT_EQ(box(), (Box{{7, 7, 7}, {8, 9, 10}}));
     SetMaxMinsM(ctx, ctx.model, 0);
-    EXPECT_EQ(m.minPos, (Vec3{-1, 0, -1}));
-    EXPECT_EQ(m.maxPos, (Vec3{-1, 4, 1}));
+    EXPECT_EQ(box(), (Box{{-1, 0, -1}, {-1, 4, 1}}));
 }
 
 // Large models are measured in two halves at once; the box must be the one
@@ -209,12 +201,10 @@ TEST_F(ExtentsTest, LargeModelsMeasureAsOneSweepWould) {
                 if (at(i)[k] > mx[k]) mx[k] = at(i)[k];
                 if (at(i)[k] < mn[k]) mn[k] = at(i)[k];
             }
-        return std::pair{mn, mx};
+        return Box{mn, mx};
     };
     SetMaxMinsM(ctx, ctx.model);
-    auto [mn, mx] = oneSweep();
-    EXPECT_EQ(m.minPos, mn);
-    EXPECT_EQ(m.maxPos, mx);
+    EXPECT_EQ(box(), oneSweep());
     EXPECT_EQ(m.minPos.x, -4005.0f);
     EXPECT_EQ(m.maxPos.x, 2000.0f);  // the vertex where the halves meet
     EXPECT_TRUE(std::signbit(m.maxPos.y));  // -0 came first
@@ -222,9 +212,7 @@ TEST_F(ExtentsTest, LargeModelsMeasureAsOneSweepWould) {
     ctx.settings.autoZeroBsHt = true;
     EXPECT_TRUE(ResizeModel(ctx, "100", false, true));
     CentreModel(ctx, ctx.model, true, 0, true);
-    std::tie(mn, mx) = oneSweep();
-    EXPECT_EQ(m.minPos, mn);
-    EXPECT_EQ(m.maxPos, mx);
+    EXPECT_EQ(box(), oneSweep());
     EXPECT_EQ(m.minPos.y, 0.0f);
     EXPECT_EQ(m.maxSpan, 100.0f);
 }

@@ -127,7 +127,6 @@ TEST(PreviewRaster, OrbitViewGoldenPicturesWithABackFacingQuad) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.golden);
         const Image img = renderPreview(scene, 64, row.camera);
-        ASSERT_EQ(img.width, 64);
         const std::string goldenPath = test::dataPath(std::string("preview/") + row.golden);
         if (std::getenv("MOLV_UPDATE_GOLDEN")) {
             test::writeFile(goldenPath, encodePng(img));
@@ -159,7 +158,6 @@ TEST(PreviewRaster, CameraCases) {
     EXPECT_EQ(renderPreview(scene, 96, PreviewCamera{}).rgb, still.rgb);
     EXPECT_EQ(renderPreview(scene, 96, {35 + 360, 25, 1, false}).rgb, still.rgb);
     EXPECT_NE(renderPreview(scene, 96, {36, 25, 1, false}).rgb, still.rgb);
-    EXPECT_EQ(renderPreview(scene, 96, {35, 25, 1, true}).width, 96);
 
     const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
     const PreviewCamera odd[] = {{nan, nan, nan, false}, {inf, 500, 1e9, true}, {-1e300, -90, 0, false}, {0, 89, -3, true}};

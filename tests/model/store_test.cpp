@@ -2,19 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
-#include <iterator>
 #include <limits>
-#include <numbers>
 #include <string>
+#include <tuple>
 
 #include "model/checks.h"
 #include "model/material_cull.h"
-#include "model/normals.h"
 #include "model/store_fill.h"
 #include "support/harness.h"
-#include "support/test_support.h"
 
 namespace molv {
 namespace {
@@ -23,38 +19,36 @@ namespace {
 class StoreTest : public ::testing::Test, public test::TestContext {
 protected:
     StoreFill fill{m, ctx, {}};
-    std::int32_t vertex(float x, float y, float z) {
-        std::int32_t i = -1;
-        m.AddVertex(i, x, y, z, x, z, y);
-        return i;
+    // Three vertices, one face (0, 1, 2) in one face group, straight into
+    // the store.
+    std::int32_t triangle() {
+        m.dssAddMesh("tri", 3);
+        std::int32_t g = m.AddFaceGroup(false, -1, 0);
+        m.AddFace(0, 0, 2, 1, 0);
+        m.AddFaceToGroup(0, g, false, 0, -1);
+        return g;
     }
 };
 
 // The box names the first corner that is missing, or the last one below 0;
 // only the read's first such face raises it.
 TEST(StoreFillTest, MissingCornerTheBoxNames) {
-    struct Row {
-        std::int32_t a, b, c;
-        const char* head;
-    };
-    for (const Row row : {Row{0, 1, 7, "Vertex 7 > ttlnum_Vertices 3"}, Row{9, 1, 2, "Vertex 9 > ttlnum_Vertices 3"},
-                          Row{-2, 1, 99, "Vertex -2 < 0"}, Row{-1, -4, 2, "Vertex -1 < 0"},
-                          Row{0, 1, 3, "Vertex 3 > ttlnum_Vertices 3"}}) {
+    for (const auto& [a, b, c, head] : {std::tuple{0, 1, 7, "Vertex 7 > ttlnum_Vertices 3"},
+                                        {9, 1, 2, "Vertex 9 > ttlnum_Vertices 3"}, {-2, 1, 99, "Vertex -2 < 0"},
+                                        {-1, -4, 2, "Vertex -1 < 0"}, {0, 1, 3, "Vertex 3 > ttlnum_Vertices 3"}}) {
         test::TestContext tc;
         StoreFill fill{tc.m, tc.ctx, {}};
         fill.dssAddMesh("a", 3);
         fill.AddFace(0, 0, 0, 1, 2);
-        fill.AddFace(0, 0, row.a, row.b, row.c);
+        fill.AddFace(0, 0, a, b, c);
         fill.AddFace(0, 0, -5, 50, 2);
-        ASSERT_EQ(tc.ui.boxes.size(), 1u) << row.head;
-        EXPECT_EQ(tc.ui.boxes[0].text.rfind(std::string(row.head) + " @ line 0\r\nMesh=0, ttlnum_Faces=1,", 0), 0u)
+        ASSERT_EQ(tc.ui.boxes.size(), 1u) << head;
+        EXPECT_EQ(tc.ui.boxes[0].text.rfind(std::string(head) + " @ line 0\r\nMesh=0, ttlnum_Faces=1,", 0), 0u)
             << tc.ui.boxes[0].text;
         EXPECT_EQ(tc.m.badFaceReports, 2);
     }
 }
 
-// However many faces are bad, one box per read and one line at its end;
-// the faces are kept all the same.
 // Colours from glTF and Collada factors: rounded, clamped, and a NaN is black
 // rather than whatever the cast of it would give.
 TEST(StoreColour, FactorsBecomeClampedBytes) {
@@ -66,6 +60,8 @@ TEST(StoreColour, FactorsBecomeClampedBytes) {
     for (const auto& r : rows) EXPECT_EQ(colourByte(r.v), r.byte) << r.v;
 }
 
+// However many faces are bad, one box per read and one line at its end;
+// the faces are kept all the same.
 TEST_F(StoreTest, BadFacesAreCountedAndReportedOncePerRead) {
     fill.dssAddMesh("a", 3);
     for (int i = 0; i < 100000; ++i) fill.AddFace(0, 0, 1000000, 7, 8);
@@ -125,59 +121,6 @@ TEST_F(StoreTest, FillKeepsWhereTheReadIs) {
     EXPECT_EQ(next.cursor().currFgnum, 2);
 }
 
-// A change of material is an edge: a pyramid whose sides have materials of
-// their own, one per side or one per pair of sides, keeps a corner apart
-// (copied) wherever the material changes and smooth where it does not.
-// These positions are more than the model's vertices.
-TEST(StoreNormals, MaterialsSplitAPyramidsNormals) {
-    constexpr int kSides = 12;
-    struct Row {
-        int sidesPerMaterial;
-        std::int32_t copies;  // apex copies plus rim copies
-    };
-    for (const Row row : {Row{1, (kSides - 1) + kSides}, Row{2, (kSides / 2 - 1) + kSides / 2}}) {
-        test::TestContext tc;
-        ModelStore& m = tc.ctx.model;
-        m.dssAddMesh("pyramid", 0);
-        auto vertex = [&](float x, float y, float z) {
-            std::int32_t i = -1;
-            m.AddVertex(i, x, y, z, x, z, y);
-        };
-        vertex(0, 1, 0);
-        for (int i = 0; i < kSides; ++i) {
-            const double a = 2 * std::numbers::pi * i / kSides;
-            vertex(static_cast<float>(std::cos(a)), 0, static_cast<float>(std::sin(a)));
-        }
-        for (int i = 0; i < kSides / row.sidesPerMaterial; ++i) m.AddMaterial("side" + std::to_string(i));
-        // Every other side first: the rest then meet positions seen before
-        // the table of positions grew.
-        for (int j = 0; j < kSides; ++j) {
-            const int i = j < kSides / 2 ? 2 * j : 2 * (j - kSides / 2) + 1;
-            const std::int32_t g = m.AddFaceGroup(false, i / row.sidesPerMaterial, 0);
-            const std::int32_t f = m.ttlnum_Faces;
-            m.AddFace(0, 0, 0, 1 + i, 1 + (i + 1) % kSides);
-            m.AddFaceToGroup(0, g, false, f, f);
-        }
-        ASSERT_EQ(resolveNormals(tc.ctx, m, NormalChoice{true, true}), row.copies) << row.sidesPerMaterial;
-        for (std::int32_t f = 0; f < m.ttlnum_Faces; ++f) {
-            const Vec3 n = faceNormal(m, f);
-            const float len = std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z);
-            // The rim corner that no side of the same material shares is flat.
-            const Face& face = m.VFaces[static_cast<std::size_t>(f)];
-            for (std::int32_t v : face.vtx) {
-                const Vec3& got = m.Normals[static_cast<std::size_t>(v)];
-                const bool shared = std::count_if(m.VFaces.begin(), m.VFaces.begin() + m.ttlnum_Faces, [&](const Face& o) {
-                                        return std::find(std::begin(o.vtx), std::end(o.vtx), v) != std::end(o.vtx);
-                                    }) > 1;
-                if (shared) continue;
-                EXPECT_NEAR(got.x, n.x / len, 1e-6) << "face " << f << " vertex " << v;
-                EXPECT_NEAR(got.y, n.y / len, 1e-6) << "face " << f << " vertex " << v;
-                EXPECT_NEAR(got.z, n.z / len, 1e-6) << "face " << f << " vertex " << v;
-            }
-        }
-    }
-}
-
 TEST_F(StoreTest, GroupMemberBeyondTheFacesIsReportedOnce) {
     fill.dssAddMesh("a", 3);
     std::int32_t g = fill.AddFaceGroup(false, -1, 0);
@@ -219,8 +162,7 @@ TEST_F(StoreTest, MeshCountIsBoundedBySixteenBits) {
 // Only face groups that become submeshes keep a material: a group whose
 // faces all name a missing vertex does not, nor does one with no faces.
 TEST_F(StoreTest, CullingKeepsTheMaterialsOfWrittenGroupsRenumbered) {
-    m.dssAddMesh("a", 0);
-    for (int i = 0; i < 3; ++i) vertex(0, 0, 0);
+    m.dssAddMesh("a", 3);
     for (const char* n : {"unused", "broken", "kept", "empty", "alsoKept"}) m.AddMaterial(n);
     auto group = [&](std::int32_t material, std::int32_t a, std::int32_t b, std::int32_t c) {
         const std::int32_t g = m.AddFaceGroup(false, material, 0);
@@ -248,6 +190,40 @@ TEST_F(StoreTest, CullingKeepsTheMaterialsOfWrittenGroupsRenumbered) {
     // Everything in use: nothing changes.
     EXPECT_TRUE(CullUnusedMaterials(ctx.model).empty());
     EXPECT_EQ(m.nMaterials, 2);
+}
+
+// The check before writing: what it counts and what it refuses to follow.
+TEST_F(StoreTest, VertexUsageLineCountsTheSpareAndClipsRunsBeyondTheArrays) {
+    triangle();
+    const CheckResult r = CheckModel(ctx, ctx.model);
+    EXPECT_EQ(r.unused, 1);
+    EXPECT_EQ(r.withUVs, 0);
+    ASSERT_EQ(ui.log.size(), 1u);
+    EXPECT_EQ(ui.log[0], "ttlnum_Vertices=3, 0 with UVs, 1 unused");
+    // Group runs and member counts beyond the arrays are clipped, not followed.
+    m.FaceGrps[0].nFcs = 50;
+    m.Meshes[0].face_grp_ndx_end = 40;
+    m.meshRange.last = 9;
+    CheckModel(ctx, ctx.model);
+    EXPECT_TRUE(ui.boxes.empty());
+    EXPECT_EQ(ui.log.back(), "ttlnum_Vertices=3, 0 with UVs, 1 unused");
+}
+
+TEST_F(StoreTest, MemberBeyondTheFacesIsReportedOnce) {
+    std::int32_t g = triangle();
+    m.FaceGrps[g].FgFaces[0] = 5;
+    const CheckResult r = CheckModel(ctx, ctx.model);
+    EXPECT_EQ(r.badFaces, 1);
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text,
+              "Face# 5 in facegroup exceeds ttlnum_Faces  1\r\nVFace# 5 (FG-Face# 0, face_ndx_stt 0, Facegrp# 0 "
+              "(GlblFgID 0), Mesh# 0\r\nFaces in FG = 1, Matl-ID=0, Matl-symbol=");
+    // The face is not followed: every vertex counts as unused.
+    EXPECT_EQ(ui.log.back(), "ttlnum_Vertices=3, 0 with UVs, 4 unused");
+    for (std::int32_t f : {1, -3}) {  // the spare face (== ttlnum_Faces), a negative one
+        m.FaceGrps[g].FgFaces[0] = f;
+        EXPECT_EQ(CheckModel(ctx, ctx.model).badFaces, 1) << f;
+    }
 }
 
 }  // namespace

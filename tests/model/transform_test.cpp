@@ -38,6 +38,9 @@ TEST(MeshTransform, SetParentReexpressesPositionAndKeepsTheWorldOrigin) {
     expectVec(f.mesh(2).position, 3, 0, 2);
     expectVec(MeshWorldOrigin(f.m, 2), 6, 1, 2);
     expectVec(MeshWorldOrigin(f.m, 1), 3, 1, 0);
+    // A scaled parent scales where its children are, not where it is.
+    f.mesh(0).scale = Vec3{2, 1, 1};
+    expectVec(MeshWorldOrigin(f.m, 2), 11, 1, 2);
 }
 
 TEST(MeshTransform, LinksThatCloseACycleAreRefused) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -21,12 +22,8 @@ double signedArea(const Pt& a, const Pt& b, const Pt& c) {
 
 double outlineArea(const Outline& o) {
     double s = 0;
-    for (std::size_t i = 0; i < o.size(); ++i) {
-        const Pt& a = o[i];
-        const Pt& b = o[(i + 1) % o.size()];
-        s += a.x * b.y - b.x * a.y;
-    }
-    return s / 2;
+    for (std::size_t i = 1; i + 1 < o.size(); ++i) s += signedArea(o[0], o[i], o[i + 1]);
+    return s;
 }
 
 bool inside(const Outline& o, Pt p) {
@@ -62,26 +59,18 @@ std::vector<Vec3> place(const Outline& o, const Placement& pl) {
     return out;
 }
 
-Outline rotated(const Outline& o, std::size_t r, bool reversed) {
-    Outline out;
-    for (std::size_t i = 0; i < o.size(); ++i) {
-        const std::size_t k = (i + r) % o.size();
-        out.push_back(o[reversed ? o.size() - 1 - k : k]);
-    }
-    return out;
-}
-
 // Corners in counter-clockwise order.
 Outline lShape() { return {{2, 0}, {2, 1}, {1, 1}, {1, 2}, {0, 2}, {0, 0}}; }
-Outline star12() {
+// n corners round the origin, `turns` times round, at radius 1 and every
+// other one at `inner`.
+Outline ring(std::size_t n, double inner, int turns = 1) {
     Outline o;
-    for (int k = 0; k < 12; ++k) {
-        const double a = k * 3.14159265358979 / 6, r = k % 2 ? 1 : 2;
-        o.push_back({r * std::cos(a), r * std::sin(a)});
+    for (std::size_t k = 0; k < n; ++k) {
+        const double a = 6.283185307179586 * turns * static_cast<double>(k) / static_cast<double>(n);
+        o.push_back({(k % 2 ? inner : 1) * std::cos(a), (k % 2 ? inner : 1) * std::sin(a)});
     }
     return o;
 }
-Outline dart() { return {{0, 0}, {2, 1}, {4, 0}, {2, 3}}; }
 // A comb of `teeth` teeth, each 1 wide and 5 high, on a bar 1 high.
 Outline comb(int teeth) {
     Outline o{{0, 0}, {2.0 * teeth, 0}};
@@ -128,7 +117,7 @@ TEST(Triangulate, KeepsTheFanWhereItCoversTheOutline) {
         {{0, 0}, {1, 0}, {0, 1}},
         {{0, 0}, {1, 0}, {1, 1}, {0, 1}},
         {{0, 0}, {1, 0}, {2, 0}, {2, 0}, {3, 1}, {2, 3}, {0, 2}},  // a straight corner, a repeated one
-        rotated(lShape(), 2, false),                             // from the inner corner it sees every corner
+        {{1, 1}, {1, 2}, {0, 2}, {0, 0}, {2, 0}, {2, 1}},           // an L from the inner corner: it sees every corner
     };
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         for (const Placement& pl : kPlacements) {
@@ -141,13 +130,15 @@ TEST(Triangulate, KeepsTheFanWhereItCoversTheOutline) {
 
 TEST(Triangulate, ConcaveOutlinesAreTiledWithTheirWinding) {
     const std::pair<const char*, Outline> shapes[] = {
-        {"L", lShape()}, {"star", star12()}, {"dart", dart()}, {"comb", comb(12)}};
+        {"L", lShape()}, {"star", ring(12, 0.5)}, {"dart", {{0, 0}, {2, 1}, {4, 0}, {2, 3}}}, {"comb", comb(12)}};
     std::vector<CornerTri> out;
     for (const auto& [name, shape] : shapes) {
         int clipped = 0;
         for (std::size_t r = 0; r < shape.size(); ++r) {
             for (bool reversed : {false, true}) {
-                const Outline o = rotated(shape, r, reversed);
+                Outline o = shape;
+                if (reversed) std::reverse(o.begin(), o.end());
+                std::rotate(o.begin(), o.begin() + static_cast<std::ptrdiff_t>(r), o.end());
                 for (const Placement& pl : kPlacements) {
                     const PolygonCut cut = triangulatePolygon(place(o, pl), out);
                     ASSERT_TRUE(cut == PolygonCut::Fan || cut == PolygonCut::EarClipped) << name;
@@ -162,19 +153,15 @@ TEST(Triangulate, ConcaveOutlinesAreTiledWithTheirWinding) {
 }
 
 TEST(Triangulate, OutlinesThatCannotBeClippedAreFanned) {
-    Outline pentagram;
-    for (int k = 0; k < 5; ++k) pentagram.push_back({std::cos(k * 4 * 3.14159265 / 5), std::sin(k * 4 * 3.14159265 / 5)});
-    Outline twiceRound{{0, 0}, {1, 0}, {1, 1}, {0, 1}, {0, 0}, {1, 0}, {1, 1}, {0, 1}};
-    Outline hourglass{{0, 0}, {2, 2}, {2, 0}, {0, 2}, {1, 3}};
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const struct {
         const char* name;
         std::vector<Vec3> pos;
         PolygonCut cut;
     } cases[] = {
-        {"pentagram", place(pentagram, kPlacements[0]), PolygonCut::SelfIntersecting},
-        {"twice round", place(twiceRound, kPlacements[1]), PolygonCut::SelfIntersecting},
-        {"hourglass", place(hourglass, kPlacements[3]), PolygonCut::SelfIntersecting},
+        {"pentagram", place(ring(5, 1, 2), kPlacements[0]), PolygonCut::SelfIntersecting},
+        {"twice round", place(ring(8, 1, 2), kPlacements[1]), PolygonCut::SelfIntersecting},
+        {"hourglass", place({{0, 0}, {2, 2}, {2, 0}, {0, 2}, {1, 3}}, kPlacements[3]), PolygonCut::SelfIntersecting},
         {"on a line", {{0, 0, 0}, {1, 1, 1}, {3, 3, 3}, {2, 2, 2}, {-1, -1, -1}}, PolygonCut::Flat},
         {"one point", {{5, 5, 5}, {5, 5, 5}, {5, 5, 5}, {5, 5, 5}}, PolygonCut::Flat},
         {"not a number", {{0, 0, 0}, {1, 0, 0}, {nan, 1, 0}, {0, 1, 0}, {0.5f, 0.5f, 0}}, PolygonCut::Flat},
@@ -199,11 +186,7 @@ TEST(Triangulate, LargeAndArbitraryOutlinesGiveTrianglesOfTheirCorners) {
     // A read's work: small outlines are paid for by their own corners; one
     // that takes much more than that draws on what is left, and is fanned
     // once that is gone.
-    Outline saw;
-    for (std::size_t i = 0; i < kMaxClippedCorners; ++i) {
-        const double a = 6.283185307 * static_cast<double>(i) / kMaxClippedCorners, r = i % 2 ? 1 : 0.5;
-        saw.push_back({r * std::cos(a), r * std::sin(a)});
-    }
+    const Outline saw = ring(kMaxClippedCorners, 0.5);
     std::int64_t left = 0;
     EXPECT_EQ(triangulatePolygon(place(lShape(), kPlacements[0]), out, &left), PolygonCut::EarClipped);
     EXPECT_EQ(triangulatePolygon(place(saw, kPlacements[0]), out, &left), PolygonCut::TooLarge);

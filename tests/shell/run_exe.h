@@ -51,13 +51,13 @@ inline std::vector<std::string> userEnv(const std::string& home, std::vector<std
 inline std::string userConfig(const std::string& home) { return home + "application data\\molvconv\\"; }
 
 // Runs program with the command line text `args` (what follows the
-// program's name, exactly as typed) in cwd; stdin reads `input`.
+// program's name, exactly as typed) in cwd; stdin is an empty file.
 inline RunResult runExeLine(const std::string& args, const std::string& cwd, const std::vector<std::string>& env,
-                            const std::string& input = "", std::string program = "") {
+                            std::string program = "") {
     if (program.empty()) program = exePath();
     std::string dir = tempDir("run");
     std::string outPath = dir + "stdout", errPath = dir + "stderr", inPath = dir + "stdin";
-    writeFile(inPath, input);
+    writeFile(inPath, "");
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     auto open = [&](const std::string& p, bool write) {
         return CreateFileW(wideOf(p).c_str(), write ? GENERIC_WRITE : GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -110,9 +110,8 @@ inline RunResult runExeLine(const std::string& args, const std::string& cwd, con
 }
 
 inline RunResult runExe(const std::vector<std::string>& args, const std::string& cwd,
-                        const std::vector<std::string>& env, const std::string& input = "",
-                        std::string program = "") {
-    return runExeLine(joinArguments(args), cwd, env, input, std::move(program));
+                        const std::vector<std::string>& env, std::string program = "") {
+    return runExeLine(joinArguments(args), cwd, env, std::move(program));
 }
 
 #else
@@ -132,17 +131,15 @@ inline std::vector<std::string> userEnv(const std::string& home, std::vector<std
 // The configuration folder the program uses in userEnv(home).
 inline std::string userConfig(const std::string& home) { return home + ".config/molvconv/"; }
 
-// Runs program (MOLV_EXE when empty) with args in cwd; stdin reads `input`.
+// Runs program (MOLV_EXE when empty) with args in cwd; stdin is empty.
 inline RunResult runExe(const std::vector<std::string>& args, const std::string& cwd,
-                        const std::vector<std::string>& env, const std::string& input = "",
-                        std::string program = "") {
+                        const std::vector<std::string>& env, std::string program = "") {
     if (program.empty()) program = exePath();
     std::string dir = tempDir("run");
-    std::string outPath = dir + "stdout", errPath = dir + "stderr", inPath = dir + "stdin";
-    writeFile(inPath, input);
+    std::string outPath = dir + "stdout", errPath = dir + "stderr";
     pid_t pid = ::fork();
     if (pid == 0) {
-        int in = ::open(inPath.c_str(), O_RDONLY);
+        int in = ::open("/dev/null", O_RDONLY);
         int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         if (in < 0 || out < 0 || err < 0 || ::chdir(cwd.c_str()) != 0) ::_exit(127);

@@ -99,37 +99,6 @@ ReadResult readFile(Context& ctx, const std::string& path) {
     return ReadResult::failed("unknown type", path);
 }
 
-std::string storeText(const ModelStore& m) {
-    std::string s;
-    auto num = [&](double v) { s += std::to_string(v) + " "; };
-    for (std::int32_t i = 0; i < m.meshCount; ++i) {
-        const Mesh& me = m.Meshes[static_cast<std::size_t>(i)];
-        s += me.name + ":";
-        for (double v : {me.num_Vertices, me.vtx_ndx_stt, me.num_Faces, me.face_ndx_stt, me.num_FaceGrps}) num(v);
-    }
-    for (std::int32_t i = 0; i < m.ttlnum_Vertices; ++i) {
-        const Vertex& v = m.Vertices[static_cast<std::size_t>(i)];
-        for (int k = 0; k < 3; ++k) num(v.pos[k]), num(m.zupOf(i)[k]);
-        num(v.uv_id);
-        for (std::uint32_t u = 0; u < v.UVs.size(); ++u) num(v.UVs[u].u), num(v.UVs[u].v);
-    }
-    for (std::int32_t f = 0; f < m.ttlnum_Faces; ++f)
-        for (int k = 0; k < 3; ++k) num(m.VFaces[static_cast<std::size_t>(f)].vtx[k]);
-    for (std::int32_t g = 0; g < m.nFaceGrps; ++g) {
-        const FaceGroup& fg = m.FaceGrps[static_cast<std::size_t>(g)];
-        s += fg.MatlSymbol + ":";
-        for (double v : {fg.MtlID, fg.nFcs, fg.num_maps, fg.face_base}) num(v);
-    }
-    for (std::int32_t i = 0; i < m.nMaterials; ++i) {
-        const Material& mt = m.Materials[static_cast<std::size_t>(i)];
-        s += mt.name + ":";
-        for (const Colour& c : {mt.ambient, mt.diffuse, mt.specular}) num(c.r), num(c.g), num(c.b);
-        num(mt.shininess), num(mt.transparency), num(mt.use_count);
-        for (std::int32_t k = 0; k < mt.nMaps; ++k) s += mt.maps[static_cast<std::size_t>(k)] + ";";
-    }
-    return s;
-}
-
 bool writeAndReadBack(Context& ctx, const std::string& path, Context& back) {
     const std::string e = lowerExt(path);
     // The writers take the source's type from the run, as the dispatch gives it.

@@ -32,6 +32,7 @@
 #include "model/checks.h"
 #include "model/extents.h"
 #include "model/normals.h"
+#include "support/store_listing.h"
 
 // Readers and writers called with a whole run context, as the driver calls
 // them: a failed read shows its message and sets readAbort, a failed write
@@ -185,7 +186,5 @@ bool writeAndReadBack(Context& ctx, const std::string& path, Context& back);
 bool convert(Context& ctx, const std::string& src, const std::string& out = {});
 // The developer-mode summary of the store, as the lines it logs.
 std::vector<std::string> dumpModel(Context& ctx);
-// Everything a writer reads from the store, as text, to compare two reads.
-std::string storeText(const ModelStore& m);
 
 }  // namespace molv::test

@@ -4,14 +4,16 @@
 
 #include <string>
 
+#include "util/xml_text.h"
+
 namespace molv {
 namespace {
 
 // UTF-16 bytes of the units, little or big endian, after an optional mark.
-std::string units(std::initializer_list<unsigned> us, bool little, bool mark = true) {
+std::string units(std::u16string_view us, bool little, bool mark = true) {
     std::string b;
     if (mark) b += little ? "\xFF\xFE" : "\xFE\xFF";
-    for (unsigned u : us) {
+    for (char16_t u : us) {
         char hi = static_cast<char>(u >> 8), lo = static_cast<char>(u & 0xFF);
         b += little ? lo : hi;
         b += little ? hi : lo;
@@ -47,29 +49,57 @@ TEST(Encoding, MarksAreRecognised) {
     EXPECT_EQ(stripUtf8Bom("\xEF\xBB"), "\xEF\xBB");
     EXPECT_EQ(utf16Mark("\xFF\xFE"), Utf16Mark::LittleEndian);
     EXPECT_EQ(utf16Mark("\xFE\xFF"), Utf16Mark::BigEndian);
-    EXPECT_EQ(utf16Mark("\xFF"), Utf16Mark::None);
+    EXPECT_EQ(utf16Mark(std::string_view("\xFF\xFE", 1)), Utf16Mark::None);  // the mark's second byte is not there
     EXPECT_EQ(utf16ToUtf8("plain"), "plain");
 }
 
-TEST(Encoding, Utf16BothOrdersWithPairs) {
+TEST(Encoding, Utf16BothOrdersWithPairsAndLoneSurrogates) {
     for (bool little : {true, false}) {
-        // "v é 😀": a surrogate pair makes one four-byte character.
-        EXPECT_EQ(utf16ToUtf8(units({'v', ' ', 0xE9, ' ', 0xD83D, 0xDE00}, little)), "v \xC3\xA9 \xF0\x9F\x98\x80");
+        // A surrogate pair makes one four-byte character.
+        EXPECT_EQ(utf16ToUtf8(units(u"v \u00e9 \U0001F600", little)), "v \xC3\xA9 \xF0\x9F\x98\x80");
         // An odd last byte is no unit.
-        EXPECT_EQ(utf16ToUtf8(units({'a'}, little) + "x"), "a");
+        EXPECT_EQ(utf16ToUtf8(units(u"a", little) + "x"), "a");
+        // A lone surrogate becomes a question mark, or fails where asked to.
+        EXPECT_EQ(utf16ToUtf8(units(u"a\xD800" u"b", little)), "a?b");
+        EXPECT_EQ(utf16ToUtf8(units(u"a\xDC00", little)), "a?");
+        EXPECT_EQ(utf16ToUtf8(units(u"\xD83D", little)), "?");
+        std::string out;
+        std::size_t bad = 0;
+        EXPECT_FALSE(appendUtf16(out, units(u"ab\xDC00" u"c", little, false), 0, little, LoneSurrogate::Fail, &bad));
+        EXPECT_EQ(bad, 4u);
     }
 }
 
-TEST(Encoding, LoneSurrogatesBecomeQuestionMarksOrFail) {
-    for (bool little : {true, false}) {
-        EXPECT_EQ(utf16ToUtf8(units({'a', 0xD800, 'b'}, little)), "a?b");
-        EXPECT_EQ(utf16ToUtf8(units({'a', 0xDC00}, little)), "a?");
-        EXPECT_EQ(utf16ToUtf8(units({0xD83D}, little)), "?");
-        std::string out;
-        std::size_t bad = 0;
-        const std::string b = units({'a', 'b', 0xDC00, 'c'}, little, false);
-        EXPECT_FALSE(appendUtf16(out, b, 0, little, LoneSurrogate::Fail, &bad));
-        EXPECT_EQ(bad, 4u);
+// XML files are read as UTF-8 whatever they were written in.
+TEST(XmlText, Utf16IsConvertedToUtf8) {
+    for (bool little : {true, false})
+        for (bool mark : {true, false}) {
+            std::string b = units(u"<a n=\"\u00e9\U0001F600\"/>", little, mark);
+            ASSERT_TRUE(xmlNeedsRecoding(b));
+            std::string err;
+            ASSERT_TRUE(makeXmlUtf8(b, err)) << err;
+            EXPECT_EQ(b, "<a n=\"\xC3\xA9\xF0\x9F\x98\x80\"/>");
+            EXPECT_FALSE(xmlNeedsRecoding(b));
+        }
+    std::string b = "\xEF\xBB\xBF<a/>";
+    std::string err;
+    ASSERT_TRUE(makeXmlUtf8(b, err));
+    EXPECT_EQ(b, "<a/>");
+    EXPECT_FALSE(xmlNeedsRecoding(b));
+    ASSERT_TRUE(makeXmlUtf8(b, err));
+    EXPECT_EQ(b, "<a/>");
+}
+
+TEST(XmlText, BrokenUtf16IsRefused) {
+    const std::pair<std::string, const char*> rows[] = {
+        {units(u"<a/>", true) + "x", "odd number of bytes"},
+        {units(u"<a>\xD800<", true), "unpaired surrogate"},  // a high surrogate followed by "<"
+        {std::string("\xFF\xFE\0\0<\0\0\0", 8), "UTF-32"},
+    };
+    for (auto [bytes, want] : rows) {
+        std::string err;
+        EXPECT_FALSE(makeXmlUtf8(bytes, err));
+        EXPECT_NE(err.find(want), std::string::npos) << err;
     }
 }
 

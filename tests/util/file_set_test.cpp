@@ -60,35 +60,32 @@ TEST(FileSet, FilesAppearTogetherAtCommitAndDroppedSetsLeaveNothing) {
 }
 
 #ifndef _WIN32
-std::string pidText() { return std::to_string(::getpid()); }
-
 // Hostile things standing where the set writes. In every row the thing
 // planted is left as it was and nothing outside the folder is touched.
 TEST(FileSet, HostileTargetsAreNeverFollowed) {
-    using Plant = std::function<void(const std::string& dir, const std::string& victim)>;
+    enum Plant { kLink, kDanglingLink, kPipe, kFolder };
+    const std::string tmp = "out.cmf.tmp" + std::to_string(::getpid());
     const struct {
-        const char* what;
         Plant plant;
+        Names at;
         bool written;  // the set still lands (a planted temporary name is passed by)
     } rows[] = {
-        {"link at the temporary name", [](auto& d, auto& v) { fs::create_symlink(v, d + "out.cmf.tmp" + pidText()); }, true},
-        {"links at the first two temporary names",
-         [](auto& d, auto& v) {
-             fs::create_symlink(v, d + "out.cmf.tmp" + pidText());
-             fs::create_symlink(v, d + "out.cmf.tmp" + pidText() + "-1");
-         },
-         true},
-        {"dangling link at the temporary name", [](auto& d, auto& v) { fs::create_symlink(v + ".none", d + "out.cmf.tmp" + pidText()); }, true},
-        {"link as the output", [](auto& d, auto& v) { fs::create_symlink(v, d + "out.cmf"); }, false},
-        {"pipe as the output", [](auto& d, auto&) { ::mkfifo((d + "out.cmf").c_str(), 0600); }, false},
-        {"folder as the output", [](auto& d, auto&) { fs::create_directory(d + "out.cmf"); }, false},
+        {kLink, {tmp}, true},  {kLink, {tmp, tmp + "-1"}, true}, {kDanglingLink, {tmp}, true},
+        {kLink, {"out.cmf"}, false}, {kPipe, {"out.cmf"}, false}, {kFolder, {"out.cmf"}, false},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.what);
+        SCOPED_TRACE(std::to_string(row.plant) + " at " + row.at.back());
         const std::string dir = test::tempDir("fileset_hostile");
         const std::string outside = test::tempDir("fileset_outside");
         test::writeFile(outside + "victim.txt", "precious");
-        row.plant(dir, outside + "victim.txt");
+        for (const std::string& name : row.at) {
+            if (row.plant == kPipe)
+                ::mkfifo((dir + name).c_str(), 0600);
+            else if (row.plant == kFolder)
+                fs::create_directory(dir + name);
+            else
+                fs::create_symlink(outside + (row.plant == kLink ? "victim.txt" : "none"), dir + name);
+        }
         const auto before = namesIn(dir);
         FileSet set;
         std::string err;
@@ -146,13 +143,11 @@ TEST(FileSet, FailedCommitLeavesTheOlderSetWhole) {
 }
 
 #ifndef _WIN32
-// Runs body in a child process; returns its wait status.
-int inChild(const std::function<void()>& body) {
+// Runs body in a child process that ends with what body returns; returns
+// its wait status.
+int inChild(const std::function<int()>& body) {
     const pid_t pid = ::fork();
-    if (pid == 0) {
-        body();
-        ::_exit(0);
-    }
+    if (pid == 0) ::_exit(body());
     int status = 0;
     ::waitpid(pid, &status, 0);
     return status;
@@ -200,12 +195,15 @@ TEST(FileSet, StopSignalsRemoveTheTemporaries) {
         test::writeFile(dir + "a.cmf", "old M");
         test::writeFile(dir + "a.cfg", "old C");
         const int status = inChild([&] {
+            // Failed opens give their slots back, or the temporaries below
+            // would find none and outlive the signal.
+            for (int i = 0; i < 300; ++i) AtomicFile(dir + "missing/x");
             FileSet set;
             std::string err;
             writeAll(set, dir, {{"a.cfg", "new C"}, {"a.csf", "new S"}}, err);
             AtomicFile mesh(dir + "a.cmf", &set);
             mesh.write("half a me");
-            ::raise(sig);
+            return ::raise(sig);
         });
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << sig;
         EXPECT_EQ(namesIn(dir), (Names{"a.cfg", "a.cmf"})) << sig;
@@ -223,14 +221,10 @@ TEST(FileSet, FullDiskLeavesTheOlderSetWhole) {
         ::signal(SIGXFSZ, SIG_IGN);
         struct rlimit lim {4096, 4096};
         ::setrlimit(RLIMIT_FSIZE, &lim);
-        bool ok = false;
-        {
-            FileSet set;
-            std::string err;
-            ok = writeAll(set, dir, {{"a.cfg", "new C"}, {"a_m[0].crf", "R"}, {"a.cmf", std::string(100000, 'M')}}, err) &&
-                 set.commit(err);
-        }
-        ::_exit(ok ? 0 : 3);
+        FileSet set;
+        std::string err;
+        const bool ok = writeAll(set, dir, {{"a.cfg", "new C"}, {"a_m[0].crf", "R"}, {"a.cmf", std::string(100000, 'M')}}, err);
+        return ok && set.commit(err) ? 0 : 3;
     });
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 3);

@@ -26,9 +26,7 @@ TEST(SplitTokens, QuotedSeparatorsStayInToken) {
     // Text after the closing quote stays in the token.
     EXPECT_EQ(toks("a,\"b c\" ,d", ","), (Tokens{"a", "b c ", "d"}));
     EXPECT_EQ(toks("\"x,y\"z,w", ","), (Tokens{"x,yz", "w"}));
-}
-
-TEST(SplitTokens, CommandLineKeepsQuotedPathWhole) {
+    // A command line keeps a quoted path whole.
     EXPECT_EQ(splitCommandLine("-dbg \"C:\\my models\\chair.3ds\"", ""),
               (Tokens{"", "-dbg", "C:\\my models\\chair.3ds"}));
     EXPECT_EQ(splitCommandLine("", ""), Tokens{""});
