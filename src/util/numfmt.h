@@ -55,8 +55,8 @@ std::int32_t roundToInt32(double v);
 // false when no finite number starts there.
 bool parseFloatAt(const char*& p, const char* end, float& out);
 // Whether a value rounds to a finite float. A little above the largest
-// float still rounds down to it: "3.4028235e+38", the largest float as
-// eight digits print it, must read back.
+// float still rounds down to it: "3.4028235e+38", the shortest text of the
+// largest float and what the text writers write for it, must read back.
 bool roundsToFiniteFloat(double d);
 bool parseIntAt(const char*& p, const char* end, long long& out);
 

@@ -77,7 +77,7 @@ TEST(NumFmt, ParsersReadOnlyTheirRange) {
     } rows[] = {{"12345", 3, false, 123, 3}, {"12345", 1, true, 1, 1}, {"1e5", 2, false, 1, 1},
                 {"+5", 2, false, 5, 2},      {"+-5", 3, false, 0, 0},  {"+-5", 3, true, 0, 0},
                 {"3e39", 4, false, 0, 0},  // beyond a float
-                // The largest float as eight digits print it rounds down to it; a step on rounds to infinity.
+                // The largest float's shortest text rounds down to it; one step on rounds to infinity.
                 {"3.4028235e38", 12, false, 3.4028234663852886e38, 12},
                 {"-3.4028235e38", 13, false, -3.4028234663852886e38, 13},
                 {"3.4028236e38", 12, false, 0, 0}};
