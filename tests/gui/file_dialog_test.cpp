@@ -22,17 +22,19 @@ using namespace molv::test;
 namespace {
 
 // A folder with models of every user type (one in capitals), other files,
-// a hidden one and a subfolder.
+// a hidden one and a subfolder; it is also the home folder.
 class FileDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
         dir = tempDir("nfd");
+        qputenv("HOME", QByteArray::fromStdString(dir));
         folder = QString::fromStdString(dir).chopped(1);
         for (const char* f : {"a.obj", "B.OBJ", "c.3ds", "d.dae", "notes.txt", "README", ".hidden.obj"})
             writeFile(dir + f, "x");
         std::filesystem::create_directories(dir + "sub");
         writeFile(dir + "sub/e.obj", "x");
     }
+    void TearDown() override { qputenv("HOME", oldHome); }
 
     std::unique_ptr<FileOpenDialog> open(const std::string& lastLoadPath, bool folderMode = false) {
         auto d = std::make_unique<FileOpenDialog>(fileFilter(false), lastLoadPath);
@@ -50,27 +52,23 @@ protected:
         for (int i = 0; w && i < w->count(); ++i) out.push_back(w->item(i)->text().trimmed().toStdString());
         return out;
     }
-    static void typeAndEnter(FileOpenDialog& d, const std::string& text) {
-        auto* box = child<QLineEdit>(d, "txtFilename");
-        box->setFocus();
-        box->setText(QString::fromStdString(text));
-        QTest::keyClick(box, Qt::Key_Return);
-    }
     static void activate(FileOpenDialog& d, const char* list, QListWidgetItem* item) {
         ASSERT_NE(item, nullptr);
         emit child<QListWidget>(d, list)->itemActivated(item);
     }
-    static void chooseType(FileOpenDialog& d, const QString& description) {
-        auto* types = child<QComboBox>(d, "coFileTypes");
-        const int i = types->findText(description);
-        ASSERT_GE(i, 0);
-        types->setCurrentIndex(i);
-        emit types->activated(i);
-    }
-    QString title(const QString& shown) const {
-        return QStringLiteral("Dialog Box - [") + QDir::toNativeSeparators(shown) + "]";
+    // Where the dialog is, relative to the test folder: "chose PATH" once it
+    // took one, else "in FOLDER: the files it lists".
+    std::string state(FileOpenDialog& d) const {
+        const auto rel = [&](const std::string& p) {
+            return p == folder.toStdString() ? "." : p.rfind(dir, 0) == 0 ? p.substr(dir.size()) : p;
+        };
+        if (!d.result().empty()) return "chose " + rel(d.result());
+        std::string out = "in " + rel(d.folder().toStdString()) + ":";
+        for (const std::string& f : items(d, "File1")) out += " " + f;
+        return out;
     }
 
+    const QByteArray oldHome = qgetenv("HOME");
     std::string dir;
     QString folder;
 };
@@ -79,17 +77,23 @@ protected:
 
 TEST_F(FileDialogTest, OpensInTheLastFileFolderWithTheKnownTypes) {
     auto d = open(dir + "c.3ds");
-    EXPECT_EQ(d->folder(), folder);
-    EXPECT_EQ(d->windowTitle(), title(folder));
+    EXPECT_EQ(d->windowTitle(), "Dialog Box - [" + QDir::toNativeSeparators(folder) + "]");
     EXPECT_EQ(d->pattern(), QStringLiteral("*.3ds;*.obj;*.dae;*.gltf;*.glb"));
     // Extensions match in any case; hidden files are not listed.
-    EXPECT_EQ(items(*d, "File1"), (std::vector<std::string>{"a.obj", "B.OBJ", "c.3ds", "d.dae"}));
-    std::vector<std::string> types;
-    auto* combo = child<QComboBox>(*d, "coFileTypes");
-    for (int i = 0; i < combo->count(); ++i) types.push_back(combo->itemText(i).toStdString());
-    EXPECT_EQ(types, (std::vector<std::string>{"Known files", "3D Studio .3ds", "Wavefront .obj", "Collada .dae",
-                                               "glTF .gltf", "glTF binary .glb", "All Files (*.*)"}));
-    EXPECT_EQ(combo->currentIndex(), 0);
+    EXPECT_EQ(state(*d), "in .: a.obj B.OBJ c.3ds d.dae");
+    // The filter's descriptions, each followed by its pattern; a type lists
+    // its files in the same folder.
+    auto* types = child<QComboBox>(*d, "coFileTypes");
+    ASSERT_EQ(types->count(), 7);
+    EXPECT_EQ(types->currentIndex(), 0);
+    for (const auto& [i, want] : std::vector<std::pair<int, std::string>>{
+             {3, "in .: d.dae"}, {6, "in .: a.obj B.OBJ c.3ds d.dae notes.txt README"}}) {
+        types->setCurrentIndex(i);
+        emit types->activated(i);
+        EXPECT_EQ(state(*d), want) << types->itemText(i).toStdString();
+    }
+    EXPECT_EQ(FileOpenDialog::nameFilters(QStringLiteral("*.3ds;*.obj; *.dae")),
+              (QStringList{"*.3ds", "*.obj", "*.dae"}));
     // The folder list runs down to this folder, then its subfolders.
     const auto dirs = items(*d, "Dir1");
     ASSERT_GE(dirs.size(), 2u);
@@ -99,8 +103,7 @@ TEST_F(FileDialogTest, OpensInTheLastFileFolderWithTheKnownTypes) {
     // A folder in the list is visited, and so is the one above it.
     auto* dirList = child<QListWidget>(*d, "Dir1");
     activate(*d, "Dir1", dirList->item(dirList->count() - 1));
-    EXPECT_EQ(d->folder(), folder + "/sub");
-    EXPECT_EQ(d->windowTitle(), title(folder + "/sub"));
+    EXPECT_EQ(state(*d), "in sub: e.obj");
     activate(*d, "Dir1", dirList->item(dirList->count() - 2));
     EXPECT_EQ(d->folder(), folder);
 
@@ -111,26 +114,19 @@ TEST_F(FileDialogTest, OpensInTheLastFileFolderWithTheKnownTypes) {
     EXPECT_EQ(open(dir + "sub")->folder(), folder + "/sub");
 }
 
-TEST_F(FileDialogTest, TypeListFiltersAndAllFilesListsEveryFile) {
+TEST_F(FileDialogTest, OpenWithNothingChosenAndCancel) {
     auto d = open(dir + "a.obj");
-    chooseType(*d, QStringLiteral("Collada .dae"));
-    EXPECT_EQ(items(*d, "File1"), (std::vector<std::string>{"d.dae"}));
-    chooseType(*d, QStringLiteral("All Files (*.*)"));
-    EXPECT_EQ(items(*d, "File1"), (std::vector<std::string>{"a.obj", "B.OBJ", "c.3ds", "d.dae", "notes.txt", "README"}));
-    EXPECT_EQ(d->folder(), folder);  // a type does not move the folder
-    EXPECT_EQ(FileOpenDialog::nameFilters(QStringLiteral("*.3ds;*.obj; *.dae")), (QStringList{"*.3ds", "*.obj", "*.dae"}));
-    EXPECT_EQ(FileOpenDialog::nameFilters(QStringLiteral("*.*")), QStringList{"*"});
-    EXPECT_EQ(FileOpenDialog::nameFilters(QString()), QStringList{"*"});
-}
-
-TEST_F(FileDialogTest, CancelReturnsNothing) {
-    auto d = open(dir + "a.obj");
-    child<QPushButton>(*d, "bOpen")->click();  // nothing chosen: nothing happens
+    child<QPushButton>(*d, "bOpen")->click();  // no file: nothing happens
     EXPECT_TRUE(d->isVisible());
     child<QListWidget>(*d, "File1")->setCurrentRow(0);
     child<QPushButton>(*d, "bCancel")->click();
     EXPECT_EQ(d->QDialog::result(), QDialog::Rejected);
     EXPECT_TRUE(d->result().empty());
+    // Convert Folder shows the files, but Open takes the folder.
+    auto f = open(dir + "a.obj", true);
+    EXPECT_FALSE(items(*f, "File1").empty());
+    child<QPushButton>(*f, "bOpen")->click();
+    EXPECT_EQ(state(*f), "chose .");
 }
 
 TEST_F(FileDialogTest, ClickShowsTheNameAndOpenOrDoubleClickChoosesIt) {
@@ -141,54 +137,53 @@ TEST_F(FileDialogTest, ClickShowsTheNameAndOpenOrDoubleClickChoosesIt) {
     QTest::mouseClick(files->viewport(), Qt::LeftButton, {}, files->visualItemRect(c).center());
     EXPECT_EQ(child<QLineEdit>(*d, "txtFilename")->text(), QStringLiteral("c.3ds"));
     child<QPushButton>(*d, "bOpen")->click();
-    EXPECT_EQ(d->QDialog::result(), QDialog::Accepted);
-    EXPECT_EQ(d->result(), dir + "c.3ds");
+    EXPECT_EQ(state(*d), "chose c.3ds");
 
     auto e = open(dir + "a.obj");
     activate(*e, "File1", child<QListWidget>(*e, "File1")->findItems(QStringLiteral("d.dae"), Qt::MatchExactly).value(0));
-    EXPECT_EQ(e->result(), dir + "d.dae");
-}
-
-TEST_F(FileDialogTest, TypedNames) {
-    // A full file name confirmed with Enter opens that file.
-    auto d = open("");
-    typeAndEnter(*d, dir + "sub/e.obj");
-    EXPECT_EQ(d->QDialog::result(), QDialog::Accepted);
-    EXPECT_EQ(d->result(), dir + "sub/e.obj");
-    // A name in the current folder does too, even one the pattern hides.
-    auto e = open(dir + "a.obj");
-    typeAndEnter(*e, "notes.txt");
-    EXPECT_EQ(e->result(), dir + "notes.txt");
-
-    // A folder is visited, keeping the pattern; a pattern lists its files,
-    // behind a folder that folder is visited first.
-    auto f = open(dir + "a.obj");
-    typeAndEnter(*f, "sub");
-    EXPECT_TRUE(f->isVisible());
-    EXPECT_EQ(f->folder(), folder + "/sub");
-    EXPECT_EQ(items(*f, "File1"), (std::vector<std::string>{"e.obj"}));
-    typeAndEnter(*f, dir + "*.txt");
-    EXPECT_EQ(f->folder(), folder);
-    EXPECT_EQ(f->pattern(), QStringLiteral("*.txt"));
-    EXPECT_EQ(items(*f, "File1"), (std::vector<std::string>{"notes.txt"}));
+    EXPECT_EQ(state(*e), "chose d.dae");
     // A typed name replaces an earlier click: Open takes what the box says.
+    auto f = open(dir + "a.obj");
     child<QListWidget>(*f, "File1")->setCurrentRow(0);
     QTest::keyClicks(child<QLineEdit>(*f, "txtFilename"), "z");
     child<QLineEdit>(*f, "txtFilename")->setText(QStringLiteral("README"));
     child<QPushButton>(*f, "bOpen")->click();
-    EXPECT_EQ(f->result(), dir + "README");
-    EXPECT_TRUE(f->result().find('\\') == std::string::npos);
+    EXPECT_EQ(state(*f), "chose README");
 }
 
-TEST_F(FileDialogTest, HomeAndRecentFolders) {
-    // "~" is the home folder, typed alone or before a name.
-    const QByteArray oldHome = qgetenv("HOME");
-    qputenv("HOME", QByteArray::fromStdString(dir));
-    auto d = open("");
-    typeAndEnter(*d, "~/sub");
-    EXPECT_EQ(d->folder(), folder + "/sub");
-    typeAndEnter(*d, "~/a.obj");
-    EXPECT_EQ(d->result(), dir + "a.obj");
+// A name typed and confirmed with Enter, in a dialog opened at `start`
+// ("@" is the test folder, "~" its home).
+TEST_F(FileDialogTest, TypedNames) {
+    const struct {
+        const char *start, *typed;
+        bool folders;
+        const char* want;
+    } rows[] = {
+        {"", "@sub/e.obj", false, "chose sub/e.obj"},
+        {"a.obj", "notes.txt", false, "chose notes.txt"},  // even one the pattern hides
+        {"a.obj", "sub", false, "in sub: e.obj"},          // a folder is visited, keeping the pattern
+        {"sub/e.obj", "@*.txt", false, "in .: notes.txt"},  // behind a pattern its folder is visited first
+        {"a.obj", "", false, "in .: a.obj B.OBJ c.3ds d.dae"},
+        {"", "~/sub", false, "in sub: e.obj"},
+        {"", "~/a.obj", false, "chose a.obj"},
+        // Convert Folder takes the folder shown, or the one a typed file is in.
+        {"a.obj", "sub", true, "in sub: e.obj"},
+        {"a.obj", "", true, "chose ."},
+        {"a.obj", "sub/e.obj", true, "chose sub"},
+    };
+    for (const auto& r : rows) {
+        auto d = open(*r.start ? dir + r.start : "", r.folders);
+        const std::string typed = *r.typed == '@' ? dir + (r.typed + 1) : r.typed;
+        auto* box = child<QLineEdit>(*d, "txtFilename");
+        box->setFocus();
+        box->setText(QString::fromStdString(typed));
+        QTest::keyClick(box, Qt::Key_Return);
+        EXPECT_EQ(state(*d), r.want) << r.typed;
+        EXPECT_EQ(d->isVisible(), r.want[0] == 'i') << r.typed;
+    }
+}
+
+TEST_F(FileDialogTest, RecentFoldersAndLabels) {
     // Places: home first, then the recent folders that still exist.
     auto e = open("");
     e->setPlaces({dir + "sub", dir + "gone"});
@@ -200,22 +195,7 @@ TEST_F(FileDialogTest, HomeAndRecentFolders) {
     EXPECT_EQ(e->folder(), folder + "/sub");
     emit places->activated(0);
     EXPECT_EQ(e->folder(), folder);
-    qputenv("HOME", oldHome);
     // Every label names its control: the "&" marks a mnemonic, never shows.
     for (QLabel* l : e->findChildren<QLabel*>())
         EXPECT_NE(l->buddy(), nullptr) << l->text().toStdString();
-}
-
-TEST_F(FileDialogTest, FolderModeChoosesTheFolderShown) {
-    auto d = open(dir + "a.obj", true);
-    // Files are shown, but Open takes the folder.
-    EXPECT_FALSE(items(*d, "File1").empty());
-    child<QPushButton>(*d, "bOpen")->click();
-    EXPECT_EQ(d->QDialog::result(), QDialog::Accepted);
-    EXPECT_EQ(d->result(), folder.toStdString());
-    auto e = open(dir + "a.obj", true);
-    typeAndEnter(*e, "sub");
-    EXPECT_TRUE(e->isVisible());
-    child<QPushButton>(*e, "bOpen")->click();
-    EXPECT_EQ(e->result(), dir + "sub");
 }
