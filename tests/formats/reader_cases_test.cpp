@@ -1,13 +1,18 @@
 // Small hand-written models, each read as a user's file would be and
 // compared with the listing kept beside it (<file>.expect): the read's
-// outcome, what the user was told, and the whole store. A new case is two
-// files; MOLV_UPDATE_GOLDEN=1 writes the listings, to be reviewed before
-// they are committed.
+// outcome and where a failed read stopped, what the user was told, and the
+// whole store. Models in cases/ are read through the file readers; those
+// in cases/hostile/ are damaged, lying or foreign inputs, each handed as
+// bytes to the reader its extension names (its sample.* files are also what
+// reader_hostile_test.cpp cuts and damages). A new case is two files;
+// MOLV_UPDATE_GOLDEN=1 writes the listings, to be reviewed before they are
+// committed.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "support/harness.h"
@@ -17,11 +22,21 @@
 namespace molv {
 namespace {
 
-std::vector<std::string> cases() {
+using test::Format;
+
+// Each as "folder/name".
+std::vector<std::string> cases(const std::string& folder, std::initializer_list<std::string_view> exts) {
     std::vector<std::string> out;
-    for (const std::string& rel : test::filesUnder(test::dataPath("cases"), {".obj", ".3ds", ".dae", ".gltf", ".an8"}))
-        out.push_back(rel);  // libraries, buffers and pictures beside them are companions
+    for (const std::string& rel : test::filesUnder(test::dataPath(folder), exts))
+        if (!rel.ends_with(".expect") && !rel.starts_with("hostile/")) out.push_back(folder + "/" + rel);
     return out;
+}
+
+Format formatOf(const std::string& name) {
+    const std::string ext = name.substr(name.rfind('.') + 1);
+    for (int i = 0; i < static_cast<int>(Format::Gltf); ++i)
+        if (ext == test::formatName(static_cast<Format>(i))) return static_cast<Format>(i);
+    return Format::Gltf;
 }
 
 // The case is read by its bare name from inside its folder, so messages
@@ -35,14 +50,18 @@ struct InFolder {
 struct ReaderCase : ::testing::TestWithParam<std::string> {};
 
 TEST_P(ReaderCase, MatchesItsListing) {
-    const std::string dir = test::dataPath("cases/");
+    const std::size_t slash = GetParam().rfind('/');
+    const std::string dir = test::dataPath(GetParam().substr(0, slash + 1));
+    const std::string name = GetParam().substr(slash + 1);
+    const bool asBytes = GetParam().starts_with("cases/hostile/");
     test::TestContext t;
-    bool ok = false;
+    ReadResult r;
     {
         InFolder in(dir);
-        ok = test::readFile(t.ctx, GetParam()).ok();
+        r = asBytes ? test::readBytes(t.ctx, formatOf(name), test::readFile(name), name) : test::readFile(t.ctx, name);
     }
-    std::string got = std::string("read: ") + (ok ? "ok" : "failed") + "\n";
+    std::string got = std::string("read: ") + (r.ok() ? "ok" : "failed") + "\n";
+    if (!r.ok()) got += "where: " + r.where() + "\n";
     for (const auto& b : t.ui.boxes) got += "box: " + b.text + "\n";
     // A line the log list wrapped is one line here.
     std::string whole;
@@ -54,8 +73,9 @@ TEST_P(ReaderCase, MatchesItsListing) {
     }
     if (!whole.empty()) got += "log: " + whole + "\n";
     got += test::storeListing(t.m);
+    EXPECT_EQ(storeFault(t.m), "");
 
-    const std::string golden = dir + GetParam() + ".expect";
+    const std::string golden = dir + name + ".expect";
     if (std::getenv("MOLV_UPDATE_GOLDEN")) {
         test::writeFile(golden, got);
         return;
@@ -65,8 +85,14 @@ TEST_P(ReaderCase, MatchesItsListing) {
     EXPECT_EQ(want, got);
 }
 
-INSTANTIATE_TEST_SUITE_P(Data, ReaderCase, ::testing::ValuesIn(cases()),
-                         [](const auto& info) { return test::testName(info.param); });
+std::string caseName(const ::testing::TestParamInfo<std::string>& info) {
+    return test::testName(info.param.substr(info.param.rfind('/') + 1));
+}
+
+// Libraries, buffers and pictures beside the cases are companions, not cases.
+INSTANTIATE_TEST_SUITE_P(Data, ReaderCase,
+                         ::testing::ValuesIn(cases("cases", {".obj", ".3ds", ".dae", ".gltf", ".an8"})), caseName);
+INSTANTIATE_TEST_SUITE_P(Hostile, ReaderCase, ::testing::ValuesIn(cases("cases/hostile", {})), caseName);
 
 }  // namespace
 }  // namespace molv
