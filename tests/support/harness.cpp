@@ -7,34 +7,13 @@
 
 namespace molv::test {
 
-namespace {
-std::string lowerExt(const std::string& path) {
-    auto dot = path.rfind('.');
-    std::string e = dot == std::string::npos ? "" : path.substr(dot + 1);
-    for (char& c : e) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return e;
-}
-}  // namespace
-
 std::unique_ptr<TestContext> makeContext(bool devMode) { return std::make_unique<TestContext>(devMode); }
 
 const char* formatName(Format f) {
-    switch (f) {
-        case Format::Obj: return "obj";
-        case Format::Mtl: return "mtl";
-        case Format::Tds: return "3ds";
-        case Format::Dae: return "dae";
-        case Format::An8: return "an8";
-        case Format::Txm: return "txm";
-        case Format::Cmf: return "cmf";
-        case Format::Csf: return "csf";
-        case Format::Crf: return "crf";
-        case Format::Xmf: return "xmf";
-        case Format::Xsf: return "xsf";
-        case Format::Xrf: return "xrf";
-        case Format::Gltf: return "gltf";
-    }
-    return "";
+    // In the order of Format.
+    static const char* const names[] = {"obj", "mtl", "3ds", "dae", "an8", "txm", "cmf",
+                                        "csf", "crf", "xmf", "xsf", "xrf", "gltf"};
+    return names[static_cast<int>(f)];
 }
 
 ReadResult readObjText(Context& ctx, std::string_view text, const std::string& name) {
@@ -83,7 +62,7 @@ ReadResult readBytes(Context& ctx, Format f, std::string_view bytes, const std::
 }
 
 ReadResult readFile(Context& ctx, const std::string& path) {
-    const std::string e = lowerExt(path);
+    const std::string e = toLowerAscii(extOf(path));
     if (e == "obj") return test_detail::read(ctx, [&](ReadEnv& env) { return LoadObj(env, path); });
     if (e == "3ds") return Read3DS(ctx, path);
     if (e == "an8") return test_detail::read(ctx, [&](ReadEnv& env) { return LoadAn8(env, path); });
@@ -100,9 +79,9 @@ ReadResult readFile(Context& ctx, const std::string& path) {
 }
 
 bool writeAndReadBack(Context& ctx, const std::string& path, Context& back) {
-    const std::string e = lowerExt(path);
+    const std::string e = toLowerAscii(extOf(path));
     // The writers take the source's type from the run, as the dispatch gives it.
-    if (ctx.app.srcExt.empty()) ctx.app.srcExt = lowerExt(ctx.app.srcFile);
+    if (ctx.app.srcExt.empty()) ctx.app.srcExt = toLowerAscii(extOf(ctx.app.srcFile));
     const bool written = e == "an8" ? test_detail::write(ctx, [&](WriteEnv& env) { return WriteAn8(env, path); }) : WriteObj(ctx, path);
     if (!written || ctx.app.writeFailed) return false;
     back.model.ClearModel();

@@ -16,6 +16,7 @@
 
 #include "util/fileio.h"
 #include "util/fspath.h"
+#include "util/text.h"
 
 namespace molv::test {
 
@@ -84,8 +85,7 @@ std::vector<std::string> filesUnder(const std::string& root, std::initializer_li
     const fs::path r = fsPath(root);
     if (!fs::is_directory(r, ec)) return out;
     for (const auto& e : fs::recursive_directory_iterator(r, ec)) {
-        std::string ext = e.path().extension().string();
-        for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        const std::string ext = toLowerAscii(e.path().extension().string());
         if (e.is_regular_file() && (exts.size() == 0 || std::find(exts.begin(), exts.end(), ext) != exts.end()))
             out.push_back(fs::relative(e.path(), r).generic_string());
     }

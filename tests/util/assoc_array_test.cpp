@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "support/harness.h"
 #include "support/test_support.h"
 #include "util/paths.h"
 
@@ -25,31 +24,22 @@ TEST(AssocArray, NamesAreCaseInsensitiveAndWalkedInOrder) {
     EXPECT_EQ(names, (std::vector<std::string>{"APPLE", "FIG", "PEAR"}));
 }
 
+// A settings file (tests/data/util/names.cfg): comments, blanks and lines
+// without a name are passed by, up to the end marker when one is given.
 TEST(AssocArray, NameValueFiles) {
-    const std::string dir = test::tempDir("assoc");
-    test::writeFile(dir + "c.cfg",
-                    "; comment=1\r\n"
-                    "  autoCentre = True  \r\n"
-                    "=novalue\r\n"
-                    "noequals\r\n"
-                    "\r\n"
-                    "path=C:\\a=b\r\n"
-                    "AUTOCENTRE=False\r\n"
-                    "[END]\r\n"
-                    "after=1\r\n");
+    const std::string cfg = test::dataPath("util/names.cfg");
     AssocArray a;
-    ASSERT_TRUE(a.load(dir + "c.cfg", "[END]"));
+    ASSERT_TRUE(a.load(cfg, "[END]"));
     EXPECT_EQ(a.count(), 2);
     EXPECT_EQ(a.getValue("autocentre"), "False");  // a later line replaces
     EXPECT_EQ(a.getValue("path"), "C:\\a=b");     // the first "=" splits
     EXPECT_FALSE(a.NameExists("after"));
     AssocArray all;
-    ASSERT_TRUE(readNameValueFile(dir + "c.cfg", all));
+    ASSERT_TRUE(readNameValueFile(cfg, all));
     EXPECT_TRUE(all.NameExists("after"));
     EXPECT_FALSE(all.NameExists(""));
-    AssocArray none;
     std::string err;
-    EXPECT_FALSE(none.load(dir + "missing.cfg", {}, false, false, &err));
+    EXPECT_FALSE(all.load(test::dataPath("util/missing.cfg"), {}, false, false, &err));
     EXPECT_NE(err.find("missing.cfg"), std::string::npos);
 }
 

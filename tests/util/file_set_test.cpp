@@ -39,26 +39,6 @@ bool writeAll(FileSet& set, const std::string& dir, const std::vector<std::pair<
     return true;
 }
 
-// Until commit nothing of the set is visible; then all of it is. A set
-// dropped without a commit leaves no temporary.
-TEST(FileSet, FilesAppearTogetherAtCommitAndDroppedSetsLeaveNothing) {
-    const std::string dir = test::tempDir("fileset");
-    std::string err;
-    {
-        FileSet dropped;
-        ASSERT_TRUE(writeAll(dropped, dir, {{"a.cfg", "C"}, {"a.cmf", "M"}}, err));
-        AtomicFile half(dir + "a.csf", &dropped);
-        half.write("part");
-    }
-    EXPECT_TRUE(namesIn(dir).empty());
-    FileSet set;
-    ASSERT_TRUE(writeAll(set, dir, {{"a.csf", "S"}, {"a.cfg", "C"}, {"a.cmf", "M"}}, err)) << err;
-    for (const char* n : {"a.csf", "a.cfg", "a.cmf"}) EXPECT_FALSE(fs::exists(dir + n)) << n;
-    ASSERT_TRUE(set.commit(err)) << err;
-    EXPECT_EQ(namesIn(dir), (Names{"a.cfg", "a.cmf", "a.csf"}));
-    EXPECT_EQ(test::readFile(dir + "a.cmf"), "M");
-}
-
 #ifndef _WIN32
 // Hostile things standing where the set writes. In every row the thing
 // planted is left as it was and nothing outside the folder is touched.
@@ -118,16 +98,27 @@ TEST(FileSet, ProtectedFilesAreRefused) {
     EXPECT_EQ(namesIn(dir), Names{"m.obj"});
 }
 
-// A rename that fails part way puts back every file the set replaced and
-// removes the new ones: the older set stays whole.
-TEST(FileSet, FailedCommitLeavesTheOlderSetWhole) {
-    const std::string dir = test::tempDir("fileset_rollback");
+// Until commit nothing of a set is visible; then all of it is. A set
+// dropped without a commit leaves no temporary. A rename that fails part
+// way puts back every file the set replaced and removes the new ones: the
+// older set stays whole.
+TEST(FileSet, SetsLandWholeOrNotAtAll) {
+    const std::string dir = test::tempDir("fileset");
     std::string err;
     {
-        FileSet old;
-        ASSERT_TRUE(writeAll(old, dir, {{"a.csf", "old S"}, {"a.cmf", "old M"}, {"a.cfg", "old C"}}, err) &&
-                    old.commit(err));
+        FileSet dropped;
+        ASSERT_TRUE(writeAll(dropped, dir, {{"a.cfg", "C"}, {"a.cmf", "M"}}, err));
+        AtomicFile half(dir + "a.csf", &dropped);
+        half.write("part");
     }
+    EXPECT_TRUE(namesIn(dir).empty());
+    {
+        FileSet old;
+        ASSERT_TRUE(writeAll(old, dir, {{"a.csf", "old S"}, {"a.cmf", "old M"}, {"a.cfg", "old C"}}, err)) << err;
+        for (const char* n : {"a.csf", "a.cfg", "a.cmf"}) EXPECT_FALSE(fs::exists(dir + n)) << n;
+        ASSERT_TRUE(old.commit(err)) << err;
+    }
+    EXPECT_EQ(namesIn(dir), (Names{"a.cfg", "a.cmf", "a.csf"}));
     FileSet set;
     set.putLast(dir + "a.cfg");
     ASSERT_TRUE(writeAll(set, dir, {{"a.cfg", "new C"}, {"a.csf", "new S"}, {"a_x[0].crf", "new R"}, {"a.cmf", "new M"}},
@@ -187,49 +178,36 @@ TEST(FileSet, ConcurrentCommitsOntoOneOutputNeverMix) {
     EXPECT_EQ(namesIn(dir).size(), 4u);
 }
 
-// A stop signal while a set is being written: the program ends by that
-// signal and the folder is as it was, the older set whole.
-TEST(FileSet, StopSignalsRemoveTheTemporaries) {
-    for (int sig : {SIGINT, SIGTERM}) {
-        const std::string dir = test::tempDir("fileset_signal");
+// A stop signal, or a full disk (a file-size limit here: signal 0), while
+// a set replaces an older one: the program ends by that signal or the
+// write fails, and the folder is as it was, the older set whole.
+TEST(FileSet, StopSignalsAndFullDisksLeaveTheOlderSetWhole) {
+    for (int sig : {SIGINT, SIGTERM, 0}) {
+        const std::string dir = test::tempDir("fileset_stop");
         test::writeFile(dir + "a.cmf", "old M");
         test::writeFile(dir + "a.cfg", "old C");
         const int status = inChild([&] {
+            ::signal(SIGXFSZ, SIG_IGN);
+            struct rlimit lim {4096, 4096};
+            if (sig == 0) ::setrlimit(RLIMIT_FSIZE, &lim);
             // Failed opens give their slots back, or the temporaries below
             // would find none and outlive the signal.
             for (int i = 0; i < 300; ++i) AtomicFile(dir + "missing/x");
             FileSet set;
             std::string err;
-            writeAll(set, dir, {{"a.cfg", "new C"}, {"a.csf", "new S"}}, err);
+            writeAll(set, dir, {{"a.cfg", "new C"}, {"a_m[0].crf", "new R"}}, err);
             AtomicFile mesh(dir + "a.cmf", &set);
-            mesh.write("half a me");
-            return ::raise(sig);
+            mesh.write(std::string(100000, 'M'));
+            if (sig != 0) return ::raise(sig);
+            return mesh.commit(err) && set.commit(err) ? 0 : 3;
         });
-        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << sig;
+        if (sig != 0)
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << sig;
+        else
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 3);
         EXPECT_EQ(namesIn(dir), (Names{"a.cfg", "a.cmf"})) << sig;
-        EXPECT_EQ(test::readFile(dir + "a.cmf") + test::readFile(dir + "a.cfg"), "old Mold C");
+        EXPECT_EQ(test::readFile(dir + "a.cmf") + test::readFile(dir + "a.cfg"), "old Mold C") << sig;
     }
-}
-
-// A full disk (a file-size limit here) while replacing an older set: the
-// write fails and the older set stands, nothing new beside it.
-TEST(FileSet, FullDiskLeavesTheOlderSetWhole) {
-    const std::string dir = test::tempDir("fileset_full");
-    test::writeFile(dir + "a.cmf", "old M");
-    test::writeFile(dir + "a.cfg", "old C");
-    const int status = inChild([&] {
-        ::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit lim {4096, 4096};
-        ::setrlimit(RLIMIT_FSIZE, &lim);
-        FileSet set;
-        std::string err;
-        const bool ok = writeAll(set, dir, {{"a.cfg", "new C"}, {"a_m[0].crf", "R"}, {"a.cmf", std::string(100000, 'M')}}, err);
-        return ok && set.commit(err) ? 0 : 3;
-    });
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 3);
-    EXPECT_EQ(namesIn(dir), (Names{"a.cfg", "a.cmf"}));
-    EXPECT_EQ(test::readFile(dir + "a.cfg"), "old C");
 }
 #endif
 

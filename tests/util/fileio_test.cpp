@@ -1,11 +1,6 @@
 #include "util/fileio.h"
 
 #include <gtest/gtest.h>
-#ifdef _WIN32
-#include <process.h>
-#else
-#include <unistd.h>
-#endif
 
 #include <algorithm>
 #include <filesystem>
@@ -16,41 +11,21 @@
 #include "support/test_support.h"
 #include "util/fspath.h"
 #include "util/paths.h"
+#include "util/text.h"
 
 namespace molv {
 namespace {
 
-long processNumber() {
-#ifdef _WIN32
-    return static_cast<long>(::_getpid());
-#else
-    return static_cast<long>(::getpid());
-#endif
-}
-
-TEST(FileIo, FailedAtomicWriteLeavesOldFileIntact) {
+// Without a set: a target that cannot be replaced (a folder) fails and
+// leaves no temporary behind. (A planted temporary name is passed by the
+// same way with a set: see FileSet.)
+TEST(FileIo, FailedAtomicWriteLeavesNoTemporary) {
     const std::string dir = test::tempDir("fileio");
-    const std::string path = dir + "model.cmf";
     std::string err;
-    ASSERT_TRUE(writeFileAtomic(path, "old contents", err));
-    // Whatever holds the usual temporary name is left alone: the write
-    // takes another name.
-    const std::string tmp = path + ".tmp" + std::to_string(processNumber());
-    std::filesystem::create_directory(tmp);
-    EXPECT_TRUE(writeFileAtomic(path, "new", err)) << err;
-    EXPECT_EQ(test::readFile(path), "new");
-    EXPECT_TRUE(std::filesystem::is_directory(tmp));
-    std::filesystem::remove(tmp);
-
-    // A target that cannot be replaced (a folder) fails and leaves no
-    // temporary file behind.
-    const std::string sub = dir + "sub";
-    std::filesystem::create_directory(sub);
-    std::filesystem::create_directory(sub + "/inner");
-    EXPECT_FALSE(writeFileAtomic(sub, "x", err));
-    EXPECT_TRUE(folderExists(sub));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 2);  // model.cmf and sub
-
+    std::filesystem::create_directories(dir + "sub/inner");
+    EXPECT_FALSE(writeFileAtomic(dir + "sub", "x", err));
+    EXPECT_TRUE(folderExists(dir + "sub"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);
     EXPECT_FALSE(writeFileAtomic(dir + "no/such/folder/x.cmf", "x", err));
 }
 
@@ -118,6 +93,24 @@ TEST(FileIo, NamesOutsideAscii) {
     ASSERT_TRUE(writeLine(dir + "a.cfg", "y=2"));
     ASSERT_TRUE(appendLine(dir + "a.cfg", "z=3"));
     EXPECT_EQ(test::readFile(dir + "a.cfg"), "y=2\r\nz=3\r\n");
+}
+
+TEST(WriteHexBytes, WritesBytesAndReplacesLongerFile) {
+    const std::string dir = test::tempDir("text");
+    const std::string path = dir + "d.csf";
+    test::writeFile(path, std::string(100, 'z'));
+    std::string err;
+    ASSERT_TRUE(writeHexBytes(path, "43 53 46 00  0c ff\t1", &err));
+    EXPECT_EQ(test::readFile(path), std::string("CSF\0\x0c\xff\x01", 7));
+    EXPECT_TRUE(err.empty());
+
+    ASSERT_TRUE(writeHexBytes(path, "41 zz 100 42", &err));
+    EXPECT_EQ(test::readFile(path), std::string("A\0\0B", 4));
+    EXPECT_NE(err.find("zz"), std::string::npos);
+
+    err.clear();
+    EXPECT_FALSE(writeHexBytes(dir + "no/such/dir/x.csf", "00", &err));
+    EXPECT_FALSE(err.empty());
 }
 
 }  // namespace
