@@ -29,19 +29,13 @@ struct An8Test : ::testing::Test, test::TestContext {
     bool read(std::string_view text) { return test::readAn8Text(ctx, text, "m.an8").ok(); }
 };
 
-// CR LF after each line, as the writer ends them.
-std::string crlf(std::string_view text) {
-    std::string out;
-    for (char c : text) {
-        if (c == '\n') out += '\r';
-        out += c;
-    }
-    return out;
-}
-
 // The expected text is kept with LF line ends; the writer ends lines with CR LF.
 void expectWritten(const char* golden, const std::string& got) {
-    const std::string want = crlf(test::readFile(test::dataPath(std::string("formats/") + golden)));
+    std::string want;
+    for (char c : test::readFile(test::dataPath(std::string("formats/") + golden))) {
+        if (c == '\n') want += '\r';
+        want += c;
+    }
     ASSERT_FALSE(want.empty()) << golden;
     EXPECT_EQ(want, got) << test::firstDifference(want, got);
 }

@@ -1,41 +1,27 @@
 // The Collada reader where a case's listing cannot show it (cases/dae_*
-// pin the stores and messages): the same store whatever the layout, the
-// texture-coordinate settings, and many bindings at once.
+// pin the stores and messages; dae_effects_first and
+// dae_accessor_without_stride give dae_quad's store from another layout):
+// the texture-coordinate settings, and many bindings at once.
 #include <gtest/gtest.h>
 
 #include "support/dae_build.h"
 #include "model/store.h"
+#include "support/test_support.h"
 
 using namespace molv;
 using namespace molv::daetest;
 
 namespace {
 
-TEST(DaeReader, EffectsMayComeBeforeTheirMaterials) {
-    std::string doc = quadDoc();
-    std::size_t m0 = doc.find("<library_materials>"), m1 = doc.find("</library_materials>\n") + 21;
-    std::string mats = doc.substr(m0, m1 - m0);
-    doc.erase(m0, m1 - m0);
-    doc.insert(doc.find("<library_geometries>"), mats);
-    auto moved = load(doc);
-    ASSERT_TRUE(moved->ok);
-    EXPECT_TRUE(moved->ui.boxes.empty());
-    auto original = load(quadDoc());
-    EXPECT_EQ(test::storeListing(moved->m()), test::storeListing(original->m()));
-    EXPECT_EQ(original->m().Meshes[0].num_Vertices, 5);  // position 0 twice
-}
-
 TEST(DaeReader, TextureCoordinatesWrapAndFlip) {
-    const std::string doc = edit(quadDoc(), "0 0 1 0 1 1 0.25 0.5 0 1", "-0.5 -0.25 1.5 0 1 1 0.25 0.5 0 1.75");
+    // The quad's texture pairs -0.5,-0.25 1.5,0 1,1 0.25,0.5 0,1.75; its listing has them flipped only.
+    const std::string doc = test::readFile(test::dataPath("cases/dae_uv_out_of_range.dae"));
     auto both = load(doc, [](Context& c) { c.settings.autoscale_UVs = true; });
     ASSERT_TRUE(both->ok);
     EXPECT_FLOAT_EQ(both->vtx(0).UVs[0].u, 0.5f);   // -0.5 wraps to 0.5
     EXPECT_FLOAT_EQ(both->vtx(0).UVs[0].v, 0.25f);  // -0.25 -> 0.75 -> flipped
     EXPECT_FLOAT_EQ(both->vtx(1).UVs[0].u, 0.5f);   // 1.5 -> 0.5
     EXPECT_FLOAT_EQ(both->vtx(3).UVs[0].v, 0.25f);  // 1.75 -> 0.75 -> flipped
-    auto flipOnly = load(doc);
-    EXPECT_FLOAT_EQ(flipOnly->vtx(0).UVs[0].u, -0.5f);
-    EXPECT_FLOAT_EQ(flipOnly->vtx(0).UVs[0].v, 1.25f);
     auto neither = load(doc, [](Context& c) { c.settings.flip_3DS_UV_Vs = false; });
     EXPECT_FLOAT_EQ(neither->vtx(0).UVs[0].v, -0.25f);
     // 0 and 1 are inside the range: nothing wraps.
@@ -43,24 +29,6 @@ TEST(DaeReader, TextureCoordinatesWrapAndFlip) {
     EXPECT_FLOAT_EQ(inRange->vtx(1).UVs[0].u, 1.0f);
     EXPECT_FLOAT_EQ(inRange->vtx(1).UVs[0].v, 1.0f);
     EXPECT_FLOAT_EQ(inRange->vtx(2).UVs[0].v, 0.0f);
-}
-
-// An accessor without a stride steps by its params: here S, T and a third
-// coordinate the store does not keep.
-TEST(DaeReader, AccessorWithoutStrideStepsByItsParams) {
-    std::string doc = edit(quadDoc(), "count=\"10\">0 0 1 0 1 1 0.25 0.5 0 1<",
-                           "count=\"15\">0 0 9 1 0 9 1 1 9 0.25 0.5 9 0 1 9<");
-    doc = edit(doc, "count=\"5\" stride=\"2\">\n<param name=\"S\" type=\"float\"/>\n<param name=\"T\" type=\"float\"/>",
-               "count=\"5\">\n<param name=\"S\" type=\"float\"/>\n<param name=\"T\" type=\"float\"/>\n"
-               "<param name=\"P\" type=\"float\"/>");
-    auto triples = load(doc);
-    auto pairs = load(quadDoc());
-    ASSERT_TRUE(triples->ok);
-    ASSERT_EQ(triples->m().ttlnum_Vertices, pairs->m().ttlnum_Vertices);
-    for (std::int32_t i = 0; i < pairs->m().ttlnum_Vertices; ++i) {
-        EXPECT_EQ(triples->vtx(i).UVs[0].u, pairs->vtx(i).UVs[0].u) << i;
-        EXPECT_EQ(triples->vtx(i).UVs[0].v, pairs->vtx(i).UVs[0].v) << i;
-    }
 }
 
 TEST(DaeReader, ThousandsOfBindingsEachFindTheirGroupAndMaterial) {

@@ -29,6 +29,9 @@ struct ListingTest : ::testing::Test, test::TestContext {
     std::vector<std::string> files() const { return test::filesUnder(root); }
 };
 
+// A source kept under tests/data/formats.
+std::string source(const std::string& name) { return readFile(test::dataPath("formats/" + name)); }
+
 TEST_F(ListingTest, DescriptorsSortedAndGroupedByTheirFirstPart) {
     writeFile(dir + "descriptors.rtml",
               "<list>\r\n  <model>b/y.xml</model>\r\n<x>\r\n\t<model>a/z.xml</model>\r\n<model>a/x.xml</model>\r\n"
@@ -53,24 +56,16 @@ TEST_F(ListingTest, DescriptorsWithoutModelsWriteNothing) {
     EXPECT_TRUE(ui.sawBox("Not found: " + dir + "gone.rtml"));
 }
 
-// One body part, as a .bodypart file holds it; the mesh is named on line 5.
-const std::string kHair =
-    "<quodex.things.BodyPart>\n  <name>Hair</name>\n  <description>Short hair</description>\n  <meshes>\n"
-    "    <string>models/hair</string>\n  </meshes>\n  <materials>\n    <material>\n      <name>hair_mat</name>\n"
-    "      <string>hair_diffuseMap.png</string>\n      <string>hair_mat</string>\n    </material>\n  </materials>\n"
-    "</quodex.things.BodyPart>\n";
-const std::string kBodyParts = "<list>\n<string>Male bodies</string>\n" + kHair +
-                               "<quodex.things.BodyPart>\n  <name>Boots</name>\n  <description></description>\n"
-                               "</quodex.things.BodyPart>\n</list>\n";
-
+// hair.bodypart: one body part, its mesh named on line 5; bodyparts.rtml:
+// it and one more in a list.
 TEST_F(ListingTest, BodyPartListingAndConfiguration) {
-    writeFile(dir + "bodyparts.rtml", kBodyParts);
+    writeFile(dir + "bodyparts.rtml", source("bodyparts.rtml"));
     ASSERT_TRUE(listBodyParts(ctx, dir + "bodyparts.rtml", true).ok());
     EXPECT_EQ(readFile(dir + "props_bodypart_info.txt"),
               " --- content/props ---\r\n -- Male bodies --\r\nHair\r\nShort hair\r\nBoots\r\n");
     EXPECT_TRUE(ui.sawLog("4 items written to " + dir + "props_bodypart_info.txt"));
     ctx.app.readWroteOutput = false;
-    writeFile(dir + "hair.bodypart", kHair);
+    writeFile(dir + "hair.bodypart", source("hair.bodypart"));
     ASSERT_TRUE(listBodyParts(ctx, dir + "hair.bodypart", false).ok());
     // Named after the mesh, beside the body part, so its entries read from there.
     EXPECT_EQ(ctx.app.outFile, dir + "hair.cfg");
@@ -86,14 +81,14 @@ TEST_F(ListingTest, PuppetsAddonsAndSkeletonsFoundBeside) {
     // A male puppet folder takes the puppet skeleton.
     const std::string puppet = root + "Puppet/";
     fs::create_directories(puppet);
-    writeFile(puppet + "p.bodypart", kHair);
+    writeFile(puppet + "p.bodypart", source("hair.bodypart"));
     ASSERT_TRUE(listBodyParts(ctx, puppet + "p.bodypart", false).ok());
     EXPECT_NE(readFile(puppet + "hair.cfg").find("skeleton = Male01_Skel.csf\r\n"), std::string::npos);
     // An add-on goes to the work folder, its entries with the folder; a
     // skeleton lying beside it stands in for the missing one.
     const std::string addon = root + "AddOn/hats/";
     fs::create_directories(addon);
-    writeFile(addon + "hat.bodypart", kHair);
+    writeFile(addon + "hat.bodypart", source("hair.bodypart"));
     writeFile(addon + "zz.csf", "");
     writeFile(addon + "head.csf", "");
     ASSERT_TRUE(listBodyParts(ctx, addon + "hat.bodypart", false).ok());
@@ -108,7 +103,7 @@ TEST_F(ListingTest, MeshNamesThatLeadOutAreRefused) {
     for (const char* name : {"../../evil", "..\\evil", "/srv/evil", "c:\\evil", "models/.../x"}) {
         SCOPED_TRACE(name);
         ui.boxes.clear();
-        std::string text = kHair;
+        std::string text = source("hair.bodypart");
         text.replace(text.find("models/hair"), 11, name);
         writeFile(dir + "x.bodypart", text);
         EXPECT_FALSE(listBodyParts(ctx, dir + "x.bodypart", false).ok());

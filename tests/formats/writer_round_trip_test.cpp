@@ -130,9 +130,8 @@ TEST_P(RoundTrip, WavefrontKeepsTrianglesOnTheirPositions) {
 #endif
 }
 
-INSTANTIATE_TEST_SUITE_P(Data, RoundTrip, ::testing::ValuesIn(models()), [](const ::testing::TestParamInfo<std::string>& p) {
-    return test::testName(p.param.substr(p.param.find_last_of('/') + 1));
-});
+INSTANTIATE_TEST_SUITE_P(Data, RoundTrip, ::testing::ValuesIn(models()),
+                         [](const ::testing::TestParamInfo<std::string>& p) { return test::testName(p.param); });
 
 }  // namespace
 }  // namespace molv
