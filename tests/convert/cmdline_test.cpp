@@ -1,6 +1,8 @@
 // The command line: rejoining argv and the switches.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "convert/cmdline.h"
 #include "convert/process.h"
 #include "convert/context.h"
@@ -29,7 +31,7 @@ TEST(CommandLineWindows, ArgumentsFollowTheProgramName) {
 
 // Each parse as one text: flags dbg, dbgExact, yes, quiet, help, version,
 // then source | output | whether there is a usage error.
-std::string parsed(const char* line) {
+std::string parsed(const std::string& line) {
     const CmdLineOptions o = parseCommandLine(line);
     std::string f;
     for (bool b : {o.dbg, o.dbgExact, o.yes, o.quiet, o.help, o.version}) f += b ? '1' : '0';
@@ -37,34 +39,14 @@ std::string parsed(const char* line) {
 }
 
 TEST(CommandLineParse, SwitchesSourceAndOutput) {
-    const std::pair<const char*, const char*> rows[] = {
-        {"-dbg /data/my chair.3ds", "110000 /data/my chair.3ds||"},
-        {"-DBG chair.3ds", "100000 chair.3ds||"},  // the log file stays in the work folder
-        {"/data/x-dbg.obj", "000000 /data/x-dbg.obj||"},
-        {"-molv", "000000 ||"},
-        {"--sise 50 a.obj", "000000 50 a.obj||error"},  // a mistyped option is named, not made a file name
-        {"-q -- -odd name.obj", "000100 -odd name.obj||"},  // "--" ends the switches
-        {"--set autoCentre=false a.obj", "000000 a.obj||"},
-        {"--set", "000000 ||error"},
-        {"--set autoCentre a.obj", "000000 a.obj||error"},
-        {"--set noSuchKey=1 a.obj", "000000 a.obj||error"},
-        {"--set lastLoadPath=x a.obj", "000000 a.obj||error"},  // kept by the program, not a user setting
-        {"--set autoCentre=maybe a.obj", "000000 a.obj||error"},
-        {"--set dflt_autosize=0 a.obj", "000000 a.obj||error"},
-        {"--size -5 a.obj", "000000 a.obj||error"},
-        {"--size=abc a.obj", "000000 a.obj||error"},
-        {"--set dflt_boneID=1.5 a.obj", "000000 a.obj||error"},
-        {"--set dflt_boneID=3000000000 a.obj", "000000 a.obj||error"},
-        {"--yes -q a.obj -o \"out dir/a b.obj\"", "001100 a.obj|out dir/a b.obj|"},
-        {"a.obj --output=Out.AN8", "000000 a.obj|Out.AN8|"},  // the name keeps its case
-        {"--HELP", "000010 ||"},
-        {"-h", "000010 ||"},
-        {"--version", "000001 ||"},
-        {"-Y", "001000 ||"},
-        {"a.obj -o", "000000 a.obj||error"},
-        {"a.obj --output=", "000000 a.obj||error"},
-    };
-    for (const auto& [line, want] : rows) EXPECT_EQ(parsed(line), want) << line;
+    const std::string text = test::readFile(test::dataPath("shell/command_lines.txt"));
+    ASSERT_NE(text, "");
+    std::istringstream rows(text);
+    for (std::string row; std::getline(rows, row);) {
+        const auto arrow = row.find(" => ");
+        if (row.starts_with('#') || arrow == std::string::npos) continue;
+        EXPECT_EQ(parsed(row.substr(0, arrow)), row.substr(arrow + 4)) << row;
+    }
 }
 
 TEST(CommandLineParse, SettingsApplyInOrderForTheRun) {

@@ -2,6 +2,7 @@
 // the questions before a Cal3D write, and what the dispatch refuses.
 #include <gtest/gtest.h>
 #include <optional>
+#include <sstream>
 #include <string>
 
 #include "model/extents.h"
@@ -11,6 +12,7 @@
 #include "support/test_support.h"
 #include "util/fileio.h"
 #include "util/paths.h"
+#include "util/text.h"
 
 namespace molv {
 namespace {
@@ -49,22 +51,15 @@ struct DriverTest : test::RunFolder {
 };
 
 TEST_F(DriverTest, OutputNames) {
-    const std::pair<const char*, const char*> rows[] = {
-        {"models/my chair.3ds", "models/my_chair.cmf"},
-        {"a&b,c's.obj", "a_b_cs.cmf"},
-        {"my \"best\" set/x y.dae", "my \"best\" set/x_y.cmf"},
-        {"C:\\models\\chair.big.3DS", "C:\\models\\chair.big.cmf"},
-        // A Cal3D source is never overwritten.
-        {"set/model.cmf", "set/model_1.cmf"},
-        {"model.CRF", "model_1.crf"},
-        {"viewer.cfg", "viewer_1.cfg"},
-        {"walk.caf", "walk_1.caf"},
-        {"skel.csf", "skel.ans"},
-        {"wood.txm", "wood.crf"},
-        {"noext", "noext.cmf"},
-        {"arm.bodypart", ""},
-    };
-    for (const auto& [src, out] : rows) EXPECT_EQ(outputNameFor(ctx, src), out) << src;
+    const std::string text = test::readFile(test::dataPath("convert/output_names.txt"));
+    ASSERT_NE(text, "");
+    std::istringstream rows(text);
+    for (std::string row; std::getline(rows, row);) {
+        const auto arrow = row.find(" => ");
+        if (row.starts_with('#') || arrow == std::string::npos) continue;
+        const std::string want = row.substr(arrow + 4);
+        EXPECT_EQ(outputNameFor(ctx, row.substr(0, arrow)), want == "(none)" ? "" : want) << row;
+    }
     outputNameFor(ctx, "models/my chair.3DS");
     EXPECT_EQ(ctx.app.srcBase, "models/my chair");
     EXPECT_EQ(ctx.app.srcExt, "3ds");
@@ -125,69 +120,59 @@ TEST_F(DriverTest, ReadCompleteLineAndSizeWarnings) {
     EXPECT_EQ(faceCountVerdict(30001), "just getting silly");
 }
 
-// The questions before a Cal3D write, answered by a script.
+// The questions before a Cal3D write, answered as each row of
+// tests/data/convert/write_questions.txt says.
 TEST_F(DriverTest, WriteQuestions) {
-    const float any = -1e9f;
-    const struct {
-        const char* what;
-        Vec3 lo, hi;
-        bool centred;
-        const char* input;                 // to the span question; null: the default, "^X": cancel
-        Answer answer;                     // to the centring question
-        bool written;
-        const char* prompt;  // "" for none
-        float maxSpan, ctrY, minX;
-    } rows[] = {
-        {"in range", {-75, 0, -10}, {75, 40, 10}, true, nullptr, Answer::Yes, true, "", 150, any, any},
-        {"small", {-7.5f, 0, -1}, {7.5f, 4, 1}, true, nullptr, Answer::Yes, true,
-         "Max Span is 15, enter new span ('=' to retain)", 50, any, any},
-        {"large", {-125, 0, -1}, {125, 4, 1}, true, "100", Answer::Yes, true,
-         "Max Span is 250, enter new span ('=' to retain)", 100, any, any},
-        {"equals", {-125, 0, -1}, {125, 4, 1}, true, "=", Answer::Yes, true, "Max Span is 250", 250, any, any},
-        {"empty", {-125, 0, -1}, {125, 4, 1}, true, "", Answer::Yes, false, "Max Span is 250", 250, any, any},
-        {"cancelled", {-125, 0, -1}, {125, 4, 1}, true, "^X", Answer::Yes, false, "Max Span is 250", 250, any, any},
-        {"uncentred", {10, 10, 10}, {110, 50, 30}, false, nullptr, Answer::Yes, true, "", 100, 80, -50},
-        {"not centred", {10, 10, 10}, {110, 50, 30}, false, nullptr, Answer::No, true, "", 100, any, 10},
-        {"centring cancelled", {10, 10, 10}, {110, 50, 30}, false, nullptr, Answer::Cancel, false, "", 100, any, 10},
-        {"unmeasured", {-50, 0, -10}, {50, 40, 10}, true, nullptr, Answer::Yes, true, "", 100, any, any},
-    };
+    const std::string text = test::readFile(test::dataPath("convert/write_questions.txt"));
+    ASSERT_NE(text, "");
     menuAutos(false, false, false);
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.what);
+    std::istringstream rows(text);
+    for (std::string row; std::getline(rows, row);) {
+        if (row.empty() || row.starts_with('#')) continue;
+        SCOPED_TRACE(row);
+        std::istringstream in(row);
+        std::string name, centred, input, answer, arrow, written, ctrY, minX, prompt;
+        Vec3 lo, hi;
+        float span = 0;
+        in >> name >> lo.x >> lo.y >> lo.z >> hi.x >> hi.y >> hi.z >> centred >> input >> answer;
+        in >> arrow >> written >> span >> ctrY >> minX;
+        std::getline(in >> std::ws, prompt);
+        ASSERT_EQ(arrow, "=>");
         m.ClearModel();
         ui.boxes.clear();
         ui.prompts.clear();
         ui.log.clear();
         ctx.logList.clear(&ui);
-        box(r.lo, r.hi);
-        m.modelCentred = r.centred;
-        if (std::string(r.what) == "unmeasured") m.maxSpan = 0;
+        box(lo, hi);
+        m.modelCentred = centred == "centred";
+        if (name == "unmeasured") m.maxSpan = 0;
         ui.inputs.clear();
-        if (r.input) ui.inputs.push_back(std::string(r.input) == "^X" ? std::nullopt : std::optional<std::string>(r.input));
-        ui.answers = {r.answer};
+        if (input == "^X") ui.inputs.push_back(std::nullopt);
+        if (input != "-" && input != "^X") ui.inputs.push_back(input == "(empty)" ? "" : input);
+        ui.answers = {answer == "yes" ? Answer::Yes : answer == "no" ? Answer::No : Answer::Cancel};
         ctx.app.srcFile = dir + "model.obj";
         ctx.app.srcExt = "obj";
-        ctx.app.outFile = dir + r.what + ".cmf";
-        EXPECT_EQ(writeDispatch(ctx), r.written);
-        EXPECT_EQ(fileExists(ctx.app.outFile), r.written);
-        EXPECT_EQ(ui.sawLog("Write complete"), r.written);
-        if (*r.prompt) {
+        ctx.app.outFile = dir + name + ".cmf";
+        EXPECT_EQ(writeDispatch(ctx), written == "written");
+        EXPECT_EQ(fileExists(ctx.app.outFile), written == "written");
+        EXPECT_EQ(ui.sawLog("Write complete"), written == "written");
+        if (!prompt.empty()) {
             ASSERT_EQ(ui.prompts.size(), 1u);
-            EXPECT_EQ(ui.prompts[0].rfind(r.prompt, 0), 0u) << ui.prompts[0];
+            EXPECT_EQ(ui.prompts[0].rfind(prompt, 0), 0u) << ui.prompts[0];
         } else {
             EXPECT_TRUE(ui.prompts.empty());
         }
-        EXPECT_EQ(ui.sawBox("Model not centred LR/FB: centre?"), !r.centred);
-        EXPECT_NEAR(m.maxSpan, r.maxSpan, 1e-3);
-        if (r.ctrY != any) {
-            EXPECT_NEAR(m.ctrPos.y, r.ctrY, 1e-3);
+        EXPECT_EQ(ui.sawBox("Model not centred LR/FB: centre?"), centred != "centred");
+        EXPECT_NEAR(m.maxSpan, span, 1e-3);
+        if (ctrY != "-") {
+            EXPECT_NEAR(m.ctrPos.y, std::stof(ctrY), 1e-3);
         }
-        if (r.minX != any) {
-            EXPECT_NEAR(m.minPos.x, r.minX, 1e-3);
+        if (minX != "-") {
+            EXPECT_NEAR(m.minPos.x, std::stof(minX), 1e-3);
         }
     }
-    EXPECT_TRUE(fileExists(dir + "in range.csf"));
-    EXPECT_TRUE(fileExists(dir + "in range.cfg"));
+    EXPECT_TRUE(fileExists(dir + "in_range.csf"));
+    EXPECT_TRUE(fileExists(dir + "in_range.cfg"));
     EXPECT_EQ(ctx.app.outBase, dir + "unmeasured");
     EXPECT_EQ(ctx.app.outName, "unmeasured");
 }
@@ -201,66 +186,73 @@ TEST_F(DriverTest, WritersByOutputName) {
     EXPECT_TRUE(writeDispatch(ctx));
     EXPECT_EQ(ctx.app.outFile, dir + "my_chair.cmf");
     EXPECT_TRUE(fileExists(dir + "my_chair.cmf"));
-    ctx.app.outFile = dir + "paint.crf";
-    EXPECT_TRUE(writeDispatch(ctx));
-    EXPECT_EQ(test::readFile(dir + "paint.crf").substr(0, 4), std::string("CRF\0", 4));
-    // A model without a skeleton gives no boneless skeleton file.
-    ctx.app.outFile = dir + "bones.csf";
-    EXPECT_FALSE(writeDispatch(ctx));
-    EXPECT_TRUE(ui.sawBox("No skeleton loaded: nothing to write to " + dir + "bones.csf"));
-    EXPECT_FALSE(fileExists(dir + "bones.csf"));
-    ctx.app.outFile = dir + "model.xyz";
-    EXPECT_FALSE(writeDispatch(ctx));
-    EXPECT_TRUE(ui.sawBox("Save: unhandled extension(xyz)"));
-    EXPECT_FALSE(fileExists(ctx.app.outFile));
-    // A figure needs a skeleton; without one nothing is written.
-    ctx.app.outFile = dir + "model.ans";
-    EXPECT_FALSE(writeDispatch(ctx));
-    EXPECT_TRUE(ui.sawBox("No skeleton loaded: nothing to write to " + dir + "model.ans"));
-    EXPECT_FALSE(fileExists(ctx.app.outFile));
-    // Anim8or and Wavefront text, without the questions of a Cal3D write.
-    m.modelCentred = false;
-    ui.boxes.clear();
-    ctx.app.outFile = dir + "model.an8";
-    EXPECT_TRUE(writeDispatch(ctx));
-    EXPECT_EQ(test::readFile(dir + "model.an8").substr(0, 8), "header {");
-    ctx.app.outFile = dir + "model.OBJ";
-    EXPECT_TRUE(writeDispatch(ctx));
-    EXPECT_EQ(test::readFile(dir + "model.obj").substr(0, 17), "mtllib model.mtl\r");
-    EXPECT_EQ(test::readFile(dir + "model.mtl").substr(0, 13), "newmtl paint\r");
-    EXPECT_TRUE(ui.boxes.empty()) << ui.boxes[0].text;
-    // A source without a Cal3D path writes nothing, and is not asked about.
-    ctx.app.srcExt = "an8";
-    ctx.app.outFile = dir + "an8.cmf";
-    EXPECT_FALSE(writeDispatch(ctx));
-    EXPECT_TRUE(ui.sawBox("need to setup write_an8_cmf()"));
-    EXPECT_FALSE(ui.sawBox("Model not centred"));
-    EXPECT_TRUE(ui.prompts.empty());
-    EXPECT_FALSE(fileExists(dir + "an8.cmf"));
+    // Skeletons and figures need a skeleton. Anim8or and Wavefront text are
+    // written without the questions of a Cal3D write, even for a model not
+    // centred; a source without a Cal3D path writes nothing, unasked.
+    const struct {
+        std::string out;
+        const char* srcExt;
+        bool centred;
+        std::string begins;  // the written file's first bytes; "": none written
+        std::string box;     // the one message; "" for none
+    } rows[] = {
+        {"paint.crf", "obj", true, std::string("CRF\0", 4), ""},
+        {"bones.csf", "obj", true, "", "No skeleton loaded: nothing to write to " + dir + "bones.csf"},
+        {"model.xyz", "obj", true, "", "Save: unhandled extension(xyz)"},
+        {"model.ans", "obj", true, "", "No skeleton loaded: nothing to write to " + dir + "model.ans"},
+        {"model.an8", "obj", false, "header {", ""},
+        {"model.OBJ", "obj", false, "mtllib model.mtl\r", ""},
+        {"an8.cmf", "an8", false, "", "need to setup write_an8_cmf()"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.out);
+        ui.boxes.clear();
+        m.modelCentred = r.centred;
+        ctx.app.srcExt = r.srcExt;
+        ctx.app.outFile = dir + r.out;
+        EXPECT_EQ(writeDispatch(ctx), !r.begins.empty());
+        const std::size_t dot = r.out.find('.');  // the extension is written in lower case
+        const std::string written = dir + r.out.substr(0, dot) + toLowerAscii(r.out.substr(dot));
+        EXPECT_EQ(fileExists(written), !r.begins.empty());
+        EXPECT_EQ(test::readFile(written).rfind(r.begins, 0), 0u);
+        EXPECT_EQ(ui.boxes.size(), r.box.empty() ? 0u : 1u);
+        EXPECT_TRUE(r.box.empty() || ui.sawBox(r.box));
+        EXPECT_TRUE(ui.prompts.empty());
+    }
+    EXPECT_EQ(test::readFile(dir + "model.mtl").rfind("newmtl paint\r", 0), 0u);
 }
 
-TEST_F(DriverTest, ReadDispatchRefusals) {
-    EXPECT_FALSE(source("thing.xyz", "data"));
-    EXPECT_TRUE(ui.sawBox("Unrecognised filetype: xyz"));
-    EXPECT_FALSE(source("empty.obj", ""));
-    EXPECT_TRUE(ui.sawBox("Empty file (0 bytes): " + dir + "empty.obj"));
-    ctx.app.knownTypes.clear();  // developer mode: every type goes to the dispatch
-    for (const char* ext : {"quodex", "zzz"}) {
-        EXPECT_FALSE(source(std::string("src.") + ext, "not empty")) << ext;
-        EXPECT_TRUE(ui.sawBox(std::string("Unknown filetype: .") + ext)) << ext;
+// The sources in tests/data/convert/refused, each copied to the run's folder
+// and refused at once with the message its list gives; nothing is written.
+TEST_F(DriverTest, RefusedSources) {
+    const std::string folder = test::dataPath("convert/refused/"), known = ctx.app.knownTypes;
+    const std::string text = test::readFile(folder + "refused.txt");
+    ASSERT_NE(text, "");
+    std::istringstream rows(text);
+    for (std::string row; std::getline(rows, row);) {
+        const auto arrow = row.find(" => ");
+        if (row.starts_with('#') || arrow == std::string::npos) continue;
+        std::string name = row.substr(0, arrow), want = row.substr(arrow + 4);
+        ctx.app.devMode = name.ends_with(" (developer)");
+        ctx.app.knownTypes = known;
+        if (ctx.app.devMode) name.erase(name.find(' '));
+        if (const auto at = want.find("{dir}"); at != std::string::npos) want.replace(at, 5, dir);
+        writeFile(dir + name, test::readFile(folder + name));
+        ui.boxes.clear();
+        const std::string out = dir + name + ".cmf";
+        EXPECT_FALSE(test::convert(ctx, dir + name, out)) << name;
+        EXPECT_TRUE(ui.sawBox(want)) << name << ": " << (ui.boxes.empty() ? "" : ui.boxes.back().text);
+        EXPECT_FALSE(fileExists(out)) << name;
     }
-    // The binary Cal3D readers refuse what is not theirs, naming the file.
-    for (const char* ext : {"cmf", "csf", "crf", "xmf"}) {
-        EXPECT_FALSE(source(std::string("src.") + ext, "not empty")) << ext;
-        EXPECT_TRUE(ui.sawBox(dir + "src." + ext)) << ext;
-    }
-    EXPECT_FALSE(source("other.rtml", "<x/>"));
-    EXPECT_TRUE(ui.sawBox("Unknown filetype: .rtml"));
-    const auto boxes = ui.boxes.size();
+}
+
+// A state machine is no model but not the user's mistake: no message. An
+// animation has no reader but completes.
+TEST_F(DriverTest, ReadDispatchWithoutAMessage) {
+    ctx.app.knownTypes.clear();
     EXPECT_FALSE(source("StateMachine.obj"));
-    EXPECT_EQ(ui.boxes.size(), boxes);
+    EXPECT_TRUE(ui.boxes.empty());
     EXPECT_FALSE(ui.sawLog("Read complete"));
-    // An animation has no reader but completes.
     EXPECT_TRUE(source("walk.caf", "CAF"));
     EXPECT_TRUE(ui.sawLog("Read complete: 0 Vertices,0 Faces"));
 }
@@ -275,13 +267,6 @@ TEST_F(DriverTest, ReadTakesTheMenuSettingsAndSavesThem) {
     EXPECT_EQ(ctx.app.srcFolder, dir);
     EXPECT_EQ(ctx.app.srcBase, dir + "tri");
     EXPECT_EQ(ctx.app.modelName, "tri");
-    EXPECT_FALSE(ui.sawLog("All Maxs/Mins"));
-    // Developer mode summarises every geometry read.
-    ctx.app.devMode = true;
-    ctx.app.knownTypes.clear();
-    ctx.menu.tSrcFile = dir + "tri.obj";
-    EXPECT_TRUE(source("tri.obj"));
-    EXPECT_TRUE(ui.sawLog("All Maxs/Mins"));
 }
 
 TEST_F(DriverTest, LoadFile) {
@@ -298,80 +283,21 @@ TEST_F(DriverTest, LoadFile) {
     EXPECT_TRUE(LoadFile(ctx));
     EXPECT_FALSE(fileExists(ctx.logFileName));
     EXPECT_EQ(m.ttlnum_Faces, 1);
+    EXPECT_FALSE(ui.sawLog("All Maxs/Mins"));
 
-    // Developer mode has no list: every registered type is read, others
-    // refused; the panel's second number caps the detail lines.
+    // Developer mode has no list (its refusals: RefusedSources) and
+    // summarises every geometry read; the panel's second number caps the
+    // detail lines.
     ctx.app.devMode = true;
     ctx.app.knownTypes.clear();
     ctx.menu.tSrcFile = ctx.app.srcFile;
     ctx.menu.tKF2 = "7";
     EXPECT_TRUE(LoadFile(ctx));
     EXPECT_EQ(ctx.detailLimit, 7);
-    ctx.app.srcFile = dir + "thing.ob";
-    EXPECT_FALSE(LoadFile(ctx));
-    EXPECT_EQ(ui.boxes.back().text, "Unknown filetype: .ob");
+    EXPECT_TRUE(ui.sawLog("All Maxs/Mins"));
 }
 
-TEST_F(DriverTest, ConversionResults) {
-    // A reader that gives up: nothing is written; the next read starts afresh.
-    writeFile(dir + "lost.obj", "mtllib gone.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
-    ui.answers.push_back(Answer::Cancel);
-    EXPECT_FALSE(test::convert(ctx, dir + "lost.obj"));
-    EXPECT_TRUE(ctx.app.readAbort);
-    EXPECT_FALSE(ui.sawLog("Read complete"));
-    EXPECT_FALSE(fileExists(dir + "lost.cmf"));
-    // Nothing to write.
-    writeFile(dir + "points.obj", "v 0 0 0\nv 1 0 0\n");
-    EXPECT_FALSE(test::convert(ctx, dir + "points.obj"));
-    EXPECT_FALSE(ctx.app.readAbort);
-    EXPECT_TRUE(ui.sawBox("Nothing to convert: no faces read from " + dir + "points.obj"));
-    EXPECT_FALSE(fileExists(dir + "points.cmf"));
-    // The set goes where it is named, not beside the source.
-    menuAutos(false, false, false);
-    writeFile(dir + "box.obj", test::readFile(test::dataPath("shell/box.obj")));
-    ASSERT_TRUE(test::convert(ctx, dir + "box.obj", dir + "named.cmf"));
-    EXPECT_EQ(ui.log.back(), "Write complete");
-    EXPECT_TRUE(fileExists(dir + "named.cmf"));
-    EXPECT_FALSE(fileExists(dir + "box.cmf"));
-}
-
-TEST_F(DriverTest, ListingsAndTextMaterialsAreNotGeometry) {
-    ctx.app.devMode = true;
-    ctx.app.knownTypes.clear();
-    // A catalogue is listed, whatever its case and extension, and nothing else
-    // happens: no write, no questions about an empty model.
-    writeFile(dir + "Site_Descriptors.rtml.bak", "<model>a/b.xml</model>\n");
-    ASSERT_TRUE(test::convert(ctx, dir + "Site_Descriptors.rtml.bak"));
-    EXPECT_TRUE(fileExists(dir + baseName(dir.substr(0, dir.size() - 1)) + "_prop_info.txt"));
-    EXPECT_FALSE(ui.sawLog("Read complete"));
-    EXPECT_FALSE(ui.sawLog("-- WRITE"));
-    EXPECT_TRUE(ui.boxes.empty()) << ui.boxes[0].text;
-    // A body part gives its configuration; the read is the whole job.
-    writeFile(dir + "arm.bodypart",
-              "<quodex.things.BodyPart>\n<name>Arm</name>\n<meshes>\n<string>arm</string>\n</meshes>\n</quodex.things.BodyPart>\n");
-    ASSERT_TRUE(test::convert(ctx, dir + "arm.bodypart"));
-    EXPECT_EQ(test::readFile(dir + "arm.cfg"), "# arm\r\nscale=1.0\r\nskeleton = arm.csf\r\nmesh=arm.cmf\r\n");
-    EXPECT_EQ(ctx.app.outFile, dir + "arm.cfg");
-    EXPECT_FALSE(ui.sawLog("-- WRITE"));
-    EXPECT_TRUE(ui.boxes.empty()) << ui.boxes[0].text;
-    EXPECT_TRUE(ui.prompts.empty());
-    // A text material is written as the material file it names.
-    writeFile(dir + "wood.txm", "name=oak\ndiffusive=200 100 50 255\n");
-    ASSERT_TRUE(test::convert(ctx, dir + "wood.txm"));
-    EXPECT_EQ(test::readFile(dir + "oak.crf").substr(0, 4), std::string("CRF\0", 4));
-    EXPECT_FALSE(fileExists(dir + "wood.crf"));
-    // ... unless the command line names another, which is not geometry either.
-    ASSERT_FALSE(test::convert(ctx, dir + "wood.txm", dir + "wood.cmf"));
-    EXPECT_TRUE(ui.sawBox("need to setup write_txm_cmf()"));
-    EXPECT_FALSE(ui.sawBox("Model not centred"));
-    EXPECT_TRUE(ui.prompts.empty());
-    // A listing that fails is a failed conversion.
-    writeFile(dir + "empty_descriptors.rtml", "<list/>\n");
-    EXPECT_FALSE(test::convert(ctx, dir + "empty_descriptors.rtml"));
-    EXPECT_TRUE(ctx.app.readAbort);
-    EXPECT_TRUE(ui.sawBox("No models - try Bodyparts.rtml"));
-}
-
+// Listings, body parts and text materials: tests/data/shell/runs/listings_and_materials.run.
 TEST_F(DriverTest, Anim8orSourceToAWavefrontOutput) {
     ctx.app.devMode = true;
     ctx.app.knownTypes.clear();

@@ -5,6 +5,7 @@
 #include "util/numfmt.h"
 
 #include <filesystem>
+#include <sstream>
 
 #include "convert/context.h"
 #include "core/scripted_ui.h"
@@ -16,27 +17,6 @@ using namespace molv;
 using namespace molv::test;
 
 namespace {
-
-const char* kDefaultFile =
-    "switch_obj_yz=False\r\n"
-    "switch_xz=False\r\n"
-    "autoZeroBsHt=True\r\n"
-    "ignore_3ds_ofs=True\r\n"
-    "full_paths_in_cfg=False\r\n"
-    "flip_3DS_UV_Vs=True\r\n"
-    "autoCullUnUsedMaterials=False\r\n"
-    "autoCentre=True\r\n"
-    "autoResize=True\r\n"
-    "reCalcNormals=True\r\n"
-    "dflt_autosize= 100 \r\n"
-    "dflt_boneID= 0 \r\n"
-    "autoscale_UVs=False\r\n"
-    "forceAuto=False\r\n"
-    "lastLoadPath=\r\n"
-    "workdir=\r\n"
-    "keepOwnNormals=True\r\n"
-    "flip_OBJ_UV_Vs=True\r\n"
-    "copyTextures=True\r\n";
 
 struct Fixture {
     molv::test::TestContext tc_;
@@ -50,7 +30,8 @@ struct Fixture {
 }  // namespace
 
 TEST(SettingsFile, DefaultsGiveTheExactTextAndWriteThenLoadGivesTheSameValues) {
-    EXPECT_EQ(settingsFileText(Settings{}), kDefaultFile);
+    // The file a fresh install writes, byte for byte.
+    EXPECT_EQ(settingsFileText(Settings{}), readFile(dataPath("convert/defaults.cfg")));
     Fixture f("roundtrip");
     Settings& s = f.ctx.settings;
     s.switch_obj_yz = true;
@@ -73,6 +54,11 @@ TEST(SettingsFile, DefaultsGiveTheExactTextAndWriteThenLoadGivesTheSameValues) {
     loadSettings(g.ctx);
     EXPECT_EQ(settingsFileText(g.ctx.settings), settingsFileText(written));
     EXPECT_EQ(g.ctx.app.workdir, f.dir + "work/");
+    // Developer mode keeps its own folder.
+    g.ctx.app.devMode = true;
+    g.ctx.app.workdir = "own/";
+    loadSettings(g.ctx);
+    EXPECT_EQ(g.ctx.app.workdir, "own/");
 }
 
 TEST(SettingsSync, RawDataLoadTurnsTheObjFlipOffAndDefaultsTurnBothOn) {
@@ -105,43 +91,27 @@ TEST(SettingsFile, AFileThatCannotBeWrittenIsReportedAndStaysDirty) {
 // Each file loaded over the defaults: the lines of the setting it then
 // writes, and the one box the user is shown ("" for none).
 TEST(SettingsLoad, ValuesAreReadLenientlyAndBadNumbersFallBackToTheDefault) {
-    const struct {
-        const char* file;
-        const char* lines;
-        const char* box;
-    } rows[] = {
-        {"AUTOCENTRE = no\r\n", "autoCentre=True", ""},  // "no" is not recognised: unchanged
-        {"autoResize=n\r\n", "autoResize=False", ""},
-        {"reCalcNormals=0\n", "reCalcNormals=False", ""},  // LF only
-        {"switch_obj_yz=  Y  \r\nswitch_xz=TrUe\r\n", "switch_obj_yz=True\r\nswitch_xz=True", ""},
-        {"autoZeroBsHt=\r\n", "autoZeroBsHt=True", ""},  // empty: unchanged
-        {";ignore_3ds_ofs=False\r\n", "ignore_3ds_ofs=True", ""},  // a comment
-        {"=flip_3DS_UV_Vs=False\r\n", "flip_3DS_UV_Vs=True", ""},  // begins with "=": ignored
-        {"full_paths_in_cfg=1\r\n", "full_paths_in_cfg=True", ""},
-        // A file from before the normal and OBJ settings leaves them at their defaults.
-        {"reCalcNormals=False\r\nworkdir=\r\n", "keepOwnNormals=True\r\nflip_OBJ_UV_Vs=True", ""},
-        {"keepOwnNormals=False\r\n", "keepOwnNormals=False\r\nflip_OBJ_UV_Vs=True", ""},
-        {"flip_OBJ_UV_Vs=0\r\nkeepownnormals=1\r\n", "keepOwnNormals=True\r\nflip_OBJ_UV_Vs=False", ""},
-        // Numbers take the leading number; a bone halves to even.
-        {"dflt_autosize=12.5cm\r\ndflt_BoneID=6.5\r\n", "dflt_autosize= 12.5 \r\ndflt_boneID= 6 ", ""},
-        {"dflt_boneID=7.5\r\n", "dflt_boneID= 8 ", ""},
-        {"dflt_boneID=99999999999\r\n", "dflt_boneID= 2147483647 ", ""},
-        // Beyond a float, zero, below zero or no number: the default, not the value before.
-        {"dflt_autosize=12.5\r\ndflt_autosize=1e60\r\n", "dflt_autosize= 100 ", "dflt_autosize takes a number above 0, not \"1e60\"; the default 100 is used"},
-        {"dflt_autosize=12.5\r\ndflt_autosize=0\r\n", "dflt_autosize= 100 ", "not \"0\"; the default 100 is used"},
-        {"dflt_autosize=12.5\r\ndflt_autosize=big\r\n", "dflt_autosize= 100 ", "not \"big\"; the default 100 is used"},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.file);
+    const std::string text = readFile(dataPath("convert/settings_load.txt"));
+    ASSERT_NE(text, "");
+    std::istringstream rows(text);
+    for (std::string row; std::getline(rows, row);) {
+        if (row.starts_with('#')) continue;
+        for (auto at = row.find('\\'); at != std::string::npos; at = row.find('\\', at + 1))
+            row.replace(at, 2, row[at + 1] == 'r' ? "\r" : "\n");
+        const auto first = row.find(" => "), second = row.find(" =>", first + 4);
+        ASSERT_NE(second, std::string::npos) << row;
+        const std::string file = row.substr(0, first), lines = row.substr(first + 4, second - first - 4);
+        const std::string box = row.substr(std::min(row.size(), second + 4));
+        SCOPED_TRACE(file);
         Fixture f("load");
-        f.writeCfg(row.file);
+        f.writeCfg(file);
         applyDefaults(f.ctx);
         loadSettings(f.ctx);
-        const std::string text = settingsFileText(f.ctx.settings);
-        EXPECT_NE(text.find(std::string(row.lines) + "\r\n"), std::string::npos) << text;
-        if (*row.box) {
+        const std::string written = settingsFileText(f.ctx.settings);
+        EXPECT_NE(written.find(lines + "\r\n"), std::string::npos) << written;
+        if (!box.empty()) {
             ASSERT_EQ(f.ui.boxes.size(), 1u);
-            EXPECT_NE(f.ui.boxes[0].text.find(row.box), std::string::npos) << f.ui.boxes[0].text;
+            EXPECT_NE(f.ui.boxes[0].text.find(box), std::string::npos) << f.ui.boxes[0].text;
         } else {
             EXPECT_TRUE(f.ui.boxes.empty());
         }

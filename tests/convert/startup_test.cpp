@@ -1,6 +1,6 @@
 // Start-up: where the configuration, work folder and log file go, developer
-// mode and the phase a failure names (the program's own runs are in
-// molvconv_test.cpp).
+// mode (the program's own runs, developer mode and the phase a failure
+// names among them, are in tests/data/shell/runs).
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -98,41 +98,3 @@ TEST(StartUp, SetsUpFoldersLogFileAndSettings) {
     EXPECT_EQ(ctx.menu.m_s_setsize_caption, "Set size for resize (80)");
     EXPECT_TRUE(t.ui.boxes.empty());
 }
-
-#ifndef _WIN32  // Windows: molvconv_test.cpp runs the program as vtm3.exe
-TEST(StartUp, DeveloperModeUsesItsOwnFolder) {
-    std::string home = tempDir("sudev");
-    std::string cfg = home + ".config/molvconv/";
-    std::filesystem::create_directories(cfg + "dev");
-    writeFile(cfg + "molv.id", "");
-    writeFile(cfg + "dev/molvconv.cfg", "workdir=/somewhere/else/\r\n");
-    TestContext t;
-    Context& ctx = t.ctx;
-    ASSERT_TRUE(startUp(ctx, "", "/opt/bin/vtm3", homeEnv(home)).ok);
-    EXPECT_TRUE(ctx.app.devMode);
-    EXPECT_EQ(ctx.app.configDir, cfg + "dev/");
-    EXPECT_EQ(ctx.app.workdir, cfg + "dev/");
-    EXPECT_EQ(ctx.logFileName, cfg + "dev/0molvconv.log");
-    EXPECT_EQ(devMarkerPath(homeEnv(home)), cfg + "molv.id");
-
-    finishStartupWithoutSource(ctx);
-    EXPECT_EQ(ctx.app.knownTypes, "");
-    EXPECT_TRUE(t.ui.sawLog("logfile=" + cfg + "dev/0molvconv.log"));
-}
-#endif
-
-TEST(StartUp, WorkFolderThatCannotBeMadeEndsStartUpInP6) {
-    std::string home = tempDir("sup6");
-    std::string cfg = configIn(home);
-    std::filesystem::create_directories(cfg);
-    writeFile(home + "file", "x");
-    writeFile(cfg + "molvconv.cfg", "workdir=" + home + "file/work/\r\n");
-    TestContext t;
-    StartupResult r = startUp(t.ctx, "", "molvconv", homeEnv(home));
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.phase, "P6");
-    ASSERT_EQ(t.ui.boxes.size(), 1u);
-    EXPECT_EQ(t.ui.boxes[0].text.find("Probably"), std::string::npos);
-    EXPECT_NE(t.ui.boxes[0].text.find("code P6\r"), std::string::npos);
-}
-

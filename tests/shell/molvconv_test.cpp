@@ -2,26 +2,179 @@
 // environment, stdin no terminal. What it prints, its exit status, the
 // folders it makes and the files it writes.
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <sstream>
 
 #include "convert/batch.h"
+#include "convert/cmdline.h"
 #include "convert/context.h"
-#include "shell/run_exe.h"
 #include "util/fileio.h"
 #include "util/fspath.h"
 #include "util/image.h"
 #include "util/paths.h"
 #include "support/cal3d_check.h"
-#include "support/cal3d_shape.h"
 #include "support/test_support.h"
 
 namespace molv::test {
 namespace {
 
 namespace fs = std::filesystem;
+
+// Runs of the built program (MOLV_EXE, set by CTest) as a user would: own
+// folder, own environment, no terminal on stdin.
+struct RunResult {
+    int status = -1;  // exit status; -1 when it did not exit normally
+    std::string out, err;
+};
+
+inline std::string exePath() {
+    const char* e = std::getenv("MOLV_EXE");
+    return e ? e : "";
+}
+
+#ifdef _WIN32
+
+// A user's environment: USERPROFILE is `home` (so the configuration goes
+// beneath it), TEMP a folder inside it, plus what Windows itself needs.
+// Extra entries ("NAME=value") replace those of the same name; an empty
+// value counts as unset.
+inline std::vector<std::string> userEnv(const std::string& home, std::vector<std::string> extra = {}) {
+    std::vector<std::string> env = {"USERPROFILE=" + home, "TEMP=" + home + "Temp"};
+    for (const char* keep : {"SystemRoot", "windir", "SystemDrive", "PATH"})
+        if (auto v = _wgetenv(wideOf(keep).c_str())) env.push_back(std::string(keep) + "=" + utf8Of(v));
+    for (auto& e : extra) {
+        std::string name = e.substr(0, e.find('='));
+        std::erase_if(env, [&](const std::string& have) { return have.rfind(name + "=", 0) == 0; });
+        env.push_back(e);
+    }
+    return env;
+}
+
+// The configuration folder the program uses in userEnv(home).
+inline std::string userConfig(const std::string& home) { return home + "application data\\molvconv\\"; }
+
+// Runs program with the command line text `args` (what follows the
+// program's name, exactly as typed) in cwd; stdin is an empty file.
+inline RunResult runExeLine(const std::string& args, const std::string& cwd, const std::vector<std::string>& env,
+                            std::string program = "") {
+    if (program.empty()) program = exePath();
+    std::string dir = tempDir("run");
+    std::string outPath = dir + "stdout", errPath = dir + "stderr", inPath = dir + "stdin";
+    writeFile(inPath, "");
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    auto open = [&](const std::string& p, bool write) {
+        return CreateFileW(wideOf(p).c_str(), write ? GENERIC_WRITE : GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           &inherit, write ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    };
+    HANDLE in = open(inPath, false), out = open(outPath, true), err = open(errPath, true);
+    RunResult r;
+    if (in != INVALID_HANDLE_VALUE && out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE) {
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdInput = in;
+        si.hStdOutput = out;
+        si.hStdError = err;
+        std::wstring line = L"\"" + wideOf(program) + L"\"";
+        if (!args.empty()) line += L" " + wideOf(args);
+        std::wstring block;
+        for (auto& e : env) block += wideOf(e) + L'\0';
+        block += L'\0';
+        PROCESS_INFORMATION pi{};
+        // wine under load now and then fails to start a process at all; that
+        // says nothing of the program, so the start is tried again.
+        bool started = false;
+        for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+            if (attempt > 0) Sleep(500);
+            started = CreateProcessW(wideOf(program).c_str(), line.data(), nullptr, nullptr, TRUE,
+                                     CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW, block.data(), wideOf(cwd).c_str(),
+                                     &si, &pi);
+        }
+        if (started) {
+            WaitForSingleObject(pi.hProcess, INFINITE);
+            DWORD code = 0;
+            if (GetExitCodeProcess(pi.hProcess, &code)) r.status = static_cast<int>(code);
+            CloseHandle(pi.hThread);
+            CloseHandle(pi.hProcess);
+        }
+    }
+    for (HANDLE h : {in, out, err})
+        if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    r.out = readFile(outPath);
+    r.err = readFile(errPath);
+    // Text written to the console streams ends its lines in CR LF here.
+    for (std::string* s : {&r.out, &r.err})
+        for (auto at = s->find("\r\n"); at != std::string::npos; at = s->find("\r\n", at)) s->erase(at, 1);
+    return r;
+}
+
+inline RunResult runExe(const std::vector<std::string>& args, const std::string& cwd,
+                        const std::vector<std::string>& env, std::string program = "") {
+    return runExeLine(joinArguments(args), cwd, env, std::move(program));
+}
+
+#else
+
+// A user's environment inside `home`: HOME and XDG_CONFIG_HOME point into
+// it, USERPROFILE and TEMP are unset. Extra entries ("NAME=value") are
+// added; an empty value counts as unset.
+inline std::vector<std::string> userEnv(const std::string& home, std::vector<std::string> extra = {}) {
+    std::vector<std::string> env = {"HOME=" + home, "XDG_CONFIG_HOME=" + home + ".config", "PATH=/usr/bin:/bin",
+                                    "LC_ALL=C"};
+    for (const char* keep : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
+        if (const char* v = std::getenv(keep)) env.push_back(std::string(keep) + "=" + v);
+    for (auto& e : extra) env.push_back(e);
+    return env;
+}
+
+// The configuration folder the program uses in userEnv(home).
+inline std::string userConfig(const std::string& home) { return home + ".config/molvconv/"; }
+
+// Runs program (MOLV_EXE when empty) with args in cwd; stdin is empty.
+inline RunResult runExe(const std::vector<std::string>& args, const std::string& cwd,
+                        const std::vector<std::string>& env, std::string program = "") {
+    if (program.empty()) program = exePath();
+    std::string dir = tempDir("run");
+    std::string outPath = dir + "stdout", errPath = dir + "stderr";
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        int in = ::open("/dev/null", O_RDONLY);
+        int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (in < 0 || out < 0 || err < 0 || ::chdir(cwd.c_str()) != 0) ::_exit(127);
+        ::dup2(in, 0);
+        ::dup2(out, 1);
+        ::dup2(err, 2);
+        std::vector<char*> argv;
+        argv.push_back(const_cast<char*>(program.c_str()));
+        for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        std::vector<char*> envp;
+        for (auto& e : env) envp.push_back(const_cast<char*>(e.c_str()));
+        envp.push_back(nullptr);
+        ::execve(program.c_str(), argv.data(), envp.data());
+        ::_exit(127);
+    }
+    RunResult r;
+    int st = 0;
+    if (pid > 0 && ::waitpid(pid, &st, 0) == pid && WIFEXITED(st)) r.status = WEXITSTATUS(st);
+    r.out = readFile(outPath);
+    r.err = readFile(errPath);
+    return r;
+}
+
+#endif
 
 class Program : public ::testing::Test {
 protected:
@@ -43,168 +196,167 @@ protected:
     std::vector<std::string> env;
 };
 
-// Every way a run refuses or fails: the exit status, the message at the
-// name typed, nothing on stdout unless asked for, and nothing read when the
-// command line alone is wrong. No row touches the source or what a link
-// points at.
-TEST_F(Program, RefusalsAndFailuresExitWithTheirStatusAndSayWhy) {
-    box();
-    writeFile(cwd + "bad.dae", "<COLLADA>\n<library_geometries>\n");
-    const struct {
-        std::vector<std::string> args;
-        int status;
-        std::string out;  // a part of stdout ("" for none at all)
-        std::string err;  // a part of stderr
-        bool reads;       // may get as far as reading (and writing) box.obj
-    } rows[] = {
-        {{"--version"}, 0, std::string(kTitle) + "\n", "", false},
-        {{"--help"}, 0, "--output", "", false},
-        {{}, 0, "Usage:", "", false},
-        {{"--sise", "50", "a.obj"}, 2, "", "unknown option --sise", false},
-        {{"--set", "dflt_autosize=0", "a.obj"}, 2, "", "dflt_autosize takes a number above 0", false},
-        {{"a.obj", "-o"}, 2, "", "-o", false},
-        {{"-o", "x.cmf"}, 2, "", "", false},
-        // Said at the name typed, not at the work folder also looked in.
-        {{"--yes", "no such model.obj"}, 1, "", "Not found: no such model.obj\n", true},
-        {{"-o", "no such folder/prop.cmf", "box.obj"}, 1, "", "no such folder/prop.", true},
-        {{"bad.dae"}, 1, "", "Conversion abandoned: could not read " + cwd + "bad.dae", true},
-        {{"-o", "x.fbx", "box.obj"}, 2, "", "Cannot write x.fbx: the output types are .obj .cmf .cfg", false},
-        {{"-o", "noext", "box.obj"}, 2, "", "Cannot write noext: the output types are", false},
-        {{"box.obj", "-o", "other.obj", "--preview", "o.png"}, 1, "", "no Cal3D set", true},
-        {{"box.obj", "--preview"}, 2, "", "--preview", false},
-        {{"--batch", "box.obj", "--preview", "b.png"}, 2, "", "--preview", false},
-        {{"--preview", "b.png"}, 2, "", "needs a source file", false},
-#ifndef _WIN32
-        // Outputs the user did not ask to replace: the source, its material
-        // library, the set just written, a device, a link, a folder.
-        {{"box.obj", "-o", "box.obj"}, 1, "", "box.obj is the source; it is not replaced", false},
-        {{"box.obj", "-o", "./box.obj"}, 1, "", "is the source; it is not replaced", false},
-        {{"box.obj", "-o", "box.mtl"}, 2, "", "Cannot write box.mtl: the output types are", false},
-        {{"box.obj", "--preview", "box.obj"}, 1, "", "box.obj is the source", false},
-        {{"box.obj", "--preview", "box.cmf"}, 1, "", "is a file of the set", false},
-        {{"box.obj", "-o", "x.cmf", "--preview", "x.cmf"}, 1, "", "is a file of the set", false},
-        {{"box.obj", "--preview", "/dev/null"}, 1, "", "/dev/null is not a regular file", false},
-        {{"box.obj", "-o", "link.cmf"}, 1, "", "link.cmf is a link", false},
-        {{"box.obj", "-o", "folder.cmf"}, 1, "", "folder.cmf is not a regular file", false},
-#endif
-        // Last: the set it writes stays when only its picture failed.
-        {{"box.obj", "--preview=no such folder/box.png"}, 1, "", "Cannot write the preview " + cwd + "no such folder/box.png",
-         true},
-    };
-    const std::string obj = readFile(cwd + "box.obj"), mtl = readFile(cwd + "box.mtl");
-    writeFile(cwd + "victim.txt", "precious");
-#ifndef _WIN32
-    fs::create_symlink(cwd + "victim.txt", cwd + "link.cmf");
-    fs::create_directory(cwd + "folder.cmf");
-#endif
-    for (const auto& row : rows) {
-        SCOPED_TRACE(::testing::PrintToString(row.args));
-        fs::remove(cwd + "box.cmf");
-        RunResult r = run(row.args);
-        EXPECT_EQ(r.status, row.status);
-        if (row.out.empty()) {
-            EXPECT_EQ(r.out, "");
+// The words of a run line: split at blanks; a double-quoted part is one word.
+std::vector<std::string> words(const std::string& line) {
+    std::vector<std::string> out;
+    std::string word;
+    bool quoted = false, any = false;
+    for (char c : line + ' ') {
+        if (c == '"') {
+            quoted = !quoted;
+            any = true;
+        } else if (c == ' ' && !quoted) {
+            if (any) out.push_back(word);
+            word.clear();
+            any = false;
         } else {
-            EXPECT_NE(r.out.find(row.out), std::string::npos) << r.out;
+            word += c;
+            any = true;
         }
-        EXPECT_NE(r.err.find(row.err), std::string::npos) << r.err;
-        EXPECT_EQ(r.err.find("Conversion complete"), std::string::npos);
-        if (!row.reads) {
-            EXPECT_EQ(r.err.find("READ"), std::string::npos) << r.err;
-            EXPECT_FALSE(fs::exists(cwd + "box.cmf"));
-            EXPECT_FALSE(fs::exists(cwd + "x.cmf"));
+    }
+    return out;
+}
+
+std::string hexOf(const std::string& bytes) {
+    const char* digits = "0123456789abcdef";
+    std::string out;
+    for (unsigned char c : bytes) out += {digits[c >> 4], digits[c & 15]};
+    return out;
+}
+
+// The map names a written material file holds, read as the host reads them.
+std::vector<std::string> crfMaps(const std::string& bytes) {
+    std::vector<std::string> maps;
+    auto i32 = [&](std::size_t at) {
+        std::uint32_t v = 0;
+        for (int k = 3; k >= 0; --k) v = v * 256 + static_cast<unsigned char>(bytes.at(at + k));
+        return static_cast<std::int32_t>(v);
+    };
+    std::size_t at = 28;
+    for (std::int32_t n = i32(24); n > 0; --n) {
+        const std::int32_t len = i32(at);
+        maps.push_back(bytes.substr(at + 4, static_cast<std::size_t>(len) - 1));
+        at += 4 + static_cast<std::size_t>(len);
+    }
+    return maps;
+}
+
+// Every file under a folder with its bytes.
+std::map<std::string, std::string> folderBytes(const std::string& folder) {
+    std::map<std::string, std::string> out;
+    for (const auto& e : fs::recursive_directory_iterator(fsPath(folder)))
+        if (e.is_regular_file()) out[utf8Path(e.path())] = readFile(utf8Path(e.path()));
+    return out;
+}
+
+// The runs kept as scripts in tests/data/shell/runs (its README gives the
+// lines a script may hold).
+struct RunCase : Program, ::testing::WithParamInterface<std::string> {
+    std::string expand(std::string s) const {
+        const std::pair<std::string, std::string> subs[] = {
+            {"{cwd}", cwd},   {"{home}", home}, {"{config}", config}, {"{sep}", std::string(1, pathSep())},
+            {"{title}", kTitle}, {"\\n", "\n"}, {"\\r", "\r"}};
+        for (const auto& [from, to] : subs)
+            for (auto at = s.find(from); at != std::string::npos; at = s.find(from, at + to.size()))
+                s.replace(at, from.size(), to);
+        return s;
+    }
+    std::string at(const std::string& path) const { return fsPath(path).is_absolute() ? path : cwd + path; }
+    std::map<std::string, std::map<std::string, std::string>> snapshots;
+};
+
+TEST_P(RunCase, GivesWhatItsScriptSays) {
+    std::istringstream script(readFile(dataPath("shell/runs/" + GetParam())));
+    box();
+    std::map<std::string, std::string> made = {{cwd + "box.obj", readFile(cwd + "box.obj")},
+                                               {cwd + "box.mtl", readFile(cwd + "box.mtl")}};
+    std::vector<std::string> extraEnv;
+    std::string program;  // the built program unless a link names it otherwise
+    RunResult r;
+    int n = 0;
+    for (std::string line; std::getline(script, line);) {
+        SCOPED_TRACE(GetParam() + ":" + std::to_string(++n) + ": " + r.err);
+        if (line.empty() || line[0] == '#') continue;
+        const std::size_t colon = line.find(':');
+        const std::string key = line.substr(0, colon);
+        std::string raw = colon == std::string::npos ? "" : line.substr(colon + 1);
+        if (raw.starts_with(' ')) raw.erase(0, 1);
+        // Expanded after the split: a folder's name may hold a blank.
+        const std::string value = expand(raw);
+        std::vector<std::string> w = words(raw);
+        for (std::string& word : w) word = expand(word);
+        if (key == "posix") {
+#ifdef _WIN32
+            GTEST_SKIP() << "POSIX only";
+#endif
+        } else if (key == "copy" || key == "write") {
+            ASSERT_EQ(w.size(), 2u) << line;
+            const std::string to = at(key == "copy" ? w[1] : w[0]);
+            fs::create_directories(fsPath(folderOf(to)));
+            writeFile(to, key == "copy" ? readFile(dataPath(w[0])) : w[1]);
+            made[to] = readFile(to);
+        } else if (key == "mkdir") {
+            fs::create_directories(fsPath(at(value)));
+        } else if (key == "link") {
+            fs::create_symlink(fsPath(at(w.at(1))), fsPath(at(w.at(0))));
+        } else if (key == "env") {
+            extraEnv.push_back(value);
+            env = userEnv(home, extraEnv);
+        } else if (key == "program") {
+            program = tempDir("bin") + value;
+            fs::create_symlink(fsPath(exePath()), fsPath(program));
+        } else if (key == "run") {
+            r = runExe(w, cwd, env, program);
+        } else if (key == "status") {
+            EXPECT_EQ(r.status, std::stoi(value)) << r.out;
+        } else if (key == "stdout") {
+            EXPECT_EQ(r.out, value);
+        } else if (key == "stdout has" || key == "stderr has") {
+            EXPECT_NE((key.starts_with("stdout") ? r.out : r.err).find(value), std::string::npos) << r.out;
+        } else if (key == "stdout lacks" || key == "stderr lacks") {
+            EXPECT_EQ((key.starts_with("stdout") ? r.out : r.err).find(value), std::string::npos) << r.out;
+        } else if (key == "stderr ends") {
+            EXPECT_EQ(r.err.find(value), r.err.size() - value.size()) << r.err;
+        } else if (key == "exists" || key == "missing") {
+            EXPECT_EQ(fs::exists(fsPath(at(value))), key == "exists") << value;
+        } else if (key == "begins") {
+            EXPECT_EQ(readFile(at(w.at(0))).rfind(w.at(1), 0), 0u) << readFile(at(w[0]));
+        } else if (key == "hex at") {
+            EXPECT_EQ(hexOf(readFile(at(w.at(0))).substr(std::stoul(w.at(1)), w.at(2).size() / 2)), w[2]);
+        } else if (key == "same") {
+            EXPECT_TRUE(readFile(at(w.at(0))) == readFile(at(w.at(1))));
+        } else if (key == "cal3d") {
+            if (cal3dAvailable()) {
+                EXPECT_TRUE(loadCal3dSet(at(value)).ok()) << loadCal3dSet(at(value)).error;
+            }
+        } else if (key == "no new files") {
+            const std::string dir = value.empty() ? cwd : at(value) + "/";
+            for (const std::string& f : filesUnder(dir)) EXPECT_TRUE(made.count(dir + f)) << f;
+        } else if (key == "snapshot") {
+            snapshots[value] = folderBytes(at(value));
+        } else if (key == "unchanged") {
+            EXPECT_EQ(folderBytes(at(value)), snapshots.at(value));
+        } else if (key == "maps") {
+            std::vector<std::string> named;
+            for (const std::string& f : filesUnder(at(w.at(0)), {".crf"}))
+                for (const std::string& map : crfMaps(readFile(at(w[0]) + "/" + f))) named.push_back(map);
+            std::sort(named.begin(), named.end());
+            EXPECT_EQ(named, std::vector<std::string>(w.begin() + 1, w.end()));
+        } else if (key == "picture") {
+            Image im;
+            std::string err;
+            EXPECT_TRUE(decodeImage(readFile(at(value)), value, im, err)) << err;
+        } else {
+            ADD_FAILURE() << "unknown line: " << line;
         }
-        EXPECT_EQ(readFile(cwd + "box.obj"), obj);
-        EXPECT_EQ(readFile(cwd + "box.mtl"), mtl);
-        EXPECT_EQ(readFile(cwd + "victim.txt"), "precious");
     }
-    EXPECT_TRUE(fs::exists(cwd + "box.cmf"));
-    EXPECT_TRUE(fs::exists(cwd + "other.obj"));
-    EXPECT_FALSE(fs::exists(cwd + "o.png"));
-    EXPECT_FALSE(fs::exists(cwd + "no such folder"));
-
-    // Only a run that may convert sets up the folders.
-    EXPECT_TRUE(fs::is_directory(config + "work"));
-    fs::remove_all(config);
-    EXPECT_EQ(run({"--version"}).status, 0);
-    EXPECT_FALSE(fs::exists(config));
+    for (const auto& [path, bytes] : made) EXPECT_TRUE(readFile(path) == bytes) << path << " was changed";
 }
 
-TEST_F(Program, ConvertsASourceNamedOutsideAsciiAndSaysSoOnStdout) {
-    const std::string name = "стул café";
-    box(name + ".obj");
-    // Words split at the blank are joined again.
-    RunResult r = run({"стул", "café.obj"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "Conversion complete\n");
-    EXPECT_NE(r.err.find("-- READ: " + cwd + name + ".obj--"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("Read complete: "), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("Write complete"), std::string::npos) << r.err;
-    for (const char* ext : {".cmf", ".cfg", ".csf"}) EXPECT_TRUE(fs::exists(fsPath(cwd + "стул_café" + ext))) << ext;
-    if (cal3dAvailable()) {
-        auto info = loadCal3dSet(cwd + "стул_café");
-        EXPECT_TRUE(info.ok()) << info.error;
-    }
-    // Quiet, into a folder so named, with its picture: the log lines go, the
-    // result stays, and the bytes are those from an ASCII name.
-    fs::create_directories(fsPath(cwd + "выход"));
-    r = run({"-q", "--yes", name + ".obj", "-o", "выход/стол.cmf", "--preview", "p.png"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "Conversion complete\n");
-    EXPECT_EQ(r.err.find("Read complete: "), std::string::npos) << r.err;
-    Image pic;
-    std::string err;
-    ASSERT_TRUE(decodeImage(readFile(cwd + "p.png"), "p.png", pic, err)) << err;
-    EXPECT_EQ(pic.width, 512);
-    EXPECT_EQ(pic.height, 512);
-    box("plain.obj");
-    ASSERT_EQ(run({"plain.obj"}).status, 0);
-    EXPECT_EQ(readFile(cwd + "выход/стол.cmf"), readFile(cwd + "plain.cmf"));
-}
+INSTANTIATE_TEST_SUITE_P(Data, RunCase, ::testing::ValuesIn(filesUnder(dataPath("shell/runs"), {".run"})),
+                         [](const auto& info) { return testName(info.param); });
 
-TEST_F(Program, BareNameComesFromTheWorkFolderUnlessItIsHere) {
-    ASSERT_EQ(run({}).status, 0);  // creates the work folder
-    fs::copy_file(dataPath("shell/box.obj"), config + "work/w.obj");
-    RunResult r = run({"w.obj"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(fs::exists(config + "work/w.cmf"));
-    box("w.obj");
-    r = run({"w.obj"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(fs::exists(cwd + "w.cmf"));
-}
-
-TEST_F(Program, DbgTracesStartUpToTheCurrentFolder) {
-    RunResult r = run({"-dbg"});
-    EXPECT_EQ(r.status, 0);
-    std::string log = readFile(cwd + "0molvconv.log");
-    EXPECT_EQ(log.rfind(std::string(kTitle) + "\r\nConfigDir=" + config + "\r\nL1\r\nL2\r\nL3\r\nL4\r\nL5\r\n", 0), 0u)
-        << log;
-    EXPECT_FALSE(fs::exists(config + "work/0molvconv.log"));
-}
-
-#ifndef _WIN32
-TEST_F(Program, DeveloperModeNeedsTheNameAndTheMarker) {
-    std::string bin = tempDir("bin");
-    fs::create_symlink(exePath(), bin + "vtm3");
-    RunResult r = runExe({}, cwd, env, bin + "vtm3");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err.find("logfile="), std::string::npos);  // no marker yet
-
-    fs::create_directories(config);
-    writeFile(config + "molv.id", "");
-    r = runExe({}, cwd, env, bin + "vtm3");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.err.find("logfile=" + config + "dev/0molvconv.log"), std::string::npos) << r.err;
-    EXPECT_TRUE(fs::is_directory(config + "dev"));
-
-    // Another name with the marker in place stays a user's program.
-    fs::create_symlink(exePath(), bin + "vtm");
-    r = runExe({}, cwd, env, bin + "vtm");
-    EXPECT_EQ(r.err.find("logfile="), std::string::npos);
-}
-
-#else
+#ifdef _WIN32
 // Started as vtm3.exe with the marker c:\molv.id the program works in v:\.
 struct DeveloperProgram : Program {
     void SetUp() override {
@@ -283,63 +435,12 @@ TEST_F(Program, WindowsCommandLineIsSplitAsTyped) {
 }
 #endif
 
-TEST_F(Program, StartUpFailureNamesThePhaseAndFolder) {
-    // The configuration folder's parent is a file: the folder cannot be made.
-    writeFile(home + "blocker", "x");
-    env = userEnv(home, {"TEMP=" + home + "blocker", "USERPROFILE="});
-    RunResult r = run({"a.obj"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("Error in molvConv V0.2.49 code P3"), std::string::npos) << r.err;
-    const std::string sep(1, pathSep());
-    EXPECT_NE(r.err.find("Probably a problem with the following path: \n" + home + "blocker" + sep + "molvconv" + sep),
-              std::string::npos)
-        << r.err;
-}
-
-TEST_F(Program, BatchConvertsEachModelOnItsOwnAndCountsTheFailures) {
-    const std::string m = cwd + "models/", sep(1, pathSep());
-    fs::create_directories(m + "sub");
-    box("models/box.obj");
-    fs::copy_file(dataPath("gltf/BoxTextured.glb"), m + "BoxTextured.glb");
-    fs::copy_file(dataPath("gltf/Mesh_PrimitiveMode_12.gltf"), m + "sub/fan.gltf");
-    fs::copy_file(dataPath("gltf/Mesh_PrimitiveMode_12.bin"), m + "sub/Mesh_PrimitiveMode_12.bin");
-    writeFile(m + "bad.dae", "<COLLADA>\n<library_geometries>\n");
-    writeFile(m + "notes.txt", "not a model");
-
-    RunResult r = run({"--batch", "-j", "2", "models", "missing.obj"});
-    EXPECT_EQ(r.status, 2) << r.out << r.err;
-    for (const std::string& part : {"converted  models" + sep + "box.obj\n", "converted  models" + sep + "BoxTextured.glb\n",
-                                    "failed     models" + sep + "bad.dae: ", std::string("failed     missing.obj: no such file or folder\n"),
-                                    std::string("\n4 files: 2 converted, 2 failed\n")})
-        EXPECT_NE(r.out.find(part), std::string::npos) << part << "\n" << r.out;
-    EXPECT_EQ(r.out.find("fan.gltf"), std::string::npos) << "not recursive";
-    EXPECT_EQ(r.out.find("notes.txt"), std::string::npos);
-    EXPECT_EQ(r.out.find("Conversion complete"), std::string::npos);
-    // Items share the settings as loaded: none writes the configuration
-    // file, so parallel items cannot race on it.
-    EXPECT_FALSE(fs::exists(home + ".config/molvconv/molvconv.cfg"));
-
-    // Recursive: the sub-folder's model too, each set whole.
-    r = run({"--batch", "--recursive", "models"});
-    EXPECT_EQ(r.status, 1) << r.out << r.err;
-    EXPECT_NE(r.out.find("converted  models" + sep + "sub" + sep + "fan.gltf\n"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("\n4 files: 3 converted, 1 failed\n"), std::string::npos) << r.out;
-    if (cal3dAvailable())
-        for (const char* base : {"box", "BoxTextured", "sub/fan"}) {
-            auto info = loadCal3dSet(m + base);
-            EXPECT_TRUE(info.ok()) << base << ": " << info.error;
-        }
-
-    // The exit status counts failures up to 125.
-    fs::create_directories(cwd + "empty");
-    for (int i = 0; i < 130; ++i) writeFile(cwd + "empty/e" + std::to_string(i) + ".obj", "");
-    r = run({"--batch", "empty"});
+// The exit status counts a batch's failures up to 125.
+TEST_F(Program, ABatchStatusCountsFailuresUpTo125) {
+    for (int i = 0; i < 130; ++i) writeFile(cwd + "e" + std::to_string(i) + ".obj", "");
+    RunResult r = run({"--batch", "."});
     EXPECT_EQ(r.status, 125);
     EXPECT_NE(r.out.find("130 files: 0 converted, 130 failed"), std::string::npos) << r.out;
-
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"--batch"}, {"--batch", "-j", "0", "models"}, {"--batch", "models", "-o", "x.cmf"}})
-        EXPECT_EQ(run(args).status, 2) << args.back();
 }
 
 // Each item runs in a process of its own: one that crashes, aborts or
@@ -378,178 +479,6 @@ TEST_F(Program, ABatchItemThatCrashesFailsAlone) {
     items = batchSources({"z_good.obj", "z_good.cfg"}, cwd, false, true);
     convertBatch(base, items, 1, [](const std::string&) {}, {}, exePath());
     for (const BatchItem& i : items) EXPECT_TRUE(i.ok) << i.source << ": " << i.reason;
-}
-
-// Sources whose sets would share a name get sets of their own, with a
-// warning; none overwrites another.
-TEST_F(Program, BatchItemsNeverShareASet) {
-    fs::create_directories(cwd + "m");
-    for (const char* name : {"a b.obj", "a&b.obj", "a_b.obj"}) box(std::string("m/") + name);
-    RunResult r = run({"--batch", "m"});
-    EXPECT_EQ(r.status, 0) << r.out << r.err;
-    EXPECT_NE(r.out.find("3 files: 3 converted, 0 failed"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("written as a_b_2.cmf"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("written as a_b_3.cmf"), std::string::npos) << r.out;
-    for (const char* base : {"a_b", "a_b_2", "a_b_3"}) {
-        EXPECT_TRUE(fs::exists(cwd + "m/" + base + ".cmf")) << base;
-        EXPECT_TRUE(fs::exists(cwd + "m/" + base + ".cfg")) << base;
-    }
-
-    // Material files of two sets with one name: the later set is refused
-    // rather than replacing the earlier one's material.
-    fs::create_directories(cwd + "n");
-    writeFile(cwd + "n/x.obj", "mtllib x.mtl\nv 0 0 0\nv 10 0 0\nv 0 10 0\nusemtl a_b\nf 1 2 3\n");
-    writeFile(cwd + "n/x.mtl", "newmtl a_b\nKd 1 0 0\n");
-    writeFile(cwd + "n/x_a.obj", "mtllib x_a.mtl\nv 0 0 0\nv 10 0 0\nv 0 10 0\nusemtl b\nf 1 2 3\n");
-    writeFile(cwd + "n/x_a.mtl", "newmtl b\nKd 0 0 1\n");
-    r = run({"--batch", "-j", "1", "n"});
-    EXPECT_EQ(r.status, 1) << r.out << r.err;
-    EXPECT_NE(r.out.find("converted  n" + std::string(1, pathSep()) + "x.obj"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("x_a_b[0].crf: the set"), std::string::npos) << r.out;
-    EXPECT_FALSE(fs::exists(cwd + "n/x_a.cfg"));
-    EXPECT_EQ(readFile(cwd + "n/x_a_b[0].crf").substr(12, 3), std::string("\xFF\x00\x00", 3)) << "red, x's";
-}
-
-// The map names a written material file holds, read as the host reads them.
-std::vector<std::string> crfMaps(const std::string& bytes) {
-    std::vector<std::string> maps;
-    auto i32 = [&](std::size_t at) {
-        std::uint32_t v = 0;
-        for (int k = 3; k >= 0; --k) v = v * 256 + static_cast<unsigned char>(bytes.at(at + k));
-        return static_cast<std::int32_t>(v);
-    };
-    std::size_t at = 28;
-    for (std::int32_t n = i32(24); n > 0; --n) {
-        const std::int32_t len = i32(at);
-        maps.push_back(bytes.substr(at + 4, static_cast<std::size_t>(len) - 1));
-        at += 4 + static_cast<std::size_t>(len);
-    }
-    return maps;
-}
-
-// Every file under a folder with its bytes: the source folder before and after.
-std::map<std::string, std::string> folderBytes(const std::string& folder) {
-    std::map<std::string, std::string> out;
-    for (const auto& e : fs::recursive_directory_iterator(fsPath(folder)))
-        if (e.is_regular_file()) out[utf8Path(e.path())] = readFile(utf8Path(e.path()));
-    return out;
-}
-
-std::string pngBytes(std::uint8_t shade) {
-    Image im(4, 4);
-    for (std::uint8_t& c : im.rgb) c = shade;
-    return encodePng(im);
-}
-
-TEST_F(Program, TexturesTravelWithTheSetIntoItsFolder) {
-    struct Row {
-        const char* what;
-        std::vector<std::pair<std::string, std::string>> data;  // test data copied into the source folder
-        std::vector<std::pair<std::string, std::string>> made;  // files written there: name, bytes
-        std::string source;
-        std::vector<std::string> maps;  // the map names the set's material files hold, sorted
-    };
-    const std::vector<Row> rows = {
-        {"Collada: the <model>_ prefix dropped to find the file",
-         {{"dae/boxtextured_assimp.dae", "boxtextured_assimp.dae"}, {"gltf/CesiumLogoFlat.png", "CesiumLogoFlat.png"}},
-         {}, "boxtextured_assimp.dae", {"boxtextured_assimp_CesiumLogoFlat.png"}},
-        {"glb: the embedded PNG written out", {{"gltf/BoxTextured.glb", "BoxTextured.glb"}}, {}, "BoxTextured.glb",
-         {"BoxTextured_image0.png"}},
-        {"3DS: upper-case names, lower-case files", {{"3ds/test1.3ds", "test1.3ds"}},
-         {{"image1.jpg", pngBytes(10)}, {"cwall02.jpg", pngBytes(20)}, {"Image2.Jpg", pngBytes(30)}}, "test1.3ds",
-         {"CWALL02.JPG", "IMAGE1.JPG", "IMAGE2.JPG"}},
-        {"OBJ: a name with a blank, in another case", {{"shell/box.obj", "box.obj"}},
-         {{"box.mtl", "newmtl red\nKd 1 1 1\nmap_Kd Wood Grain.PNG\n"}, {"wood grain.png", pngBytes(40)}}, "box.obj",
-         {"Wood Grain.PNG"}},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
-        const std::string src = tempDir("texsrc"), out = tempDir("texout");
-        for (const auto& [from, to] : row.data) fs::copy_file(fsPath(dataPath(from)), fsPath(src + to));
-        for (const auto& [name, bytes] : row.made) writeFile(src + name, bytes);
-        const auto before = folderBytes(src);
-
-        RunResult r = run({"-o", out + "model.cmf", src + row.source});
-        ASSERT_EQ(r.status, 0) << r.err;
-        EXPECT_EQ(r.out, "Conversion complete\n") << r.err;
-        std::vector<std::string> named;
-        for (const auto& e : fs::directory_iterator(fsPath(out)))
-            if (e.path().extension() == ".crf")
-                for (const std::string& map : crfMaps(readFile(utf8Path(e.path())))) named.push_back(map);
-        std::sort(named.begin(), named.end());
-        EXPECT_EQ(named, row.maps);
-        for (const std::string& map : named) {
-            Image im;
-            std::string err;
-            EXPECT_TRUE(decodeImage(readFile(out + map), map, im, err)) << map << ": " << err;
-        }
-        EXPECT_EQ(folderBytes(src), before) << "the source folder is left as it was";
-
-        // Again: the files there are the same, so nothing changes and nothing is said.
-        const auto written = folderBytes(out);
-        r = run({"-o", out + "model.cmf", src + row.source});
-        EXPECT_EQ(r.status, 0) << r.err;
-        EXPECT_EQ(folderBytes(out), written);
-
-        // Off: the set alone.
-        const std::string bare = tempDir("texbare");
-        r = run({"--set", "copyTextures=false", "-o", bare + "model.cmf", src + row.source});
-        EXPECT_EQ(r.status, 0) << r.err;
-        for (const std::string& map : named) EXPECT_FALSE(fs::exists(fsPath(bare + map))) << map;
-    }
-}
-
-TEST_F(Program, AMissingTextureIsOneWarningAndStrictFailsOnIt) {
-    const std::string src = tempDir("warnsrc");
-    fs::copy_file(fsPath(dataPath("dae/boxtextured_assimp.dae")), fsPath(src + "duck.dae"));
-    const std::string warning = "Warning: Texture duck_CesiumLogoFlat.png not found in " + src + "\n";
-    struct Row {
-        std::vector<std::string> args;
-        int status;
-    };
-    for (const Row& row : std::vector<Row>{{{}, 0}, {{"-q"}, 0}, {{"--strict"}, 3}, {{"-q", "--strict"}, 3}}) {
-        std::vector<std::string> args = row.args;
-        args.push_back(src + "duck.dae");
-        RunResult r = run(args);
-        EXPECT_EQ(r.status, row.status) << r.err;
-        EXPECT_EQ(r.out, "Conversion complete, 1 warning\n");
-        // Listed once at the end, also when the log lines are not printed.
-        const std::size_t at = r.err.rfind(warning);
-        ASSERT_NE(at, std::string::npos) << r.err;
-        EXPECT_EQ(r.err.find(warning), at) << r.err;
-        EXPECT_EQ(r.err.substr(at), warning);
-    }
-    RunResult r = run({"--batch", "--strict", src});
-    EXPECT_EQ(r.status, 1) << r.out;
-    EXPECT_NE(r.out.find("converted  " + src + "duck.dae, 1 warning\n"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("1 file: 1 converted (1 with warnings), 0 failed\n"), std::string::npos) << r.out;
-}
-
-TEST_F(Program, InfoSaysWhatWouldBeWrittenAndWritesNothing) {
-    const std::string src = tempDir("infosrc");
-    fs::copy_file(fsPath(dataPath("dae/boxtextured_assimp.dae")), fsPath(src + "duck.dae"));
-    fs::copy_file(fsPath(dataPath("gltf/BoxTextured.glb")), fsPath(src + "box.glb"));
-    const auto before = folderBytes(src);
-    const struct {
-        std::vector<std::string> args;
-        int status;
-        std::vector<std::string> said;
-    } rows[] = {
-        {{"--info", src + "duck.dae"}, 0,
-         {"Meshes: 1\n", "Materials: 2\n", "    texture duck_CesiumLogoFlat.png: not found\n", "Triangles: 12\n",
-          "Vertices: 24\n", "Extents (source units): 1 x 1 x 1\n", "Resize: largest extent 1 to 100 cm, factor 100\n"}},
-        {{"--info", "--size", "50", src + "box.glb"}, 0,
-         {"    texture box_image0.png: embedded in the source\n", "factor 50\n"}},
-        {{"--info", "--no-resize", src + "box.glb"}, 0, {"Resize: off\n"}},
-        {{"--info", "-o", "x.cmf", src + "box.glb"}, 2, {}},
-        {{"--info", src + "none.obj"}, 1, {}},
-    };
-    for (const auto& row : rows) {
-        RunResult r = run(row.args);
-        EXPECT_EQ(r.status, row.status) << row.args.back() << r.err;
-        for (const std::string& part : row.said) EXPECT_NE(r.out.find(part), std::string::npos) << part << r.out;
-    }
-    EXPECT_EQ(folderBytes(src), before);
 }
 
 }  // namespace
