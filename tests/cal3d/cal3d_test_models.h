@@ -2,6 +2,8 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -38,6 +40,15 @@ struct ModelFixture : ::testing::Test, TestContext {
         mt.nMaps = static_cast<std::int32_t>(maps.size());
         return i;
     }
+    // Root and its child Arm, whose name length is beyond the name: blank padded.
+    void twoBoneSkeleton() {
+        SkeletonStore& s = ctx.skel;
+        s.skl_version = 1000;
+        s.num_Bones = 2;
+        s.Bones.assign(3, Bone{});
+        s.Bones[0] = Bone{5, "Root", {0, 0, 0}, {0, 0, 0, 1}, {0, 0, 0}, {0, 0, 0, 1}, -1, 1, {1}};
+        s.Bones[1] = Bone{6, "Arm", {2.5f, 0, 0}, {0, 0, 0, 1}, {0, 0, 0}, {0, 0, 0, 1}, 0, 0, {}};
+    }
     // A grid of (n+1)^2 vertices and 2n^2 faces in one face group.
     void grid(int n, std::int32_t mtl, float z = 0) {
         std::int32_t base = m.ttlnum_Vertices;
@@ -56,10 +67,33 @@ struct ModelFixture : ::testing::Test, TestContext {
     }
 };
 
-inline std::string hexBytes(std::initializer_list<int> v) {
-    std::string s;
-    for (int b : v) s.push_back(static_cast<char>(b));
-    return s;
+// Compares with tests/data/cal3d/golden/NAME; a NAME ending in ".hex" holds
+// bytes as hex pairs ("#" starts a comment). MOLV_UPDATE_GOLDEN=1 writes the
+// file from what was made, to be reviewed before it is committed.
+inline ::testing::AssertionResult matchesGolden(const std::string& got, const std::string& name) {
+    const std::string path = dataPath("cal3d/golden/" + name);
+    const bool hex = name.size() > 4 && name.substr(name.size() - 4) == ".hex";
+    if (std::getenv("MOLV_UPDATE_GOLDEN")) {
+        std::string text;
+        for (std::size_t i = 0; hex && i < got.size(); ++i) {
+            text += "0123456789ABCDEF"[static_cast<unsigned char>(got[i]) >> 4];
+            text += "0123456789ABCDEF"[got[i] & 15];
+            text += i % 12 == 11 || i + 1 == got.size() ? "\n" : i % 4 == 3 ? "  " : " ";
+        }
+        writeFile(path, hex ? text : got);
+        return ::testing::AssertionSuccess();
+    }
+    std::istringstream in(readFile(path));
+    std::string want, line;
+    while (hex && std::getline(in, line)) {
+        std::istringstream bytes(line.substr(0, line.find('#')));
+        for (unsigned b = 0; bytes >> std::hex >> b;) want.push_back(static_cast<char>(b));
+    }
+    if (!hex) want = in.str();
+    if (want.empty()) return ::testing::AssertionFailure() << "no golden file " << name;
+    const std::string diff = firstDifference(want, got);
+    if (diff.empty()) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << name << ": " << diff;
 }
 
 }  // namespace molv::test

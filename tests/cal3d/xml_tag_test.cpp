@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "support/harness.h"
 #include "util/assoc_array.h"
@@ -18,51 +19,34 @@ struct Tag {
     bool ok = false;
 };
 
-class TagReader {
-public:
-    explicit TagReader(std::string doc, bool charMode = false)
-        : doc_(std::move(doc)), src_(doc_), charMode_(charMode) {}
+struct TagReader : test::TestContext {
+    std::string doc;  // the source reads it in place
+    XmlSource src;
+    bool charMode;
+    explicit TagReader(std::string d, bool chars = false) : doc(std::move(d)), src(doc), charMode(chars) {}
     Tag next() {
         Tag t;
-        t.ok = readXmlTag(ctx, src_, t.name, t.text, t.closing, t.attrs, charMode_);
+        t.ok = readXmlTag(ctx, src, t.name, t.text, t.closing, t.attrs, charMode);
         return t;
     }
-
-    std::string doc_;
-    XmlSource src_;
-    test::TestContext t;
-    ScriptedUI& ui = t.ui;
-    Context& ctx = t.ctx;
-    bool charMode_;
 };
 
 TEST(XmlTagLine, MismatchedClosingTagFails) {
     TagReader r("<float>1</floot>\n<next/>\n");
     Tag t = r.next();
     EXPECT_FALSE(t.ok);
-    EXPECT_EQ(r.src_.error(), "Mismatched tags: float : /floot");
+    EXPECT_EQ(r.src.error(), "Mismatched tags: float : /floot");
     ASSERT_EQ(r.ui.boxes.size(), 1u);
     EXPECT_EQ(r.ui.boxes[0].text, "***** ERROR: Mismatched tags: float : /floot");
 }
 
+// Each tag as "name text closing k", k its attribute of that name.
 TEST(XmlTagChar, SeveralTagsOnOneLine) {
     TagReader r("<a><b k=\"1\">t</b><c/><d></d></a>", true);
-    Tag t = r.next();
-    EXPECT_EQ(t.name, "a");
-    EXPECT_EQ(t.closing, "");
-    t = r.next();
-    EXPECT_EQ(t.name, "b");
-    EXPECT_EQ(t.text, "t");
-    EXPECT_EQ(t.closing, "/b");
-    EXPECT_EQ(t.attrs.getValue("k"), "1");
-    t = r.next();
-    EXPECT_EQ(t.name, "c/");
-    t = r.next();
-    EXPECT_EQ(t.name, "d");
-    EXPECT_EQ(t.closing, "/d");
-    t = r.next();
-    EXPECT_EQ(t.name, "/a");
-    EXPECT_FALSE(r.next().ok);
+    std::vector<std::string> got;
+    for (Tag t = r.next(); t.ok; t = r.next())
+        got.push_back(t.name + " " + t.text + " " + t.closing + " " + t.attrs.getValue("k"));
+    EXPECT_EQ(got, (std::vector<std::string>{"a   ", "b t /b 1", "c/  / ", "d  /d ", "/a   "}));
 }
 
 }  // namespace

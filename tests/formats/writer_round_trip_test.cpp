@@ -25,7 +25,10 @@ namespace {
 namespace fs = std::filesystem;
 
 std::vector<std::string> models() {
-    std::vector<std::string> out = test::filesUnder(test::dataPath(""), {".obj", ".3ds", ".dae"});
+    std::vector<std::string> out;
+    // Models refused for their non-finite numbers cannot be written.
+    for (const std::string& rel : test::filesUnder(test::dataPath(""), {".obj", ".3ds", ".dae"}))
+        if (rel.rfind("convert/refused/", 0) != 0) out.push_back(rel);
     out.push_back("../../examples/stool.obj");
     return out;
 }

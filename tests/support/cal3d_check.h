@@ -18,7 +18,6 @@
 
 namespace molv {
 class ModelStore;
-struct SkeletonStore;
 }
 
 namespace molv::test {
@@ -32,23 +31,18 @@ struct Cal3dSubmeshInfo {
 };
 
 struct Cal3dMaterialInfo {
-    std::string path;  // as resolved from the configuration's material= line
-    bool loaded = false;
     std::uint8_t ambient[4] = {0, 0, 0, 0};
     std::uint8_t diffuse[4] = {0, 0, 0, 0};
-    std::uint8_t specular[4] = {0, 0, 0, 0};
     float shininess = 0;
     std::vector<std::string> maps;
 };
 
 struct Cal3dSetInfo {
-    bool available = false;  // false when the tests were built without Cal3D
     // The viewer configuration (outBase + ".cfg").
     bool cfgRead = false;
     std::vector<std::string> cfgMaterials;  // values of the material= lines
     // Skeleton (outBase + ".csf").
     bool skeletonLoaded = false;
-    int boneCount = 0;
     std::vector<std::string> boneNames;
     // Mesh (outBase + ".cmf").
     bool meshLoaded = false;
@@ -65,7 +59,7 @@ struct Cal3dSetInfo {
     std::string error;
 
     bool ok() const {
-        return available && cfgRead && skeletonLoaded && meshLoaded && materialsLoaded && facesInRange &&
+        return cfgRead && skeletonLoaded && meshLoaded && materialsLoaded && facesInRange &&
                influencesInRange;
     }
 };
@@ -76,16 +70,12 @@ bool cal3dAvailable();
 // outBase + ".cfg" (bare names resolve beside outBase).
 Cal3dSetInfo loadCal3dSet(const std::string& outBase);
 
-// Loads one mesh with Cal3D and saves it with CalSaver::saveCoreMesh to
+// Loads a skeleton (.csf) or a mesh with Cal3D and saves it with CalSaver to
 // savedPath; false (err set) when a step fails. Cal3D wants a skeleton
-// first: skeletonPath, or by default the .csf beside the mesh.
-bool resaveCal3dMesh(const std::string& cmfPath, const std::string& savedPath, std::string& err,
+// before a mesh: skeletonPath, or by default the .csf beside the mesh.
+// Defined only when built with Cal3D, as *_interop_test.cpp files are.
+bool resaveWithCal3d(const std::string& path, const std::string& savedPath, std::string& err,
                      const std::string& skeletonPath = {});
-
-// Cal3D's reading of a skeleton file as a skeleton store: names, the four
-// transforms, parents and children; skl_version is left as it was (Cal3D
-// does not keep it) and name_len is the name's length plus its NUL.
-bool loadCal3dSkeleton(const std::string& csfPath, SkeletonStore& out, std::string& err);
 
 // A mesh as Cal3D holds it, every value, for comparing two files.
 struct Cal3dVertexData {
@@ -95,7 +85,7 @@ struct Cal3dVertexData {
     std::vector<std::pair<int, float>> influences;     // bone id, weight
 };
 struct Cal3dSubmeshData {
-    int thread = 0, lods = 0, springs = 0;
+    int thread = 0, lods = 0, springs = 0, maps = 0;
     std::vector<Cal3dVertexData> vertices;
     std::vector<std::array<int, 3>> faces;
 };
@@ -106,21 +96,10 @@ bool loadCal3dMesh(const std::string& cmfPath, const std::string& skeletonPath, 
 // "" when equal; else where the first difference is. Spring counts are compared only when asked.
 std::string meshDifference(const Cal3dMeshData& want, const Cal3dMeshData& got, bool springs);
 
-// Saves with Cal3D's CalSaver a three-bone skeleton, a mesh of two submeshes
-// (two texture coordinate sets in the first, a vertex with six influences,
-// springs in the second when asked) and a material with two maps, as
-// base + ".csf", ".cmf", ".crf" or, with xml, ".xsf", ".xmf", ".xrf".
-bool saveCal3dSample(const std::string& base, bool xml, bool springs, std::string& err);
-
-// What the store says the mesh file must hold, computed independently of the
-// writer: one submesh per face group with faces (groups in mesh order),
-// counting the distinct vertices its faces use. Faces naming a face or
-// vertex that does not exist are not counted, and a group left with no
-// faces is not a submesh.
-std::vector<Cal3dSubmeshInfo> expectedSubmeshes(const ModelStore& model);
-
-// Compares Cal3D's submesh count and, per submesh, vertex count, face count
-// and material thread id with expectedSubmeshes.
+// Compares Cal3D's submesh count and, per submesh, vertex count, face count,
+// material thread id and map count with what the store says the mesh holds,
+// computed independently of the writer: one submesh per face group with
+// usable faces (groups in mesh order), counting the distinct vertices used.
 ::testing::AssertionResult cal3dMatchesStore(const ModelStore& model, const Cal3dSetInfo& info);
 
 }  // namespace molv::test
