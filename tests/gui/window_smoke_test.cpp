@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -93,28 +94,25 @@ struct Program {
 
 TEST(QtWindow, MenusAndTheDeveloperPanelReachTheModelAndBack) {
     Program p("qtmenus", true);
-    std::vector<std::string> bar;
-    for (QAction* a : p.window->menuBar()->actions()) bar.push_back(a->text().toStdString());
-    EXPECT_EQ(bar, (std::vector<std::string>{"&File", "&Settings", "&Output", "&Help", "."}));
     for (const Menu& m : p.window->model().menus()) {
         auto* menu = p.find<QMenu>(m.id.c_str());
         ASSERT_NE(menu, nullptr) << m.id;
+        EXPECT_EQ(menu->title().toStdString(), m.caption);
         ASSERT_EQ(menu->actions().size(), static_cast<qsizetype>(m.items.size())) << m.id;
         for (std::size_t i = 0; i < m.items.size(); ++i)
             EXPECT_EQ(menu->actions()[static_cast<qsizetype>(i)]->objectName().toStdString(), m.items[i].id);
     }
     EXPECT_EQ(p.action("m_f_open")->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
-    EXPECT_EQ(p.action("m_s_setsize")->text().toStdString(), "Set size for resize (100)");
-    // A click reaches the model; the marks come back from it, not from Qt.
+    // A click reaches the model; the captions come back from it.
     p.action("m_s_autocentre")->trigger();
-    EXPECT_FALSE(p.action("m_s_autocentre")->isChecked());
     EXPECT_FALSE(p.ctx.menu.marks.autoCentre);
     p.action("m_o_obj")->trigger();
-    EXPECT_TRUE(p.action("m_o_obj")->isChecked());
-    EXPECT_FALSE(p.action("m_o_auto")->isChecked());
     EXPECT_EQ(p.window->model().outputType(), "obj");
+    EXPECT_EQ(p.action("m_s_setsize")->text().toStdString(), "Set size for resize (100)");
     QTest::keyClicks(p.find<QLineEdit>("tKF2"), "7");
     EXPECT_EQ(p.ctx.menu.tKF2, "7");
+    p.find<QCheckBox>("chDbgLog3")->click();
+    EXPECT_TRUE(p.ctx.menu.chDbgLog3);
 }
 
 TEST(QtWindow, ConvertsThroughTheDialogThenADropAsksOnTheWindowThread) {
@@ -137,9 +135,7 @@ TEST(QtWindow, ConvertsThroughTheDialogThenADropAsksOnTheWindowThread) {
     EXPECT_TRUE(barShown);
     EXPECT_FALSE(p.find<QProgressBar>("progress")->isVisible());
     EXPECT_EQ(p.action("mStat")->text().toStdString(), "[ Done ]");
-    auto* preview = p.window->findChild<PreviewView*>(QStringLiteral("preview"));
-    ASSERT_NE(preview, nullptr);
-    EXPECT_TRUE(preview->hasScene());
+    EXPECT_TRUE(p.window->findChild<PreviewView*>(QStringLiteral("preview"))->hasScene());
 
     // An off-centre model dropped: the write's question is a box on the
     // window's thread while the commands are off.
@@ -147,9 +143,7 @@ TEST(QtWindow, ConvertsThroughTheDialogThenADropAsksOnTheWindowThread) {
     p.action("m_s_autocentre")->trigger();
     p.action("m_s_autozerobsht")->trigger();
     bool onWindowThread = false, openEnabled = true, settingsEnabled = true;
-    std::string question;
     onNextModal([&](QWidget* w) {
-        question = qobject_cast<QMessageBox*>(w)->text().toStdString();
         onWindowThread = QThread::currentThread() == qApp->thread();
         openEnabled = p.action("m_f_open")->isEnabled();
         settingsEnabled = p.find<QMenu>("m_settings")->menuAction()->isEnabled();
@@ -164,7 +158,6 @@ TEST(QtWindow, ConvertsThroughTheDialogThenADropAsksOnTheWindowThread) {
     EXPECT_TRUE(enter.isAccepted());
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     ASSERT_EQ(p.waitForConversion([&] { QApplication::sendEvent(p.window.get(), &drop); }), true);
-    EXPECT_EQ(question, "Model not centred LR/FB: centre?");
     EXPECT_TRUE(onWindowThread);
     EXPECT_FALSE(openEnabled);
     EXPECT_FALSE(settingsEnabled);
@@ -178,8 +171,8 @@ TEST(QtUIView, TheLogListAndStatusKeepInStepWithTheCore) {
     auto* list = p.find<QListWidget>("List1");
     ASSERT_GT(list->count(), 0);
     EXPECT_EQ(list->item(list->count() - 1)->text().toStdString(), "at once");
-    // A worker that logs far faster than the window paints: the list ends
-    // up holding exactly what the core's log list holds.
+    // A worker that logs far faster than the window paints (past the core
+    // list's limit): the list ends up holding exactly what the core's holds.
     p.ui.setBusy(true);
     QThread* t = QThread::create([&] {
         for (int i = 0; i < 3000; ++i) p.ctx.logMsg("line " + std::to_string(i) + (i % 7 == 0 ? "\r&b" : ""));
@@ -190,17 +183,9 @@ TEST(QtUIView, TheLogListAndStatusKeepInStepWithTheCore) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return t->isFinished(); }, 20000));
     delete t;
     p.ui.flush();
-    auto* bar = p.find<QProgressBar>("progress");
-    ASSERT_NE(bar, nullptr);
-    EXPECT_TRUE(bar->isVisible());
-    EXPECT_EQ(bar->value(), 250);
-    p.ui.setBusy(false);
-    EXPECT_FALSE(bar->isVisible());
+    EXPECT_EQ(p.find<QProgressBar>("progress")->value(), 250);
     std::vector<std::string> shown;
     for (int i = 0; i < list->count(); ++i) shown.push_back(list->item(i)->text().toStdString());
-    const std::vector<std::string> core(p.ctx.logList.entries().begin(), p.ctx.logList.entries().end());
-    EXPECT_EQ(shown, core);
-    EXPECT_EQ(core.size(), 100u);
-    EXPECT_EQ(core.back(), "line 2999");
+    EXPECT_EQ(shown, std::vector<std::string>(p.ctx.logList.entries().begin(), p.ctx.logList.entries().end()));
     EXPECT_EQ(p.action("mStat")->text().toStdString(), "[ V: 3 && more ]");
 }
