@@ -1,6 +1,6 @@
-// Host content listings and text materials: the reports' exact texts, the
-// body-part configuration, and names from file content that must not lead
-// out of the source's folder.
+// Host content listings: the reports' exact texts, the body-part
+// configuration, and names from file content that must not lead out of the
+// source's folder. Text materials are reader cases (cases/hostile/txm_*).
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -114,27 +114,6 @@ TEST_F(ListingTest, MeshNamesThatLeadOutAreRefused) {
     EXPECT_FALSE(listBodyParts(ctx, dir + "y.bodypart", false).ok());
     EXPECT_TRUE(ui.sawBox("No mesh named in " + dir + "y.bodypart"));
     EXPECT_EQ(files(), (std::vector<std::string>{"content/props/x.bodypart", "content/props/y.bodypart"}));
-}
-
-TEST_F(ListingTest, TextMaterial) {
-    const std::string text =
-        "Name=Hair_Mat\r\n\r\n  ambient=51 51 51 255\r\nDIFFUSIVE=300 -4 12.6 255\r\nspecular=1 2 3\r\n"
-        "shininess=0.5\r\nnum_maps=2\r\ntexture_name=Hair.PNG\r\ncolour=red\r\n";
-    ASSERT_TRUE(test::readTxmText(ctx, text, dir + "hair.txm").ok());
-    ASSERT_EQ(m.nMaterials, 1);
-    const Material& mt = m.Materials[0];
-    EXPECT_EQ(mt.name, "Hair_Mat");
-    EXPECT_EQ(mt.ambient, (Colour{51, 51, 51, 255}));
-    EXPECT_EQ(mt.diffuse, (Colour{255, 0, 13, 255}));
-    EXPECT_EQ(mt.specular, (Colour{1, 2, 3, 0}));
-    EXPECT_FLOAT_EQ(mt.shininess, 0.5f);
-    // Fewer maps named than announced: the count follows the names.
-    EXPECT_EQ(mt.nMaps, 1);
-    EXPECT_EQ(mt.maps, std::vector<std::string>{"Hair.PNG"});
-    EXPECT_EQ(ctx.app.outFile, dir + "Hair_Mat.crf");
-    EXPECT_TRUE(ui.sawLog("Unrecognised data: colour=red"));
-    EXPECT_TRUE(ui.sawLog("ambient=51 51 51 255"));
-    EXPECT_FALSE(ctx.app.readWroteOutput);  // its material file is the write's
 }
 
 }  // namespace

@@ -1,9 +1,10 @@
-// The Wavefront writer: exact object and library texts, which vertices are
-// merged, faces that never name a wrong vertex, and what an empty store does.
+// The Wavefront writer on stores no reader makes (the written text and log
+// of every case are writer_round_trip_test.cpp's): library texts, which
+// vertices are merged, faces that never name a wrong vertex, and what an
+// empty store does.
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
 #include <string>
 
 #include "support/harness.h"
@@ -31,26 +32,6 @@ struct ObjWriterTest : ::testing::Test, test::TestContext {
         m.AddFaceToGroup(0, 0, false, global, global);
     }
 };
-
-TEST_F(ObjWriterTest, SharedPositionsAreWrittenOnceAndFacesUseThem) {
-    // Two triangles sharing an edge whose corners are separate store vertices.
-    const std::int32_t a = vertex(0, 0, 0), b = vertex(1, -2, -0.5f), c = vertex(0, 1, 0);
-    const std::int32_t b2 = vertex(1, -2, -0.5f), d = vertex(2.5f, 1e-7f, 3), c2 = vertex(0, 1, 0);
-    tri(a, b, c);
-    tri(b2, d, c2);
-    ASSERT_TRUE(WriteObj(ctx, dir + "two.obj"));
-    // z as the files read have it (the store negates it); corners in the
-    // order they were read.
-    EXPECT_EQ(test::readFile(dir + "two.obj"),
-              "mtllib two.mtl\r\nv  0  0  0 \r\nv  1 -2  0.5 \r\nv  0  1  0 \r\nv  2.5  1e-07 -3 \r\n"
-              "f  1  2  3 \r\nf  2  4  3 \r\n");
-    EXPECT_TRUE(ui.sawLog("6 vertices"));
-    EXPECT_TRUE(ui.sawLog("2 duplicate vertices "));
-    EXPECT_TRUE(ui.sawLog("Write " + dir + "two.obj"));
-    EXPECT_TRUE(ui.sawLog("4 effective vertices"));
-    EXPECT_TRUE(ui.sawLog("Done: 6 Vtcs, 2 Faces"));
-    EXPECT_TRUE(ui.boxes.empty());
-}
 
 TEST_F(ObjWriterTest, DuplicatesOfTheFirstVertexAndNearMisses) {
     // A later copy of vertex 0 is written as vertex 1; positions one bit
@@ -99,14 +80,6 @@ TEST_F(ObjWriterTest, LibraryText) {
     const std::string pct = buildMtl(m, true);
     EXPECT_NE(pct.find(paint), std::string::npos);
     EXPECT_NE(pct.find("newmtl Material_1\r\nKa  0 0 0\r\nKd  0 0 0\r\nKs  0 0 0\r\nd 1\r\n"), std::string::npos);
-}
-
-TEST_F(ObjWriterTest, SourceTypeChoosesTheTransparencyUnit) {
-    m.Materials[0].transparency = 50;
-    tri(vertex(0, 0, 0), vertex(1, 0, 0), vertex(0, 1, 0));
-    ctx.app.srcExt = "3ds";
-    ASSERT_TRUE(WriteObj(ctx, dir + "t.obj"));
-    EXPECT_NE(test::readFile(dir + "t.mtl").find("\r\nd 0.5\r\n"), std::string::npos);
 }
 
 TEST_F(ObjWriterTest, EmptyStoreWritesNothingAndFails) {

@@ -4,7 +4,8 @@
 // whole store. Models in cases/ are read through the file readers; those
 // in cases/hostile/ are damaged, lying or foreign inputs, each handed as
 // bytes to the reader its extension names (its sample.* files are also what
-// reader_hostile_test.cpp cuts and damages). A new case is two files;
+// reader_hostile_test.cpp cuts and damages), and so are the findings in
+// hostile/ (its README says where each came from). A new case is two files;
 // MOLV_UPDATE_GOLDEN=1 writes the listings, to be reviewed before they are
 // committed.
 #include <gtest/gtest.h>
@@ -28,7 +29,8 @@ using test::Format;
 std::vector<std::string> cases(const std::string& folder, std::initializer_list<std::string_view> exts) {
     std::vector<std::string> out;
     for (const std::string& rel : test::filesUnder(test::dataPath(folder), exts))
-        if (!rel.ends_with(".expect") && !rel.starts_with("hostile/")) out.push_back(folder + "/" + rel);
+        if (!rel.ends_with(".expect") && !rel.ends_with(".md") && !rel.starts_with("hostile/"))
+            out.push_back(folder + "/" + rel);
     return out;
 }
 
@@ -53,7 +55,7 @@ TEST_P(ReaderCase, MatchesItsListing) {
     const std::size_t slash = GetParam().rfind('/');
     const std::string dir = test::dataPath(GetParam().substr(0, slash + 1));
     const std::string name = GetParam().substr(slash + 1);
-    const bool asBytes = GetParam().starts_with("cases/hostile/");
+    const bool asBytes = !GetParam().starts_with("cases/") || GetParam().starts_with("cases/hostile/");
     test::TestContext t;
     ReadResult r;
     {
@@ -93,6 +95,7 @@ std::string caseName(const ::testing::TestParamInfo<std::string>& info) {
 INSTANTIATE_TEST_SUITE_P(Data, ReaderCase,
                          ::testing::ValuesIn(cases("cases", {".obj", ".3ds", ".dae", ".gltf", ".an8"})), caseName);
 INSTANTIATE_TEST_SUITE_P(Hostile, ReaderCase, ::testing::ValuesIn(cases("cases/hostile", {})), caseName);
+INSTANTIATE_TEST_SUITE_P(Findings, ReaderCase, ::testing::ValuesIn(cases("hostile", {})), caseName);
 
 }  // namespace
 }  // namespace molv

@@ -6,13 +6,10 @@
 // too large to keep as files.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "support/dae_build.h"
-#include "support/gltf_build.h"
 #include "support/harness.h"
 #include "support/tds_build.h"
 #include "support/test_support.h"
@@ -125,8 +122,8 @@ TEST(ReaderHostileFiles, CutsOfRealFiles) {
 }
 
 // --- large inputs, built when their row runs --------------------------------
-// Fixed hostile inputs are cases in tests/data/cases/hostile/; these are
-// made by loops.
+// Fixed hostile inputs, and those of a few kilobytes, are cases in
+// tests/data/cases/hostile/; these are made by loops.
 
 std::string repeat(std::string_view s, int n) {
     std::string r;
@@ -153,89 +150,28 @@ std::string tdsPiledUpLists() {
     return mainChunk(editor(object("T", trimesh(chunk(0x4110, v) + repeat(chunk(0x4140, t), 300)))));
 }
 
-std::string daeTriangles(std::string_view p, std::string_view count = "1") {
-    return "<triangles count=\"" + std::string(count) + "\">\n" +
-           "<input semantic=\"VERTEX\" source=\"#g-v\" offset=\"0\"/>\n<p>" + std::string(p) + "</p>\n</triangles>\n";
-}
-
-// Geometry g of the given positions and primitives under a chain of nodes:
-// n0 holds leaf, each n<i> instances n<i-1> twice, and the scene places
-// n<levels>, so 2^levels paths.
-std::string daeChain(int levels, std::string_view leaf, std::string_view positions = "0 0 0 1 0 0 0 1 0",
-                     const std::string& prims = daeTriangles("0 1 2")) {
-    std::string lib = "<library_nodes>\n<node id=\"n0\">" + std::string(leaf) + "</node>\n";
-    for (int i = 1; i <= levels; ++i) {
-        const std::string below = "<instance_node url=\"#n" + std::to_string(i - 1) + "\"/>";
-        lib += "<node id=\"n" + std::to_string(i) + "\">" + below + below + "</node>\n";
-    }
-    const std::string top = "<node id=\"root\">\n<instance_node url=\"#n" + std::to_string(levels) + "\"/>\n</node>\n";
-    return daetest::edit(daetest::wrapDoc(daetest::geometry("g", positions, prims), top), "</COLLADA>",
-                         lib + "</library_nodes>\n</COLLADA>");
-}
-
 // One object with material M holding one triangle.
 const char* const kAn8Tri =
     "object { \"o\"\n  material { \"M\" }\n  mesh {\n    /* 3 points, 1 faces, 0 uvCoords */\n"
     "    materiallist { materialname { \"M\" } }\n    points { (0 0 0) (1 0 0) (0 1 0) }\n"
     "    faces { 3 0 0 -1 ( (0) (1) (2) ) }\n  }\n}\n";
 
-const char* const kPlaceG = "<instance_geometry url=\"#g\"/>";
-
 struct Row {
     const char* name;
     Format f;
     std::string (*make)();
-    bool ok;
     const char* said;  // in a box or a log line; "" for nothing
-    int faces = -1;    // -1: not checked
+    int faces;
 };
 
 void PrintTo(const Row& r, std::ostream* os) { *os << r.name; }
 
 const Row kRows[] = {
-    {"ObjManyBadFacesOneBox", Format::Obj, [] { return "v 0 0 0\nv 1 0 0\nv 1 1 0\n" + repeat("f 1 2 99\n", 500); },
-     true, "500 faces skipped", 0},
-    {"TdsDamageLinesCapped", Format::Tds,
-     [] {
-         using namespace b3;
-         return mainChunk(editor(repeat(object("T", trimesh(chunk(0x4110, u16(100)) + faces({{0, 1, 2}}))), 200)));
-     },
-     true, "further problems not listed"},
-    {"TdsDeepNesting", Format::Tds, tdsDeepNesting, true, "", 0},
-    {"TdsPiledUpUvLists", Format::Tds, tdsPiledUpLists, true,
-     "already has 8 texture vertex lists; this one is skipped"},
-    {"DaeNestingTooDeep", Format::Dae, [] { return "<COLLADA>" + repeat("<node>", 5000); }, false,
-     "elements nested deeper than 1000"},
-    {"DaeExplodingInstances", Format::Dae, [] { return daeChain(20, kPlaceG); }, false,
-     "The scene places geometries more than 30000 times (node n0 at line 34 in bad.dae)", 0},
-    // Scene walks bounded in what they place and in the steps they take,
-    // not only in placements.
-    {"DaePlacementsPastTheVertexLimit", Format::Dae, [] { return daeChain(15, kPlaceG, repeat("0 ", 2100)); }, false,
-     "The scene places more than 10000000 vertices (node n0 at line 34 in bad.dae)", 0},
-    {"DaePlacementsPastTheTriangleLimit", Format::Dae,
-     [] { return daeChain(15, kPlaceG, "0 0 0 1 0 0 0 1 0", daeTriangles(repeat("0 1 2 ", 1200), "1200")); }, false,
-     "The scene places more than 20000000 triangles", 0},
-    {"DaePlacedPrimitivesPastTheLimit", Format::Dae,
-     [] { return daeChain(13, kPlaceG, "0 0 0 1 0 0 0 1 0", repeat(daeTriangles("0 1 2"), 30)); }, false,
-     "The scene places more than 200000 primitives (face groups)", 0},
-    {"DaeDoublingChainPlacingNothing", Format::Dae, [] { return daeChain(40, ""); }, false,
-     "visited more than 2000000 times", 0},
-    {"DaeMissingInstancesCountAsSteps", Format::Dae,
-     [] { return daeChain(20, repeat("<instance_geometry url=\"#none\"/>", 2000)); }, false,
-     "visited more than 2000000 times", 0},
-    {"An8DeepNesting", Format::An8, [] { return repeat("object { ", 20000) + kAn8Tri + repeat("}", 20000); }, true,
-     "", 0},
-    {"An8DeepUnknownChunks", Format::An8, [] { return repeat("x { ", 200000) + repeat("} ", 200000) + kAn8Tri; }, true,
-     "", 1},
-    {"GltfExplodingInstances", Format::Gltf,
-     [] {
-         // Nodes 0..19 each hold the next twice; node 20 places the mesh.
-         std::string nodes = "[";
-         for (int i = 1; i <= 20; ++i)
-             nodes += "{\"children\": [" + std::to_string(i) + ", " + std::to_string(i) + "]}, ";
-         return gltftest::docWith([&](gltftest::Mesh& m) { m.nodes = nodes + "{\"mesh\": 0}]"; });
-     },
-     false, "The glTF file bad.gltf: the scene places more than 30000 meshes (node 20); the file is not read", 0},
+    {"TdsDeepNesting", Format::Tds, tdsDeepNesting, "", 0},
+    {"TdsPiledUpUvLists", Format::Tds, tdsPiledUpLists, "already has 8 texture vertex lists; this one is skipped", 0},
+    {"An8DeepNesting", Format::An8, [] { return repeat("object { ", 20000) + kAn8Tri + repeat("}", 20000); }, "", 0},
+    {"An8DeepUnknownChunks", Format::An8, [] { return repeat("x { ", 200000) + repeat("} ", 200000) + kAn8Tri; }, "",
+     1},
 };
 
 struct Pinned : ::testing::TestWithParam<Row> {};
@@ -244,25 +180,14 @@ TEST_P(Pinned, ReadsAsExpected) {
     const Row& row = GetParam();
     TestContext t;
     const ReadResult r = test::readBytes(t.ctx, row.f, row.make(), std::string("bad.") + test::formatName(row.f));
-    EXPECT_EQ(r.ok(), row.ok);
+    EXPECT_TRUE(r.ok());
     EXPECT_TRUE(storeIsSound(t.m));
     std::string log;
     for (auto& l : t.ui.log) log += l;  // the list wraps long lines
     EXPECT_TRUE(t.ui.sawBox(row.said) || log.find(row.said) != std::string::npos) << "not said: " << row.said;
-    if (row.faces >= 0) {
-        EXPECT_EQ(t.m.ttlnum_Faces, row.faces);
-    }
+    EXPECT_EQ(t.m.ttlnum_Faces, row.faces);
     EXPECT_LE(t.ui.boxes.size(), 10u);  // damage is summed up, not a box per fault
     EXPECT_LE(t.ui.log.size(), 100u);
-    if (!r.ok()) {
-        // Where the read stopped: the file, and the line the message names.
-        EXPECT_NE(r.where().find("bad."), std::string::npos) << r.where();
-        const std::string named = r.file + " line ";
-        if (const std::size_t at = r.message.find(named); at != std::string::npos) {
-            EXPECT_EQ(r.line, std::atoll(r.message.c_str() + at + named.size())) << r.message;
-            EXPECT_NE(r.where().find(" line " + std::to_string(r.line)), std::string::npos) << r.where();
-        }
-    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, Pinned, ::testing::ValuesIn(kRows),

@@ -35,9 +35,7 @@ struct Mesh {
     std::vector<std::uint16_t> idx{0, 1, 2, 1, 3, 2};  // empty: not indexed
     std::vector<float> uv;                              // empty: none
     std::vector<float> normal;                          // empty: none
-    int mode = 4;
     std::string nodes = R"([{"mesh": 0}])";
-    std::string scenes = R"([{"nodes": [0]}])";
     std::string materials;       // JSON array, or empty
     std::string extra;           // more top-level members, each ending in ","
     std::string bufferUri;       // empty: the bytes as a data URI
@@ -86,9 +84,10 @@ inline std::string doc(const Mesh& m) {
     }
     if (m.material >= 0) prim += ", \"material\": " + std::to_string(m.material);
     const std::string uri = m.bufferUri.empty() ? "data:application/octet-stream;base64," + base64(bytes) : m.bufferUri;
-    std::string d = "{\n\"asset\": {\"version\": \"2.0\"},\n" + m.extra + "\"scene\": 0,\n\"scenes\": " + m.scenes +
-                    ",\n\"nodes\": " + m.nodes + ",\n\"meshes\": [{\"name\": \"m\", \"primitives\": [{\"attributes\": {" +
-                    attributes + "}, \"mode\": " + std::to_string(m.mode) + prim + "}]}],\n";
+    std::string d = "{\n\"asset\": {\"version\": \"2.0\"},\n" + m.extra +
+                    "\"scene\": 0,\n\"scenes\": [{\"nodes\": [0]}],\n\"nodes\": " + m.nodes +
+                    ",\n\"meshes\": [{\"name\": \"m\", \"primitives\": [{\"attributes\": {" + attributes +
+                    "}, \"mode\": 4" + prim + "}]}],\n";
     if (!m.materials.empty()) d += "\"materials\": " + m.materials + ",\n";
     d += "\"accessors\": [" + accessors + "],\n\"bufferViews\": [" + views + "],\n\"buffers\": [{\"byteLength\": " +
          std::to_string(bytes.size()) + ", \"uri\": \"" + uri + "\"}]\n}\n";

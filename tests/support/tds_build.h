@@ -32,11 +32,6 @@ inline std::string cstr(std::string_view s) { return std::string(s) + '\0'; }
 inline std::string chunk(std::uint16_t id, std::string_view body) {
     return u16(id) + u32(static_cast<std::uint32_t>(body.size() + 6)) + std::string(body);
 }
-// A chunk whose header states `len`, whatever follows.
-inline std::string chunkWithLength(std::uint16_t id, std::uint32_t len, std::string_view body) {
-    return u16(id) + u32(len) + std::string(body);
-}
-
 struct V3 {
     float x, y, z;
 };
@@ -67,46 +62,15 @@ inline std::string texVerts(std::initializer_list<TexUV> uvs) {
     for (auto& t : uvs) b += f32(t.u) + f32(t.v);
     return chunk(0x4140, b);
 }
-inline std::string localAxis(V3 origin) {
-    std::string b = f32(1) + f32(0) + f32(0) + f32(0) + f32(1) + f32(0) + f32(0) + f32(0) + f32(1);
-    b += f32(origin.x) + f32(origin.y) + f32(origin.z);
-    return chunk(0x4160, b);
-}
 inline std::string trimesh(std::string_view body) { return chunk(0x4100, body); }
 inline std::string object(std::string_view name, std::string_view body) { return chunk(0x4000, cstr(name) + std::string(body)); }
 
-inline std::string colourBytes(std::uint16_t which, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
-    std::string c;
-    c += static_cast<char>(r);
-    c += static_cast<char>(g);
-    c += static_cast<char>(b);
-    return chunk(which, chunk(0x0011, c));
-}
-inline std::string colourFloats(std::uint16_t which, float r, float g, float b) {
-    return chunk(which, chunk(0x0010, f32(r) + f32(g) + f32(b)));
-}
-inline std::string percent(std::uint16_t which, std::int16_t p) {
-    return chunk(which, chunk(0x0030, u16(static_cast<std::uint16_t>(p))));
-}
-inline std::string percentFloat(std::uint16_t which, float f) { return chunk(which, chunk(0x0031, f32(f))); }
 inline std::string matName(std::string_view name) { return chunk(0xA000, cstr(name)); }
 inline std::string texMap(std::string_view file) { return chunk(0xA200, chunk(0x0030, u16(100)) + chunk(0xA300, cstr(file))); }
 inline std::string material(std::string_view body) { return chunk(0xAFFF, body); }
 
 inline std::string editor(std::string_view body) { return chunk(0x3D3D, chunk(0x3D3E, u32(3)) + std::string(body)); }
 inline std::string mainChunk(std::string_view body) { return chunk(0x4D4D, chunk(0x0002, u32(3)) + std::string(body)); }
-
-// Keyframer object node: optional node number, then the node header.
-inline std::string node(std::string_view name, std::int16_t parent, int id = -1, std::uint16_t kind = 0xB002) {
-    std::string b;
-    if (id >= 0) b += chunk(0xB030, u16(static_cast<std::uint16_t>(id)));
-    b += chunk(0xB010, cstr(name) + u16(0x4000) + u16(0) + u16(static_cast<std::uint16_t>(parent)));
-    return chunk(kind, b);
-}
-inline std::string keyframer(std::string_view nodes) {
-    return chunk(0xB000, chunk(0xB00A, u16(5) + cstr("MAXSCENE") + u32(100)) + chunk(0xB008, u32(0) + u32(100)) +
-                             std::string(nodes));
-}
 
 // One object with the three-vertex, one-face triangle of the basic case.
 inline std::string triangleObject(std::string_view name, std::string_view extra = {}) {
