@@ -13,7 +13,7 @@ namespace molv::daetest {
 // triangles whose first corner uses position 0 with two different texture
 // coordinates; material "Wood" with an image, colours, shininess and
 // transparency; one node placing the geometry with an identity matrix.
-inline std::string quadDoc() { return test::readFile(test::dataPath("../support/quad.dae")); }
+inline std::string quadDoc() { return test::readFile(test::dataPath("cases/hostile/sample.dae")); }
 
 // Replaces the one occurrence of `from` (the test fails loudly otherwise).
 inline std::string edit(std::string doc, std::string_view from, std::string_view to) {
