@@ -253,9 +253,11 @@ std::map<std::string, std::string> folderBytes(const std::string& folder) {
 // lines a script may hold).
 struct RunCase : Program, ::testing::WithParamInterface<std::string> {
     std::string expand(std::string s) const {
+        // Line breaks first: a Windows path put in below holds backslashes.
         const std::pair<std::string, std::string> subs[] = {
-            {"{cwd}", cwd},   {"{home}", home}, {"{config}", config}, {"{sep}", std::string(1, pathSep())},
-            {"{title}", kTitle}, {"\\n", "\n"}, {"\\r", "\r"}};
+            {"\\n", "\n"},   {"\\r", "\r"},       {"{cwd}", cwd},
+            {"{home}", home}, {"{config}", config}, {"{sep}", std::string(1, pathSep())},
+            {"{title}", kTitle}};
         for (const auto& [from, to] : subs)
             for (auto at = s.find(from); at != std::string::npos; at = s.find(from, at + to.size()))
                 s.replace(at, from.size(), to);
