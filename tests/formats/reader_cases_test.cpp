@@ -10,7 +10,6 @@
 // committed.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -77,14 +76,7 @@ TEST_P(ReaderCase, MatchesItsListing) {
     got += test::storeListing(t.m);
     EXPECT_EQ(storeFault(t.m), "");
 
-    const std::string golden = dir + name + ".expect";
-    if (std::getenv("MOLV_UPDATE_GOLDEN")) {
-        test::writeFile(golden, got);
-        return;
-    }
-    const std::string want = test::readFile(golden);
-    ASSERT_FALSE(want.empty()) << "no listing " << GetParam() << ".expect (MOLV_UPDATE_GOLDEN=1 writes it)";
-    EXPECT_EQ(want, got);
+    test::expectGolden(dir + name + ".expect", got);
 }
 
 std::string caseName(const ::testing::TestParamInfo<std::string>& info) {

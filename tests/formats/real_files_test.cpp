@@ -8,7 +8,6 @@
 // difference before committing it.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <algorithm>
 #include <filesystem>
 #include <string>
@@ -59,14 +58,7 @@ TEST_P(RealFile, ConvertsLoadsInCal3dAndMatchesItsDump) {
     for (const auto& b : t->ui.boxes) dump += "box: " + replaceAll(replaceAll(b.text, "\r\n", " | "), dir, "") + "\n";
     for (const auto& line : test::dumpModel(t->ctx)) dump += replaceAll(line, dir, "") + "\n";
 
-    const std::string golden = test::dataPath(dumpRel);
-    if (std::getenv("MOLV_UPDATE_GOLDEN")) {
-        test::writeFile(golden, dump);
-    } else {
-        const std::string want = test::readFile(golden);
-        ASSERT_FALSE(want.empty()) << "no golden dump " << dumpRel << " (MOLV_UPDATE_GOLDEN=1 writes it)";
-        EXPECT_EQ(want, dump) << dumpRel;
-    }
+    test::expectGolden(test::dataPath(dumpRel), dump);
     EXPECT_EQ(dump.find(dir), std::string::npos);
 
     if (!ok) return;  // the dump says why, and that is pinned

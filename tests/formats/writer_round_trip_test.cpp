@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -55,9 +54,7 @@ struct RoundTrip : ::testing::TestWithParam<std::string> {
     void expectGolden(const std::string& ext, std::string got) const {
         if (!GetParam().starts_with("cases/") || GetParam().starts_with("cases/hostile/")) return;
         for (std::size_t k; (k = got.find("\r\n")) != std::string::npos;) got.erase(k, 1);
-        const std::string golden = test::dataPath(GetParam() + ".written-" + ext);
-        if (std::getenv("MOLV_UPDATE_GOLDEN")) return test::writeFile(golden, got);
-        EXPECT_EQ(test::readFile(golden), got) << "MOLV_UPDATE_GOLDEN=1 writes " << golden;
+        test::expectGolden(test::dataPath(GetParam() + ".written-" + ext), got);
     }
     Vec3 pos(const ModelStore& m, std::int32_t v) const { return m.Vertices[static_cast<std::size_t>(v)].pos; }
     UV uv(const ModelStore& m, std::int32_t v) const {

@@ -10,7 +10,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <sstream>
@@ -240,14 +239,7 @@ TEST_P(StoreScript, MatchesItsListing) {
         for (; logs < ui.log.size(); ++logs) out << "  log: " << ui.log[logs] << "\n";
     }
     const std::string got = out.str();
-    const std::string golden = path + ".expect";
-    if (std::getenv("MOLV_UPDATE_GOLDEN")) {
-        test::writeFile(golden, got);
-        return;
-    }
-    const std::string want = test::readFile(golden);
-    ASSERT_FALSE(want.empty()) << "no listing " << GetParam() << ".expect (MOLV_UPDATE_GOLDEN=1 writes it)";
-    EXPECT_EQ(want, got);
+    test::expectGolden(path + ".expect", got);
 }
 
 INSTANTIATE_TEST_SUITE_P(Data, StoreScript,

@@ -1,5 +1,7 @@
 #include "support/test_support.h"
 
+#include <gtest/gtest.h>
+
 #ifdef _WIN32
 #include <process.h>
 #else
@@ -8,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cctype>
 #include <filesystem>
 #include <fstream>
@@ -105,6 +108,16 @@ std::string testName(std::string text) {
     for (char& c : text)
         if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
     return text;
+}
+
+void expectGolden(const std::string& path, const std::string& got) {
+    if (std::getenv("MOLV_UPDATE_GOLDEN")) return writeFile(path, got);
+    const std::string want = readFile(path);
+    if (want.empty() && !got.empty()) {
+        ADD_FAILURE() << "no file " << path << " (MOLV_UPDATE_GOLDEN=1 writes it)";
+        return;
+    }
+    EXPECT_EQ(want, got) << path << " (MOLV_UPDATE_GOLDEN=1 rewrites it)";
 }
 
 }  // namespace molv::test

@@ -26,5 +26,8 @@ std::string exampleCopy(const std::string& tag);
 // A GoogleTest parameter name: every character but letters and digits
 // becomes '_'.
 std::string testName(std::string text);
+// Expects the file at `path` to hold `got`; with MOLV_UPDATE_GOLDEN set it
+// writes `got` there instead, to be reviewed before it is committed.
+void expectGolden(const std::string& path, const std::string& got);
 
 }  // namespace molv::test

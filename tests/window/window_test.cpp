@@ -178,9 +178,7 @@ std::string menuListing(const Window& w) {
 
 // Compares with tests/data/window/NAME; MOLV_UPDATE_GOLDEN=1 writes it.
 void expectListing(const std::string& name, const std::string& got) {
-    const std::string golden = dataPath("window/" + name);
-    if (std::getenv("MOLV_UPDATE_GOLDEN")) return writeFile(golden, got);
-    EXPECT_EQ(readFile(golden), got) << name << " (MOLV_UPDATE_GOLDEN=1 writes it)";
+    expectGolden(dataPath("window/" + name), got);
 }
 
 // The ids of the commands that are on, in menu order.
