@@ -7,8 +7,9 @@
 #
 # NAME is a target without its "fuzz_" (all of fuzz/fuzz_*.cpp by default).
 # Seeds: fuzz/seeds/NAME/ and every file under tests/ and examples/ whose
-# extension the target's "// seeds:" line names (not tests/data/hostile/:
-# those hit the limits on purpose and would only slow the search). Dictionary: fuzz/dict/X.dict
+# extension the target's "// seeds:" line names (not tests/data/hostile/ or
+# tests/data/cases/hostile/: those hit the limits on purpose, and a read near
+# a limit takes longer under the sanitizers than a fuzz input may). Dictionary: fuzz/dict/X.dict
 # for X the name and each of those extensions. The corpus grows across runs
 # in build-fuzz/corpus/NAME/; findings are kept in build-fuzz/findings/ and
 # each target's output in build-fuzz/logs/NAME.log. MOLV_FUZZ_SEED fixes
@@ -51,7 +52,8 @@ for n in "${names[@]}"; do
         while IFS= read -r -d '' f; do
             rel=${f#"$root"/}
             cp "$f" "$seeds/${rel//\//_}"
-        done < <(find "$root/tests" "$root/examples" -path "$root/tests/data/hostile" -prune -o \
+        done < <(find "$root/tests" "$root/examples" \
+                      \( -path "$root/tests/data/hostile" -o -path "$root/tests/data/cases/hostile" \) -prune -o \
                       -type f -iname "*.$e" -size -1024k -print0)
         if [ "$e" != "$n" ] && [ -f "$root/fuzz/dict/$e.dict" ]; then cat "$root/fuzz/dict/$e.dict" >>"$dict"; fi
     done
