@@ -1,7 +1,6 @@
 // The command line: rejoining argv and the switches.
 #include <gtest/gtest.h>
 
-#include <sstream>
 
 #include "convert/cmdline.h"
 #include "convert/process.h"
@@ -39,14 +38,8 @@ std::string parsed(const std::string& line) {
 }
 
 TEST(CommandLineParse, SwitchesSourceAndOutput) {
-    const std::string text = test::readFile(test::dataPath("shell/command_lines.txt"));
-    ASSERT_NE(text, "");
-    std::istringstream rows(text);
-    for (std::string row; std::getline(rows, row);) {
-        const auto arrow = row.find(" => ");
-        if (row.starts_with('#') || arrow == std::string::npos) continue;
-        EXPECT_EQ(parsed(row.substr(0, arrow)), row.substr(arrow + 4)) << row;
-    }
+    for (const auto& [line, want] : test::arrowRows("shell/command_lines.txt"))
+        EXPECT_EQ(parsed(line), want) << line;
 }
 
 TEST(CommandLineParse, SettingsApplyInOrderForTheRun) {

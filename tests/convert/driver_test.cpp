@@ -51,15 +51,8 @@ struct DriverTest : test::RunFolder {
 };
 
 TEST_F(DriverTest, OutputNames) {
-    const std::string text = test::readFile(test::dataPath("convert/output_names.txt"));
-    ASSERT_NE(text, "");
-    std::istringstream rows(text);
-    for (std::string row; std::getline(rows, row);) {
-        const auto arrow = row.find(" => ");
-        if (row.starts_with('#') || arrow == std::string::npos) continue;
-        const std::string want = row.substr(arrow + 4);
-        EXPECT_EQ(outputNameFor(ctx, row.substr(0, arrow)), want == "(none)" ? "" : want) << row;
-    }
+    for (const auto& [source, want] : test::arrowRows("convert/output_names.txt"))
+        EXPECT_EQ(outputNameFor(ctx, source), want == "(none)" ? "" : want) << source;
     outputNameFor(ctx, "models/my chair.3DS");
     EXPECT_EQ(ctx.app.srcBase, "models/my chair");
     EXPECT_EQ(ctx.app.srcExt, "3ds");
@@ -226,13 +219,7 @@ TEST_F(DriverTest, WritersByOutputName) {
 // and refused at once with the message its list gives; nothing is written.
 TEST_F(DriverTest, RefusedSources) {
     const std::string folder = test::dataPath("convert/refused/"), known = ctx.app.knownTypes;
-    const std::string text = test::readFile(folder + "refused.txt");
-    ASSERT_NE(text, "");
-    std::istringstream rows(text);
-    for (std::string row; std::getline(rows, row);) {
-        const auto arrow = row.find(" => ");
-        if (row.starts_with('#') || arrow == std::string::npos) continue;
-        std::string name = row.substr(0, arrow), want = row.substr(arrow + 4);
+    for (auto [name, want] : test::arrowRows("convert/refused/refused.txt")) {
         ctx.app.devMode = name.ends_with(" (developer)");
         ctx.app.knownTypes = known;
         if (ctx.app.devMode) name.erase(name.find(' '));

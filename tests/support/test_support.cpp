@@ -110,6 +110,18 @@ std::string testName(std::string text) {
     return text;
 }
 
+std::vector<std::pair<std::string, std::string>> arrowRows(const std::string& rel) {
+    const std::string text = readFile(dataPath(rel));
+    EXPECT_NE(text, "") << rel;
+    std::vector<std::pair<std::string, std::string>> out;
+    std::istringstream lines(text);
+    for (std::string row; std::getline(lines, row);) {
+        const auto arrow = row.find(" => ");
+        if (!row.starts_with('#') && arrow != std::string::npos) out.emplace_back(row.substr(0, arrow), row.substr(arrow + 4));
+    }
+    return out;
+}
+
 void expectGolden(const std::string& path, const std::string& got) {
     if (std::getenv("MOLV_UPDATE_GOLDEN")) return writeFile(path, got);
     const std::string want = readFile(path);

@@ -1,6 +1,7 @@
 // Shared test helpers.
 #pragma once
 #include <string>
+#include <utility>
 #include <initializer_list>
 #include <string_view>
 #include <algorithm>
@@ -29,5 +30,9 @@ std::string testName(std::string text);
 // Expects the file at `path` to hold `got`; with MOLV_UPDATE_GOLDEN set it
 // writes `got` there instead, to be reviewed before it is committed.
 void expectGolden(const std::string& path, const std::string& got);
+// The rows "INPUT => EXPECTED" of a file under tests/data, as pairs; lines
+// starting with '#' and lines without the arrow are skipped. A missing or
+// empty file fails the test.
+std::vector<std::pair<std::string, std::string>> arrowRows(const std::string& rel);
 
 }  // namespace molv::test
